@@ -1,0 +1,146 @@
+// The boundary between the Vaultline engine and its front ends (the Marrowby
+// desktop program and the vaultline command line). Everything that crosses it
+// is declared here; the rest of the engine is hidden inside libvaultline.so.
+//
+// All strings are wide and zero-terminated. The engine never throws across
+// this boundary: operations report failures by their results and through the
+// status sink.
+#pragma once
+
+#include <cstdint>
+
+#if defined(VAULTLINE_BUILDING)
+#define VAULTLINE_API __attribute__((visibility("default")))
+#else
+#define VAULTLINE_API
+#endif
+
+// Opaque list of wide strings owned by the engine. Read it with GetListCount
+// and GetListItem, give it back with ReleaseList. A null handle is a valid
+// empty list.
+struct VaultlineStringList;
+using StringList = VaultlineStringList*;
+
+// Severity passed to IBackupRestoreStatus::OnMessage; values above Info are
+// trace output.
+enum MessageLevel : int {
+  kMessageError = 2,
+  kMessageWarning = 3,
+  kMessageInfo = 4,
+};
+
+// Calendar date-time in UTC, filled by IResourceProvider::TimeToSystemTime.
+struct SystemTime {
+  uint16_t year;
+  uint16_t month;
+  uint16_t dayOfWeek;
+  uint16_t day;
+  uint16_t hour;
+  uint16_t minute;
+  uint16_t second;
+  uint16_t milliseconds;
+};
+
+// Flags of IResourceProvider::FormatText. With kFormatAllocateBuffer the
+// buffer argument points at a wchar_t* that receives a newly allocated text,
+// to be freed with the platform's message release function.
+enum FormatTextFlags : unsigned {
+  kFormatAllocateBuffer = 0x0100,
+  kFormatArgumentArray = 0x2000,
+};
+
+// Progress and message sink of a long operation, implemented by the front end.
+// Called on the thread that called BackUp or Restore. A true result of
+// OnTotalSize, OnFile or OnProgress asks the engine to stop. The engine never
+// owns a sink.
+class VAULTLINE_API IBackupRestoreStatus {
+ public:
+  virtual bool OnTotalSize(int64_t total) = 0;
+  // size -1 announces a file skipped because it exceeds MaxFileSize.
+  virtual bool OnFile(int64_t size, const wchar_t* path) = 0;
+  virtual bool OnProgress(int64_t done, int64_t currentFileSize) = 0;
+  virtual void OnFileDone() = 0;
+  // Never called by the engine; the front end calls it on its own sink after
+  // BackUp or Restore returned.
+  virtual void OnFinished(const wchar_t* text) = 0;
+  virtual void OnMessage(int level, const wchar_t* text) = 0;
+  virtual bool OnSummary(unsigned skippedFiles, unsigned files, int64_t bytes) = 0;
+  virtual bool IsCancelled() = 0;
+
+ protected:
+  IBackupRestoreStatus();
+  ~IBackupRestoreStatus();
+};
+
+// Source of localised texts by numeric identifier, implemented by the front
+// end. May be called on any thread that calls the engine.
+class VAULTLINE_API IResourceProvider {
+ public:
+  // 100-nanosecond units since 1601-01-01.
+  virtual void TimeToFileTime(int32_t time, int64_t* fileTime) = 0;
+  virtual bool TimeToSystemTime(int32_t time, SystemTime* systemTime) = 0;
+  // Copies text `id` into buffer, zero-terminated and truncated to capacity;
+  // returns the number of characters copied.
+  virtual int LoadText(unsigned id, wchar_t* buffer, int capacity) = 0;
+  virtual uint16_t GetLanguage() = 0;
+  // Formats text `id` with %1!s! inserts from `arguments`. See FormatTextFlags.
+  virtual int FormatText(unsigned flags, unsigned id, void* buffer, int size,
+                         const wchar_t* const* arguments) = 0;
+
+ protected:
+  IResourceProvider();
+  ~IResourceProvider();
+};
+
+// The engine. Created by InitializeT, destroyed only by Cleanup. Not thread
+// safe: the front end calls it from one thread at a time; only the sink's
+// cancel flag crosses threads.
+class VAULTLINE_API IVaultline {
+ public:
+  virtual ~IVaultline();
+
+  // Installs the sink used by all later reports; returns the previous one.
+  virtual IBackupRestoreStatus* SetStatusCallback(IBackupRestoreStatus* status) = 0;
+  virtual bool BackUp(unsigned profile) = 0;
+  // item: a path relative to the selection's source, empty for the whole
+  // snapshot. destination: an existing folder.
+  virtual bool Restore(unsigned profile, int snapshot, const wchar_t* item,
+                       const wchar_t* destination) = 0;
+  virtual int64_t GetMaxFileSize() = 0;
+  virtual void SetMaxFileSize(int64_t bytes) = 0;
+  virtual int64_t GetMaxBackupSize() = 0;
+  virtual void SetMaxBackupSize(int64_t bytes) = 0;
+  virtual void SetShowTimeTick(int16_t value) = 0;
+  virtual int16_t GetShowTimeTick() = 0;
+  virtual void SetTraceLevel(int16_t value) = 0;
+  virtual int16_t GetTraceLevel() = 0;
+  virtual int16_t GetCreateProfileDlg() = 0;
+  virtual int64_t GetTotalSpaceAvailabeInDevice() = 0;
+  virtual void ReleaseList(StringList list) = 0;
+  virtual int GetListCount(StringList list) = 0;
+  // Never null: an empty string for a null list or an index out of range.
+  virtual const wchar_t* GetListItem(StringList list, unsigned index) = 0;
+  virtual bool CreateProfile(const wchar_t* name, const wchar_t** contents, int contentCount,
+                             int* newIndex) = 0;
+  virtual bool RenameProfile(unsigned profile, const wchar_t* name) = 0;
+  virtual bool DeleteProfile(unsigned profile) = 0;
+  virtual StringList GetProfileNames() = 0;
+  virtual StringList GetSnapshots(unsigned profile) = 0;
+  virtual StringList GetSnapshotContents(unsigned profile, unsigned snapshot) = 0;
+  virtual StringList GetProfileContents(unsigned profile) = 0;
+  virtual StringList GetProfileLocation(unsigned profile) = 0;
+  virtual int64_t GetStorageUsed() = 0;
+  virtual bool Initialize() = 0;
+  virtual bool SaveConfiguration() = 0;
+  virtual bool RefreshSnapshots(unsigned profile) = 0;
+
+ protected:
+  IVaultline();
+};
+
+// Creates the engine for the drive whose root is `deviceRoot` and reads its
+// configuration. Returns null unless the versions are exactly (1, 0, 2).
+VAULTLINE_API IVaultline* InitializeT(IResourceProvider* provider, const wchar_t* deviceRoot,
+                                      int interfaceVersion, int reserved, int buildVersion);
+// Destroys an engine made by InitializeT; null does nothing.
+VAULTLINE_API void Cleanup(IVaultline* engine);

@@ -1,0 +1,42 @@
+// Low-level file input and output on descriptors (the C runtime's _open,
+// _read, _write, _lseeki64): 64-bit offsets, binary only, close-on-exec.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace vaultline::platform {
+
+enum class OpenMode {
+  kRead,            // read only, must exist
+  kReadWriteStore,  // read-write, created 0600 if missing (store files)
+  kCreateTruncate,  // read-write, created with the process default mode or
+                    // truncated; never follows a link at the path
+};
+
+// Returns a descriptor, or -1 with `error` set to errno.
+int OpenFile(std::wstring_view path, OpenMode mode, int* error = nullptr);
+bool CloseFile(int fd);
+// Reads up to `length` bytes, retrying interrupted and partial reads until
+// `length` or end of file; returns bytes read, or -1 on error (errno kept).
+int64_t ReadFile(int fd, void* buffer, size_t length);
+// Writes all `length` bytes; false on a failed or short write (errno kept).
+bool WriteFile(int fd, const void* buffer, size_t length);
+enum class SeekFrom { kStart, kCurrent, kEnd };
+// New position, or -1.
+int64_t SeekFile(int fd, int64_t offset, SeekFrom from);
+int64_t TellFile(int fd);
+int64_t FileSizeOf(int fd);
+bool TruncateFile(int fd, int64_t length);
+bool SyncFile(int fd);
+// The errno of the last failed call on this thread.
+int LastError();
+
+// Exclusive advisory lock (flock) on a lock file, created if missing. Returns
+// a descriptor holding the lock, or -1 when another process holds it
+// (`inUse` true) or the file cannot be opened (`inUse` false).
+int LockFileExclusive(std::wstring_view path, bool* inUse);
+void UnlockFile(int fd);
+
+}  // namespace vaultline::platform

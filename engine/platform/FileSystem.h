@@ -1,0 +1,63 @@
+// File search, attributes, times and the file system's create, rename, copy
+// and delete operations (the Win32 file API).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vaultline::platform {
+
+inline constexpr uint32_t kAttributeReadOnly = 0x01;
+inline constexpr uint32_t kAttributeHidden = 0x02;
+inline constexpr uint32_t kAttributeFolder = 0x10;
+
+// What FindFirstFileW/FindNextFileW report of one entry.
+struct FindData {
+  std::wstring name;        // the entry's name alone
+  uint32_t attributes = 0;  // folder 0x10, read-only 0x01, hidden 0x02; plain file 0
+  int32_t lastWriteTime = 0;
+  uint64_t size = 0;  // 0 for folders
+};
+
+// Describes `path` itself, following symbolic links (a selection's source may
+// be a link). False when it does not exist or is neither a regular file nor a
+// folder.
+bool DescribePath(std::wstring_view path, FindData* data);
+
+// Lists a folder in byte order of the names, without "." and "..", following
+// links to files; leaves out entries that are neither regular files nor
+// folders (fifos, sockets, devices, dangling links) and links to folders. False
+// when the folder cannot be listed.
+bool ListFolder(std::wstring_view folder, std::vector<FindData>* entries);
+
+bool PathExists(std::wstring_view path);  // follows links
+bool IsFolder(std::wstring_view path);    // follows links
+bool IsSymbolicLink(std::wstring_view path);
+
+// Attributes as above; false when the path does not exist.
+bool GetAttributes(std::wstring_view path, uint32_t* attributes);
+// Read-only on: clears the owner's write permission; off: sets it. Does not
+// follow a link at `path` (fails on one).
+bool SetReadOnly(std::wstring_view path, bool readOnly);
+// Last-write and last-access time (utimensat, not following links).
+bool SetFileTime(std::wstring_view path, int32_t lastWriteTime);
+// Size of a regular file; false when missing or a folder.
+bool GetFileSize64(std::wstring_view path, uint64_t* size);
+
+// Folder creation: `privateMode` gives 0700 (the store's folders), otherwise
+// the process default. `error` receives errno on failure (EEXIST when it
+// exists already).
+bool CreateFolder(std::wstring_view path, bool privateMode, int* error = nullptr);
+bool RemoveEmptyFolder(std::wstring_view path);
+// Deleting a read-only file fails, as on Windows.
+bool DeleteFile(std::wstring_view path, int* error = nullptr);
+bool RenameFile(std::wstring_view from, std::wstring_view to, int* error = nullptr);
+// Copies contents; with failIfExists an existing target is not overwritten.
+bool CopyFile(std::wstring_view from, std::wstring_view to, bool failIfExists);
+// fsync of a folder, so that new entries in it are durable. File systems that
+// cannot sync a folder (exFAT) count as success.
+bool SyncFolder(std::wstring_view path);
+
+}  // namespace vaultline::platform
