@@ -1,0 +1,105 @@
+// The de-duplicating store of one Backup Selection: a data file of unique
+// blocks with its index, and per-file records in the content file that the
+// snapshot manager keeps open. Files are cut into blocks found again by a
+// rolling weak checksum confirmed with MD5.
+//
+// One store per open selection, used on one thread, never shared. The store
+// does not own the content file or the manager it is attached to.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "blockstore/BlockMap.h"
+#include "blockstore/Md5.h"
+#include "blockstore/RingBuffer.h"
+#include "blockstore/StoreContext.h"
+
+namespace vaultline {
+
+class DataFile;
+class BlockIndexFile;
+class FpRecordFile;
+
+class BlockStore {
+ public:
+  static constexpr int32_t kSmallFileLimit = 300;
+  static constexpr int64_t kProgressStep = 131072;
+
+  // Opens (creating if missing) the data file at `basePath` and the index at
+  // basePath + ".ind"; loads the index, or resets it and rebuilds it from the
+  // data file when either file holds no records.
+  BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength);
+  virtual ~BlockStore();
+  BlockStore(const BlockStore&) = delete;
+  BlockStore& operator=(const BlockStore&) = delete;
+
+  bool IsOpen() const;  // both files opened
+
+  virtual void RebuildIndex();
+  virtual void AddKnownBlock(int32_t weakChecksum, const Md5Digest& digest, int64_t position);
+  // Position of a stored block with the same `length` bytes as the ring from
+  // `start`, or -1. On a hit the window's digest is left in the lookup buffer.
+  virtual int64_t FindBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
+                            int32_t length);
+  // Stores the file at `path` as a record at the content file's current
+  // position; returns that position (contentOffset), or -1 when the file was
+  // not stored. Errors that must end the backup set `cancelled` and are
+  // reported through the sink. The content file descriptor stays the caller's.
+  virtual int64_t StoreFile(const std::wstring& path, int contentFd);
+  // Writes the stored file to outputFd and closes it on every exit. True when
+  // the file came back whole and verified; false when an error was reported
+  // (sink + cancelled) or the record belongs to another name.
+  virtual bool RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
+                           const std::wstring& expectedName);
+  virtual bool WriteFpHeader(FpRecordFile& record, const std::wstring& name, int64_t size,
+                             uint16_t layout);
+  // Position of the new block's header, or -1 when it could not be written
+  // whole (the data file is then cut back to where the block began).
+  virtual int64_t AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const RingBuffer& ring,
+                              int32_t start, int32_t length);
+  virtual bool WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
+                            int64_t sourcePosition, int64_t dataPosition, FpRecordFile& record);
+  // False when a write failed (already reported).
+  virtual bool RecordMatch(const RingBuffer& ring, int32_t literalChecksum, int32_t windowChecksum,
+                           int32_t windowStart, int32_t windowLength, int32_t literalStart,
+                           int64_t sourcePosition, int64_t matchedPosition, FpRecordFile& record);
+  virtual bool StoreNewBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t length,
+                             int32_t start, int64_t sourcePosition, FpRecordFile& record);
+  virtual void DigestOf(int32_t length, const RingBuffer& ring, int32_t start, Md5Digest* digest);
+  virtual void AttachManager(StoreContext* manager);
+  virtual void LoadIndex();
+
+  // fsync of the data and index files, so that what a published snapshot
+  // names is on the drive.
+  bool Sync();
+
+  const BlockMap& Blocks() const { return blockMap_; }
+
+ private:
+  class MatchingLoop;
+
+  void ReportError(const std::wstring& text);
+  void ReportWriteError(int error);
+  bool RestoreRaw(FpRecordFile& record, int outputFd, int64_t size);
+  bool RestorePieces(FpRecordFile& record, int outputFd, int64_t size);
+
+  std::wstring basePath_;
+  std::wstring indexPath_;
+  int dataFd_ = -1;
+  int indexFd_ = -1;
+  std::unique_ptr<DataFile> dataFile_;
+  std::unique_ptr<BlockIndexFile> indexFile_;
+  int32_t readChunk_;
+  int32_t blockLength_;
+  RingBuffer ring_;
+  BlockMap blockMap_;
+  Md5 md5_;
+  Md5Digest storeDigest_{};
+  Md5Digest lookupDigest_{};
+  StoreContext* manager_ = nullptr;
+};
+
+}  // namespace vaultline
