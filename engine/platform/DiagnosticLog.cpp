@@ -1,0 +1,55 @@
+#include "platform/DiagnosticLog.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <string>
+
+#include "platform/Text.h"
+
+namespace vaultline::platform {
+namespace {
+
+std::mutex& SinkMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+DiagnosticSink& InstalledSink() {
+  static DiagnosticSink sink;
+  return sink;
+}
+
+void WriteToStandardError(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put = ::write(2, bytes.data(), bytes.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return;  // nowhere left to report a failing log
+    bytes.remove_prefix(static_cast<size_t>(put));
+  }
+}
+
+}  // namespace
+
+void WriteDiagnostic(std::wstring_view text) {
+  DiagnosticSink sink;
+  {
+    std::lock_guard<std::mutex> lock(SinkMutex());
+    sink = InstalledSink();
+    if (!sink) {
+      // Written under the lock so that lines of several threads never mix.
+      WriteToStandardError(ToDisplayUtf8(text));
+      return;
+    }
+  }
+  // Called outside the lock: a sink may itself log or replace the sink.
+  sink(text);
+}
+
+void SetDiagnosticSink(DiagnosticSink sink) {
+  std::lock_guard<std::mutex> lock(SinkMutex());
+  InstalledSink() = std::move(sink);
+}
+
+}  // namespace vaultline::platform

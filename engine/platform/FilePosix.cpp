@@ -1,0 +1,146 @@
+// Large-file offsets even where off_t would otherwise be 32 bits.
+#define _FILE_OFFSET_BITS 64
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/File.h"
+#include "platform/Text.h"
+
+namespace vaultline::platform {
+namespace {
+
+static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit");
+
+void CloseKeepingErrno(int fd) {
+  const int savedError = errno;
+  ::close(fd);
+  errno = savedError;
+}
+
+}  // namespace
+
+int OpenFile(std::wstring_view path, OpenMode mode, int* error) {
+  const std::string encoded = EncodeName(path);
+  int fd = -1;
+  switch (mode) {
+    case OpenMode::kRead:
+      // Non-blocking so that a fifo cannot hang the open; cleared below.
+      fd = ::open(encoded.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+      break;
+    case OpenMode::kReadWriteStore:
+      fd = ::open(encoded.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+      break;
+    case OpenMode::kCreateTruncate:
+      fd = ::open(encoded.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+      break;
+  }
+  if (fd >= 0 && mode == OpenMode::kRead) {
+    struct stat info;
+    // A folder opens for reading on Linux but not on Windows; refuse it here.
+    if (::fstat(fd, &info) != 0) {
+      CloseKeepingErrno(fd);
+      fd = -1;
+    } else if (S_ISDIR(info.st_mode)) {
+      ::close(fd);
+      errno = EISDIR;
+      fd = -1;
+    } else {
+      const int flags = ::fcntl(fd, F_GETFL);
+      if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+  }
+  if (fd < 0 && error != nullptr) *error = errno;
+  return fd;
+}
+
+bool CloseFile(int fd) {
+  return ::close(fd) == 0;
+}
+
+int64_t ReadFile(int fd, void* buffer, size_t length) {
+  auto* out = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t got = ::read(fd, out + done, length - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return static_cast<int64_t>(done);
+}
+
+bool WriteFile(int fd, const void* buffer, size_t length) {
+  const auto* in = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t put = ::write(fd, in + done, length - done);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (put == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    done += static_cast<size_t>(put);
+  }
+  return true;
+}
+
+int64_t SeekFile(int fd, int64_t offset, SeekFrom from) {
+  int whence = SEEK_SET;
+  if (from == SeekFrom::kCurrent) whence = SEEK_CUR;
+  if (from == SeekFrom::kEnd) whence = SEEK_END;
+  return ::lseek(fd, static_cast<off_t>(offset), whence);
+}
+
+int64_t TellFile(int fd) {
+  return ::lseek(fd, 0, SEEK_CUR);
+}
+
+int64_t FileSizeOf(int fd) {
+  struct stat info;
+  if (::fstat(fd, &info) != 0) return -1;
+  return info.st_size;
+}
+
+bool TruncateFile(int fd, int64_t length) {
+  return ::ftruncate(fd, static_cast<off_t>(length)) == 0;
+}
+
+bool SyncFile(int fd) {
+  return ::fsync(fd) == 0;
+}
+
+int LastError() {
+  return errno;
+}
+
+int LockFileExclusive(std::wstring_view path, bool* inUse) {
+  if (inUse != nullptr) *inUse = false;
+  const int fd = ::open(EncodeName(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return -1;
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK && inUse != nullptr) *inUse = true;
+    CloseKeepingErrno(fd);
+    return -1;
+  }
+  return fd;
+}
+
+void UnlockFile(int fd) {
+  if (fd < 0) return;
+  ::flock(fd, LOCK_UN);
+  ::close(fd);
+}
+
+}  // namespace vaultline::platform

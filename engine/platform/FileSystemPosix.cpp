@@ -1,0 +1,254 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <string>
+
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
+
+namespace vaultline::platform {
+namespace {
+
+std::string Encoded(std::wstring_view path) {
+  return EncodeName(path);
+}
+
+void SetError(int* error, int value) {
+  if (error != nullptr) *error = value;
+}
+
+// The name a file search reports for a path: its last component.
+std::string LastComponent(const std::string& path) {
+  size_t end = path.size();
+  while (end > 1 && path[end - 1] == '/') --end;
+  const size_t slash = path.rfind('/', end - 1);
+  return slash == std::string::npos ? path.substr(0, end) : path.substr(slash + 1, end - slash - 1);
+}
+
+uint32_t AttributesOf(const struct stat& info, std::string_view name) {
+  uint32_t attributes = 0;
+  if (S_ISDIR(info.st_mode)) attributes |= kAttributeFolder;
+  if ((info.st_mode & S_IWUSR) == 0) attributes |= kAttributeReadOnly;
+  if (!name.empty() && name.front() == '.' && name != "." && name != "..") {
+    attributes |= kAttributeHidden;
+  }
+  return attributes;
+}
+
+void Describe(const struct stat& info, std::string_view name, FindData* data) {
+  data->name = DecodeName(name);
+  data->attributes = AttributesOf(info, name);
+  data->lastWriteTime = static_cast<int32_t>(info.st_mtime);
+  data->size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+}  // namespace
+
+bool DescribePath(std::wstring_view path, FindData* data) {
+  const std::wstring full = FullPath(path);
+  if (full.empty()) return false;
+  const std::string encoded = Encoded(full);
+  struct stat info;
+  if (::stat(encoded.c_str(), &info) != 0) return false;
+  if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) return false;
+  if (data != nullptr) Describe(info, LastComponent(encoded), data);
+  return true;
+}
+
+bool ListFolder(std::wstring_view folder, std::vector<FindData>* entries) {
+  entries->clear();
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(Encoded(folder).c_str()));
+  if (!dir) return false;
+  const int dirFd = ::dirfd(dir.get());
+
+  std::vector<std::pair<std::string, struct stat>> found;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (entry == nullptr) {
+      if (errno != 0) return false;
+      break;
+    }
+    const std::string_view name(entry->d_name);
+    if (name == "." || name == "..") continue;
+    struct stat info;
+    if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISLNK(info.st_mode)) {
+      // Links to files are described by their target; links to folders would
+      // let the walk leave the tree or loop, and dangling links describe nothing.
+      if (::fstatat(dirFd, entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)) continue;
+    } else if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+      continue;
+    }
+    found.emplace_back(std::string(name), info);
+  }
+  std::sort(found.begin(), found.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  entries->reserve(found.size());
+  for (const auto& [name, info] : found) {
+    FindData data;
+    Describe(info, name, &data);
+    entries->push_back(std::move(data));
+  }
+  return true;
+}
+
+bool PathExists(std::wstring_view path) {
+  struct stat info;
+  return ::stat(Encoded(path).c_str(), &info) == 0;
+}
+
+bool IsFolder(std::wstring_view path) {
+  struct stat info;
+  return ::stat(Encoded(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsSymbolicLink(std::wstring_view path) {
+  struct stat info;
+  return ::lstat(Encoded(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool GetAttributes(std::wstring_view path, uint32_t* attributes) {
+  const std::wstring full = FullPath(path);
+  const std::string encoded = Encoded(full);
+  struct stat info;
+  if (full.empty() || ::stat(encoded.c_str(), &info) != 0) return false;
+  if (attributes != nullptr) *attributes = AttributesOf(info, LastComponent(encoded));
+  return true;
+}
+
+bool SetReadOnly(std::wstring_view path, bool readOnly) {
+  const std::string encoded = Encoded(path);
+  struct stat info;
+  if (::lstat(encoded.c_str(), &info) != 0) return false;
+  if (S_ISLNK(info.st_mode)) {
+    errno = ELOOP;
+    return false;
+  }
+  mode_t mode = info.st_mode & 07777;
+  mode = readOnly ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
+  if (mode == (info.st_mode & 07777)) return true;
+  if (::fchmodat(AT_FDCWD, encoded.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0) return true;
+  // Without /proc the C library cannot change a mode without following; the
+  // path was no link a moment ago.
+  if (errno != ENOTSUP && errno != ENOSYS) return false;
+  return ::chmod(encoded.c_str(), mode) == 0;
+}
+
+bool SetFileTime(std::wstring_view path, int32_t lastWriteTime) {
+  struct timespec times[2];
+  times[0].tv_sec = lastWriteTime;
+  times[0].tv_nsec = 0;
+  times[1] = times[0];
+  return ::utimensat(AT_FDCWD, Encoded(path).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool GetFileSize64(std::wstring_view path, uint64_t* size) {
+  struct stat info;
+  if (::stat(Encoded(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (size != nullptr) *size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
+bool CreateFolder(std::wstring_view path, bool privateMode, int* error) {
+  if (::mkdir(Encoded(path).c_str(), privateMode ? 0700 : 0777) == 0) return true;
+  SetError(error, errno);
+  return false;
+}
+
+bool RemoveEmptyFolder(std::wstring_view path) {
+  return ::rmdir(Encoded(path).c_str()) == 0;
+}
+
+bool DeleteFile(std::wstring_view path, int* error) {
+  const std::string encoded = Encoded(path);
+  struct stat info;
+  if (::lstat(encoded.c_str(), &info) != 0) {
+    SetError(error, errno);
+    return false;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    errno = EISDIR;
+    SetError(error, errno);
+    return false;
+  }
+  if (S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0) {
+    errno = EACCES;
+    SetError(error, errno);
+    return false;
+  }
+  if (::unlink(encoded.c_str()) == 0) return true;
+  SetError(error, errno);
+  return false;
+}
+
+bool RenameFile(std::wstring_view from, std::wstring_view to, int* error) {
+  if (::rename(Encoded(from).c_str(), Encoded(to).c_str()) == 0) return true;
+  SetError(error, errno);
+  return false;
+}
+
+bool CopyFile(std::wstring_view from, std::wstring_view to, bool failIfExists) {
+  const int source = OpenFile(from, OpenMode::kRead);
+  if (source < 0) return false;
+  struct stat sourceInfo;
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+  if (failIfExists) flags |= O_EXCL;
+  const int target =
+      ::fstat(source, &sourceInfo) == 0 ? ::open(Encoded(to).c_str(), flags, 0666) : -1;
+  if (target < 0) {
+    CloseFile(source);
+    return false;
+  }
+  struct stat targetInfo;
+  bool ok = ::fstat(target, &targetInfo) == 0;
+  // Truncating only now keeps a copy onto itself from destroying the file.
+  if (ok && targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) {
+    errno = EINVAL;
+    ok = false;
+  }
+  ok = ok && ::ftruncate(target, 0) == 0;
+  char buffer[65536];
+  while (ok) {
+    const int64_t got = ReadFile(source, buffer, sizeof buffer);
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    ok = WriteFile(target, buffer, static_cast<size_t>(got));
+  }
+  const int savedError = errno;
+  CloseFile(source);
+  if (::close(target) != 0) ok = false;
+  if (!ok && failIfExists) ::unlink(Encoded(to).c_str());
+  if (!ok) errno = savedError;
+  return ok;
+}
+
+bool SyncFolder(std::wstring_view path) {
+  const int fd = ::open(Encoded(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  // Some file systems (exFAT through FUSE among them) cannot sync a folder.
+  if (!ok && (errno == EINVAL || errno == ENOTSUP || errno == EROFS || errno == EBADF ||
+              errno == ENOSYS)) {
+    ok = true;
+  }
+  const int savedError = errno;
+  ::close(fd);
+  errno = savedError;
+  return ok;
+}
+
+}  // namespace vaultline::platform
