@@ -11,6 +11,8 @@ int32_t CurrentTime() {
 
 bool ToLocalTime(int32_t time, LocalDateTime* local) {
   const time_t seconds = time;
+  // localtime_r need not look at TZ again; a changed zone should show at once.
+  ::tzset();
   struct tm parts;
   if (::localtime_r(&seconds, &parts) == nullptr) return false;
   local->year = parts.tm_year + 1900;

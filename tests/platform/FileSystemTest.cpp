@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TempFolder.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+
+namespace vaultline::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteBytes(const fs::path& path, size_t count) {
+  std::ofstream(path, std::ios::binary) << std::string(count, 'x');
+}
+
+std::vector<std::string> EncodedNames(const std::vector<FindData>& entries) {
+  std::vector<std::string> names;
+  for (const auto& entry : entries) names.push_back(EncodeName(entry.name));
+  return names;
+}
+
+TEST(ListFolder, SortsByNameBytesAndKeepsArbitraryBytes) {
+  testing::TempFolder folder;
+  const std::vector<std::string> names = {
+      "b", "B", "a\xFF", "\xC3\xA9t\xC3\xA9", ".hidden", "\x01\x80\xFE", "Z", "a"};
+  for (const auto& name : names) {
+    // Created through the layer from the decoded name, as a restore would.
+    const int fd = OpenFile(JoinPath(folder.Wide(), DecodeName(name)), OpenMode::kCreateTruncate);
+    ASSERT_GE(fd, 0) << name;
+    CloseFile(fd);
+  }
+  std::vector<FindData> entries;
+  ASSERT_TRUE(ListFolder(folder.Wide(), &entries));
+  std::vector<std::string> sorted = names;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(EncodedNames(entries), sorted);
+  for (const auto& entry : entries) {
+    EXPECT_TRUE(PathExists(JoinPath(folder.Wide(), entry.name))) << EncodeName(entry.name);
+  }
+}
+
+TEST(ListFolder, LeavesOutWhatIsNeitherFileNorFolder) {
+  testing::TempFolder folder;
+  const fs::path& root = folder.path();
+  WriteBytes(root / "file", 5);
+  WriteBytes(root / "target", 300);
+  fs::create_directory(root / "sub");
+  fs::create_symlink(root / "target", root / "link-to-file");
+  fs::create_symlink(root / "sub", root / "link-to-folder");
+  fs::create_symlink(root / "gone", root / "dangling");
+  ASSERT_EQ(::mkfifo((root / "fifo").c_str(), 0600), 0);
+
+  std::vector<FindData> entries = {FindData{}};  // a stale entry must not survive
+  ASSERT_TRUE(ListFolder(folder.Wide(), &entries));
+  ASSERT_EQ(EncodedNames(entries),
+            (std::vector<std::string>{"file", "link-to-file", "sub", "target"}));
+  EXPECT_EQ(entries[0].size, 5u);
+  EXPECT_EQ(entries[0].attributes, 0u);
+  EXPECT_EQ(entries[1].size, 300u);  // described by its target
+  EXPECT_EQ(entries[2].attributes, kAttributeFolder);
+  EXPECT_EQ(entries[2].size, 0u);
+
+  EXPECT_FALSE(ListFolder(folder.Wide("file"), &entries));
+  EXPECT_FALSE(ListFolder(folder.Wide("missing"), &entries));
+  EXPECT_TRUE(entries.empty());
+
+  // A selection's own source may be a link; it is followed.
+  FindData data;
+  ASSERT_TRUE(DescribePath(folder.Wide("link-to-folder/"), &data));
+  EXPECT_EQ(data.name, L"link-to-folder");
+  EXPECT_EQ(data.attributes, kAttributeFolder);
+  EXPECT_FALSE(DescribePath(folder.Wide("fifo"), &data));
+  EXPECT_FALSE(DescribePath(folder.Wide("dangling"), &data));
+  EXPECT_TRUE(IsSymbolicLink(folder.Wide("dangling")));
+  EXPECT_FALSE(IsSymbolicLink(folder.Wide("sub")));
+}
+
+TEST(Attributes, ReadOnlyHiddenAndTimesAreSetAndRead) {
+  testing::TempFolder folder;
+  WriteBytes(folder.path() / ".config", 1);
+  const std::wstring path = folder.Wide(".config");
+  for (int32_t time : {0, -86400, 315626635, INT32_MAX}) {
+    ASSERT_TRUE(SetFileTime(path, time));
+    FindData data;
+    ASSERT_TRUE(DescribePath(path, &data));
+    EXPECT_EQ(data.lastWriteTime, time);
+  }
+  uint32_t attributes = 0;
+  ASSERT_TRUE(GetAttributes(path, &attributes));
+  EXPECT_EQ(attributes, kAttributeHidden);
+  ASSERT_TRUE(SetReadOnly(path, true));
+  ASSERT_TRUE(GetAttributes(path, &attributes));
+  EXPECT_EQ(attributes, kAttributeHidden | kAttributeReadOnly);
+  EXPECT_EQ(fs::status(folder.path() / ".config").permissions() & fs::perms::owner_write,
+            fs::perms::none);
+
+  // Deleting a read-only file fails even for a privileged user, as on Windows.
+  int error = 0;
+  EXPECT_FALSE(DeleteFile(path, &error));
+  EXPECT_TRUE(PathExists(path));
+  ASSERT_TRUE(SetReadOnly(path, false));
+  ASSERT_TRUE(GetAttributes(path, &attributes));
+  EXPECT_EQ(attributes, kAttributeHidden);
+  EXPECT_TRUE(DeleteFile(path, &error));
+  EXPECT_FALSE(GetAttributes(path, &attributes));
+}
+
+TEST(Attributes, ChangesNeverGoThroughALink) {
+  testing::TempFolder folder;
+  WriteBytes(folder.path() / "target", 1);
+  fs::create_symlink(folder.path() / "target", folder.path() / "link");
+  EXPECT_FALSE(SetReadOnly(folder.Wide("link"), true));
+  uint32_t attributes = 99;
+  ASSERT_TRUE(GetAttributes(folder.Wide("target"), &attributes));
+  EXPECT_EQ(attributes, 0u);
+  ASSERT_TRUE(SetFileTime(folder.Wide("link"), 1000));
+  FindData data;
+  ASSERT_TRUE(DescribePath(folder.Wide("target"), &data));
+  EXPECT_NE(data.lastWriteTime, 1000);
+}
+
+TEST(CopyFile, KeepsAnExistingTargetWhenAskedAndNeverCopiesOntoItself) {
+  testing::TempFolder folder;
+  WriteBytes(folder.path() / "a", 70000);
+  WriteBytes(folder.path() / "b", 3);
+  EXPECT_FALSE(CopyFile(folder.Wide("a"), folder.Wide("b"), true));
+  uint64_t size = 0;
+  ASSERT_TRUE(GetFileSize64(folder.Wide("b"), &size));
+  EXPECT_EQ(size, 3u);
+  EXPECT_TRUE(CopyFile(folder.Wide("a"), folder.Wide("b"), false));
+  ASSERT_TRUE(GetFileSize64(folder.Wide("b"), &size));
+  EXPECT_EQ(size, 70000u);
+  EXPECT_FALSE(CopyFile(folder.Wide("a"), folder.Wide("a"), false));
+  ASSERT_TRUE(GetFileSize64(folder.Wide("a"), &size));
+  EXPECT_EQ(size, 70000u);
+  EXPECT_FALSE(CopyFile(folder.Wide("missing"), folder.Wide("c"), true));
+  EXPECT_FALSE(PathExists(folder.Wide("c")));
+}
+
+TEST(Folders, CreateRemoveAndSync) {
+  testing::TempFolder folder;
+  int error = 0;
+  ASSERT_TRUE(CreateFolder(folder.Wide("store"), true, &error));
+  EXPECT_EQ(fs::status(folder.path() / "store").permissions(), fs::perms::owner_all);
+  EXPECT_FALSE(CreateFolder(folder.Wide("store"), true, &error));
+  EXPECT_EQ(error, EEXIST);
+  EXPECT_TRUE(IsFolder(folder.Wide("store")));
+  EXPECT_TRUE(SyncFolder(folder.Wide("store")));
+  EXPECT_FALSE(SyncFolder(folder.Wide("missing")));
+  EXPECT_FALSE(DeleteFile(folder.Wide("store"), &error));
+  EXPECT_TRUE(RemoveEmptyFolder(folder.Wide("store")));
+  EXPECT_FALSE(PathExists(folder.Wide("store")));
+}
+
+}  // namespace
+}  // namespace vaultline::platform
