@@ -9,7 +9,7 @@
 namespace vaultline::platform {
 
 enum class OpenMode {
-  kRead,            // read only, must exist
+  kRead,            // read only, must exist; a folder is refused (EISDIR)
   kReadWriteStore,  // read-write, created 0600 if missing (store files)
   kCreateTruncate,  // read-write, created with the process default mode or
                     // truncated; never follows a link at the path

@@ -28,8 +28,8 @@ bool DescribePath(std::wstring_view path, FindData* data);
 
 // Lists a folder in byte order of the names, without "." and "..", following
 // links to files; leaves out entries that are neither regular files nor
-// folders (fifos, sockets, devices, dangling links) and links to folders. False
-// when the folder cannot be listed.
+// folders (fifos, sockets, devices, dangling links) and links to folders.
+// `entries` is emptied first. False when the folder cannot be listed.
 bool ListFolder(std::wstring_view folder, std::vector<FindData>* entries);
 
 bool PathExists(std::wstring_view path);  // follows links
@@ -53,8 +53,10 @@ bool CreateFolder(std::wstring_view path, bool privateMode, int* error = nullptr
 bool RemoveEmptyFolder(std::wstring_view path);
 // Deleting a read-only file fails, as on Windows.
 bool DeleteFile(std::wstring_view path, int* error = nullptr);
+// Replaces an existing file at `to` in one step (rename(2)), unlike MoveFileW.
 bool RenameFile(std::wstring_view from, std::wstring_view to, int* error = nullptr);
 // Copies contents; with failIfExists an existing target is not overwritten.
+// Never writes through a link at `to`, and refuses to copy a file onto itself.
 bool CopyFile(std::wstring_view from, std::wstring_view to, bool failIfExists);
 // fsync of a folder, so that new entries in it are durable. File systems that
 // cannot sync a folder (exFAT) count as success.

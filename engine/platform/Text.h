@@ -13,15 +13,19 @@ namespace vaultline::platform {
 
 // OS name bytes <-> wide text (surrogate escapes for bytes that are not UTF-8).
 std::wstring DecodeName(std::string_view bytes);
+// Other lone surrogates get their three-byte form; values that are no code
+// point become U+FFFD.
 std::string EncodeName(std::wstring_view text);
 
-// Narrow text of the C library or an exception (the "ANSI code page"): UTF-8.
+// Narrow text of the C library or an exception (the "ANSI code page"): UTF-8,
+// with the same surrogate escapes as names (an exception may quote a path).
 std::wstring AnsiToWide(std::string_view text);
 
 // Wide text -> valid UTF-8 for display (escaped bytes become U+FFFD).
 std::string ToDisplayUtf8(std::wstring_view text);
 
 // UTF-16 code units of a wide text (a code point above U+FFFF takes two).
+// Lone surrogates (escaped name bytes) are kept as single units both ways.
 std::u16string ToUtf16(std::wstring_view text);
 std::wstring FromUtf16(std::u16string_view units);
 size_t Utf16Length(std::wstring_view text);
