@@ -79,10 +79,18 @@ class BlockStore {
   const BlockMap& Blocks() const { return blockMap_; }
 
  private:
-  class MatchingLoop;
-
+  // The sliding-window pass over a source file opened as `sourceFd`; 0 when
+  // every byte up to its end was stored, -1 otherwise.
+  int RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::wstring& fullPath,
+                      int64_t size);
+  // Appends the `blockLength` bytes of the ring from `start` as a new block
+  // and records its first `pieceLength` bytes as the piece at
+  // `sourcePosition`.
+  bool StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_t blockLength, int32_t start,
+                  int32_t pieceLength, int64_t sourcePosition, FpRecordFile& record);
   void ReportError(const std::wstring& text);
   void ReportWriteError(int error);
+  void ReportReadError(const std::wstring& fullPath);
   bool RestoreRaw(FpRecordFile& record, int outputFd, int64_t size);
   bool RestorePieces(FpRecordFile& record, int outputFd, int64_t size);
 
@@ -99,7 +107,9 @@ class BlockStore {
   Md5 md5_;
   Md5Digest storeDigest_{};
   Md5Digest lookupDigest_{};
-  StoreContext* manager_ = nullptr;
+  int openError_ = 0;
+  StoreContext detached_;  // stands in until a manager is attached
+  StoreContext* manager_ = &detached_;
 };
 
 }  // namespace vaultline

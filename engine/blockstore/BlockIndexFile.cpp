@@ -1,0 +1,61 @@
+#include "blockstore/BlockIndexFile.h"
+
+#include "platform/DiagnosticLog.h"
+#include "platform/File.h"
+
+namespace vaultline {
+
+using platform::SeekFrom;
+
+BlockIndexFile::BlockIndexFile(int fd) : fd_(fd) {
+  int64_t size = platform::SeekFile(fd_, 0, SeekFrom::kEnd);
+  logicalEnd_ = size < 0 ? 0 : size - size % IndexRecord::kSize;
+  platform::SeekFile(fd_, 0, SeekFrom::kStart);
+}
+
+BlockIndexFile::~BlockIndexFile() = default;
+
+bool BlockIndexFile::HasRecords() const {
+  return logicalEnd_ > IndexRecord::kSize;
+}
+
+bool BlockIndexFile::ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t* position) {
+  if (readPosition_ >= logicalEnd_) return false;
+  if (platform::SeekFile(fd_, readPosition_, SeekFrom::kStart) != readPosition_ ||
+      platform::ReadFile(fd_, record_, sizeof record_) != IndexRecord::kSize) {
+    logicalEnd_ = readPosition_;
+    return false;
+  }
+  readPosition_ += IndexRecord::kSize;
+  IndexRecord record = IndexRecord::Decode(record_);
+  *weakChecksum = record.weakChecksum;
+  *digest = record.digest;
+  *position = record.position;
+  return true;
+}
+
+bool BlockIndexFile::Append(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
+  IndexRecord record;
+  record.weakChecksum = weakChecksum;
+  record.digest = digest;
+  record.position = position;
+  record.Encode(record_);
+  if (platform::SeekFile(fd_, logicalEnd_, SeekFrom::kStart) != logicalEnd_ ||
+      !platform::WriteFile(fd_, record_, sizeof record_)) {
+    lastError_ = platform::LastError();
+    platform::WriteDiagnostic(L"\n Failed to write data file header data");
+    platform::TruncateFile(fd_, logicalEnd_);
+    return false;
+  }
+  logicalEnd_ += IndexRecord::kSize;
+  return true;
+}
+
+void BlockIndexFile::Reset() {
+  platform::TruncateFile(fd_, 0);
+  platform::SeekFile(fd_, 0, SeekFrom::kStart);
+  logicalEnd_ = 0;
+  readPosition_ = 0;
+}
+
+}  // namespace vaultline

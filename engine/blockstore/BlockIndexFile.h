@@ -1,0 +1,38 @@
+// The index file of a store: one IndexRecord per block of the data file, so
+// that the known blocks load without reading the data. Does not own or close
+// its descriptor.
+#pragma once
+
+#include <cstdint>
+
+#include "blockstore/IndexRecord.h"
+
+namespace vaultline {
+
+class BlockIndexFile {
+ public:
+  // The logical end is the file's size cut down to whole records: a record
+  // torn by a failed append is dropped rather than shifting every later one.
+  explicit BlockIndexFile(int fd);
+  virtual ~BlockIndexFile();
+  BlockIndexFile(const BlockIndexFile&) = delete;
+  BlockIndexFile& operator=(const BlockIndexFile&) = delete;
+
+  virtual bool ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t* position);
+  // Appends at the logical end; a failed write is cut off again.
+  virtual bool Append(int32_t weakChecksum, const Md5Digest& digest, int64_t position);
+  virtual bool HasRecords() const;
+  virtual void Reset();  // empties the file
+
+  int64_t LogicalEnd() const { return logicalEnd_; }
+  int LastError() const { return lastError_; }
+
+ private:
+  int fd_;
+  int64_t logicalEnd_;
+  int64_t readPosition_ = 0;
+  int lastError_ = 0;
+  uint8_t record_[IndexRecord::kSize] = {};
+};
+
+}  // namespace vaultline

@@ -1,0 +1,504 @@
+#include "blockstore/BlockStore.h"
+
+#include <algorithm>
+
+#include "blockstore/BlockIndexFile.h"
+#include "blockstore/DataFile.h"
+#include "blockstore/FpRecordFile.h"
+#include "blockstore/WeakChecksum.h"
+#include "platform/DiagnosticLog.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/Format.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
+#include "vaultline/Vaultline.h"
+
+namespace vaultline {
+
+using platform::SeekFrom;
+
+BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength)
+    : basePath_(std::move(basePath)),
+      indexPath_(basePath_ + L".ind"),
+      readChunk_(readChunk),
+      blockLength_(blockLength),
+      ring_(2 * readChunk) {
+  dataFd_ = platform::OpenFile(basePath_, platform::OpenMode::kReadWriteStore, &openError_);
+  indexFd_ = platform::OpenFile(indexPath_, platform::OpenMode::kReadWriteStore, &openError_);
+  if (!IsOpen()) return;
+  dataFile_ = std::make_unique<DataFile>(dataFd_);
+  indexFile_ = std::make_unique<BlockIndexFile>(indexFd_);
+  if (indexFile_->HasRecords() && dataFile_->HasRecords()) {
+    LoadIndex();
+  } else {
+    indexFile_->Reset();
+    RebuildIndex();
+  }
+  dataFile_->SeekToEnd();
+}
+
+BlockStore::~BlockStore() {
+  dataFile_.reset();
+  indexFile_.reset();
+  if (dataFd_ >= 0) platform::CloseFile(dataFd_);
+  if (indexFd_ >= 0) platform::CloseFile(indexFd_);
+}
+
+bool BlockStore::IsOpen() const {
+  return dataFd_ >= 0 && indexFd_ >= 0;
+}
+
+void BlockStore::AttachManager(StoreContext* manager) {
+  manager_ = manager != nullptr ? manager : &detached_;
+}
+
+bool BlockStore::Sync() {
+  if (!IsOpen()) return false;
+  bool dataSynced = platform::SyncFile(dataFd_);
+  return platform::SyncFile(indexFd_) && dataSynced;
+}
+
+void BlockStore::LoadIndex() {
+  int32_t checksum;
+  Md5Digest digest;
+  int64_t position;
+  while (indexFile_->ReadNext(&checksum, &digest, &position)) {
+    // A record naming a block beyond the data file would hand out positions
+    // that no restore can read.
+    if (position >= 0 && position + DataRecordHeader::kSize < dataFile_->LogicalEnd()) {
+      AddKnownBlock(checksum, digest, position);
+    }
+  }
+}
+
+void BlockStore::RebuildIndex() {
+  int32_t checksum;
+  Md5Digest digest;
+  int64_t position;
+  while (dataFile_->ReadNextHeader(&checksum, &digest, &position)) {
+    indexFile_->Append(checksum, digest, position);
+    AddKnownBlock(checksum, digest, position);
+  }
+}
+
+void BlockStore::AddKnownBlock(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
+  blockMap_.Add(weakChecksum, digest, position);
+}
+
+int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
+                              int32_t length) {
+  if (!blockMap_.MayContain(weakChecksum)) return -1;
+  const std::vector<KnownBlock>* list = blockMap_.Find(weakChecksum);
+  if (list == nullptr) return -1;
+  DigestOf(length, ring, start, &lookupDigest_);
+  for (const KnownBlock& known : *list) {
+    if (known.digest == lookupDigest_) return known.position;
+  }
+  return -1;
+}
+
+void BlockStore::DigestOf(int32_t length, const RingBuffer& ring, int32_t start,
+                          Md5Digest* digest) {
+  if (length <= 0) return;
+  int32_t first = ring.Contiguous(start, length);
+  md5_.Init();
+  md5_.Update(ring.Data() + start, static_cast<size_t>(first));
+  md5_.Update(ring.Data(), static_cast<size_t>(length - first));
+  md5_.Final(digest);
+}
+
+bool BlockStore::WriteFpHeader(FpRecordFile& record, const std::wstring& name, int64_t size,
+                               uint16_t layout) {
+  return record.WriteHeader(name, size, layout, std::wstring());
+}
+
+bool BlockStore::WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
+                              int64_t sourcePosition, int64_t dataPosition, FpRecordFile& record) {
+  return record.WriteEntry(weakChecksum, digest, length, sourcePosition, dataPosition);
+}
+
+int64_t BlockStore::AppendBlock(int32_t weakChecksum, const Md5Digest& digest,
+                                const RingBuffer& ring, int32_t start, int32_t length) {
+  int64_t position = dataFile_->LogicalEnd();
+  int32_t first = ring.Contiguous(start, length);
+  if (!dataFile_->WriteHeader(weakChecksum, digest, length, &position) ||
+      !dataFile_->WriteBytes(ring.Data() + start, first) ||
+      (first < length && !dataFile_->WriteBytes(ring.Data(), length - first))) {
+    // Half a block behind the last whole one would be met as damage later.
+    dataFile_->DiscardFrom(position);
+    return -1;
+  }
+  return position;
+}
+
+bool BlockStore::StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_t blockLength,
+                            int32_t start, int32_t pieceLength, int64_t sourcePosition,
+                            FpRecordFile& record) {
+  DigestOf(blockLength, ring, start, &storeDigest_);
+  int64_t position = AppendBlock(weakChecksum, storeDigest_, ring, start, blockLength);
+  if (position < 0) {
+    ReportWriteError(dataFile_->LastError());
+    return false;
+  }
+  bool entryWritten =
+      WriteFpEntry(weakChecksum, storeDigest_, pieceLength, sourcePosition, position, record);
+  // The block is whole on the drive, so it stays known even when the record
+  // that was to use it fails.
+  bool indexed = indexFile_->Append(weakChecksum, storeDigest_, position);
+  AddKnownBlock(weakChecksum, storeDigest_, position);
+  if (!entryWritten) {
+    ReportWriteError(record.LastError());
+    return false;
+  }
+  if (!indexed) {
+    ReportWriteError(indexFile_->LastError());
+    return false;
+  }
+  return true;
+}
+
+bool BlockStore::StoreNewBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t length,
+                               int32_t start, int64_t sourcePosition, FpRecordFile& record) {
+  return StorePiece(ring, weakChecksum, length, start, length, sourcePosition, record);
+}
+
+bool BlockStore::RecordMatch(const RingBuffer& ring, int32_t literalChecksum,
+                             int32_t windowChecksum, int32_t windowStart, int32_t windowLength,
+                             int32_t literalStart, int64_t sourcePosition, int64_t matchedPosition,
+                             FpRecordFile& record) {
+  if (literalStart != windowStart) {
+    // The pending literals are stored as a full window from their start, so
+    // that the new block can be matched later; this file uses its first L.
+    int32_t literals = ring.Distance(windowStart, literalStart);
+    int32_t length = std::min(literals + windowLength, blockLength_);
+    if (!StorePiece(ring, literalChecksum, length, literalStart, literals,
+                    sourcePosition - literals, record)) {
+      return false;
+    }
+  }
+  if (!WriteFpEntry(windowChecksum, lookupDigest_, windowLength, sourcePosition, matchedPosition,
+                    record)) {
+    ReportWriteError(record.LastError());
+    return false;
+  }
+  return true;
+}
+
+void BlockStore::ReportError(const std::wstring& text) {
+  if (manager_->status != nullptr) manager_->status->OnMessage(kMessageError, text.c_str());
+  manager_->cancelled = true;
+}
+
+void BlockStore::ReportWriteError(int error) {
+  ReportError(platform::SystemErrorText(error));
+}
+
+void BlockStore::ReportReadError(const std::wstring& fullPath) {
+  ReportError(platform::FormatWide(L"Error reading file %ls", fullPath.c_str()));
+  platform::WriteDiagnostic(L"\nCouldn't read  data from:" + fullPath);
+}
+
+int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
+  int64_t contentOffset = platform::TellFile(contentFd);
+  FpRecordFile record(contentFd);
+  std::wstring fullPath = platform::FullPath(path);
+  if (fullPath.empty()) {
+    ReportError(L"Error getting file to backup ");
+    return -1;
+  }
+  if (platform::Utf16Length(fullPath) >= FpHeader::kNameCapacity) {
+    platform::WriteDiagnostic(L"\nName too long to store: " + fullPath);
+    return -1;
+  }
+  uint64_t fileSize = 0;
+  if (!platform::GetFileSize64(fullPath, &fileSize)) return -1;
+  int sourceFd = platform::OpenFile(fullPath, platform::OpenMode::kRead);
+  if (sourceFd < 0) return -1;
+  auto fail = [&] {
+    platform::CloseFile(sourceFd);
+    return int64_t{-1};
+  };
+  if (contentOffset < 0) {
+    ReportError(L"Error writing backup idenifier ");
+    return fail();
+  }
+  int64_t size = static_cast<int64_t>(fileSize);
+
+  if (size < kSmallFileLimit) {
+    // Read before anything is written: a file that shrank leaves no record.
+    int64_t got = platform::ReadFile(sourceFd, ring_.Data(), static_cast<size_t>(size));
+    if (got < 0) {
+      ReportReadError(fullPath);
+      return fail();
+    }
+    if (got < size) {
+      platform::WriteDiagnostic(L"\nFile shrank while being stored: " + fullPath);
+      return fail();
+    }
+    if (!WriteFpHeader(record, fullPath, size, FpHeader::kLayoutRaw)) {
+      ReportError(L"Error writing backup idenifier ");
+      return fail();
+    }
+    if (!record.WriteRaw(ring_.Data(), size)) {
+      ReportWriteError(record.LastError());
+      return fail();
+    }
+    platform::CloseFile(sourceFd);
+    return contentOffset;
+  }
+
+  if (!IsOpen()) {
+    ReportWriteError(openError_);
+    return fail();
+  }
+  if (!WriteFpHeader(record, fullPath, size, FpHeader::kLayoutBlocks)) {
+    ReportError(L"Error writing backup idenifier ");
+    platform::WriteDiagnostic(L"\nfailed to write identidier to " + fullPath);
+    return fail();
+  }
+  if (RunMatchingLoop(record, sourceFd, fullPath, size) < 0) return fail();
+  platform::CloseFile(sourceFd);
+  return contentOffset;
+}
+
+int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::wstring& fullPath,
+                                int64_t size) {
+  const RingBuffer& ring = ring_;
+  const int32_t capacity = ring.Capacity();
+  const int32_t n0 = blockLength_;
+  const int32_t refillBelow = readChunk_ - blockLength_;
+  const uint8_t* data = ring.Data();
+
+  int32_t w = 0;   // window start
+  int32_t n = n0;  // window length
+  int32_t fill = 0;
+  int32_t lastRead = 0;
+  int64_t unconsumed = 0;  // bytes read from w onward
+  bool endOfFile = false;
+  int64_t p = 0;  // source position of w
+  int32_t literalStart = 0;
+  int32_t literalChecksum = 0;
+  WeakChecksum sum;
+  bool atBoundary = true;
+  bool takeLiteralChecksum = true;
+  bool finalWindow = false;
+  bool computeAfresh = true;  // first window, and the one after each match
+  int64_t progressPosition = 0;
+  int64_t bytesRead = 0;
+
+  for (;;) {
+    bool rolled = false;
+    // Literal bytes that the filter rejects: no lookup, no block, no read and
+    // no progress report is due, so only the checksum moves.
+    if (!computeAfresh && !atBoundary) {
+      int64_t turns = std::min<int64_t>(n0 - 1 - ring.Distance(w, literalStart),
+                                        progressPosition + kProgressStep - p - 1);
+      if (!endOfFile)
+        turns = std::min<int64_t>(turns, ring.Distance(lastRead, w) - refillBelow + 1);
+      uint32_t a = sum.A();
+      uint32_t b = sum.B();
+      const uint32_t length = static_cast<uint32_t>(n);
+      while (turns > 0 && !rolled) {
+        int32_t out = w == 0 ? capacity - 1 : w - 1;
+        int32_t in = ring.Wrap(static_cast<int64_t>(w) + n - 1);
+        int64_t segment = std::min<int64_t>({turns, capacity - out, capacity - in});
+        const int8_t* outBytes = reinterpret_cast<const int8_t*>(data + out);
+        const int8_t* inBytes = reinterpret_cast<const int8_t*>(data + in);
+        int64_t i = 0;
+        for (; i < segment; ++i) {
+          uint32_t leaving = static_cast<uint32_t>(static_cast<int32_t>(outBytes[i]));
+          a += static_cast<uint32_t>(static_cast<int32_t>(inBytes[i])) - leaving;
+          b += a - length * leaving;
+          if (blockMap_.MayContain(WeakChecksum::Compose(a, b))) {
+            rolled = true;
+            break;
+          }
+        }
+        // Every turn before i was a literal; turn i (if rolled) goes on below.
+        w = ring.Wrap(static_cast<int64_t>(w) + i);
+        p += i;
+        unconsumed -= i;
+        turns -= i;
+      }
+      sum = WeakChecksum::FromParts(a, b);
+    }
+
+    if (!rolled) {
+      if (!endOfFile && ring.Distance(lastRead, w) < refillBelow) {
+        int64_t got =
+            platform::ReadFile(sourceFd, ring_.Data() + fill, static_cast<size_t>(readChunk_));
+        if (got < 0) {
+          ReportReadError(fullPath);
+          return -1;
+        }
+        bytesRead += got;
+        fill = ring.Wrap(static_cast<int64_t>(fill) + got);
+        lastRead = ring.Wrap(static_cast<int64_t>(fill) - 1);
+        unconsumed += got;
+        if (got < readChunk_) endOfFile = true;
+        if (endOfFile && bytesRead < size) {
+          // The header already says how long the file is; a shorter file
+          // cannot be described by it.
+          platform::WriteDiagnostic(L"\nFile shrank while being stored: " + fullPath);
+          return -1;
+        }
+      }
+      if (atBoundary && unconsumed < 2 * static_cast<int64_t>(n0)) {
+        n = static_cast<int32_t>(unconsumed);
+        finalWindow = true;
+      }
+      if (computeAfresh || finalWindow) {
+        sum = WeakChecksum::Of(ring, w, n);
+        computeAfresh = false;
+      } else {
+        sum.Roll(ring.ByteAt(static_cast<int64_t>(w) - 1),
+                 ring.ByteAt(static_cast<int64_t>(w) + n - 1), n);
+      }
+    }
+    int32_t checksum = sum.Value();
+    if (takeLiteralChecksum) {
+      literalChecksum = checksum;
+      takeLiteralChecksum = false;
+    }
+    atBoundary = false;
+
+    int64_t matched = FindBlock(ring, checksum, w, n);
+    if (matched >= 0) {
+      if (!RecordMatch(ring, literalChecksum, checksum, w, n, literalStart, p, matched, record)) {
+        return -1;
+      }
+      if (finalWindow) return 0;
+      unconsumed -= n;
+      p += n;
+      w = ring.Wrap(static_cast<int64_t>(w) + n);
+      // The window after a match starts a fresh checksum: the same value as
+      // rolling through the matched window, at the cost of one pass.
+      computeAfresh = true;
+      literalStart = w;
+      atBoundary = true;
+      takeLiteralChecksum = true;
+      continue;
+    }
+    if (finalWindow) return StoreNewBlock(ring, literalChecksum, n, w, p, record) ? 0 : -1;
+
+    --unconsumed;
+    w = ring.Next(w);
+    ++p;
+    if (ring.Distance(w, literalStart) == n0) {
+      if (!StoreNewBlock(ring, literalChecksum, n0, literalStart, p - n0, record)) return -1;
+      literalStart = w;
+      atBoundary = true;
+      takeLiteralChecksum = true;
+    }
+    if (p - progressPosition >= kProgressStep) {
+      bool stop = false;
+      if (manager_->status != nullptr) {
+        stop = manager_->status->OnProgress(manager_->bytesDone + p, p);
+      }
+      manager_->cancelled = stop;
+      progressPosition = p;
+      if (stop) return -1;
+    }
+  }
+}
+
+bool BlockStore::RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
+                             const std::wstring& expectedName) {
+  FpRecordFile record(contentFd);
+  std::wstring name;
+  std::wstring secondName;
+  int64_t size = 0;
+  uint16_t layout = 0;
+  bool headerRead =
+      platform::SeekFile(contentFd, contentOffset, SeekFrom::kStart) == contentOffset &&
+      record.ReadHeader(&name, &size, &layout, &secondName);
+  if (!headerRead || name != expectedName) {
+    platform::WriteDiagnostic(L"\nFile offset wrong " + expectedName + L"  the other file is: " +
+                              (headerRead ? name : std::wstring()));
+    platform::CloseFile(outputFd);
+    return false;
+  }
+  bool restored = layout == FpHeader::kLayoutRaw ? RestoreRaw(record, outputFd, size)
+                                                 : RestorePieces(record, outputFd, size);
+  // A write the system reports only at close is a failed restore as well.
+  if (!platform::CloseFile(outputFd) && restored) {
+    ReportError(L"Error restoring file");
+    restored = false;
+  }
+  return restored;
+}
+
+bool BlockStore::RestoreRaw(FpRecordFile& record, int outputFd, int64_t size) {
+  uint8_t* buffer = ring_.Data();
+  for (int64_t remaining = size; remaining > 0;) {
+    int64_t chunk = std::min<int64_t>(readChunk_, remaining);
+    // A short read would leave stale buffer bytes in the user's file.
+    if (!record.ReadRaw(buffer, chunk) ||
+        !platform::WriteFile(outputFd, buffer, static_cast<size_t>(chunk))) {
+      ReportError(L"Error restoring file");
+      return false;
+    }
+    remaining -= chunk;
+  }
+  return true;
+}
+
+bool BlockStore::RestorePieces(FpRecordFile& record, int outputFd, int64_t size) {
+  if (size <= 0) return true;
+  // Pieces gather in the first half of the ring and go out a half at a time;
+  // each block is read whole into the second half and checked against the
+  // digest its entry names before a byte of it is used.
+  uint8_t* pending = ring_.Data();
+  uint8_t* block = ring_.Data() + readChunk_;
+  int64_t pendingLength = 0;
+  auto flush = [&] {
+    bool written = platform::WriteFile(outputFd, pending, static_cast<size_t>(pendingLength));
+    pendingLength = 0;
+    return written;
+  };
+  int64_t written = 0;
+  int64_t reported = 0;
+  do {
+    int32_t checksum;
+    Md5Digest digest;
+    int32_t length;
+    int64_t sourcePosition;
+    int64_t dataPosition;
+    if (!record.ReadEntry(&checksum, &digest, &length, &sourcePosition, &dataPosition)) {
+      ReportError(L"Error geting file information");
+      return false;
+    }
+    DataRecordHeader header;
+    if (dataFile_ == nullptr || length <= 0 ||
+        !dataFile_->ReadWholeBlock(dataPosition, block, &header) || length > header.length ||
+        Md5::Of(block + DataRecordHeader::kSize, static_cast<size_t>(header.length)) != digest) {
+      ReportError(L"Error restoring file");
+      return false;
+    }
+    if (pendingLength + length > readChunk_ && !flush()) {
+      ReportError(L"Error restoring file ");
+      return false;
+    }
+    const uint8_t* bytes = block + DataRecordHeader::kSize;
+    std::copy(bytes, bytes + length, pending + pendingLength);
+    pendingLength += length;
+    written += length;
+    if (written - reported >= kProgressStep) {
+      bool stop = false;
+      if (manager_->status != nullptr) {
+        stop = manager_->status->OnProgress(manager_->restoredBytes + written, written);
+      }
+      // A stop request does not cut this file short; the caller sees it.
+      manager_->cancelled = stop;
+      reported = written;
+    }
+  } while (written < size);
+  if (pendingLength > 0 && !flush()) {
+    ReportError(L"Error restoring file ");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace vaultline

@@ -1,0 +1,49 @@
+// The 40-byte header in front of every block of the data file.
+//
+//   0  u16  magic 0xBCDB        24  i32  block length (> 0)
+//   2  u16  version, 1          28  4    reserved
+//   4  i32  weak checksum       32  i64  position of this header
+//   8  16   MD5 of the block
+#pragma once
+
+#include <cstring>
+
+#include "blockstore/ByteOrder.h"
+#include "blockstore/Md5.h"
+
+namespace vaultline {
+
+struct DataRecordHeader {
+  static constexpr int kSize = 40;
+  static constexpr uint16_t kMagic = 0xBCDB;
+  // Blocks are at most a final window: under two block lengths.
+  static constexpr int32_t kMaxLength = 16383;
+
+  uint16_t magic = kMagic;
+  int32_t weakChecksum = 0;
+  Md5Digest digest{};
+  int32_t length = 0;
+  int64_t position = 0;
+
+  void Encode(uint8_t* out) const {
+    std::memset(out, 0, kSize);
+    StoreLe16(magic, out);
+    StoreLe16(1, out + 2);
+    StoreLe32(static_cast<uint32_t>(weakChecksum), out + 4);
+    std::memcpy(out + 8, digest.data(), digest.size());
+    StoreLe32(static_cast<uint32_t>(length), out + 24);
+    StoreLe64(static_cast<uint64_t>(position), out + 32);
+  }
+
+  static DataRecordHeader Decode(const uint8_t* in) {
+    DataRecordHeader h;
+    h.magic = LoadLe16(in);
+    h.weakChecksum = static_cast<int32_t>(LoadLe32(in + 4));
+    std::memcpy(h.digest.data(), in + 8, h.digest.size());
+    h.length = static_cast<int32_t>(LoadLe32(in + 24));
+    h.position = static_cast<int64_t>(LoadLe64(in + 32));
+    return h;
+  }
+};
+
+}  // namespace vaultline

@@ -1,0 +1,43 @@
+// Reads and writes the records of a content file at its current position.
+// Bound to a descriptor that the snapshot manager owns; never closes it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "blockstore/FpEntry.h"
+#include "blockstore/FpHeader.h"
+
+namespace vaultline {
+
+class FpRecordFile {
+ public:
+  explicit FpRecordFile(int fd);
+  virtual ~FpRecordFile();
+  FpRecordFile(const FpRecordFile&) = delete;
+  FpRecordFile& operator=(const FpRecordFile&) = delete;
+
+  virtual bool ReadHeader(std::wstring* name, int64_t* size, uint16_t* layout,
+                          std::wstring* secondName);
+  virtual bool ReadEntry(int32_t* weakChecksum, Md5Digest* digest, int32_t* length,
+                         int64_t* sourcePosition, int64_t* dataPosition);
+  // Fails, writing nothing, when a name does not fit its 511 units.
+  virtual bool WriteHeader(const std::wstring& name, int64_t size, uint16_t layout,
+                           const std::wstring& secondName);
+  virtual bool WriteEntry(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
+                          int64_t sourcePosition, int64_t dataPosition);
+  virtual bool ReadRaw(void* buffer, int64_t length);
+  virtual bool WriteRaw(const void* buffer, int64_t length);
+
+  int LastError() const { return lastError_; }
+
+ private:
+  bool Write(const void* bytes, size_t length, const wchar_t* failureText);
+
+  int fd_;
+  int lastError_ = 0;
+  uint8_t header_[FpHeader::kSize] = {};
+  uint8_t entry_[FpEntry::kSize] = {};
+};
+
+}  // namespace vaultline
