@@ -1,0 +1,52 @@
+// Writes and reads the fixed records of a selection's directory file. Reads go
+// through a buffer of many records, so that walking or indexing a tree costs
+// one system call per chunk, not per record.
+//
+// Does not own the descriptor. Offsets are byte positions in the file; read
+// results: the offset just after the record, -2 when no whole record lies
+// before the logical end, -1 on a read error.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "catalogue/DirRecord.h"
+
+namespace vaultline {
+
+class SourceScanner;
+
+class DirectoryFile {
+ public:
+  explicit DirectoryFile(int fd);
+
+  // Appends a record for `item` and returns its offset, or -1. A folder
+  // written with childrenFollow points just past its own record (given back
+  // through contentOffset); otherwise contentOffset is recorded as passed. An
+  // item whose path does not fit a record gets a nameless one, which readers
+  // skip but which still counts as one of its parent's children.
+  int64_t WriteRecord(SourceScanner& item, int32_t level, int64_t* contentOffset,
+                      bool childrenFollow);
+
+  int64_t ReadNextRecord(DirEntry* entry);
+  int64_t ReadRecordAt(int64_t offset, DirEntry* entry);
+  bool Rewind() { return SeekTo(0); }
+  int64_t Position() const { return position_; }
+  bool SeekTo(int64_t offset) {
+    position_ = offset;
+    return true;
+  }
+  // The end that bounds reads: the file size at opening and after each write.
+  int64_t LogicalEnd() const { return logicalEnd_; }
+  bool Sync();
+
+ private:
+  int fd_;
+  DirRecord record_{};
+  int64_t logicalEnd_ = 0;
+  int64_t position_ = 0;
+  std::vector<uint8_t> buffer_;
+  int64_t bufferStart_ = 0;  // file offset of buffer_[0]
+};
+
+}  // namespace vaultline

@@ -1,0 +1,37 @@
+// What the catalogue knows by key: for every ItemKey met in the indexed
+// snapshots (and in the snapshot being taken), the newest directory record
+// with that key and that record's contentOffset. Keys are held as 128-bit
+// digests so that an entry costs a few dozen bytes, not the key text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+
+#include "catalogue/ItemKey.h"
+
+namespace vaultline {
+
+class KeyIndex {
+ public:
+  struct Offsets {
+    int64_t recordOffset;
+    int64_t contentOffset;  // file contents, or a folder's first child record
+  };
+
+  // Replaces what an earlier record with the same key left: the newest wins.
+  void Remember(const ItemKey& key, int64_t recordOffset, int64_t contentOffset) {
+    offsets_[key.Digest()] = Offsets{recordOffset, contentOffset};
+  }
+  // Null when the key is unknown.
+  const Offsets* Find(const ItemKey& key) const {
+    auto found = offsets_.find(key.Digest());
+    return found == offsets_.end() ? nullptr : &found->second;
+  }
+  size_t Size() const { return offsets_.size(); }
+
+ private:
+  std::unordered_map<KeyDigest, Offsets, KeyDigestHash> offsets_;
+};
+
+}  // namespace vaultline

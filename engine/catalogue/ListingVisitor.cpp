@@ -1,0 +1,26 @@
+#include "catalogue/ListingVisitor.h"
+
+#include "platform/Path.h"
+
+namespace vaultline {
+
+std::wstring ListingVisitor::Relative(const std::wstring& name) const {
+  std::wstring relative = name.substr(std::min(prefix_.size(), name.size()));
+  if (!relative.empty() && relative.front() == platform::kSeparator) relative.erase(0, 1);
+  return relative;
+}
+
+bool ListingVisitor::VisitFile(const DirEntry& entry, int64_t offset) {
+  listing_->push_back(Relative(entry.name));
+  (*pathToRecord_)[entry.name] = offset;
+  *restoreBytes_ += entry.size;
+  return true;
+}
+
+bool ListingVisitor::EnterFolder(const DirEntry& entry, int64_t offset) {
+  (*pathToRecord_)[entry.name] = offset;
+  if (withFolders_) listing_->push_back(Relative(entry.name) + platform::kSeparator);
+  return true;
+}
+
+}  // namespace vaultline

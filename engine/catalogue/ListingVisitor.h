@@ -1,0 +1,41 @@
+// Lists a snapshot's tree as paths relative to a prefix (folders end in the
+// separator when they are listed), and maps every stored full path it meets
+// to its record, for a later restore by path.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "catalogue/SubtreeWalk.h"
+
+namespace vaultline {
+
+class ListingVisitor : public RecordVisitor {
+ public:
+  ListingVisitor(const std::wstring& prefix, bool withFolders, std::vector<std::wstring>* listing,
+                 std::unordered_map<std::wstring, int64_t>* pathToRecord, int64_t* restoreBytes)
+      : prefix_(prefix),
+        withFolders_(withFolders),
+        listing_(listing),
+        pathToRecord_(pathToRecord),
+        restoreBytes_(restoreBytes) {}
+
+  bool VisitFile(const DirEntry& entry, int64_t offset) override;
+  bool EnterFolder(const DirEntry& entry, int64_t offset) override;
+  bool LeaveFolder(const DirEntry&) override { return true; }
+
+ private:
+  // The name without the prefix's length of units (not compared with it) and
+  // without a separator that then leads.
+  std::wstring Relative(const std::wstring& name) const;
+
+  const std::wstring& prefix_;
+  bool withFolders_;
+  std::vector<std::wstring>* listing_;
+  std::unordered_map<std::wstring, int64_t>* pathToRecord_;
+  int64_t* restoreBytes_;
+};
+
+}  // namespace vaultline

@@ -1,0 +1,223 @@
+#include "catalogue/SnapshotFile.h"
+
+#include <cstring>
+
+#include "platform/DiagnosticLog.h"
+#include "platform/File.h"
+#include "platform/Format.h"
+#include "platform/Text.h"
+
+namespace vaultline {
+
+namespace {
+
+constexpr int64_t kEntrySize = sizeof(SnapEntryRecord);
+constexpr int64_t kSourceSize = sizeof(SnapSourceRecord);
+constexpr uint32_t kMaxTextUnits = kSnapTextUnits - 1;
+
+int64_t EntryLength(int32_t sourceCount) {
+  return kEntrySize + (sourceCount - 1) * kSourceSize;
+}
+
+SnapSource Deliver(const SnapSourceRecord& record) {
+  SnapSource source;
+  source.path = platform::GetFixedUtf16(record.path, kSnapTextUnits, record.pathLength);
+  source.rootOffset = record.rootOffset;
+  source.endOffset = record.endOffset;
+  return source;
+}
+
+bool FillSource(SnapSourceRecord* record, const std::wstring& path, int64_t rootOffset,
+                int64_t endOffset) {
+  std::memset(record, 0, sizeof(*record));
+  record->rootOffset = rootOffset;
+  record->endOffset = endOffset;
+  return platform::PutFixedUtf16(path, record->path, kSnapTextUnits, &record->pathLength);
+}
+
+}  // namespace
+
+SnapshotFile::SnapshotFile(int fd, std::wstring ownPath) : fd_(fd), ownPath_(std::move(ownPath)) {
+  const int64_t size = fd_ < 0 ? -1 : platform::FileSizeOf(fd_);
+  logicalEnd_ = size < 0 ? 0 : size;
+}
+
+SnapshotFile::Damage SnapshotFile::ReadEntryAt(int64_t position, SnapEntry* entry) {
+  if (platform::SeekFile(fd_, position, platform::SeekFrom::kStart) < 0) {
+    platform::WriteDiagnostic(L"\n Failed to read data from Snap file");
+    return Damage::kReadError;
+  }
+  const int64_t got = platform::ReadFile(fd_, &record_, sizeof(record_));
+  if (got < 0) {
+    platform::WriteDiagnostic(L"\n Failed to read data from Snap file");
+    return Damage::kReadError;
+  }
+  if (got == 0) {
+    platform::WriteDiagnostic(L"\n Failed to read data from Snap file");
+    return Damage::kDamaged;
+  }
+  if (got < 2 || record_.magic != kSnapEntryMagic) {
+    platform::WriteDiagnostic(L"\n Snap is probably currupted set last entry to last known good");
+    return Damage::kDamaged;
+  }
+  // An entry cut short by the end of the file is torn, whatever its first
+  // bytes say: the rest of the working record would be stale.
+  if (got < kEntrySize) {
+    platform::WriteDiagnostic(L"\n Failed to read data from Snap file");
+    return Damage::kDamaged;
+  }
+  const int64_t physicalEnd = platform::FileSizeOf(fd_);
+  if (record_.sourceCount < 1 || record_.fileNameLength > kMaxTextUnits ||
+      record_.source.pathLength > kMaxTextUnits ||
+      position + EntryLength(record_.sourceCount) > physicalEnd) {
+    platform::WriteDiagnostic(L"\n Failed to read snap entry data from snap file");
+    return Damage::kDamaged;
+  }
+  entry->snapshotTime = record_.snapshotTime;
+  entry->sourceCount = record_.sourceCount;
+  entry->source = Deliver(record_.source);
+  moreSources_.clear();
+  nextSource_ = 0;
+  for (int32_t k = 1; k < record_.sourceCount; ++k) {
+    SnapSourceRecord source;
+    const int64_t read = platform::ReadFile(fd_, &source, sizeof(source));
+    if (read != kSourceSize || source.pathLength > kMaxTextUnits) {
+      platform::WriteDiagnostic(L"\n Failed to read snap entry data from snap file");
+      return read < 0 ? Damage::kReadError : Damage::kDamaged;
+    }
+    moreSources_.push_back(Deliver(source));
+  }
+  nextEntry_ = position + EntryLength(record_.sourceCount);
+  return Damage::kNone;
+}
+
+bool SnapshotFile::IsSoundAt(const std::vector<uint8_t>& bytes, size_t at) const {
+  SnapEntryRecord candidate;
+  if (at + sizeof(candidate) > bytes.size()) return false;
+  std::memcpy(&candidate, bytes.data() + at, sizeof(candidate));
+  if (candidate.magic != kSnapEntryMagic || candidate.sourceCount < 1 ||
+      candidate.fileNameLength > kMaxTextUnits) {
+    return false;
+  }
+  const int64_t length = EntryLength(candidate.sourceCount);
+  if (length > static_cast<int64_t>(bytes.size() - at)) return false;
+  for (int32_t k = 0; k < candidate.sourceCount; ++k) {
+    SnapSourceRecord source;
+    std::memcpy(&source, bytes.data() + at + kEntrySize - kSourceSize + k * kSourceSize,
+                sizeof(source));
+    if (source.pathLength > kMaxTextUnits || source.rootOffset < 0 ||
+        source.rootOffset > source.endOffset || source.endOffset > directorySize_) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int64_t SnapshotFile::FindSoundEntryAfter(int64_t position) {
+  const int64_t physicalEnd = platform::FileSizeOf(fd_);
+  const int64_t start = position + 1;
+  if (physicalEnd - start < kEntrySize) return -1;
+  std::vector<uint8_t> rest(static_cast<size_t>(physicalEnd - start));
+  if (platform::SeekFile(fd_, start, platform::SeekFrom::kStart) < 0 ||
+      platform::ReadFile(fd_, rest.data(), rest.size()) != static_cast<int64_t>(rest.size())) {
+    return -1;
+  }
+  for (size_t at = 0; at + kEntrySize <= rest.size(); ++at) {
+    if (rest[at] == (kSnapEntryMagic & 0xFF) && rest[at + 1] == (kSnapEntryMagic >> 8) &&
+        IsSoundAt(rest, at)) {
+      return start + static_cast<int64_t>(at);
+    }
+  }
+  return -1;
+}
+
+int SnapshotFile::ReadFrom(int64_t position, SnapEntry* entry) {
+  while (true) {
+    if (position >= logicalEnd_) return -2;
+    switch (ReadEntryAt(position, entry)) {
+      case Damage::kNone:
+        ++entryIndex_;
+        return 0;
+      case Damage::kReadError:
+        return -1;
+      case Damage::kDamaged:
+        break;
+    }
+    const int64_t sound = FindSoundEntryAfter(position);
+    if (sound < 0) {
+      // A torn tail: the writer died mid-append. The next entry replaces it.
+      logicalEnd_ = position;
+      tornTail_ = true;
+      return -2;
+    }
+    // Damage in the middle: keep it on the drive, read on behind it.
+    platform::WriteDiagnostic(platform::FormatWide(
+        L"\n Snap file damaged: skipped %I64d bytes at offset %I64d", sound - position, position));
+    position = sound;
+  }
+}
+
+int SnapshotFile::ReadEntry(int index, SnapEntry* entry) {
+  if (logicalEnd_ == 0 || index < 0) return -2;
+  entryIndex_ = -1;
+  int result = ReadFrom(0, entry);
+  while (result == 0 && entryIndex_ < index) result = ReadFrom(nextEntry_, entry);
+  return result;
+}
+
+int SnapshotFile::ReadNextEntry(SnapEntry* entry) {
+  if (entryIndex_ < 0) return ReadEntry(0, entry);
+  return ReadFrom(nextEntry_, entry);
+}
+
+int SnapshotFile::ReadNextSource(SnapSource* source) {
+  if (nextSource_ >= moreSources_.size()) return -3;
+  *source = moreSources_[nextSource_++];
+  return 0;
+}
+
+int SnapshotFile::AppendEntry(int32_t snapshotTime, int32_t sourceCount, const std::wstring& path,
+                              int64_t rootOffset, int64_t endOffset) {
+  int64_t at = tornTail_ ? logicalEnd_ : platform::SeekFile(fd_, 0, platform::SeekFrom::kEnd);
+  if (tornTail_) platform::TruncateFile(fd_, at);
+  std::memset(&record_, 0, sizeof(record_));
+  record_.magic = kSnapEntryMagic;
+  if (!platform::PutFixedUtf16(ownPath_, record_.fileName, kSnapTextUnits,
+                               &record_.fileNameLength)) {
+    record_.fileNameLength = 0;  // read by nobody; a long drive path must not stop a backup
+  }
+  record_.snapshotTime = snapshotTime;
+  record_.sourceCount = sourceCount;
+  if (at < 0 || !FillSource(&record_.source, path, rootOffset, endOffset) ||
+      platform::SeekFile(fd_, at, platform::SeekFrom::kStart) != at ||
+      !platform::WriteFile(fd_, &record_, sizeof(record_))) {
+    platform::WriteDiagnostic(L"\n error trying to write to snap file ");
+    return -1;
+  }
+  appendStart_ = at;
+  logicalEnd_ = at + kEntrySize;
+  tornTail_ = false;
+  return 0;
+}
+
+int SnapshotFile::AppendSource(const std::wstring& path, int64_t rootOffset, int64_t endOffset) {
+  SnapSourceRecord source;
+  if (!FillSource(&source, path, rootOffset, endOffset) ||
+      platform::SeekFile(fd_, logicalEnd_, platform::SeekFrom::kStart) != logicalEnd_ ||
+      !platform::WriteFile(fd_, &source, sizeof(source))) {
+    platform::WriteDiagnostic(L"\n error trying to write to new snap entry in the file ");
+    // The entry just begun is torn; the next append replaces it.
+    logicalEnd_ = appendStart_;
+    tornTail_ = true;
+    return -1;
+  }
+  logicalEnd_ += kSourceSize;
+  return 0;
+}
+
+bool SnapshotFile::SeekToLogicalEnd() {
+  platform::SeekFile(fd_, logicalEnd_, platform::SeekFrom::kStart);
+  return true;
+}
+
+}  // namespace vaultline

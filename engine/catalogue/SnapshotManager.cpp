@@ -1,0 +1,488 @@
+#include "catalogue/SnapshotManager.h"
+
+#include "blockstore/BlockStore.h"
+#include "catalogue/DirectoryFile.h"
+#include "catalogue/ListingVisitor.h"
+#include "catalogue/PathJoin.h"
+#include "catalogue/RestoreVisitor.h"
+#include "catalogue/SnapshotFile.h"
+#include "catalogue/SourceScanner.h"
+#include "catalogue/SubtreeWalk.h"
+#include "platform/Clock.h"
+#include "platform/DiagnosticLog.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/Format.h"
+#include "platform/Path.h"
+#include "vaultline/Vaultline.h"
+
+namespace vaultline {
+
+namespace {
+
+int OpenStoreFile(const std::wstring& path) {
+  return platform::OpenFile(path, platform::OpenMode::kReadWriteStore);
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t separator = path.rfind(platform::kSeparator);
+  if (separator == std::wstring::npos) return platform::CurrentDirectory();
+  return separator == 0 ? std::wstring(platform::kSeparatorText) : path.substr(0, separator);
+}
+
+ItemKey KeyOf(const DirEntry& entry) {
+  return ItemKey(entry.name, entry.modifyTime, entry.size, entry.attributes, entry.count);
+}
+
+}  // namespace
+
+SnapshotManager::SnapshotManager(std::wstring contentPath, std::wstring directoryPath,
+                                 std::wstring snapshotPath, std::unique_ptr<BlockStore> store,
+                                 IBackupRestoreStatus* status)
+    : store_(std::move(store)), snapshotPath_(std::move(snapshotPath)) {
+  StoreContext::status = status;
+  filesCreated_ = !platform::PathExists(snapshotPath_);
+  contentFd_ = OpenStoreFile(contentPath);
+  directoryFd_ = OpenStoreFile(directoryPath);
+  snapshotFd_ = OpenStoreFile(snapshotPath_);
+  directory_ = std::make_unique<DirectoryFile>(directoryFd_);
+  snapshot_ = std::make_unique<SnapshotFile>(snapshotFd_, snapshotPath_);
+  if (store_ != nullptr) store_->AttachManager(this);
+
+  const bool filesOpen = contentFd_ >= 0 && directoryFd_ >= 0 && snapshotFd_ >= 0 &&
+                         store_ != nullptr && store_->IsOpen();
+  if (!filesOpen || LoadCatalogue() != 0) {
+    Report(kMessageError, L"Problem Initializing Data");
+    platform::WriteDiagnostic(L"\nfailed to initialize ");
+    return;
+  }
+  platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
+  snapshot_->SeekToLogicalEnd();
+  open_ = true;
+}
+
+SnapshotManager::~SnapshotManager() {
+  store_.reset();
+  snapshot_.reset();
+  directory_.reset();
+  for (int fd : {directoryFd_, contentFd_, snapshotFd_}) {
+    if (fd >= 0) platform::CloseFile(fd);
+  }
+}
+
+void SnapshotManager::Report(int level, const std::wstring& text) {
+  if (status != nullptr) status->OnMessage(level, text.c_str());
+}
+
+// ---- Loading -------------------------------------------------------------
+
+int SnapshotManager::LoadCatalogue() {
+  snapshot_->SetDirectorySize(directory_->LogicalEnd());
+  SnapEntry entry;
+  int result = snapshot_->ReadEntry(0, &entry);
+  while (result == 0) {
+    if (IndexRange(entry.source.rootOffset, entry.source.endOffset) != 0) return -1;
+    result = snapshot_->ReadNextEntry(&entry);
+  }
+  if (result == -1) {
+    platform::WriteDiagnostic(L"\nError reading Snap file");
+    return -1;
+  }
+  return 0;
+}
+
+int SnapshotManager::IndexRange(int64_t start, int64_t end) {
+  // A range that runs past the end of the directory file lost records: its
+  // folders may miss children, so only its files are trusted.
+  const bool whole = end <= directory_->LogicalEnd();
+  directory_->SeekTo(start);
+  DirEntry entry;
+  while (directory_->Position() < end) {
+    const int64_t offset = directory_->Position();
+    const int64_t next = directory_->ReadNextRecord(&entry);
+    if (next == -2) break;
+    if (next < 0) {
+      platform::WriteDiagnostic(L"\neror readin directory file in building index");
+      return -1;
+    }
+    // Nameless records and files that were not stored describe nothing
+    // that a later snapshot could point at.
+    if (entry.name.empty() || (!entry.IsFolder() && entry.count == -1)) continue;
+    if (whole || !entry.IsFolder()) index_.Remember(KeyOf(entry), offset, entry.contentOffset);
+  }
+  return 0;
+}
+
+const KeyIndex::Offsets* SnapshotManager::Lookup(SourceScanner& item) const {
+  return index_.Find(ItemKey(item.FullPath(), item.ModifyTime(), static_cast<int64_t>(item.Size()),
+                             item.Attributes(), item.EntryCount()));
+}
+
+void SnapshotManager::Remember(SourceScanner& item, int64_t contentOffset, int64_t recordOffset) {
+  index_.Remember(ItemKey(item.FullPath(), item.ModifyTime(), static_cast<int64_t>(item.Size()),
+                          item.Attributes(), item.EntryCount()),
+                  recordOffset, contentOffset);
+}
+
+// ---- Pre-scan and space ----------------------------------------------------
+
+bool SnapshotManager::Prescan(SourceScanner& item) {
+  const bool known = Lookup(item) != nullptr;
+  bool changed = !known;
+  if (!item.IsRecordable()) return true;  // reported when the walk meets it
+  if (!item.IsFolder()) {
+    if (sizeLimit_ != 0 && static_cast<int64_t>(item.Size()) > sizeLimit_) {
+      oversizeFiles_.push_back(item.FullPath());
+      changed = true;
+    } else {
+      includedBytes_ += static_cast<int64_t>(item.Size());
+      ++includedFiles_;
+      if (!known) newBytes_ += static_cast<int64_t>(item.Size());
+    }
+  } else {
+    for (const platform::FindData& entry : *item.ListEntries()) {
+      SourceScanner child(item, entry, 0);
+      if (Prescan(child)) changed = true;
+    }
+  }
+  if (changed) changedPaths_.insert(item.FullPath());
+  return changed;
+}
+
+void SnapshotManager::ScanSources(const std::vector<std::wstring>& sources) {
+  includedBytes_ = 0;
+  includedFiles_ = 0;
+  newBytes_ = 0;
+  oversizeFiles_.clear();
+  changedPaths_.clear();
+  for (const std::wstring& source : sources) {
+    SourceScanner item(source, 0);
+    if (item.Exists()) Prescan(item);
+  }
+  prescanned_ = sources;
+}
+
+bool SnapshotManager::CheckSpace(const std::vector<std::wstring>& sources, int64_t available,
+                                 int64_t sizeLimit) {
+  available_ = available;
+  sizeLimit_ = sizeLimit;
+  ScanSources(sources);
+  return static_cast<double>(available) >= 0.75 * static_cast<double>(newBytes_);
+}
+
+// ---- Taking a snapshot -----------------------------------------------------
+
+bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int64_t available,
+                                   int64_t sizeLimit) {
+  const int32_t snapshotTime = platform::CurrentTime();
+  available_ = available;
+  // The pre-scan of CheckSpace holds only for the limit it was made with.
+  if (sizeLimit != sizeLimit_ || prescanned_ != sources) {
+    sizeLimit_ = sizeLimit;
+    ScanSources(sources);
+  }
+  prescanned_.clear();
+  sizeLimit_ = sizeLimit;
+  cancelled = false;
+  bytesDone = 0;
+  unrecordable_ = 0;
+  if (sources.empty() || directoryFd_ < 0 || contentFd_ < 0 || snapshotFd_ < 0) return false;
+  platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
+  snapshot_->SeekToLogicalEnd();
+  if (status != nullptr) cancelled = status->OnTotalSize(newBytes_);
+
+  std::vector<SourceRange> ranges;
+  bool recorded = false;
+  for (const std::wstring& source : sources) {
+    if (cancelled) break;
+    platform::FindData described;
+    if (!platform::DescribePath(source, &described)) {
+      const int error = platform::LastError();
+      Report(kMessageError,
+             platform::FormatWide(L"The specified File/Directory doesn't exist, File  %s",
+                                  source.c_str()));
+      platform::WriteDiagnostic(L"\nfailed to get file status handle " + source +
+                                L"\nthe error is " + platform::SystemErrorText(error));
+      return false;
+    }
+    SourceScanner item(source, static_cast<uint64_t>(sizeLimit_));
+    const int64_t root = directory_->LogicalEnd();
+    int64_t written = root;
+    if (!item.IsFolder() && sizeLimit_ != 0 && static_cast<int64_t>(item.Size()) > sizeLimit_) {
+      if (status != nullptr) cancelled = status->OnFile(-1, item.FullPath().c_str());
+    } else {
+      written = item.IsFolder() ? WriteTree(item, 0) : StoreSourceFile(item, 0);
+    }
+    if (cancelled) break;
+    if (written < 0) {
+      // A tree with a record missing would send restores astray: publish nothing.
+      Report(kMessageError,
+             platform::FormatWide(L"Errot trying to write directory file: %ls",
+                                  platform::SystemErrorText(platform::LastError()).c_str()));
+      return false;
+    }
+    ranges.push_back(SourceRange{root, directory_->LogicalEnd()});
+    if (directory_->LogicalEnd() != root) recorded = true;
+  }
+
+  bool published = false;
+  if (!cancelled && recorded) {
+    published = SyncBeforePublishing() && WriteEntry(snapshotTime, ranges, sources) &&
+                SyncAfterPublishing();
+  }
+  if (status != nullptr) cancelled = status->OnProgress(bytesDone, 0) || cancelled;
+  return published;
+}
+
+int64_t SnapshotManager::WriteTree(SourceScanner& folder, int32_t level) {
+  // A folder that changed after the pre-scan has no record to point at.
+  const bool expand = changedPaths_.count(folder.FullPath()) != 0 || Lookup(folder) == nullptr;
+  const int64_t recordOffset = WriteFolder(folder, level, expand);
+  if (recordOffset < 0 || !expand || !folder.IsRecordable()) return recordOffset;
+  return WalkChildren(folder, level) ? recordOffset : -1;
+}
+
+bool SnapshotManager::WalkChildren(SourceScanner& folder, int32_t level) {
+  const std::vector<platform::FindData>* entries = folder.ListEntries();
+  if (entries == nullptr) return true;
+  for (const platform::FindData& entry : *entries) {
+    SourceScanner child(folder, entry, static_cast<uint64_t>(sizeLimit_));
+    const int64_t written =
+        child.IsFolder() ? WriteTree(child, level + 1) : StoreSourceFile(child, level + 1);
+    if (cancelled || written < 0) return false;
+  }
+  return true;
+}
+
+int64_t SnapshotManager::WriteFolder(SourceScanner& item, int32_t level, bool expand) {
+  if (!item.IsRecordable()) return WriteUnrecordable(item, level);
+  int64_t childrenOffset = -1;
+  if (expand) {
+    const int64_t recordOffset = directory_->WriteRecord(item, level, &childrenOffset, true);
+    if (recordOffset >= 0) Remember(item, childrenOffset, recordOffset);
+    return recordOffset;
+  }
+  childrenOffset = Lookup(item)->contentOffset;
+  return directory_->WriteRecord(item, level, &childrenOffset, false);
+}
+
+int64_t SnapshotManager::WriteUnrecordable(SourceScanner& item, int32_t level) {
+  ++unrecordable_;
+  Report(kMessageWarning,
+         platform::FormatWide(L"The path %ls is too long to be backed up and was skipped",
+                              item.FullPath().c_str()));
+  platform::WriteDiagnostic(L"\npath too long for a directory record: " + item.FullPath());
+  // A nameless record keeps the parent's count of children right.
+  int64_t noContent = -1;
+  if (!item.IsFolder()) item.MarkNotStored();
+  return directory_->WriteRecord(item, level, &noContent, false);
+}
+
+int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
+  if (!item.IsRecordable()) return WriteUnrecordable(item, level);
+  if (const KeyIndex::Offsets* known = Lookup(item)) {
+    int64_t contentOffset = known->contentOffset;
+    return directory_->WriteRecord(item, level, &contentOffset, true);
+  }
+  int64_t contentOffset = platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
+  const int64_t size = static_cast<int64_t>(item.Size());
+  if (status != nullptr) {
+    cancelled = status->OnFile(size, item.FullPath().c_str());
+    if (!cancelled) cancelled = status->OnProgress(bytesDone, 0);
+    if (cancelled) return -1;
+  }
+  // It may have grown past the limit since its folder was listed: record it
+  // as not stored, so that the folder's count of records stays right.
+  uint64_t sizeNow = 0;
+  if (sizeLimit_ != 0 && platform::GetFileSize64(item.FullPath(), &sizeNow) &&
+      sizeNow > static_cast<uint64_t>(sizeLimit_)) {
+    if (status != nullptr) cancelled = status->OnFile(-1, item.FullPath().c_str());
+    oversizeFiles_.push_back(item.FullPath());
+    item.MarkNotStored();
+  } else {
+    Report(kMessageInfo, platform::FormatWide(L"Start convert, %ld bytes for %ls",
+                                              static_cast<int32_t>(size), item.FullPath().c_str()));
+    const int64_t stored = store_->StoreFile(item.FullPath(), contentFd_);
+    if (stored < 0) {
+      Report(kMessageWarning,
+             platform::FormatWide(L"File %ls wasn't converted, file couldn't be read or open",
+                                  item.FullPath().c_str()));
+      item.MarkNotStored();
+    } else {
+      contentOffset = stored;
+      Report(kMessageInfo, platform::FormatWide(L"End convert for %ls", item.FullPath().c_str()));
+    }
+  }
+  if (status != nullptr) {
+    // An error the store reported has set the flag already; keep it.
+    cancelled = status->OnProgress(bytesDone, static_cast<int64_t>(item.Size())) || cancelled;
+    status->OnFileDone();
+  }
+  const int64_t recordOffset = directory_->WriteRecord(item, level, &contentOffset, true);
+  // A file that was not stored is not remembered: the next snapshot retries it.
+  if (recordOffset >= 0 && !item.IsNotStored()) Remember(item, contentOffset, recordOffset);
+  bytesDone += static_cast<int64_t>(item.Size());
+  return recordOffset;
+}
+
+bool SnapshotManager::SyncBeforePublishing() {
+  // The entry is the only thing that publishes a snapshot; what it names must
+  // be on the drive before it is.
+  if (platform::SyncFile(contentFd_) && directory_->Sync() && store_->Sync()) return true;
+  Report(kMessageError,
+         platform::FormatWide(L"The backup could not be written to the drive: %ls",
+                              platform::SystemErrorText(platform::LastError()).c_str()));
+  platform::WriteDiagnostic(L"\nfsync before publishing the snapshot failed");
+  return false;
+}
+
+bool SnapshotManager::SyncAfterPublishing() {
+  bool synced = platform::SyncFile(snapshotFd_);
+  // New files are durable only once their folder entries are.
+  if (synced && filesCreated_) {
+    synced = platform::SyncFolder(FolderOf(snapshotPath_));
+    if (synced) filesCreated_ = false;
+  }
+  if (!synced) {
+    Report(kMessageError,
+           platform::FormatWide(L"The backup could not be written to the drive: %ls",
+                                platform::SystemErrorText(platform::LastError()).c_str()));
+    platform::WriteDiagnostic(L"\nfsync of the snapshot file failed");
+  }
+  return synced;
+}
+
+bool SnapshotManager::WriteEntry(int32_t snapshotTime, const std::vector<SourceRange>& ranges,
+                                 const std::vector<std::wstring>& sources) {
+  const int32_t sourceCount = static_cast<int32_t>(sources.size());
+  if (snapshot_->AppendEntry(snapshotTime, sourceCount, sources[0], ranges[0].rootOffset,
+                             ranges[0].endOffset) != 0) {
+    platform::WriteDiagnostic(L"\nproblem writing to to snap file ");
+    return false;
+  }
+  for (int32_t i = 1; i < sourceCount; ++i) {
+    if (snapshot_->AppendSource(sources[i], ranges[i].rootOffset, ranges[i].endOffset) != 0) {
+      platform::WriteDiagnostic(L"\nproblem writing to snap file extnesions");
+      return false;
+    }
+  }
+  return true;
+}
+
+void SnapshotManager::GetTotals(uint32_t* fileCount, int64_t* totalBytes) const {
+  *fileCount = includedFiles_;
+  *totalBytes = includedBytes_;
+}
+
+const std::vector<std::wstring>* SnapshotManager::GetOversizeFiles() const {
+  return oversizeFiles_.empty() ? nullptr : &oversizeFiles_;
+}
+
+uint32_t SnapshotManager::GetSkippedCount() const {
+  return static_cast<uint32_t>(oversizeFiles_.size()) + unrecordable_;
+}
+
+// ---- Browsing and restoring ------------------------------------------------
+
+const std::vector<std::wstring>& SnapshotManager::ListSnapshots() {
+  snapshotNames_.clear();
+  snapshotRanges_.clear();
+  snapshot_->SetDirectorySize(directory_->LogicalEnd());
+  SnapEntry entry;
+  int result = snapshot_->ReadEntry(0, &entry);
+  if (result == -2) platform::WriteDiagnostic(L"\nSnap file is empty already reached the end");
+  while (result == 0) {
+    snapshotNames_.push_back(platform::CtimeText(entry.snapshotTime));
+    snapshotRanges_.push_back(SourceRange{entry.source.rootOffset, entry.source.endOffset});
+    result = snapshot_->ReadNextEntry(&entry);
+  }
+  if (result == -1) platform::WriteDiagnostic(L"\nError reading Snap file");
+  return snapshotNames_;
+}
+
+bool SnapshotManager::Collect(int index, const std::wstring& prefix, bool withFolders) {
+  listing_.clear();
+  listingFailed_ = false;
+  if (index < 0 || static_cast<size_t>(index) >= snapshotRanges_.size()) return true;
+  restoreBytes_ = 0;
+  pathToRecord_.clear();
+  const SourceRange& range = snapshotRanges_[static_cast<size_t>(index)];
+  // A source that produced no records has an empty range: nothing to list.
+  if (range.rootOffset == range.endOffset) return true;
+  ListingVisitor visitor(prefix, withFolders, &listing_, &pathToRecord_, &restoreBytes_);
+  SubtreeWalk walk(*directory_);
+  listingFailed_ = !walk.Walk(range.rootOffset, 1, visitor);
+  return !listingFailed_;
+}
+
+const std::vector<std::wstring>& SnapshotManager::ListFiles(int index, const std::wstring& prefix) {
+  Collect(index, prefix, false);
+  return listing_;
+}
+
+const std::vector<std::wstring>& SnapshotManager::ListEntries(int index,
+                                                              const std::wstring& prefix) {
+  Collect(index, prefix, true);
+  return listing_;
+}
+
+int64_t SnapshotManager::RootOfEntry(int index) {
+  SnapEntry entry;
+  const int result = snapshot_->ReadEntry(index, &entry);
+  if (result == -1) platform::WriteDiagnostic(L"\nproblem reading the root of file)");
+  return result == 0 ? entry.source.rootOffset : -1;
+}
+
+std::wstring SnapshotManager::JoinPath(const std::wstring& base, const std::wstring& path) {
+  return vaultline::JoinPath(base, path);
+}
+
+bool SnapshotManager::RestoreItemUnder(int index, const std::wstring& sourceRoot,
+                                       const std::wstring& relativePath, const std::wstring& target,
+                                       bool flatten) {
+  return RestoreItem(index, JoinPath(sourceRoot, relativePath), target, flatten);
+}
+
+bool SnapshotManager::RestoreItem(int index, const std::wstring& path, const std::wstring& target,
+                                  bool flatten) {
+  cancelled = false;
+  ListSnapshots();
+  const bool whole = Collect(index, std::wstring(), false);
+  auto found = pathToRecord_.find(path);
+  if (found == pathToRecord_.end() && !path.empty() && path.back() == platform::kSeparator) {
+    found = pathToRecord_.find(path.substr(0, path.size() - 1));
+  }
+  if (found == pathToRecord_.end()) {
+    if (!whole) {
+      Report(kMessageError,
+             L"The catalogue of this selection is damaged; the snapshot cannot be read");
+    }
+    Report(kMessageError, platform::FormatWide(L"Path: %ls is not part of Profile", path.c_str()));
+    return false;
+  }
+  if (status != nullptr) cancelled = status->OnTotalSize(restoreBytes_);
+  if (cancelled) return false;
+  return RestoreRecords(found->second, target, flatten);
+}
+
+bool SnapshotManager::RestoreRecords(int64_t offset, const std::wstring& target, bool flatten) {
+  RestoreVisitor visitor(*store_, contentFd_, *this, target, flatten);
+  SubtreeWalk walk(*directory_);
+  const bool walked = walk.Walk(offset, 1, visitor);
+  if (walk.Damaged()) {
+    Report(kMessageError,
+           L"The catalogue of this selection is damaged; the snapshot cannot be read");
+  }
+  return walked && !visitor.Failed() && !cancelled;
+}
+
+bool SnapshotManager::RestoreByKey(const std::wstring& path, int32_t modifyTime, int64_t size,
+                                   uint32_t attributes, int32_t count, const std::wstring& target,
+                                   bool flatten) {
+  const KeyIndex::Offsets* known = index_.Find(ItemKey(path, modifyTime, size, attributes, count));
+  if (known == nullptr) return false;
+  cancelled = false;
+  return RestoreRecords(known->recordOffset, target, flatten);
+}
+
+}  // namespace vaultline

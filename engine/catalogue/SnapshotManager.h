@@ -1,0 +1,146 @@
+// The catalogue of one Backup Selection: its snapshot file, directory file and
+// content file, the key index of everything earlier snapshots recorded, and
+// the operations that take, list and restore snapshots.
+//
+// One manager per operation on a selection; all calls come from the thread
+// that runs the operation (no locks). The manager owns its block store and the
+// three files; the status sink is borrowed and may be null. The block store
+// reaches the sink, the cancel flag and the byte totals through the
+// StoreContext base.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "blockstore/StoreContext.h"
+#include "catalogue/DirRecord.h"
+#include "catalogue/KeyIndex.h"
+
+class IBackupRestoreStatus;
+
+namespace vaultline {
+
+class BlockStore;
+class DirectoryFile;
+class SnapshotFile;
+class SourceScanner;
+
+class SnapshotManager : public StoreContext {
+ public:
+  // Opens (creating if missing) the three files and loads the catalogue. A
+  // failure is reported ("Problem Initializing Data") and leaves IsOpen false.
+  SnapshotManager(std::wstring contentPath, std::wstring directoryPath, std::wstring snapshotPath,
+                  std::unique_ptr<BlockStore> store, IBackupRestoreStatus* status);
+  virtual ~SnapshotManager();
+
+  SnapshotManager(const SnapshotManager&) = delete;
+  SnapshotManager& operator=(const SnapshotManager&) = delete;
+
+  // True when the three files opened and the catalogue loaded.
+  bool IsOpen() const { return open_; }
+
+  // Pre-scans the sources and answers whether the new and changed bytes fit:
+  // available >= 0.75 * new bytes. sizeLimit 0 means no per-file limit.
+  bool CheckSpace(const std::vector<std::wstring>& sources, int64_t available, int64_t sizeLimit);
+  // Takes a snapshot of the sources. True when it was published (its entry is
+  // durable in the snapshot file); false when cancelled or failed, in which
+  // case nothing is listed.
+  bool TakeSnapshot(const std::vector<std::wstring>& sources, int64_t available, int64_t sizeLimit);
+  // Files and bytes within the size limit that the last pre-scan saw.
+  void GetTotals(uint32_t* fileCount, int64_t* totalBytes) const;
+  // Files the last pre-scan left out because they exceed the size limit; null
+  // when there are none. Valid until the manager is destroyed.
+  const std::vector<std::wstring>* GetOversizeFiles() const;
+  // Items the last snapshot could not record: oversize files plus items whose
+  // path is too long for a record (those are also reported as warnings).
+  uint32_t GetSkippedCount() const;
+
+  // One ctime text per snapshot ("Www Mmm dd hh:mm:ss yyyy\n"), oldest first;
+  // empty when the catalogue is empty or unreadable.
+  const std::vector<std::wstring>& ListSnapshots();
+  // Paths of the files (ListFiles) or files and folders (ListEntries, folders
+  // ending in the separator, the prefix folder itself as a lone separator) of
+  // snapshot `index`, relative to `prefix`. Needs a preceding ListSnapshots.
+  // Empty for an index out of range; ListingFailed tells whether the walk met
+  // damaged records (the list then holds what was read before).
+  const std::vector<std::wstring>& ListFiles(int index, const std::wstring& prefix);
+  const std::vector<std::wstring>& ListEntries(int index, const std::wstring& prefix);
+  bool ListingFailed() const { return listingFailed_; }
+
+  // Restores JoinPath(sourceRoot, relativePath) of snapshot `index` into
+  // `target` (empty target: back where it came from). With flatten the item
+  // lands directly in target; without, its whole stored path is joined.
+  // False when anything failed or was cancelled.
+  bool RestoreItemUnder(int index, const std::wstring& sourceRoot, const std::wstring& relativePath,
+                        const std::wstring& target, bool flatten);
+  bool RestoreItem(int index, const std::wstring& path, const std::wstring& target, bool flatten);
+  // Restores the newest record with the given key, if the index knows it.
+  bool RestoreByKey(const std::wstring& path, int32_t modifyTime, int64_t size, uint32_t attributes,
+                    int32_t count, const std::wstring& target, bool flatten);
+  // Root record offset of source 0 of entry `index`, or -1.
+  int64_t RootOfEntry(int index);
+
+  // Joins a stored path below base; the leading separator of an absolute path
+  // plays the part of the drive letter that is dropped.
+  static std::wstring JoinPath(const std::wstring& base, const std::wstring& path);
+
+ private:
+  struct SourceRange {
+    int64_t rootOffset;
+    int64_t endOffset;
+  };
+
+  int LoadCatalogue();
+  int IndexRange(int64_t start, int64_t end);
+  bool Prescan(SourceScanner& item);
+  bool WalkChildren(SourceScanner& folder, int32_t level);
+  int64_t WriteFolder(SourceScanner& item, int32_t level, bool expand);
+  int64_t StoreSourceFile(SourceScanner& item, int32_t level);
+  int64_t WriteUnrecordable(SourceScanner& item, int32_t level);
+  bool WriteEntry(int32_t snapshotTime, const std::vector<SourceRange>& ranges,
+                  const std::vector<std::wstring>& sources);
+  bool SyncBeforePublishing();
+  bool SyncAfterPublishing();
+  void ScanSources(const std::vector<std::wstring>& sources);
+  void Remember(SourceScanner& item, int64_t contentOffset, int64_t recordOffset);
+  const KeyIndex::Offsets* Lookup(SourceScanner& item) const;
+
+  int64_t WriteTree(SourceScanner& folder, int32_t level);
+  bool Collect(int index, const std::wstring& prefix, bool withFolders);
+  bool RestoreRecords(int64_t offset, const std::wstring& target, bool flatten);
+  void Report(int level, const std::wstring& text);
+
+  std::unique_ptr<BlockStore> store_;
+  std::wstring snapshotPath_;
+  int contentFd_ = -1;
+  int directoryFd_ = -1;
+  int snapshotFd_ = -1;
+  bool filesCreated_ = false;
+  bool open_ = false;
+  std::unique_ptr<DirectoryFile> directory_;
+  std::unique_ptr<SnapshotFile> snapshot_;
+
+  KeyIndex index_;
+  std::unordered_set<std::wstring> changedPaths_;
+  std::vector<std::wstring> prescanned_;  // sources whose pre-scan the next snapshot uses
+  std::vector<std::wstring> oversizeFiles_;
+  uint32_t unrecordable_ = 0;
+  int64_t newBytes_ = 0;
+  int64_t includedBytes_ = 0;
+  uint32_t includedFiles_ = 0;
+  int64_t sizeLimit_ = 0;
+  int64_t available_ = 0;
+
+  std::vector<std::wstring> snapshotNames_;
+  std::vector<SourceRange> snapshotRanges_;
+  std::vector<std::wstring> listing_;
+  bool listingFailed_ = false;
+  std::unordered_map<std::wstring, int64_t> pathToRecord_;
+  int64_t restoreBytes_ = 0;
+};
+
+}  // namespace vaultline

@@ -1,0 +1,74 @@
+#include "catalogue/SourceScanner.h"
+
+#include "platform/Path.h"
+#include "platform/Text.h"
+
+namespace vaultline {
+
+SourceScanner::SourceScanner(const SourceScanner& parent, const platform::FindData& entry,
+                             uint64_t sizeLimit)
+    : data_(entry), sizeLimit_(sizeLimit) {
+  fullPath_ = parent.FullPath();
+  if (fullPath_.empty() || fullPath_.back() != platform::kSeparator) {
+    fullPath_.push_back(platform::kSeparator);
+  }
+  fullPath_ += entry.name;
+  if (data_.attributes == 0x80) data_.attributes = 0;
+}
+
+void SourceScanner::Open(std::wstring_view path, uint64_t sizeLimit) {
+  listing_.clear();
+  listed_ = false;
+  notStored_ = false;
+  sizeLimit_ = sizeLimit;
+  data_ = platform::FindData{};
+  fullPath_ = platform::FullPath(path);
+  if (fullPath_.empty()) return;
+  // Stored names and the paths built below them carry no trailing separator.
+  if (fullPath_.size() > 1 && fullPath_.back() == platform::kSeparator) fullPath_.pop_back();
+  if (fullPath_.size() == 1 && fullPath_[0] == platform::kSeparator) {
+    MarkAsDriveRoot();
+    return;
+  }
+  if (!platform::DescribePath(fullPath_, &data_)) {
+    fullPath_.clear();
+    data_ = platform::FindData{};
+    return;
+  }
+  if (data_.attributes == 0x80) data_.attributes = 0;
+}
+
+void SourceScanner::MarkAsDriveRoot() {
+  data_.attributes = platform::kAttributeFolder;
+  data_.lastWriteTime = 0;
+  data_.size = 0;
+}
+
+const std::vector<platform::FindData>* SourceScanner::ListEntries() {
+  if (!Exists()) return nullptr;
+  if (listed_) return &listing_;
+  if (!IsFolder()) return nullptr;
+  std::vector<platform::FindData> entries;
+  // A folder that cannot be searched lists no entries.
+  if (platform::ListFolder(fullPath_, &entries)) {
+    listing_.reserve(entries.size());
+    for (auto& entry : entries) {
+      if (sizeLimit_ != 0 && entry.size > sizeLimit_) continue;
+      listing_.push_back(std::move(entry));
+    }
+  }
+  listed_ = true;
+  return &listing_;
+}
+
+int32_t SourceScanner::EntryCount() {
+  if (!Exists()) return 0;
+  if (!IsFolder()) return 1;
+  return static_cast<int32_t>(ListEntries()->size());
+}
+
+bool SourceScanner::IsRecordable() const {
+  return platform::Utf16Length(fullPath_) <= kMaxRecordedPathUnits;
+}
+
+}  // namespace vaultline

@@ -1,0 +1,63 @@
+// One file or folder of the computer as it was when the scanner was opened:
+// whether it exists, its full path, attributes, size, last-write time and,
+// for a folder, its entries. Reads no contents and holds no handle between
+// calls. The snapshot manager keeps one per level of its walks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/FileSystem.h"
+
+namespace vaultline {
+
+// Longest full path a directory record can hold, in UTF-16 units.
+inline constexpr size_t kMaxRecordedPathUnits = 511;
+
+class SourceScanner {
+ public:
+  SourceScanner() = default;
+  SourceScanner(std::wstring_view path, uint64_t sizeLimit) { Open(path, sizeLimit); }
+  // A child described by its parent's listing: the folder search already
+  // delivered what a new search for it would, so it is not searched again.
+  SourceScanner(const SourceScanner& parent, const platform::FindData& entry, uint64_t sizeLimit);
+
+  // (Re)opens on `path`; sizeLimit 0 means no limit for the listing.
+  void Open(std::wstring_view path, uint64_t sizeLimit);
+  // The file-system root: a folder with time 0 and size 0, never searched.
+  void MarkAsDriveRoot();
+
+  // The folder's entries in name order, without those above the size limit;
+  // null when the item does not exist or is not a folder. Listed once.
+  const std::vector<platform::FindData>* ListEntries();
+
+  uint32_t Attributes() const { return Exists() ? data_.attributes : 0; }
+  uint64_t Size() const { return Exists() ? data_.size : 0; }
+  bool IsFolder() const { return Exists() && (data_.attributes & platform::kAttributeFolder) != 0; }
+  bool IsFile() const { return Exists() && !IsFolder(); }
+  const std::wstring& FullPath() const { return fullPath_; }
+  int32_t ModifyTime() const { return Exists() ? data_.lastWriteTime : 0; }
+  // 0 when missing, 1 for a file, the number of listed entries for a folder.
+  int32_t EntryCount();
+  bool Exists() const { return !fullPath_.empty(); }
+  // False when the full path is too long for a directory record.
+  bool IsRecordable() const;
+
+  void MarkNotStored() {
+    data_.size = 0;
+    notStored_ = true;
+  }
+  bool IsNotStored() const { return notStored_; }
+
+ private:
+  std::wstring fullPath_;
+  platform::FindData data_;
+  uint64_t sizeLimit_ = 0;
+  std::vector<platform::FindData> listing_;
+  bool listed_ = false;
+  bool notStored_ = false;
+};
+
+}  // namespace vaultline
