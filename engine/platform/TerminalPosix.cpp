@@ -1,0 +1,18 @@
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "platform/Terminal.h"
+
+namespace vaultline::platform {
+
+bool StandardErrorIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
+}
+
+int StandardErrorColumns() {
+  struct winsize size {};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+}  // namespace vaultline::platform
