@@ -99,19 +99,47 @@ std::wstring DecodeName(std::string_view bytes) {
   return text;
 }
 
-std::string EncodeName(std::wstring_view text) {
+namespace {
+
+// Escaped bytes are either given back as they were (names) or shown as U+FFFD
+// together with every other surrogate (display).
+enum class EscapedBytes { kRestore, kReplace };
+
+std::string ToUtf8(std::wstring_view text, EscapedBytes escaped) {
   std::string bytes;
   bytes.reserve(text.size());
   for (wchar_t w : text) {
     const char32_t c = CodePointOf(w);
-    if (IsEscapedByte(c)) {
+    if (escaped == EscapedBytes::kRestore && IsEscapedByte(c)) {
       bytes.push_back(static_cast<char>(c - kEscapeBase));
+    } else if (escaped == EscapedBytes::kReplace && IsSurrogate(c)) {
+      AppendUtf8(kReplacement, &bytes);
     } else {
-      // Other lone surrogates get their three-byte form, so they stay distinct.
+      // Other lone surrogates of a name get their three-byte form.
       AppendUtf8(c, &bytes);
     }
   }
   return bytes;
+}
+
+// Calls `put` with each UTF-16 unit of `text` in order.
+template <typename PutUnit>
+void ForEachUtf16Unit(std::wstring_view text, PutUnit put) {
+  for (wchar_t w : text) {
+    const char32_t c = CodePointOf(w);
+    if (c < 0x10000) {
+      put(static_cast<char16_t>(c));
+    } else {
+      put(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+      put(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    }
+  }
+}
+
+}  // namespace
+
+std::string EncodeName(std::wstring_view text) {
+  return ToUtf8(text, EscapedBytes::kRestore);
 }
 
 std::wstring AnsiToWide(std::string_view text) {
@@ -119,27 +147,13 @@ std::wstring AnsiToWide(std::string_view text) {
 }
 
 std::string ToDisplayUtf8(std::wstring_view text) {
-  std::string bytes;
-  bytes.reserve(text.size());
-  for (wchar_t w : text) {
-    const char32_t c = CodePointOf(w);
-    AppendUtf8(IsSurrogate(c) ? kReplacement : c, &bytes);
-  }
-  return bytes;
+  return ToUtf8(text, EscapedBytes::kReplace);
 }
 
 std::u16string ToUtf16(std::wstring_view text) {
   std::u16string units;
   units.reserve(text.size());
-  for (wchar_t w : text) {
-    const char32_t c = CodePointOf(w);
-    if (c < 0x10000) {
-      units.push_back(static_cast<char16_t>(c));
-    } else {
-      units.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-      units.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-    }
-  }
+  ForEachUtf16Unit(text, [&units](char16_t unit) { units.push_back(unit); });
   return units;
 }
 
@@ -183,20 +197,11 @@ bool PutFixedUtf16(std::wstring_view text, uint8_t* bytes, size_t capacity, uint
   const size_t units = Utf16Length(text);
   if (units >= capacity) return false;
   uint8_t* out = bytes;
-  auto put = [&out](char32_t unit) {
+  ForEachUtf16Unit(text, [&out](char16_t unit) {
     out[0] = static_cast<uint8_t>(unit & 0xFF);
     out[1] = static_cast<uint8_t>(unit >> 8);
     out += 2;
-  };
-  for (wchar_t w : text) {
-    const char32_t c = CodePointOf(w);
-    if (c < 0x10000) {
-      put(c);
-    } else {
-      put(0xD800 + ((c - 0x10000) >> 10));
-      put(0xDC00 + ((c - 0x10000) & 0x3FF));
-    }
-  }
+  });
   std::fill(out, bytes + 2 * capacity, uint8_t{0});
   if (length != nullptr) *length = static_cast<uint32_t>(units);
   return true;
