@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "platform/File.h"
+#include "platform/OsPath.h"
 #include "platform/Text.h"
 
 namespace vaultline::platform {
@@ -25,7 +26,7 @@ void CloseKeepingErrno(int fd) {
 }  // namespace
 
 int OpenFile(std::wstring_view path, OpenMode mode, int* error) {
-  const std::string encoded = EncodeName(path);
+  const std::string encoded = OsPath(path);
   int fd = -1;
   switch (mode) {
     case OpenMode::kRead:
@@ -126,7 +127,7 @@ int LastError() {
 
 int LockFileExclusive(std::wstring_view path, bool* inUse) {
   if (inUse != nullptr) *inUse = false;
-  const int fd = ::open(EncodeName(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int fd = ::open(OsPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return -1;
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;

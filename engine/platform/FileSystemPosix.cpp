@@ -10,15 +10,12 @@
 
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/OsPath.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 
 namespace vaultline::platform {
 namespace {
-
-std::string Encoded(std::wstring_view path) {
-  return EncodeName(path);
-}
 
 void SetError(int* error, int value) {
   if (error != nullptr) *error = value;
@@ -58,7 +55,7 @@ struct DirCloser {
 bool DescribePath(std::wstring_view path, FindData* data) {
   const std::wstring full = FullPath(path);
   if (full.empty()) return false;
-  const std::string encoded = Encoded(full);
+  const std::string encoded = OsPath(full);
   struct stat info;
   if (::stat(encoded.c_str(), &info) != 0) return false;
   if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) return false;
@@ -68,7 +65,7 @@ bool DescribePath(std::wstring_view path, FindData* data) {
 
 bool ListFolder(std::wstring_view folder, std::vector<FindData>* entries) {
   entries->clear();
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(Encoded(folder).c_str()));
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(OsPath(folder).c_str()));
   if (!dir) return false;
   const int dirFd = ::dirfd(dir.get());
 
@@ -106,22 +103,22 @@ bool ListFolder(std::wstring_view folder, std::vector<FindData>* entries) {
 
 bool PathExists(std::wstring_view path) {
   struct stat info;
-  return ::stat(Encoded(path).c_str(), &info) == 0;
+  return ::stat(OsPath(path).c_str(), &info) == 0;
 }
 
 bool IsFolder(std::wstring_view path) {
   struct stat info;
-  return ::stat(Encoded(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  return ::stat(OsPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool IsSymbolicLink(std::wstring_view path) {
   struct stat info;
-  return ::lstat(Encoded(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+  return ::lstat(OsPath(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 bool GetAttributes(std::wstring_view path, uint32_t* attributes) {
   const std::wstring full = FullPath(path);
-  const std::string encoded = Encoded(full);
+  const std::string encoded = OsPath(full);
   struct stat info;
   if (full.empty() || ::stat(encoded.c_str(), &info) != 0) return false;
   if (attributes != nullptr) *attributes = AttributesOf(info, LastComponent(encoded));
@@ -129,7 +126,7 @@ bool GetAttributes(std::wstring_view path, uint32_t* attributes) {
 }
 
 bool SetReadOnly(std::wstring_view path, bool readOnly) {
-  const std::string encoded = Encoded(path);
+  const std::string encoded = OsPath(path);
   struct stat info;
   if (::lstat(encoded.c_str(), &info) != 0) return false;
   if (S_ISLNK(info.st_mode)) {
@@ -151,28 +148,28 @@ bool SetFileTime(std::wstring_view path, int32_t lastWriteTime) {
   times[0].tv_sec = lastWriteTime;
   times[0].tv_nsec = 0;
   times[1] = times[0];
-  return ::utimensat(AT_FDCWD, Encoded(path).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+  return ::utimensat(AT_FDCWD, OsPath(path).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool GetFileSize64(std::wstring_view path, uint64_t* size) {
   struct stat info;
-  if (::stat(Encoded(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (::stat(OsPath(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   if (size != nullptr) *size = static_cast<uint64_t>(info.st_size);
   return true;
 }
 
 bool CreateFolder(std::wstring_view path, bool privateMode, int* error) {
-  if (::mkdir(Encoded(path).c_str(), privateMode ? 0700 : 0777) == 0) return true;
+  if (::mkdir(OsPath(path).c_str(), privateMode ? 0700 : 0777) == 0) return true;
   SetError(error, errno);
   return false;
 }
 
 bool RemoveEmptyFolder(std::wstring_view path) {
-  return ::rmdir(Encoded(path).c_str()) == 0;
+  return ::rmdir(OsPath(path).c_str()) == 0;
 }
 
 bool DeleteFile(std::wstring_view path, int* error) {
-  const std::string encoded = Encoded(path);
+  const std::string encoded = OsPath(path);
   struct stat info;
   if (::lstat(encoded.c_str(), &info) != 0) {
     SetError(error, errno);
@@ -194,7 +191,7 @@ bool DeleteFile(std::wstring_view path, int* error) {
 }
 
 bool RenameFile(std::wstring_view from, std::wstring_view to, int* error) {
-  if (::rename(Encoded(from).c_str(), Encoded(to).c_str()) == 0) return true;
+  if (::rename(OsPath(from).c_str(), OsPath(to).c_str()) == 0) return true;
   SetError(error, errno);
   return false;
 }
@@ -206,7 +203,7 @@ bool CopyFile(std::wstring_view from, std::wstring_view to, bool failIfExists) {
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
   if (failIfExists) flags |= O_EXCL;
   const int target =
-      ::fstat(source, &sourceInfo) == 0 ? ::open(Encoded(to).c_str(), flags, 0666) : -1;
+      ::fstat(source, &sourceInfo) == 0 ? ::open(OsPath(to).c_str(), flags, 0666) : -1;
   if (target < 0) {
     CloseFile(source);
     return false;
@@ -231,13 +228,13 @@ bool CopyFile(std::wstring_view from, std::wstring_view to, bool failIfExists) {
   const int savedError = errno;
   CloseFile(source);
   if (::close(target) != 0) ok = false;
-  if (!ok && failIfExists) ::unlink(Encoded(to).c_str());
+  if (!ok && failIfExists) ::unlink(OsPath(to).c_str());
   if (!ok) errno = savedError;
   return ok;
 }
 
 bool SyncFolder(std::wstring_view path) {
-  const int fd = ::open(Encoded(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::open(OsPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = ::fsync(fd) == 0;
   // Some file systems (exFAT through FUSE among them) cannot sync a folder.

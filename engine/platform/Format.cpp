@@ -22,6 +22,7 @@ struct ConversionSpec {
   int width = 0;
   int precision = -1;  // -1: none given
   IntegerWidth integerWidth = IntegerWidth::k32;
+  bool narrowText = false;  // %hs and %hc: a char text (UTF-8) or a char
 };
 
 void AppendPadded(std::wstring* out, std::wstring_view body, const ConversionSpec& spec,
@@ -144,6 +145,7 @@ std::wstring FormatWide(const wchar_t* format, ...) {
       ++p;
     } else if (*p == L'h') {
       spec.integerWidth = IntegerWidth::k16;
+      spec.narrowText = true;
       ++p;
     } else if (*p == L'z' || *p == L'I') {
       spec.integerWidth = IntegerWidth::k64;
@@ -156,11 +158,20 @@ std::wstring FormatWide(const wchar_t* format, ...) {
         break;
       case L's':
       case L'S':
-        AppendText(&out, va_arg(args, const wchar_t*), spec);
+        if (spec.narrowText) {
+          const char* narrow = va_arg(args, const char*);
+          const std::wstring wide = narrow != nullptr ? AnsiToWide(narrow) : std::wstring();
+          AppendText(&out, narrow != nullptr ? wide.c_str() : nullptr, spec);
+        } else {
+          AppendText(&out, va_arg(args, const wchar_t*), spec);
+        }
         break;
       case L'c':
       case L'C': {
-        const wchar_t c = static_cast<wchar_t>(va_arg(args, wint_t));
+        const wint_t argument = va_arg(args, wint_t);
+        const wchar_t c = spec.narrowText
+                              ? static_cast<wchar_t>(static_cast<unsigned char>(argument))
+                              : static_cast<wchar_t>(argument);
         AppendPadded(&out, std::wstring_view(&c, 1), spec);
         break;
       }

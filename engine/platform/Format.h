@@ -8,9 +8,9 @@ namespace vaultline::platform {
 // The Windows wide-printf dialect the system's texts are written in: %s and
 // %ls take const wchar_t*, %d %ld %u %x take 32-bit ints (flags and width as
 // in %08ld), %I64d and %I64u take 64-bit ints, %% is a percent sign. Unknown
-// conversions are copied as they stand. Also %c, %x/%X, %lld, flags - 0 + #
-// and precision (string length, integer digits). Do not pass these texts to
-// swprintf.
+// conversions are copied as they stand. Also %c, %x/%X, %lld, %hs (a UTF-8
+// char text), flags - 0 + # and precision (string length, integer digits). Do
+// not pass these texts to swprintf.
 std::wstring FormatWide(const wchar_t* format, ...);
 
 // Positional formatting (FormatMessage): %N!s! and %N (N = 1..99) insert

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/OsPath.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 
@@ -45,7 +46,7 @@ std::wstring WithoutTrailingSeparator(std::wstring path) {
 // The path itself when it exists, else its nearest existing ancestor.
 std::wstring NearestExisting(std::wstring path, struct stat* info) {
   path = WithoutTrailingSeparator(std::move(path));
-  while (::stat(EncodeName(path).c_str(), info) != 0) {
+  while (::stat(OsPath(path).c_str(), info) != 0) {
     if (path == kSeparatorText) return {};
     path = ParentOf(path);
   }
@@ -145,7 +146,7 @@ std::wstring DeviceRootOf(std::wstring_view path) {
   while (current != kSeparatorText) {
     const std::wstring parent = ParentOf(current);
     struct stat parentInfo;
-    if (::stat(EncodeName(parent).c_str(), &parentInfo) != 0 || parentInfo.st_dev != info.st_dev) {
+    if (::stat(OsPath(parent).c_str(), &parentInfo) != 0 || parentInfo.st_dev != info.st_dev) {
       break;
     }
     current = parent;
@@ -157,7 +158,7 @@ bool DiskSpace(std::wstring_view path, uint64_t* freeBytes, uint64_t* totalBytes
   struct stat info;
   const std::wstring existing = NearestExisting(FullPath(path), &info);
   struct statvfs space;
-  if (existing.empty() || ::statvfs(EncodeName(existing).c_str(), &space) != 0) {
+  if (existing.empty() || ::statvfs(OsPath(existing).c_str(), &space) != 0) {
     if (error != nullptr) *error = existing.empty() ? ENOENT : errno;
     return false;
   }

@@ -21,13 +21,18 @@ TEST(File, ShortWriteIsAFailure) {
   CloseFile(fd);
 }
 
-TEST(File, CreateTruncateNeverWritesThroughALink) {
+TEST(File, CreateTruncateNeverWritesElsewhereThanNamed) {
   testing::TempFolder folder;
   std::ofstream(folder.path() / "precious") << "keep";
   fs::create_symlink(folder.path() / "precious", folder.path() / "link");
   int error = 0;
   EXPECT_LT(OpenFile(folder.Wide("link"), OpenMode::kCreateTruncate, &error), 0);
   EXPECT_EQ(error, ELOOP);
+  EXPECT_EQ(fs::file_size(folder.path() / "precious"), 4u);
+
+  // A zero inside a name (a damaged record) must not cut it short.
+  const std::wstring cut = folder.Wide("precious") + std::wstring(1, L'\0') + L"x";
+  EXPECT_LT(OpenFile(cut, OpenMode::kCreateTruncate), 0);
   EXPECT_EQ(fs::file_size(folder.path() / "precious"), 4u);
 }
 

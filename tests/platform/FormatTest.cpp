@@ -17,6 +17,7 @@ TEST(FormatWide, WideTextsAnd32BitLongs) {
   EXPECT_EQ(FormatWide(L"%x %X %lx", 0xBEEFu, 0xBEEFu, 255u), L"beef BEEF ff");
   EXPECT_EQ(FormatWide(L"%c%c", L'\u00e9', L'x'), L"\u00e9x");
   EXPECT_EQ(FormatWide(L"100%% %S", L"done"), L"100% done");
+  EXPECT_EQ(FormatWide(L"%hs|%hc|%d", "caf\xC3\xA9", 'x', 9), L"caf\u00e9|x|9");
 }
 
 TEST(FormatWide, SixtyFourBitIntegers) {
