@@ -21,7 +21,7 @@ DiagnosticSink& InstalledSink() {
   return sink;
 }
 
-void WriteToStandardError(std::string_view bytes) {
+void WriteBytesToStandardError(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t put = ::write(2, bytes.data(), bytes.size());
     if (put < 0 && errno == EINTR) continue;
@@ -32,6 +32,10 @@ void WriteToStandardError(std::string_view bytes) {
 
 }  // namespace
 
+void WriteStandardError(std::wstring_view text) {
+  WriteBytesToStandardError(ToDisplayUtf8(text));
+}
+
 void WriteDiagnostic(std::wstring_view text) {
   DiagnosticSink sink;
   {
@@ -39,7 +43,7 @@ void WriteDiagnostic(std::wstring_view text) {
     sink = InstalledSink();
     if (!sink) {
       // Written under the lock so that lines of several threads never mix.
-      WriteToStandardError(ToDisplayUtf8(text));
+      WriteStandardError(text);
       return;
     }
   }

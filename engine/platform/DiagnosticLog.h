@@ -10,6 +10,10 @@ namespace vaultline::platform {
 // Writes `text` as UTF-8 to file descriptor 2, or to the installed sink.
 void WriteDiagnostic(std::wstring_view text);
 
+// Writes `text` as UTF-8 to file descriptor 2 whatever sink is installed (the
+// default message box, a front end's own error lines).
+void WriteStandardError(std::wstring_view text);
+
 // Tests redirect the log; an empty function restores standard error.
 using DiagnosticSink = std::function<void(std::wstring_view)>;
 void SetDiagnosticSink(DiagnosticSink sink);

@@ -8,7 +8,7 @@ namespace vaultline::platform {
 namespace {
 
 void WriteToStandardError(const std::wstring& caption, const std::wstring& text) {
-  WriteDiagnostic(caption + L": " + text + L"\n");
+  WriteStandardError(caption + L": " + text + L"\n");
 }
 
 std::atomic<MessageBoxHandler> handler{nullptr};
