@@ -1,0 +1,101 @@
+#include "core/ConfigurationFiles.h"
+
+#include "core/Configuration.h"
+#include "core/Folders.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "vaultline/FileUtilities.h"
+
+namespace vaultline {
+
+namespace {
+
+bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
+  int fd = platform::OpenFile(path, platform::OpenMode::kRead);
+  if (fd < 0) return false;
+  int64_t size = platform::FileSizeOf(fd);
+  bool ok = size >= 0;
+  if (ok) {
+    bytes->assign(static_cast<size_t>(size), '\0');
+    ok = platform::ReadFile(fd, bytes->data(), bytes->size()) == size;
+  }
+  platform::CloseFile(fd);
+  return ok;
+}
+
+}  // namespace
+
+bool IsUsableConfiguration(const std::string& bytes) {
+  Configuration ignored;
+  return DecodeConfiguration(bytes, &ignored).hasSettingsLine;
+}
+
+ConfigurationFiles::ConfigurationFiles(std::wstring storageRoot) : root_(std::move(storageRoot)) {}
+
+bool ConfigurationFiles::ReadConfig(std::string* bytes) const {
+  return ReadWholeFile(ConfigPath(), bytes);
+}
+
+bool ConfigurationFiles::ReadBackup(std::string* bytes) const {
+  return ReadWholeFile(BackupPath(), bytes);
+}
+
+bool ConfigurationFiles::BackupExists() const {
+  return platform::PathExists(BackupPath());
+}
+
+bool ConfigurationFiles::WriteTemporary(const std::string& bytes) {
+  std::wstring temporary = TemporaryPath();
+  int fd = platform::OpenFile(temporary, platform::OpenMode::kCreateTruncate);
+  if (fd < 0) return false;
+  bool ok = platform::WriteFile(fd, bytes.data(), bytes.size()) && platform::SyncFile(fd);
+  ok = platform::CloseFile(fd) && ok;
+  if (!ok) platform::DeleteFile(temporary);
+  return ok;
+}
+
+bool ConfigurationFiles::RestoreFromBackup(bool replaceExisting) {
+  // A copy straight onto config.ini could be cut short by a crash and then be
+  // read as the configuration; going through the synced temporary file cannot.
+  std::string bytes;
+  if (!ReadBackup(&bytes) || !WriteTemporary(bytes)) return false;
+  if (!replaceExisting && platform::PathExists(ConfigPath())) {
+    platform::DeleteFile(TemporaryPath());
+    return true;
+  }
+  RemoveFileProtection(ConfigPath().c_str());
+  if (!platform::RenameFile(TemporaryPath(), ConfigPath())) return false;
+  platform::SyncFolder(root_);
+  return true;
+}
+
+bool ConfigurationFiles::Save(const std::string& bytes) {
+  CreateFolders(root_, true);
+  if (!WriteTemporary(bytes)) return false;
+  if (CrashesAfter(SaveStep::kTemporaryWritten)) return false;
+
+  std::wstring config = ConfigPath();
+  std::wstring backup = BackupPath();
+  RemoveFileProtection(config.c_str());
+  RemoveFileProtection(backup.c_str());
+  if (platform::PathExists(config)) {
+    std::string current;
+    bool usable = ReadConfig(&current) && IsUsableConfiguration(current);
+    if (usable || !BackupExists()) {
+      platform::DeleteFile(backup);
+      if (CrashesAfter(SaveStep::kBackupDeleted)) return false;
+      platform::RenameFile(config, backup);
+      if (CrashesAfter(SaveStep::kRotated)) return false;
+    }
+  }
+  // rename replaces a config.ini that is still there (one not worth keeping)
+  // in one step.
+  if (!platform::RenameFile(TemporaryPath(), config)) return false;
+  platform::SyncFolder(root_);
+  if (CrashesAfter(SaveStep::kReplaced)) return false;
+  SetFileProtection(config.c_str());
+  SetFileProtection(backup.c_str());
+  return true;
+}
+
+}  // namespace vaultline

@@ -1,0 +1,107 @@
+// The engine object behind IVaultline: settings, the Backup Selections and the
+// operations on them. One per process, made by InitializeT. Not thread safe;
+// see IVaultline.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/ConfigLineReader.h"
+#include "core/Configuration.h"
+#include "core/Diagnostics.h"
+#include "core/Profile.h"
+#include "vaultline/Vaultline.h"
+
+namespace vaultline {
+
+class Engine : public IVaultline {
+ public:
+  // Keeps `provider` (may be null, not owned) and the drive root whose free
+  // space limits a backup. Initialize is not called here.
+  Engine(IResourceProvider* provider, const wchar_t* deviceRoot);
+  ~Engine() override;
+
+  IBackupRestoreStatus* SetStatusCallback(IBackupRestoreStatus* status) override;
+  bool BackUp(unsigned profile) override;
+  bool Restore(unsigned profile, int snapshot, const wchar_t* item,
+               const wchar_t* destination) override;
+  int64_t GetMaxFileSize() override { return maxFileSize_; }
+  void SetMaxFileSize(int64_t bytes) override;
+  int64_t GetMaxBackupSize() override { return maxBackupSize_; }
+  void SetMaxBackupSize(int64_t bytes) override;
+  void SetShowTimeTick(int16_t value) override { showTimeTick_ = value; }
+  int16_t GetShowTimeTick() override { return showTimeTick_; }
+  void SetTraceLevel(int16_t value) override { traceLevel_ = value; }
+  int16_t GetTraceLevel() override { return traceLevel_; }
+  int16_t GetCreateProfileDlg() override { return createProfileDlg_; }
+  int64_t GetTotalSpaceAvailabeInDevice() override { return totalSpaceAvailabeInDevice_; }
+  void ReleaseList(StringList list) override;
+  int GetListCount(StringList list) override;
+  const wchar_t* GetListItem(StringList list, unsigned index) override;
+  bool CreateProfile(const wchar_t* name, const wchar_t** contents, int contentCount,
+                     int* newIndex) override;
+  bool RenameProfile(unsigned profile, const wchar_t* name) override;
+  bool DeleteProfile(unsigned profile) override;
+  StringList GetProfileNames() override;
+  StringList GetSnapshots(unsigned profile) override;
+  StringList GetSnapshotContents(unsigned profile, unsigned snapshot) override;
+  StringList GetProfileContents(unsigned profile) override;
+  StringList GetProfileLocation(unsigned profile) override;
+  int64_t GetStorageUsed() override;
+  bool Initialize() override;
+  bool SaveConfiguration() override;
+  bool RefreshSnapshots(unsigned profile) override;
+
+  // The location for a new selection, with its folders created; unique among
+  // the selections by "x"s appended to the creation stamp.
+  virtual std::wstring MakeProfileLocation(const std::wstring& name);
+  virtual bool FindProfileByLocation(const std::wstring& location, unsigned* index);
+  // Deletes the selection folder of `location`; never the storage root.
+  virtual bool RemoveProfileStorage(const std::wstring& location);
+
+  const std::wstring& StorageRoot() const { return storageRoot_; }
+  ConfigEncoding GetConfigEncoding() const { return configEncoding_; }
+
+ private:
+  // The selection at `index`, or null when out of range or before Initialize.
+  Profile* ProfileAt(unsigned index);
+  // Runs `work` and turns any exception into false and an error message
+  // (the exception's text, or text `failureText`).
+  bool Guarded(unsigned failureText, const std::function<bool()>& work);
+  void Report(int level, const std::wstring& text);
+
+  void ApplyDiagnostics();
+  void AddProfile(std::wstring location, std::wstring name, std::wstring contentPath);
+
+  // Opens the selection's catalogue under its lock, with `status` as the sink
+  // (may be null). Null when it does not open, when the sink cancels, or when
+  // another process holds the selection (reported to `status`).
+  SnapshotManager* OpenCatalogue(Profile& profile, IBackupRestoreStatus* status);
+  void CloseCatalogue(Profile& profile);
+  // Takes the selection's lock; false (reported to `status`) when another
+  // process holds it.
+  bool LockSelection(Profile& profile, IBackupRestoreStatus* status);
+  // Replaces the cached snapshot list from the open catalogue; true when the
+  // catalogue lists at least one snapshot.
+  bool LoadSnapshotList(Profile& profile);
+
+  DiagnosticsMap diagnostics_;
+  IBackupRestoreStatus* status_ = nullptr;
+  int64_t maxFileSize_ = 0;
+  int64_t maxBackupSize_ = kDefaultMaxBackupSize;
+  std::wstring deviceRoot_;
+  std::optional<std::vector<std::unique_ptr<Profile>>> profiles_;
+  std::wstring storageRoot_;
+  int16_t traceLevel_ = 3;
+  int16_t showTimeTick_ = 0;
+  int16_t createProfileDlg_ = 1;
+  int64_t totalSpaceAvailabeInDevice_ = 0;
+  ConfigEncoding configEncoding_ = ConfigEncoding::kAnsi;
+  IResourceProvider* provider_;
+};
+
+}  // namespace vaultline

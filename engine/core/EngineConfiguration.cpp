@@ -1,0 +1,112 @@
+// Engine start-up from the storage root, and the saving of its configuration.
+#include "core/BuiltInTexts.h"
+#include "core/ConfigurationFiles.h"
+#include "core/Engine.h"
+#include "core/Folders.h"
+#include "platform/MessageBox.h"
+#include "platform/Path.h"
+
+namespace vaultline {
+
+namespace {
+
+constexpr const wchar_t* kStorageFolder = L"BackupStorage";
+
+// The location from its first storage folder onwards, as config.ini keeps it.
+std::wstring RelativeLocation(const std::wstring& location) {
+  size_t at = location.find(std::wstring(kStorageFolder) + platform::kSeparator);
+  return at == std::wstring::npos ? location : location.substr(at);
+}
+
+int16_t Low16(int64_t value) {
+  return static_cast<int16_t>(static_cast<uint16_t>(value));
+}
+
+}  // namespace
+
+void Engine::ApplyDiagnostics() {
+  ReadDiagnostics(storageRoot_ + L"diagnostics.ini", &diagnostics_);
+  auto apply = [this](const wchar_t* key, auto* field) {
+    int64_t value = LookUpDiagnostic(diagnostics_, key);
+    if (value == -1) return;
+    if constexpr (sizeof(*field) == sizeof(int16_t)) {
+      *field = Low16(value);
+    } else {
+      *field = value;
+    }
+  };
+  apply(L"TraceLevel", &traceLevel_);
+  apply(L"ShowTimeTick", &showTimeTick_);
+  apply(L"CreateProfileDlg", &createProfileDlg_);
+  apply(L"TotalSpaceAvailabeInDevice", &totalSpaceAvailabeInDevice_);
+}
+
+void Engine::AddProfile(std::wstring location, std::wstring name, std::wstring contentPath) {
+  auto profile = std::make_unique<Profile>();
+  profile->location = std::move(location);
+  profile->name = std::move(name);
+  profile->contents.push_back(std::move(contentPath));
+  profiles_->push_back(std::move(profile));
+}
+
+bool Engine::Initialize() {
+  profiles_.emplace();
+  std::wstring programFolder = platform::ProgramFolder();
+  storageRoot_ = programFolder + kStorageFolder + platform::kSeparator;
+  ConfigurationFiles files(storageRoot_);
+
+  std::string bytes;
+  bool readable = files.ReadConfig(&bytes);
+  // An empty or cut-off config.ini (a drive pulled while it was written)
+  // counts as missing when there is a backup copy to fall back on.
+  bool usable = readable && IsUsableConfiguration(bytes);
+  if (!usable && files.BackupExists()) {
+    std::string backup;
+    bool backupUsable = files.ReadBackup(&backup) && IsUsableConfiguration(backup);
+    if (!readable || backupUsable) {
+      platform::ShowWarningMessageBox(LoadEngineText(provider_, kTextCaption),
+                                      LoadEngineText(provider_, kTextConfigurationMissing));
+      files.RestoreFromBackup(readable);
+      readable = files.ReadConfig(&bytes);
+    }
+  }
+
+  ApplyDiagnostics();
+  if (!readable || bytes.size() < 2) return false;
+
+  Configuration configuration{maxFileSize_, maxBackupSize_, {}};
+  configEncoding_ = DecodeConfiguration(bytes, &configuration).encoding;
+  maxFileSize_ = configuration.maxFileSize;
+  maxBackupSize_ = configuration.maxBackupSize;
+  for (SelectionLine& line : configuration.selections) {
+    AddProfile(programFolder + line.relativeLocation, std::move(line.name),
+               std::move(line.contentPath));
+    Profile& profile = *profiles_->back();
+    if (OpenCatalogue(profile, nullptr) != nullptr) {
+      LoadSnapshotList(profile);
+      CloseCatalogue(profile);
+    }
+  }
+  return true;
+}
+
+bool Engine::SaveConfiguration() {
+  if (!profiles_) return true;
+  Configuration configuration{maxFileSize_, maxBackupSize_, {}};
+  for (const auto& profile : *profiles_) {
+    if (profile->deleted || profile->contents.empty()) continue;
+    configuration.selections.push_back(
+        {profile->name, RelativeLocation(profile->location), profile->contents.front()});
+  }
+  return ConfigurationFiles(storageRoot_).Save(EncodeConfiguration(configuration));
+}
+
+int64_t Engine::GetStorageUsed() {
+  // 64 bits throughout: a 32-bit total is wrong on any drive beyond 4 GiB.
+  int32_t files = 0;
+  std::wstring root = storageRoot_;
+  if (root.size() > 1 && root.back() == platform::kSeparator) root.pop_back();
+  return static_cast<int64_t>(FolderSize(root, files));
+}
+
+}  // namespace vaultline

@@ -1,0 +1,109 @@
+// Reading a selection's snapshots: the cached snapshot list, the contents of
+// one snapshot, and restoring from it.
+#include "core/BuiltInTexts.h"
+#include "core/Engine.h"
+#include "core/StringList.h"
+#include "platform/Path.h"
+
+namespace vaultline {
+
+namespace {
+
+SnapshotEntry EntryFor(const std::wstring& listedText, const std::wstring& location) {
+  std::wstring descriptor = listedText;
+  if (!descriptor.empty() && descriptor.back() == L'\n') descriptor.pop_back();
+  return {std::move(descriptor), location, std::nullopt};
+}
+
+}  // namespace
+
+bool Engine::LoadSnapshotList(Profile& profile) {
+  profile.snapshots.clear();
+  for (const std::wstring& text : profile.catalogue->ListSnapshots()) {
+    profile.snapshots.push_back(EntryFor(text, profile.location));
+  }
+  return !profile.snapshots.empty();
+}
+
+bool Engine::RefreshSnapshots(unsigned index) {
+  Profile* profile = ProfileAt(index);
+  if (profile == nullptr || profile->deleted) return false;
+  if (OpenCatalogue(*profile, status_) == nullptr) return false;
+  bool found = LoadSnapshotList(*profile);
+  CloseCatalogue(*profile);
+  return found;
+}
+
+StringList Engine::GetSnapshots(unsigned index) {
+  Profile* profile = ProfileAt(index);
+  if (profile == nullptr || profile->snapshots.empty()) return nullptr;
+  std::vector<std::wstring> descriptors;
+  for (const SnapshotEntry& entry : profile->snapshots) descriptors.push_back(entry.descriptor);
+  return MakeStringList(descriptors);
+}
+
+StringList Engine::GetSnapshotContents(unsigned index, unsigned snapshot) {
+  Profile* profile = ProfileAt(index);
+  if (profile == nullptr || profile->deleted) return nullptr;
+  auto& entries = profile->snapshots;
+  if (snapshot < entries.size() && entries[snapshot].contents) {
+    return MakeStringList(*entries[snapshot].contents);
+  }
+  if (profile->contents.empty()) return nullptr;
+
+  SnapshotManager* catalogue = OpenCatalogue(*profile, nullptr);
+  if (catalogue == nullptr) return nullptr;
+  StringList result = nullptr;
+  const std::vector<std::wstring>& descriptors = catalogue->ListSnapshots();
+  if (snapshot < descriptors.size()) {
+    const std::wstring& source = profile->contents.front();
+    const std::vector<std::wstring>& items =
+        catalogue->ListEntries(static_cast<int>(snapshot), source);
+    size_t lastSeparator = source.rfind(platform::kSeparator);
+    std::wstring prefix =
+        lastSeparator == std::wstring::npos ? source : source.substr(lastSeparator + 1);
+    // A single-file source lists itself as one empty item: its name alone.
+    if (!(items.size() == 1 && items.front().empty())) prefix += platform::kSeparator;
+    std::vector<std::wstring> contents;
+    for (const std::wstring& item : items) contents.push_back(prefix + item);
+    // Entries missing below the index come from the listing just read, so
+    // that positions keep matching the snapshot indices.
+    for (size_t i = entries.size(); i <= snapshot; ++i) {
+      entries.push_back(EntryFor(descriptors[i], profile->location));
+    }
+    // A listing cut short by damaged records is handed out but not kept.
+    if (catalogue->ListingFailed()) {
+      result = MakeStringList(contents);
+    } else {
+      entries[snapshot].contents = std::move(contents);
+      result = MakeStringList(*entries[snapshot].contents);
+    }
+  }
+  CloseCatalogue(*profile);
+  return result;
+}
+
+bool Engine::Restore(unsigned index, int snapshot, const wchar_t* item,
+                     const wchar_t* destination) {
+  Profile* profile = ProfileAt(index);
+  if (profile == nullptr) return false;
+  return Guarded(kTextRestoreFailed, [&] {
+    if (profile->deleted || profile->contents.empty()) return false;
+    // A selection in use elsewhere is a failure; a catalogue that does not open
+    // is not (the manager has reported why).
+    if (!LockSelection(*profile, status_)) return false;
+    SnapshotManager* catalogue = OpenCatalogue(*profile, status_);
+    bool cancelled = status_ != nullptr && status_->IsCancelled();
+    if (catalogue != nullptr && !cancelled) {
+      catalogue->RestoreItemUnder(snapshot, profile->contents.front(), item != nullptr ? item : L"",
+                                  destination != nullptr ? destination : L"", true);
+      cancelled = status_ != nullptr && status_->IsCancelled();
+    }
+    CloseCatalogue(*profile);
+    // Files that failed have been reported through the sink; the result only
+    // tells whether the restore ran to its end.
+    return !cancelled;
+  });
+}
+
+}  // namespace vaultline

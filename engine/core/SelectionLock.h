@@ -1,0 +1,32 @@
+// Exclusive lock of one Backup Selection across processes (the desktop
+// program and command lines), held while its catalogue is open, so that two
+// processes never append to the same store at once.
+#pragma once
+
+#include <string>
+
+namespace vaultline {
+
+class SelectionLock {
+ public:
+  SelectionLock() = default;
+  ~SelectionLock() { Release(); }
+  SelectionLock(const SelectionLock&) = delete;
+  SelectionLock& operator=(const SelectionLock&) = delete;
+
+  // The lock file of the selection at `location`.
+  static std::wstring PathFor(const std::wstring& location) { return location + L".lock"; }
+
+  enum class Result { kHeld, kInUse, kUnavailable };
+  // Takes the lock of the selection at `location`. kInUse: another holder has
+  // it. kUnavailable: the lock file cannot be created (a missing folder or a
+  // read-only drive), so there is nothing another process could hold either.
+  Result Acquire(const std::wstring& location);
+  void Release();
+  bool IsHeld() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace vaultline

@@ -1,0 +1,9 @@
+#include "core/StringList.h"
+
+namespace vaultline {
+
+StringList MakeStringList(const std::vector<std::wstring>& items) {
+  return new VaultlineStringList{items};
+}
+
+}  // namespace vaultline

@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include "TestDrive.h"
+#include "core/SelectionLock.h"
+#include "platform/File.h"
+
+namespace vaultline::testing {
+namespace {
+
+class BackupRestoreTest : public DriveTest {
+ protected:
+  void SetUp() override {
+    DriveTest::SetUp();
+    source_ = drive_ / "Documents";
+    WriteBytes(source_ / "a.txt", "alpha");
+    WriteBytes(source_ / "docs" / "b.txt", std::string(20000, 'b') + "tail");
+    WriteBytes(source_ / "docs" / "deeper" / "c.bin", std::string("\0\1\2", 3));
+    fs::create_directories(source_ / "empty");
+    engine_ = StartEngine();
+    engine_->SetStatusCallback(&status_);
+  }
+
+  std::wstring LocationOf(unsigned index) {
+    return Items(*engine_, engine_->GetProfileLocation(index)).at(0);
+  }
+
+  int SnapshotCount(unsigned index) {
+    return static_cast<int>(Items(*engine_, engine_->GetSnapshots(index)).size());
+  }
+
+  fs::path source_;
+  RecordingStatus status_;
+  std::unique_ptr<Engine> engine_;
+};
+
+TEST_F(BackupRestoreTest, RestoresAByteIdenticalTree) {
+  int index = Create(*engine_, L"docs", source_);
+  EXPECT_EQ(engine_->GetSnapshots(index), nullptr);
+  ASSERT_TRUE(engine_->BackUp(index));
+  EXPECT_EQ(engine_->GetSnapshots(index), nullptr);  // listed only after a refresh
+  ASSERT_TRUE(engine_->RefreshSnapshots(index));
+  WriteBytes(source_ / "a.txt", "changed");
+  ASSERT_TRUE(engine_->BackUp(index));
+  ASSERT_TRUE(engine_->RefreshSnapshots(index));
+  EXPECT_EQ(SnapshotCount(index), 2);
+  for (const std::wstring& descriptor : Items(*engine_, engine_->GetSnapshots(index))) {
+    EXPECT_FALSE(descriptor.empty());
+    EXPECT_NE(descriptor.back(), L'\n');
+  }
+
+  auto expected = TreeOf(source_);
+  fs::path out = drive_ / "out";
+  fs::create_directories(out);
+  ASSERT_TRUE(engine_->Restore(index, 1, L"", out.wstring().c_str()));
+  EXPECT_EQ(TreeOf(out / "Documents"), expected);
+
+  // The first snapshot still holds the old text; one item restores alone.
+  fs::path single = drive_ / "single";
+  fs::create_directories(single);
+  ASSERT_TRUE(engine_->Restore(index, 0, L"a.txt", single.wstring().c_str()));
+  EXPECT_EQ(ReadBytes(single / "a.txt"), "alpha");
+  EXPECT_TRUE(status_.MessagesAt(kMessageError).empty());
+}
+
+TEST_F(BackupRestoreTest, ContentsArePrefixedWithTheSourceNameAndCached) {
+  int folder = Create(*engine_, L"folder", source_);
+  WriteBytes(drive_ / "report.doc", "report");
+  int file = Create(*engine_, L"file", drive_ / "report.doc");
+  ASSERT_TRUE(engine_->BackUp(folder));
+  ASSERT_TRUE(engine_->BackUp(file));
+  ASSERT_TRUE(engine_->RefreshSnapshots(folder));
+
+  EXPECT_EQ(Items(*engine_, engine_->GetSnapshotContents(file, 0)),
+            std::vector<std::wstring>{L"report.doc"});
+  auto contents = Items(*engine_, engine_->GetSnapshotContents(folder, 0));
+  for (const wchar_t* item : {L"Documents/a.txt", L"Documents/docs/", L"Documents/docs/b.txt",
+                              L"Documents/docs/deeper/c.bin", L"Documents/empty/"}) {
+    EXPECT_NE(std::find(contents.begin(), contents.end(), item), contents.end()) << item;
+  }
+  for (const std::wstring& item : contents) EXPECT_EQ(item.rfind(L"Documents/", 0), 0u) << item;
+
+  // While another process holds the selection its catalogue cannot be opened,
+  // so an answer now comes from the cache.
+  bool inUse = false;
+  int held = platform::LockFileExclusive(SelectionLock::PathFor(LocationOf(folder)), &inUse);
+  ASSERT_GE(held, 0);
+  EXPECT_EQ(Items(*engine_, engine_->GetSnapshotContents(folder, 0)), contents);
+  platform::UnlockFile(held);
+
+  // A refresh drops the cache: the next question reads the catalogue again.
+  ASSERT_TRUE(engine_->RefreshSnapshots(folder));
+  held = platform::LockFileExclusive(SelectionLock::PathFor(LocationOf(folder)), &inUse);
+  EXPECT_EQ(engine_->GetSnapshotContents(folder, 0), nullptr);
+  platform::UnlockFile(held);
+}
+
+TEST_F(BackupRestoreTest, OversizeFilesAreWarnedOfAndCounted) {
+  int index = Create(*engine_, L"docs", source_);
+  engine_->SetMaxFileSize(10);
+  ASSERT_TRUE(engine_->BackUp(index));
+  std::vector<std::wstring> warnings = status_.MessagesAt(kMessageWarning);
+  std::wstring big = (source_ / "docs" / "b.txt").wstring();
+  EXPECT_EQ(warnings,
+            std::vector<std::wstring>{L"The file " + big +
+                                      L" was skipped. File size exceeds predefined limit."});
+  ASSERT_EQ(status_.summaries.size(), 1u);
+  EXPECT_EQ(status_.summaries[0].skipped, 1u);
+  EXPECT_EQ(status_.summaries[0].files, 2u);
+  EXPECT_EQ(status_.summaries[0].bytes, 8);
+
+  WriteBytes(source_ / "big2", std::string(11, 'z'));
+  status_.messages.clear();
+  status_.summaries.clear();
+  ASSERT_TRUE(engine_->BackUp(index));
+  EXPECT_EQ(status_.MessagesAt(kMessageWarning).size(), 2u);
+  ASSERT_EQ(status_.summaries.size(), 1u);
+  EXPECT_EQ(status_.summaries[0].skipped, 2u);
+
+  engine_->SetMaxFileSize(0);
+  status_.summaries.clear();
+  ASSERT_TRUE(engine_->BackUp(index));
+  EXPECT_EQ(status_.summaries.at(0).skipped, 0u);
+  EXPECT_EQ(status_.summaries.at(0).files, 4u);
+}
+
+TEST_F(BackupRestoreTest, ASnapshotThatDoesNotFitIsRefused) {
+  int index = Create(*engine_, L"docs", source_);
+  engine_->SetMaxBackupSize(100);
+  EXPECT_FALSE(engine_->BackUp(index));
+  EXPECT_EQ(status_.MessagesAt(kMessageError),
+            std::vector<std::wstring>{L"There is not enough space available for this backup"});
+  EXPECT_TRUE(status_.summaries.empty());
+  EXPECT_FALSE(engine_->RefreshSnapshots(index));
+}
+
+TEST_F(BackupRestoreTest, CancelledOperationsFail) {
+  int index = Create(*engine_, L"docs", source_);
+  status_.cancel = true;
+  EXPECT_FALSE(engine_->BackUp(index));
+  EXPECT_TRUE(status_.summaries.empty());
+  status_.cancel = false;
+  ASSERT_TRUE(engine_->BackUp(index));
+  ASSERT_TRUE(engine_->RefreshSnapshots(index));
+  EXPECT_EQ(SnapshotCount(index), 1);
+
+  status_.cancel = true;
+  EXPECT_FALSE(engine_->Restore(index, 0, L"", drive_.wstring().c_str()));
+}
+
+TEST_F(BackupRestoreTest, ASelectionInUseElsewhereIsLeftAlone) {
+  int index = Create(*engine_, L"docs", source_);
+  ASSERT_TRUE(engine_->BackUp(index));
+  std::wstring location = LocationOf(index);
+  auto sizeOf = [&](const wchar_t* extension) { return fs::file_size(location + extension); };
+  auto before =
+      std::vector<uintmax_t>{sizeOf(L""), sizeOf(L".fp"), sizeOf(L".snp"), sizeOf(L".dir")};
+
+  // Another open file description stands for the other process.
+  bool inUse = false;
+  int held = platform::LockFileExclusive(SelectionLock::PathFor(location), &inUse);
+  ASSERT_GE(held, 0);
+  WriteBytes(source_ / "new.txt", "new");
+  fs::path out = drive_ / "out";
+  fs::create_directories(out);
+  EXPECT_FALSE(engine_->BackUp(index));
+  EXPECT_FALSE(engine_->Restore(index, 0, L"", out.wstring().c_str()));
+  EXPECT_FALSE(engine_->DeleteProfile(index));
+  auto errors = status_.MessagesAt(kMessageError);
+  ASSERT_EQ(errors.size(), 3u);
+  for (const std::wstring& error : errors) {
+    EXPECT_NE(error.find(L"is in use by another process"), std::wstring::npos) << error;
+  }
+  EXPECT_EQ(before, (std::vector<uintmax_t>{sizeOf(L""), sizeOf(L".fp"), sizeOf(L".snp"),
+                                            sizeOf(L".dir")}));
+  EXPECT_TRUE(fs::is_empty(out));
+  EXPECT_EQ(Items(*engine_, engine_->GetProfileNames()), std::vector<std::wstring>{L"docs"});
+  platform::UnlockFile(held);
+
+  // Once the other holder is gone the engine works again, and frees the lock
+  // when it is done.
+  EXPECT_TRUE(engine_->BackUp(index));
+  held = platform::LockFileExclusive(SelectionLock::PathFor(location), &inUse);
+  EXPECT_GE(held, 0);
+  platform::UnlockFile(held);
+}
+
+TEST_F(BackupRestoreTest, EverythingSurvivesARestart) {
+  int first = Create(*engine_, L"first", source_);
+  int second = Create(*engine_, L"second", source_);
+  Create(*engine_, L"third", source_);
+  ASSERT_TRUE(engine_->DeleteProfile(first));
+  ASSERT_TRUE(engine_->BackUp(second));
+  ASSERT_TRUE(engine_->RenameProfile(second, L"second renamed"));
+  ASSERT_TRUE(engine_->RefreshSnapshots(second));
+  auto snapshots = Items(*engine_, engine_->GetSnapshots(second));
+  auto location = LocationOf(second);
+  engine_.reset();
+
+  auto restarted = StartEngine();
+  EXPECT_EQ(Items(*restarted, restarted->GetProfileNames()),
+            (std::vector<std::wstring>{L"second renamed", L"third"}));
+  EXPECT_EQ(Items(*restarted, restarted->GetProfileLocation(0)),
+            std::vector<std::wstring>{location});
+  EXPECT_EQ(Items(*restarted, restarted->GetSnapshots(0)), snapshots);
+  fs::path out = drive_ / "out";
+  fs::create_directories(out);
+  ASSERT_TRUE(restarted->Restore(0, 0, L"", out.wstring().c_str()));
+  EXPECT_EQ(TreeOf(out / "Documents"), TreeOf(source_));
+}
+
+}  // namespace
+}  // namespace vaultline::testing
