@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "StoreFixture.h"
+#include "platform/FileSizeLimit.h"
+#include "platform/Format.h"
+
+namespace vaultline {
+namespace {
+
+using test::Bytes;
+
+class StoreDamageTest : public test::StoreFixture {
+ protected:
+  struct Stored {
+    std::wstring path;
+    Bytes bytes;
+    int64_t offset;
+  };
+
+  // Three blocks of new content each.
+  Stored StoreNew(const std::string& name, uint64_t seed) {
+    Stored file{L"", test::RandomBytes(3 * 8192, seed), 0};
+    file.path = Source(name, file.bytes);
+    file.offset = Store(file.path);
+    EXPECT_GE(file.offset, 0);
+    return file;
+  }
+
+  void ExpectRestores(const Stored& file) {
+    EXPECT_EQ(Restore(file.offset, file.path), file.bytes) << std::filesystem::path(file.path);
+  }
+
+  void Damage(const std::filesystem::path& path, int64_t at) {
+    Bytes bytes = test::ReadAll(path);
+    bytes[static_cast<size_t>(at)] ^= 0x40;
+    test::WriteAll(path, bytes);
+  }
+};
+
+TEST_F(StoreDamageTest, AFullDriveIsReportedAndLosesNothingStoredBefore) {
+  Stored before = StoreNew("before", 1);
+  const uintmax_t dataSize = DataSize();
+  Bytes big = test::RandomBytes(1 << 20, 2);
+  std::wstring bigPath = Source("big", big);
+
+  ASSERT_TRUE(platform::LimitFileSize(dataSize + 3 * (40 + 8192) + 100));
+  int64_t result = Store(bigPath);
+  platform::UnlimitFileSize();
+  EXPECT_EQ(result, -1);
+  EXPECT_TRUE(context_.cancelled);
+  ASSERT_EQ(status_.messages.size(), 1u);
+  EXPECT_EQ(status_.messages[0].level, 2);
+  EXPECT_EQ(status_.messages[0].text, platform::SystemErrorText(EFBIG));
+  // Three whole blocks went in; the fourth was cut back off.
+  EXPECT_EQ(DataSize(), dataSize + 3 * (40 + 8192));
+
+  context_.cancelled = false;
+  status_.messages.clear();
+  OpenStore();
+  ExpectRestores(before);
+  int64_t offset = Store(bigPath);
+  ASSERT_GE(offset, 0);
+  EXPECT_EQ(Restore(offset, bigPath), big);
+  EXPECT_TRUE(status_.messages.empty());
+}
+
+TEST_F(StoreDamageTest, ACorruptedBlockIsReportedOnRestore) {
+  Stored file = StoreNew("file", 3);
+  std::vector<FpEntry> entries = Entries(file.offset);
+  Damage(DataPath(), entries[1].dataPosition + 40 + 4000);
+  OpenStore();
+  EXPECT_EQ(Restore(file.offset, file.path), std::nullopt);
+  EXPECT_TRUE(context_.cancelled);
+  ASSERT_EQ(status_.messages.size(), 1u);
+  EXPECT_EQ(status_.messages[0].text, L"Error restoring file");
+}
+
+TEST_F(StoreDamageTest, AnEntryNamingAnotherSoundBlockIsReportedOnRestore) {
+  Stored file = StoreNew("file", 4);
+  std::vector<FpEntry> entries = Entries(file.offset);
+  // Point the first entry at the second block.
+  Bytes content = test::ReadAll(ContentPath());
+  StoreLe64(static_cast<uint64_t>(entries[1].dataPosition),
+            &content[static_cast<size_t>(file.offset) + 2072 + 32]);
+  test::WriteAll(ContentPath(), content);
+  EXPECT_EQ(Restore(file.offset, file.path), std::nullopt);
+  EXPECT_TRUE(context_.cancelled);
+}
+
+TEST_F(StoreDamageTest, ARebuildKeepsEveryBlockAroundDamageInTheMiddle) {
+  Stored first = StoreNew("first", 5);
+  Stored damaged = StoreNew("damaged", 6);
+  Stored last = StoreNew("last", 7);
+  const uintmax_t dataSize = DataSize();
+  store_.reset();
+  std::filesystem::remove(IndexPath());
+  Damage(DataPath(), Entries(damaged.offset)[1].dataPosition);  // a header's magic
+
+  test::DiagnosticCapture log;
+  OpenStore();
+  EXPECT_NE(log.text().find(L"skipped 8232 bytes"), std::wstring::npos) << log.text();
+  EXPECT_EQ(store_->Blocks().BlockCount(), 8u);
+  ExpectRestores(first);
+  ExpectRestores(last);
+  EXPECT_EQ(Restore(damaged.offset, damaged.path), std::nullopt);
+
+  context_.cancelled = false;
+  Stored added = StoreNew("added", 8);
+  EXPECT_EQ(Entries(added.offset)[0].dataPosition, static_cast<int64_t>(dataSize));
+  ExpectRestores(added);
+  ExpectRestores(last);
+  // Blocks behind the damage are still found again.
+  EXPECT_GE(Store(last.path), 0);
+  EXPECT_EQ(DataSize(), dataSize + 3 * (40 + 8192));
+}
+
+TEST_F(StoreDamageTest, ATornTailIsOverwrittenByTheNextBlock) {
+  Stored first = StoreNew("first", 9);
+  Stored torn = StoreNew("torn", 10);
+  int64_t tornBlock = Entries(torn.offset)[2].dataPosition;
+  store_.reset();
+  std::filesystem::remove(IndexPath());
+  std::filesystem::resize_file(DataPath(), static_cast<uintmax_t>(tornBlock + 40 + 100));
+
+  OpenStore();
+  ExpectRestores(first);
+  Stored added = StoreNew("added", 11);
+  EXPECT_EQ(Entries(added.offset)[0].dataPosition, tornBlock);
+  ExpectRestores(added);
+  ExpectRestores(first);
+}
+
+}  // namespace
+}  // namespace vaultline

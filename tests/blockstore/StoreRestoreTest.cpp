@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include "StoreFixture.h"
+#include "blockstore/WeakChecksum.h"
+#include "platform/Path.h"
+
+namespace vaultline {
+namespace {
+
+using test::Bytes;
+
+class StoreRestoreTest : public test::StoreFixture {
+ protected:
+  void ExpectRoundTrip(const std::string& name, const Bytes& bytes) {
+    std::wstring path = Source(name, bytes);
+    int64_t offset = Store(path);
+    ASSERT_GE(offset, 0) << name;
+    std::optional<Bytes> restored = Restore(offset, path);
+    ASSERT_TRUE(restored.has_value()) << name;
+    EXPECT_TRUE(*restored == bytes) << name << " of " << bytes.size() << " bytes";
+  }
+};
+
+Bytes Repetitive(size_t length) {
+  Bytes bytes(length);
+  for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<uint8_t>("backup "[i % 7]);
+  return bytes;
+}
+
+TEST_F(StoreRestoreTest, FilesOfEverySizeComeBackByteIdentical) {
+  const size_t sizes[] = {0,    1,     299,   300,   8191,  8192,
+                          8193, 16383, 16384, 20000, 50001, 3 * 1024 * 1024 + 5};
+  for (size_t size : sizes) {
+    ExpectRoundTrip("random" + std::to_string(size), test::RandomBytes(size, size));
+    ExpectRoundTrip("repetitive" + std::to_string(size), Repetitive(size));
+  }
+  EXPECT_TRUE(status_.messages.empty());
+  EXPECT_FALSE(context_.cancelled);
+}
+
+TEST_F(StoreRestoreTest, SmallFilesAreRawAndLargerOnesAreCutAtBlockBoundaries) {
+  Store(Source("small", test::RandomBytes(299, 1)));
+  EXPECT_EQ(DataSize(), 0u);
+  EXPECT_EQ(store_->Blocks().BlockCount(), 0u);
+
+  int64_t offset = Store(Source("window", test::RandomBytes(16383, 2)));
+  ASSERT_EQ(Entries(offset).size(), 1u);
+  EXPECT_EQ(Entries(offset)[0].length, 16383);
+
+  offset = Store(Source("two", test::RandomBytes(16384, 3)));
+  std::vector<FpEntry> entries = Entries(offset);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].length, 8192);
+  EXPECT_EQ(entries[1].length, 8192);
+  EXPECT_EQ(entries[1].sourcePosition, 8192);
+
+  offset = Store(Source("odd", test::RandomBytes(20000, 4)));
+  entries = Entries(offset);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[1].length, 11808);
+  // A final window's checksum is the plain checksum of its bytes.
+  Bytes odd = test::RandomBytes(20000, 4);
+  EXPECT_EQ(entries[1].weakChecksum, WeakChecksum::Of(odd.data() + 8192, 11808).Value());
+}
+
+TEST_F(StoreRestoreTest, KnownContentIsReferencedNotStoredAgain) {
+  Bytes bytes = test::RandomBytes(100000, 5);
+  std::wstring path = Source("file", bytes);
+  int64_t first = Store(path);
+  const uintmax_t dataSize = DataSize();
+  int64_t second = Store(path);
+  EXPECT_GT(second, first);  // the record is written again
+  EXPECT_EQ(DataSize(), dataSize);
+  std::vector<FpEntry> before = Entries(first), after = Entries(second);
+  ASSERT_EQ(before.size(), after.size());
+  for (size_t i = 0; i < before.size(); ++i)
+    EXPECT_EQ(before[i].dataPosition, after[i].dataPosition);
+  EXPECT_EQ(Restore(second, path), bytes);
+
+  // After reopening, from the index, and after a rebuild without it.
+  for (bool dropIndex : {false, true}) {
+    store_.reset();
+    if (dropIndex) std::filesystem::remove(IndexPath());
+    OpenStore();
+    Store(path);
+    EXPECT_EQ(DataSize(), dataSize) << dropIndex;
+  }
+}
+
+TEST_F(StoreRestoreTest, ABlockRepeatedFourTimesIsStoredOnce) {
+  Bytes block = test::RandomBytes(8192, 6);
+  Bytes bytes;
+  for (int i = 0; i < 4; ++i) bytes.insert(bytes.end(), block.begin(), block.end());
+  std::wstring path = Source("four", bytes);
+  int64_t offset = Store(path);
+  EXPECT_EQ(DataSize(), 40u + 8192u);
+  std::vector<FpEntry> entries = Entries(offset);
+  ASSERT_EQ(entries.size(), 4u);
+  for (const FpEntry& entry : entries) {
+    EXPECT_EQ(entry.dataPosition, 0);
+    EXPECT_EQ(entry.length, 8192);
+  }
+  EXPECT_EQ(Restore(offset, path), bytes);
+}
+
+TEST_F(StoreRestoreTest, BytesInsertedAtTheFrontBecomeOneNewBlock) {
+  Bytes original = test::RandomBytes(65536, 7);
+  Store(Source("original", original));
+  const uintmax_t dataSize = DataSize();
+
+  Bytes shifted = test::RandomBytes(1000, 8);
+  shifted.insert(shifted.end(), original.begin(), original.end());
+  std::wstring path = Source("shifted", shifted);
+  int64_t offset = Store(path);
+  // The 1000 new bytes and the first 7192 of the matched window.
+  EXPECT_EQ(DataSize(), dataSize + 40 + 8192);
+  std::vector<FpEntry> entries = Entries(offset);
+  ASSERT_EQ(entries.size(), 9u);
+  EXPECT_EQ(entries[0].length, 1000);
+  EXPECT_EQ(entries[0].dataPosition, static_cast<int64_t>(dataSize));
+  EXPECT_EQ(entries[0].digest, Md5::Of(shifted.data(), 8192));
+  for (size_t i = 1; i < entries.size(); ++i) {
+    EXPECT_EQ(entries[i].sourcePosition, 1000 + 8192 * static_cast<int64_t>(i - 1));
+    EXPECT_LT(entries[i].dataPosition, static_cast<int64_t>(dataSize));
+  }
+  EXPECT_EQ(Restore(offset, path), shifted);
+
+  // The stored literal block is a whole window: storing its bytes matches it.
+  Store(Source("window", Bytes(shifted.begin(), shifted.begin() + 8192)));
+  EXPECT_EQ(DataSize(), dataSize + 40 + 8192);
+}
+
+TEST_F(StoreRestoreTest, BlocksWithTheSameWeakChecksumAreToldApartByMd5) {
+  Bytes one = test::RandomBytes(8192, 9);
+  // +1, -2, +1 on three neighbours keeps both sums of the checksum.
+  Bytes two = one;
+  for (size_t i : {100u, 101u, 102u}) two[i] = 40;
+  one[100] = 40, one[101] = 40, one[102] = 40;
+  two[100] += 1, two[101] -= 2, two[102] += 1;
+  ASSERT_EQ(WeakChecksum::Of(one.data(), one.size()).Value(),
+            WeakChecksum::Of(two.data(), two.size()).Value());
+
+  std::wstring onePath = Source("one", one), twoPath = Source("two", two);
+  int64_t oneOffset = Store(onePath);
+  int64_t twoOffset = Store(twoPath);
+  EXPECT_EQ(DataSize(), 2u * (40 + 8192));
+  const std::vector<KnownBlock>* list =
+      store_->Blocks().Find(WeakChecksum::Of(one.data(), one.size()).Value());
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->size(), 2u);
+
+  int64_t again = Store(twoPath);
+  EXPECT_EQ(DataSize(), 2u * (40 + 8192));
+  EXPECT_EQ(Entries(again)[0].dataPosition, 40 + 8192);
+  EXPECT_EQ(Restore(oneOffset, onePath), one);
+  EXPECT_EQ(Restore(twoOffset, twoPath), two);
+}
+
+TEST_F(StoreRestoreTest, ProgressIsReportedEvery131072LiteralBytes) {
+  context_.bytesDone = 1000000;
+  Bytes bytes = test::RandomBytes(300000, 10);
+  std::wstring path = Source("file", bytes);
+  int64_t offset = Store(path);
+  using Calls = std::vector<std::pair<int64_t, int64_t>>;
+  EXPECT_EQ(status_.progress, (Calls{{1131072, 131072}, {1262144, 262144}}));
+
+  status_.progress.clear();
+  Store(path);  // matches throughout
+  EXPECT_TRUE(status_.progress.empty());
+
+  context_.restoredBytes = 500;
+  EXPECT_EQ(Restore(offset, path), bytes);
+  EXPECT_EQ(status_.progress, (Calls{{131572, 131072}, {262644, 262144}}));
+}
+
+TEST_F(StoreRestoreTest, AStopAnsweredByProgressEndsTheStoreButNotARestore) {
+  Bytes bytes = test::RandomBytes(300000, 11);
+  std::wstring path = Source("file", bytes);
+  status_.stopOnProgress = true;
+  EXPECT_EQ(Store(path), -1);
+  EXPECT_TRUE(context_.cancelled);
+
+  status_.stopOnProgress = false;
+  context_.cancelled = false;
+  int64_t offset = Store(path);
+  status_.stopOnProgress = true;
+  EXPECT_EQ(Restore(offset, path), bytes);  // the file is finished
+  EXPECT_TRUE(context_.cancelled);
+}
+
+TEST_F(StoreRestoreTest, FilesThatCannotBeRecordedLeaveNoTrace) {
+  const uintmax_t contentSize = std::filesystem::file_size(ContentPath());
+  EXPECT_EQ(Store((folder_ / "missing").wstring()), -1);
+
+  // A full path of 512 UTF-16 units has no room in a record.
+  std::filesystem::path deep = folder_.path();
+  while (deep.wstring().size() < 450) deep /= std::string(40, 'd');
+  std::filesystem::create_directories(deep);
+  std::wstring longName = deep.wstring() + platform::kSeparatorText +
+                          std::wstring(512 - deep.wstring().size() - 1, L'n');
+  ASSERT_EQ(longName.size(), 512u);
+  test::WriteAll(longName, test::RandomBytes(1000, 12));
+  EXPECT_EQ(Store(longName), -1);
+
+  EXPECT_EQ(std::filesystem::file_size(ContentPath()), contentSize);
+  EXPECT_TRUE(status_.messages.empty());
+  EXPECT_FALSE(context_.cancelled);
+}
+
+TEST_F(StoreRestoreTest, ARecordOfAnotherNameRestoresNothing) {
+  std::wstring path = Source("file", test::RandomBytes(5000, 13));
+  int64_t offset = Store(path);
+  test::DiagnosticCapture log;
+  EXPECT_EQ(Restore(offset, path + L"x"), std::nullopt);
+  EXPECT_EQ(std::filesystem::file_size(folder_ / "restored"), 0u);
+  EXPECT_EQ(log.text(), L"\nFile offset wrong " + path + L"x  the other file is: " + path);
+  EXPECT_FALSE(context_.cancelled);
+}
+
+TEST(StoreDeterminismTest, TheSameInputsGiveTheSameBytes) {
+  test::TempFolder sources;
+  std::vector<std::wstring> paths;
+  Bytes base = test::RandomBytes(70000, 14);
+  for (int i = 0; i < 4; ++i) {
+    Bytes bytes = base;
+    bytes.insert(bytes.begin(), static_cast<size_t>(i * 333), static_cast<uint8_t>(i));
+    paths.push_back((sources.path() / std::to_string(i)).wstring());
+    test::WriteAll(paths.back(), bytes);
+  }
+  std::vector<Bytes> files[2];
+  for (auto& result : files) {
+    test::TempFolder folder;
+    {
+      BlockStore store((folder / "s").wstring(), 163840, 8192);
+      StoreContext context;
+      store.AttachManager(&context);
+      int fd = platform::OpenFile((folder / "s.fp").wstring(), platform::OpenMode::kReadWriteStore);
+      for (const std::wstring& path : paths) ASSERT_GE(store.StoreFile(path, fd), 0);
+      platform::CloseFile(fd);
+    }
+    for (const char* name : {"s", "s.ind", "s.fp"}) result.push_back(test::ReadAll(folder / name));
+  }
+  EXPECT_TRUE(files[0] == files[1]);
+}
+
+}  // namespace
+}  // namespace vaultline

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "TestSupport.h"
+#include "blockstore/BlockMap.h"
+#include "blockstore/WeakChecksum.h"
+
+namespace vaultline {
+namespace {
+
+int32_t ChecksumOf(const char* text, size_t length) {
+  return WeakChecksum::Of(reinterpret_cast<const uint8_t*>(text), length).Value();
+}
+
+TEST(WeakChecksumTest, KnownValuesAndOneRollingStep) {
+  EXPECT_EQ(ChecksumOf("abc", 3), 0x024A0126);
+  EXPECT_EQ(static_cast<uint32_t>(ChecksumOf("\x80\x01", 2)), 0xFF01FF81u);
+  EXPECT_EQ(ChecksumOf("abcd", 4), 0x03D4018A);
+  WeakChecksum sum = WeakChecksum::Of(reinterpret_cast<const uint8_t*>("abcd"), 4);
+  sum.Roll('a', 'e', 4);
+  EXPECT_EQ(sum.Value(), 0x03DE018E);
+  EXPECT_EQ(sum.Value(), ChecksumOf("bcde", 4));
+}
+
+TEST(WeakChecksumTest, RollingAroundTheRingEqualsComputingAfresh) {
+  // A small ring, so that windows wrap and both halves are crossed often.
+  RingBuffer ring(4096);
+  test::Bytes bytes = test::RandomBytes(4096, 3);
+  std::memcpy(ring.Data(), bytes.data(), bytes.size());
+  for (int32_t length : {1, 2, 1000, 4095}) {
+    WeakChecksum sum = WeakChecksum::Of(ring, 4000, length);
+    for (int32_t start = 4001; start < 4001 + 5000; ++start) {
+      sum.Roll(ring.ByteAt(start - 1), ring.ByteAt(static_cast<int64_t>(start) + length - 1),
+               length);
+      ASSERT_EQ(sum.Value(), WeakChecksum::Of(ring, ring.Wrap(start), length).Value())
+          << length << " at " << start;
+    }
+  }
+}
+
+TEST(RingBufferTest, PositionsWrap) {
+  RingBuffer ring(10);
+  EXPECT_EQ(ring.Next(9), 0);
+  EXPECT_EQ(ring.Wrap(-1), 9);
+  EXPECT_EQ(ring.Wrap(23), 3);
+  EXPECT_EQ(ring.Distance(2, 8), 4);
+  EXPECT_EQ(ring.Distance(8, 2), 6);
+  EXPECT_EQ(ring.Contiguous(7, 5), 3);
+  EXPECT_EQ(ring.Contiguous(2, 5), 5);
+}
+
+TEST(BlockMapTest, TheFirstPositionOfAPairWinsAndEqualChecksumsShareAList) {
+  BlockMap map;
+  Md5Digest first{}, second{};
+  second[0] = 1;
+  EXPECT_TRUE(map.Add(-7, first, 100));
+  EXPECT_FALSE(map.Add(-7, first, 200));
+  EXPECT_TRUE(map.Add(-7, second, 300));
+  const std::vector<KnownBlock>* list = map.Find(-7);
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->size(), 2u);
+  EXPECT_EQ((*list)[0].position, 100);
+  EXPECT_EQ((*list)[1].position, 300);
+  EXPECT_EQ(map.Find(7), nullptr);
+}
+
+TEST(BlockMapTest, TheFilterNeverHidesAKnownChecksumAsItGrows) {
+  BlockMap map;
+  const size_t startBits = map.FilterBits();
+  Md5Digest digest{};
+  // Clustered checksums, as real data gives them: only the high half varies.
+  for (int32_t i = 0; i < 200000; ++i) map.Add(i << 16, digest, i);
+  EXPECT_GT(map.FilterBits(), startBits);
+  EXPECT_LE(map.FilterBits(), size_t{1} << 24);
+  for (int32_t i = 0; i < 200000; ++i) ASSERT_TRUE(map.MayContain(i << 16)) << i;
+  // Misses are mostly turned away by the filter alone.
+  int passed = 0;
+  for (int32_t i = 0; i < 100000; ++i) passed += map.MayContain(i * 2 + 1);
+  EXPECT_LT(passed, 5000);
+}
+
+}  // namespace
+}  // namespace vaultline
