@@ -23,7 +23,7 @@ struct FindData {
 
 // Describes `path` itself, following symbolic links (a selection's source may
 // be a link). False when it does not exist or is neither a regular file nor a
-// folder.
+// folder; errno then tells which (EINVAL for a fifo, socket or device).
 bool DescribePath(std::wstring_view path, FindData* data);
 
 // Lists a folder in byte order of the names, without "." and "..", following

@@ -58,7 +58,10 @@ bool DescribePath(std::wstring_view path, FindData* data) {
   const std::string encoded = OsPath(full);
   struct stat info;
   if (::stat(encoded.c_str(), &info) != 0) return false;
-  if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) return false;
+  if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) {
+    errno = EINVAL;  // a fifo, socket or device: nothing a backup can hold
+    return false;
+  }
   if (data != nullptr) Describe(info, LastComponent(encoded), data);
   return true;
 }

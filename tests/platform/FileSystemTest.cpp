@@ -76,7 +76,9 @@ TEST(ListFolder, LeavesOutWhatIsNeitherFileNorFolder) {
   EXPECT_EQ(data.name, L"link-to-folder");
   EXPECT_EQ(data.attributes, kAttributeFolder);
   EXPECT_FALSE(DescribePath(folder.Wide("fifo"), &data));
+  EXPECT_EQ(LastError(), EINVAL);
   EXPECT_FALSE(DescribePath(folder.Wide("dangling"), &data));
+  EXPECT_EQ(LastError(), ENOENT);
   EXPECT_TRUE(IsSymbolicLink(folder.Wide("dangling")));
   EXPECT_FALSE(IsSymbolicLink(folder.Wide("sub")));
 }
