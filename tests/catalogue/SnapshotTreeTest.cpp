@@ -1,0 +1,179 @@
+// Which records and contents a snapshot writes: everything the first time,
+// one record per source when nothing changed, and exactly the folders on the
+// path to a change.
+#include <algorithm>
+
+#include "CatalogueFixture.h"
+
+namespace vaultline::test {
+namespace {
+
+class SnapshotTree : public CatalogueFixture {
+ protected:
+  // src/{a/{b/{deep.txt}, x.txt}, c/{g.txt}, top.txt}, all with fixed times.
+  void BuildTree() {
+    Write(Src() / "a" / "b" / "deep.txt", "deep contents");
+    Write(Src() / "a" / "x.txt", "x");
+    Write(Src() / "c" / "g.txt", std::string(5000, 'g'));
+    Write(Src() / "top.txt", "top");
+    for (const auto& entry : fs::recursive_directory_iterator(Src())) SetTime(entry.path(), 1000);
+    SetTime(Src(), 1000);
+  }
+  std::vector<std::wstring> Listing(int index) {
+    SnapshotManager& manager = Open();
+    manager.ListSnapshots();
+    std::vector<std::wstring> listing = manager.ListFiles(index, W(Src()));
+    std::sort(listing.begin(), listing.end());
+    return listing;
+  }
+  int64_t ContentBytes() const { return static_cast<int64_t>(fs::file_size(CatalogueFile(".fp"))); }
+};
+
+TEST_F(SnapshotTree, UnchangedSnapshotWritesOneRecordAndStoresNothing) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  EXPECT_EQ(DirRecords(), 8);
+  EXPECT_EQ(status_.files, 4);
+  ASSERT_EQ(status_.totals.size(), 1u);
+  EXPECT_EQ(status_.totals[0], 13 + 1 + 5000 + 3);
+  uint32_t files = 0;
+  int64_t bytes = 0;
+  manager_->GetTotals(&files, &bytes);
+  EXPECT_EQ(files, 4u);
+  EXPECT_EQ(bytes, 5017);
+
+  const int64_t content = ContentBytes();
+  ASSERT_TRUE(Backup());
+  EXPECT_EQ(DirRecords(), 9);
+  EXPECT_EQ(status_.files, 0);
+  EXPECT_EQ(status_.totals, std::vector<int64_t>{0});
+  EXPECT_EQ(ContentBytes(), content);
+  manager_->GetTotals(&files, &bytes);
+  EXPECT_EQ(files, 4u);  // unchanged files still count in the totals
+
+  const std::vector<std::wstring> expected = {L"a/b/deep.txt", L"a/x.txt", L"c/g.txt", L"top.txt"};
+  EXPECT_EQ(Listing(0), expected);
+  EXPECT_EQ(Listing(1), expected);
+  EXPECT_TRUE(status_.problems.empty());
+}
+
+TEST_F(SnapshotTree, ChangeDeepInTheTreeExpandsExactlyTheFoldersOnItsPath) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  Write(Src() / "a" / "b" / "deep.txt", "changed, and longer");
+  SetTime(Src() / "a" / "b" / "deep.txt", 2000);
+  ASSERT_TRUE(Backup());
+  // src, a, b, deep.txt, x.txt, c (one record, not walked), top.txt
+  EXPECT_EQ(DirRecords(), 8 + 7);
+  EXPECT_EQ(status_.files, 1);
+  EXPECT_EQ(status_.paths, std::vector<std::wstring>{W(Src() / "a" / "b" / "deep.txt")});
+  EXPECT_EQ(Listing(1).size(), 4u);
+}
+
+TEST_F(SnapshotTree, AddedFileChangesItsFolderEvenAtTheSameTime) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  Write(Src() / "c" / "new.txt", "new");
+  SetTime(Src() / "c" / "new.txt", 1000);
+  SetTime(Src() / "c", 1000);
+  ASSERT_TRUE(Backup());
+  // src, a (one record), c, g.txt, new.txt, top.txt
+  EXPECT_EQ(DirRecords(), 8 + 6);
+  EXPECT_EQ(status_.files, 1);
+  EXPECT_EQ(Listing(1).size(), 5u);
+  EXPECT_EQ(Listing(0).size(), 4u);
+}
+
+TEST_F(SnapshotTree, UnreadableFileIsRecordedAsNotStoredAndRetried) {
+  BuildTree();
+  const fs::path lost = Src() / "c" / "g.txt";
+  SnapshotManager& manager = Open();
+  ASSERT_TRUE(manager.CheckSpace({W(Src())}, INT64_MAX / 2, 0));
+  // Gone between the listing and the read: the store cannot open it.
+  status_.beforeStoring = [&](const std::wstring& path) {
+    if (path == W(lost)) fs::remove(lost);
+  };
+  ASSERT_TRUE(manager.TakeSnapshot({W(Src())}, INT64_MAX / 2, 0));
+  ASSERT_EQ(status_.problems.size(), 1u);
+  EXPECT_NE(status_.problems[0].find(L"wasn't converted"), std::wstring::npos);
+  EXPECT_EQ(Listing(0).size(), 3u);
+
+  Write(lost, std::string(5000, 'g'));
+  SetTime(lost, 1000);
+  SetTime(Src() / "c", 1000);
+  ASSERT_TRUE(Backup());
+  EXPECT_EQ(status_.paths, std::vector<std::wstring>{W(lost)});
+  EXPECT_EQ(Listing(1).size(), 4u);
+}
+
+TEST_F(SnapshotTree, FilesOverTheSizeLimitAreLeftOutAndListed) {
+  BuildTree();
+  ASSERT_TRUE(Backup({W(Src())}, 100));
+  ASSERT_NE(manager_->GetOversizeFiles(), nullptr);
+  EXPECT_EQ(*manager_->GetOversizeFiles(), std::vector<std::wstring>{W(Src() / "c" / "g.txt")});
+  EXPECT_EQ(manager_->GetSkippedCount(), 1u);
+  EXPECT_EQ(Listing(0).size(), 3u);
+
+  // A single-file source over the limit records nothing, so nothing is published.
+  const std::wstring big = W(Src() / "c" / "g.txt");
+  EXPECT_FALSE(Backup({big}, 100));
+  EXPECT_EQ(Open().ListSnapshots().size(), 1u);
+}
+
+TEST_F(SnapshotTree, SourceWithoutRecordsGetsAnEmptyRange) {
+  BuildTree();
+  const std::wstring big = W(Src() / "c" / "g.txt");
+  ASSERT_TRUE(Backup({big, W(Src() / "a")}, 100));
+  SnapshotManager& manager = Open();
+  ASSERT_EQ(manager.ListSnapshots().size(), 1u);
+  EXPECT_TRUE(manager.ListEntries(0, big).empty());
+  EXPECT_FALSE(manager.ListingFailed());
+}
+
+TEST_F(SnapshotTree, SpaceCheckAllowsThreeQuartersOfTheNewBytes) {
+  Write(Src() / "f.txt", std::string(400, 'f'));
+  EXPECT_TRUE(Open().CheckSpace({W(Src())}, 300, 0));
+  EXPECT_FALSE(Open().CheckSpace({W(Src())}, 299, 0));
+}
+
+TEST_F(SnapshotTree, MissingSourceEndsTheSnapshotWithoutAnEntry) {
+  BuildTree();
+  EXPECT_FALSE(Backup({W(Src()), W(Src() / "gone")}));
+  ASSERT_EQ(status_.problems.size(), 1u);
+  EXPECT_NE(status_.problems[0].find(L"doesn't exist, File  " + W(Src() / "gone")),
+            std::wstring::npos);
+  EXPECT_TRUE(Open().ListSnapshots().empty());
+}
+
+TEST_F(SnapshotTree, PathTooLongForARecordIsReportedAndSkipped) {
+  const std::string part(200, 'p');
+  Write(Src() / "ok.txt", "ok");
+  Write(Src() / part / part / part / "lost.txt", "lost");
+  ASSERT_TRUE(Backup());
+  EXPECT_EQ(manager_->GetSkippedCount(), 1u);
+  ASSERT_EQ(status_.problems.size(), 1u);
+  EXPECT_NE(status_.problems[0].find(W(Src() / part / part / part)), std::wstring::npos);
+  SnapshotManager& manager = Open();
+  manager.ListSnapshots();
+  const std::vector<std::wstring>& entries = manager.ListEntries(0, W(Src()));
+  EXPECT_FALSE(manager.ListingFailed());
+  EXPECT_EQ(entries.size(), 4u);  // "/", ok.txt and the two folders that fit
+}
+
+TEST_F(SnapshotTree, CancelledSnapshotPublishesNothingAndTheNextSucceeds) {
+  BuildTree();
+  SnapshotManager& manager = Open();
+  status_.cancelAtFile = 3;
+  ASSERT_TRUE(manager.CheckSpace({W(Src())}, INT64_MAX / 2, 0));
+  EXPECT_FALSE(manager.TakeSnapshot({W(Src())}, INT64_MAX / 2, 0));
+  EXPECT_GT(DirRecords(), 0);
+  EXPECT_TRUE(manager.ListSnapshots().empty());
+  ASSERT_TRUE(Backup());
+  SnapshotManager& reopened = Open();
+  ASSERT_EQ(reopened.ListSnapshots().size(), 1u);
+  reopened.ListFiles(0, W(Src()));
+  EXPECT_EQ(reopened.ListFiles(0, W(Src())).size(), 4u);
+}
+
+}  // namespace
+}  // namespace vaultline::test
