@@ -39,7 +39,8 @@ bool IsSymbolicLink(std::wstring_view path);
 // Attributes as above; false when the path does not exist.
 bool GetAttributes(std::wstring_view path, uint32_t* attributes);
 // Read-only on: clears the owner's write permission; off: sets it. Does not
-// follow a link at `path` (fails on one).
+// follow a link at `path` (fails on one). Fails (ENOTSUP) when the file system
+// ignores the change, as exFAT through FUSE does.
 bool SetReadOnly(std::wstring_view path, bool readOnly);
 // Last-write and last-access time (utimensat, not following links).
 bool SetFileTime(std::wstring_view path, int32_t lastWriteTime);

@@ -139,11 +139,20 @@ bool SetReadOnly(std::wstring_view path, bool readOnly) {
   mode_t mode = info.st_mode & 07777;
   mode = readOnly ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
   if (mode == (info.st_mode & 07777)) return true;
-  if (::fchmodat(AT_FDCWD, encoded.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0) return true;
-  // Without /proc the C library cannot change a mode without following; the
-  // path was no link a moment ago.
-  if (errno != ENOTSUP && errno != ENOSYS) return false;
-  return ::chmod(encoded.c_str(), mode) == 0;
+  if (::fchmodat(AT_FDCWD, encoded.c_str(), mode, AT_SYMLINK_NOFOLLOW) != 0) {
+    // Without /proc the C library cannot change a mode without following; the
+    // path was no link a moment ago.
+    if (errno != ENOTSUP && errno != ENOSYS) return false;
+    if (::chmod(encoded.c_str(), mode) != 0) return false;
+  }
+  // Some file systems (exFAT through FUSE) accept the change and keep the old
+  // mode; that is no success.
+  if (::lstat(encoded.c_str(), &info) != 0) return false;
+  if (((info.st_mode & S_IWUSR) == 0) != readOnly) {
+    errno = ENOTSUP;
+    return false;
+  }
+  return true;
 }
 
 bool SetFileTime(std::wstring_view path, int32_t lastWriteTime) {
