@@ -1,0 +1,126 @@
+"""The drive on a small exFAT file system (a loop device mounted with
+exfat-fuse), backed up until it is full. Needs root and /dev/fuse; reports
+itself as skipped without them."""
+
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+import harness
+
+IMAGE_BYTES = 40 << 20
+ROUND_BYTES = 3 << 20
+
+
+def missing_requirements():
+    if os.geteuid() != 0:
+        return "needs root"
+    if not os.path.exists("/dev/fuse"):
+        return "needs /dev/fuse"
+    for tool in ("mkfs.exfat", "mount.exfat-fuse", "losetup", "umount"):
+        if shutil.which(tool) is None:
+            return "needs %s (packages exfat-fuse, exfatprogs)" % tool
+    return None
+
+
+def run(*command):
+    return subprocess.run(command, capture_output=True, text=True, timeout=60)
+
+
+def free_bytes(path):
+    info = os.statvfs(path)
+    return info.f_bavail * info.f_frsize
+
+
+class FullDrive(harness.DriveTest):
+    def setUp(self):
+        reason = missing_requirements()
+        if reason:
+            self.skipTest(reason)
+        super().setUp()
+        self.mount = os.path.join(self.scratch, "stick")
+        image = os.path.join(self.scratch, "exfat.img")
+        with open(image, "wb") as f:
+            f.truncate(IMAGE_BYTES)
+        made = run("mkfs.exfat", image)
+        if made.returncode != 0:
+            self.skipTest("mkfs.exfat failed: " + made.stderr)
+        attached = run("losetup", "--find", "--show", image)
+        if attached.returncode != 0:
+            self.skipTest("no loop device: " + attached.stderr.strip())
+        device = attached.stdout.strip()
+        self.addCleanup(run, "losetup", "--detach", device)
+        os.makedirs(self.mount)
+        mounted = run("mount.exfat-fuse", device, self.mount)
+        if mounted.returncode != 0:
+            self.skipTest("exfat-fuse cannot mount: " + mounted.stderr.strip())
+        self.addCleanup(self.unmount)
+        self.drive = harness.Drive(self.mount, self.install())
+
+    def unmount(self):
+        for _ in range(50):
+            if run("umount", self.mount).returncode == 0 or not os.path.ismount(self.mount):
+                return
+            time.sleep(0.1)
+        run("umount", "--lazy", self.mount)
+
+    def install(self):
+        """Puts the programs and the library on the stick, as build/drive/ is
+        laid out; runs them from there when the mount allows it."""
+        program_folder = os.path.dirname(os.path.abspath(harness.VAULTLINE))
+        for name in ("vaultline", "libvaultline.so"):
+            shutil.copyfile(os.path.join(program_folder, name), os.path.join(self.mount, name))
+        program = os.path.join(self.mount, "vaultline")
+        if run(program, "--help").returncode == 0:
+            return program
+        return harness.VAULTLINE
+
+    def test_backups_until_the_drive_is_full(self):
+        self.drive.ok("config", "max-backup-size", 1 << 40)
+        keep = harness.Tree(self.scratch_path("keep"), seed=3)
+        keep.write(b"notes.txt", b"keep me\n")
+        keep.write(b"data.bin", keep.noise(200 << 10))
+        self.drive.ok("create", "keep", keep.root)
+        self.drive.ok("backup", "keep")
+        kept = harness.manifest(keep.root)
+
+        fill = harness.Tree(self.scratch_path("fill"), seed=4)
+        snapshots = []
+        for round in range(IMAGE_BYTES // ROUND_BYTES + 2):
+            fill.write(b"round %d.bin" % round, fill.noise(ROUND_BYTES))
+            expected = harness.manifest(fill.root)
+            if round == 0:
+                self.drive.ok("create", "fill", fill.root)
+            result = self.drive.run("backup", "fill")
+            if result.returncode != 0:
+                break
+            snapshots.append(expected)
+        else:
+            self.fail("the drive never filled up")
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertTrue(result.stderr.startswith(b"error: "), result.stderr)
+        self.assertGreater(len(snapshots), 2)
+        self.assertEqual(len(snapshots), self.drive.snapshot_count("fill"))
+        for index, expected in enumerate(snapshots):
+            self.assertRestores("fill", index, expected, "fill")
+        self.assertRestores("keep", 0, kept, "keep")
+
+        # Restoring onto the full drive cannot write everything: it must say so.
+        result = self.drive.run("restore", "fill", "latest", "--to", os.path.join(self.mount, "out"))
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertIn(b"error: ", result.stderr)
+        shutil.rmtree(os.path.join(self.mount, "out"), ignore_errors=True)
+
+        before = free_bytes(self.mount)
+        self.drive.ok("delete", "fill")
+        self.assertGreater(free_bytes(self.mount) - before, len(snapshots) * ROUND_BYTES * 9 // 10)
+        self.assertRestores("keep", 0, kept, "keep")
+        keep.write(b"notes.txt", b"changed\n")
+        self.drive.ok("backup", "keep")
+        self.assertRestores("keep", 1, harness.manifest(keep.root), "keep")
+
+
+if __name__ == "__main__":
+    harness.main()

@@ -1,0 +1,181 @@
+"""Snapshots of an awkward tree, changed between backups, each restoring
+exactly the tree it was taken of; browsing, JSON and exit statuses."""
+
+import base64
+import json
+import os
+import shutil
+
+import harness
+
+# One snapshot of an unchanged tree writes a snapshot entry and one directory
+# record (about 1 KiB each); anything near the tree's size means it stored
+# data again.
+UNCHANGED_SNAPSHOT_BOUND = 16 << 10
+
+
+class RoundTrip(harness.DriveTest):
+    def setUp(self):
+        super().setUp()
+        self.source = self.scratch_path("src")
+        self.tree = harness.awkward_tree(self.source)
+        self.assertEqual(b"0\n", self.drive.ok("create", "tree", self.source))
+
+    def backup(self):
+        """Takes a snapshot and returns what it should hold."""
+        expected = harness.manifest(self.source)
+        self.drive.ok("backup", "tree")
+        return expected
+
+    def test_every_snapshot_restores_the_tree_it_was_taken_of(self):
+        tree = self.tree
+        snapshots = [self.backup()]
+
+        size = self.drive.storage_bytes()
+        snapshots.append(self.backup())
+        growth = self.drive.storage_bytes() - size
+        self.assertLess(growth, UNCHANGED_SNAPSHOT_BOUND, "an unchanged snapshot stored data")
+
+        big = tree.read(b"big/random.bin")
+        edited = big[:1000] + b"X" * 100 + big[1100:]
+        tree.write(b"big/random.bin", edited)  # same size, new contents
+        snapshots.append(self.backup())
+
+        tree.write(b"exactly 299.bin", tree.read(b"exactly 299.bin") + b"!")
+        tree.write(b"exactly 300.bin", tree.read(b"exactly 300.bin") + tree.noise(10 << 10))
+        snapshots.append(self.backup())
+
+        size = self.drive.storage_bytes()
+        tree.write(b"big/random.bin", tree.noise(123) + edited)
+        snapshots.append(self.backup())
+        growth = self.drive.storage_bytes() - size
+        self.assertLess(growth, len(edited) // 4, "a shifted file was stored again")
+
+        tree.remove(b"semi;colon;name.txt")  # leaves "link to file" dangling
+        tree.remove(b"nested/deeper/deepest")
+        tree.remove(b"exactly 301.bin")
+        snapshots.append(self.backup())
+
+        tree.write("neu/ordner ä/zusätzlich.txt".encode(), b"added\n")
+        tree.write(b"added \xff.bin", tree.noise(5000), read_only=True)
+        tree.write(b"empty.txt", b"no longer empty")
+        tree.settle_folders()
+        snapshots.append(self.backup())
+
+        self.assertEqual(len(snapshots), self.drive.snapshot_count("tree"))
+        for index, expected in enumerate(snapshots):
+            self.assertRestores("tree", index, expected, "src")
+
+    def test_ls_cat_and_single_items(self):
+        expected = self.backup()
+        listed = self.drive.ok("ls", "tree", "latest").splitlines()
+        stored = set()
+        for line in listed:
+            self.assertTrue(line.startswith(b"src/"), line)
+            relative = line[len(b"src/") :].rstrip(b"/")
+            if relative:
+                stored.add(relative)
+        self.assertEqual(set(expected), stored)
+
+        document = json.loads(self.drive.ok("--json", "ls", "tree", "0"))
+        from_json = set()
+        for entry in document["paths"]:
+            exact = (
+                base64.b64decode(entry["path_base64"])
+                if "path_base64" in entry
+                else entry["path"].encode()
+            )
+            self.assertEqual(exact.endswith(b"/"), entry["folder"])
+            from_json.add(exact)
+        self.assertEqual(set(listed), from_json)
+        odd = [e for e in document["paths"] if "path_base64" in e]
+        self.assertEqual(2, len(odd), "exactly the two names that are not UTF-8 carry bytes")
+        self.assertTrue(all("\ufffd" in e["path"] for e in odd))
+
+        for name in [b"not utf8 \xff\xfe \xc3(.bin", "astral \U0001F600 \U0001D11E.txt".encode(),
+                     b"big/random.bin", b"empty.txt", b"link to file"]:
+            with self.subTest(name=name):
+                with open(os.path.join(self.source, name), "rb") as f:
+                    self.assertEqual(f.read(), self.drive.ok("cat", "tree", 0, b"src/" + name))
+
+        folder = b"folder \xe9\x80 not utf8"
+        target = self.scratch_path("one-folder")
+        self.drive.ok("restore", "tree", "latest", b"src/" + folder + b"/", "--to", target)
+        self.assertEqual([folder], os.listdir(target))
+        with open(os.path.join(target, folder, b"inner.txt"), "rb") as f:
+            self.assertEqual(b"inner\n", f.read())
+
+        target = self.scratch_path("one-file")
+        self.drive.ok("restore", "tree", 0, b"src/read-only.txt", "--to", target)
+        restored = os.path.join(target, b"read-only.txt")
+        self.assertFalse(os.stat(restored).st_mode & 0o200)
+        self.assertEqual(expected[b"read-only.txt"][2], int(os.stat(restored).st_mtime))
+
+        self.drive.ok("cat", "tree", 0, b"src/nested/", expect=1)
+        self.drive.ok("cat", "tree", 0, b"src/no such file", expect=1)
+        self.drive.ok("restore", "tree", 0, b"src/no such file", "--to", target, expect=1)
+
+    def test_selections_and_listings(self):
+        self.drive.ok("backup", 0)
+        os.chdir(self.scratch)
+        file_source = self.scratch_path("src", "exactly 300.bin")
+        self.assertEqual(b"1\n", self.drive.ok("create", "single file", "./src/../src/exactly 300.bin"))
+        self.drive.ok("backup", "single file")
+        self.assertEqual([b"exactly 300.bin"], self.drive.ok("ls", 1).splitlines())
+        with open(file_source, "rb") as f:
+            self.assertEqual(f.read(), self.drive.ok("cat", 1, 0, b"exactly 300.bin"))
+
+        lines = self.drive.ok("list").splitlines()
+        self.assertEqual([b"0\ttree\t" + self.source + b"\t1",
+                          b"1\tsingle file\t" + file_source + b"\t1"], lines)
+        self.drive.ok("rename", "single file", "renamed; \"quoted\"")
+        document = json.loads(self.drive.ok("--json", "list"))
+        self.assertEqual(["tree", 'renamed; "quoted"'],
+                         [s["name"] for s in document["selections"]])
+        self.assertEqual(os.fsdecode(file_source), document["selections"][1]["source"])
+
+        snapshots = json.loads(self.drive.ok("snapshots", 0, "--json"))["snapshots"]
+        self.assertEqual([0], [s["index"] for s in snapshots])
+        self.assertRegex(snapshots[0]["time"], r"^\w{3} \w{3} \d\d \d\d:\d\d:\d\d \d{4}$")
+
+        self.drive.ok("delete", 1)
+        self.assertEqual(1, len(self.drive.ok("list").splitlines()))
+        self.drive.ok("backup", 1, expect=1)
+
+    def test_a_partial_backup_is_not_reported_as_whole(self):
+        self.drive.ok("config", "max-file-size", 1000)
+        self.assertEqual(b"1000\n", self.drive.ok("config", "max-file-size"))
+        result = self.drive.run("backup", "tree")
+        self.assertEqual(3, result.returncode, result.stderr)
+        self.assertIn(b"warning: The file: ", result.stderr)
+        self.assertIn(b"big/random.bin was skipped. File size exceeds predefined limit.",
+                      result.stderr)
+        self.drive.ok("config", "max-file-size", 0)
+        self.drive.ok("backup", "tree")
+
+    def test_bad_input_gets_a_clear_message_and_status(self):
+        missing = self.scratch_path("missing")
+        result = self.drive.run("create", "x", missing)
+        self.assertEqual(1, result.returncode)
+        self.assertIn(b"error: " + missing + b"\nPlease verify that the path or file name are correct.",
+                      result.stderr)
+        for args in [(), ("frobnicate",), ("backup",), ("restore", 0, 0), ("ls", 0, "first"),
+                     ("config", "colour", 1), ("config", "max-backup-size", "-5"),
+                     ("config", "max-backup-size", "12abc"), ("create", "", self.source)]:
+            with self.subTest(args=args):
+                result = self.drive.run(*args)
+                self.assertEqual(2, result.returncode, result.stderr)
+                self.assertIn(b"usage: vaultline", result.stderr)
+        for args in [("backup", "no such selection"), ("backup", 7), ("ls", 0, 0),
+                     ("create", "inside", self.drive.storage)]:
+            with self.subTest(args=args):
+                result = self.drive.run(*args)
+                self.assertEqual(1, result.returncode, result.stderr)
+                self.assertTrue(result.stderr.startswith(b"error: "), result.stderr)
+        result = harness.Drive(self.scratch_path("no drive here")).run("list")
+        self.assertEqual(1, result.returncode)
+        self.assertEqual([b"0\ttree\t" + self.source + b"\t0"], self.drive.ok("list").splitlines())
+
+
+if __name__ == "__main__":
+    harness.main()

@@ -1,0 +1,51 @@
+// cat SEL SNAP ITEM: one stored file on standard output, restored through a
+// private temporary folder as the desktop's View File does.
+#include <cstdio>
+#include <fstream>
+#include <vector>
+
+#include "CommandError.h"
+#include "Commands.h"
+#include "Console.h"
+#include "ConsoleStatus.h"
+#include "SelectionArguments.h"
+#include "StatusScope.h"
+#include "TemporaryFolder.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
+
+namespace vaultline::cli {
+
+int RunCat(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot,
+           const std::wstring& item) {
+  IVaultline& engine = session.engine();
+  const unsigned index = ResolveSelection(session, selection);
+  const int snap = ResolveSnapshot(session, index, snapshot);
+  const ListedItem listed = FindListedItem(session, index, snap, item);
+  if (listed.isFolder) throw CommandError{kExitFailure, item + L" is a folder, not a file"};
+  TemporaryFolder folder;
+  ConsoleStatus status(session.options().verbosity, false);
+  bool ran = false;
+  {
+    StatusScope scope(engine, status);
+    ran = engine.Restore(index, snap, RestoreItemOf(listed.path).c_str(), folder.wide().c_str());
+  }
+  // A file is restored under its own name, without the folders above it.
+  const std::wstring name = listed.path.substr(listed.path.rfind(platform::kSeparator) + 1);
+  std::ifstream file(folder.path() / platform::EncodeName(name), std::ios::binary);
+  if (!ran || status.errors() > 0 || !file) {
+    throw CommandError{kExitFailure, item + L" could not be restored"};
+  }
+  std::vector<char> buffer(1 << 16);
+  while (file) {
+    file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    if (file.gcount() > 0) {
+      PrintBytes(std::string_view(buffer.data(), static_cast<size_t>(file.gcount())));
+    }
+  }
+  std::fflush(stdout);
+  if (!file.eof()) throw CommandError{kExitFailure, item + L" could not be read back"};
+  return kExitSuccess;
+}
+
+}  // namespace vaultline::cli

@@ -1,0 +1,96 @@
+#include "ConsoleStatus.h"
+
+#include <algorithm>
+#include <csignal>
+
+#include "Console.h"
+
+namespace vaultline::cli {
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+  interrupted = 1;
+}
+
+}  // namespace
+
+ConsoleStatus::ConsoleStatus(int verbosity, bool showProgress)
+    : verbosity_(verbosity), progress_(showProgress) {
+  interrupted = 0;
+  std::signal(SIGINT, OnInterrupt);
+}
+
+ConsoleStatus::~ConsoleStatus() {
+  progress_.Clear();
+  std::signal(SIGINT, SIG_DFL);
+}
+
+bool ConsoleStatus::OnTotalSize(int64_t total) {
+  progress_.SetTotal(total);
+  return IsCancelled();
+}
+
+bool ConsoleStatus::OnFile(int64_t size, const wchar_t* path) {
+  if (size == -1) {
+    ++announcedSkips_;
+    return IsCancelled();
+  }
+  currentFileSize_ = size;
+  progress_.SetFile(path ? path : L"");
+  return IsCancelled();
+}
+
+bool ConsoleStatus::OnProgress(int64_t done, int64_t) {
+  progress_.SetDone(done);
+  return IsCancelled();
+}
+
+void ConsoleStatus::OnFileDone() {
+  ++filesDone_;
+  doneByFiles_ += std::max<int64_t>(currentFileSize_, 0);
+  currentFileSize_ = 0;
+  progress_.SetDone(doneByFiles_);
+}
+
+void ConsoleStatus::OnFinished(const wchar_t*) {
+  progress_.Clear();
+}
+
+void ConsoleStatus::OnMessage(int level, const wchar_t* text) {
+  const std::wstring_view message = text ? text : L"";
+  if (level == kMessageError) {
+    ++errors_;
+  } else if (level == kMessageWarning) {
+    ++warnings_;
+  } else if (verbosity_ < (level == kMessageInfo ? 1 : 2)) {
+    return;
+  }
+  progress_.Clear();
+  if (level == kMessageError) {
+    PrintError(message);
+  } else if (level == kMessageWarning) {
+    PrintWarning(message);
+  } else {
+    PrintDiagnostic(message);
+  }
+}
+
+bool ConsoleStatus::OnSummary(unsigned skippedFiles, unsigned files, int64_t bytes) {
+  hasSummary_ = true;
+  summarySkips_ = skippedFiles;
+  summaryFiles_ = files;
+  summaryBytes_ = bytes;
+  return false;
+}
+
+bool ConsoleStatus::IsCancelled() {
+  return interrupted != 0;
+}
+
+unsigned ConsoleStatus::skippedFiles() const {
+  return std::max(announcedSkips_, summarySkips_);
+}
+
+}  // namespace vaultline::cli

@@ -1,0 +1,56 @@
+// The command line's status sink: engine messages on standard error, the
+// progress line, the counters that decide the exit status, and Ctrl-C as a
+// request to stop.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ProgressLine.h"
+#include "vaultline/Vaultline.h"
+
+namespace vaultline::cli {
+
+class ConsoleStatus final : public IBackupRestoreStatus {
+ public:
+  // verbosity 0: errors and warnings; 1 adds information; 2 adds trace.
+  ConsoleStatus(int verbosity, bool showProgress);
+  ~ConsoleStatus();
+  ConsoleStatus(const ConsoleStatus&) = delete;
+  ConsoleStatus& operator=(const ConsoleStatus&) = delete;
+
+  bool OnTotalSize(int64_t total) override;
+  bool OnFile(int64_t size, const wchar_t* path) override;
+  bool OnProgress(int64_t done, int64_t currentFileSize) override;
+  void OnFileDone() override;
+  void OnFinished(const wchar_t* text) override;
+  void OnMessage(int level, const wchar_t* text) override;
+  bool OnSummary(unsigned skippedFiles, unsigned files, int64_t bytes) override;
+  bool IsCancelled() override;
+
+  unsigned errors() const { return errors_; }
+  unsigned warnings() const { return warnings_; }
+  // Files left out for size, as announced during the walk or summed up.
+  unsigned skippedFiles() const;
+  bool hasSummary() const { return hasSummary_; }
+  unsigned summaryFiles() const { return summaryFiles_; }
+  int64_t summaryBytes() const { return summaryBytes_; }
+  unsigned filesDone() const { return filesDone_; }
+
+ private:
+  int verbosity_;
+  ProgressLine progress_;
+  unsigned errors_ = 0;
+  unsigned warnings_ = 0;
+  unsigned announcedSkips_ = 0;
+  unsigned summarySkips_ = 0;
+  bool hasSummary_ = false;
+  unsigned summaryFiles_ = 0;
+  int64_t summaryBytes_ = 0;
+  unsigned filesDone_ = 0;
+  // Restores report whole files only; their sizes stand in for OnProgress.
+  int64_t currentFileSize_ = 0;
+  int64_t doneByFiles_ = 0;
+};
+
+}  // namespace vaultline::cli

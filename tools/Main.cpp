@@ -1,0 +1,126 @@
+// vaultline: the command line over the Vaultline engine.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <optional>
+
+#include "CommandError.h"
+#include "Commands.h"
+#include "Console.h"
+#include "platform/Text.h"
+
+namespace vaultline::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vaultline [--drive DIR] [--json] [-v] COMMAND [ARGS]\n"
+    "  list                              selections: index, name, source, snapshots\n"
+    "  create NAME SOURCE                new Backup Selection; prints its index\n"
+    "  rename SEL NAME                   rename a selection\n"
+    "  delete SEL                        delete a selection with its storage\n"
+    "  backup SEL                        take a snapshot\n"
+    "  snapshots SEL                     index and time of each snapshot, oldest first\n"
+    "  ls SEL [SNAP]                     the stored paths of a snapshot\n"
+    "  restore SEL SNAP [ITEM] --to DIR  restore the whole snapshot, or ITEM\n"
+    "  cat SEL SNAP ITEM                 write one stored file to standard output\n"
+    "  config [KEY [VALUE]]              max-file-size, max-backup-size (bytes)\n"
+    "SEL: index or exact name. SNAP: index (0 is the oldest) or \"latest\".\n"
+    "ITEM: a path as ls prints it. Run vaultline --help for more.\n";
+
+std::optional<std::wstring> OptionalText(const std::optional<std::string>& argument) {
+  if (!argument) return std::nullopt;
+  return ArgumentText(*argument);
+}
+
+int Run(int argc, char** argv) {
+  CLI::App app{"Snapshot backups of the Brindle+ drive.", "vaultline"};
+  app.footer(
+      "SEL is a selection's index or exact name; SNAP a snapshot index (0 is the oldest) or\n"
+      "\"latest\"; ITEM a path as ls prints it. Exit status: 0 success, 1 failure or an error\n"
+      "reported, 2 usage error, 3 snapshot taken but files skipped or unreadable.");
+  GlobalOptions options;
+  app.add_option("--drive", options.drive,
+                 "folder that stands for the program's folder (storage in DIR/BackupStorage/)")
+      ->type_name("DIR");
+  app.add_flag("--json", options.json, "one JSON document for list, snapshots and ls");
+  app.add_flag("-v,--verbose", options.verbosity, "show information (-vv: trace) messages");
+  app.require_subcommand(1, 1);
+  app.fallthrough();
+
+  std::string selection, name, source, snapshot, destination;
+  std::optional<std::string> item, key, value;
+  CLI::App* list = app.add_subcommand("list", "index, name, source path, number of snapshots");
+  CLI::App* create = app.add_subcommand("create", "new Backup Selection; prints its index");
+  create->add_option("NAME", name)->required();
+  create->add_option("SOURCE", source, "file or folder to back up")->required();
+  CLI::App* rename = app.add_subcommand("rename", "rename a Backup Selection");
+  rename->add_option("SEL", selection)->required();
+  rename->add_option("NAME", name)->required();
+  CLI::App* remove = app.add_subcommand("delete", "delete a Backup Selection with its storage");
+  remove->add_option("SEL", selection)->required();
+  CLI::App* backup = app.add_subcommand("backup", "take a snapshot");
+  backup->add_option("SEL", selection)->required();
+  CLI::App* snapshots = app.add_subcommand("snapshots", "index and time text of each snapshot");
+  snapshots->add_option("SEL", selection)->required();
+  CLI::App* ls = app.add_subcommand("ls", "the stored paths of a snapshot (default: latest)");
+  ls->add_option("SEL", selection)->required();
+  ls->add_option("SNAP", snapshot)->default_str("latest");
+  CLI::App* restore = app.add_subcommand("restore", "restore the whole snapshot, or ITEM");
+  restore->add_option("SEL", selection)->required();
+  restore->add_option("SNAP", snapshot)->required();
+  restore->add_option("ITEM", item);
+  restore->add_option("--to", destination, "folder to restore into")->required()->type_name("DIR");
+  CLI::App* cat = app.add_subcommand("cat", "write one stored file to standard output");
+  cat->add_option("SEL", selection)->required();
+  cat->add_option("SNAP", snapshot)->required();
+  cat->add_option("ITEM", item)->required();
+  CLI::App* config = app.add_subcommand("config", "show or set max-file-size, max-backup-size");
+  config->add_option("KEY", key);
+  config->add_option("VALUE", value);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    if (error.get_exit_code() == 0) return app.exit(error);  // --help
+    std::fprintf(stderr, "error: %s\n%s", error.what(), kUsage);
+    return kExitUsage;
+  }
+  if (snapshot.empty()) snapshot = "latest";
+
+  try {
+    EngineSession session(options);
+    const std::wstring sel = ArgumentText(selection);
+    const std::wstring snap = ArgumentText(snapshot);
+    if (*list) return RunList(session);
+    if (*create) return RunCreate(session, ArgumentText(name), ArgumentText(source));
+    if (*rename) return RunRename(session, sel, ArgumentText(name));
+    if (*remove) return RunDelete(session, sel);
+    if (*backup) return RunBackup(session, sel);
+    if (*snapshots) return RunSnapshots(session, sel);
+    if (*ls) return RunLs(session, sel, snap);
+    if (*restore)
+      return RunRestore(session, sel, snap, OptionalText(item), ArgumentText(destination));
+    if (*cat) return RunCat(session, sel, snap, ArgumentText(*item));
+    if (*config) return RunConfig(session, OptionalText(key), OptionalText(value));
+  } catch (const CommandError& error) {
+    PrintError(error.message);
+    if (error.code == kExitUsage) std::fputs(kUsage, stderr);
+    return error.code;
+  } catch (const std::exception& error) {
+    PrintError(platform::AnsiToWide(error.what()));
+    return kExitFailure;
+  } catch (...) {
+    PrintError(L"unexpected failure");
+    return kExitFailure;
+  }
+  std::fputs(kUsage, stderr);
+  return kExitUsage;
+}
+
+}  // namespace
+}  // namespace vaultline::cli
+
+int main(int argc, char** argv) {
+  return vaultline::cli::Run(argc, argv);
+}
