@@ -1,0 +1,149 @@
+// Round trips: what a snapshot lists and what restoring it writes back, with
+// contents, read-only state and modification times.
+#include <algorithm>
+
+#include "CatalogueFixture.h"
+
+namespace vaultline::test {
+namespace {
+
+class Restore : public CatalogueFixture {
+ protected:
+  void BuildTree() {
+    Write(Src() / "a" / "b" / "deep.txt", std::string(20000, 'd') + "tail");
+    Write(Src() / "a" / "x.txt", "x");
+    Write(Src() / "top.txt", "top");
+    fs::create_directories(Src() / "empty");
+    for (const auto& entry : fs::recursive_directory_iterator(Src())) SetTime(entry.path(), 1000);
+    SetTime(Src() / "a" / "x.txt", 123456);
+    SetReadOnly(Src() / "a" / "x.txt");
+  }
+  bool RestoreUnder(int index, const std::wstring& source, const std::wstring& relative,
+                    const fs::path& target, bool flatten) {
+    SnapshotManager& manager = Open();
+    if (manager.ListSnapshots().size() <= static_cast<size_t>(index)) return false;
+    return manager.RestoreItemUnder(index, source, relative, W(target), flatten);
+  }
+};
+
+TEST_F(Restore, FolderSourceListsAndRestoresWithAttributesAndTimes) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  SnapshotManager& manager = Open();
+  ASSERT_EQ(manager.ListSnapshots().size(), 1u);
+  EXPECT_EQ(manager.ListSnapshots()[0].size(), 25u);
+  EXPECT_EQ(manager.ListSnapshots()[0].back(), L'\n');
+  const std::vector<std::wstring> entries = manager.ListEntries(0, W(Src()));
+  ASSERT_FALSE(entries.empty());
+  EXPECT_EQ(entries[0], L"/");
+  for (const wchar_t* expected : {L"a/", L"a/b/", L"a/b/deep.txt", L"a/x.txt", L"empty/"}) {
+    EXPECT_NE(std::find(entries.begin(), entries.end(), expected), entries.end()) << expected;
+  }
+  EXPECT_EQ(manager.ListFiles(0, W(Src())).size(), 3u);
+
+  ASSERT_TRUE(RestoreUnder(0, W(Src()), L"", Out(), true));
+  const fs::path restored = Out() / "src";
+  EXPECT_EQ(Image(restored), Image(Src()));
+  EXPECT_TRUE(IsReadOnly(restored / "a" / "x.txt"));
+  EXPECT_FALSE(IsReadOnly(restored / "top.txt"));
+  EXPECT_EQ(TimeOf(restored / "a" / "x.txt"), 123456);
+  EXPECT_EQ(TimeOf(restored / "a" / "b" / "deep.txt"), 1000);
+  EXPECT_EQ(TimeOf(restored / "a"), 1000);
+
+  // A folder inside the source lands in the target with its inner structure.
+  fs::create_directories(Out() / "part");
+  ASSERT_TRUE(RestoreUnder(0, W(Src()), L"a", Out() / "part", true));
+  EXPECT_EQ(Image(Out() / "part" / "a"), Image(Src() / "a"));
+}
+
+TEST_F(Restore, WithoutFlattenTheWholeStoredPathIsJoined) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  // Only the last level of a destination folder is created.
+  const fs::path whole = fs::path(W(Out()) + W(Src()));
+  EXPECT_FALSE(RestoreUnder(0, W(Src()), L"a", Out(), false));
+  fs::create_directories(whole);
+  ASSERT_TRUE(RestoreUnder(0, W(Src()), L"a", Out(), false));
+  EXPECT_EQ(Image(whole / "a"), Image(Src() / "a"));
+}
+
+TEST_F(Restore, SingleFileSourceRestoresIntoTheTarget) {
+  BuildTree();
+  const std::wstring source = W(Src() / "a" / "b" / "deep.txt");
+  ASSERT_TRUE(Backup({source}));
+  SnapshotManager& manager = Open();
+  manager.ListSnapshots();
+  EXPECT_EQ(manager.ListEntries(0, source), std::vector<std::wstring>{L""});
+  ASSERT_TRUE(RestoreUnder(0, source, L"", Out(), true));
+  EXPECT_EQ(Image(Out()), (TreeImage{{"deep.txt", std::string(20000, 'd') + "tail"}}));
+  EXPECT_EQ(TimeOf(Out() / "deep.txt"), 1000);
+}
+
+TEST_F(Restore, EverySnapshotOfASeriesRestoresItsOwnTree) {
+  BuildTree();
+  std::vector<TreeImage> images;
+  ASSERT_TRUE(Backup());
+  images.push_back(Image(Src()));
+  Write(Src() / "a" / "b" / "deep.txt", std::string(30000, 'e'));
+  Write(Src() / "empty" / "now.txt", "no longer empty");
+  ASSERT_TRUE(Backup());
+  images.push_back(Image(Src()));
+  fs::remove_all(Src() / "a" / "b");
+  Write(Src() / "top.txt", "top, changed");
+  SetTime(Src() / "top.txt", 5000);
+  ASSERT_TRUE(Backup());
+  images.push_back(Image(Src()));
+  ASSERT_TRUE(Backup());  // unchanged: one record pointing back
+  images.push_back(Image(Src()));
+
+  for (int i = 0; i < 4; ++i) {
+    const fs::path target = Out() / std::to_string(i);
+    fs::create_directories(target);
+    ASSERT_TRUE(RestoreUnder(i, W(Src()), L"", target, true)) << i;
+    EXPECT_EQ(Image(target / "src"), images[static_cast<size_t>(i)]) << i;
+  }
+}
+
+TEST_F(Restore, RestoringTwiceOverwritesTheReadOnlyFilesOfTheFirst) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  ASSERT_TRUE(RestoreUnder(0, W(Src()), L"", Out(), true));
+  ASSERT_TRUE(RestoreUnder(0, W(Src()), L"", Out(), true));
+  EXPECT_EQ(Image(Out() / "src"), Image(Src()));
+  EXPECT_TRUE(IsReadOnly(Out() / "src" / "a" / "x.txt"));
+}
+
+TEST_F(Restore, PathOutsideTheSnapshotRestoresNothing) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  EXPECT_FALSE(RestoreUnder(0, W(Src()), L"nothing.txt", Out(), true));
+  ASSERT_EQ(status_.problems.size(), 1u);
+  EXPECT_EQ(status_.problems[0], L"Path: " + W(Src() / "nothing.txt") + L" is not part of Profile");
+  EXPECT_TRUE(fs::is_empty(Out()));
+}
+
+TEST_F(Restore, SymbolicLinkAtTheDestinationIsNotWrittenThrough) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  Write(root_ / "victim.txt", "keep me");
+  fs::create_directories(Out() / "src");
+  fs::create_symlink(root_ / "victim.txt", Out() / "src" / "top.txt");
+  fs::create_directory_symlink(root_ / "drive", Out() / "src" / "a");
+  EXPECT_FALSE(RestoreUnder(0, W(Src()), L"", Out(), true));
+  EXPECT_FALSE(status_.problems.empty());
+  std::ifstream in(root_ / "victim.txt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+  EXPECT_FALSE(fs::exists(root_ / "drive" / "x.txt"));
+  EXPECT_FALSE(fs::exists(root_ / "drive" / "b"));
+}
+
+TEST(JoinPathRule, LeadingSeparatorStandsForTheDroppedDrive) {
+  EXPECT_EQ(SnapshotManager::JoinPath(L"/restore/", L"/data/a.txt"), L"/restore/data/a.txt");
+  EXPECT_EQ(SnapshotManager::JoinPath(L"/restore", L"docs/a.txt"), L"/restore/docs/a.txt");
+  EXPECT_EQ(SnapshotManager::JoinPath(L"", L"/x"), L"/x");
+  EXPECT_EQ(SnapshotManager::JoinPath(L"/restore/", L""), L"/restore");
+  EXPECT_EQ(SnapshotManager::JoinPath(L"/", L"/data"), L"/data");
+}
+
+}  // namespace
+}  // namespace vaultline::test
