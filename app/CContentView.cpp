@@ -1,0 +1,143 @@
+#include "CContentView.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "AppStrings.h"
+#include "resources/ResourceIds.h"
+
+namespace {
+constexpr int kNodeRole = Qt::UserRole;
+}
+
+CContentView::CContentView(QWidget* parent) : QTreeWidget(parent) {
+  setObjectName(QStringLiteral("contentTree"));
+  setHeaderHidden(true);
+  setColumnCount(1);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setRootIsDecorated(true);
+  setExpandsOnDoubleClick(true);
+  setUniformRowHeights(true);
+  setContextMenuPolicy(Qt::DefaultContextMenu);
+  setMinimumSize(1, 1);
+  connect(this, &QTreeWidget::itemExpanded, this, &CContentView::OnItemExpanded);
+  connect(this, &QTreeWidget::itemSelectionChanged, this, &CContentView::contentSelectionChanged);
+}
+
+void CContentView::Fill(const std::vector<std::wstring>& paths, const std::wstring& snapshotName) {
+  Clear();
+  BuildContentTree(root_, paths);
+  for (ContentNode* node : root_.OrderedChildren()) InsertNode(node, nullptr, true);
+  QTreeWidgetItem* first = topLevelItem(0);
+  if (first == nullptr) return;
+  if (!snapshotName.empty()) {
+    first->setText(0, first->text(0) + QStringLiteral(" [ ") +
+                          LoadString(marrowby::ids::kSnapshotLabel) + ToQString(snapshotName) +
+                          QStringLiteral(" ]"));
+  }
+  if (first->childCount() > 0) first->setExpanded(true);
+  scrollToItem(first, QAbstractItemView::PositionAtTop);
+}
+
+void CContentView::Clear() {
+  clear();
+  root_.children.clear();
+}
+
+QTreeWidgetItem* CContentView::InsertNode(ContentNode* node, QTreeWidgetItem* parent,
+                                          bool expanded) {
+  auto* item = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+  QString name = ToQString(node->name);
+  item->setText(0, name);
+  item->setIcon(0, node->folder ? icons_.FolderIcon() : icons_.FileIcon(name));
+  item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
+  if (expanded) {
+    InsertChildren(node, item);
+  } else if (!node->children.empty()) {
+    new QTreeWidgetItem(item);  // placeholder: shows the expand button
+  }
+  return item;
+}
+
+void CContentView::InsertChildren(ContentNode* node, QTreeWidgetItem* item) {
+  node->populated = true;
+  for (ContentNode* child : node->OrderedChildren()) InsertNode(child, item, false);
+}
+
+void CContentView::OnItemExpanded(QTreeWidgetItem* item) {
+  auto* node = const_cast<ContentNode*>(NodeOf(item));
+  if (node == nullptr || node->populated) return;
+  qDeleteAll(item->takeChildren());
+  InsertChildren(node, item);
+}
+
+const ContentNode* CContentView::NodeOf(const QTreeWidgetItem* item) const {
+  if (item == nullptr) return nullptr;
+  return reinterpret_cast<const ContentNode*>(item->data(0, kNodeRole).value<quintptr>());
+}
+
+const ContentNode* CContentView::SelectedNode() const {
+  const QList<QTreeWidgetItem*> selected = selectedItems();
+  return selected.isEmpty() ? nullptr : NodeOf(selected.first());
+}
+
+int CContentView::SelectedEntryIndex() const {
+  const ContentNode* node = SelectedNode();
+  return node != nullptr ? node->entryIndex : -1;
+}
+
+bool CContentView::SelectedIsFolder() const {
+  const ContentNode* node = SelectedNode();
+  return node != nullptr && node->folder;
+}
+
+bool CContentView::HasSelectedFile() const {
+  const ContentNode* node = SelectedNode();
+  return node != nullptr && !node->folder;
+}
+
+std::wstring CContentView::SelectedDisplayPath(int* entryIndex) const {
+  const ContentNode* node = SelectedNode();
+  if (entryIndex != nullptr) *entryIndex = node != nullptr ? node->entryIndex : -1;
+  return node != nullptr ? node->Path() : std::wstring();
+}
+
+std::wstring CContentView::SelectedNodePath() const {
+  return SelectedDisplayPath();
+}
+
+std::wstring CContentView::SelectedParentPath() const {
+  const ContentNode* node = SelectedNode();
+  return node != nullptr && node->parent != nullptr ? node->parent->Path() : std::wstring();
+}
+
+void CContentView::mousePressEvent(QMouseEvent* event) {
+  QTreeWidgetItem* item = itemAt(event->position().toPoint());
+  if (item == nullptr) {
+    event->accept();  // a click outside the items keeps the selection
+    return;
+  }
+  if (event->button() == Qt::RightButton) {
+    setCurrentItem(item);
+    emit contextMenuRequested(marrowby::menu::kContentItem, event->globalPosition().toPoint());
+    return;
+  }
+  QTreeWidget::mousePressEvent(event);
+}
+
+void CContentView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (itemAt(event->position().toPoint()) == nullptr) return;
+  QTreeWidget::mouseDoubleClickEvent(event);
+  if (event->button() != Qt::LeftButton) return;
+  emit contentActivated();
+  emit viewFileRequested();
+}
+
+void CContentView::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    emit contentActivated();
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
+}

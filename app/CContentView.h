@@ -1,0 +1,54 @@
+// The content tree of the chosen snapshot (upper right pane). Built from the
+// engine's item paths; children are inserted when a folder is first expanded.
+#pragma once
+
+#include <QTreeWidget>
+#include <string>
+#include <vector>
+
+#include "ContentNode.h"
+#include "FileIconCache.h"
+
+class CContentView : public QTreeWidget {
+  Q_OBJECT
+
+ public:
+  explicit CContentView(QWidget* parent = nullptr);
+
+  // Rebuilds the tree from the snapshot's paths. A non-empty snapshot name
+  // decorates the first top-level item.
+  void Fill(const std::vector<std::wstring>& paths, const std::wstring& snapshotName);
+  void Clear();
+
+  // -1 when nothing is selected.
+  int SelectedEntryIndex() const;
+  bool SelectedIsFolder() const;
+  bool HasSelectedFile() const;
+  // Node names of the selected item and its ancestors, joined with separators
+  // (the decoration of the first item is not part of it); empty when nothing
+  // is selected, with entryIndex set to -1.
+  std::wstring SelectedDisplayPath(int* entryIndex = nullptr) const;
+  std::wstring SelectedNodePath() const;
+  std::wstring SelectedParentPath() const;
+
+ signals:
+  void contentSelectionChanged();
+  void contentActivated();
+  void viewFileRequested();
+  void contextMenuRequested(unsigned menuId, const QPoint& globalPos);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  const ContentNode* NodeOf(const QTreeWidgetItem* item) const;
+  const ContentNode* SelectedNode() const;
+  QTreeWidgetItem* InsertNode(ContentNode* node, QTreeWidgetItem* parent, bool expanded);
+  void InsertChildren(ContentNode* node, QTreeWidgetItem* item);
+  void OnItemExpanded(QTreeWidgetItem* item);
+
+  ContentNode root_;
+  FileIconCache icons_;
+};

@@ -1,0 +1,453 @@
+#include "CMainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "AppStrings.h"
+#include "CAboutDlg.h"
+#include "CContentView.h"
+#include "CMarrowbyView.h"
+#include "CSnapshotView.h"
+#include "CommandIcons.h"
+#include "EngineList.h"
+#include "MessageBox.h"
+#include "ShellOpen.h"
+#include "platform/MessageBox.h"
+#include "platform/Path.h"
+#include "resources/ResourceIds.h"
+#include "vaultline/FileUtilities.h"
+
+using namespace marrowby;
+namespace platform = vaultline::platform;
+
+namespace {
+
+constexpr int kUpperRowHeight = 360;
+constexpr int kLeftColumnWidth = 300;
+constexpr int kMinimumSnapshotRow = 120;
+constexpr int kGaugeRange = 1000;
+
+void ShowEngineWarning(const std::wstring& caption, const std::wstring& text) {
+  MessageBox::Show(nullptr, ToQString(text), QMessageBox::Warning, QMessageBox::Ok,
+                   QMessageBox::NoButton, ToQString(caption));
+}
+
+// The device root of the program's folder: the part a Windows program takes
+// as its drive ("E:\").
+std::wstring ProgramDriveRoot() {
+  std::wstring folder = platform::ProgramFolder();
+  if (folder.empty()) folder = platform::CurrentDirectory();
+  return platform::DeviceRootOf(folder);
+}
+
+// The key shown after a tab in a menu text.
+QKeySequence ShortcutOfMenuText(const QString& text) {
+  int tab = text.indexOf(u'\t');
+  return tab < 0 ? QKeySequence() : QKeySequence(text.mid(tab + 1), QKeySequence::PortableText);
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("mainFrame"));
+  setWindowTitle(LoadString(ids::kDocumentStrings).section(u'\n', 0, 0));
+  m_driveRoot = ProgramDriveRoot();
+  platform::SetMessageBoxHandler(&ShowEngineWarning);
+  m_pIVaultline = InitializeT(this, m_driveRoot.c_str(), 1, 0, 2);
+
+  CreateActions();
+  CreatePanes();
+  CreateMenus();
+  CreateToolBar();
+  CreateStatusBar();
+  resize(800, 600);
+
+  FillSelectionList();
+  UpdateStatusBar();
+  UpdateCommandStates();
+  m_pContentView->setFocus();
+  QMetaObject::invokeMethod(
+      this, [this] { OnCommand(cmd::kFirstRunCheck); }, Qt::QueuedConnection);
+}
+
+CMainFrame::~CMainFrame() {
+  // The engine may use this window as its string provider until it is gone.
+  Cleanup(m_pIVaultline);
+  m_pIVaultline = nullptr;
+  platform::SetMessageBoxHandler(nullptr);
+}
+
+void CMainFrame::CreateActions() {
+  const ResourceModule& module = ResourceModule::Current();
+  // Keys are read from the program's own texts: a translation names them in
+  // its language ("Strg+N").
+  QHash<unsigned, QKeySequence> keys;
+  for (const MarrowbyMenuItem& item : ResourceModule::BuiltIn().Menu(menu::kMain)) {
+    if (item.text != nullptr) keys.insert(item.command, ShortcutOfMenuText(ToQString(item.text)));
+  }
+  auto add = [this, &keys](unsigned command, const QString& text) {
+    if (m_actions.contains(command)) return;
+    auto* action = new QAction(CommandIcon(command), text, this);
+    action->setObjectName(QStringLiteral("action%1").arg(command));
+    action->setStatusTip(StatusPrompt(command));
+    QString tip = ToolTipText(command);
+    if (!tip.isEmpty()) action->setToolTip(tip.trimmed());
+    action->setShortcut(keys.value(command));
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    m_actions.insert(command, action);
+  };
+  for (const MarrowbyMenuItem& item : module.Menu(menu::kMain)) {
+    if (item.command != 0 && item.text != nullptr) add(item.command, ToQString(item.text));
+  }
+  for (unsigned popup : {menu::kSelectionItem, menu::kContentItem}) {
+    for (const MarrowbyMenuItem& item : module.Menu(popup)) {
+      if (item.command != 0 && item.text != nullptr) add(item.command, ToQString(item.text));
+    }
+  }
+}
+
+void CMainFrame::CreateMenus() {
+  QMenu* current = nullptr;
+  for (const MarrowbyMenuItem& item : ResourceModule::Current().Menu(menu::kMain)) {
+    if (item.level == 0) {
+      current = menuBar()->addMenu(ToQString(item.text));
+      current->setObjectName(QStringLiteral("menu%1").arg(menuBar()->actions().size()));
+      connect(current, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    } else if (current != nullptr && item.text == nullptr) {
+      current->addSeparator();
+    } else if (current != nullptr) {
+      current->addAction(m_actions.value(item.command));
+    }
+  }
+}
+
+void CMainFrame::CreateToolBar() {
+  m_pToolBar = addToolBar(QString());
+  m_pToolBar->setObjectName(QStringLiteral("mainToolBar"));
+  m_pToolBar->setMovable(false);
+  m_pToolBar->setIconSize(QSize(32, 32));
+  m_pToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  for (unsigned command : kToolbarCommands) {
+    if (command == 0) {
+      m_pToolBar->addSeparator();
+      continue;
+    }
+    QAction* action = m_actions.value(command);
+    if (action == nullptr) continue;
+    m_pToolBar->addAction(action);
+    if (QWidget* button = m_pToolBar->widgetForAction(action)) {
+      button->setFixedSize(39, 38);
+      button->setObjectName(QStringLiteral("toolButton%1").arg(command));
+    }
+  }
+}
+
+void CMainFrame::CreateStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName(QStringLiteral("statusBar"));
+  auto* ready = new QLabel(LoadString(ids::kReady), bar);
+  ready->setObjectName(QStringLiteral("messagePane"));
+  bar->addWidget(ready, 1);
+
+  m_pStoragePane = new QLabel(bar);
+  m_pStoragePane->setObjectName(QStringLiteral("storagePane"));
+  QFontMetrics metrics(m_pStoragePane->font());
+  m_pStoragePane->setMinimumWidth(metrics.horizontalAdvance(LoadString(ids::kStorageUsageSizer)) +
+                                  metrics.averageCharWidth() * 2);
+  bar->addPermanentWidget(m_pStoragePane);
+
+  m_pGauge = new QProgressBar(bar);
+  m_pGauge->setObjectName(QStringLiteral("storageGauge"));
+  m_pGauge->setRange(0, kGaugeRange);
+  m_pGauge->setValue(0);
+  m_pGauge->setTextVisible(false);
+  m_pGauge->setFixedWidth(qMax(metrics.horizontalAdvance(LoadString(ids::kStatusGaugeSizer)), 60));
+  m_pGauge->setMaximumHeight(metrics.height() + 2);
+  bar->addPermanentWidget(m_pGauge);
+}
+
+void CMainFrame::CreatePanes() {
+  m_pRowSplitter = new QSplitter(Qt::Vertical, this);
+  m_pRowSplitter->setObjectName(QStringLiteral("rowSplitter"));
+  m_pColumnSplitter = new QSplitter(Qt::Horizontal, m_pRowSplitter);
+  m_pColumnSplitter->setObjectName(QStringLiteral("columnSplitter"));
+  m_pSelectionView = new CMarrowbyView(m_pColumnSplitter);
+  m_pContentView = new CContentView(m_pColumnSplitter);
+  m_pSnapshotView = new CSnapshotView(m_pRowSplitter);
+  for (QSplitter* splitter : {m_pRowSplitter, m_pColumnSplitter}) {
+    splitter->setChildrenCollapsible(false);
+  }
+  m_pRowSplitter->setSizes({kUpperRowHeight, kMinimumSnapshotRow});
+  m_pColumnSplitter->setSizes({kLeftColumnWidth, 500});
+  m_pColumnSplitter->setStretchFactor(1, 1);
+  setCentralWidget(m_pRowSplitter);
+  m_pRowSplitter->installEventFilter(this);
+
+  connect(m_pSelectionView, &CMarrowbyView::focusedSelectionChanged, this,
+          &CMainFrame::FillSnapshotList);
+  connect(m_pSelectionView, &CMarrowbyView::renameRequested, this, &CMainFrame::OnRename);
+  connect(m_pSelectionView, &CMarrowbyView::commandRequested, this, &CMainFrame::OnCommand);
+  connect(m_pSnapshotView, &CSnapshotView::snapshotChanged, this, &CMainFrame::FillContentTree);
+  connect(m_pContentView, &CContentView::contentSelectionChanged, this,
+          &CMainFrame::UpdateCommandStates);
+  connect(m_pContentView, &CContentView::viewFileRequested, this, [this] {
+    if (IsCommandEnabled(cmd::kViewFile)) OnViewFile();
+  });
+  connect(m_pSelectionView, &CMarrowbyView::contextMenuRequested, this,
+          &CMainFrame::TrackPopupMenu);
+  connect(m_pSnapshotView, &CSnapshotView::contextMenuRequested, this, &CMainFrame::TrackPopupMenu);
+  connect(m_pContentView, &CContentView::contextMenuRequested, this, &CMainFrame::TrackPopupMenu);
+
+  // F6 and Shift+F6 move between the panes.
+  auto cycle = [this](int step) {
+    QList<QWidget*> panes = {m_pSelectionView, m_pContentView, m_pSnapshotView};
+    int at = panes.indexOf(QApplication::focusWidget());
+    panes.at((at + step + panes.size()) % panes.size())->setFocus(Qt::ShortcutFocusReason);
+  };
+  connect(new QShortcut(QKeySequence(Qt::Key_F6), this), &QShortcut::activated, this,
+          [cycle] { cycle(1); });
+  connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this), &QShortcut::activated, this,
+          [cycle] { cycle(-1); });
+  m_panesReady = true;
+}
+
+int CMainFrame::SnapshotRowHeight(int clientHeight) {
+  int lower = clientHeight / 3;
+  if (lower < kMinimumSnapshotRow && clientHeight >= kMinimumSnapshotRow + 1) {
+    lower = kMinimumSnapshotRow;
+  }
+  return lower;
+}
+
+void CMainFrame::ApplyRowHeights() {
+  if (!m_panesReady) return;
+  int height = m_pRowSplitter->height();
+  int lower = SnapshotRowHeight(height);
+  int upper = qMax(0, height - lower - m_pRowSplitter->handleWidth());
+  m_pRowSplitter->setSizes({upper, lower});
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_pRowSplitter && event->type() == QEvent::Resize) ApplyRowHeights();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::FillSelectionList() {
+  if (m_pIVaultline == nullptr) return;
+  m_pSelectionView->Fill(TakeList(m_pIVaultline, m_pIVaultline->GetProfileNames()));
+  if (m_pSelectionView->count() == 0) FillSnapshotList();
+}
+
+void CMainFrame::FillSnapshotList() {
+  m_pContentView->Clear();
+  std::wstring name;
+  int index = m_pSelectionView->Selected(&name);
+  if (m_pIVaultline == nullptr || index < 0) {
+    m_pSnapshotView->Clear();
+    UpdateCommandStates();
+    return;
+  }
+  m_pSnapshotView->Fill(name, TakeList(m_pIVaultline, m_pIVaultline->GetSnapshots(index)));
+  UpdateCommandStates();
+}
+
+void CMainFrame::FillContentTree() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  std::wstring snapshotName;
+  int selection = m_pSelectionView->Selected();
+  int snapshot = m_pSnapshotView->Selected(&snapshotName);
+  if (m_pIVaultline != nullptr && selection >= 0 && snapshot >= 0) {
+    StringList list = m_pIVaultline->GetSnapshotContents(selection, snapshot);
+    if (list == nullptr) {
+      m_pContentView->Clear();
+    } else {
+      m_pContentView->Fill(TakeList(m_pIVaultline, list), snapshotName);
+      m_pContentView->setFocus();
+    }
+  }
+  QApplication::restoreOverrideCursor();
+  UpdateCommandStates();
+}
+
+int CMainFrame::GaugePosition(int64_t limit, int64_t used) {
+  if (limit == 0) return 0;
+  if (limit >= used) {
+    return static_cast<int>(static_cast<double>(used) * kGaugeRange / static_cast<double>(limit));
+  }
+  return kGaugeRange;
+}
+
+void CMainFrame::UpdateStatusBar() {
+  int64_t limit = m_pIVaultline != nullptr ? m_pIVaultline->GetMaxBackupSize() : 0;
+  int64_t used = m_pIVaultline != nullptr ? m_pIVaultline->GetStorageUsed() : 0;
+  m_pGauge->setValue(GaugePosition(limit, used));
+  uint64_t freeBytes = 0;
+  uint64_t totalBytes = 0;
+  int error = 0;
+  if (!platform::DiskSpace(m_driveRoot, &freeBytes, &totalBytes, &error)) return;
+  m_pStoragePane->setText(FormatString(ids::kStorageUsage, static_cast<uint32_t>(used >> 20),
+                                       static_cast<uint32_t>(freeBytes >> 20)));
+}
+
+bool CMainFrame::IsCommandEnabled(unsigned command) const {
+  bool engine = m_pIVaultline != nullptr;
+  bool selection = m_pSelectionView->Selected() >= 0;
+  switch (command) {
+    case cmd::kRenameSelection:
+    case cmd::kDeleteSelection:
+    case cmd::kProperties:
+      return selection;
+    case cmd::kBackup:
+      return engine && selection;
+    case cmd::kRestore:
+      return engine && selection && m_pSnapshotView->Selected() >= 0 &&
+             !m_pContentView->SelectedDisplayPath().empty();
+    case cmd::kViewFile:
+      return engine && m_pContentView->HasSelectedFile();
+    default:
+      return true;
+  }
+}
+
+void CMainFrame::UpdateCommandStates() {
+  for (auto it = m_actions.constBegin(); it != m_actions.constEnd(); ++it) {
+    it.value()->setEnabled(IsCommandEnabled(it.key()));
+  }
+}
+
+void CMainFrame::TrackPopupMenu(unsigned menuId, const QPoint& globalPos) {
+  QMenu popup(this);
+  popup.setObjectName(QStringLiteral("contextMenu%1").arg(menuId));
+  for (const MarrowbyMenuItem& item : ResourceModule::Current().Menu(menuId)) {
+    if (item.level == 0) continue;
+    if (item.text == nullptr) {
+      popup.addSeparator();
+      continue;
+    }
+    QAction* action = popup.addAction(CommandIcon(item.command), ToQString(item.text));
+    action->setData(item.command);
+    action->setStatusTip(StatusPrompt(item.command));
+    action->setEnabled(IsCommandEnabled(item.command));
+  }
+  if (QAction* chosen = popup.exec(globalPos)) OnCommand(chosen->data().toUInt());
+}
+
+void CMainFrame::OnCommand(unsigned command) {
+  if (m_actions.contains(command) && !IsCommandEnabled(command)) return;
+  switch (command) {
+    case cmd::kNewSelection:
+      OnNewSelection();
+      break;
+    case cmd::kRenameSelection:
+    case cmd::kRenameInPlace:
+      OnRenameSelection();
+      break;
+    case cmd::kDeleteSelection:
+      OnDeleteSelection();
+      break;
+    case cmd::kPreferences:
+      OnPreferences();
+      break;
+    case cmd::kProperties:
+      OnProperties();
+      break;
+    case cmd::kExit:
+      close();
+      break;
+    case cmd::kBackup:
+      OnBackup();
+      break;
+    case cmd::kRestore:
+      OnRestore();
+      break;
+    case cmd::kViewFile:
+      OnViewFile();
+      break;
+    case cmd::kHelpContents:
+      OnHelpContents();
+      break;
+    case cmd::kAbout:
+      OnAbout();
+      break;
+    case cmd::kFirstRunCheck:
+      OnFirstRunCheck();
+      break;
+    default:
+      break;
+  }
+  UpdateCommandStates();
+}
+
+void CMainFrame::OnRenameSelection() {
+  m_pSelectionView->BeginRename();
+}
+
+void CMainFrame::OnRename(int index, const QString& name) {
+  if (m_pIVaultline == nullptr || index < 0 || name.isEmpty()) return;
+  std::wstring text = FromQString(name);
+  m_pIVaultline->RenameProfile(index, text.c_str());
+  m_pSelectionView->SetText(index, text);
+}
+
+void CMainFrame::OnDeleteSelection() {
+  DeleteSelectedSelection(true);
+}
+
+void CMainFrame::DeleteSelectedSelection(bool askFirst) {
+  std::wstring name;
+  int index = m_pSelectionView->Selected(&name);
+  if (m_pIVaultline == nullptr || index < 0) return;
+  if (askFirst && !MessageBox::AskYesNo(this, FormatString(ids::kConfirmDelete, name.c_str()))) {
+    return;
+  }
+  m_pIVaultline->DeleteProfile(index);
+  m_pSelectionView->Remove(index);
+  UpdateStatusBar();
+  if (m_pSelectionView->count() > 0) {
+    FillSnapshotList();
+  } else {
+    m_pSnapshotView->Clear();
+    m_pContentView->Clear();
+  }
+}
+
+void CMainFrame::OnHelpContents() {
+  QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  if (program.isEmpty()) {
+    MessageBox::Show(this, LoadString(ids::kNoHelpFile));
+    return;
+  }
+  QString helpFile = ToQString(platform::ProgramFolder()) + QStringLiteral("HelpFiles") +
+                     QChar(platform::kSeparator) + program + QStringLiteral(".html");
+  // The codes a shell reports for a missing file and for no handler.
+  int code = !QFileInfo::exists(helpFile) ? 2 : ShellOpen(helpFile) ? 33 : 31;
+  if (code <= 32) {
+    std::wstring path = FromQString(helpFile);
+    MessageBox::Show(this, FormatString(ids::kHelpLaunchFailed, code, path.c_str()),
+                     QMessageBox::Warning);
+  }
+}
+
+void CMainFrame::OnAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CMainFrame::OnFirstRunCheck() {
+  if (m_pSelectionView->count() > 0) return;
+  RunFirstRunWizard();
+}

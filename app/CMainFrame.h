@@ -1,0 +1,121 @@
+// The main window: owns the engine, lays out the three views, the toolbar,
+// the menus and the status bar, and carries out the commands. It is also the
+// engine's string provider.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <cstdint>
+#include <string>
+
+#include "vaultline/Vaultline.h"
+
+class QAction;
+class QLabel;
+class QProgressBar;
+class QSplitter;
+class QToolBar;
+class CMarrowbyView;
+class CSnapshotView;
+class CContentView;
+class CBackupProgressDlg;
+
+class CMainFrame : public QMainWindow, public IResourceProvider {
+  Q_OBJECT
+
+ public:
+  // Creates the engine for the drive that holds the program's folder.
+  explicit CMainFrame(QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // IResourceProvider
+  void TimeToFileTime(int32_t time, int64_t* fileTime) override;
+  bool TimeToSystemTime(int32_t time, SystemTime* systemTime) override;
+  int LoadText(unsigned id, wchar_t* buffer, int capacity) override;
+  uint16_t GetLanguage() override;
+  int FormatText(unsigned flags, unsigned id, void* buffer, int size,
+                 const wchar_t* const* arguments) override;
+
+  IVaultline* Engine() const { return m_pIVaultline; }
+  CMarrowbyView* SelectionView() const { return m_pSelectionView; }
+  CSnapshotView* SnapshotView() const { return m_pSnapshotView; }
+  CContentView* ContentView() const { return m_pContentView; }
+  const std::wstring& DriveRoot() const { return m_driveRoot; }
+
+  // Whether a command can run now; the menus, the toolbar and the context
+  // menus follow this.
+  bool IsCommandEnabled(unsigned command) const;
+  QAction* CommandAction(unsigned command) const { return m_actions.value(command); }
+  // Shows a context menu of the resource module at a global position; its
+  // commands come back to this window.
+  void TrackPopupMenu(unsigned menuId, const QPoint& globalPos);
+
+  // Height of the snapshot row for a client height.
+  static int SnapshotRowHeight(int clientHeight);
+  // Gauge position 0..1000 for the storage used against the backup limit.
+  static int GaugePosition(int64_t limit, int64_t used);
+
+ public slots:
+  void OnCommand(unsigned command);
+  void UpdateStatusBar();
+  void UpdateCommandStates();
+  // Refills the snapshot list of the selected selection and clears the tree.
+  void FillSnapshotList();
+  // Refills the content tree from the selected snapshot.
+  void FillContentTree();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Selection commands carried out here.
+  void OnRenameSelection();
+  void OnRename(int index, const QString& name);
+  void OnDeleteSelection();
+  // Removes the selected selection; with askFirst the user confirms first.
+  void DeleteSelectedSelection(bool askFirst);
+  void OnHelpContents();
+  void OnAbout();
+  void OnFirstRunCheck();
+  void FillSelectionList();
+
+  // Commands whose dialogs and worker threads live in MainFrameOperations.cpp.
+  void OnNewSelection();
+  void OnBackup();
+  void OnRestore();
+  void OnViewFile();
+  void OnProperties();
+  void OnPreferences();
+  void RunFirstRunWizard();
+  // Creates a selection, backs it up at once and removes it again when that
+  // backup fails. True when the selection stays.
+  bool CreateSelectionAndBackUp(const std::wstring& name, const std::wstring& source);
+  // Backs up the selected selection with the progress window; true when it
+  // completed (with or without warnings).
+  bool RunBackup();
+  CBackupProgressDlg* ProgressWindow();
+
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateStatusBar();
+  void CreatePanes();
+  void ApplyRowHeights();
+
+  IVaultline* m_pIVaultline = nullptr;
+  IBackupRestoreStatus* m_pStatus = nullptr;     // current status sink
+  CBackupProgressDlg* m_pProgressDlg = nullptr;  // created on first use, a child of this window
+  std::wstring m_driveRoot;
+  std::wstring m_restoreDestination;
+  bool m_panesReady = false;
+
+  CMarrowbyView* m_pSelectionView = nullptr;
+  CSnapshotView* m_pSnapshotView = nullptr;
+  CContentView* m_pContentView = nullptr;
+  QSplitter* m_pRowSplitter = nullptr;     // upper row over the snapshot list
+  QSplitter* m_pColumnSplitter = nullptr;  // selection list beside the content tree
+  QToolBar* m_pToolBar = nullptr;
+  QLabel* m_pStoragePane = nullptr;
+  QProgressBar* m_pGauge = nullptr;
+  QHash<unsigned, QAction*> m_actions;
+};

@@ -1,0 +1,55 @@
+#include "CMarrowbyApp.h"
+
+#include "AppStrings.h"
+#include "CMainFrame.h"
+#include "MessageBox.h"
+#include "platform/DesktopServices.h"
+#include "platform/Path.h"
+#include "resources/ResourceIds.h"
+
+namespace platform = vaultline::platform;
+
+CMarrowbyApp::CMarrowbyApp() = default;
+
+CMarrowbyApp::~CMarrowbyApp() {
+  m_pMainFrame.reset();
+  if (m_pResources) {
+    ResourceModule::SetCurrent(nullptr, 0);
+    m_pResources.reset();
+  }
+  UnloadLanguage(m_language);
+  platform::ReleaseInstanceLock(m_instanceLock);
+}
+
+bool CMarrowbyApp::InitInstance(const QStringList& arguments) {
+  int drive = arguments.indexOf(QStringLiteral("--drive"));
+  if (drive >= 0 && drive + 1 < arguments.size()) {
+    std::wstring folder = platform::FullPath(FromQString(arguments.at(drive + 1)));
+    if (!folder.empty() && folder.back() != platform::kSeparator) folder += platform::kSeparator;
+    platform::SetProgramFolderOverride(folder);
+  }
+
+  bool existedBefore = false;
+  m_instanceLock = platform::AcquireInstanceLock(kInstanceMutexName, &existedBefore);
+  if (existedBefore) {
+    MessageBox::Show(nullptr, LoadString(marrowby::ids::kAlreadyRunning), QMessageBox::Warning);
+    return false;
+  }
+
+  LoadLanguageLibrary();
+  platform::SetRuntimeLocaleFromUser();
+
+  m_pMainFrame = std::make_unique<CMainFrame>();
+  m_pMainFrame->show();
+  return true;
+}
+
+void CMarrowbyApp::LoadLanguageLibrary() {
+  // The library's file name always comes from the program's own table.
+  std::wstring fileName = ResourceModule::BuiltIn().Text(marrowby::ids::kLanguageLibrary);
+  m_language = LoadLanguage(platform::ProgramFolder(), fileName, platform::UserDefaultLocaleId(),
+                            platform::SystemDefaultLocaleId());
+  if (m_language.table == nullptr) return;
+  m_pResources = std::make_unique<ResourceModule>(*m_language.table);
+  ResourceModule::SetCurrent(m_pResources.get(), m_language.language);
+}

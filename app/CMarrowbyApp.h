@@ -1,0 +1,38 @@
+// The application object: the single-instance rule, the language library and
+// the main window.
+#pragma once
+
+#include <QStringList>
+#include <memory>
+
+#include "LanguageLoader.h"
+#include "ResourceModule.h"
+
+class CMainFrame;
+
+// The name of the program's single-instance mutex.
+inline constexpr const wchar_t* kInstanceMutexName = L"{73417BAD-67FB-4f0b-97E1-677705A3B907}";
+
+class CMarrowbyApp {
+ public:
+  CMarrowbyApp();
+  ~CMarrowbyApp();
+  CMarrowbyApp(const CMarrowbyApp&) = delete;
+  CMarrowbyApp& operator=(const CMarrowbyApp&) = delete;
+
+  // Start-up with the program's arguments (--drive DIR). False: the program
+  // ends without a window.
+  bool InitInstance(const QStringList& arguments);
+
+  // The locale of the language library loaded, 0 when none was.
+  uint32_t Language() const { return m_language.language; }
+  CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
+
+ private:
+  void LoadLanguageLibrary();
+
+  int m_instanceLock = -1;
+  LoadedLanguage m_language;
+  std::unique_ptr<ResourceModule> m_pResources;
+  std::unique_ptr<CMainFrame> m_pMainFrame;
+};

@@ -1,0 +1,144 @@
+#include "CMarrowbyView.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
+
+#include "AppStrings.h"
+#include "CommandIcons.h"
+#include "resources/ResourceIds.h"
+
+namespace {
+
+constexpr int kIndexRole = Qt::UserRole;
+
+// Hands the edited label to the view instead of writing it into the row.
+class RenameDelegate : public QStyledItemDelegate {
+ public:
+  explicit RenameDelegate(CMarrowbyView* view) : QStyledItemDelegate(view), view_(view) {}
+
+  void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (line == nullptr || line->text().isEmpty()) return;
+    emit view_->renameRequested(index.data(kIndexRole).toInt(), line->text());
+  }
+
+ private:
+  CMarrowbyView* view_;
+};
+
+}  // namespace
+
+CMarrowbyView::CMarrowbyView(QWidget* parent) : QListWidget(parent) {
+  setObjectName(QStringLiteral("selectionList"));
+  setViewMode(QListView::IconMode);
+  setMovement(QListView::Static);
+  setResizeMode(QListView::Adjust);
+  setWrapping(true);
+  setWordWrap(true);
+  setIconSize(QSize(32, 32));
+  setGridSize(QSize(112, 72));
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setItemDelegate(new RenameDelegate(this));
+  setMinimumSize(1, 1);
+  setToolTip(LoadString(marrowby::ids::kBackupListHeader));
+  connect(this, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
+    if (current != nullptr) emit focusedSelectionChanged();
+  });
+  connect(this, &QListWidget::itemActivated, this, &CMarrowbyView::selectionActivated);
+}
+
+void CMarrowbyView::Fill(const std::vector<std::wstring>& names) {
+  {
+    QSignalBlocker blocker(this);
+    clear();
+    for (size_t i = 0; i < names.size(); ++i) Add(names[i], static_cast<int>(i));
+  }
+  if (count() > 0) setCurrentRow(0);
+}
+
+int CMarrowbyView::Add(const std::wstring& name, int index) {
+  auto* row = new QListWidgetItem(SelectionIcon(), ToQString(name), this);
+  row->setData(kIndexRole, index);
+  row->setFlags(row->flags() | Qt::ItemIsEditable);
+  row->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  return this->row(row);
+}
+
+QListWidgetItem* CMarrowbyView::RowOf(int index) const {
+  for (int i = 0; i < count(); ++i) {
+    if (item(i)->data(kIndexRole).toInt() == index) return item(i);
+  }
+  return nullptr;
+}
+
+void CMarrowbyView::Select(int index) {
+  if (QListWidgetItem* row = RowOf(index)) setCurrentItem(row);
+}
+
+void CMarrowbyView::Remove(int index) {
+  QListWidgetItem* found = RowOf(index);
+  if (found == nullptr) return;
+  QSignalBlocker blocker(this);
+  int position = row(found);
+  delete takeItem(position);
+  if (count() > 0) setCurrentRow(qMin(position, count() - 1));
+}
+
+void CMarrowbyView::SetText(int index, const std::wstring& name) {
+  if (QListWidgetItem* row = RowOf(index)) row->setText(ToQString(name));
+}
+
+int CMarrowbyView::Selected(std::wstring* name) const {
+  const QList<QListWidgetItem*> rows = selectedItems();
+  if (rows.isEmpty()) {
+    if (name != nullptr) name->clear();
+    return -1;
+  }
+  if (name != nullptr) *name = FromQString(rows.first()->text());
+  return rows.first()->data(kIndexRole).toInt();
+}
+
+void CMarrowbyView::BeginRename() {
+  setFocus();
+  const QList<QListWidgetItem*> rows = selectedItems();
+  if (!rows.isEmpty()) editItem(rows.first());
+}
+
+void CMarrowbyView::mousePressEvent(QMouseEvent* event) {
+  QListWidgetItem* row = itemAt(event->position().toPoint());
+  if (event->button() == Qt::RightButton) {
+    if (row != nullptr) setCurrentItem(row);
+    emit contextMenuRequested(
+        row != nullptr ? marrowby::menu::kSelectionItem : marrowby::menu::kSelectionSpace,
+        event->globalPosition().toPoint());
+    return;
+  }
+  if (row == nullptr) {
+    event->accept();  // empty space keeps the previous selection
+    return;
+  }
+  QListWidget::mousePressEvent(event);
+}
+
+void CMarrowbyView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (itemAt(event->position().toPoint()) == nullptr) return;
+  QListWidget::mouseDoubleClickEvent(event);
+}
+
+void CMarrowbyView::keyPressEvent(QKeyEvent* event) {
+  if (state() != QAbstractItemView::EditingState) {
+    if (event->key() == Qt::Key_Delete) {
+      emit commandRequested(marrowby::cmd::kDeleteSelection);
+      return;
+    }
+    if (event->key() == Qt::Key_F2) {
+      BeginRename();
+      return;
+    }
+  }
+  QListWidget::keyPressEvent(event);
+}

@@ -1,0 +1,44 @@
+// The list of Backup Selections (upper left pane), in icon mode with labels
+// edited in place. Each row carries the selection's engine index.
+#pragma once
+
+#include <QListWidget>
+#include <string>
+#include <vector>
+
+class CMarrowbyView : public QListWidget {
+  Q_OBJECT
+
+ public:
+  explicit CMarrowbyView(QWidget* parent = nullptr);
+
+  // One row per name, the row's index its position; selects row 0.
+  void Fill(const std::vector<std::wstring>& names);
+  // Appends a row carrying `index`; returns the row, or -1.
+  int Add(const std::wstring& name, int index);
+  void Select(int index);
+  // Deletes the row carrying `index` and selects the row now at its place
+  // (the last row when it was last). Emits no change signal.
+  void Remove(int index);
+  void SetText(int index, const std::wstring& name);
+  // Index of the selected row and its text, or -1.
+  int Selected(std::wstring* name = nullptr) const;
+  void BeginRename();
+
+ signals:
+  void focusedSelectionChanged();
+  void selectionActivated();
+  // End of an in-place edit with a non-empty text; the label stays as it was
+  // until the main window sets it.
+  void renameRequested(int index, const QString& name);
+  void commandRequested(unsigned command);
+  void contextMenuRequested(unsigned menuId, const QPoint& globalPos);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QListWidgetItem* RowOf(int index) const;
+};

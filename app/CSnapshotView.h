@@ -1,0 +1,29 @@
+// The snapshots of the chosen selection (bottom pane), newest first. Each row
+// carries the snapshot's index in the engine's list (oldest first).
+#pragma once
+
+#include <QTreeWidget>
+#include <string>
+#include <vector>
+
+class CSnapshotView : public QTreeWidget {
+  Q_OBJECT
+
+ public:
+  explicit CSnapshotView(QWidget* parent = nullptr);
+
+  // Replaces the rows; the engine's last snapshot comes first and is selected.
+  void Fill(const std::wstring& selectionName, const std::vector<std::wstring>& snapshots);
+  // Index of the selected row and its text, or -1.
+  int Selected(std::wstring* name = nullptr) const;
+  void Clear();
+
+ signals:
+  void snapshotChanged();
+  void snapshotActivated();
+  void contextMenuRequested(unsigned menuId, const QPoint& globalPos);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+};

@@ -1,0 +1,56 @@
+#include "CommandIcons.h"
+
+#include <QPainter>
+#include <QString>
+#include <QSvgRenderer>
+
+#include "resources/ResourceIds.h"
+
+namespace {
+
+QString ArtworkName(unsigned command) {
+  using namespace marrowby::cmd;
+  switch (command) {
+    case kNewSelection:
+      return QStringLiteral("new");
+    case kBackup:
+      return QStringLiteral("backup");
+    case kRestore:
+      return QStringLiteral("restore");
+    case kViewFile:
+      return QStringLiteral("view");
+    case kHelpContents:
+      return QStringLiteral("help");
+    default:
+      return QString();
+  }
+}
+
+}  // namespace
+
+QIcon CommandIcon(unsigned command) {
+  QString name = ArtworkName(command);
+  if (name.isEmpty()) return QIcon();
+  const QString base = QStringLiteral(":/icons/") + name;
+  QIcon icon;
+  for (QSize size : {QSize(16, 16), QSize(32, 32)}) {
+    icon.addFile(base + QStringLiteral(".svg"), size, QIcon::Normal);
+    icon.addFile(base + QStringLiteral("-disabled.svg"), size, QIcon::Disabled);
+    icon.addFile(base + QStringLiteral("-hot.svg"), size, QIcon::Active);
+  }
+  return icon;
+}
+
+QIcon SelectionIcon() {
+  return QIcon(QStringLiteral(":/icons/selection.svg"));
+}
+
+QPixmap WizardPicture(const QSize& size) {
+  QSvgRenderer renderer(QStringLiteral(":/icons/wizard.svg"));
+  QSize scaled = renderer.defaultSize().scaled(size, Qt::KeepAspectRatio);
+  QPixmap picture(scaled);
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  renderer.render(&painter);
+  return picture;
+}

@@ -1,0 +1,288 @@
+// The main window's commands that open dialogs or run worker threads: new
+// selection, backup, restore, view file, properties, preferences and the
+// first-run wizard.
+#include <QDir>
+#include <exception>
+#include <thread>
+
+#include "AppStrings.h"
+#include "CContentView.h"
+#include "CMainFrame.h"
+#include "CMarrowbyView.h"
+#include "CSnapshotView.h"
+#include "EngineList.h"
+#include "MessageBox.h"
+#include "dialogs/CCreateProfileDlg.h"
+#include "dialogs/CFirstRunWizard.h"
+#include "dialogs/CPreferenceDlg.h"
+#include "dialogs/CProfileProperties.h"
+#include "dialogs/CRestorePath.h"
+#include "dialogs/CSelectContent.h"
+#include "dialogs/SharedPaths.h"
+#include "platform/Format.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
+#include "progress/CBackupProgressDlg.h"
+#include "progress/FileViewer.h"
+#include "progress/WorkerRoutines.h"
+#include "resources/ResourceIds.h"
+
+using namespace marrowby;
+namespace platform = vaultline::platform;
+
+namespace {
+
+// A framework failure of a command, told with its positional text (%1!s!).
+void ShowFailure(QWidget* owner, unsigned id, const char* what) {
+  const std::wstring format = LoadString(id).toStdWString();
+  const std::wstring argument = platform::AnsiToWide(what);
+  const wchar_t* arguments[] = {argument.c_str()};
+  wchar_t* text = platform::FormatMessageAlloc(format.c_str(), arguments, 1);
+  MessageBox::Show(owner, text ? QString::fromWCharArray(text) : QString(), QMessageBox::Critical);
+  platform::ReleaseMessage(text);
+}
+
+// Runs `routine` on a worker thread while the progress window is shown; the
+// worker is joined before this returns, so neither the window nor the engine
+// can go away under it.
+template <typename Job>
+void RunOnWorker(CBackupProgressDlg* progress, void (*routine)(const Job&), const Job& job) {
+  std::jthread worker(routine, job);
+  progress->Run();
+}
+
+std::wstring FirstOf(const std::vector<std::wstring>& items) {
+  return items.empty() ? std::wstring() : items.front();
+}
+
+// The selection's folder on the drive: its location without "/Dir/file".
+std::wstring StorageFolderOf(const std::wstring& location) {
+  const std::wstring tail =
+      std::wstring(platform::kSeparatorText) + L"Dir" + platform::kSeparator + L"file";
+  const size_t at = location.rfind(tail);
+  return at == std::wstring::npos ? location
+                                  : location.substr(0, at) + location.substr(at + tail.size());
+}
+
+}  // namespace
+
+CBackupProgressDlg* CMainFrame::ProgressWindow() {
+  if (m_pProgressDlg == nullptr) {
+    m_pProgressDlg = new CBackupProgressDlg(this);
+    if (m_pIVaultline != nullptr) {
+      m_pProgressDlg->SetShowTimeTick(m_pIVaultline->GetShowTimeTick());
+      m_pProgressDlg->SetTraceLevel(m_pIVaultline->GetTraceLevel());
+    }
+  }
+  return m_pProgressDlg;
+}
+
+bool CMainFrame::RunBackup() {
+  if (m_pIVaultline == nullptr || m_pSelectionView == nullptr) return false;
+  std::wstring name;
+  const int index = m_pSelectionView->Selected(&name);
+  if (index < 0) return false;
+  bool completed = false;
+  try {
+    CBackupProgressDlg* progress = ProgressWindow();
+    progress->SetCaption(FormatString(ids::kBackupCaption, name.c_str()));
+    const std::wstring location =
+        FirstOf(TakeList(m_pIVaultline, m_pIVaultline->GetProfileLocation(index)));
+    progress->Prepare(CBackupProgressDlg::kBackupMode, StorageFolderOf(location));
+    m_pStatus = progress;
+    progress->SetMaxFileSize(m_pIVaultline->GetMaxFileSize());
+    // What the quota still allows; no quota when the limit is 0.
+    const int64_t limit = m_pIVaultline->GetMaxBackupSize();
+    const int64_t allowance = limit - m_pIVaultline->GetStorageUsed();
+    progress->SetBackupAllowance(limit > 0 ? std::max<int64_t>(allowance, 0) : -1);
+    progress->SetItemName(ToQString(name));
+    RunOnWorker(progress, &RunBackupRoutine,
+                BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index)});
+    const CBackupProgressDlg::Status status = progress->GetStatus();
+    completed = status == CBackupProgressDlg::kCompleted ||
+                status == CBackupProgressDlg::kCompletedWithWarnings;
+    if (completed) m_pIVaultline->RefreshSnapshots(index);
+    FillSnapshotList();
+    UpdateStatusBar();
+  } catch (const std::exception& error) {
+    ShowFailure(this, ids::kBackupException, error.what());
+  }
+  return completed;
+}
+
+void CMainFrame::OnBackup() {
+  RunBackup();
+}
+
+void CMainFrame::OnRestore() {
+  if (m_pIVaultline == nullptr || m_pSelectionView == nullptr || m_pSnapshotView == nullptr ||
+      m_pContentView == nullptr) {
+    return;
+  }
+  try {
+    CBackupProgressDlg* progress = ProgressWindow();
+    const int profile = m_pSelectionView->Selected();
+    const int snapshot = m_pSnapshotView->Selected();
+    if (profile < 0) return;
+    const std::wstring source =
+        FirstOf(TakeList(m_pIVaultline, m_pIVaultline->GetProfileContents(profile)));
+    if (source.empty()) return;
+    // By default the item goes back where it came from.
+    CRestorePath dialog(this);
+    DefaultRestoreDestination() = source.substr(0, source.rfind(platform::kSeparator) + 1) +
+                                  m_pContentView->SelectedParentPath();
+    if (!dialog.Run()) return;
+    m_restoreDestination = platform::FullPath(DefaultRestoreDestination());
+    if (m_restoreDestination.empty()) return;
+
+    const std::wstring treePath = m_pContentView->SelectedDisplayPath();
+    progress->SetCaption(FormatString(ids::kRestoreCaption, treePath.c_str()));
+    progress->Prepare(CBackupProgressDlg::kRestoreMode, std::wstring());
+    uint64_t freeBytes = 0;
+    uint64_t totalBytes = 0;
+    int error = 0;
+    if (!platform::DiskSpace(m_restoreDestination, &freeBytes, &totalBytes, &error)) {
+      MessageBox::Show(this, ToQString(platform::SystemErrorText(error)), QMessageBox::Critical);
+      return;
+    }
+    progress->SetDestinationFreeSpace(static_cast<int64_t>(freeBytes));
+    m_pStatus = progress;
+    RestoreJob job{m_pIVaultline, m_pStatus,      static_cast<unsigned>(profile),
+                   std::nullopt,  std::wstring(), m_restoreDestination};
+    if (snapshot >= 0) job.snapshot = snapshot;
+    const size_t first = treePath.find(platform::kSeparator);
+    if (first != std::wstring::npos) job.item = treePath.substr(first + 1);
+    progress->SetItemName(ToQString(treePath));
+    RunOnWorker(progress, &RunRestoreRoutine, job);
+  } catch (const std::exception& error) {
+    ShowFailure(this, ids::kRestoreException, error.what());
+  }
+}
+
+void CMainFrame::OnViewFile() {
+  if (m_pIVaultline == nullptr || m_pSelectionView == nullptr || m_pSnapshotView == nullptr ||
+      m_pContentView == nullptr) {
+    return;
+  }
+  try {
+    const int profile = m_pSelectionView->Selected();
+    const int snapshot = m_pSnapshotView->Selected();
+    if (profile < 0 || snapshot < 0 || !m_pContentView->HasSelectedFile()) return;
+    const std::wstring treePath = m_pContentView->SelectedDisplayPath();
+    if (treePath.empty()) return;
+    FileViewer::View(m_pIVaultline, static_cast<unsigned>(profile), snapshot, ToQString(treePath),
+                     this);
+  } catch (const std::exception& error) {
+    ShowFailure(this, ids::kViewFileException, error.what());
+  }
+}
+
+void CMainFrame::OnProperties() {
+  if (m_pSelectionView == nullptr) return;
+  const int index = m_pSelectionView->Selected();
+  if (index < 0) return;
+  if (m_pIVaultline == nullptr) {
+    MessageBox::Show(this, LoadString(ids::kEngineMissing));
+    return;
+  }
+  const StringList names = m_pIVaultline->GetProfileNames();
+  if (names == nullptr) {
+    MessageBox::Show(this, LoadString(ids::kNoSelectionInEngine));
+    return;
+  }
+  const std::vector<std::wstring> nameList = TakeList(m_pIVaultline, names);
+  if (static_cast<size_t>(index) >= nameList.size()) {
+    MessageBox::Show(this, LoadString(ids::kListIdBeyondEngine));
+    return;
+  }
+  const std::wstring path =
+      FirstOf(TakeList(m_pIVaultline, m_pIVaultline->GetProfileContents(index)));
+  CProfileProperties dialog(ToQString(nameList[index]), ToQString(path),
+                            LoadString(ids::kPropertiesCaption), this);
+  dialog.exec();
+}
+
+void CMainFrame::OnPreferences() {
+  if (m_pIVaultline == nullptr) return;
+  CPreferenceDlg dialog(m_driveRoot, CPreferenceDlg::Use::kStandalone);
+  dialog.SetBackupSizeLimit(m_pIVaultline->GetMaxBackupSize());
+  dialog.SetMaxFileSize(m_pIVaultline->GetMaxFileSize());
+  const int64_t configuredTotalMb = m_pIVaultline->GetTotalSpaceAvailabeInDevice();
+  if (configuredTotalMb != 0) dialog.SetDriveTotal(configuredTotalMb << 20);
+  if (!dialog.Run(this)) return;
+  m_pIVaultline->SetMaxFileSize(dialog.MaxFileSize());
+  m_pIVaultline->SetMaxBackupSize(dialog.BackupSizeLimit());
+  UpdateStatusBar();
+}
+
+void CMainFrame::OnNewSelection() {
+  const QString currentDirectory = QDir::currentPath();
+  try {
+    bool accepted = false;
+    std::wstring name;
+    std::wstring path;
+    if (m_pIVaultline == nullptr || m_pIVaultline->GetCreateProfileDlg() != 0) {
+      CCreateProfileDlg dialog(CCreateProfileDlg::Use::kStandalone);
+      accepted = dialog.Run(this);
+      name = NewSelectionName();
+      path = NewSelectionPath();
+    } else {
+      CSelectContent dialog(this);
+      accepted = dialog.Run();
+      name = FromQString(dialog.Name());
+      path = FromQString(dialog.Path());
+    }
+    QDir::setCurrent(currentDirectory);
+    if (accepted) CreateSelectionAndBackUp(name, path);
+  } catch (const std::exception& error) {
+    QDir::setCurrent(currentDirectory);
+    ShowFailure(this, ids::kNewSelectionException, error.what());
+  }
+}
+
+bool CMainFrame::CreateSelectionAndBackUp(const std::wstring& name, const std::wstring& source) {
+  if (m_pIVaultline == nullptr || m_pSelectionView == nullptr) return false;
+  const wchar_t* contents[] = {source.c_str()};
+  int index = -1;
+  if (!m_pIVaultline->CreateProfile(name.c_str(), contents, 1, &index) || index < 0) {
+    MessageBox::Show(this,
+                     FormatString(ids::kCreateSelectionFailed, name.c_str(), source.c_str(), 1),
+                     QMessageBox::Critical);
+    return false;
+  }
+  m_pSelectionView->Add(name, index);
+  m_pSelectionView->Select(index);
+  if (m_pSnapshotView != nullptr) m_pSnapshotView->Clear();
+  if (m_pContentView != nullptr) m_pContentView->Clear();
+  if (RunBackup()) return true;
+  // A selection whose first snapshot failed would only confuse; take it back.
+  DeleteSelectedSelection(false);
+  return false;
+}
+
+void CMainFrame::RunFirstRunWizard() {
+  CFirstRunWizard wizard(m_driveRoot, this);
+  CPreferenceDlg* preferences = wizard.Preferences();
+  if (m_pIVaultline != nullptr) {
+    preferences->SetBackupSizeLimit(m_pIVaultline->GetMaxBackupSize());
+    preferences->SetMaxFileSize(m_pIVaultline->GetMaxFileSize());
+    const int64_t configuredTotalMb = m_pIVaultline->GetTotalSpaceAvailabeInDevice();
+    if (configuredTotalMb != 0) {
+      // A configured drive is offered whole.
+      preferences->SetDriveTotal(configuredTotalMb << 20);
+      preferences->SetBackupSizeLimit(configuredTotalMb << 20);
+    }
+  }
+  bool finished = wizard.exec() == QDialog::Accepted;
+  while (finished) {
+    if (m_pIVaultline != nullptr) {
+      m_pIVaultline->SetMaxFileSize(preferences->MaxFileSize());
+      m_pIVaultline->SetMaxBackupSize(preferences->BackupSizeLimit());
+    }
+    UpdateStatusBar();
+    if (CreateSelectionAndBackUp(NewSelectionName(), NewSelectionPath())) return;
+    finished = wizard.RunAgainOnLastPage();
+  }
+  MessageBox::Show(this, LoadString(ids::kNoSelectionDefined));
+  close();
+}

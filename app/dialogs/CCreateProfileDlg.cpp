@@ -1,0 +1,158 @@
+#include "dialogs/CCreateProfileDlg.h"
+
+#include <QDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "AppStrings.h"
+#include "MessageBox.h"
+#include "dialogs/PageDialog.h"
+#include "dialogs/SourceBrowser.h"
+#include "dialogs/PictureFrame.h"
+#include "dialogs/SharedPaths.h"
+#include "dialogs/SourcePath.h"
+#include "resources/ResourceIds.h"
+
+using namespace marrowby;
+
+namespace {
+
+QString Text(unsigned control) { return DialogString(dlg::kCreateProfile, control); }
+
+}  // namespace
+
+CCreateProfileDlg::CCreateProfileDlg(Use use, QWidget* parent) : QWizardPage(parent), use_(use) {
+  setObjectName(QStringLiteral("createProfilePage"));
+  NewSelectionPath().clear();
+  NewSelectionName().clear();
+  if (use == Use::kWizardPage) {
+    setTitle(Text(dlg::kCaption));
+    setFinalPage(true);
+  }
+
+  pathEdit_ = new QLineEdit;
+  pathEdit_->setObjectName(QStringLiteral("pathLineEdit"));
+  nameEdit_ = new QLineEdit;
+  nameEdit_->setObjectName(QStringLiteral("nameLineEdit"));
+  auto* browseButton = new QPushButton(Text(create_profile_dlg::kBrowseButton));
+  browseButton->setObjectName(QStringLiteral("browseButton"));
+  browseButton->setAutoDefault(false);
+  auto* hint = new QLabel(Text(create_profile_dlg::kFinishHint));
+  hint->setObjectName(QStringLiteral("finishHintLabel"));
+  hint->hide();
+
+  auto* fields = new QGridLayout;
+  fields->addWidget(new QLabel(Text(create_profile_dlg::kPathLabel)), 0, 0, 1, 2);
+  fields->addWidget(pathEdit_, 1, 0);
+  fields->addWidget(browseButton, 1, 1);
+  fields->addWidget(new QLabel(Text(create_profile_dlg::kNameLabel)), 2, 0, 1, 2);
+  fields->addWidget(nameEdit_, 3, 0);
+  fields->setRowStretch(4, 1);
+  fields->setColumnMinimumWidth(0, 300);
+
+  auto* body = new QHBoxLayout;
+  body->addWidget(new PictureFrame(PictureFrame::Picture::kSelection), 0, Qt::AlignTop);
+  body->addLayout(fields, 1);
+
+  okButton_ = new QPushButton(Text(dlg::kOk));
+  okButton_->setObjectName(QStringLiteral("okButton"));
+  okButton_->setDefault(true);
+  cancelButton_ = new QPushButton(Text(dlg::kCancel));
+  cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(okButton_);
+  buttons->addWidget(cancelButton_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(body, 1);
+  layout->addWidget(hint);
+  layout->addLayout(buttons);
+  if (use == Use::kWizardPage) {
+    okButton_->hide();
+    cancelButton_->hide();
+  }
+
+  connect(pathEdit_, &QLineEdit::textEdited, this, [this] {
+    ReadFields();
+    UpdateButtons();
+  });
+  connect(nameEdit_, &QLineEdit::textEdited, this, [this] {
+    ReadFields();
+    UpdateButtons();
+  });
+  connect(browseButton, &QPushButton::clicked, this, &CCreateProfileDlg::Browse);
+  connect(okButton_, &QPushButton::clicked, this, &CCreateProfileDlg::Accept);
+  connect(cancelButton_, &QPushButton::clicked, this, [this] {
+    if (QDialog* host = HostDialogOf(this)) host->reject();
+  });
+  RefreshFields();
+  UpdateButtons();
+}
+
+bool CCreateProfileDlg::Run(QWidget* owner) {
+  NewSelectionPath().clear();
+  RefreshFields();
+  UpdateButtons();
+  const bool accepted = RunPageAsDialog(this, owner, Text(dlg::kCaption));
+  return accepted && !NewSelectionPath().empty();
+}
+
+void CCreateProfileDlg::ReadFields() {
+  NewSelectionPath() = FromQString(pathEdit_->text());
+  NewSelectionName() = FromQString(nameEdit_->text());
+}
+
+void CCreateProfileDlg::RefreshFields() {
+  pathEdit_->setText(QString::fromStdWString(NewSelectionPath()));
+  nameEdit_->setText(QString::fromStdWString(NewSelectionName()));
+}
+
+void CCreateProfileDlg::UpdateButtons() {
+  okButton_->setEnabled(!NewSelectionPath().empty());
+  emit completeChanged();
+}
+
+bool CCreateProfileDlg::isComplete() const { return !pathEdit_->text().isEmpty(); }
+
+bool CCreateProfileDlg::validatePage() { return Validate(); }
+
+void CCreateProfileDlg::Browse() {
+  ReadFields();
+  const QString chosen =
+      SourceBrowser::Browse(this, LoadString(ids::kBrowseCaption),
+                                               QString::fromStdWString(NewSelectionPath()));
+  if (chosen.isEmpty()) return;
+  NewSelectionPath() = FromQString(chosen);
+  NewSelectionName() = NameFromPath(NewSelectionPath());
+  RefreshFields();
+  UpdateButtons();
+}
+
+bool CCreateProfileDlg::Validate() {
+  ReadFields();
+  if (NewSelectionPath().empty()) {
+    MessageBox::Show(this, LoadString(ids::kSelectBackupPath), QMessageBox::Warning, QMessageBox::Ok, QMessageBox::NoButton, Text(dlg::kCaption));
+    return false;
+  }
+  NewSelectionPath() = WithoutTrailingSeparator(NewSelectionPath());
+  if (!SourceExists(NewSelectionPath())) {
+    MessageBox::Show(this, FormatString(ids::kVerifyPath, NewSelectionPath().c_str()),
+                     QMessageBox::Warning, QMessageBox::Ok, QMessageBox::NoButton,
+                     Text(dlg::kCaption));
+    RefreshFields();
+    return false;
+  }
+  if (NewSelectionName().empty()) NewSelectionName() = NameFromPath(NewSelectionPath());
+  RefreshFields();
+  return true;
+}
+
+void CCreateProfileDlg::Accept() {
+  if (!Validate()) return;
+  if (QDialog* host = HostDialogOf(this)) host->accept();
+}

@@ -1,0 +1,41 @@
+// The path and name of a new Backup Selection: a dialog of its own, or the
+// last page of the first-run wizard. It edits the process-wide new-selection
+// path and name (SharedPaths.h) and never calls the engine.
+#pragma once
+
+#include <QWizardPage>
+
+class QLineEdit;
+class QPushButton;
+
+class CCreateProfileDlg : public QWizardPage {
+  Q_OBJECT
+
+ public:
+  enum class Use { kStandalone, kWizardPage };
+  explicit CCreateProfileDlg(Use use, QWidget* parent = nullptr);
+
+  // Standalone: empties the path, shows the dialog modally; true when it was
+  // accepted with a path.
+  bool Run(QWidget* owner);
+
+  // Checks the typed path (messages 146 and 149) and completes the name;
+  // false keeps the dialog open.
+  bool Validate();
+
+  bool isComplete() const override;
+  bool validatePage() override;
+
+ private:
+  void ReadFields();
+  void RefreshFields();
+  void UpdateButtons();
+  void Browse();
+  void Accept();
+
+  Use use_;
+  QLineEdit* pathEdit_;
+  QLineEdit* nameEdit_;
+  QPushButton* okButton_;
+  QPushButton* cancelButton_;
+};

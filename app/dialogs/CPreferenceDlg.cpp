@@ -1,0 +1,221 @@
+#include "dialogs/CPreferenceDlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+
+#include "AppStrings.h"
+#include "MessageBox.h"
+#include "dialogs/PageDialog.h"
+#include "dialogs/PictureFrame.h"
+#include "platform/Path.h"
+#include "resources/ResourceIds.h"
+
+using namespace marrowby;
+
+namespace {
+
+QString Text(unsigned control) { return DialogString(dlg::kPreferences, control); }
+
+enum Unit { kKilobytes = 0, kMegabytes = 1 };
+constexpr int kUnitShift[] = {10, 20};
+
+}  // namespace
+
+CPreferenceDlg::CPreferenceDlg(const std::wstring& driveRoot, Use use, QWidget* parent)
+    : QWizardPage(parent), use_(use) {
+  setObjectName(QStringLiteral("preferencesPage"));
+  if (use == Use::kWizardPage) setTitle(Text(dlg::kCaption));
+
+  introLabel_ = new QLabel(Text(preferences_dlg::kIntroText));
+  introLabel_->setObjectName(QStringLiteral("introLabel"));
+  introLabel_->setWordWrap(true);
+
+  slider_ = new QSlider(Qt::Horizontal);
+  slider_->setObjectName(QStringLiteral("capacitySlider"));
+  slider_->setRange(0, 100);
+  slider_->setTickPosition(QSlider::TicksBelow);
+  slider_->setTickInterval(10);
+  sliderPercentLabel_ = new QLabel(Text(preferences_dlg::kSliderPercent));
+  sliderPercentLabel_->setObjectName(QStringLiteral("sliderPercentLabel"));
+  sliderPercentLabel_->setMinimumWidth(50);
+  capacityEdit_ = new QLineEdit;
+  capacityEdit_->setObjectName(QStringLiteral("capacityLineEdit"));
+  capacityEdit_->setReadOnly(true);
+  limitFilesCheckBox_ = new QCheckBox(Text(preferences_dlg::kLimitFilesCheck));
+  limitFilesCheckBox_->setObjectName(QStringLiteral("limitFilesCheckBox"));
+  fileSizeSpinBox_ = new QSpinBox;
+  fileSizeSpinBox_->setObjectName(QStringLiteral("fileSizeSpinBox"));
+  fileSizeSpinBox_->setRange(0, INT_MAX);
+  unitComboBox_ = new QComboBox;
+  unitComboBox_->setObjectName(QStringLiteral("fileSizeUnitComboBox"));
+  unitComboBox_->addItem(Text(preferences_dlg::kUnitKb), kKilobytes);
+  unitComboBox_->addItem(Text(preferences_dlg::kUnitMb), kMegabytes);
+  freeSpaceEdit_ = new QLineEdit;
+  freeSpaceEdit_->setObjectName(QStringLiteral("freeSpaceLineEdit"));
+  freeSpaceEdit_->setReadOnly(true);
+  freePercentLabel_ = new QLabel(Text(preferences_dlg::kFreePercent));
+  freePercentLabel_->setObjectName(QStringLiteral("freePercentLabel"));
+
+  auto* grid = new QGridLayout;
+  grid->addWidget(new QLabel(Text(preferences_dlg::kSliderLabel)), 0, 0, 1, 3);
+  grid->addWidget(slider_, 1, 0, 1, 2);
+  grid->addWidget(sliderPercentLabel_, 1, 2);
+  grid->addWidget(new QLabel(Text(preferences_dlg::kCapacityLabel)), 2, 0);
+  grid->addWidget(capacityEdit_, 2, 1);
+  grid->addWidget(new QLabel(Text(preferences_dlg::kCapacityUnit)), 2, 2);
+  grid->addWidget(limitFilesCheckBox_, 3, 0, 1, 3);
+  grid->addWidget(fileSizeSpinBox_, 4, 1);
+  grid->addWidget(unitComboBox_, 4, 2);
+  grid->addWidget(new QLabel(Text(preferences_dlg::kFreeSpaceLabel)), 5, 0);
+  grid->addWidget(freeSpaceEdit_, 5, 1);
+  auto* freeUnit = new QHBoxLayout;
+  freeUnit->addWidget(new QLabel(Text(preferences_dlg::kFreeSpaceUnit)));
+  freeUnit->addWidget(freePercentLabel_);
+  grid->addLayout(freeUnit, 5, 2);
+  grid->setColumnStretch(1, 1);
+  grid->setRowStretch(6, 1);
+
+  auto* fields = new QVBoxLayout;
+  fields->addWidget(introLabel_);
+  fields->addLayout(grid, 1);
+  auto* body = new QHBoxLayout;
+  body->addWidget(new PictureFrame(PictureFrame::Picture::kWelcome), 0, Qt::AlignTop);
+  body->addLayout(fields, 1);
+
+  saveButton_ = new QPushButton(Text(dlg::kOk));
+  saveButton_->setObjectName(QStringLiteral("saveButton"));
+  saveButton_->setDefault(true);
+  cancelButton_ = new QPushButton(Text(dlg::kCancel));
+  cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(saveButton_);
+  buttons->addWidget(cancelButton_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(body, 1);
+  layout->addLayout(buttons);
+
+  connect(slider_, &QSlider::valueChanged, this, &CPreferenceDlg::OnSliderMoved);
+  connect(limitFilesCheckBox_, &QCheckBox::clicked, this, &CPreferenceDlg::OnLimitFilesClicked);
+  connect(saveButton_, &QPushButton::clicked, this, [this] {
+    Save();
+    if (QDialog* host = HostDialogOf(this)) host->accept();
+  });
+  connect(cancelButton_, &QPushButton::clicked, this, [this] {
+    if (QDialog* host = HostDialogOf(this)) host->reject();
+  });
+
+  uint64_t freeBytes = 0;
+  uint64_t totalBytes = 0;
+  int error = 0;
+  if (vaultline::platform::DiskSpace(driveRoot, &freeBytes, &totalBytes, &error)) {
+    driveFree_ = static_cast<int64_t>(freeBytes);
+    driveTotal_ = static_cast<int64_t>(totalBytes);
+  } else {
+    MessageBox::Show(parent, ToQString(vaultline::platform::SystemErrorText(error)),
+                     QMessageBox::Critical);
+  }
+}
+
+bool CPreferenceDlg::Run(QWidget* owner) {
+  Open();
+  return RunPageAsDialog(this, owner, Text(dlg::kCaption));
+}
+
+void CPreferenceDlg::initializePage() {
+  Open();
+  introLabel_->setText(LoadString(ids::kPreferencesIntro));
+}
+
+bool CPreferenceDlg::validatePage() {
+  Save();
+  return true;
+}
+
+void CPreferenceDlg::Open() {
+  if (use_ == Use::kWizardPage) {
+    saveButton_->hide();
+    cancelButton_->hide();
+  }
+  const bool megabytes = maxFileSize_ != 0 && maxFileSize_ % (int64_t{1} << 20) == 0;
+  unitComboBox_->setCurrentIndex(megabytes ? kMegabytes : kKilobytes);
+  limitFilesCheckBox_->setChecked(maxFileSize_ != 0);
+  // The spin box holds the whole value; the 16-bit up-down position of old
+  // would cut sizes above 65535.
+  const int64_t value = maxFileSize_ > 0 ? maxFileSize_ >> kUnitShift[unitComboBox_->currentIndex()]
+                                         : 0;
+  fileSizeSpinBox_->setValue(static_cast<int>(std::min<int64_t>(value, INT_MAX)));
+
+  if (backupSizeLimit_ != 0) capacityMb_ = backupSizeLimit_ >> 20;
+  const int64_t driveTotalMb = driveTotal_ >> 20;
+  // Without a drive total there is no share to show: 0 % and no slider.
+  sliderPosition_ = driveTotalMb > 0
+                        ? static_cast<int>(static_cast<double>(capacityMb_) * 100.0 /
+                                               static_cast<double>(driveTotalMb) +
+                                           0.5)
+                        : 0;
+  slider_->setEnabled(driveTotalMb > 0);
+  {
+    const QSignalBlocker blocker(slider_);
+    slider_->setValue(sliderPosition_);
+  }
+  // As at the slider's first drawing: a limit beyond the drive is pulled back
+  // to the drive's size.
+  OnSliderMoved(slider_->value());
+
+  const uint64_t percent =
+      driveTotal_ > 0 ? static_cast<uint64_t>(driveFree_) * 100 / static_cast<uint64_t>(driveTotal_)
+                      : 0;
+  freePercentLabel_->setText(
+      ToQString(vaultline::platform::FormatWide(L"(%u %%)", static_cast<unsigned>(percent))));
+  freeSpaceEdit_->setText(QString::number(static_cast<uint32_t>(driveFree_ >> 20)));
+  ShowFields();
+  EnableFileSizeControls();
+}
+
+void CPreferenceDlg::ShowFields() { capacityEdit_->setText(QString::number(capacityMb_)); }
+
+void CPreferenceDlg::OnSliderMoved(int position) {
+  sliderPercentLabel_->setText(ToQString(vaultline::platform::FormatWide(L"%d %%", position)));
+  if (position == sliderPosition_) return;
+  const uint64_t driveTotalMb = static_cast<uint64_t>(driveTotal_ >> 20);
+  capacityMb_ = static_cast<int64_t>(driveTotalMb * static_cast<uint64_t>(position) / 100);
+  sliderPosition_ = position;
+  ShowFields();
+}
+
+void CPreferenceDlg::EnableFileSizeControls() {
+  const bool on = limitFilesCheckBox_->isChecked();
+  fileSizeSpinBox_->setEnabled(on);
+  unitComboBox_->setEnabled(on);
+}
+
+void CPreferenceDlg::OnLimitFilesClicked() {
+  EnableFileSizeControls();
+  if (limitFilesCheckBox_->isChecked() && fileSizeSpinBox_->value() == 0) {
+    fileSizeSpinBox_->setValue(500);
+    unitComboBox_->setCurrentIndex(kKilobytes);
+  }
+}
+
+void CPreferenceDlg::Save() {
+  fileSizeSpinBox_->interpretText();
+  maxFileSize_ = 0;
+  const int unit = unitComboBox_->currentIndex();
+  if (limitFilesCheckBox_->isChecked() && unit >= 0) {
+    maxFileSize_ = static_cast<int64_t>(fileSizeSpinBox_->value()) << kUnitShift[unit];
+  }
+  backupSizeLimit_ = capacityMb_ << 20;
+}

@@ -1,0 +1,70 @@
+// The two backup limits: the backup capacity as a share of the drive and the
+// largest file a backup takes. A dialog of its own (Preferences) and the
+// second page of the first-run wizard, so both always show the same thing.
+// It never calls the engine; the caller reads the limits after Save.
+#pragma once
+
+#include <QWizardPage>
+#include <cstdint>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+
+class CPreferenceDlg : public QWizardPage {
+  Q_OBJECT
+
+ public:
+  enum class Use { kStandalone, kWizardPage };
+
+  // Measures the drive that holds `driveRoot`; a failure is shown in a
+  // message box and leaves the drive figures at 0.
+  CPreferenceDlg(const std::wstring& driveRoot, Use use, QWidget* parent = nullptr);
+
+  void SetBackupSizeLimit(int64_t bytes) { backupSizeLimit_ = bytes; }
+  void SetMaxFileSize(int64_t bytes) { maxFileSize_ = bytes; }
+  // Replaces the measured drive total (a configured total).
+  void SetDriveTotal(int64_t bytes) { driveTotal_ = bytes; }
+  int64_t BackupSizeLimit() const { return backupSizeLimit_; }
+  int64_t MaxFileSize() const { return maxFileSize_; }
+  int64_t DriveTotal() const { return driveTotal_; }
+
+  // Standalone: shows the limits modally; true after Save.
+  bool Run(QWidget* owner);
+
+  void initializePage() override;
+  bool validatePage() override;
+
+ private:
+  void Open();
+  void ShowFields();
+  void OnSliderMoved(int position);
+  void OnLimitFilesClicked();
+  void EnableFileSizeControls();
+  void Save();
+
+  Use use_;
+  int64_t backupSizeLimit_ = 0;
+  int64_t capacityMb_ = 0;
+  int64_t maxFileSize_ = 0;
+  int64_t driveTotal_ = 0;
+  int64_t driveFree_ = 0;
+  int sliderPosition_ = 0;
+
+  QLabel* introLabel_;
+  QSlider* slider_;
+  QLabel* sliderPercentLabel_;
+  QLineEdit* capacityEdit_;
+  QCheckBox* limitFilesCheckBox_;
+  QSpinBox* fileSizeSpinBox_;
+  QComboBox* unitComboBox_;
+  QLineEdit* freeSpaceEdit_;
+  QLabel* freePercentLabel_;
+  QPushButton* saveButton_;
+  QPushButton* cancelButton_;
+};

@@ -1,0 +1,30 @@
+#include "dialogs/SourcePath.h"
+
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+
+namespace platform = vaultline::platform;
+
+std::wstring WithoutTrailingSeparator(std::wstring path) {
+  if (path.size() > 1 && path.back() == platform::kSeparator) path.pop_back();
+  return path;
+}
+
+bool SourceExists(const std::wstring& path) {
+  if (path.empty() || !platform::PathExists(path)) return false;
+  std::wstring asFolder = path;
+  if (asFolder.back() != platform::kSeparator) asFolder += platform::kSeparator;
+  if (platform::DeviceRootOf(platform::FullPath(asFolder)) != platform::FullPath(asFolder)) {
+    return true;
+  }
+  std::vector<platform::FindData> entries;
+  return platform::ListFolder(path, &entries) && !entries.empty();
+}
+
+std::wstring NameFromPath(const std::wstring& path) {
+  const size_t last = path.rfind(platform::kSeparator);
+  if (last == std::wstring::npos || last + 1 == path.size()) return path;
+  return path.substr(last + 1);
+}

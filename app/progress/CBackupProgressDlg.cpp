@@ -1,0 +1,390 @@
+#include "progress/CBackupProgressDlg.h"
+
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QVBoxLayout>
+#include <climits>
+#include <utility>
+
+#include "AppStrings.h"
+#include "MessageBox.h"
+#include "platform/Clock.h"
+#include "resources/ResourceIds.h"
+#include "vaultline/FileUtilities.h"
+
+using namespace marrowby;
+
+namespace {
+
+QString Text(unsigned control) { return DialogString(dlg::kProgress, control); }
+
+constexpr int kDetailsHeight = 150;
+constexpr int kWindowWidth = 580;
+
+QLabel* AddSummaryRow(QGridLayout* grid, int row, const QString& caption, QLabel** value,
+                      const char* name) {
+  auto* captionLabel = new QLabel(caption);
+  captionLabel->setObjectName(QString::fromLatin1(name) + QStringLiteral("Caption"));
+  *value = new QLabel(QStringLiteral("0"));
+  (*value)->setObjectName(QString::fromLatin1(name) + QStringLiteral("Label"));
+  (*value)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  (*value)->setMinimumWidth(90);
+  grid->addWidget(captionLabel, row, 0);
+  grid->addWidget(*value, row, 1);
+  return captionLabel;
+}
+
+uint32_t StorageSize(const std::wstring& folder) {
+  int32_t fileCount = 0;
+  return GetDirInfo(folder.c_str(), fileCount);
+}
+
+}  // namespace
+
+CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
+  setObjectName(QStringLiteral("backupProgressDialog"));
+  setWindowTitle(Text(dlg::kCaption));
+  setModal(true);
+
+  auto* statusCaption = new QLabel(Text(progress_dlg::kStatusLabel));
+  statusLabel_ = new QLabel(Text(progress_dlg::kStatusLine));
+  statusLabel_->setObjectName(QStringLiteral("statusLabel"));
+  statusLabel_->setTextFormat(Qt::PlainText);
+  // A long path must not widen the fixed window; it is cut instead.
+  statusLabel_->setMinimumWidth(1);
+  statusLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  auto* statusRow = new QHBoxLayout;
+  statusRow->addWidget(statusCaption);
+  statusRow->addWidget(statusLabel_, 1);
+
+  progressBar_ = new QProgressBar;
+  progressBar_->setObjectName(QStringLiteral("progressBar"));
+  progressBar_->setRange(0, 0);
+  progressBar_->setValue(0);
+  progressBar_->setTextVisible(false);
+
+  auto* summary = new QGroupBox(Text(progress_dlg::kSummaryGroup));
+  summary->setObjectName(QStringLiteral("summaryGroupBox"));
+  auto* grid = new QGridLayout(summary);
+  filesDoneCaption_ =
+      AddSummaryRow(grid, 0, Text(progress_dlg::kFilesDoneLabel), &filesDoneLabel_, "filesDone");
+  filesSkippedCaption_ = AddSummaryRow(grid, 1, Text(progress_dlg::kFilesSkippedLabel),
+                                       &filesSkippedLabel_, "filesSkipped");
+  bytesDoneCaption_ =
+      AddSummaryRow(grid, 2, Text(progress_dlg::kBytesDoneLabel),
+                    &bytesDoneLabel_, "bytesDone");
+  grid->addWidget(new QLabel(Text(progress_dlg::kBytesDoneUnit)), 2, 2);
+  capacityUsedCaption_ = AddSummaryRow(grid, 3, Text(progress_dlg::kCapacityUsedLabel),
+                                       &capacityUsedLabel_, "capacityUsed");
+  capacityUnitLabel_ = new QLabel(Text(progress_dlg::kCapacityUsedUnit));
+  capacityUnitLabel_->setObjectName(QStringLiteral("capacityUnitLabel"));
+  grid->addWidget(capacityUnitLabel_, 3, 2);
+  grid->setColumnStretch(3, 1);
+
+  detailsPanel_ = new QWidget;
+  detailsPanel_->setObjectName(QStringLiteral("detailsPanel"));
+  detailsPanel_->setFixedHeight(kDetailsHeight);
+  auto* detailsLayout = new QVBoxLayout(detailsPanel_);
+  detailsLayout->setContentsMargins(0, 0, 0, 0);
+  auto* messagesLabel = new QLabel(Text(progress_dlg::kMessagesLabel));
+  messagesLabel->setObjectName(QStringLiteral("messagesLabel"));
+  messageList_ = new QListWidget;
+  messageList_->setObjectName(QStringLiteral("messageList"));
+  messageList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  messageList_->setSelectionMode(QAbstractItemView::NoSelection);
+  detailsLayout->addWidget(messagesLabel);
+  detailsLayout->addWidget(messageList_);
+
+  detailsButton_ = new QPushButton(LoadString(ids::kDetailsCollapsed));
+  detailsButton_->setObjectName(QStringLiteral("detailsButton"));
+  detailsButton_->setAutoDefault(false);
+  cancelButton_ = new QPushButton(LoadString(ids::kCancel));
+  cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+  cancelButton_->setDefault(true);
+  auto* buttonRow = new QHBoxLayout;
+  buttonRow->addWidget(detailsButton_);
+  buttonRow->addStretch(1);
+  buttonRow->addWidget(cancelButton_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(statusRow);
+  layout->addWidget(progressBar_);
+  layout->addWidget(summary);
+  layout->addWidget(detailsPanel_);
+  layout->addLayout(buttonRow);
+  // The window grows and shrinks by the details panel alone.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  summary->setFixedWidth(kWindowWidth);
+
+  connect(detailsButton_, &QPushButton::clicked, this, &CBackupProgressDlg::ToggleDetails);
+  connect(cancelButton_, &QPushButton::clicked, this, &CBackupProgressDlg::reject);
+
+  Prepare(kBackupMode, std::wstring());
+  ApplyOpening();
+}
+
+CBackupProgressDlg::~CBackupProgressDlg() = default;
+
+template <typename Work>
+void CBackupProgressDlg::OnWindowThread(Work&& work) {
+  if (QThread::currentThread() == thread()) {
+    work();
+  } else {
+    QMetaObject::invokeMethod(this, std::forward<Work>(work), Qt::BlockingQueuedConnection);
+  }
+}
+
+void CBackupProgressDlg::Prepare(Mode mode, const std::wstring& storageFolder) {
+  mode_ = mode;
+  storageFolder_ = storageFolder;
+  cancelled_ = false;
+  buttonState_ = kCancelButton;
+  filesSkipped_ = 0;
+  filesDone_ = 0;
+  bytesDone_ = 0;
+  storageSizeBefore_ = 0;
+  storageSizeAfter_ = 0;
+  maxFileSize_ = 0;
+  backupAllowance_ = -1;
+  destinationFreeSpace_ = 0;
+  status_ = kInProcess;
+  itemName_.clear();
+  failureReason_.clear();
+  // A reused window must not show the previous operation's lines.
+  messageList_->clear();
+  detailsButton_->setEnabled(false);
+  SetProgressRange(0);
+  progressBar_->setValue(0);
+}
+
+void CBackupProgressDlg::SetCaption(const QString& caption) { setWindowTitle(caption); }
+void CBackupProgressDlg::SetItemName(const QString& name) { itemName_ = name; }
+void CBackupProgressDlg::SetMaxFileSize(int64_t bytes) { maxFileSize_ = bytes; }
+void CBackupProgressDlg::SetBackupAllowance(int64_t bytes) { backupAllowance_ = bytes; }
+void CBackupProgressDlg::SetDestinationFreeSpace(int64_t bytes) { destinationFreeSpace_ = bytes; }
+void CBackupProgressDlg::SetTraceLevel(int16_t level) { traceLevel_ = level; }
+void CBackupProgressDlg::SetShowTimeTick(int16_t flag) { showTimeTick_ = flag; }
+
+void CBackupProgressDlg::Run() {
+  ApplyOpening();
+  exec();
+}
+
+void CBackupProgressDlg::ApplyOpening() {
+  statusLabel_->clear();
+  buttonState_ = kCancelButton;
+  cancelButton_->setText(LoadString(ids::kCancel));
+  SetDetailsExpanded(false);
+  ApplyModeLayout();
+  RefreshStatusText();
+  RefreshSummary();
+}
+
+void CBackupProgressDlg::ApplyModeLayout() {
+  const bool restore = mode_ == kRestoreMode;
+  filesSkippedCaption_->setVisible(!restore);
+  filesSkippedLabel_->setVisible(!restore);
+  capacityUsedCaption_->setVisible(!restore);
+  capacityUsedLabel_->setVisible(!restore);
+  capacityUnitLabel_->setVisible(!restore);
+  filesDoneCaption_->setText(restore ? LoadString(ids::kFilesRestored)
+                                     : Text(progress_dlg::kFilesDoneLabel));
+  bytesDoneCaption_->setText(restore ? LoadString(ids::kSizeRestored)
+                                     : Text(progress_dlg::kBytesDoneLabel));
+}
+
+void CBackupProgressDlg::ToggleDetails() { SetDetailsExpanded(!detailsExpanded_); }
+
+void CBackupProgressDlg::SetDetailsExpanded(bool expanded) {
+  detailsExpanded_ = expanded;
+  detailsButton_->setText(LoadString(expanded ? ids::kDetailsExpanded : ids::kDetailsCollapsed));
+  detailsPanel_->setVisible(expanded);
+}
+
+void CBackupProgressDlg::reject() {
+  if (buttonState_ == kCloseButton) {
+    QDialog::reject();
+    return;
+  }
+  cancelled_ = true;
+  cancelButton_->setText(LoadString(ids::kCanceling));
+  buttonState_ = kCancelingButton;
+  status_ = kCancelPressed;
+  RefreshStatusText();
+}
+
+void CBackupProgressDlg::SetProgressRange(int64_t total) {
+  int shift = 0;
+  while ((total >> shift) > INT_MAX) ++shift;
+  progressShift_ = shift;
+  progressBar_->setRange(0, total > 0 ? static_cast<int>(total >> shift) : 0);
+}
+
+bool CBackupProgressDlg::OnTotalSize(int64_t total) {
+  const bool measure = mode_ == kBackupMode && !storageFolder_.empty();
+  const uint32_t sizeBefore = measure ? StorageSize(storageFolder_) : 0;
+  OnWindowThread([this, total, measure, sizeBefore] {
+    SetProgressRange(total);
+    if (total <= 0) {
+      OnMessage(kMessageInfo, FromQString(FormatString(ids::kProgressRangeSet, static_cast<int>(total))).c_str());
+    }
+    if (measure) storageSizeBefore_ = sizeBefore;
+    const int64_t available = mode_ == kRestoreMode ? destinationFreeSpace_ : backupAllowance_;
+    const bool checked = mode_ == kRestoreMode || backupAllowance_ >= 0;
+    if (checked && total > available) {
+      const QString reason = FormatString(ids::kNoSpaceAvailable, total / 1024, available / 1024);
+      // The engine stops at once; the box shows why.
+      OnMessage(kMessageError, FromQString(reason).c_str());
+      return;
+    }
+    status_ = kInProcess;
+    RefreshStatusText();
+  });
+  return cancelled_;
+}
+
+bool CBackupProgressDlg::OnFile(int64_t size, const wchar_t* path) {
+  const QString name = QString::fromWCharArray(path ? path : L"");
+  OnWindowThread([this, size, name] {
+    statusLabel_->setText(name);
+    if (size < 0) {
+      // The engine's mark of a file it leaves out for size; it names the
+      // file itself once the snapshot is taken.
+      ++filesSkipped_;
+    } else if (mode_ == kBackupMode && maxFileSize_ > 0 && size > maxFileSize_) {
+      ++filesSkipped_;
+      ListLine(FormatString(ids::kWarningLine, FromQString(FormatString(ids::kFileSkipped, FromQString(name).c_str())).c_str()));
+      status_ = kCompletedWithWarnings;
+    } else {
+      ++filesDone_;
+      bytesDone_ += size;
+    }
+    RefreshSummary();
+  });
+  return cancelled_;
+}
+
+bool CBackupProgressDlg::OnProgress(int64_t done, int64_t) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, done] {
+        const int position = static_cast<int>(std::max<int64_t>(0, done) >> progressShift_);
+        progressBar_->setValue(std::min(position, progressBar_->maximum()));
+      },
+      Qt::QueuedConnection);
+  return cancelled_;
+}
+
+void CBackupProgressDlg::OnFileDone() {
+  OnWindowThread([this] { statusLabel_->clear(); });
+}
+
+void CBackupProgressDlg::OnFinished(const wchar_t*) {
+  const bool measure = mode_ == kBackupMode && !storageFolder_.empty();
+  const uint32_t sizeAfter = measure ? StorageSize(storageFolder_) : 0;
+  OnWindowThread([this, measure, sizeAfter] {
+    statusLabel_->setText(LoadString(ids::kDone));
+    buttonState_ = kCloseButton;
+    cancelButton_->setText(LoadString(ids::kClose));
+    if (measure) storageSizeAfter_ = sizeAfter;
+    detailsButton_->setEnabled(messageList_->count() > 0);
+    if (progressBar_->maximum() == 0) progressBar_->setRange(0, 1);
+    progressBar_->setValue(progressBar_->maximum());
+    if (status_ == kInProcess) status_ = kCompleted;
+    RefreshStatusText();
+    RefreshSummary();
+  });
+}
+
+void CBackupProgressDlg::OnMessage(int level, const wchar_t* text) {
+  const QString message = QString::fromWCharArray(text ? text : L"");
+  OnWindowThread([this, level, message] {
+    if (level != kMessageError && level > traceLevel_) return;
+    switch (level) {
+      case 0:
+      case 1:
+        return;
+      case kMessageError:
+        ListLine(FormatString(ids::kErrorLine, FromQString(message).c_str()));
+        MessageBox::Show(this, message, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::NoButton,
+                         windowTitle());
+        status_ = kFailed;
+        failureReason_ = message;
+        cancelled_ = true;
+        RefreshStatusText();
+        break;
+      case kMessageWarning:
+        ListLine(FormatString(ids::kWarningLine, FromQString(message).c_str()));
+        status_ = kCompletedWithWarnings;
+        RefreshStatusText();
+        break;
+      case kMessageInfo:
+        ListLine(TickPrefix() + FormatString(ids::kPlainLine, FromQString(message).c_str()));
+        break;
+      default:
+        ListLine(TickPrefix() + FormatString(ids::kUnknownErrorCode, level));
+        break;
+    }
+  });
+}
+
+bool CBackupProgressDlg::OnSummary(unsigned skippedFiles, unsigned files, int64_t bytes) {
+  OnWindowThread([this, skippedFiles, files, bytes] {
+    filesSkipped_ = skippedFiles;
+    filesDone_ = files;
+    bytesDone_ = bytes;
+  });
+  return true;
+}
+
+bool CBackupProgressDlg::IsCancelled() { return cancelled_; }
+
+QString CBackupProgressDlg::TickPrefix() const {
+  if (showTimeTick_ == 0) return QString();
+  return FormatString(ids::kTickPrefix, static_cast<int>(vaultline::platform::TickCount()));
+}
+
+void CBackupProgressDlg::ListLine(const QString& line) {
+  messageList_->addItem(line);
+  detailsButton_->setEnabled(true);
+}
+
+void CBackupProgressDlg::RefreshStatusText() {
+  const bool restore = mode_ == kRestoreMode;
+  const std::wstring item = FromQString(itemName_);
+  QString text;
+  switch (status_) {
+    case kCompleted:
+      text = FormatString(restore ? ids::kRestoreCompleted : ids::kBackupCompleted, item.c_str());
+      break;
+    case kCompletedWithWarnings:
+      text = LoadString(ids::kConsultDetails);
+      break;
+    case kFailed:
+      text = FormatString(restore ? ids::kRestoreNotCompleted : ids::kBackupNotCompleted, item.c_str(), FromQString(failureReason_).c_str());
+      break;
+    case kInProcess:
+      text = LoadString(restore ? ids::kRestoreInProcess : ids::kSnapshotInProcess);
+      break;
+    case kCancelPressed:
+      text = LoadString(ids::kCancelPressed);
+      break;
+  }
+  statusLabel_->setText(text);
+}
+
+void CBackupProgressDlg::RefreshSummary() {
+  filesDoneLabel_->setText(QString::number(filesDone_));
+  filesSkippedLabel_->setText(QString::number(filesSkipped_));
+  bytesDoneLabel_->setText(QString::number(bytesDone_ / 1024));
+  const int32_t used = static_cast<int32_t>(storageSizeAfter_ - storageSizeBefore_);
+  capacityUsedLabel_->setText(QString::number(storageSizeAfter_ == 0 ? 0 : used / 1024));
+}

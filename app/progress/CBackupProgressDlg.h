@@ -1,0 +1,133 @@
+// The modal progress window of a backup or a restore, and the status sink the
+// engine reports to while the operation runs on a worker thread.
+//
+// Thread rules: every IBackupRestoreStatus operation may be called on the
+// worker thread. Each one hands its work to the window's own thread with a
+// blocking call (the worker waits, so the error message box holds the engine
+// until the user dismisses it); only the progress position is posted. Widgets
+// and all fields except the cancel flag are touched on the window's thread
+// only. The cancel flag is atomic.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "vaultline/Vaultline.h"
+
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QWidget;
+
+class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
+  Q_OBJECT
+
+ public:
+  enum Mode { kBackupMode = 0, kRestoreMode = 1 };
+  enum Status {
+    kCompleted = 0,
+    kCompletedWithWarnings = 1,
+    kFailed = 2,
+    kInProcess = 3,
+    kCancelPressed = 4,
+  };
+  enum ButtonState { kCancelButton = 0, kCancelingButton = 1, kCloseButton = 2 };
+
+  explicit CBackupProgressDlg(QWidget* owner);
+  ~CBackupProgressDlg() override;
+
+  // Starts a new operation: clears the cancel flag, counters, sizes, limits
+  // and messages; the status becomes "in process". `storageFolder` is the
+  // selection's folder on the drive (backup only; may be empty).
+  void Prepare(Mode mode, const std::wstring& storageFolder);
+  void SetCaption(const QString& caption);
+  void SetItemName(const QString& name);
+  // 0 = no limit. A file above it is listed as skipped.
+  void SetMaxFileSize(int64_t bytes);
+  // Bytes the backup may still add to the drive; negative = no quota.
+  void SetBackupAllowance(int64_t bytes);
+  void SetDestinationFreeSpace(int64_t bytes);
+  void SetTraceLevel(int16_t level);
+  void SetShowTimeTick(int16_t flag);
+
+  // Shows the window modally; returns once the user closed it, which is only
+  // possible after OnFinished.
+  void Run();
+
+  Status GetStatus() const { return status_; }
+  ButtonState GetButtonState() const { return buttonState_; }
+  bool DetailsExpanded() const { return detailsExpanded_; }
+  QString FailureReason() const { return failureReason_; }
+
+  bool OnTotalSize(int64_t total) override;
+  bool OnFile(int64_t size, const wchar_t* path) override;
+  bool OnProgress(int64_t done, int64_t currentFileSize) override;
+  void OnFileDone() override;
+  void OnFinished(const wchar_t* text) override;
+  void OnMessage(int level, const wchar_t* text) override;
+  bool OnSummary(unsigned skippedFiles, unsigned files, int64_t bytes) override;
+  bool IsCancelled() override;
+
+ public slots:
+  // Cancel while the operation runs, Close after it ended (also Escape and
+  // the close box).
+  void reject() override;
+
+ private:
+  template <typename Work>
+  void OnWindowThread(Work&& work);
+
+  void ApplyOpening();
+  void ApplyModeLayout();
+  void ToggleDetails();
+  void SetDetailsExpanded(bool expanded);
+  void ListLine(const QString& line);
+  QString TickPrefix() const;
+  void RefreshStatusText();
+  void RefreshSummary();
+  void SetProgressRange(int64_t total);
+
+  // Set by the window's thread (Cancel, errors, space checks), read by the
+  // worker through the sink's results.
+  std::atomic<bool> cancelled_{false};
+
+  QString failureReason_;
+  QString itemName_;
+  std::wstring storageFolder_;
+  ButtonState buttonState_ = kCancelButton;
+  Mode mode_ = kBackupMode;
+  uint32_t storageSizeBefore_ = 0;
+  uint32_t storageSizeAfter_ = 0;
+  int16_t traceLevel_ = 3;
+  int16_t showTimeTick_ = 0;
+  bool detailsExpanded_ = false;
+  int64_t maxFileSize_ = 0;
+  int64_t backupAllowance_ = -1;
+  unsigned filesSkipped_ = 0;
+  unsigned filesDone_ = 0;
+  int64_t bytesDone_ = 0;
+  Status status_ = kInProcess;
+  int64_t destinationFreeSpace_ = 0;
+  // The bar holds an int; totals beyond it are shifted down by this much.
+  int progressShift_ = 0;
+
+  QLabel* statusLabel_;
+  QProgressBar* progressBar_;
+  QLabel* filesDoneCaption_;
+  QLabel* filesDoneLabel_;
+  QLabel* filesSkippedCaption_;
+  QLabel* filesSkippedLabel_;
+  QLabel* bytesDoneCaption_;
+  QLabel* bytesDoneLabel_;
+  QLabel* capacityUsedCaption_;
+  QLabel* capacityUsedLabel_;
+  QLabel* capacityUnitLabel_;
+  QWidget* detailsPanel_;
+  QListWidget* messageList_;
+  QPushButton* detailsButton_;
+  QPushButton* cancelButton_;
+};

@@ -1,0 +1,30 @@
+// The bodies of the backup and restore worker threads. Each frames one engine
+// operation: the sink is installed, the operation runs, the sink hears
+// OnFinished, and the sink is removed again before the thread ends.
+//
+// The caller reads the selection on the user-interface thread and passes it
+// in; a routine touches no widget and calls only the engine and the sink.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "vaultline/Vaultline.h"
+
+struct BackupJob {
+  IVaultline* engine = nullptr;
+  IBackupRestoreStatus* sink = nullptr;
+  std::optional<unsigned> profile;  // empty: no selection row was selected
+};
+
+struct RestoreJob {
+  IVaultline* engine = nullptr;
+  IBackupRestoreStatus* sink = nullptr;
+  std::optional<unsigned> profile;
+  std::optional<int> snapshot;
+  std::wstring item;  // relative to the selection's source; empty = whole snapshot
+  std::wstring destination;
+};
+
+void RunBackupRoutine(const BackupJob& job);
+void RunRestoreRoutine(const RestoreJob& job);

@@ -1,0 +1,15 @@
+// The program's own resource tables (English), defined one concept per file.
+#pragma once
+
+#include "resources/ResourceModel.h"
+
+namespace marrowby {
+
+extern const MarrowbyString kEnglishStrings[];
+extern const size_t kEnglishStringCount;
+extern const MarrowbyMenuItem kEnglishMenuItems[];
+extern const size_t kEnglishMenuItemCount;
+extern const MarrowbyDialogText kEnglishDialogTexts[];
+extern const size_t kEnglishDialogTextCount;
+
+}  // namespace marrowby

@@ -1,0 +1,229 @@
+// Numeric identifiers of Marrowby's resources: strings, commands, menus,
+// dialog templates and their controls. A language library carries the same
+// identifiers, so these numbers are part of its interface.
+#pragma once
+
+namespace marrowby {
+
+// String table.
+namespace ids {
+inline constexpr unsigned kStatusGaugeSizer = 105;  // a run of spaces sizing the gauge pane
+inline constexpr unsigned kDocumentStrings = 128;
+inline constexpr unsigned kFolderMissingCreate = 129;
+inline constexpr unsigned kProgressRangeSet = 130;
+inline constexpr unsigned kCreateSelectionCaption = 131;
+inline constexpr unsigned kDone = 132;
+inline constexpr unsigned kErrorLine = 133;
+inline constexpr unsigned kWarningLine = 134;
+inline constexpr unsigned kPlainLine = 135;
+inline constexpr unsigned kUnknownErrorCode = 136;
+inline constexpr unsigned kCancel = 137;
+inline constexpr unsigned kCanceling = 138;
+inline constexpr unsigned kClose = 139;
+inline constexpr unsigned kStorageUsage = 140;
+inline constexpr unsigned kCreateSelectionFailed = 141;
+inline constexpr unsigned kListIdBeyondEngine = 142;
+inline constexpr unsigned kNoSelectionInEngine = 143;
+inline constexpr unsigned kEngineMissing = 144;
+inline constexpr unsigned kConfirmDelete = 145;
+inline constexpr unsigned kSelectBackupPath = 146;
+inline constexpr unsigned kPropertiesCaption = 147;
+inline constexpr unsigned kBackupCaption = 148;
+inline constexpr unsigned kVerifyPath = 149;
+inline constexpr unsigned kStorageUsageSizer = 150;
+inline constexpr unsigned kWideSpaces = 151;
+inline constexpr unsigned kBrowseTitle = 152;
+inline constexpr unsigned kBrowseCaption = 153;
+inline constexpr unsigned kDetailsExpanded = 154;
+inline constexpr unsigned kDetailsCollapsed = 155;
+inline constexpr unsigned kBackupCompleted = 156;
+inline constexpr unsigned kConsultDetails = 157;
+inline constexpr unsigned kBackupNotCompleted = 158;
+inline constexpr unsigned kRestoreNotCompleted = 159;
+inline constexpr unsigned kCancelPressed = 160;
+inline constexpr unsigned kAlreadyRunning = 161;
+inline constexpr unsigned kViewFileError = 162;
+inline constexpr unsigned kBackupListHeader = 163;
+inline constexpr unsigned kInvalidBackupSelection = 164;
+inline constexpr unsigned kInvalidBackupStatus = 165;
+inline constexpr unsigned kRestoreCaption = 166;
+inline constexpr unsigned kInvalidRestoreSelection = 167;
+inline constexpr unsigned kInvalidRestoreStatus = 168;
+inline constexpr unsigned kNoHelpFile = 169;
+inline constexpr unsigned kHelpLaunchFailed = 170;
+inline constexpr unsigned kPropertyCaption = 171;
+inline constexpr unsigned kRenameCaption = 172;
+inline constexpr unsigned kRestoreBrowseTitle = 173;
+inline constexpr unsigned kSelectBackupName = 174;
+inline constexpr unsigned kSpecifyName = 175;
+inline constexpr unsigned kSnapshotsHeader = 176;
+inline constexpr unsigned kTickPrefix = 177;
+inline constexpr unsigned kSpaceSaved = 178;
+inline constexpr unsigned kFilesProcessed = 179;
+inline constexpr unsigned kFilesArchived = 180;
+inline constexpr unsigned kFilesInSource = 181;
+inline constexpr unsigned kInitialStorageSize = 182;
+inline constexpr unsigned kFinalStorageSize = 183;
+inline constexpr unsigned kNoSelectionDefined = 184;
+inline constexpr unsigned kNoSpaceAvailable = 185;
+inline constexpr unsigned kFileSkipped = 186;
+inline constexpr unsigned kFilesRestored = 188;
+inline constexpr unsigned kSizeRestored = 189;
+inline constexpr unsigned kRestoreCompleted = 190;
+inline constexpr unsigned kPreferencesIntro = 191;
+inline constexpr unsigned kAllFiles = 194;
+inline constexpr unsigned kRestoreInProcess = 202;
+inline constexpr unsigned kSnapshotInProcess = 203;
+inline constexpr unsigned kSnapshotLabel = 204;
+inline constexpr unsigned kAltKey = 205;
+inline constexpr unsigned kCtrlKey = 206;
+inline constexpr unsigned kShiftKey = 207;
+inline constexpr unsigned kLanguageLibrary = 208;
+inline constexpr unsigned kConfigurationMissing = 209;
+inline constexpr unsigned kProductCaption = 210;
+inline constexpr unsigned kNotEnoughSpace = 211;
+inline constexpr unsigned kBackupUnexpected = 225;
+inline constexpr unsigned kDeleteUnexpected = 226;
+inline constexpr unsigned kRenameUnexpected = 227;
+inline constexpr unsigned kRestoreUnexpected = 228;
+inline constexpr unsigned kFileSkippedForSize = 229;
+inline constexpr unsigned kNewSelectionException = 230;
+inline constexpr unsigned kBuildStringException = 231;
+inline constexpr unsigned kBackupException = 232;
+inline constexpr unsigned kRestoreException = 233;
+inline constexpr unsigned kViewFileException = 234;
+inline constexpr unsigned kRenameException = 235;
+inline constexpr unsigned kAppTitle = 57344;
+inline constexpr unsigned kReady = 57345;
+}  // namespace ids
+
+// Commands shared by the menus, the toolbar and the context menus. Their
+// strings (same numbers) hold "status prompt\ntooltip".
+namespace cmd {
+inline constexpr unsigned kNewSelection = 32778;
+inline constexpr unsigned kRenameSelection = 32779;
+inline constexpr unsigned kDeleteSelection = 32780;
+inline constexpr unsigned kPreferences = 32782;
+inline constexpr unsigned kBackup = 32783;
+inline constexpr unsigned kRestore = 32784;
+inline constexpr unsigned kViewFile = 32785;
+inline constexpr unsigned kProperties = 32790;
+inline constexpr unsigned kHelpContents = 32791;
+inline constexpr unsigned kRenameInPlace = 32793;
+inline constexpr unsigned kFirstRunCheck = 32794;
+inline constexpr unsigned kAbout = 57664;
+inline constexpr unsigned kExit = 57665;
+}  // namespace cmd
+
+// Menus.
+namespace menu {
+inline constexpr unsigned kMain = 128;
+inline constexpr unsigned kSelectionItem = 141;   // right click on a selection row
+inline constexpr unsigned kContentItem = 142;     // right click on a content tree item
+inline constexpr unsigned kSelectionSpace = 150;  // right click on empty list space
+inline constexpr unsigned kSnapshotItem = 151;    // right click on a snapshot row
+}  // namespace menu
+
+// Dialog templates. Control 0 of a template is its caption.
+namespace dlg {
+inline constexpr unsigned kCaption = 0;
+inline constexpr unsigned kOk = 1;
+inline constexpr unsigned kCancel = 2;
+
+inline constexpr unsigned kAbout = 100;
+inline constexpr unsigned kSelectContent = 103;
+inline constexpr unsigned kProgress = 134;
+inline constexpr unsigned kPreferences = 138;
+inline constexpr unsigned kProperties = 139;
+inline constexpr unsigned kRestorePath = 140;
+inline constexpr unsigned kWelcome = 149;
+inline constexpr unsigned kCreateProfile = 177;
+}  // namespace dlg
+
+namespace about_dlg {
+inline constexpr unsigned kProductName = 1101;
+inline constexpr unsigned kVersionLine = 1102;  // "Version " followed by the product version
+inline constexpr unsigned kDescription = 1103;
+}  // namespace about_dlg
+
+namespace progress_dlg {
+inline constexpr unsigned kProgressBar = 1005;
+inline constexpr unsigned kStatusLine = 1006;
+inline constexpr unsigned kMessageList = 1020;
+inline constexpr unsigned kMessagesLabel = 1037;
+inline constexpr unsigned kDetailsButton = 1036;
+inline constexpr unsigned kFilesDoneLabel = 1042;
+inline constexpr unsigned kFilesDone = 1035;
+inline constexpr unsigned kFilesSkippedLabel = 1044;
+inline constexpr unsigned kFilesSkipped = 1038;
+inline constexpr unsigned kBytesDoneLabel = 1043;
+inline constexpr unsigned kBytesDone = 1039;
+inline constexpr unsigned kCapacityUsedLabel = 1045;
+inline constexpr unsigned kCapacityUsed = 1040;
+inline constexpr unsigned kBytesDoneUnit = 1052;
+inline constexpr unsigned kCapacityUsedUnit = 1053;
+inline constexpr unsigned kStatusLabel = 1101;  // "Action Status:"
+inline constexpr unsigned kSummaryGroup = 1102;
+}  // namespace progress_dlg
+
+namespace create_profile_dlg {
+inline constexpr unsigned kPathEdit = 178;
+inline constexpr unsigned kBrowseButton = 179;
+inline constexpr unsigned kPictureFrame = 180;
+inline constexpr unsigned kNameEdit = 181;
+inline constexpr unsigned kFinishHint = 1035;
+inline constexpr unsigned kPathLabel = 1101;
+inline constexpr unsigned kNameLabel = 1102;
+}  // namespace create_profile_dlg
+
+namespace select_content_dlg {
+inline constexpr unsigned kCreateButton = 1003;
+inline constexpr unsigned kCancelButton = 1004;
+inline constexpr unsigned kNameEdit = 1005;
+inline constexpr unsigned kPathEdit = 1015;
+inline constexpr unsigned kPathLabel = 1101;
+inline constexpr unsigned kNameLabel = 1102;
+}  // namespace select_content_dlg
+
+namespace properties_dlg {
+inline constexpr unsigned kNameEdit = 1014;
+inline constexpr unsigned kDescriptionEdit = 1015;
+inline constexpr unsigned kNameLabel = 1101;
+inline constexpr unsigned kDescriptionLabel = 1102;
+}  // namespace properties_dlg
+
+namespace restore_path_dlg {
+inline constexpr unsigned kDestinationEdit = 1016;
+inline constexpr unsigned kBrowseButton = 1017;
+inline constexpr unsigned kPictureFrame = 1019;
+inline constexpr unsigned kDestinationLabel = 1101;
+}  // namespace restore_path_dlg
+
+namespace preferences_dlg {
+inline constexpr unsigned kFileSizeEdit = 1000;
+inline constexpr unsigned kCapacityEdit = 1007;
+inline constexpr unsigned kFileSizeSpin = 1011;
+inline constexpr unsigned kFileSizeUnit = 1012;
+inline constexpr unsigned kFreeSpaceEdit = 1022;
+inline constexpr unsigned kCapacitySlider = 1031;
+inline constexpr unsigned kSliderPercent = 1032;
+inline constexpr unsigned kPictureFrame = 1046;
+inline constexpr unsigned kLimitFilesCheck = 1047;
+inline constexpr unsigned kIntroText = 1057;
+inline constexpr unsigned kFreePercent = 1072;
+inline constexpr unsigned kCapacityLabel = 1101;
+inline constexpr unsigned kCapacityUnit = 1102;
+inline constexpr unsigned kFreeSpaceLabel = 1103;
+inline constexpr unsigned kFreeSpaceUnit = 1104;
+inline constexpr unsigned kUnitKb = 1105;  // combo item with value 0
+inline constexpr unsigned kUnitMb = 1106;  // combo item with value 1
+inline constexpr unsigned kSliderLabel = 1107;
+}  // namespace preferences_dlg
+
+namespace welcome_dlg {
+inline constexpr unsigned kPictureFrame = 1046;
+inline constexpr unsigned kTitle = 1049;
+inline constexpr unsigned kBody = 1101;
+}  // namespace welcome_dlg
+
+}  // namespace marrowby

@@ -1,0 +1,45 @@
+// The German menus, item for item as the program's own.
+#include "resources/ResourceIds.h"
+#include "resources/de/GermanTables.h"
+
+namespace marrowby {
+
+const MarrowbyMenuItem kGermanMenuItems[] = {
+    {menu::kMain, 0, 0, L"&Datei"},
+    {menu::kMain, 1, cmd::kNewSelection, L"&Neue Sicherungsauswahl...\tStrg+N"},
+    {menu::kMain, 1, cmd::kRenameSelection, L"Sicherungsauswahl &umbenennen...\tStrg+R"},
+    {menu::kMain, 1, cmd::kDeleteSelection, L"Sicherungsauswahl &löschen\tStrg+D"},
+    {menu::kMain, 1, 0, nullptr},
+    {menu::kMain, 1, cmd::kPreferences, L"&Einstellungen...\tStrg+P"},
+    {menu::kMain, 1, cmd::kProperties, L"E&igenschaften..."},
+    {menu::kMain, 1, 0, nullptr},
+    {menu::kMain, 1, cmd::kExit, L"&Beenden"},
+    {menu::kMain, 0, 0, L"&Aktionen"},
+    {menu::kMain, 1, cmd::kBackup, L"&Sichern\tStrg+B"},
+    {menu::kMain, 1, cmd::kRestore, L"&Wiederherstellen...\tStrg+E"},
+    {menu::kMain, 1, cmd::kViewFile, L"Datei &anzeigen\tStrg+V"},
+    {menu::kMain, 0, 0, L"&Hilfe"},
+    {menu::kMain, 1, cmd::kHelpContents, L"&Inhalt..."},
+    {menu::kMain, 1, 0, nullptr},
+    {menu::kMain, 1, cmd::kAbout, L"Ü&ber Brindle+..."},
+
+    {menu::kSelectionItem, 0, 0, L"_POPUP_"},
+    {menu::kSelectionItem, 1, cmd::kNewSelection, L"Neue Sicherungsauswahl"},
+    {menu::kSelectionItem, 1, cmd::kBackup, L"&Sichern..."},
+    {menu::kSelectionItem, 1, cmd::kDeleteSelection, L"Sicherungsauswahl &löschen"},
+    {menu::kSelectionItem, 1, cmd::kRenameInPlace, L"&Umbenennen"},
+    {menu::kSelectionItem, 1, cmd::kProperties, L"&Eigenschaften..."},
+
+    {menu::kContentItem, 0, 0, L"_POPUP_"},
+    {menu::kContentItem, 1, cmd::kRestore, L"&Wiederherstellen..."},
+    {menu::kContentItem, 1, cmd::kViewFile, L"Datei &anzeigen"},
+
+    {menu::kSelectionSpace, 0, 0, L"_POPUP_"},
+    {menu::kSelectionSpace, 1, cmd::kNewSelection, L"&Neue Sicherungsauswahl..."},
+
+    {menu::kSnapshotItem, 0, 0, L"_POPUP_"},
+    {menu::kSnapshotItem, 1, cmd::kRestore, L"&Wiederherstellen..."},
+};
+const size_t kGermanMenuItemCount = sizeof(kGermanMenuItems) / sizeof(kGermanMenuItems[0]);
+
+}  // namespace marrowby
