@@ -67,6 +67,7 @@ bool DescribePath(std::wstring_view path, FindData* data) {
 }
 
 bool ListFolder(std::wstring_view folder, std::vector<FindData>* entries) {
+  if (entries == nullptr) return false;
   entries->clear();
   std::unique_ptr<DIR, DirCloser> dir(::opendir(OsPath(folder).c_str()));
   if (!dir) return false;
