@@ -1,6 +1,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwctype>
 
 namespace vaultline::platform {
@@ -162,20 +163,23 @@ namespace {
 // Lone surrogates (escaped name bytes among them) are kept as they stand.
 template <typename UnitAt>
 std::wstring DecodeUtf16(size_t count, UnitAt unitAt) {
-  std::wstring text;
-  text.reserve(count);
+  // Written through a pointer into storage sized for the worst case: this runs
+  // for every name of every record read.
+  std::wstring text(count, L'\0');
+  wchar_t* out = text.data();
   for (size_t i = 0; i < count; ++i) {
     const char16_t unit = unitAt(i);
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count) {
       const char16_t next = unitAt(i + 1);
       if (next >= 0xDC00 && next <= 0xDFFF) {
-        text.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00)));
+        *out++ = static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
         ++i;
         continue;
       }
     }
-    text.push_back(static_cast<wchar_t>(unit));
+    *out++ = static_cast<wchar_t>(unit);
   }
+  text.resize(static_cast<size_t>(out - text.data()));
   return text;
 }
 
@@ -194,15 +198,17 @@ size_t Utf16Length(std::wstring_view text) {
 }
 
 bool PutFixedUtf16(std::wstring_view text, uint8_t* bytes, size_t capacity, uint32_t* length) {
-  const size_t units = Utf16Length(text);
-  if (units >= capacity) return false;
+  // A text of fewer than capacity / 2 characters fits whatever it holds, so
+  // only long ones are counted before anything is written.
+  if (2 * text.size() >= capacity && Utf16Length(text) >= capacity) return false;
   uint8_t* out = bytes;
   ForEachUtf16Unit(text, [&out](char16_t unit) {
     out[0] = static_cast<uint8_t>(unit & 0xFF);
     out[1] = static_cast<uint8_t>(unit >> 8);
     out += 2;
   });
-  std::fill(out, bytes + 2 * capacity, uint8_t{0});
+  const size_t units = static_cast<size_t>(out - bytes) / 2;
+  std::memset(out, 0, 2 * (capacity - units));
   if (length != nullptr) *length = static_cast<uint32_t>(units);
   return true;
 }
