@@ -25,8 +25,9 @@ std::wstring& ProgramFolderOverride() {
   return folder;
 }
 
+// An empty path (a failure) stays empty.
 std::wstring WithTrailingSeparator(std::wstring path) {
-  if (path.empty() || path.back() != kSeparator) path.push_back(kSeparator);
+  if (!path.empty() && path.back() != kSeparator) path.push_back(kSeparator);
   return path;
 }
 
@@ -45,6 +46,7 @@ std::wstring WithoutTrailingSeparator(std::wstring path) {
 
 // The path itself when it exists, else its nearest existing ancestor.
 std::wstring NearestExisting(std::wstring path, struct stat* info) {
+  if (path.empty()) return {};
   path = WithoutTrailingSeparator(std::move(path));
   while (::stat(OsPath(path).c_str(), info) != 0) {
     if (path == kSeparatorText) return {};
