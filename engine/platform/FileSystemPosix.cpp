@@ -238,9 +238,12 @@ bool CopyFile(std::wstring_view from, std::wstring_view to, bool failIfExists) {
     }
     ok = WriteFile(target, buffer, static_cast<size_t>(got));
   }
-  const int savedError = errno;
+  int savedError = errno;
   CloseFile(source);
-  if (::close(target) != 0) ok = false;
+  if (::close(target) != 0 && ok) {
+    ok = false;  // a delayed write error shows only here
+    savedError = errno;
+  }
   if (!ok && failIfExists) ::unlink(OsPath(to).c_str());
   if (!ok) errno = savedError;
   return ok;
