@@ -13,7 +13,7 @@ namespace {
 
 enum class IntegerWidth { k16, k32, k64 };
 
-struct ConversionSpec {
+struct Directive {
   bool leftAlign = false;
   bool zeroPad = false;
   bool plusSign = false;
@@ -25,11 +25,11 @@ struct ConversionSpec {
   bool narrowText = false;  // %hs and %hc: a char text (UTF-8) or a char
 };
 
-void AppendPadded(std::wstring* out, std::wstring_view body, const ConversionSpec& spec,
+void AppendPadded(std::wstring* out, std::wstring_view body, const Directive& directive,
                   wchar_t fill = L' ') {
-  const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+  const size_t width = directive.width > 0 ? static_cast<size_t>(directive.width) : 0;
   const size_t padding = body.size() < width ? width - body.size() : 0;
-  if (spec.leftAlign) {
+  if (directive.leftAlign) {
     out->append(body);
     out->append(padding, L' ');
   } else {
@@ -38,17 +38,17 @@ void AppendPadded(std::wstring* out, std::wstring_view body, const ConversionSpe
   }
 }
 
-void AppendText(std::wstring* out, const wchar_t* text, const ConversionSpec& spec) {
+void AppendText(std::wstring* out, const wchar_t* text, const Directive& directive) {
   std::wstring_view body = text != nullptr ? std::wstring_view(text) : std::wstring_view(L"(null)");
-  if (spec.precision >= 0 && body.size() > static_cast<size_t>(spec.precision)) {
-    body = body.substr(0, static_cast<size_t>(spec.precision));
+  if (directive.precision >= 0 && body.size() > static_cast<size_t>(directive.precision)) {
+    body = body.substr(0, static_cast<size_t>(directive.precision));
   }
-  AppendPadded(out, body, spec);
+  AppendPadded(out, body, directive);
 }
 
 // `magnitude` is the absolute value; `sign` is L'-', L'+', L' ' or 0.
 void AppendInteger(std::wstring* out, uint64_t magnitude, wchar_t sign, unsigned base, bool upper,
-                   const ConversionSpec& spec) {
+                   const Directive& directive) {
   const wchar_t* digitSet = upper ? L"0123456789ABCDEF" : L"0123456789abcdef";
   wchar_t digits[24];
   size_t count = 0;
@@ -58,20 +58,21 @@ void AppendInteger(std::wstring* out, uint64_t magnitude, wchar_t sign, unsigned
   } while (magnitude != 0);
   std::wstring prefix;
   if (sign != 0) prefix.push_back(sign);
-  if (spec.alternate && base == 16) prefix.append(upper ? L"0X" : L"0x");
+  if (directive.alternate && base == 16) prefix.append(upper ? L"0X" : L"0x");
 
   std::wstring body;
-  const size_t minimumDigits = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : 1;
-  if (spec.precision == 0 && count == 1 && digits[0] == L'0') count = 0;
+  const size_t minimumDigits =
+      directive.precision >= 0 ? static_cast<size_t>(directive.precision) : 1;
+  if (directive.precision == 0 && count == 1 && digits[0] == L'0') count = 0;
   if (count < minimumDigits) body.append(minimumDigits - count, L'0');
   while (count > 0) body.push_back(digits[--count]);
 
-  if (spec.zeroPad && !spec.leftAlign && spec.precision < 0) {
-    const size_t width = static_cast<size_t>(spec.width);
+  if (directive.zeroPad && !directive.leftAlign && directive.precision < 0) {
+    const size_t width = static_cast<size_t>(directive.width);
     const size_t used = prefix.size() + body.size();
     if (used < width) body.insert(0, width - used, L'0');
   }
-  AppendPadded(out, prefix + body, spec);
+  AppendPadded(out, prefix + body, directive);
 }
 
 int ReadNumber(const wchar_t** p) {
@@ -97,58 +98,58 @@ std::wstring FormatWide(const wchar_t* format, ...) {
       continue;
     }
     const wchar_t* start = p++;
-    ConversionSpec spec;
+    Directive directive;
     for (;; ++p) {
       if (*p == L'-') {
-        spec.leftAlign = true;
+        directive.leftAlign = true;
       } else if (*p == L'0') {
-        spec.zeroPad = true;
+        directive.zeroPad = true;
       } else if (*p == L'+') {
-        spec.plusSign = true;
+        directive.plusSign = true;
       } else if (*p == L' ') {
-        spec.spaceSign = true;
+        directive.spaceSign = true;
       } else if (*p == L'#') {
-        spec.alternate = true;
+        directive.alternate = true;
       } else {
         break;
       }
     }
     if (*p == L'*') {
-      spec.width = va_arg(args, int);
-      if (spec.width < 0) {
-        spec.leftAlign = true;
-        spec.width = -spec.width;
+      directive.width = va_arg(args, int);
+      if (directive.width < 0) {
+        directive.leftAlign = true;
+        directive.width = -directive.width;
       }
       ++p;
     } else {
-      spec.width = ReadNumber(&p);
+      directive.width = ReadNumber(&p);
     }
     if (*p == L'.') {
       ++p;
       if (*p == L'*') {
-        spec.precision = va_arg(args, int);
+        directive.precision = va_arg(args, int);
         ++p;
       } else {
-        spec.precision = ReadNumber(&p);
+        directive.precision = ReadNumber(&p);
       }
     }
     // Length: h, l (32-bit here, as on Windows), ll, I64, I32, z and I (64-bit size).
     if (std::wcsncmp(p, L"I64", 3) == 0) {
-      spec.integerWidth = IntegerWidth::k64;
+      directive.integerWidth = IntegerWidth::k64;
       p += 3;
     } else if (std::wcsncmp(p, L"I32", 3) == 0) {
       p += 3;
     } else if (std::wcsncmp(p, L"ll", 2) == 0) {
-      spec.integerWidth = IntegerWidth::k64;
+      directive.integerWidth = IntegerWidth::k64;
       p += 2;
     } else if (*p == L'l') {
       ++p;
     } else if (*p == L'h') {
-      spec.integerWidth = IntegerWidth::k16;
-      spec.narrowText = true;
+      directive.integerWidth = IntegerWidth::k16;
+      directive.narrowText = true;
       ++p;
     } else if (*p == L'z' || *p == L'I') {
-      spec.integerWidth = IntegerWidth::k64;
+      directive.integerWidth = IntegerWidth::k64;
       ++p;
     }
     const wchar_t conversion = *p;
@@ -158,29 +159,29 @@ std::wstring FormatWide(const wchar_t* format, ...) {
         break;
       case L's':
       case L'S':
-        if (spec.narrowText) {
+        if (directive.narrowText) {
           const char* narrow = va_arg(args, const char*);
           const std::wstring wide = narrow != nullptr ? AnsiToWide(narrow) : std::wstring();
-          AppendText(&out, narrow != nullptr ? wide.c_str() : nullptr, spec);
+          AppendText(&out, narrow != nullptr ? wide.c_str() : nullptr, directive);
         } else {
-          AppendText(&out, va_arg(args, const wchar_t*), spec);
+          AppendText(&out, va_arg(args, const wchar_t*), directive);
         }
         break;
       case L'c':
       case L'C': {
         const wint_t argument = va_arg(args, wint_t);
-        const wchar_t c = spec.narrowText
+        const wchar_t c = directive.narrowText
                               ? static_cast<wchar_t>(static_cast<unsigned char>(argument))
                               : static_cast<wchar_t>(argument);
-        AppendPadded(&out, std::wstring_view(&c, 1), spec);
+        AppendPadded(&out, std::wstring_view(&c, 1), directive);
         break;
       }
       case L'd':
       case L'i': {
         int64_t value;
-        if (spec.integerWidth == IntegerWidth::k64) {
+        if (directive.integerWidth == IntegerWidth::k64) {
           value = va_arg(args, long long);
-        } else if (spec.integerWidth == IntegerWidth::k16) {
+        } else if (directive.integerWidth == IntegerWidth::k16) {
           value = static_cast<int16_t>(va_arg(args, int));
         } else {
           value = va_arg(args, int);
@@ -188,11 +189,11 @@ std::wstring FormatWide(const wchar_t* format, ...) {
         // Negate in unsigned arithmetic so that INT64_MIN survives.
         const uint64_t magnitude =
             value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-        const wchar_t sign = value < 0        ? L'-'
-                             : spec.plusSign  ? L'+'
-                             : spec.spaceSign ? L' '
-                                              : wchar_t{0};
-        AppendInteger(&out, magnitude, sign, 10, false, spec);
+        const wchar_t sign = value < 0             ? L'-'
+                             : directive.plusSign  ? L'+'
+                             : directive.spaceSign ? L' '
+                                                   : wchar_t{0};
+        AppendInteger(&out, magnitude, sign, 10, false, directive);
         break;
       }
       case L'u':
@@ -200,15 +201,15 @@ std::wstring FormatWide(const wchar_t* format, ...) {
       case L'X':
       case L'o': {
         uint64_t value;
-        if (spec.integerWidth == IntegerWidth::k64) {
+        if (directive.integerWidth == IntegerWidth::k64) {
           value = va_arg(args, unsigned long long);
-        } else if (spec.integerWidth == IntegerWidth::k16) {
+        } else if (directive.integerWidth == IntegerWidth::k16) {
           value = static_cast<uint16_t>(va_arg(args, unsigned));
         } else {
           value = va_arg(args, unsigned);
         }
         const unsigned base = conversion == L'u' ? 10 : conversion == L'o' ? 8 : 16;
-        AppendInteger(&out, value, 0, base, conversion == L'X', spec);
+        AppendInteger(&out, value, 0, base, conversion == L'X', directive);
         break;
       }
       default:
