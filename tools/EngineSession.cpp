@@ -27,6 +27,9 @@ EngineSession::EngineSession(const GlobalOptions& options) : options_(options) {
     platform::SetProgramFolderOverride(drive);
     platform::SetEnvironmentValue(L"BRINDLE_HOME", drive);
   }
+  // The engine's diagnostic log would mix with the messages on standard
+  // error; it is for diagnosis and shown only with -vv.
+  if (options.verbosity < 2) platform::SetEnvironmentValue(L"BRINDLE_DIAGNOSTICS", L"off");
   programFolder_ = platform::ProgramFolder();
   const std::wstring deviceRoot = platform::DeviceRootOf(programFolder_);
   engine_ =

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 
@@ -30,6 +31,14 @@ void WriteBytesToStandardError(std::string_view bytes) {
   }
 }
 
+// BRINDLE_DIAGNOSTICS=off drops the log: a front end that keeps standard error
+// for its own messages (the command line) sets it for the engine library's
+// copy of this layer too, which it cannot reach otherwise.
+bool LogSwitchedOff() {
+  const char* value = std::getenv("BRINDLE_DIAGNOSTICS");
+  return value != nullptr && std::string_view(value) == "off";
+}
+
 }  // namespace
 
 void WriteStandardError(std::wstring_view text) {
@@ -42,6 +51,7 @@ void WriteDiagnostic(std::wstring_view text) {
     std::lock_guard<std::mutex> lock(SinkMutex());
     sink = InstalledSink();
     if (!sink) {
+      if (LogSwitchedOff()) return;
       // Written under the lock so that lines of several threads never mix.
       WriteStandardError(text);
       return;

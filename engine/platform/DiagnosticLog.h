@@ -7,7 +7,8 @@
 
 namespace vaultline::platform {
 
-// Writes `text` as UTF-8 to file descriptor 2, or to the installed sink.
+// Writes `text` as UTF-8 to file descriptor 2, or to the installed sink;
+// nothing without a sink when the environment has BRINDLE_DIAGNOSTICS=off.
 void WriteDiagnostic(std::wstring_view text);
 
 // Writes `text` as UTF-8 to file descriptor 2 whatever sink is installed (the

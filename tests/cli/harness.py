@@ -20,7 +20,7 @@ def main():
     """unittest.main with the program path taken from the first argument."""
     global VAULTLINE
     if len(sys.argv) > 1 and not sys.argv[1].startswith("-"):
-        VAULTLINE = sys.argv.pop(1)
+        VAULTLINE = os.path.abspath(sys.argv.pop(1))
     if not VAULTLINE or not os.path.exists(VAULTLINE):
         sys.exit("usage: %s PATH_TO_VAULTLINE" % sys.argv[0])
     result = unittest.main(exit=False, verbosity=2).result

@@ -79,6 +79,8 @@ class FullDrive(harness.DriveTest):
 
     def test_backups_until_the_drive_is_full(self):
         self.drive.ok("config", "max-backup-size", 1 << 40)
+        out = os.path.join(self.mount, "out")
+        os.makedirs(out)
         keep = harness.Tree(self.scratch_path("keep"), seed=3)
         keep.write(b"notes.txt", b"keep me\n")
         keep.write(b"data.bin", keep.noise(200 << 10))
@@ -108,10 +110,10 @@ class FullDrive(harness.DriveTest):
         self.assertRestores("keep", 0, kept, "keep")
 
         # Restoring onto the full drive cannot write everything: it must say so.
-        result = self.drive.run("restore", "fill", "latest", "--to", os.path.join(self.mount, "out"))
+        result = self.drive.run("restore", "fill", "latest", "--to", out)
         self.assertEqual(1, result.returncode, result.stderr)
         self.assertIn(b"error: ", result.stderr)
-        shutil.rmtree(os.path.join(self.mount, "out"), ignore_errors=True)
+        shutil.rmtree(out, ignore_errors=True)
 
         before = free_bytes(self.mount)
         self.drive.ok("delete", "fill")

@@ -89,7 +89,7 @@ class RoundTrip(harness.DriveTest):
             from_json.add(exact)
         self.assertEqual(set(listed), from_json)
         odd = [e for e in document["paths"] if "path_base64" in e]
-        self.assertEqual(2, len(odd), "exactly the two names that are not UTF-8 carry bytes")
+        self.assertEqual(3, len(odd), "exactly the paths that are not UTF-8 carry their bytes")
         self.assertTrue(all("\ufffd" in e["path"] for e in odd))
 
         for name in [b"not utf8 \xff\xfe \xc3(.bin", "astral \U0001F600 \U0001D11E.txt".encode(),
