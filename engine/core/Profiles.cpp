@@ -4,6 +4,7 @@
 #include "core/Folders.h"
 #include "core/StringList.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
 #include "vaultline/FileUtilities.h"
@@ -30,7 +31,9 @@ std::wstring Engine::MakeProfileLocation(const std::wstring& /*name*/) {
   std::wstring stamp = CreationStamp();
   std::wstring candidate = storageRoot_ + stamp + SelectionSuffix();
   unsigned found = 0;
-  while (FindProfileByLocation(candidate, &found)) {
+  // A folder left on the drive by a selection the configuration no longer
+  // names would lend its old snapshots to the new selection.
+  while (FindProfileByLocation(candidate, &found) || platform::PathExists(storageRoot_ + stamp)) {
     stamp += L'x';
     candidate = storageRoot_ + stamp + SelectionSuffix();
   }
@@ -52,14 +55,13 @@ bool Engine::FindProfileByLocation(const std::wstring& location, unsigned* index
 bool Engine::RemoveProfileStorage(const std::wstring& location) {
   size_t at = location.rfind(SelectionSuffix());
   if (at == 0) return false;
-  std::wstring folder = at == std::wstring::npos ? location : location.substr(0, at);
-  std::wstring root = storageRoot_;
-  if (root.size() > 1 && root.back() == platform::kSeparator) root.pop_back();
-  // Whatever a damaged config.ini says, the storage root itself is never removed.
-  if (platform::FullPath(folder) == platform::FullPath(root) ||
-      platform::FullPath(folder) == platform::FullPath(storageRoot_)) {
-    return false;
-  }
+  std::wstring folder =
+      platform::FullPath(at == std::wstring::npos ? location : location.substr(0, at));
+  std::wstring root = platform::FullPath(storageRoot_);
+  if (root.empty() || root.back() != platform::kSeparator) root += platform::kSeparator;
+  // Whatever a damaged config.ini names, only a folder inside the storage
+  // root is ever removed, and never the root itself.
+  if (folder.size() <= root.size() || folder.compare(0, root.size(), root) != 0) return false;
   return RemoveFolder(folder.c_str());
 }
 

@@ -1,8 +1,15 @@
 #include "core/SelectionLock.h"
 
 #include "platform/File.h"
+#include "platform/Path.h"
 
 namespace vaultline {
+
+std::wstring SelectionLock::PathFor(const std::wstring& location) {
+  size_t separator = location.rfind(platform::kSeparator);
+  return (separator == std::wstring::npos ? std::wstring() : location.substr(0, separator + 1)) +
+         L"lock";
+}
 
 SelectionLock::Result SelectionLock::Acquire(const std::wstring& location) {
   if (IsHeld()) return Result::kHeld;

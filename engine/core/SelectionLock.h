@@ -14,8 +14,9 @@ class SelectionLock {
   SelectionLock(const SelectionLock&) = delete;
   SelectionLock& operator=(const SelectionLock&) = delete;
 
-  // The lock file of the selection at `location`.
-  static std::wstring PathFor(const std::wstring& location) { return location + L".lock"; }
+  // The lock file beside the selection's files: "lock" in the folder of its
+  // location.
+  static std::wstring PathFor(const std::wstring& location);
 
   enum class Result { kHeld, kInUse, kUnavailable };
   // Takes the lock of the selection at `location`. kInUse: another holder has

@@ -3,6 +3,7 @@
 #include "TestDrive.h"
 #include "core/Configuration.h"
 #include "core/ConfigurationFiles.h"
+#include "vaultline/FileUtilities.h"
 
 namespace vaultline::testing {
 namespace {
@@ -210,6 +211,14 @@ TEST_F(ConfigurationTest, StorageUsedCountsEveryFileInSixtyFourBits) {
   WriteBytes(Storage() / "a" / "b", std::string(100, 'x'));
   WriteBytes(Storage() / "c", std::string(23, 'y'));
   EXPECT_EQ(engine->GetStorageUsed(), 123);
+
+  // A sparse file takes no room but counts with its size.
+  std::ofstream(Storage() / "huge").close();
+  fs::resize_file(Storage() / "huge", (int64_t{5} << 30) + 7);
+  EXPECT_EQ(engine->GetStorageUsed(), (int64_t{5} << 30) + 130);
+  int32_t files = 0;
+  EXPECT_EQ(GetDirInfo(Storage().wstring().c_str(), files), (1u << 30) + 130u);
+  EXPECT_EQ(files, 3);
 }
 
 }  // namespace

@@ -73,11 +73,30 @@ TEST_F(SelectionsTest, StorageRemovalNeverTakesTheStorageRoot) {
   EXPECT_FALSE(engine->RemoveProfileStorage(L"/Dir/file"));
   EXPECT_TRUE(fs::is_directory(Storage()));
 
+  // Nor anything outside it, whatever a damaged config.ini names.
+  WriteBytes(drive_ / "precious" / "data", "keep");
+  EXPECT_FALSE(engine->RemoveProfileStorage(root + L"../precious/Dir/file"));
+  EXPECT_FALSE(engine->RemoveProfileStorage((drive_ / "precious").wstring()));
+  EXPECT_TRUE(fs::exists(drive_ / "precious" / "data"));
+
   // A location without the usual tail names its folder itself.
   WriteBytes(Storage() / "odd" / "data", "x");
   EXPECT_TRUE(engine->RemoveProfileStorage(root + L"odd"));
   EXPECT_FALSE(fs::exists(Storage() / "odd"));
   EXPECT_TRUE(fs::exists(Storage() / "config.ini"));
+}
+
+TEST_F(SelectionsTest, ANewSelectionNeverTakesOverAnOrphanedFolder) {
+  auto engine = StartEngine();
+  int first = Create(*engine, L"first", source_);
+  std::wstring location = Items(*engine, engine->GetProfileLocation(first)).at(0);
+  engine.reset();
+  // The configuration forgets the selection; its folder stays on the drive.
+  fs::remove(Storage() / "config.ini");
+  fs::remove(Storage() / "config.bak");
+  auto restarted = StartEngine();
+  int second = Create(*restarted, L"second", source_);
+  EXPECT_NE(Items(*restarted, restarted->GetProfileLocation(second)).at(0), location);
 }
 
 TEST_F(SelectionsTest, FindProfileByLocationComparesExactly) {
