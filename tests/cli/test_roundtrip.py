@@ -4,7 +4,8 @@ exactly the tree it was taken of; browsing, JSON and exit statuses."""
 import base64
 import json
 import os
-import shutil
+import subprocess
+import time
 
 import harness
 
@@ -117,6 +118,7 @@ class RoundTrip(harness.DriveTest):
 
     def test_selections_and_listings(self):
         self.drive.ok("backup", 0)
+        self.addCleanup(os.chdir, os.getcwd())
         os.chdir(self.scratch)
         file_source = self.scratch_path("src", "exactly 300.bin")
         self.assertEqual(b"1\n", self.drive.ok("create", "single file", "./src/../src/exactly 300.bin"))
@@ -141,6 +143,34 @@ class RoundTrip(harness.DriveTest):
         self.drive.ok("delete", 1)
         self.assertEqual(1, len(self.drive.ok("list").splitlines()))
         self.drive.ok("backup", 1, expect=1)
+
+    def test_progress_line_only_on_a_terminal(self):
+        master, slave = os.openpty()
+        started = time.monotonic()
+        backup = subprocess.Popen(self.drive.command("backup", "tree"), stdout=subprocess.DEVNULL,
+                                  stderr=slave, env=harness.environment())
+        os.close(slave)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:  # the terminal's other end is closed
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.close(master)
+        backup.wait()
+        duration = time.monotonic() - started
+        self.assertEqual(0, backup.returncode, shown)
+        self.assertRegex(shown, rb"\r *\d+%  [\d.]+ \w*B of [\d.]+ \w*B")
+        draws = shown.count(b"\r") - shown.count(b"\r\x1b[K")
+        self.assertLessEqual(draws, 10 * duration + 1)
+        self.assertTrue(shown.endswith(b"\r\x1b[K"), "the line is cleared at the end")
+
+        self.tree.write(b"another.bin", self.tree.noise(1 << 20))
+        result = self.drive.run("backup", "tree")
+        self.assertEqual(b"", result.stderr)
 
     def test_a_partial_backup_is_not_reported_as_whole(self):
         self.drive.ok("config", "max-file-size", 1000)
