@@ -1,0 +1,179 @@
+// Damaged catalogues: a directory file cut short, torn and damaged snapshot
+// entries, directory offsets that loop, and stored names that try to leave the
+// restore destination.
+#include <cstring>
+
+#include "CatalogueFixture.h"
+#include "catalogue/DirRecord.h"
+#include "catalogue/SnapshotFile.h"
+#include "platform/File.h"
+#include "platform/Text.h"
+
+namespace vaultline::test {
+namespace {
+
+class Damage : public CatalogueFixture {
+ protected:
+  void BuildTree() {
+    Write(Src() / "a" / "one.txt", "one");
+    Write(Src() / "b" / "two.txt", "two");
+    for (const auto& entry : fs::recursive_directory_iterator(Src())) SetTime(entry.path(), 1000);
+  }
+  std::string ReadBytes(const char* extension) const {
+    std::ifstream in(CatalogueFile(extension), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  void Patch(const char* extension, int64_t offset, const void* bytes, size_t length) const {
+    std::fstream file(CatalogueFile(extension), std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(offset);
+    file.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(length));
+  }
+  bool RestoreAll(int index, const fs::path& target) {
+    SnapshotManager& manager = Open();
+    manager.ListSnapshots();
+    fs::create_directories(target);
+    return manager.RestoreItemUnder(index, W(Src()), L"", W(target), true);
+  }
+  // Appends a hand-made record; returns its offset.
+  int64_t AppendRecord(const std::wstring& name, uint32_t attributes, int32_t count,
+                       int64_t contentOffset) const {
+    DirRecord record{};
+    record.magic = kDirRecordMagic;
+    platform::PutFixedUtf16(name, record.name, kDirNameUnits, &record.nameLength);
+    record.attributes = attributes;
+    record.count = count;
+    record.contentOffset = contentOffset;
+    const int64_t offset = fs::exists(CatalogueFile(".dir"))
+                               ? static_cast<int64_t>(fs::file_size(CatalogueFile(".dir")))
+                               : 0;
+    std::ofstream(CatalogueFile(".dir"), std::ios::binary | std::ios::app)
+        .write(reinterpret_cast<const char*>(&record), sizeof(record));
+    return offset;
+  }
+  void AppendEntry(const std::wstring& source, int64_t root, int64_t end) const {
+    const int fd =
+        platform::OpenFile(W(CatalogueFile(".snp")), platform::OpenMode::kReadWriteStore);
+    SnapshotFile(fd, L"s").AppendEntry(1000, 1, source, root, end);
+    platform::CloseFile(fd);
+  }
+};
+
+TEST_F(Damage, DirectoryFileCutShortKeepsTheWholeSnapshots) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  const int64_t firstRecords = DirRecords();
+  const TreeImage first = Image(Src());
+  Write(Src() / "a" / "one.txt", "one, changed");
+  ASSERT_TRUE(Backup());
+  fs::resize_file(CatalogueFile(".dir"), static_cast<uintmax_t>(firstRecords * 1072 + 500));
+
+  SnapshotManager& manager = Open();
+  EXPECT_TRUE(manager.IsOpen());
+  ASSERT_EQ(manager.ListSnapshots().size(), 2u);
+  manager.ListEntries(1, W(Src()));
+  EXPECT_TRUE(manager.ListingFailed());
+  ASSERT_TRUE(RestoreAll(0, Out() / "0"));
+  EXPECT_EQ(Image(Out() / "0" / "src"), first);
+  EXPECT_FALSE(RestoreAll(1, Out() / "1"));
+  EXPECT_FALSE(status_.problems.empty());
+
+  // The next snapshot does not lean on the folders that lost their records.
+  ASSERT_TRUE(Backup());
+  ASSERT_TRUE(RestoreAll(2, Out() / "2"));
+  EXPECT_EQ(Image(Out() / "2" / "src"), Image(Src()));
+}
+
+TEST_F(Damage, TornLastEntryIsReplacedByTheNextSnapshot) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  const std::string entry = ReadBytes(".snp");
+  std::ofstream(CatalogueFile(".snp"), std::ios::binary | std::ios::app) << entry.substr(0, 1000);
+  EXPECT_EQ(Open().ListSnapshots().size(), 1u);
+  ASSERT_TRUE(Backup());
+  EXPECT_EQ(fs::file_size(CatalogueFile(".snp")), 2u * 2088u);
+  ASSERT_EQ(Open().ListSnapshots().size(), 2u);
+  ASSERT_TRUE(RestoreAll(1, Out()));
+  EXPECT_EQ(Image(Out() / "src"), Image(Src()));
+}
+
+TEST_F(Damage, DamagedEntryInTheMiddleHidesNothingBehindIt) {
+  BuildTree();
+  std::vector<TreeImage> images;
+  for (const char* contents : {"first", "second, longer", "third, longer still"}) {
+    Write(Src() / "b" / "two.txt", contents);
+    ASSERT_TRUE(Backup());
+    images.push_back(Image(Src()));
+  }
+  const uint16_t garbage = 0x1234;
+  Patch(".snp", 2088, &garbage, sizeof(garbage));
+  const std::string damaged = ReadBytes(".snp");
+
+  ASSERT_EQ(Open().ListSnapshots().size(), 2u);
+  EXPECT_NE(log_.find(L"skipped 2088 bytes"), std::wstring::npos);
+  ASSERT_TRUE(RestoreAll(1, Out() / "1"));
+  EXPECT_EQ(Image(Out() / "1" / "src"), images[2]);
+
+  ASSERT_TRUE(Backup());
+  EXPECT_EQ(Open().ListSnapshots().size(), 3u);
+  EXPECT_EQ(ReadBytes(".snp").substr(0, damaged.size()), damaged);
+}
+
+TEST_F(Damage, LoopingOffsetsEndListingAndRestoreWithAnError) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  // Folder a (the second record) now claims the source root as its first child.
+  const int64_t root = 0;
+  Patch(".dir", 1072 + offsetof(DirRecord, contentOffset), &root, sizeof(root));
+  SnapshotManager& manager = Open();
+  ASSERT_EQ(manager.ListSnapshots().size(), 1u);
+  manager.ListEntries(0, W(Src()));
+  EXPECT_TRUE(manager.ListingFailed());
+  EXPECT_FALSE(RestoreAll(0, Out()));
+  EXPECT_FALSE(status_.problems.empty());
+
+  // A folder that is its own child, with a count to match.
+  const int32_t many = 1 << 30;
+  const int64_t itself = 1072;
+  Patch(".dir", 1072 + offsetof(DirRecord, contentOffset), &itself, sizeof(itself));
+  Patch(".dir", 1072 + offsetof(DirRecord, count), &many, sizeof(many));
+  EXPECT_FALSE(RestoreAll(0, Out()));
+}
+
+TEST_F(Damage, HostileStoredNamesNeverLeaveTheDestination) {
+  const std::wstring src = W(Src());
+  const uint32_t folder = kFolderAttribute;
+  // A source folder whose children carry unsafe last components, and a
+  // subfolder named ".." with a child of its own.
+  const int64_t rootRecord = AppendRecord(src, folder, 5, 1072);
+  AppendRecord(src + L"/..", 0, 1, 0);
+  AppendRecord(src + L"/.", 0, 1, 0);
+  AppendRecord(src + L"/", 0, 1, 0);
+  AppendRecord(src + L"/sub/..", folder, 1, 5 * 1072);
+  AppendRecord(src + L"/sub/../escaped", 0, 1, 0);
+  AppendRecord(src + L"/ok", folder, 0, 7 * 1072);
+  AppendEntry(src, rootRecord, 7 * 1072);
+  // Whole names joined below the target: a ".." anywhere is refused.
+  const std::wstring climbing = src + L"/../../climbed";
+  const int64_t climbRecord = AppendRecord(climbing, folder, 0, 8 * 1072);
+  AppendEntry(climbing, climbRecord, climbRecord + 1072);
+
+  const fs::path target = Out() / "deep" / "er";
+  fs::create_directories(target);
+  SnapshotManager& manager = Open();
+  ASSERT_EQ(manager.ListSnapshots().size(), 2u);
+  EXPECT_FALSE(manager.RestoreItem(0, src, W(target), true));
+  EXPECT_EQ(Image(target), (TreeImage{{"src", "/"}, {"src/ok", "/"}}));
+  EXPECT_EQ(status_.problems.size(), 4u);
+
+  EXPECT_FALSE(manager.RestoreItem(1, climbing, W(target), false));
+  EXPECT_FALSE(manager.RestoreItem(1, climbing, L"", false));
+  std::vector<std::string> everything;
+  for (const auto& [path, contents] : Image(root_)) everything.push_back(path);
+  EXPECT_EQ(everything, (std::vector<std::string>{"drive", "drive/sel", "drive/sel.dir",
+                                                  "drive/sel.fp", "drive/sel.ind", "drive/sel.snp",
+                                                  "out", "out/deep", "out/deep/er",
+                                                  "out/deep/er/src", "out/deep/er/src/ok", "src"}));
+}
+
+}  // namespace
+}  // namespace vaultline::test
