@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cwctype>
-#include <map>
 
 #include "platform/Format.h"
+#include "resources/EnglishTables.h"
 
 namespace vaultline::cli {
 namespace {
@@ -14,36 +14,6 @@ constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
 constexpr int64_t kFileTimeUnitsPerSecond = 10000000;
 constexpr uint16_t kLanguageEnglishUs = 1033;
 constexpr int kTextBufferLength = 260;
-
-// The texts the engine asks for and those the command line shows itself.
-const std::map<unsigned, std::wstring>& Table() {
-  static const std::map<unsigned, std::wstring> table = {
-      {149, L"%s\nPlease verify that the path or file name are correct."},
-      {175, L"Please specify a name for the Backup Selection."},
-      {209, L"Configuration file is missing. \nThe previous configuration will be restored!"},
-      {210, L"Brindle+"},
-      {211, L"There is not enough space available for this backup"},
-      {212, L"The file: "},
-      {213, L" was skipped. File size exceeds predefined limit."},
-      {214, L"Error getting file to backup "},
-      {215, L"Error writing backup identifier "},
-      {216, L"Error reading file %s"},
-      {217, L"Error restoring file"},
-      {218, L"Error geting file information"},
-      {219, L"Problem Initializing Data"},
-      {220, L"The specified File/Directory doesn't exist, File  %s"},
-      {221, L"Start convert, %ld bytes for %s"},
-      {222, L"File %s wasn't converted, file couldn't be read or open"},
-      {223, L"End convert for %s"},
-      {224, L"Path: %s is not part of Profile"},
-      {225, L"Failed to perform BackUp action. - Unexpected error."},
-      {226, L"Failed to perform DeleteProfile action. - Unexpected error."},
-      {227, L"Failed to perform RenameProfile action. - Unexpected error."},
-      {228, L"Failed to perform Restore action. - Unexpected error."},
-      {229, L"The file: %1!s! was skipped. File size exceeds predefined limit."},
-  };
-  return table;
-}
 
 // The highest N of the %N and %N!s! inserts in `text`: how many arguments the
 // caller's array must hold, as FormatMessage expects.
@@ -69,8 +39,10 @@ int HighestInsert(const std::wstring& text) {
 }  // namespace
 
 std::wstring EnglishText(unsigned id) {
-  auto found = Table().find(id);
-  return found == Table().end() ? std::wstring() : found->second;
+  const auto* end = marrowby::kEnglishStrings + marrowby::kEnglishStringCount;
+  const auto* found = std::find_if(marrowby::kEnglishStrings, end,
+                                   [id](const MarrowbyString& entry) { return entry.id == id; });
+  return found == end || found->text == nullptr ? std::wstring() : std::wstring(found->text);
 }
 
 void EnglishResources::TimeToFileTime(int32_t time, int64_t* fileTime) {

@@ -1,4 +1,5 @@
-// The command line's string provider: the system's English texts, served to
+// The command line's string provider: the system's English string table (the
+// desktop program's own, shared so that both show the same texts), served to
 // the engine by identifier and used for the program's own messages.
 #pragma once
 
