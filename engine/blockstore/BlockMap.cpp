@@ -3,25 +3,47 @@
 namespace vaultline {
 namespace {
 
-// At least this many filter bits per known block keeps false hits near 1.5%;
-// 2^24 bits (2 MiB) is the most that still stays in the second-level cache.
+// At 64 bits per known block, two bits per checksum give about 0.15% false
+// hits; 2^24 bits (2 MiB) is the most that still stays in the second-level
+// cache.
 constexpr size_t kBitsPerBlock = 64;
-constexpr int kMinFilterLog2 = 16;
+constexpr int kMinFilterLog2 = 19;
 constexpr int kMaxFilterLog2 = 24;
+constexpr size_t kMinSlots = 1024;
+
+constexpr uint64_t WordMaskFor(int filterLog2) {
+  return (uint64_t{1} << (filterLog2 - 6)) - 1;
+}
 
 }  // namespace
 
 BlockMap::BlockMap()
-    : filter_((size_t{1} << kMinFilterLog2) / 64, 0), filterShift_(32 - kMinFilterLog2) {}
+    : slots_(kMinSlots, Slot{0, -1, -1}),
+      slotMask_(kMinSlots - 1),
+      filter_((size_t{1} << kMinFilterLog2) / 64, 0),
+      wordMask_(WordMaskFor(kMinFilterLog2)) {}
+
+size_t BlockMap::SlotOf(int32_t weakChecksum) const {
+  size_t i = static_cast<size_t>(Hash(weakChecksum) >> 32) & slotMask_;
+  while (slots_[i].first >= 0 && slots_[i].weakChecksum != weakChecksum) i = (i + 1) & slotMask_;
+  return i;
+}
 
 bool BlockMap::Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
-  std::vector<KnownBlock>& list = lists_[weakChecksum];
-  for (const KnownBlock& known : list) {
-    if (known.digest == digest) return false;
+  size_t slot = SlotOf(weakChecksum);
+  for (int32_t i = slots_[slot].first; i >= 0; i = Next(i)) {
+    if (At(i).digest == digest) return false;
   }
-  list.push_back(KnownBlock{digest, position});
-  ++blockCount_;
-  if (blockCount_ * kBitsPerBlock > FilterBits() && filterShift_ > 32 - kMaxFilterLog2) {
+  int32_t index = static_cast<int32_t>(entries_.size());
+  entries_.push_back(Entry{KnownBlock{digest, position}, -1});
+  if (slots_[slot].first < 0) {
+    slots_[slot] = Slot{weakChecksum, index, index};
+    if (++usedSlots_ * 2 > slots_.size()) GrowTable();
+  } else {
+    entries_[static_cast<size_t>(slots_[slot].last)].next = index;
+    slots_[slot].last = index;
+  }
+  if (entries_.size() * kBitsPerBlock > FilterBits() && wordMask_ < WordMaskFor(kMaxFilterLog2)) {
     GrowFilter();
   } else {
     SetFilterBit(weakChecksum);
@@ -29,22 +51,38 @@ bool BlockMap::Add(int32_t weakChecksum, const Md5Digest& digest, int64_t positi
   return true;
 }
 
-const std::vector<KnownBlock>* BlockMap::Find(int32_t weakChecksum) const {
-  auto it = lists_.find(weakChecksum);
-  return it == lists_.end() ? nullptr : &it->second;
+int32_t BlockMap::First(int32_t weakChecksum) const {
+  return slots_[SlotOf(weakChecksum)].first;
+}
+
+std::vector<KnownBlock> BlockMap::ListOf(int32_t weakChecksum) const {
+  std::vector<KnownBlock> list;
+  for (int32_t i = First(weakChecksum); i >= 0; i = Next(i)) list.push_back(At(i));
+  return list;
+}
+
+void BlockMap::GrowTable() {
+  std::vector<Slot> old(slots_.size() * 2, Slot{0, -1, -1});
+  old.swap(slots_);
+  slotMask_ = slots_.size() - 1;
+  for (const Slot& slot : old) {
+    if (slot.first >= 0) slots_[SlotOf(slot.weakChecksum)] = slot;
+  }
 }
 
 void BlockMap::SetFilterBit(int32_t weakChecksum) {
-  uint32_t bit = FilterBit(weakChecksum);
-  filter_[bit >> 6] |= uint64_t{1} << (bit & 63);
+  uint64_t hash = Hash(weakChecksum);
+  filter_[FilterWord(hash)] |= FilterMask(hash);
 }
 
 void BlockMap::GrowFilter() {
-  int log2 = 32 - filterShift_;
-  while (log2 < kMaxFilterLog2 && (size_t{1} << log2) < blockCount_ * kBitsPerBlock) ++log2;
+  int log2 = kMinFilterLog2;
+  while (log2 < kMaxFilterLog2 && (size_t{1} << log2) < entries_.size() * kBitsPerBlock) ++log2;
   filter_.assign((size_t{1} << log2) / 64, 0);
-  filterShift_ = 32 - log2;
-  for (const auto& [checksum, list] : lists_) SetFilterBit(checksum);
+  wordMask_ = WordMaskFor(log2);
+  for (const Slot& slot : slots_) {
+    if (slot.first >= 0) SetFilterBit(slot.weakChecksum);
+  }
 }
 
 }  // namespace vaultline

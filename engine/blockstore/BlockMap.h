@@ -2,14 +2,15 @@
 // of (digest, position) in the order entered; a pair occurs once and the
 // first position entered wins.
 //
-// Most lookups are misses (one per unmatched byte of a file), so a bitmap
-// indexed by a hash of the checksum answers "certainly absent" with one
-// memory probe before the table is consulted. The bitmap grows with the
-// number of known blocks and stays small enough to live in cache.
+// Most lookups are misses (one per unmatched byte of a file), so a filter
+// answers "certainly absent" with one memory probe before the table is
+// consulted: a hash of the checksum picks one 64-bit word and two bits in it
+// (a blocked Bloom filter). The filter grows with the number of known blocks
+// and stays small enough to live in cache.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "blockstore/Md5.h"
@@ -29,26 +30,60 @@ class BlockMap {
   bool Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position);
   // False means no block has this checksum; true means there may be one.
   bool MayContain(int32_t weakChecksum) const {
-    uint32_t bit = FilterBit(weakChecksum);
-    return (filter_[bit >> 6] >> (bit & 63)) & 1;
+    uint64_t hash = Hash(weakChecksum);
+    uint64_t mask = FilterMask(hash);
+    return (filter_[FilterWord(hash)] & mask) == mask;
   }
-  // The list for a checksum, or null.
-  const std::vector<KnownBlock>* Find(int32_t weakChecksum) const;
-  size_t BlockCount() const { return blockCount_; }
+  // The first block entered with this checksum, or -1; Next gives the
+  // others in the order they were entered, then -1.
+  int32_t First(int32_t weakChecksum) const;
+  int32_t Next(int32_t index) const { return entries_[static_cast<size_t>(index)].next; }
+  const KnownBlock& At(int32_t index) const { return entries_[static_cast<size_t>(index)].block; }
+  std::vector<KnownBlock> ListOf(int32_t weakChecksum) const;
+  size_t BlockCount() const { return entries_.size(); }
   size_t FilterBits() const { return filter_.size() * 64; }
 
  private:
-  uint32_t FilterBit(int32_t weakChecksum) const {
-    // Fibonacci hashing: checksums of real data cluster in their low bits.
-    return (static_cast<uint32_t>(weakChecksum) * 0x9E3779B1u) >> filterShift_;
+  // Fibonacci hashing: checksums of real data cluster in their low bits,
+  // and every product bit above the 32nd depends on all of them. The word
+  // comes from bits 40 up, the two bits tested in it from bits 28 to 39.
+  static uint64_t Hash(int32_t weakChecksum) {
+    return static_cast<uint64_t>(static_cast<uint32_t>(weakChecksum)) * 0x9E3779B97F4A7C15u;
   }
+  size_t FilterWord(uint64_t hash) const { return (hash >> 40) & wordMask_; }
+  // Single bits from a table: a shift by a variable count costs several
+  // operations on common processors, and this runs once per byte stored.
+  static uint64_t FilterMask(uint64_t hash) {
+    return kBits[(hash >> 28) & 63] | kBits[(hash >> 34) & 63];
+  }
+  static constexpr std::array<uint64_t, 64> kBits = [] {
+    std::array<uint64_t, 64> bits{};
+    for (int i = 0; i < 64; ++i) bits[static_cast<size_t>(i)] = uint64_t{1} << i;
+    return bits;
+  }();
+
+  struct Entry {
+    KnownBlock block;
+    int32_t next;  // the next block with the same checksum, or -1
+  };
+  // One per distinct checksum, in an open-addressed table of twice as many.
+  struct Slot {
+    int32_t weakChecksum;
+    int32_t first;  // -1 marks an empty slot
+    int32_t last;
+  };
+
+  size_t SlotOf(int32_t weakChecksum) const;
+  void GrowTable();
   void SetFilterBit(int32_t weakChecksum);
   void GrowFilter();
 
-  std::unordered_map<int32_t, std::vector<KnownBlock>> lists_;
+  std::vector<Entry> entries_;
+  std::vector<Slot> slots_;
+  size_t slotMask_;
+  size_t usedSlots_ = 0;
   std::vector<uint64_t> filter_;
-  int filterShift_;  // 32 - log2(filter bits)
-  size_t blockCount_ = 0;
+  uint64_t wordMask_;  // filter words - 1
 };
 
 }  // namespace vaultline

@@ -89,11 +89,11 @@ void BlockStore::AddKnownBlock(int32_t weakChecksum, const Md5Digest& digest, in
 int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
                               int32_t length) {
   if (!blockMap_.MayContain(weakChecksum)) return -1;
-  const std::vector<KnownBlock>* list = blockMap_.Find(weakChecksum);
-  if (list == nullptr) return -1;
+  int32_t known = blockMap_.First(weakChecksum);
+  if (known < 0) return -1;
   DigestOf(length, ring, start, &lookupDigest_);
-  for (const KnownBlock& known : *list) {
-    if (known.digest == lookupDigest_) return known.position;
+  for (; known >= 0; known = blockMap_.Next(known)) {
+    if (blockMap_.At(known).digest == lookupDigest_) return blockMap_.At(known).position;
   }
   return -1;
 }

@@ -144,10 +144,7 @@ TEST_F(StoreRestoreTest, BlocksWithTheSameWeakChecksumAreToldApartByMd5) {
   int64_t oneOffset = Store(onePath);
   int64_t twoOffset = Store(twoPath);
   EXPECT_EQ(DataSize(), 2u * (40 + 8192));
-  const std::vector<KnownBlock>* list =
-      store_->Blocks().Find(WeakChecksum::Of(one.data(), one.size()).Value());
-  ASSERT_NE(list, nullptr);
-  EXPECT_EQ(list->size(), 2u);
+  EXPECT_EQ(store_->Blocks().ListOf(WeakChecksum::Of(one.data(), one.size()).Value()).size(), 2u);
 
   int64_t again = Store(twoPath);
   EXPECT_EQ(DataSize(), 2u * (40 + 8192));

@@ -57,12 +57,11 @@ TEST(BlockMapTest, TheFirstPositionOfAPairWinsAndEqualChecksumsShareAList) {
   EXPECT_TRUE(map.Add(-7, first, 100));
   EXPECT_FALSE(map.Add(-7, first, 200));
   EXPECT_TRUE(map.Add(-7, second, 300));
-  const std::vector<KnownBlock>* list = map.Find(-7);
-  ASSERT_NE(list, nullptr);
-  ASSERT_EQ(list->size(), 2u);
-  EXPECT_EQ((*list)[0].position, 100);
-  EXPECT_EQ((*list)[1].position, 300);
-  EXPECT_EQ(map.Find(7), nullptr);
+  std::vector<KnownBlock> list = map.ListOf(-7);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0].position, 100);
+  EXPECT_EQ(list[1].position, 300);
+  EXPECT_EQ(map.First(7), -1);
 }
 
 TEST(BlockMapTest, TheFilterNeverHidesAKnownChecksumAsItGrows) {

@@ -1,0 +1,179 @@
+// Storing and restoring a 64 MiB file, as bytes of the source per second.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "BenchUtil.h"
+#include "blockstore/BlockIndexFile.h"
+#include "blockstore/BlockStore.h"
+#include "blockstore/DataFile.h"
+#include "blockstore/WeakChecksum.h"
+#include "platform/File.h"
+
+namespace vaultline {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int64_t kFileSize = 64 << 20;
+constexpr int32_t kReadChunk = 163840;
+constexpr int32_t kBlockLength = 8192;
+
+// An open store with its content file, as the snapshot manager holds them.
+class Session {
+ public:
+  explicit Session(const fs::path& base)
+      : store_(base.wstring(), kReadChunk, kBlockLength),
+        contentFd_(
+            platform::OpenFile(base.wstring() + L".fp", platform::OpenMode::kReadWriteStore)) {
+    store_.AttachManager(&context_);
+  }
+  ~Session() { platform::CloseFile(contentFd_); }
+
+  int64_t Store(const fs::path& path) {
+    platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
+    return store_.StoreFile(path.wstring(), contentFd_);
+  }
+  bool Restore(int64_t offset, const fs::path& source, const fs::path& output) {
+    int fd = platform::OpenFile(output.wstring(), platform::OpenMode::kCreateTruncate);
+    return store_.RestoreFile(contentFd_, fd, offset, source.wstring());
+  }
+
+ private:
+  StoreContext context_;
+  BlockStore store_;
+  int contentFd_;
+};
+
+const fs::path& SourceFile() {
+  static const fs::path path = [] {
+    fs::path p = bench::BenchFolder() / "source";
+    bench::WriteRandomFile(p, kFileSize, 42);
+    return p;
+  }();
+  return path;
+}
+
+// Cuts the store's files back to what they held before a measured run.
+void ResetStore(const fs::path& base, uintmax_t dataSize, uintmax_t indexSize) {
+  fs::resize_file(base, dataSize);
+  fs::resize_file(base.string() + ".ind", indexSize);
+  fs::resize_file(base.string() + ".fp", 0);
+}
+
+// Stores the source into the store at `base` once per iteration, starting
+// each time from the store's state when the benchmark began.
+void MeasureNewData(benchmark::State& state, const fs::path& base, const fs::path& source) {
+  { Session open(base); }  // creates the files if missing
+  const uintmax_t dataSize = fs::file_size(base);
+  const uintmax_t indexSize = fs::file_size(base.string() + ".ind");
+  for (auto _ : state) {
+    state.PauseTiming();
+    ResetStore(base, dataSize, indexSize);
+    auto session = std::make_unique<Session>(base);
+    state.ResumeTiming();
+    if (session->Store(source) < 0) state.SkipWithError("store failed");
+    state.PauseTiming();
+    session.reset();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(state.iterations() * kFileSize);
+}
+
+void BM_StoreNew(benchmark::State& state) {
+  MeasureNewData(state, bench::BenchFolder() / "new", SourceFile());
+}
+BENCHMARK(BM_StoreNew)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// 100,000 random blocks of 8192 bytes (800 MB), written straight through
+// the record files once per process.
+const fs::path& LargeStore() {
+  static const fs::path base = [] {
+    fs::path p = bench::BenchFolder() / "large";
+    int dataFd = platform::OpenFile(p.wstring(), platform::OpenMode::kReadWriteStore);
+    int indexFd = platform::OpenFile(p.wstring() + L".ind", platform::OpenMode::kReadWriteStore);
+    {
+      DataFile data(dataFd);
+      BlockIndexFile index(indexFd);
+      std::vector<uint8_t> block(kBlockLength);
+      for (int i = 0; i < 100000; ++i) {
+        bench::FillRandom(block, 1000000 + static_cast<uint64_t>(i));
+        int32_t checksum = WeakChecksum::Of(block.data(), block.size()).Value();
+        Md5Digest digest = Md5::Of(block.data(), block.size());
+        int64_t position;
+        data.WriteHeader(checksum, digest, kBlockLength, &position);
+        data.WriteBytes(block.data(), kBlockLength);
+        index.Append(checksum, digest, position);
+      }
+    }
+    platform::CloseFile(dataFd);
+    platform::CloseFile(indexFd);
+    return p;
+  }();
+  return base;
+}
+
+void BM_StoreNewLarge(benchmark::State& state) {
+  static const fs::path source = [] {
+    fs::path p = bench::BenchFolder() / "source-large";
+    bench::WriteRandomFile(p, kFileSize, 43);
+    return p;
+  }();
+  MeasureNewData(state, LargeStore(), source);
+}
+BENCHMARK(BM_StoreNewLarge)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// A store holding the source file once; the content offset of its record.
+int64_t StoreSourceOnce(Session& session) {
+  return session.Store(SourceFile());
+}
+
+void BM_StoreMatching(benchmark::State& state) {
+  Session session(bench::BenchFolder() / "matching");
+  StoreSourceOnce(session);
+  for (auto _ : state) {
+    if (session.Store(SourceFile()) < 0) state.SkipWithError("store failed");
+  }
+  state.SetBytesProcessed(state.iterations() * kFileSize);
+}
+BENCHMARK(BM_StoreMatching)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+void BM_StoreShifted(benchmark::State& state) {
+  Session session(bench::BenchFolder() / "shifted");
+  StoreSourceOnce(session);
+  const fs::path shifted = bench::BenchFolder() / "source-shifted";
+  std::vector<uint8_t> prefix(1000);
+  {
+    std::ifstream in(SourceFile(), std::ios::binary);
+    std::ofstream out(shifted, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(prefix.data()), 1000);
+    out << in.rdbuf();
+  }
+  uint64_t seed = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    // New inserted bytes every time, so that each run meets them unknown.
+    bench::FillRandom(prefix, ++seed);
+    std::fstream out(shifted, std::ios::binary | std::ios::in | std::ios::out);
+    out.write(reinterpret_cast<const char*>(prefix.data()), 1000);
+    out.close();
+    state.ResumeTiming();
+    if (session.Store(shifted) < 0) state.SkipWithError("store failed");
+  }
+  state.SetBytesProcessed(state.iterations() * (kFileSize + 1000));
+}
+BENCHMARK(BM_StoreShifted)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+void BM_Restore(benchmark::State& state) {
+  Session session(bench::BenchFolder() / "restore");
+  int64_t offset = StoreSourceOnce(session);
+  const fs::path output = bench::BenchFolder() / "restored";
+  for (auto _ : state) {
+    if (!session.Restore(offset, SourceFile(), output)) state.SkipWithError("restore failed");
+  }
+  state.SetBytesProcessed(state.iterations() * kFileSize);
+}
+BENCHMARK(BM_Restore)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+}  // namespace
+}  // namespace vaultline
