@@ -36,6 +36,9 @@ int RunCat(EngineSession& session, const std::wstring& selection, const std::wst
   if (!ran || status.errors() > 0 || !file) {
     throw CommandError{kExitFailure, item + L" could not be restored"};
   }
+  // An open file reads to its end after its name is gone, so a reader that
+  // stops early (a closed pipe ends the program) leaves no copy behind.
+  folder.Remove();
   std::vector<char> buffer(1 << 16);
   while (file) {
     file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));

@@ -30,8 +30,12 @@ TemporaryFolder::TemporaryFolder() {
 }
 
 TemporaryFolder::~TemporaryFolder() {
+  Remove();
+}
+
+void TemporaryFolder::Remove() {
   std::error_code error;
-  std::filesystem::remove_all(path_, error);
+  if (!path_.empty()) std::filesystem::remove_all(path_, error);
 }
 
 std::wstring TemporaryFolder::wide() const {

@@ -18,6 +18,8 @@ class TemporaryFolder {
   const std::filesystem::path& path() const { return path_; }
   // The folder as the engine takes it.
   std::wstring wide() const;
+  // Removes the folder with its contents now; the destructor then does nothing.
+  void Remove();
 
  private:
   std::filesystem::path path_;

@@ -10,7 +10,8 @@ import unittest
 
 import harness
 
-IMAGE_BYTES = 40 << 20
+PROGRAMS = ("vaultline", "libvaultline.so")
+SPACE_FOR_BACKUPS = 24 << 20
 ROUND_BYTES = 3 << 20
 
 
@@ -41,9 +42,11 @@ class FullDrive(harness.DriveTest):
             self.skipTest(reason)
         super().setUp()
         self.mount = os.path.join(self.scratch, "stick")
+        self.program_folder = os.path.dirname(os.path.abspath(harness.VAULTLINE))
+        programs = sum(os.path.getsize(os.path.join(self.program_folder, name)) for name in PROGRAMS)
         image = os.path.join(self.scratch, "exfat.img")
         with open(image, "wb") as f:
-            f.truncate(IMAGE_BYTES)
+            f.truncate(programs + SPACE_FOR_BACKUPS)
         made = run("mkfs.exfat", image)
         if made.returncode != 0:
             self.skipTest("mkfs.exfat failed: " + made.stderr)
@@ -69,9 +72,8 @@ class FullDrive(harness.DriveTest):
     def install(self):
         """Puts the programs and the library on the stick, as build/drive/ is
         laid out; runs them from there when the mount allows it."""
-        program_folder = os.path.dirname(os.path.abspath(harness.VAULTLINE))
-        for name in ("vaultline", "libvaultline.so"):
-            shutil.copyfile(os.path.join(program_folder, name), os.path.join(self.mount, name))
+        for name in PROGRAMS:
+            shutil.copyfile(os.path.join(self.program_folder, name), os.path.join(self.mount, name))
         program = os.path.join(self.mount, "vaultline")
         if run(program, "--help").returncode == 0:
             return program
@@ -90,7 +92,7 @@ class FullDrive(harness.DriveTest):
 
         fill = harness.Tree(self.scratch_path("fill"), seed=4)
         snapshots = []
-        for round in range(IMAGE_BYTES // ROUND_BYTES + 2):
+        for round in range(SPACE_FOR_BACKUPS // ROUND_BYTES + 2):
             fill.write(b"round %d.bin" % round, fill.noise(ROUND_BYTES))
             expected = harness.manifest(fill.root)
             if round == 0:

@@ -4,7 +4,9 @@ exactly the tree it was taken of; browsing, JSON and exit statuses."""
 import base64
 import json
 import os
+import re
 import subprocess
+import tempfile
 import time
 
 import harness
@@ -99,6 +101,17 @@ class RoundTrip(harness.DriveTest):
                 with open(os.path.join(self.source, name), "rb") as f:
                     self.assertEqual(f.read(), self.drive.ok("cat", "tree", 0, b"src/" + name))
 
+        # A reader that stops early leaves no restored copy in the temporary folder.
+        def copies():
+            return {n for n in os.listdir(tempfile.gettempdir()) if re.match(r"vaultline-\d+$", n)}
+        before = copies()
+        reader = self.drive.start("cat", "tree", 0, b"src/big/random.bin")
+        self.assertEqual(10, len(reader.stdout.read(10)))
+        reader.stdout.close()
+        reader.wait()
+        reader.stderr.close()
+        self.assertEqual(before, copies())
+
         folder = b"folder \xe9\x80 not utf8"
         target = self.scratch_path("one-folder")
         self.drive.ok("restore", "tree", "latest", b"src/" + folder + b"/", "--to", target)
@@ -111,6 +124,15 @@ class RoundTrip(harness.DriveTest):
         restored = os.path.join(target, b"read-only.txt")
         self.assertFalse(os.stat(restored).st_mode & 0o200)
         self.assertEqual(expected[b"read-only.txt"][2], int(os.stat(restored).st_mtime))
+
+        # The engine answers true for a restore that could not make its folder.
+        blocked = self.scratch_path("blocked")
+        os.makedirs(blocked)
+        with open(os.path.join(blocked, b"src"), "wb"):
+            pass
+        result = self.drive.run("restore", "tree", 0, "--to", blocked)
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertIn(b"error: the restore is incomplete", result.stderr)
 
         self.drive.ok("cat", "tree", 0, b"src/nested/", expect=1)
         self.drive.ok("cat", "tree", 0, b"src/no such file", expect=1)
@@ -181,6 +203,14 @@ class RoundTrip(harness.DriveTest):
         self.assertIn(b"big/random.bin was skipped. File size exceeds predefined limit.",
                       result.stderr)
         self.drive.ok("config", "max-file-size", 0)
+
+        self.drive.ok("config", "max-backup-size", 100000)
+        result = self.drive.run("backup", "tree")
+        self.assertEqual(1, result.returncode)
+        self.assertEqual(b"error: There is not enough space available for this backup\n",
+                         result.stderr)
+        self.assertEqual(1, self.drive.snapshot_count("tree"))
+        self.drive.ok("config", "max-backup-size", 1 << 30)
         self.drive.ok("backup", "tree")
 
     def test_bad_input_gets_a_clear_message_and_status(self):
