@@ -4,10 +4,17 @@
 #include "CMainFrame.h"
 #include "MessageBox.h"
 #include "platform/DesktopServices.h"
+#include "platform/Environment.h"
 #include "platform/Path.h"
 #include "resources/ResourceIds.h"
 
 namespace platform = vaultline::platform;
+
+void UseProgramFolder(const std::wstring& folder) {
+  platform::SetProgramFolderOverride(folder);
+  // The engine library holds its own copy of the platform layer.
+  platform::SetEnvironmentValue(L"BRINDLE_HOME", folder);
+}
 
 CMarrowbyApp::CMarrowbyApp() = default;
 
@@ -26,7 +33,7 @@ bool CMarrowbyApp::InitInstance(const QStringList& arguments) {
   if (drive >= 0 && drive + 1 < arguments.size()) {
     std::wstring folder = platform::FullPath(FromQString(arguments.at(drive + 1)));
     if (!folder.empty() && folder.back() != platform::kSeparator) folder += platform::kSeparator;
-    platform::SetProgramFolderOverride(folder);
+    UseProgramFolder(folder);
   }
 
   bool existedBefore = false;

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <memory>
+#include <string>
 
 #include "LanguageLoader.h"
 #include "ResourceModule.h"
@@ -12,6 +13,9 @@ class CMainFrame;
 
 // The name of the program's single-instance mutex.
 inline constexpr const wchar_t* kInstanceMutexName = L"{73417BAD-67FB-4f0b-97E1-677705A3B907}";
+
+// --drive DIR: DIR stands for the program's folder, here and in the engine.
+void UseProgramFolder(const std::wstring& folder);
 
 class CMarrowbyApp {
  public:

@@ -163,6 +163,7 @@ void CBackupProgressDlg::Prepare(Mode mode, const std::wstring& storageFolder) {
   detailsButton_->setEnabled(false);
   SetProgressRange(0);
   progressBar_->setValue(0);
+  ApplyModeLayout();
 }
 
 void CBackupProgressDlg::SetCaption(const QString& caption) { setWindowTitle(caption); }
@@ -207,6 +208,8 @@ void CBackupProgressDlg::SetDetailsExpanded(bool expanded) {
   detailsExpanded_ = expanded;
   detailsButton_->setText(LoadString(expanded ? ids::kDetailsExpanded : ids::kDetailsCollapsed));
   detailsPanel_->setVisible(expanded);
+  // Resize now, not at the next layout pass, so the window never shows a gap.
+  layout()->activate();
 }
 
 void CBackupProgressDlg::reject() {
@@ -245,7 +248,9 @@ bool CBackupProgressDlg::OnTotalSize(int64_t total) {
       OnMessage(kMessageError, FromQString(reason).c_str());
       return;
     }
-    status_ = kInProcess;
+    // A Cancel, an error or a warning from before this phase must survive it,
+    // or a stopped backup would end as "Completed".
+    if (status_ == kCompleted) status_ = kInProcess;
     RefreshStatusText();
   });
   return cancelled_;

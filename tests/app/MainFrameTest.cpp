@@ -1,0 +1,231 @@
+// The main window against the real engine on a prepared drive: what the three
+// views show, the enabling rules, rename, delete, the gauge and the rows.
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSplitter>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <memory>
+
+#include "CContentView.h"
+#include "CMainFrame.h"
+#include "CMarrowbyView.h"
+#include "CSnapshotView.h"
+#include "EngineList.h"
+#include "MessageBox.h"
+#include "resources/ResourceIds.h"
+#include "support/TestDrive.h"
+
+using namespace marrowby;
+
+namespace {
+
+QStringList RowTexts(const QListWidget* list) {
+  QStringList texts;
+  for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
+  return texts;
+}
+
+QStringList ChildTexts(const QTreeWidgetItem* item) {
+  QStringList texts;
+  for (int i = 0; i < item->childCount(); ++i) texts << item->child(i)->text(0);
+  return texts;
+}
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+  void viewsShowWhatTheEngineHolds();
+  void commandsFollowTheSelection();
+  void renameTakesNewNameAndIgnoresEmpty();
+  void deleteAsksFirst();
+  void gaugeFollowsLimit();
+  void snapshotRowKeepsItsShare();
+
+ private:
+  std::unique_ptr<TestDrive> drive_;
+  std::unique_ptr<CMainFrame> frame_;
+};
+
+void MainFrameTest::init() {
+  drive_ = std::make_unique<TestDrive>();
+  QVERIFY(drive_->AddSelection(L"Documents", QStringLiteral("docs"),
+                               {QStringLiteral("A/b.txt"), QStringLiteral("A/C/"),
+                                QStringLiteral("a/d.txt"), QStringLiteral("notes.md")},
+                               2));
+  QVERIFY(drive_->AddSelection(L"Photos", QStringLiteral("photos"),
+                               {QStringLiteral("2026/beach.jpg")}, 1));
+  QVERIFY(drive_->AddSelection(L"Music", QStringLiteral("music"), {QStringLiteral("song.ogg")}, 1));
+  frame_ = std::make_unique<CMainFrame>();
+  frame_->resize(900, 620);
+  frame_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+}
+
+void MainFrameTest::cleanup() {
+  frame_.reset();
+  drive_.reset();
+}
+
+void MainFrameTest::viewsShowWhatTheEngineHolds() {
+  CMarrowbyView* selections = frame_->SelectionView();
+  QCOMPARE(RowTexts(selections), QStringList({QStringLiteral("Documents"), QStringLiteral("Photos"),
+                                              QStringLiteral("Music")}));
+  QCOMPARE(selections->Selected(), 0);
+
+  // Newest first, and selected.
+  CSnapshotView* snapshots = frame_->SnapshotView();
+  std::vector<std::wstring> engineSnapshots =
+      TakeList(frame_->Engine(), frame_->Engine()->GetSnapshots(0));
+  QCOMPARE(snapshots->topLevelItemCount(), 2);
+  QCOMPARE(int(engineSnapshots.size()), 2);
+  QCOMPARE(snapshots->Selected(), 1);
+  QCOMPARE(snapshots->topLevelItem(0)->text(0), QString::fromStdWString(engineSnapshots[1]));
+  QCOMPARE(snapshots->headerItem()->text(0), QStringLiteral("Snapshots of Documents"));
+
+  // "A" and "a" are one folder, named as first met; folders before files.
+  CContentView* tree = frame_->ContentView();
+  QCOMPARE(tree->topLevelItemCount(), 1);
+  QTreeWidgetItem* top = tree->topLevelItem(0);
+  QCOMPARE(top->text(0), QStringLiteral("docs [ Snapshot: ") +
+                             QString::fromStdWString(engineSnapshots[1]) + QStringLiteral(" ]"));
+  QVERIFY(top->isExpanded());
+  QCOMPARE(ChildTexts(top), QStringList({QStringLiteral("A"), QStringLiteral("notes.md")}));
+  QTreeWidgetItem* folder = top->child(0);
+  folder->setExpanded(true);
+  QCOMPARE(ChildTexts(folder),
+           QStringList({QStringLiteral("C"), QStringLiteral("b.txt"), QStringLiteral("d.txt")}));
+  tree->setCurrentItem(folder->child(1));
+  SaveScreenshot(frame_.get(), QStringLiteral("main-window"));
+
+  // Another selection shows its own snapshots and contents.
+  selections->setCurrentRow(1);
+  QCOMPARE(snapshots->headerItem()->text(0), QStringLiteral("Snapshots of Photos"));
+  QCOMPARE(snapshots->topLevelItemCount(), 1);
+  QCOMPARE(ChildTexts(tree->topLevelItem(0)), QStringList(QStringLiteral("2026")));
+
+  for (QAction* menuAction : frame_->menuBar()->actions()) {
+    QMenu* menu = menuAction->menu();
+    menu->popup(frame_->mapToGlobal(QPoint(10, 30)));
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    SaveScreenshot(menu, QStringLiteral("menu-") + menu->title().remove(u'&'));
+    menu->hide();
+  }
+}
+
+void MainFrameTest::commandsFollowTheSelection() {
+  CContentView* tree = frame_->ContentView();
+  QTreeWidgetItem* top = tree->topLevelItem(0);
+  tree->setCurrentItem(top);
+  for (unsigned command : {cmd::kBackup, cmd::kRenameSelection, cmd::kDeleteSelection,
+                           cmd::kProperties, cmd::kRestore}) {
+    QVERIFY2(frame_->CommandAction(command)->isEnabled(), qPrintable(QString::number(command)));
+  }
+  QVERIFY(!frame_->CommandAction(cmd::kViewFile)->isEnabled());  // a folder
+
+  tree->setCurrentItem(top->child(1));  // notes.md
+  QVERIFY(frame_->CommandAction(cmd::kViewFile)->isEnabled());
+  QVERIFY(frame_->CommandAction(cmd::kRestore)->isEnabled());
+
+  // The tool buttons and menu items are the same actions.
+  QToolBar* toolBar = frame_->findChild<QToolBar*>(QStringLiteral("mainToolBar"));
+  QVERIFY(toolBar->actions().contains(frame_->CommandAction(cmd::kViewFile)));
+
+  frame_->SelectionView()->clearSelection();
+  frame_->UpdateCommandStates();
+  for (unsigned command :
+       {cmd::kBackup, cmd::kRenameSelection, cmd::kDeleteSelection, cmd::kProperties}) {
+    QVERIFY(!frame_->CommandAction(command)->isEnabled());
+  }
+  QVERIFY(frame_->CommandAction(cmd::kNewSelection)->isEnabled());
+  QVERIFY(frame_->CommandAction(cmd::kHelpContents)->isEnabled());
+}
+
+void MainFrameTest::renameTakesNewNameAndIgnoresEmpty() {
+  CMarrowbyView* selections = frame_->SelectionView();
+  auto renameTo = [&](const QString& text) {
+    selections->setCurrentRow(1);
+    frame_->OnCommand(cmd::kRenameSelection);
+    auto* editor = selections->findChild<QLineEdit*>();
+    QVERIFY(editor != nullptr);
+    editor->setText(text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();  // the delegate commits on a queued call
+  };
+  renameTo(QStringLiteral("Holiday Photos"));
+  QCOMPARE(selections->item(1)->text(), QStringLiteral("Holiday Photos"));
+  std::vector<std::wstring> names = TakeList(frame_->Engine(), frame_->Engine()->GetProfileNames());
+  QCOMPARE(QString::fromStdWString(names.at(1)), QStringLiteral("Holiday Photos"));
+
+  renameTo(QString());
+  QCOMPARE(selections->item(1)->text(), QStringLiteral("Holiday Photos"));
+  names = TakeList(frame_->Engine(), frame_->Engine()->GetProfileNames());
+  QCOMPARE(QString::fromStdWString(names.at(1)), QStringLiteral("Holiday Photos"));
+}
+
+void MainFrameTest::deleteAsksFirst() {
+  CMarrowbyView* selections = frame_->SelectionView();
+  selections->setCurrentRow(2);
+  MessageBox::SetNextAnswer(QMessageBox::No);
+  QTest::keyClick(selections, Qt::Key_Delete);
+  QCOMPARE(selections->count(), 3);
+  QVERIFY(MessageBox::LastText().startsWith(QStringLiteral("The Backup Selection Music, and all")));
+
+  MessageBox::SetNextAnswer(QMessageBox::Yes);
+  frame_->OnCommand(cmd::kDeleteSelection);
+  QCOMPARE(RowTexts(selections),
+           QStringList({QStringLiteral("Documents"), QStringLiteral("Photos")}));
+  // The last row went, so the new last row is selected and shown.
+  QCOMPARE(selections->Selected(), 1);
+  QCOMPARE(frame_->SnapshotView()->headerItem()->text(0), QStringLiteral("Snapshots of Photos"));
+
+  // Indices stay as they were: the remaining rows still reach their selections.
+  selections->setCurrentRow(0);
+  QCOMPARE(frame_->SnapshotView()->topLevelItemCount(), 2);
+}
+
+void MainFrameTest::gaugeFollowsLimit() {
+  QCOMPARE(CMainFrame::GaugePosition(0, 5000), 0);
+  QCOMPARE(CMainFrame::GaugePosition(1000, 250), 250);
+  QCOMPARE(CMainFrame::GaugePosition(1000, 1001), 1000);
+  QCOMPARE(CMainFrame::GaugePosition(int64_t{1} << 40, (int64_t{1} << 40) - 1), 999);
+
+  auto* gauge = frame_->findChild<QProgressBar*>(QStringLiteral("storageGauge"));
+  QCOMPARE(gauge->maximum(), 1000);
+  frame_->Engine()->SetMaxBackupSize(1);
+  frame_->UpdateStatusBar();
+  QCOMPARE(gauge->value(), 1000);
+  frame_->Engine()->SetMaxBackupSize(0);
+  frame_->UpdateStatusBar();
+  QCOMPARE(gauge->value(), 0);
+  auto* storage = frame_->findChild<QLabel*>(QStringLiteral("storagePane"));
+  QVERIFY(storage->text().startsWith(QStringLiteral("Used for backup: ")));
+}
+
+void MainFrameTest::snapshotRowKeepsItsShare() {
+  QCOMPARE(CMainFrame::SnapshotRowHeight(300), 120);
+  QCOMPARE(CMainFrame::SnapshotRowHeight(120), 40);
+  QCOMPARE(CMainFrame::SnapshotRowHeight(900), 300);
+
+  auto* rows = frame_->findChild<QSplitter*>(QStringLiteral("rowSplitter"));
+  for (int height : {300, 120}) {
+    int chrome = frame_->height() - rows->height();
+    frame_->resize(frame_->width(), height + chrome);
+    QTRY_COMPARE(rows->height(), height);
+    QCOMPARE(rows->sizes().at(1), CMainFrame::SnapshotRowHeight(height));
+  }
+}
+
+QTEST_MAIN(MainFrameTest)
+#include "MainFrameTest.moc"

@@ -1,0 +1,53 @@
+#include "support/TestDrive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPixmap>
+#include <QWidget>
+
+#include "CMarrowbyApp.h"
+#include "platform/Path.h"
+#include "vaultline/Vaultline.h"
+
+namespace platform = vaultline::platform;
+
+TestDrive::TestDrive() {
+  UseProgramFolder(Folder().toStdWString());
+}
+
+TestDrive::~TestDrive() = default;
+
+bool TestDrive::AddSelection(const std::wstring& name, const QString& sourceName,
+                             const std::vector<QString>& files, int snapshots) {
+  QString source = SourceRoot() + sourceName;
+  QDir().mkpath(source);
+  for (const QString& file : files) {
+    QString path = source + QLatin1Char('/') + file;
+    if (file.endsWith(QLatin1Char('/'))) {
+      QDir().mkpath(path);
+      continue;
+    }
+    QDir().mkpath(QFileInfo(path).path());
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    out.write("contents of " + file.toUtf8());
+  }
+  std::wstring root = platform::DeviceRootOf(Folder().toStdWString());
+  IVaultline* engine = InitializeT(nullptr, root.c_str(), 1, 0, 2);
+  if (engine == nullptr) return false;
+  engine->SetMaxBackupSize(int64_t{1} << 30);
+  std::wstring sourcePath = source.toStdWString();
+  const wchar_t* contents[] = {sourcePath.c_str()};
+  int index = -1;
+  bool ok = engine->CreateProfile(name.c_str(), contents, 1, &index);
+  for (int i = 0; ok && i < snapshots; ++i) ok = engine->BackUp(index);
+  Cleanup(engine);
+  return ok;
+}
+
+void SaveScreenshot(QWidget* widget, const QString& name) {
+  QString folder = qEnvironmentVariable("MARROWBY_SCREENSHOTS");
+  if (folder.isEmpty() || widget == nullptr) return;
+  QDir().mkpath(folder);
+  widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}

@@ -1,0 +1,30 @@
+// A temporary drive folder for GUI tests, prepared through the engine: the
+// program folder points at it, and selections with snapshots are made by an
+// engine of its own before the window under test opens it.
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <string>
+#include <vector>
+
+class TestDrive {
+ public:
+  TestDrive();
+  ~TestDrive();
+
+  QString Folder() const { return dir_.path() + QLatin1Char('/'); }
+  // Writes `files` (relative paths; a trailing '/' makes a folder) under a
+  // new source folder named `sourceName`, creates a selection `name` for it
+  // and takes `snapshots` snapshots. Returns false when the engine failed.
+  bool AddSelection(const std::wstring& name, const QString& sourceName,
+                    const std::vector<QString>& files, int snapshots);
+  QString SourceRoot() const { return sources_.path() + QLatin1Char('/'); }
+
+ private:
+  QTemporaryDir dir_;
+  QTemporaryDir sources_;
+};
+
+// Writes a PNG of `widget` into $MARROWBY_SCREENSHOTS, when that is set.
+void SaveScreenshot(class QWidget* widget, const QString& name);
