@@ -12,6 +12,7 @@
 #include "ConsoleStatus.h"
 #include "EnglishResources.h"
 #include "platform/Environment.h"
+#include "platform/Path.h"
 #include "platform/Text.h"
 #include "vaultline/Vaultline.h"
 
@@ -41,7 +42,7 @@ class Selections : public ::testing::Test {
 
   void Start() {
     Cleanup(engine_);
-    engine_ = InitializeT(&resources_, L"/", 1, 0, 2);
+    engine_ = InitializeT(&resources_, Wide(root_).c_str(), 1, 0, 2);
     ASSERT_NE(nullptr, engine_);
   }
 
@@ -58,11 +59,12 @@ class Selections : public ::testing::Test {
   // The creation stamp: the folder below BackupStorage/ that holds "Dir/file".
   std::wstring StampOf(int index) {
     const std::wstring location = Location(index);
-    const std::wstring storage = Wide(root_ / "drive" / "BackupStorage") + L"/";
+    const std::wstring storage = Wide(root_ / "drive" / "BackupStorage") + platform::kSeparator;
     EXPECT_EQ(0u, location.rfind(storage, 0)) << platform::ToDisplayUtf8(location);
     const std::wstring rest = location.substr(storage.size());
-    EXPECT_EQ(rest.size() - 9, rest.find(L"/Dir/file"));
-    return rest.substr(0, rest.find(L'/'));
+    EXPECT_EQ(Wide(fs::path(rest).filename()), L"file");
+    EXPECT_EQ(Wide(fs::path(rest).parent_path().filename()), L"Dir");
+    return rest.substr(0, rest.find(platform::kSeparator));
   }
 
   fs::path root_;
