@@ -30,7 +30,7 @@ int RunCreate(EngineSession& session, const std::wstring& name, const std::wstri
   if (name.find_first_not_of(L" \t") == std::wstring::npos) {
     throw CommandError{kExitUsage, EnglishText(kTextNameMissing)};
   }
-  const std::wstring path = SourcePathOf(source);
+  const std::wstring path = source.empty() ? std::wstring() : SourcePathOf(source);
   if (path.empty() || !platform::PathExists(path)) {
     throw CommandError{
         kExitFailure, platform::FormatWide(EnglishText(kTextPathNotFound).c_str(), source.c_str())};

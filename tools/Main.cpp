@@ -87,6 +87,11 @@ int Run(int argc, char** argv) {
     return kExitUsage;
   }
   if (snapshot.empty()) snapshot = "latest";
+  // An empty path would silently stand for the current folder.
+  if ((app.count("--drive") > 0 && options.drive.empty()) || (*restore && destination.empty())) {
+    std::fprintf(stderr, "error: an empty folder name was given\n%s", kUsage);
+    return kExitUsage;
+  }
 
   try {
     EngineSession session(options);

@@ -213,6 +213,14 @@ class RoundTrip(harness.DriveTest):
         self.drive.ok("config", "max-backup-size", 1 << 30)
         self.drive.ok("backup", "tree")
 
+    def test_an_unreadable_file_makes_the_backup_partial(self):
+        if os.geteuid() == 0:
+            self.skipTest("root reads every file")
+        os.chmod(os.path.join(self.source, b"exactly 300.bin"), 0)
+        result = self.drive.run("backup", "tree")
+        self.assertEqual(3, result.returncode, result.stderr)
+        self.assertIn(b"exactly 300.bin wasn't converted", result.stderr)
+
     def test_bad_input_gets_a_clear_message_and_status(self):
         missing = self.scratch_path("missing")
         result = self.drive.run("create", "x", missing)
@@ -221,12 +229,13 @@ class RoundTrip(harness.DriveTest):
                       result.stderr)
         for args in [(), ("frobnicate",), ("backup",), ("restore", 0, 0), ("ls", 0, "first"),
                      ("config", "colour", 1), ("config", "max-backup-size", "-5"),
-                     ("config", "max-backup-size", "12abc"), ("create", "", self.source)]:
+                     ("config", "max-backup-size", "12abc"), ("create", "", self.source),
+                     ("restore", 0, 0, "--to", "")]:
             with self.subTest(args=args):
                 result = self.drive.run(*args)
                 self.assertEqual(2, result.returncode, result.stderr)
                 self.assertIn(b"usage: vaultline", result.stderr)
-        for args in [("backup", "no such selection"), ("backup", 7), ("ls", 0, 0),
+        for args in [("backup", "no such selection"), ("backup", 7), ("ls", 0, 0), ("create", "x", ""),
                      ("create", "inside", self.drive.storage)]:
             with self.subTest(args=args):
                 result = self.drive.run(*args)
@@ -234,6 +243,8 @@ class RoundTrip(harness.DriveTest):
                 self.assertTrue(result.stderr.startswith(b"error: "), result.stderr)
         result = harness.Drive(self.scratch_path("no drive here")).run("list")
         self.assertEqual(1, result.returncode)
+        result = subprocess.run([harness.VAULTLINE, "--drive", "", "list"], capture_output=True)
+        self.assertEqual(2, result.returncode, result.stderr)
         self.assertEqual([b"0\ttree\t" + self.source + b"\t0"], self.drive.ok("list").splitlines())
 
 
