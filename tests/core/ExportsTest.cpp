@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -30,24 +29,46 @@ std::vector<std::string> ExportedNames() {
   return names;
 }
 
+bool IsBoundaryName(const std::string& name) {
+  static const std::set<std::string> functions = {"InitializeT",
+                                                  "Cleanup",
+                                                  "CheckCreatePath",
+                                                  "GetDirInfo",
+                                                  "GetFileSize",
+                                                  "RemoveFolder",
+                                                  "SetFileProtection",
+                                                  "RemoveFileProtection",
+                                                  "Ltrim",
+                                                  "Rtrim",
+                                                  "DoubleQuotes",
+                                                  "RemoveDoubleQuotes",
+                                                  "GetLineParameters"};
+  for (const char* boundaryClass : {"IVaultline", "IBackupRestoreStatus", "IResourceProvider"}) {
+    std::string owner = boundaryClass;
+    if (name.rfind(owner + "::", 0) == 0) return true;
+    for (const char* kind : {"typeinfo for ", "typeinfo name for ", "vtable for "}) {
+      if (name == kind + owner) return true;
+    }
+  }
+  size_t parenthesis = name.find('(');
+  return parenthesis != std::string::npos && functions.count(name.substr(0, parenthesis)) > 0;
+}
+
+// The interfaces made only of pure operations have no key function, so their
+// type information is exported only where the compiler chose to emit it; the
+// engine's own interface always is.
 TEST(ExportsTest, LibraryExportsExactlyTheBoundary) {
-  const std::regex allowed(
-      "(InitializeT|Cleanup|CheckCreatePath|GetDirInfo|GetFileSize|RemoveFolder|"
-      "SetFileProtection|RemoveFileProtection|Ltrim|Rtrim|DoubleQuotes|RemoveDoubleQuotes|"
-      "GetLineParameters)\\(.*\\)|"
-      "(IVaultline|IBackupRestoreStatus|IResourceProvider)::.*|"
-      "(typeinfo|typeinfo name|vtable) for (IVaultline|IBackupRestoreStatus|IResourceProvider)");
-  std::set<std::string> functions;
+  std::set<std::string> exported;
   for (const std::string& name : ExportedNames()) {
-    EXPECT_TRUE(std::regex_match(name, allowed)) << "unexpected export: " << name;
-    functions.insert(name.substr(0, name.find('(')));
+    EXPECT_TRUE(IsBoundaryName(name)) << "unexpected export: " << name;
+    exported.insert(name.substr(0, name.find('(')));
   }
   for (const char* required :
        {"InitializeT", "Cleanup", "CheckCreatePath", "GetDirInfo", "GetFileSize", "RemoveFolder",
         "SetFileProtection", "RemoveFileProtection", "Ltrim", "Rtrim", "DoubleQuotes",
         "RemoveDoubleQuotes", "GetLineParameters", "vtable for IVaultline",
-        "typeinfo for IBackupRestoreStatus", "typeinfo for IResourceProvider"}) {
-    EXPECT_TRUE(functions.count(required)) << "missing export: " << required;
+        "typeinfo for IVaultline"}) {
+    EXPECT_TRUE(exported.count(required)) << "missing export: " << required;
   }
 }
 

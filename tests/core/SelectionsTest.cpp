@@ -99,18 +99,5 @@ TEST_F(SelectionsTest, ANewSelectionNeverTakesOverAnOrphanedFolder) {
   EXPECT_NE(Items(*restarted, restarted->GetProfileLocation(second)).at(0), location);
 }
 
-TEST_F(SelectionsTest, FindProfileByLocationComparesExactly) {
-  auto engine = StartEngine();
-  Create(*engine, L"a", source_);
-  int second = Create(*engine, L"b", source_);
-  std::wstring location = Items(*engine, engine->GetProfileLocation(second)).at(0);
-  unsigned found = 99;
-  EXPECT_TRUE(engine->FindProfileByLocation(location, &found));
-  EXPECT_EQ(found, static_cast<unsigned>(second));
-  std::wstring upper = location;
-  upper.replace(upper.find(L"Dir"), 3, L"DIR");
-  EXPECT_FALSE(engine->FindProfileByLocation(upper, &found));
-}
-
 }  // namespace
 }  // namespace vaultline::testing
