@@ -11,9 +11,9 @@
 #include "AppStrings.h"
 #include "MessageBox.h"
 #include "dialogs/PageDialog.h"
-#include "dialogs/SourceBrowser.h"
 #include "dialogs/PictureFrame.h"
 #include "dialogs/SharedPaths.h"
+#include "dialogs/SourceBrowser.h"
 #include "dialogs/SourcePath.h"
 #include "resources/ResourceIds.h"
 
@@ -21,7 +21,9 @@ using namespace marrowby;
 
 namespace {
 
-QString Text(unsigned control) { return DialogString(dlg::kCreateProfile, control); }
+QString Text(unsigned control) {
+  return DialogString(dlg::kCreateProfile, control);
+}
 
 }  // namespace
 
@@ -117,14 +119,17 @@ void CCreateProfileDlg::UpdateButtons() {
   emit completeChanged();
 }
 
-bool CCreateProfileDlg::isComplete() const { return !pathEdit_->text().isEmpty(); }
+bool CCreateProfileDlg::isComplete() const {
+  return !pathEdit_->text().isEmpty();
+}
 
-bool CCreateProfileDlg::validatePage() { return Validate(); }
+bool CCreateProfileDlg::validatePage() {
+  return Validate();
+}
 
 void CCreateProfileDlg::Browse() {
   ReadFields();
-  const QString chosen =
-      SourceBrowser::Browse(this, LoadString(ids::kBrowseCaption),
+  const QString chosen = SourceBrowser::Browse(this, LoadString(ids::kBrowseCaption),
                                                QString::fromStdWString(NewSelectionPath()));
   if (chosen.isEmpty()) return;
   NewSelectionPath() = FromQString(chosen);
@@ -136,7 +141,8 @@ void CCreateProfileDlg::Browse() {
 bool CCreateProfileDlg::Validate() {
   ReadFields();
   if (NewSelectionPath().empty()) {
-    MessageBox::Show(this, LoadString(ids::kSelectBackupPath), QMessageBox::Warning, QMessageBox::Ok, QMessageBox::NoButton, Text(dlg::kCaption));
+    MessageBox::Show(this, LoadString(ids::kSelectBackupPath), QMessageBox::Warning,
+                     QMessageBox::Ok, QMessageBox::NoButton, Text(dlg::kCaption));
     return false;
   }
   NewSelectionPath() = WithoutTrailingSeparator(NewSelectionPath());

@@ -8,8 +8,7 @@
 
 using namespace marrowby;
 
-CFirstRunWizard::CFirstRunWizard(const std::wstring& driveRoot, QWidget* owner)
-    : QWizard(owner) {
+CFirstRunWizard::CFirstRunWizard(const std::wstring& driveRoot, QWidget* owner) : QWizard(owner) {
   setObjectName(QStringLiteral("firstRunWizard"));
   setWindowTitle(DialogString(dlg::kWelcome, dlg::kCaption));
   setWizardStyle(QWizard::ClassicStyle);

@@ -25,7 +25,9 @@ using namespace marrowby;
 
 namespace {
 
-QString Text(unsigned control) { return DialogString(dlg::kPreferences, control); }
+QString Text(unsigned control) {
+  return DialogString(dlg::kPreferences, control);
+}
 
 enum Unit { kKilobytes = 0, kMegabytes = 1 };
 constexpr int kUnitShift[] = {10, 20};
@@ -154,18 +156,18 @@ void CPreferenceDlg::Open() {
   limitFilesCheckBox_->setChecked(maxFileSize_ != 0);
   // The spin box holds the whole value; the 16-bit up-down position of old
   // would cut sizes above 65535.
-  const int64_t value = maxFileSize_ > 0 ? maxFileSize_ >> kUnitShift[unitComboBox_->currentIndex()]
-                                         : 0;
+  const int64_t value =
+      maxFileSize_ > 0 ? maxFileSize_ >> kUnitShift[unitComboBox_->currentIndex()] : 0;
   fileSizeSpinBox_->setValue(static_cast<int>(std::min<int64_t>(value, INT_MAX)));
 
   if (backupSizeLimit_ != 0) capacityMb_ = backupSizeLimit_ >> 20;
   const int64_t driveTotalMb = driveTotal_ >> 20;
   // Without a drive total there is no share to show: 0 % and no slider.
-  sliderPosition_ = driveTotalMb > 0
-                        ? static_cast<int>(static_cast<double>(capacityMb_) * 100.0 /
-                                               static_cast<double>(driveTotalMb) +
-                                           0.5)
-                        : 0;
+  sliderPosition_ =
+      driveTotalMb > 0
+          ? static_cast<int>(
+                static_cast<double>(capacityMb_) * 100.0 / static_cast<double>(driveTotalMb) + 0.5)
+          : 0;
   slider_->setEnabled(driveTotalMb > 0);
   {
     const QSignalBlocker blocker(slider_);
@@ -185,7 +187,9 @@ void CPreferenceDlg::Open() {
   EnableFileSizeControls();
 }
 
-void CPreferenceDlg::ShowFields() { capacityEdit_->setText(QString::number(capacityMb_)); }
+void CPreferenceDlg::ShowFields() {
+  capacityEdit_->setText(QString::number(capacityMb_));
+}
 
 void CPreferenceDlg::OnSliderMoved(int position) {
   sliderPercentLabel_->setText(ToQString(vaultline::platform::FormatWide(L"%d %%", position)));

@@ -39,8 +39,7 @@ CProfileProperties::CProfileProperties(const QString& name, const QString& descr
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(DialogString(dlg::kProperties, properties_dlg::kNameLabel)));
   layout->addWidget(nameEdit_);
-  layout->addWidget(
-      new QLabel(DialogString(dlg::kProperties, properties_dlg::kDescriptionLabel)));
+  layout->addWidget(new QLabel(DialogString(dlg::kProperties, properties_dlg::kDescriptionLabel)));
   layout->addWidget(descriptionEdit_);
   layout->addWidget(buttons);
   setMinimumWidth(400);

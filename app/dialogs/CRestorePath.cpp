@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 
 #include "AppStrings.h"
-#include "MessageBox.h"
 #include "FileDialog.h"
+#include "MessageBox.h"
 #include "dialogs/PictureFrame.h"
 #include "dialogs/SharedPaths.h"
 #include "resources/ResourceIds.h"
@@ -20,7 +20,9 @@ using namespace marrowby;
 
 namespace {
 
-QString Text(unsigned control) { return DialogString(dlg::kRestorePath, control); }
+QString Text(unsigned control) {
+  return DialogString(dlg::kRestorePath, control);
+}
 
 }  // namespace
 
@@ -74,7 +76,9 @@ bool CRestorePath::Run() {
   return exec() == QDialog::Accepted && !DefaultRestoreDestination().empty();
 }
 
-void CRestorePath::ReadField() { DefaultRestoreDestination() = FromQString(destinationEdit_->text()); }
+void CRestorePath::ReadField() {
+  DefaultRestoreDestination() = FromQString(destinationEdit_->text());
+}
 
 void CRestorePath::RefreshField() {
   destinationEdit_->setText(QString::fromStdWString(DefaultRestoreDestination()));

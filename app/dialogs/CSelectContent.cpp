@@ -16,7 +16,9 @@ using namespace marrowby;
 
 namespace {
 
-QString Text(unsigned control) { return DialogString(dlg::kSelectContent, control); }
+QString Text(unsigned control) {
+  return DialogString(dlg::kSelectContent, control);
+}
 
 void HideChild(QWidget* dialog, const char* name) {
   if (auto* child = dialog->findChild<QWidget*>(QString::fromLatin1(name))) child->hide();
@@ -100,18 +102,21 @@ bool CSelectContent::Validate() {
   ReadFields();
   const QString caption = windowTitle();
   if (name_.isEmpty()) {
-    MessageBox::Show(this, LoadString(ids::kSpecifyName), QMessageBox::Warning, QMessageBox::Ok, QMessageBox::NoButton, caption);
+    MessageBox::Show(this, LoadString(ids::kSpecifyName), QMessageBox::Warning, QMessageBox::Ok,
+                     QMessageBox::NoButton, caption);
     return false;
   }
   if (path_.isEmpty()) {
-    MessageBox::Show(this, LoadString(ids::kSelectBackupPath), QMessageBox::Warning, QMessageBox::Ok, QMessageBox::NoButton, caption);
+    MessageBox::Show(this, LoadString(ids::kSelectBackupPath), QMessageBox::Warning,
+                     QMessageBox::Ok, QMessageBox::NoButton, caption);
     return false;
   }
   const std::wstring path = WithoutTrailingSeparator(FromQString(path_));
   path_ = QString::fromStdWString(path);
   RefreshFields();
   if (!SourceExists(path)) {
-    MessageBox::Show(this, FormatString(ids::kVerifyPath, path.c_str()), QMessageBox::Warning, QMessageBox::Ok, QMessageBox::NoButton, caption);
+    MessageBox::Show(this, FormatString(ids::kVerifyPath, path.c_str()), QMessageBox::Warning,
+                     QMessageBox::Ok, QMessageBox::NoButton, caption);
     return false;
   }
   return true;

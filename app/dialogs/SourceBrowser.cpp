@@ -55,4 +55,6 @@ QString SourceBrowser::Browse(QWidget* owner, const QString& caption, const QStr
   return browser.exec() == QDialog::Accepted ? browser.Chosen() : QString();
 }
 
-void SourceBrowser::SetNextAnswer(const QString& answer) { NextAnswer() = answer; }
+void SourceBrowser::SetNextAnswer(const QString& answer) {
+  NextAnswer() = answer;
+}

@@ -24,7 +24,9 @@ using namespace marrowby;
 
 namespace {
 
-QString Text(unsigned control) { return DialogString(dlg::kProgress, control); }
+QString Text(unsigned control) {
+  return DialogString(dlg::kProgress, control);
+}
 
 constexpr int kDetailsHeight = 150;
 constexpr int kWindowWidth = 580;
@@ -79,8 +81,7 @@ CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
   filesSkippedCaption_ = AddSummaryRow(grid, 1, Text(progress_dlg::kFilesSkippedLabel),
                                        &filesSkippedLabel_, "filesSkipped");
   bytesDoneCaption_ =
-      AddSummaryRow(grid, 2, Text(progress_dlg::kBytesDoneLabel),
-                    &bytesDoneLabel_, "bytesDone");
+      AddSummaryRow(grid, 2, Text(progress_dlg::kBytesDoneLabel), &bytesDoneLabel_, "bytesDone");
   grid->addWidget(new QLabel(Text(progress_dlg::kBytesDoneUnit)), 2, 2);
   capacityUsedCaption_ = AddSummaryRow(grid, 3, Text(progress_dlg::kCapacityUsedLabel),
                                        &capacityUsedLabel_, "capacityUsed");
@@ -166,13 +167,27 @@ void CBackupProgressDlg::Prepare(Mode mode, const std::wstring& storageFolder) {
   ApplyModeLayout();
 }
 
-void CBackupProgressDlg::SetCaption(const QString& caption) { setWindowTitle(caption); }
-void CBackupProgressDlg::SetItemName(const QString& name) { itemName_ = name; }
-void CBackupProgressDlg::SetMaxFileSize(int64_t bytes) { maxFileSize_ = bytes; }
-void CBackupProgressDlg::SetBackupAllowance(int64_t bytes) { backupAllowance_ = bytes; }
-void CBackupProgressDlg::SetDestinationFreeSpace(int64_t bytes) { destinationFreeSpace_ = bytes; }
-void CBackupProgressDlg::SetTraceLevel(int16_t level) { traceLevel_ = level; }
-void CBackupProgressDlg::SetShowTimeTick(int16_t flag) { showTimeTick_ = flag; }
+void CBackupProgressDlg::SetCaption(const QString& caption) {
+  setWindowTitle(caption);
+}
+void CBackupProgressDlg::SetItemName(const QString& name) {
+  itemName_ = name;
+}
+void CBackupProgressDlg::SetMaxFileSize(int64_t bytes) {
+  maxFileSize_ = bytes;
+}
+void CBackupProgressDlg::SetBackupAllowance(int64_t bytes) {
+  backupAllowance_ = bytes;
+}
+void CBackupProgressDlg::SetDestinationFreeSpace(int64_t bytes) {
+  destinationFreeSpace_ = bytes;
+}
+void CBackupProgressDlg::SetTraceLevel(int16_t level) {
+  traceLevel_ = level;
+}
+void CBackupProgressDlg::SetShowTimeTick(int16_t flag) {
+  showTimeTick_ = flag;
+}
 
 void CBackupProgressDlg::Run() {
   ApplyOpening();
@@ -202,7 +217,9 @@ void CBackupProgressDlg::ApplyModeLayout() {
                                      : Text(progress_dlg::kBytesDoneLabel));
 }
 
-void CBackupProgressDlg::ToggleDetails() { SetDetailsExpanded(!detailsExpanded_); }
+void CBackupProgressDlg::ToggleDetails() {
+  SetDetailsExpanded(!detailsExpanded_);
+}
 
 void CBackupProgressDlg::SetDetailsExpanded(bool expanded) {
   detailsExpanded_ = expanded;
@@ -237,7 +254,8 @@ bool CBackupProgressDlg::OnTotalSize(int64_t total) {
   OnWindowThread([this, total, measure, sizeBefore] {
     SetProgressRange(total);
     if (total <= 0) {
-      OnMessage(kMessageInfo, FromQString(FormatString(ids::kProgressRangeSet, static_cast<int>(total))).c_str());
+      OnMessage(kMessageInfo,
+                FromQString(FormatString(ids::kProgressRangeSet, static_cast<int>(total))).c_str());
     }
     if (measure) storageSizeBefore_ = sizeBefore;
     const int64_t available = mode_ == kRestoreMode ? destinationFreeSpace_ : backupAllowance_;
@@ -266,7 +284,9 @@ bool CBackupProgressDlg::OnFile(int64_t size, const wchar_t* path) {
       ++filesSkipped_;
     } else if (mode_ == kBackupMode && maxFileSize_ > 0 && size > maxFileSize_) {
       ++filesSkipped_;
-      ListLine(FormatString(ids::kWarningLine, FromQString(FormatString(ids::kFileSkipped, FromQString(name).c_str())).c_str()));
+      ListLine(FormatString(
+          ids::kWarningLine,
+          FromQString(FormatString(ids::kFileSkipped, FromQString(name).c_str())).c_str()));
       status_ = kCompletedWithWarnings;
     } else {
       ++filesDone_;
@@ -319,8 +339,8 @@ void CBackupProgressDlg::OnMessage(int level, const wchar_t* text) {
         return;
       case kMessageError:
         ListLine(FormatString(ids::kErrorLine, FromQString(message).c_str()));
-        MessageBox::Show(this, message, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::NoButton,
-                         windowTitle());
+        MessageBox::Show(this, message, QMessageBox::Critical, QMessageBox::Ok,
+                         QMessageBox::NoButton, windowTitle());
         status_ = kFailed;
         failureReason_ = message;
         cancelled_ = true;
@@ -350,7 +370,9 @@ bool CBackupProgressDlg::OnSummary(unsigned skippedFiles, unsigned files, int64_
   return true;
 }
 
-bool CBackupProgressDlg::IsCancelled() { return cancelled_; }
+bool CBackupProgressDlg::IsCancelled() {
+  return cancelled_;
+}
 
 QString CBackupProgressDlg::TickPrefix() const {
   if (showTimeTick_ == 0) return QString();
@@ -374,7 +396,8 @@ void CBackupProgressDlg::RefreshStatusText() {
       text = LoadString(ids::kConsultDetails);
       break;
     case kFailed:
-      text = FormatString(restore ? ids::kRestoreNotCompleted : ids::kBackupNotCompleted, item.c_str(), FromQString(failureReason_).c_str());
+      text = FormatString(restore ? ids::kRestoreNotCompleted : ids::kBackupNotCompleted,
+                          item.c_str(), FromQString(failureReason_).c_str());
       break;
     case kInProcess:
       text = LoadString(restore ? ids::kRestoreInProcess : ids::kSnapshotInProcess);

@@ -6,20 +6,22 @@
 #include <QStandardPaths>
 
 #include "AppStrings.h"
-#include "ShellOpen.h"
 #include "MessageBox.h"
+#include "ShellOpen.h"
 #include "platform/Path.h"
 #include "resources/ResourceIds.h"
 
 namespace {
 
-constexpr QFile::Permissions kPrivateFolder =
-    QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser |
-    QFile::ExeUser;
+constexpr QFile::Permissions kPrivateFolder = QFile::ReadOwner | QFile::WriteOwner |
+                                              QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser |
+                                              QFile::ExeUser;
 // Readable, never writable or executable: opening a stored script shows it.
 constexpr QFile::Permissions kViewedCopy = QFile::ReadOwner | QFile::ReadUser;
 
-QString Separator() { return QString(QChar(vaultline::platform::kSeparator)); }
+QString Separator() {
+  return QString(QChar(vaultline::platform::kSeparator));
+}
 
 }  // namespace
 
@@ -68,6 +70,8 @@ void FileViewer::View(IVaultline* engine, unsigned profile, int snapshot, const 
     error = QStringLiteral("No application could open it.");
   }
   if (!error.isEmpty()) {
-    MessageBox::Show(owner, FormatString(marrowby::ids::kViewFileError, FromQString(treePath).c_str(), FromQString(error).c_str()));
+    MessageBox::Show(owner,
+                     FormatString(marrowby::ids::kViewFileError, FromQString(treePath).c_str(),
+                                  FromQString(error).c_str()));
   }
 }

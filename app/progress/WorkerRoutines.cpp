@@ -41,7 +41,9 @@ void RunRestoreRoutine(const RestoreJob& job) {
   }
   if (!CheckCreatePath(job.destination)) {
     // Nothing could be written there; say so instead of a silent empty restore.
-    job.sink->OnMessage(kMessageError, FromQString(FormatString(marrowby::ids::kVerifyPath, job.destination.c_str())).c_str());
+    job.sink->OnMessage(
+        kMessageError,
+        FromQString(FormatString(marrowby::ids::kVerifyPath, job.destination.c_str())).c_str());
     job.sink->OnFinished(L"");
     return;
   }
