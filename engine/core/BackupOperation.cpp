@@ -18,15 +18,11 @@ bool Engine::BackUp(unsigned index) {
   return Guarded(kTextBackUpFailed, [&] {
     if (profile->deleted || profile->contents.empty()) return false;
     std::vector<std::wstring> sources = profile->contents;
-    SnapshotManager* catalogue = OpenCatalogue(*profile, status_);
-    if (catalogue == nullptr) return false;
     // Closing on every way out, cancellation included, frees the selection's
     // lock for other processes at once.
-    struct Closer {
-      Engine* engine;
-      Profile* profile;
-      ~Closer() { engine->CloseCatalogue(*profile); }
-    } closer{this, profile};
+    CatalogueCloser closer(this, profile);
+    SnapshotManager* catalogue = OpenCatalogue(*profile, status_);
+    if (catalogue == nullptr) return false;
 
     uint64_t freeBytes = 0;
     uint64_t totalBytes = 0;

@@ -82,6 +82,19 @@ class Engine : public IVaultline {
   // another process holds the selection (reported to `status`).
   SnapshotManager* OpenCatalogue(Profile& profile, IBackupRestoreStatus* status);
   void CloseCatalogue(Profile& profile);
+  // Closes a selection's catalogue, and so frees its lock, on every way out
+  // of an operation, exceptions included.
+  class CatalogueCloser {
+   public:
+    CatalogueCloser(Engine* engine, Profile* profile) : engine_(engine), profile_(profile) {}
+    ~CatalogueCloser() { engine_->CloseCatalogue(*profile_); }
+    CatalogueCloser(const CatalogueCloser&) = delete;
+    CatalogueCloser& operator=(const CatalogueCloser&) = delete;
+
+   private:
+    Engine* engine_;
+    Profile* profile_;
+  };
   // Takes the selection's lock; false (reported to `status`) when another
   // process holds it.
   bool LockSelection(Profile& profile, IBackupRestoreStatus* status);

@@ -28,10 +28,9 @@ bool Engine::LoadSnapshotList(Profile& profile) {
 bool Engine::RefreshSnapshots(unsigned index) {
   Profile* profile = ProfileAt(index);
   if (profile == nullptr || profile->deleted) return false;
+  CatalogueCloser closer(this, profile);
   if (OpenCatalogue(*profile, status_) == nullptr) return false;
-  bool found = LoadSnapshotList(*profile);
-  CloseCatalogue(*profile);
-  return found;
+  return LoadSnapshotList(*profile);
 }
 
 StringList Engine::GetSnapshots(unsigned index) {
@@ -51,6 +50,7 @@ StringList Engine::GetSnapshotContents(unsigned index, unsigned snapshot) {
   }
   if (profile->contents.empty()) return nullptr;
 
+  CatalogueCloser closer(this, profile);
   SnapshotManager* catalogue = OpenCatalogue(*profile, nullptr);
   if (catalogue == nullptr) return nullptr;
   StringList result = nullptr;
@@ -79,7 +79,6 @@ StringList Engine::GetSnapshotContents(unsigned index, unsigned snapshot) {
       result = MakeStringList(*entries[snapshot].contents);
     }
   }
-  CloseCatalogue(*profile);
   return result;
 }
 
@@ -92,6 +91,7 @@ bool Engine::Restore(unsigned index, int snapshot, const wchar_t* item,
     // A selection in use elsewhere is a failure; a catalogue that does not open
     // is not (the manager has reported why).
     if (!LockSelection(*profile, status_)) return false;
+    CatalogueCloser closer(this, profile);
     SnapshotManager* catalogue = OpenCatalogue(*profile, status_);
     bool cancelled = status_ != nullptr && status_->IsCancelled();
     if (catalogue != nullptr && !cancelled) {
@@ -99,7 +99,6 @@ bool Engine::Restore(unsigned index, int snapshot, const wchar_t* item,
                                   destination != nullptr ? destination : L"", true);
       cancelled = status_ != nullptr && status_->IsCancelled();
     }
-    CloseCatalogue(*profile);
     // Files that failed have been reported through the sink; the result only
     // tells whether the restore ran to its end.
     return !cancelled;
