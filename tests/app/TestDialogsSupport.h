@@ -2,6 +2,7 @@
 // wizard.
 #pragma once
 
+#include <QLabel>
 #include <QString>
 #include <QWidget>
 
@@ -12,4 +13,71 @@ template <typename Widget>
 QString TextOf(QWidget* parent, const char* name) {
   auto* child = parent->findChild<Widget*>(QString::fromLatin1(name));
   return child ? child->text() : QStringLiteral("<missing %1>").arg(QString::fromLatin1(name));
+}
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+
+#include "progress/CBackupProgressDlg.h"
+
+// Closes every progress window of `owner` once its operation has ended,
+// taking a screenshot of it first (as `shotName`, when given). Counts the
+// windows it closed.
+class ProgressCloser : public QObject {
+ public:
+  explicit ProgressCloser(QWidget* owner, QString shotName = QString())
+      : owner_(owner), shotName_(std::move(shotName)) {
+    connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
+    timer_.start(10);
+  }
+  int Closed() const { return closed_; }
+  // Status and message lines of the last window closed.
+  CBackupProgressDlg::Status LastStatus() const { return lastStatus_; }
+  QString LastStatusText() const { return lastStatusText_; }
+
+ private:
+  void Poll() {
+    auto* progress = owner_->findChild<CBackupProgressDlg*>();
+    if (progress == nullptr || !progress->isVisible() ||
+        progress->GetButtonState() != CBackupProgressDlg::kCloseButton) {
+      return;
+    }
+    if (!shotName_.isEmpty()) SaveScreenshot(progress, shotName_);
+    lastStatus_ = progress->GetStatus();
+    lastStatusText_ = TextOf<QLabel>(progress, "statusLabel");
+    ++closed_;
+    progress->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+  }
+
+  QWidget* owner_;
+  QString shotName_;
+  QTimer timer_;
+  int closed_ = 0;
+  CBackupProgressDlg::Status lastStatus_ = CBackupProgressDlg::kInProcess;
+  QString lastStatusText_;
+};
+
+// Runs `act` on the next modal window that opens (polling until one does).
+inline void OnNextModal(const std::function<void(QWidget*)>& act, QWidget* skip = nullptr) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, act, skip] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == skip) return;
+    timer->stop();
+    timer->deleteLater();
+    act(modal);
+  });
+  timer->start(10);
+}
+
+// The tree item named `name` below `parent` (expanding it first).
+inline QTreeWidgetItem* ChildNamed(QTreeWidgetItem* parent, const QString& name) {
+  parent->setExpanded(true);
+  for (int i = 0; i < parent->childCount(); ++i) {
+    if (parent->child(i)->text(0) == name) return parent->child(i);
+  }
+  return nullptr;
 }

@@ -1,0 +1,113 @@
+// The content tree: nodes built from the engine's paths, the order of the
+// items, lazy children and the paths handed on to restore and view.
+#include <QTest>
+
+#include "CContentView.h"
+#include "ContentNode.h"
+
+namespace {
+
+std::vector<std::wstring> NamesOf(const std::vector<ContentNode*>& nodes) {
+  std::vector<std::wstring> names;
+  for (const ContentNode* node : nodes) names.push_back(node->name);
+  return names;
+}
+
+}  // namespace
+
+class ContentTreeTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void pathsBuildOneNodePerComponent();
+  void unplaceablePathsAreSkipped();
+  void viewInsertsChildrenOnExpansion();
+  void selectedPathsLeaveOutTheDecoration();
+};
+
+void ContentTreeTest::pathsBuildOneNodePerComponent() {
+  ContentNode root;
+  BuildContentTree(root, {L"A/b.txt", L"A/C/", L"a/d.txt"});
+  QCOMPARE(root.children.size(), size_t{1});
+  ContentNode* folder = root.OrderedChildren().front();
+  QCOMPARE(folder->name, std::wstring(L"A"));  // named as first met
+  QVERIFY(folder->folder);
+  QCOMPARE(folder->entryIndex, -1);
+  QCOMPARE(NamesOf(folder->OrderedChildren()),
+           (std::vector<std::wstring>{L"C", L"b.txt", L"d.txt"}));
+  std::vector<ContentNode*> children = folder->OrderedChildren();
+  QCOMPARE(children[0]->entryIndex, 1);
+  QVERIFY(children[0]->folder);
+  QCOMPARE(children[1]->entryIndex, 0);
+  QCOMPARE(children[2]->entryIndex, 2);
+  QCOMPARE(children[2]->Path(), std::wstring(L"A/d.txt"));
+
+  // Doubled and leading separators are no components; a rebuild starts afresh.
+  BuildContentTree(root, {L"/x//y.txt", L"Z"});
+  QCOMPARE(NamesOf(root.OrderedChildren()), (std::vector<std::wstring>{L"x", L"Z"}));
+  QCOMPARE(root.OrderedChildren()[0]->OrderedChildren()[0]->Path(), std::wstring(L"x/y.txt"));
+}
+
+void ContentTreeTest::unplaceablePathsAreSkipped() {
+  ContentNode root;
+  std::wstring longName(kMaxComponentLength + 1, L'n');
+  BuildContentTree(root, {L"", L"top/" + longName,
+                          L"top/" + std::wstring(kMaxComponentLength, L'k'), L"top/ok.txt"});
+  ContentNode* top = root.OrderedChildren().front();
+  QCOMPARE(top->children.size(), size_t{2});
+  QCOMPARE(top->OrderedChildren()[1]->entryIndex, 3);
+}
+
+void ContentTreeTest::viewInsertsChildrenOnExpansion() {
+  CContentView view;
+  view.Fill({L"S/A/b.txt", L"S/A/C/", L"S/A/C/deep.txt", L"S/z.txt", L"T/t.txt"}, L"");
+  QCOMPARE(view.topLevelItemCount(), 2);
+  QTreeWidgetItem* top = view.topLevelItem(0);
+  QCOMPARE(top->text(0), QStringLiteral("S"));  // no snapshot name, no decoration
+  QVERIFY(top->isExpanded());
+  QVERIFY(!view.topLevelItem(1)->isExpanded());
+  QCOMPARE(view.topLevelItem(1)->childCount(), 1);
+
+  // A folder shows an expand button before its children are inserted.
+  QTreeWidgetItem* folder = top->child(0);
+  QCOMPARE(folder->text(0), QStringLiteral("A"));
+  QCOMPARE(folder->childCount(), 1);
+  QVERIFY(folder->child(0)->text(0).isEmpty());
+  folder->setExpanded(true);
+  QCOMPARE(folder->childCount(), 2);
+  QCOMPARE(folder->child(0)->text(0), QStringLiteral("C"));
+  QCOMPARE(folder->child(1)->text(0), QStringLiteral("b.txt"));
+  // Expanding again inserts nothing twice.
+  folder->setExpanded(false);
+  folder->setExpanded(true);
+  QCOMPARE(folder->childCount(), 2);
+}
+
+void ContentTreeTest::selectedPathsLeaveOutTheDecoration() {
+  CContentView view;
+  QCOMPARE(view.SelectedEntryIndex(), -1);
+  QVERIFY(view.SelectedDisplayPath().empty());
+  view.Fill({L"docs/a.txt", L"docs/sub/b.txt"}, L"Tue Dec 08 10:00:00 2026");
+  QTreeWidgetItem* top = view.topLevelItem(0);
+  QCOMPARE(top->text(0), QStringLiteral("docs [ Snapshot: Tue Dec 08 10:00:00 2026 ]"));
+
+  view.setCurrentItem(top);
+  QCOMPARE(view.SelectedDisplayPath(), std::wstring(L"docs"));
+  QVERIFY(view.SelectedIsFolder());
+  QVERIFY(view.SelectedParentPath().empty());
+
+  QTreeWidgetItem* sub = top->child(0);
+  sub->setExpanded(true);
+  view.setCurrentItem(sub->child(0));
+  int entry = -2;
+  QCOMPARE(view.SelectedDisplayPath(&entry), std::wstring(L"docs/sub/b.txt"));
+  QCOMPARE(entry, 1);
+  QCOMPARE(view.SelectedParentPath(), std::wstring(L"docs/sub"));
+  QVERIFY(view.HasSelectedFile());
+
+  view.Clear();
+  QCOMPARE(view.SelectedEntryIndex(), -1);
+}
+
+QTEST_MAIN(ContentTreeTest)
+#include "ContentTreeTest.moc"

@@ -1,0 +1,163 @@
+// Start-up: the single-instance rule, the language library's loading order,
+// and the German library supplying the texts of the window and the engine.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "CMainFrame.h"
+#include "CMarrowbyApp.h"
+#include "CSnapshotView.h"
+#include "LanguageLoader.h"
+#include "MessageBox.h"
+#include "platform/DesktopServices.h"
+#include "platform/Environment.h"
+#include "platform/Format.h"
+#include "resources/ResourceIds.h"
+#include "support/TestDrive.h"
+
+using namespace marrowby;
+namespace platform = vaultline::platform;
+
+namespace {
+
+const QString kGermanLibrary = QStringLiteral(MARROWBY_DRIVE_DIR "1031/language.so");
+
+// Puts the German library at <folder>/<locale>/language.so.
+void InstallGerman(const QString& folder, uint32_t locale) {
+  QString target = folder + QString::number(locale);
+  QDir().mkpath(target);
+  QVERIFY(QFile::copy(kGermanLibrary, target + QStringLiteral("/language.so")));
+}
+
+}  // namespace
+
+class StartUpTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void languageLibraryFollowsLoadingOrder();
+  void secondInstanceIsRefused();
+  void germanLibrarySuppliesTheTexts();
+  void localeNamesMapToIdentifiers();
+
+ private:
+  QTemporaryDir runtime_;
+};
+
+void StartUpTest::initTestCase() {
+  // A private runtime folder, so that a running Marrowby does not count.
+  QVERIFY(QFile::setPermissions(runtime_.path(),
+                                QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+  platform::SetEnvironmentValue(L"XDG_RUNTIME_DIR", runtime_.path().toStdWString());
+  QVERIFY(QFile::exists(kGermanLibrary));
+}
+
+void StartUpTest::languageLibraryFollowsLoadingOrder() {
+  QTemporaryDir folder;
+  std::wstring base = (folder.path() + QLatin1Char('/')).toStdWString();
+  InstallGerman(folder.path() + QLatin1Char('/'), 1031);
+
+  // Nothing for the user's locale or the system's: the program's own texts.
+  LoadedLanguage none = LoadLanguage(base, L"language.dll", 1033, 1036);
+  QVERIFY(none.table == nullptr);
+  QCOMPARE(none.language, 0u);
+
+  LoadedLanguage user = LoadLanguage(base, L"language.dll", 1031, 1033);
+  QVERIFY(user.table != nullptr);
+  QCOMPARE(user.language, 1031u);
+  UnloadLanguage(user);
+
+  // A locale with a sort order above 16 bits finds the library of its low half.
+  LoadedLanguage low = LoadLanguage(base, L"language.dll", 0x10407, 1033);
+  QCOMPARE(low.language, 1031u);
+  UnloadLanguage(low);
+
+  LoadedLanguage system = LoadLanguage(base, L"language.dll", 1033, 1031);
+  QCOMPARE(system.language, 1031u);
+  QVERIFY(system.path.find(L"/1031/") != std::wstring::npos);
+  UnloadLanguage(system);
+
+  // A file that is no language library is passed over.
+  QString bogus = folder.path() + QStringLiteral("/1033");
+  QDir().mkpath(bogus);
+  QFile file(bogus + QStringLiteral("/language.so"));
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("not a library");
+  file.close();
+  LoadedLanguage skipped = LoadLanguage(base, L"language.dll", 1033, 1031);
+  QCOMPARE(skipped.language, 1031u);
+  UnloadLanguage(skipped);
+}
+
+void StartUpTest::secondInstanceIsRefused() {
+  TestDrive drive;
+  QVERIFY(drive.AddSelection(L"Documents", QStringLiteral("docs"), {QStringLiteral("a.txt")}, 1));
+  QStringList arguments = {QStringLiteral("marrowby"), QStringLiteral("--drive"), drive.Folder()};
+  {
+    CMarrowbyApp first;
+    QVERIFY(first.InitInstance(arguments));
+    QVERIFY(first.MainFrame() != nullptr);
+
+    MessageBox::ClearLastText();
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    CMarrowbyApp second;
+    QVERIFY(!second.InitInstance(arguments));
+    QVERIFY(second.MainFrame() == nullptr);
+    QCOMPARE(MessageBox::LastText(), QStringLiteral("An instance of this application is already "
+                                                    "running!\nThis instance will be closed."));
+  }
+  // The lock goes with the first instance.
+  CMarrowbyApp again;
+  QVERIFY(again.InitInstance(arguments));
+}
+
+void StartUpTest::germanLibrarySuppliesTheTexts() {
+  TestDrive drive;
+  QVERIFY(drive.AddSelection(L"Dokumente", QStringLiteral("docs"), {QStringLiteral("a.txt")}, 1));
+  InstallGerman(drive.Folder(), 1031);
+  platform::SetEnvironmentValue(L"LC_ALL", L"de_DE.UTF-8");
+  CMarrowbyApp app;
+  bool started =
+      app.InitInstance({QStringLiteral("marrowby"), QStringLiteral("--drive"), drive.Folder()});
+  platform::SetEnvironmentValue(L"LC_ALL", L"C");
+  QVERIFY(started);
+  QCOMPARE(app.Language(), 1031u);
+
+  CMainFrame* frame = app.MainFrame();
+  QCOMPARE(frame->GetLanguage(), uint16_t{1031});
+  QCOMPARE(frame->menuBar()->actions().at(0)->text(), QStringLiteral("&Datei"));
+  QCOMPARE(frame->CommandAction(cmd::kBackup)->statusTip(), QStringLiteral("Snapshot erstellen"));
+  QCOMPARE(frame->SnapshotView()->headerItem()->text(0), QStringLiteral("Snapshots von Dokumente"));
+  // Keys keep working when the translation names them in its own language.
+  QCOMPARE(frame->CommandAction(cmd::kNewSelection)->shortcut(),
+           QKeySequence(QStringLiteral("Ctrl+N")));
+
+  // The engine's texts come from the library too.
+  wchar_t* text = nullptr;
+  const wchar_t* arguments[] = {L"/data/big.iso"};
+  frame->FormatText(kFormatAllocateBuffer | kFormatArgumentArray, ids::kFileSkippedForSize, &text,
+                    0, arguments);
+  QVERIFY(text != nullptr);
+  QCOMPARE(QString::fromWCharArray(text),
+           QStringLiteral("Die Datei /data/big.iso wurde übersprungen. Die Dateigröße "
+                          "überschreitet die festgelegte Grenze."));
+  platform::ReleaseMessage(text);
+  SaveScreenshot(frame, QStringLiteral("main-window-german"));
+}
+
+void StartUpTest::localeNamesMapToIdentifiers() {
+  QCOMPARE(platform::LocaleIdFromName("de_DE.UTF-8"), 1031u);
+  QCOMPARE(platform::LocaleIdFromName("de_AT"), 3079u);
+  QCOMPARE(platform::LocaleIdFromName("de"), 1031u);
+  QCOMPARE(platform::LocaleIdFromName("fr_FR@euro"), 1036u);
+  QCOMPARE(platform::LocaleIdFromName("C.UTF-8"), 1033u);
+  QCOMPARE(platform::LocaleIdFromName("POSIX"), 1033u);
+}
+
+QTEST_MAIN(StartUpTest)
+#include "StartUpTest.moc"

@@ -1,0 +1,181 @@
+// Backup, restore and View File from the main window, on worker threads with
+// the progress window, against the real engine on a temporary drive.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "CContentView.h"
+#include "CMainFrame.h"
+#include "CSnapshotView.h"
+#include "MessageBox.h"
+#include "ShellOpen.h"
+#include "TestDialogsSupport.h"
+#include "progress/FileViewer.h"
+#include "resources/ResourceIds.h"
+
+using namespace marrowby;
+
+namespace {
+
+QByteArray Contents(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+// Compares every file below `original` with its copy below `copy`.
+void CompareTrees(const QString& original, const QString& copy) {
+  QDirIterator it(original, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  int files = 0;
+  while (it.hasNext()) {
+    const QString path = it.next();
+    const QString restored = copy + path.mid(original.size());
+    QVERIFY2(QFileInfo::exists(restored), qPrintable(restored));
+    QCOMPARE(Contents(restored), Contents(path));
+    ++files;
+  }
+  QVERIFY(files > 0);
+}
+
+}  // namespace
+
+class TestProgressOperations : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    drive_ = std::make_unique<TestDrive>();
+    QVERIFY(drive_->AddSelection(
+        L"Documents", QStringLiteral("docs"),
+        {QStringLiteral("A/b.txt"), QStringLiteral("A/C/c.txt"), QStringLiteral("notes.md")}, 1));
+    source_ = drive_->SourceRoot() + QStringLiteral("docs");
+    frame_ = std::make_unique<CMainFrame>();
+    frame_->resize(900, 620);
+    frame_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+  }
+
+  void cleanup() {
+    SetShellOpenHandler({});
+    frame_.reset();
+    drive_.reset();
+  }
+
+  void backupWithAnOversizeFileWarnsAndCountsAsSuccess() {
+    WriteFile(source_ + QStringLiteral("/big.bin"), QByteArray(5000, 'x'));
+    frame_->Engine()->SetMaxFileSize(1024);
+    ProgressCloser closer(frame_.get(), QStringLiteral("progress-backup-warnings-after"));
+    frame_->OnCommand(cmd::kBackup);
+    QCOMPARE(closer.Closed(), 1);
+    QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kCompletedWithWarnings);
+    QCOMPARE(closer.LastStatusText(), QStringLiteral("Warning: Please consult Details"));
+    QCOMPARE(frame_->SnapshotView()->topLevelItemCount(), 2);
+  }
+
+  void backupBeyondTheQuotaFailsWithTheReason() {
+    WriteFile(source_ + QStringLiteral("/big.bin"), QByteArray(200000, 'y'));
+    IVaultline* engine = frame_->Engine();
+    engine->SetMaxBackupSize(engine->GetStorageUsed() + 1000);
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    ProgressCloser closer(frame_.get());
+    frame_->OnCommand(cmd::kBackup);
+    QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kFailed);
+    const QString prefix =
+        QStringLiteral("Snapshot Backup of Documents not completed due to: No space available.");
+    QVERIFY2(closer.LastStatusText().startsWith(prefix), qPrintable(closer.LastStatusText()));
+    QCOMPARE(frame_->SnapshotView()->topLevelItemCount(), 1);
+  }
+
+  void restoresAFolderAndTheWholeSnapshotByteForByte() {
+    QTemporaryDir destination;
+    CContentView* tree = frame_->ContentView();
+    QTreeWidgetItem* top = tree->topLevelItem(0);
+    QVERIFY(top != nullptr);
+    tree->setCurrentItem(ChildNamed(top, QStringLiteral("A")));
+    QVERIFY(frame_->IsCommandEnabled(cmd::kRestore));
+    bool defaultWasTheSource = false;
+    OnNextModal([&](QWidget* dialog) {
+      auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("destinationLineEdit"));
+      defaultWasTheSource = QDir(edit->text()) == QDir(source_);
+      SaveScreenshot(dialog, QStringLiteral("restore-path-dialog"));
+      edit->setText(destination.path() + QStringLiteral("/folder"));
+      dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+    });
+    ProgressCloser closer(frame_.get(), QStringLiteral("progress-restore-after"));
+    frame_->OnCommand(cmd::kRestore);
+    QCOMPARE(closer.Closed(), 1);
+    QVERIFY(defaultWasTheSource);
+    QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kCompleted);
+    CompareTrees(source_ + QStringLiteral("/A"), destination.path() + QStringLiteral("/folder/A"));
+
+    tree->setCurrentItem(tree->topLevelItem(0));
+    OnNextModal([&](QWidget* dialog) {
+      dialog->findChild<QLineEdit*>(QStringLiteral("destinationLineEdit"))
+          ->setText(destination.path() + QStringLiteral("/whole"));
+      dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+    });
+    frame_->OnCommand(cmd::kRestore);
+    QCOMPARE(closer.Closed(), 2);
+    CompareTrees(source_, destination.path() + QStringLiteral("/whole/docs"));
+  }
+
+  void viewFileOpensAReadOnlyCopyInThePrivateFolder() {
+    QStringList opened;
+    SetShellOpenHandler([&](const QString& path) {
+      opened << path;
+      return true;
+    });
+    CContentView* tree = frame_->ContentView();
+    QTreeWidgetItem* folder = ChildNamed(tree->topLevelItem(0), QStringLiteral("A"));
+    tree->setCurrentItem(folder);
+    frame_->OnCommand(cmd::kViewFile);
+    QVERIFY(opened.isEmpty());
+
+    tree->setCurrentItem(ChildNamed(folder, QStringLiteral("b.txt")));
+    frame_->OnCommand(cmd::kViewFile);
+    // Viewing twice replaces the read-only copy of the first time.
+    frame_->OnCommand(cmd::kViewFile);
+    const QString privateFolder = FileViewer::PrivateTemporaryFolder();
+    QVERIFY(!privateFolder.isEmpty());
+    const QString expected = privateFolder + QStringLiteral("/b.txt");
+    QCOMPARE(opened, QStringList({expected, expected}));
+    QCOMPARE(Contents(expected), Contents(source_ + QStringLiteral("/A/b.txt")));
+    const QFile::Permissions permissions = QFileInfo(expected).permissions();
+    QVERIFY(!(permissions & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
+    QVERIFY(!(permissions & (QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther)));
+    QCOMPARE(QFileInfo(privateFolder).permissions() &
+                 (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup | QFile::WriteGroup),
+             QFile::Permissions());
+  }
+
+  void viewFileFailureIsTold() {
+    SetShellOpenHandler([](const QString&) { return false; });
+    CContentView* tree = frame_->ContentView();
+    tree->setCurrentItem(ChildNamed(tree->topLevelItem(0), QStringLiteral("notes.md")));
+    MessageBox::ClearLastText();
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    frame_->OnCommand(cmd::kViewFile);
+    QVERIFY2(
+        MessageBox::LastText().startsWith(QStringLiteral("Error view the file 'docs/notes.md'.\n")),
+        qPrintable(MessageBox::LastText()));
+  }
+
+ private:
+  std::unique_ptr<TestDrive> drive_;
+  std::unique_ptr<CMainFrame> frame_;
+  QString source_;
+};
+
+QTEST_MAIN(TestProgressOperations)
+#include "TestProgressOperations.moc"
