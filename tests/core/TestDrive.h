@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,13 @@ namespace vaultline::testing {
 namespace fs = std::filesystem;
 
 inline fs::path NewTemporaryFolder() {
+  // ctest runs tests in parallel processes: the random part keeps them apart.
   static std::atomic<int> counter{0};
+  static const unsigned processTag = std::random_device{}();
   auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  fs::path path = fs::temp_directory_path() /
-                  ("core-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  fs::path path =
+      fs::temp_directory_path() / ("core-test-" + std::to_string(processTag) + "-" +
+                                   std::to_string(stamp) + "-" + std::to_string(counter++));
   fs::create_directories(path);
   return path;
 }
