@@ -177,9 +177,12 @@ void CPreferenceDlg::Open() {
   // to the drive's size.
   OnSliderMoved(slider_->value());
 
+  // A configured total may be smaller than what the drive has free.
   const uint64_t percent =
-      driveTotal_ > 0 ? static_cast<uint64_t>(driveFree_) * 100 / static_cast<uint64_t>(driveTotal_)
-                      : 0;
+      driveTotal_ > 0
+          ? std::min<uint64_t>(
+                static_cast<uint64_t>(driveFree_) * 100 / static_cast<uint64_t>(driveTotal_), 100)
+          : 0;
   freePercentLabel_->setText(
       ToQString(vaultline::platform::FormatWide(L"(%u %%)", static_cast<unsigned>(percent))));
   freeSpaceEdit_->setText(QString::number(static_cast<uint32_t>(driveFree_ >> 20)));

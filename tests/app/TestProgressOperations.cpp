@@ -14,6 +14,7 @@
 #include "MessageBox.h"
 #include "ShellOpen.h"
 #include "TestDialogsSupport.h"
+#include "platform/Format.h"
 #include "progress/FileViewer.h"
 #include "resources/ResourceIds.h"
 
@@ -82,18 +83,24 @@ class TestProgressOperations : public QObject {
     QCOMPARE(frame_->SnapshotView()->topLevelItemCount(), 2);
   }
 
-  void backupBeyondTheQuotaFailsWithTheReason() {
-    WriteFile(source_ + QStringLiteral("/big.bin"), QByteArray(200000, 'y'));
+  // The engine alone would let this backup fill the drive beyond the quota:
+  // the new bytes fit below MaxBackupSize, but not below what is left of it.
+  void backupBeyondWhatTheQuotaLeavesFails() {
     IVaultline* engine = frame_->Engine();
-    engine->SetMaxBackupSize(engine->GetStorageUsed() + 1000);
+    const int64_t used = engine->GetStorageUsed();
+    QVERIFY(used > 4096);
+    const int newBytes = static_cast<int>(used / 2);
+    WriteFile(source_ + QStringLiteral("/big.bin"), QByteArray(newBytes, 'y'));
+    engine->SetMaxBackupSize(used + newBytes / 2);
     MessageBox::SetNextAnswer(QMessageBox::Ok);
-    MessageBox::SetNextAnswer(QMessageBox::Ok);
-    ProgressCloser closer(frame_.get());
+    ProgressCloser closer(frame_.get(), QStringLiteral("progress-backup-error-after"));
     frame_->OnCommand(cmd::kBackup);
     QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kFailed);
-    const QString prefix =
-        QStringLiteral("Snapshot Backup of Documents not completed due to: No space available.");
-    QVERIFY2(closer.LastStatusText().startsWith(prefix), qPrintable(closer.LastStatusText()));
+    const QString reason = QString::fromStdWString(vaultline::platform::FormatWide(
+        L"No space available. Space needed: %I64d KB, Space available %I64d KB",
+        int64_t{newBytes} / 1024, int64_t{newBytes / 2} / 1024));
+    QCOMPARE(closer.LastStatusText(),
+             QStringLiteral("Snapshot Backup of Documents not completed due to: ") + reason);
     QCOMPARE(frame_->SnapshotView()->topLevelItemCount(), 1);
   }
 
