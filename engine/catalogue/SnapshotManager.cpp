@@ -225,6 +225,7 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
     if (directory_->LogicalEnd() != root) recorded = true;
   }
 
+  changedPaths_.clear();
   bool published = false;
   if (!cancelled && recorded) {
     published = SyncBeforePublishing() && WriteEntry(snapshotTime, ranges, sources) &&
