@@ -37,6 +37,9 @@ void CContentView::Fill(const std::vector<std::wstring>& paths, const std::wstri
                           QStringLiteral(" ]"));
   }
   if (first->childCount() > 0) first->setExpanded(true);
+  // The first item starts as the current one, as a tree control selects it
+  // when it takes the focus: Restore then covers the whole snapshot.
+  setCurrentItem(first);
   scrollToItem(first, QAbstractItemView::PositionAtTop);
 }
 

@@ -1,6 +1,9 @@
 // The main window against the real engine on a prepared drive: what the three
 // views show, the enabling rules, rename, delete, the gauge and the rows.
 #include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,6 +22,7 @@
 #include "CSnapshotView.h"
 #include "EngineList.h"
 #include "MessageBox.h"
+#include "ShellOpen.h"
 #include "resources/ResourceIds.h"
 #include "support/TestDrive.h"
 
@@ -52,6 +56,8 @@ class MainFrameTest : public QObject {
   void deleteAsksFirst();
   void gaugeFollowsLimit();
   void snapshotRowKeepsItsShare();
+  void contextMenusOfferTheirCommands();
+  void helpAndAboutOpen();
 
  private:
   std::unique_ptr<TestDrive> drive_;
@@ -225,6 +231,96 @@ void MainFrameTest::snapshotRowKeepsItsShare() {
     QTRY_COMPARE(rows->height(), height);
     QCOMPARE(rows->sizes().at(1), CMainFrame::SnapshotRowHeight(height));
   }
+}
+
+namespace {
+
+// Right-clicks `pos` of `view` and returns the texts of the menu that opens,
+// closing it unchosen.
+QStringList ContextMenuAt(QAbstractItemView* view, const QPoint& pos, const QString& shot) {
+  QStringList texts;
+  QTimer::singleShot(0, [&] {
+    QWidget* popup = QApplication::activePopupWidget();
+    if (popup == nullptr) return;
+    for (QAction* action : popup->actions()) {
+      texts << action->text() + (action->isEnabled() ? QString() : QStringLiteral(" (off)"));
+    }
+    SaveScreenshot(popup, shot);
+    popup->close();
+  });
+  QTest::mousePress(view->viewport(), Qt::RightButton, {}, pos);
+  return texts;
+}
+
+}  // namespace
+
+void MainFrameTest::contextMenusOfferTheirCommands() {
+  CMarrowbyView* selections = frame_->SelectionView();
+  QRect second = selections->visualItemRect(selections->item(1));
+  QCOMPARE(ContextMenuAt(selections, second.center(), QStringLiteral("menu-selection-row")),
+           QStringList({QStringLiteral("New Backup Selection"), QStringLiteral("&Backup..."),
+                        QStringLiteral("&Delete Backup Selection"), QStringLiteral("&Rename"),
+                        QStringLiteral("&Properties...")}));
+  QCOMPARE(selections->Selected(), 1);  // the row clicked
+
+  QPoint empty(selections->viewport()->width() - 5, selections->viewport()->height() - 5);
+  QCOMPARE(ContextMenuAt(selections, empty, QStringLiteral("menu-selection-space")),
+           QStringList(QStringLiteral("&New Backup Selection...")));
+  QCOMPARE(selections->Selected(), 1);  // kept
+
+  selections->setCurrentRow(0);
+  CContentView* tree = frame_->ContentView();
+  QTreeWidgetItem* notes = tree->topLevelItem(0)->child(1);
+  QCOMPARE(ContextMenuAt(tree, tree->visualItemRect(notes).center(),
+                         QStringLiteral("menu-content-item")),
+           QStringList({QStringLiteral("R&estore..."), QStringLiteral("&View File")}));
+  QCOMPARE(tree->currentItem(), notes);
+  // A folder cannot be viewed.
+  QTreeWidgetItem* folder = tree->topLevelItem(0)->child(0);
+  QCOMPARE(ContextMenuAt(tree, tree->visualItemRect(folder).center(), QString()),
+           QStringList({QStringLiteral("R&estore..."), QStringLiteral("&View File (off)")}));
+
+  CSnapshotView* snapshots = frame_->SnapshotView();
+  QTreeWidgetItem* older = snapshots->topLevelItem(1);
+  QCOMPARE(ContextMenuAt(snapshots, snapshots->visualItemRect(older).center(), QString()),
+           QStringList(QStringLiteral("R&estore...")));
+  QCOMPARE(snapshots->Selected(), 0);
+}
+
+void MainFrameTest::helpAndAboutOpen() {
+  QStringList opened;
+  SetShellOpenHandler([&](const QString& path) {
+    opened << path;
+    return true;
+  });
+  QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  QString help =
+      drive_->Folder() + QStringLiteral("HelpFiles/") + program + QStringLiteral(".html");
+
+  MessageBox::SetNextAnswer(QMessageBox::Ok);
+  frame_->OnCommand(cmd::kHelpContents);
+  QVERIFY(opened.isEmpty());
+  QCOMPARE(MessageBox::LastText(),
+           QStringLiteral("Error with code 2 when try to launch the help file: \n") + help);
+
+  QDir().mkpath(QFileInfo(help).path());
+  QFile file(help);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.close();
+  frame_->OnCommand(cmd::kHelpContents);
+  QCOMPARE(opened, QStringList(help));
+  SetShellOpenHandler({});
+
+  QString version;
+  QTimer::singleShot(0, [&] {
+    auto* about = QApplication::activeModalWidget();
+    if (about == nullptr) return;
+    version = about->findChild<QLabel*>(QStringLiteral("versionLabel"))->text();
+    SaveScreenshot(about, QStringLiteral("about"));
+    about->close();
+  });
+  frame_->OnCommand(cmd::kAbout);
+  QCOMPARE(version, QStringLiteral("Version " MARROWBY_VERSION));
 }
 
 QTEST_MAIN(MainFrameTest)
