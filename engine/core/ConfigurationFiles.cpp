@@ -10,11 +10,14 @@ namespace vaultline {
 
 namespace {
 
+// Far beyond any real configuration; a damaged file of that size is not one.
+constexpr int64_t kMaxConfigurationSize = int64_t{16} << 20;
+
 bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
   int fd = platform::OpenFile(path, platform::OpenMode::kRead);
   if (fd < 0) return false;
   int64_t size = platform::FileSizeOf(fd);
-  bool ok = size >= 0;
+  bool ok = size >= 0 && size <= kMaxConfigurationSize;
   if (ok) {
     bytes->assign(static_cast<size_t>(size), '\0');
     ok = platform::ReadFile(fd, bytes->data(), bytes->size()) == size;
@@ -40,6 +43,10 @@ bool ConfigurationFiles::ReadBackup(std::string* bytes) const {
   return ReadWholeFile(BackupPath(), bytes);
 }
 
+bool ConfigurationFiles::ConfigExists() const {
+  return platform::PathExists(ConfigPath());
+}
+
 bool ConfigurationFiles::BackupExists() const {
   return platform::PathExists(BackupPath());
 }
@@ -59,7 +66,7 @@ bool ConfigurationFiles::RestoreFromBackup(bool replaceExisting) {
   // read as the configuration; going through the synced temporary file cannot.
   std::string bytes;
   if (!ReadBackup(&bytes) || !WriteTemporary(bytes)) return false;
-  if (!replaceExisting && platform::PathExists(ConfigPath())) {
+  if (!replaceExisting && ConfigExists()) {
     platform::DeleteFile(TemporaryPath());
     return true;
   }
@@ -78,7 +85,7 @@ bool ConfigurationFiles::Save(const std::string& bytes) {
   std::wstring backup = BackupPath();
   RemoveFileProtection(config.c_str());
   RemoveFileProtection(backup.c_str());
-  if (platform::PathExists(config)) {
+  if (ConfigExists()) {
     std::string current;
     bool usable = ReadConfig(&current) && IsUsableConfiguration(current);
     if (usable || !BackupExists()) {

@@ -21,9 +21,11 @@ class ConfigurationFiles {
   std::wstring BackupPath() const { return root_ + L"config.bak"; }
   std::wstring TemporaryPath() const { return root_ + L"config.new"; }
 
-  // The whole of config.ini; false when it cannot be read.
+  // The whole of config.ini; false when it cannot be read or is far too
+  // large to be one.
   bool ReadConfig(std::string* bytes) const;
   bool ReadBackup(std::string* bytes) const;
+  bool ConfigExists() const;
   bool BackupExists() const;
 
   // Puts the contents of config.bak in place of config.ini. Without

@@ -66,7 +66,8 @@ bool Engine::Initialize() {
     if (!readable || backupUsable) {
       platform::ShowWarningMessageBox(LoadEngineText(provider_, kTextCaption),
                                       LoadEngineText(provider_, kTextConfigurationMissing));
-      files.RestoreFromBackup(readable);
+      // A config.ini still there is a damaged one and gives way.
+      files.RestoreFromBackup(files.ConfigExists());
       readable = files.ReadConfig(&bytes);
     }
   }

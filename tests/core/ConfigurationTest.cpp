@@ -126,14 +126,16 @@ TEST_F(ConfigurationTest, MissingOrEmptyConfigIsRestoredFromTheBackup) {
   Create(*engine, L"two", drive_ / "src");
   engine.reset();
 
-  for (bool empty : {false, true}) {
-    SCOPED_TRACE(empty ? "empty config.ini" : "missing config.ini");
+  for (const char* damage : {"missing", "cut short", "huge"}) {
+    SCOPED_TRACE(damage);
     MessageBoxLog::Texts().clear();
     fs::copy_file(Config(), Backup(), fs::copy_options::overwrite_existing);
-    if (empty) {
-      WriteBytes(Config(), "\xFF\xFE\"MaxF");  // cut short before the first line ended
-    } else {
-      fs::remove(Config());
+    fs::remove(Config());
+    if (damage == std::string("cut short")) {
+      WriteBytes(Config(), "\xFF\xFE\"MaxF");  // the first line never ended
+    } else if (damage == std::string("huge")) {
+      std::ofstream(Config()).close();
+      fs::resize_file(Config(), int64_t{1} << 30);
     }
     auto restarted = StartEngine();
     EXPECT_EQ(MessageBoxLog::Texts(),
