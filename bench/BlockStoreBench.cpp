@@ -77,6 +77,7 @@ void MeasureNewData(benchmark::State& state, const fs::path& base, const fs::pat
     session.reset();
     state.ResumeTiming();
   }
+  ResetStore(base, dataSize, indexSize);  // for the next repetition
   state.SetBytesProcessed(state.iterations() * kFileSize);
 }
 

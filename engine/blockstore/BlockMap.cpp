@@ -4,11 +4,12 @@ namespace vaultline {
 namespace {
 
 // At 64 bits per known block, two bits per checksum give about 0.15% false
-// hits; 2^24 bits (2 MiB) is the most that still stays in the second-level
-// cache.
+// hits. Past 2^23 bits (1 MiB) the filter no longer stays in the
+// second-level cache of a busy machine, and a miss there costs more than
+// the false hits a smaller filter lets through.
 constexpr size_t kBitsPerBlock = 64;
-constexpr int kMinFilterLog2 = 19;
-constexpr int kMaxFilterLog2 = 24;
+constexpr int kMinFilterLog2 = 15;
+constexpr int kMaxFilterLog2 = 23;
 constexpr size_t kMinSlots = 1024;
 
 constexpr uint64_t WordMaskFor(int filterLog2) {

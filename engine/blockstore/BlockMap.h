@@ -46,20 +46,20 @@ class BlockMap {
  private:
   // Fibonacci hashing: checksums of real data cluster in their low bits,
   // and every product bit above the 32nd depends on all of them. The word
-  // comes from bits 40 up, the two bits tested in it from bits 28 to 39.
+  // comes from bits 40 up, the two bits set in it from bits 28 to 39.
   static uint64_t Hash(int32_t weakChecksum) {
     return static_cast<uint64_t>(static_cast<uint32_t>(weakChecksum)) * 0x9E3779B97F4A7C15u;
   }
   size_t FilterWord(uint64_t hash) const { return (hash >> 40) & wordMask_; }
-  // Single bits from a table: a shift by a variable count costs several
-  // operations on common processors, and this runs once per byte stored.
-  static uint64_t FilterMask(uint64_t hash) {
-    return kBits[(hash >> 28) & 63] | kBits[(hash >> 34) & 63];
-  }
-  static constexpr std::array<uint64_t, 64> kBits = [] {
-    std::array<uint64_t, 64> bits{};
-    for (int i = 0; i < 64; ++i) bits[static_cast<size_t>(i)] = uint64_t{1} << i;
-    return bits;
+  // The two bits from a table of all pairs: a shift by a variable count
+  // costs several operations on common processors, and this runs once per
+  // byte stored.
+  static uint64_t FilterMask(uint64_t hash) { return kMasks[(hash >> 28) & 4095]; }
+  static constexpr std::array<uint64_t, 4096> kMasks = [] {
+    std::array<uint64_t, 4096> masks{};
+    for (size_t i = 0; i < masks.size(); ++i)
+      masks[i] = uint64_t{1} << (i & 63) | uint64_t{1} << (i >> 6);
+    return masks;
   }();
 
   struct Entry {

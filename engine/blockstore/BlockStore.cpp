@@ -18,6 +18,62 @@ namespace vaultline {
 
 using platform::SeekFrom;
 
+namespace {
+
+// Rolls the checksum over up to `turns` windows from the one at `start`
+// (`sum` holds the checksum of the window one byte before it) and returns
+// how many were passed over because the filter knows no block with their
+// checksum. `hit` tells whether the window after those passed the filter;
+// `sum` is then its checksum, else that of the last window passed.
+//
+// Checksums are rolled a batch at a time and probed afterwards, so that the
+// probes of a batch, independent of each other, overlap in the memory system.
+int64_t PassLiterals(const BlockMap& blocks, const RingBuffer& ring, int32_t start, int32_t length,
+                     int64_t turns, WeakChecksum* sum, bool* hit) {
+  constexpr int64_t kBatch = 64;
+  int32_t checksums[kBatch];
+  const int32_t capacity = ring.Capacity();
+  const uint32_t n = static_cast<uint32_t>(length);
+  uint32_t a = sum->A();
+  uint32_t b = sum->B();
+  *hit = false;
+  // The bytes leaving and entering the window, as ring positions kept
+  // without a division.
+  int32_t out = start == 0 ? capacity - 1 : start - 1;
+  int32_t in = ring.Wrap(static_cast<int64_t>(start) + length - 1);
+  int64_t done = 0;
+  while (done < turns) {
+    int32_t batch = static_cast<int32_t>(
+        std::min<int64_t>({turns - done, kBatch, capacity - out, capacity - in}));
+    const int8_t* outBytes = reinterpret_cast<const int8_t*>(ring.Data() + out);
+    const int8_t* inBytes = reinterpret_cast<const int8_t*>(ring.Data() + in);
+    for (int32_t i = 0; i < batch; ++i) {
+      uint32_t leaving = static_cast<uint32_t>(static_cast<int32_t>(outBytes[i]));
+      a += static_cast<uint32_t>(static_cast<int32_t>(inBytes[i])) - leaving;
+      b += a - n * leaving;
+      checksums[i] = WeakChecksum::Compose(a, b);
+    }
+    for (int32_t i = 0; i < batch; ++i) {
+      if (blocks.MayContain(checksums[i])) {
+        // Only the low 16 bits of each sum are significant.
+        uint32_t value = static_cast<uint32_t>(checksums[i]);
+        *sum = WeakChecksum::FromParts(value & 0xFFFFu, value >> 16);
+        *hit = true;
+        return done + i;
+      }
+    }
+    done += batch;
+    out += batch;
+    if (out == capacity) out = 0;
+    in += batch;
+    if (in == capacity) in = 0;
+  }
+  *sum = WeakChecksum::FromParts(a, b);
+  return done;
+}
+
+}  // namespace
+
 BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength)
     : basePath_(std::move(basePath)),
       indexPath_(basePath_ + L".ind"),
@@ -91,9 +147,28 @@ int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int3
   if (!blockMap_.MayContain(weakChecksum)) return -1;
   int32_t known = blockMap_.First(weakChecksum);
   if (known < 0) return -1;
-  DigestOf(length, ring, start, &lookupDigest_);
+  // Equal weak checksums of different bytes are common enough among many
+  // blocks that hashing the window for each costs more than reading the
+  // first bytes of the stored block: bytes that differ there cannot have
+  // the block's digest. MD5 still decides every match.
+  uint8_t window[kPrefixLength];
+  const int32_t prefix = std::min(length, kPrefixLength);
+  int32_t first = ring.Contiguous(start, prefix);
+  std::copy(ring.Data() + start, ring.Data() + start + first, window);
+  std::copy(ring.Data(), ring.Data() + (prefix - first), window + first);
+  bool digested = false;
   for (; known >= 0; known = blockMap_.Next(known)) {
-    if (blockMap_.At(known).digest == lookupDigest_) return blockMap_.At(known).position;
+    const KnownBlock& block = blockMap_.At(known);
+    uint8_t stored[kPrefixLength];
+    if (dataFile_->ReadPrefix(stored, block.position, prefix) &&
+        !std::equal(window, window + prefix, stored)) {
+      continue;
+    }
+    if (!digested) {
+      DigestOf(length, ring, start, &lookupDigest_);
+      digested = true;
+    }
+    if (block.digest == lookupDigest_) return block.position;
   }
   return -1;
 }
@@ -120,13 +195,11 @@ bool BlockStore::WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int
 
 int64_t BlockStore::AppendBlock(int32_t weakChecksum, const Md5Digest& digest,
                                 const RingBuffer& ring, int32_t start, int32_t length) {
-  int64_t position = dataFile_->LogicalEnd();
+  // A block that runs past the end of the ring goes out in two pieces.
   int32_t first = ring.Contiguous(start, length);
-  if (!dataFile_->WriteHeader(weakChecksum, digest, length, &position) ||
-      !dataFile_->WriteBytes(ring.Data() + start, first) ||
-      (first < length && !dataFile_->WriteBytes(ring.Data(), length - first))) {
-    // Half a block behind the last whole one would be met as damage later.
-    dataFile_->DiscardFrom(position);
+  int64_t position = -1;
+  if (!dataFile_->AppendBlock(weakChecksum, digest, ring.Data() + start, first, ring.Data(),
+                              length - first, &position)) {
     return -1;
   }
   return position;
@@ -265,10 +338,8 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
 int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::wstring& fullPath,
                                 int64_t size) {
   const RingBuffer& ring = ring_;
-  const int32_t capacity = ring.Capacity();
   const int32_t n0 = blockLength_;
   const int32_t refillBelow = readChunk_ - blockLength_;
-  const uint8_t* data = ring.Data();
 
   int32_t w = 0;   // window start
   int32_t n = n0;  // window length
@@ -294,34 +365,13 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
     if (!computeAfresh && !atBoundary) {
       int64_t turns = std::min<int64_t>(n0 - 1 - ring.Distance(w, literalStart),
                                         progressPosition + kProgressStep - p - 1);
-      if (!endOfFile)
+      if (!endOfFile) {
         turns = std::min<int64_t>(turns, ring.Distance(lastRead, w) - refillBelow + 1);
-      uint32_t a = sum.A();
-      uint32_t b = sum.B();
-      const uint32_t length = static_cast<uint32_t>(n);
-      while (turns > 0 && !rolled) {
-        int32_t out = w == 0 ? capacity - 1 : w - 1;
-        int32_t in = ring.Wrap(static_cast<int64_t>(w) + n - 1);
-        int64_t segment = std::min<int64_t>({turns, capacity - out, capacity - in});
-        const int8_t* outBytes = reinterpret_cast<const int8_t*>(data + out);
-        const int8_t* inBytes = reinterpret_cast<const int8_t*>(data + in);
-        int64_t i = 0;
-        for (; i < segment; ++i) {
-          uint32_t leaving = static_cast<uint32_t>(static_cast<int32_t>(outBytes[i]));
-          a += static_cast<uint32_t>(static_cast<int32_t>(inBytes[i])) - leaving;
-          b += a - length * leaving;
-          if (blockMap_.MayContain(WeakChecksum::Compose(a, b))) {
-            rolled = true;
-            break;
-          }
-        }
-        // Every turn before i was a literal; turn i (if rolled) goes on below.
-        w = ring.Wrap(static_cast<int64_t>(w) + i);
-        p += i;
-        unconsumed -= i;
-        turns -= i;
       }
-      sum = WeakChecksum::FromParts(a, b);
+      int64_t passed = PassLiterals(blockMap_, ring, w, n, turns, &sum, &rolled);
+      w = ring.Wrap(static_cast<int64_t>(w) + passed);
+      p += passed;
+      unconsumed -= passed;
     }
 
     if (!rolled) {
@@ -471,7 +521,8 @@ bool BlockStore::RestorePieces(FpRecordFile& record, int outputFd, int64_t size)
     }
     DataRecordHeader header;
     if (dataFile_ == nullptr || length <= 0 ||
-        !dataFile_->ReadWholeBlock(dataPosition, block, &header) || length > header.length ||
+        !dataFile_->ReadWholeBlock(dataPosition, length, block, &header) ||
+        length > header.length ||
         Md5::Of(block + DataRecordHeader::kSize, static_cast<size_t>(header.length)) != digest) {
       ReportError(L"Error restoring file");
       return false;

@@ -27,6 +27,8 @@ class BlockStore {
  public:
   static constexpr int32_t kSmallFileLimit = 300;
   static constexpr int64_t kProgressStep = 131072;
+  // Bytes of a stored block compared before a window is hashed.
+  static constexpr int32_t kPrefixLength = 32;
 
   // Opens (creating if missing) the data file at `basePath` and the index at
   // basePath + ".ind"; loads the index, or resets it and rebuilds it from the

@@ -6,6 +6,7 @@
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/Format.h"
+#include "platform/GatherWrite.h"
 
 namespace vaultline {
 
@@ -14,17 +15,30 @@ using platform::SeekFrom;
 DataFile::DataFile(int fd) : fd_(fd) {
   logicalEnd_ = platform::SeekFile(fd_, 0, SeekFrom::kEnd);
   if (logicalEnd_ < 0) logicalEnd_ = 0;
-  platform::SeekFile(fd_, 0, SeekFrom::kStart);
+  SeekTo(0);
 }
 
 DataFile::~DataFile() = default;
+
+bool DataFile::SeekTo(int64_t position) {
+  if (position == filePosition_) return true;
+  filePosition_ = platform::SeekFile(fd_, position, SeekFrom::kStart);
+  return filePosition_ == position;
+}
+
+int64_t DataFile::Read(void* buffer, int64_t position, int64_t length) {
+  if (!SeekTo(position)) return -1;
+  int64_t got = platform::ReadFile(fd_, buffer, static_cast<size_t>(length));
+  filePosition_ = got == length ? position + got : -1;
+  return got;
+}
 
 bool DataFile::HasRecords() const {
   return logicalEnd_ > DataRecordHeader::kSize;
 }
 
 bool DataFile::SeekToEnd() {
-  platform::SeekFile(fd_, logicalEnd_, SeekFrom::kStart);
+  SeekTo(logicalEnd_);
   return true;
 }
 
@@ -36,25 +50,28 @@ bool DataFile::IsSound(const DataRecordHeader& header, int64_t position) const {
 }
 
 bool DataFile::ReadHeaderAt(int64_t position, DataRecordHeader* header) {
-  if (position < 0 || position + DataRecordHeader::kSize > logicalEnd_) return false;
-  if (platform::SeekFile(fd_, position, SeekFrom::kStart) != position ||
-      platform::ReadFile(fd_, header_, sizeof header_) != DataRecordHeader::kSize) {
+  if (position < 0 || position + DataRecordHeader::kSize > logicalEnd_ ||
+      Read(header_, position, DataRecordHeader::kSize) != DataRecordHeader::kSize) {
     return false;
   }
   *header = DataRecordHeader::Decode(header_);
   return IsSound(*header, position);
 }
 
-bool DataFile::ReadWholeBlock(int64_t position, uint8_t* buffer, DataRecordHeader* header) {
+bool DataFile::ReadWholeBlock(int64_t position, int32_t expectedLength, uint8_t* buffer,
+                              DataRecordHeader* header) {
   if (position < 0 || position + DataRecordHeader::kSize > logicalEnd_) return false;
-  int64_t wanted = std::min<int64_t>(DataRecordHeader::kSize + DataRecordHeader::kMaxLength,
-                                     logicalEnd_ - position);
-  if (platform::SeekFile(fd_, position, SeekFrom::kStart) != position ||
-      platform::ReadFile(fd_, buffer, static_cast<size_t>(wanted)) != wanted) {
-    return false;
-  }
+  int64_t wanted =
+      std::min<int64_t>(DataRecordHeader::kSize +
+                            std::clamp<int32_t>(expectedLength, 0, DataRecordHeader::kMaxLength),
+                        logicalEnd_ - position);
+  if (Read(buffer, position, wanted) != wanted) return false;
   *header = DataRecordHeader::Decode(buffer);
-  return IsSound(*header, position);
+  if (!IsSound(*header, position)) return false;
+  // The block is longer than expected: the rest follows directly.
+  int64_t have = wanted - DataRecordHeader::kSize;
+  return have >= header->length ||
+         Read(buffer + wanted, position + wanted, header->length - have) == header->length - have;
 }
 
 int64_t DataFile::FindSoundHeader(int64_t from) {
@@ -63,8 +80,7 @@ int64_t DataFile::FindSoundHeader(int64_t from) {
   // Every offset whose first two bytes are the magic, little-endian, is a
   // candidate; a chunk keeps one byte of overlap with the next.
   for (int64_t base = from; base + 1 < logicalEnd_; base += kChunk) {
-    if (platform::SeekFile(fd_, base, SeekFrom::kStart) != base) return -1;
-    int64_t got = platform::ReadFile(fd_, chunk.data(), chunk.size());
+    int64_t got = Read(chunk.data(), base, std::min<int64_t>(chunk.size(), logicalEnd_ - base));
     if (got < 2) return -1;
     for (int64_t i = 0; i + 1 < got && i < static_cast<int64_t>(kChunk); ++i) {
       if (chunk[i] != (DataRecordHeader::kMagic & 0xFF) ||
@@ -73,7 +89,6 @@ int64_t DataFile::FindSoundHeader(int64_t from) {
       }
       DataRecordHeader header;
       if (ReadHeaderAt(base + i, &header)) return base + i;
-      // ReadHeaderAt moved the file; the rest of this chunk is in memory.
     }
   }
   return -1;
@@ -92,7 +107,6 @@ bool DataFile::ReadNextHeader(int32_t* weakChecksum, Md5Digest* digest, int64_t*
           L"\nData file ends in %I64d damaged bytes at offset %I64d", logicalEnd_ - p, p));
       platform::TruncateFile(fd_, p);
       logicalEnd_ = p;
-      scanPosition_ = p;
       return false;
     }
     platform::WriteDiagnostic(platform::FormatWide(
@@ -104,7 +118,6 @@ bool DataFile::ReadNextHeader(int32_t* weakChecksum, Md5Digest* digest, int64_t*
   *digest = header.digest;
   *position = header.position;
   scanPosition_ = p + DataRecordHeader::kSize + header.length;
-  platform::SeekFile(fd_, scanPosition_, SeekFrom::kStart);
   return true;
 }
 
@@ -114,10 +127,7 @@ bool DataFile::ReadBlock(void* buffer, int64_t position, int32_t length) {
     return false;
   }
   int64_t got = -1;
-  if (position >= 0 && length > 0 &&
-      platform::SeekFile(fd_, position + DataRecordHeader::kSize, SeekFrom::kStart) >= 0) {
-    got = platform::ReadFile(fd_, buffer, static_cast<size_t>(length));
-  }
+  if (position >= 0 && length > 0) got = Read(buffer, position + DataRecordHeader::kSize, length);
   if (got != length) {
     platform::WriteDiagnostic(
         platform::FormatWide(L"\n Failed to read data file data, size is %d\nfile position %I64d",
@@ -127,33 +137,65 @@ bool DataFile::ReadBlock(void* buffer, int64_t position, int32_t length) {
   return true;
 }
 
+bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length) {
+  return position >= 0 && position + DataRecordHeader::kSize + length <= logicalEnd_ &&
+         Read(buffer, position + DataRecordHeader::kSize, length) == length;
+}
+
 bool DataFile::WriteHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
                            int64_t* position) {
+  FillHeader(weakChecksum, digest, length);
+  if (!SeekTo(logicalEnd_) || !platform::WriteFile(fd_, header_, sizeof header_)) {
+    WriteFailed(L"\n Failed to write data file header data");
+    return false;
+  }
+  *position = logicalEnd_;
+  logicalEnd_ += DataRecordHeader::kSize;
+  filePosition_ = logicalEnd_;
+  return true;
+}
+
+bool DataFile::WriteBytes(const void* buffer, int32_t length) {
+  if (!platform::WriteFile(fd_, buffer, static_cast<size_t>(length))) {
+    WriteFailed(L"\nfailed to wrtie data to data file");
+    return false;
+  }
+  logicalEnd_ += length;
+  filePosition_ = logicalEnd_;
+  return true;
+}
+
+bool DataFile::AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
+                           int32_t firstLength, const void* second, int32_t secondLength,
+                           int64_t* position) {
+  FillHeader(weakChecksum, digest, firstLength + secondLength);
+  const platform::WritePiece pieces[] = {{header_, sizeof header_},
+                                         {first, static_cast<size_t>(firstLength)},
+                                         {second, static_cast<size_t>(secondLength)}};
+  if (!SeekTo(logicalEnd_) || !platform::WriteFileGather(fd_, pieces, 3)) {
+    WriteFailed(L"\nfailed to wrtie data to data file");
+    DiscardFrom(logicalEnd_);
+    return false;
+  }
+  *position = logicalEnd_;
+  logicalEnd_ += DataRecordHeader::kSize + firstLength + secondLength;
+  filePosition_ = logicalEnd_;
+  return true;
+}
+
+void DataFile::FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length) {
   DataRecordHeader header;
   header.weakChecksum = weakChecksum;
   header.digest = digest;
   header.length = length;
   header.position = logicalEnd_;
   header.Encode(header_);
-  if (platform::SeekFile(fd_, logicalEnd_, SeekFrom::kStart) != logicalEnd_ ||
-      !platform::WriteFile(fd_, header_, sizeof header_)) {
-    lastError_ = platform::LastError();
-    platform::WriteDiagnostic(L"\n Failed to write data file header data");
-    return false;
-  }
-  *position = header.position;
-  logicalEnd_ += DataRecordHeader::kSize;
-  return true;
 }
 
-bool DataFile::WriteBytes(const void* buffer, int32_t length) {
-  if (!platform::WriteFile(fd_, buffer, static_cast<size_t>(length))) {
-    lastError_ = platform::LastError();
-    platform::WriteDiagnostic(L"\nfailed to wrtie data to data file");
-    return false;
-  }
-  logicalEnd_ += length;
-  return true;
+void DataFile::WriteFailed(const wchar_t* text) {
+  lastError_ = platform::LastError();
+  filePosition_ = -1;
+  platform::WriteDiagnostic(text);
 }
 
 void DataFile::DiscardFrom(int64_t position) {
@@ -161,7 +203,7 @@ void DataFile::DiscardFrom(int64_t position) {
   // logical end and overwrites the partial block.
   platform::TruncateFile(fd_, position);
   logicalEnd_ = position;
-  platform::SeekFile(fd_, position, SeekFrom::kStart);
+  filePosition_ = -1;
 }
 
 }  // namespace vaultline

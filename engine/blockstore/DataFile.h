@@ -36,10 +36,21 @@ class DataFile {
   // The header at `position` if it is sound: the right magic, a length of 1
   // to 16383 that fits before the logical end, and its own position.
   bool ReadHeaderAt(int64_t position, DataRecordHeader* header);
-  // The sound block at `position`, header and bytes, in one read: the bytes
-  // start at buffer + DataRecordHeader::kSize, and the buffer must have room
-  // for a header and the longest block.
-  bool ReadWholeBlock(int64_t position, uint8_t* buffer, DataRecordHeader* header);
+  // The first `length` bytes of the block at `position`, without a word in
+  // the diagnostic log when they cannot be read.
+  bool ReadPrefix(void* buffer, int64_t position, int32_t length);
+  // A whole block, header and bytes, with one write; on failure the file is
+  // cut back to where the block began. The bytes may come in two pieces.
+  bool AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
+                   int32_t firstLength, const void* second, int32_t secondLength,
+                   int64_t* position);
+  // The sound block at `position`, header and bytes: the bytes start at
+  // buffer + DataRecordHeader::kSize, and the buffer must have room for a
+  // header and the longest block. Reading `expectedLength` bytes is one read
+  // when that is the block's length, and costs no seek after the block
+  // before it.
+  bool ReadWholeBlock(int64_t position, int32_t expectedLength, uint8_t* buffer,
+                      DataRecordHeader* header);
   // Cuts the file back to `position` (the start of a block that could not be
   // written whole).
   void DiscardFrom(int64_t position);
@@ -48,13 +59,21 @@ class DataFile {
   int LastError() const { return lastError_; }
 
  private:
+  // The descriptor's position is remembered so that appends and sequential
+  // reads cost no seek; -1 when unknown.
+  bool SeekTo(int64_t position);
+  // Bytes read at `position`, or -1.
+  int64_t Read(void* buffer, int64_t position, int64_t length);
   bool IsSound(const DataRecordHeader& header, int64_t position) const;
+  void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length);
+  void WriteFailed(const wchar_t* text);
   // Offset of the first sound header at or after `from`, or -1.
   int64_t FindSoundHeader(int64_t from);
 
   int fd_;
   int64_t logicalEnd_;
   int64_t scanPosition_ = 0;
+  int64_t filePosition_ = -1;
   int lastError_ = 0;
   uint8_t header_[DataRecordHeader::kSize] = {};
 };
