@@ -25,7 +25,6 @@
 #include "EngineList.h"
 #include "MessageBox.h"
 #include "ShellOpen.h"
-#include "platform/MessageBox.h"
 #include "platform/Path.h"
 #include "resources/ResourceIds.h"
 #include "vaultline/FileUtilities.h"
@@ -39,11 +38,6 @@ constexpr int kUpperRowHeight = 360;
 constexpr int kLeftColumnWidth = 300;
 constexpr int kMinimumSnapshotRow = 120;
 constexpr int kGaugeRange = 1000;
-
-void ShowEngineWarning(const std::wstring& caption, const std::wstring& text) {
-  MessageBox::Show(nullptr, ToQString(text), QMessageBox::Warning, QMessageBox::Ok,
-                   QMessageBox::NoButton, ToQString(caption));
-}
 
 // The device root of the program's folder: the part a Windows program takes
 // as its drive ("E:\").
@@ -65,7 +59,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(LoadString(ids::kDocumentStrings).section(u'\n', 0, 0));
   m_driveRoot = ProgramDriveRoot();
-  platform::SetMessageBoxHandler(&ShowEngineWarning);
   m_pIVaultline = InitializeT(this, m_driveRoot.c_str(), 1, 0, 2);
 
   CreateActions();
@@ -87,7 +80,6 @@ CMainFrame::~CMainFrame() {
   // The engine may use this window as its string provider until it is gone.
   Cleanup(m_pIVaultline);
   m_pIVaultline = nullptr;
-  platform::SetMessageBoxHandler(nullptr);
 }
 
 void CMainFrame::CreateActions() {

@@ -1,5 +1,10 @@
 #include "CMarrowbyApp.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 #include "AppStrings.h"
 #include "CMainFrame.h"
 #include "MessageBox.h"
@@ -20,6 +25,7 @@ CMarrowbyApp::CMarrowbyApp() = default;
 
 CMarrowbyApp::~CMarrowbyApp() {
   m_pMainFrame.reset();
+  if (m_pQtTranslator) QCoreApplication::removeTranslator(m_pQtTranslator.get());
   if (m_pResources) {
     ResourceModule::SetCurrent(nullptr, 0);
     m_pResources.reset();
@@ -59,4 +65,13 @@ void CMarrowbyApp::LoadLanguageLibrary() {
   if (m_language.table == nullptr) return;
   m_pResources = std::make_unique<ResourceModule>(*m_language.table);
   ResourceModule::SetCurrent(m_pResources.get(), m_language.language);
+
+  std::string localeName = platform::LocaleNameFromId(m_language.table->language);
+  if (localeName.empty()) return;
+  m_pQtTranslator = std::make_unique<QTranslator>();
+  if (m_pQtTranslator->load(QLocale(QString::fromStdString(localeName)), QStringLiteral("qtbase"),
+                            QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(m_pQtTranslator.get());
+  }
 }

@@ -10,6 +10,7 @@
 #include "ResourceModule.h"
 
 class CMainFrame;
+class QTranslator;
 
 // The name of the program's single-instance mutex.
 inline constexpr const wchar_t* kInstanceMutexName = L"{73417BAD-67FB-4f0b-97E1-677705A3B907}";
@@ -38,5 +39,6 @@ class CMarrowbyApp {
   int m_instanceLock = -1;
   LoadedLanguage m_language;
   std::unique_ptr<ResourceModule> m_pResources;
+  std::unique_ptr<QTranslator> m_pQtTranslator;  // Qt's own buttons in the library's language
   std::unique_ptr<CMainFrame> m_pMainFrame;
 };

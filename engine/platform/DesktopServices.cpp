@@ -108,6 +108,13 @@ uint32_t LocaleIdFromName(std::string_view name) {
   return kDefaultLocale;
 }
 
+std::string LocaleNameFromId(uint32_t id) {
+  for (const LocaleEntry& entry : kLocales) {
+    if (entry.id == id) return entry.name;
+  }
+  return {};
+}
+
 uint32_t UserDefaultLocaleId() {
   for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
     std::string value = Environment(variable);

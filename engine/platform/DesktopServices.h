@@ -27,6 +27,8 @@ void FreeLibraryFile(void* library);
 // (1031); a language alone maps to its main country; "C", "POSIX" and
 // unknown names give 1033.
 uint32_t LocaleIdFromName(std::string_view name);
+// The POSIX name ("de_DE") of a locale identifier; empty when unknown.
+std::string LocaleNameFromId(uint32_t id);
 // GetUserDefaultLCID: from LC_ALL, LC_MESSAGES or LANG, the first set.
 uint32_t UserDefaultLocaleId();
 // GetSystemDefaultLCID: from LANG in /etc/default/locale (1033 without it).

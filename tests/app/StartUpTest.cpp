@@ -1,6 +1,7 @@
 // Start-up: the single-instance rule, the language library's loading order,
 // and the German library supplying the texts of the window and the engine.
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
@@ -136,6 +137,9 @@ void StartUpTest::germanLibrarySuppliesTheTexts() {
   // Keys keep working when the translation names them in its own language.
   QCOMPARE(frame->CommandAction(cmd::kNewSelection)->shortcut(),
            QKeySequence(QStringLiteral("Ctrl+N")));
+
+  // Qt's standard buttons speak the library's language as well.
+  QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
 
   // The engine's texts come from the library too.
   wchar_t* text = nullptr;
