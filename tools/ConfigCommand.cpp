@@ -66,16 +66,20 @@ int RunConfig(EngineSession& session, const std::optional<std::wstring>& key,
     return kExitSuccess;
   }
   const int64_t bytes = ParseBytes(*value);
+  if ((engine.*setting.get)() == bytes) return kExitSuccess;
   // The engine saves a changed setting at once, but cannot write config.ini
   // before its storage folder exists.
   const std::wstring storage = session.programFolder() + L"BackupStorage" + platform::kSeparator;
   if (!CheckCreatePath(storage)) {
     throw CommandError{kExitFailure, L"the storage folder " + storage + L" cannot be created"};
   }
-  (engine.*setting.set)(bytes);
-  if ((engine.*setting.get)() != bytes) {
-    throw CommandError{kExitFailure, std::wstring(setting.key) + L" could not be set"};
+  // The setter saves at once but cannot tell that the save failed. Saving the
+  // unchanged configuration first does tell, and the setter's own save then
+  // still keeps the configuration before the change as config.bak.
+  if (!engine.SaveConfiguration()) {
+    throw CommandError{kExitFailure, L"the configuration cannot be written in " + storage};
   }
+  (engine.*setting.set)(bytes);
   return kExitSuccess;
 }
 

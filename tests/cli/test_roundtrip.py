@@ -221,6 +221,15 @@ class RoundTrip(harness.DriveTest):
         self.assertEqual(3, result.returncode, result.stderr)
         self.assertIn(b"exactly 300.bin wasn't converted", result.stderr)
 
+    def test_a_setting_that_cannot_be_saved_is_an_error(self):
+        if os.geteuid() == 0:
+            self.skipTest("root writes into read-only folders")
+        os.chmod(self.drive.storage, 0o500)
+        result = self.drive.run("config", "max-file-size", 5000)
+        os.chmod(self.drive.storage, 0o700)
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertEqual(b"0\n", self.drive.ok("config", "max-file-size"))
+
     def test_bad_input_gets_a_clear_message_and_status(self):
         missing = self.scratch_path("missing")
         result = self.drive.run("create", "x", missing)
