@@ -74,6 +74,9 @@ class Engine : public IVaultline {
   bool Guarded(unsigned failureText, const std::function<bool()>& work);
   void Report(int level, const std::wstring& text);
 
+  // True for a path strictly below the storage root, once "." and ".." are
+  // folded: the only places the engine writes to or removes.
+  bool IsInsideStorage(const std::wstring& path) const;
   void ApplyDiagnostics();
   void AddProfile(std::wstring location, std::wstring name, std::wstring contentPath);
 

@@ -52,17 +52,21 @@ bool Engine::FindProfileByLocation(const std::wstring& location, unsigned* index
   return false;
 }
 
+bool Engine::IsInsideStorage(const std::wstring& path) const {
+  std::wstring full = platform::FullPath(path);
+  std::wstring root = platform::FullPath(storageRoot_);
+  if (root.empty() || root.back() != platform::kSeparator) root += platform::kSeparator;
+  return full.size() > root.size() && full.compare(0, root.size(), root) == 0;
+}
+
 bool Engine::RemoveProfileStorage(const std::wstring& location) {
   size_t at = location.rfind(SelectionSuffix());
   if (at == 0) return false;
-  std::wstring folder =
-      platform::FullPath(at == std::wstring::npos ? location : location.substr(0, at));
-  std::wstring root = platform::FullPath(storageRoot_);
-  if (root.empty() || root.back() != platform::kSeparator) root += platform::kSeparator;
+  std::wstring folder = at == std::wstring::npos ? location : location.substr(0, at);
   // Whatever a damaged config.ini names, only a folder inside the storage
   // root is ever removed, and never the root itself.
-  if (folder.size() <= root.size() || folder.compare(0, root.size(), root) != 0) return false;
-  return RemoveFolder(folder.c_str());
+  if (!IsInsideStorage(folder)) return false;
+  return RemoveFolder(platform::FullPath(folder).c_str());
 }
 
 bool Engine::CreateProfile(const wchar_t* name, const wchar_t** contents, int /*contentCount*/,

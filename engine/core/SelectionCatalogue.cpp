@@ -11,7 +11,9 @@ constexpr int32_t kBlockLength = 8192;
 
 bool Engine::LockSelection(Profile& profile, IBackupRestoreStatus* status) {
   // Without the lock file there is no store another process could write to
-  // either; opening the catalogue then fails on its own.
+  // either; opening the catalogue then fails on its own. Outside the storage
+  // the engine touches nothing, not even with a lock file.
+  if (!IsInsideStorage(profile.location)) return true;
   if (profile.lock.Acquire(profile.location) != SelectionLock::Result::kInUse) return true;
   if (status != nullptr) {
     std::wstring text =
@@ -23,6 +25,9 @@ bool Engine::LockSelection(Profile& profile, IBackupRestoreStatus* status) {
 
 SnapshotManager* Engine::OpenCatalogue(Profile& profile, IBackupRestoreStatus* status) {
   if (profile.catalogue) return profile.catalogue.get();
+  // A location a damaged config.ini points elsewhere is never opened, as
+  // opening creates the store's files.
+  if (!IsInsideStorage(profile.location)) return nullptr;
   if (!LockSelection(profile, status)) return nullptr;
   const std::wstring& location = profile.location;
   auto store = std::make_unique<BlockStore>(location, kReadChunk, kBlockLength);

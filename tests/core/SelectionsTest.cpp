@@ -86,6 +86,19 @@ TEST_F(SelectionsTest, StorageRemovalNeverTakesTheStorageRoot) {
   EXPECT_TRUE(fs::exists(Storage() / "config.ini"));
 }
 
+TEST_F(SelectionsTest, ALocationOutsideTheStorageIsNeverTouched) {
+  fs::create_directories(drive_ / "outside" / "Dir");
+  WriteBytes(Storage() / "config.ini",
+             "\"MaxFileSize\";\"0\"\r\n"
+             "\"evil\";\"BackupStorage/../outside/Dir/file\";\"" +
+                 source_.string() + "\"\r\n");
+  auto engine = StartEngine();
+  ASSERT_EQ(Items(*engine, engine->GetProfileNames()), std::vector<std::wstring>{L"evil"});
+  EXPECT_FALSE(engine->BackUp(0));
+  engine->DeleteProfile(0);
+  EXPECT_TRUE(fs::is_empty(drive_ / "outside" / "Dir"));
+}
+
 TEST_F(SelectionsTest, ANewSelectionNeverTakesOverAnOrphanedFolder) {
   auto engine = StartEngine();
   int first = Create(*engine, L"first", source_);
