@@ -44,7 +44,7 @@ CMarrowbyView::CMarrowbyView(QWidget* parent) : QListWidget(parent) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setItemDelegate(new RenameDelegate(this));
   setMinimumSize(1, 1);
-  setToolTip(LoadString(marrowby::ids::kBackupListHeader));
+  setAccessibleName(LoadString(marrowby::ids::kBackupListHeader));
   connect(this, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
     if (current != nullptr) emit focusedSelectionChanged();
   });

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -152,6 +153,11 @@ void StartUpTest::germanLibrarySuppliesTheTexts() {
                           "überschreitet die festgelegte Grenze."));
   platform::ReleaseMessage(text);
   SaveScreenshot(frame, QStringLiteral("main-window-german"));
+  QMenu* file = frame->menuBar()->actions().at(0)->menu();
+  file->popup(frame->mapToGlobal(QPoint(10, 30)));
+  QVERIFY(QTest::qWaitForWindowExposed(file));
+  SaveScreenshot(file, QStringLiteral("menu-german-file"));
+  file->hide();
 }
 
 void StartUpTest::localeNamesMapToIdentifiers() {
