@@ -62,18 +62,33 @@ class Interrupted(harness.DriveTest):
         # most land in a running backup; otherwise this tested nothing.
         self.assertGreaterEqual(cut_short, KILLS // 4)
 
-    def test_a_second_backup_of_a_busy_selection_is_refused(self):
-        # Enough new data that the first backup is still running while it is
-        # stopped: it is held with SIGSTOP once it reports its first file.
+    def start_held_backup(self):
+        """A backup with enough new data that it is still running when it is
+        held with SIGSTOP, once it reports its first file."""
         self.tree.write(b"more/large.bin", self.tree.noise(16 << 20))
+        backup = self.drive.start("-v", "backup", "tree")
+        line = b""
+        while b"Start convert" not in line:
+            line = backup.stderr.readline()
+            self.assertTrue(line, "the backup ended before storing a file")
+        backup.send_signal(signal.SIGSTOP)
+        return backup
+
+    def test_ctrl_c_cancels_a_backup_and_lists_nothing(self):
+        backup = self.start_held_backup()
+        backup.send_signal(signal.SIGINT)
+        backup.send_signal(signal.SIGCONT)
+        _, errors = backup.communicate()
+        self.assertEqual(1, backup.returncode, errors)
+        self.assertIn(b"error: the backup was cancelled", errors)
+        self.assertEqual(0, self.drive.snapshot_count("tree"))
+        self.drive.ok("backup", "tree")
+        self.assertAllRestore([harness.manifest(self.source)])
+
+    def test_a_second_backup_of_a_busy_selection_is_refused(self):
+        first = self.start_held_backup()
         expected = harness.manifest(self.source)
-        first = self.drive.start("-v", "backup", "tree")
         try:
-            line = b""
-            while b"Start convert" not in line:
-                line = first.stderr.readline()
-                self.assertTrue(line, "the first backup ended before storing a file")
-            first.send_signal(signal.SIGSTOP)
             second = self.drive.run("backup", "tree")
             self.assertEqual(1, second.returncode, second.stderr)
             self.assertIn(b"in use", second.stderr)
