@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "platform/Format.h"
 #include "platform/Terminal.h"
 #include "platform/Text.h"
 

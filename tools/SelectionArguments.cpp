@@ -1,7 +1,6 @@
 #include "SelectionArguments.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <vector>
 
 #include "CommandError.h"
