@@ -134,6 +134,7 @@ void CCreateProfileDlg::Browse() {
   if (chosen.isEmpty()) return;
   NewSelectionPath() = FromQString(chosen);
   NewSelectionName() = NameFromPath(NewSelectionPath());
+  derivedName_ = NewSelectionName();
   RefreshFields();
   UpdateButtons();
 }
@@ -153,7 +154,10 @@ bool CCreateProfileDlg::Validate() {
     RefreshFields();
     return false;
   }
-  if (NewSelectionName().empty()) NewSelectionName() = NameFromPath(NewSelectionPath());
+  if (NewSelectionName().empty() || (!derivedName_.empty() && NewSelectionName() == derivedName_)) {
+    NewSelectionName() = NameFromPath(NewSelectionPath());
+    derivedName_ = NewSelectionName();
+  }
   RefreshFields();
   return true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWizardPage>
+#include <string>
 
 class QLineEdit;
 class QPushButton;
@@ -34,6 +35,9 @@ class CCreateProfileDlg : public QWizardPage {
   void Accept();
 
   Use use_;
+  // The name this dialog filled in from a path; it follows a changed path,
+  // a name the user typed does not.
+  std::wstring derivedName_;
   QLineEdit* pathEdit_;
   QLineEdit* nameEdit_;
   QPushButton* okButton_;

@@ -33,6 +33,8 @@ class ProgressCloser : public QObject {
     connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
     timer_.start(10);
   }
+  // Watches another window (for one made after the closer).
+  void Watch(QWidget* owner) { owner_ = owner; }
   int Closed() const { return closed_; }
   // Status and message lines of the last window closed.
   CBackupProgressDlg::Status LastStatus() const { return lastStatus_; }
@@ -40,7 +42,7 @@ class ProgressCloser : public QObject {
 
  private:
   void Poll() {
-    auto* progress = owner_->findChild<CBackupProgressDlg*>();
+    auto* progress = owner_ ? owner_->findChild<CBackupProgressDlg*>() : nullptr;
     if (progress == nullptr || !progress->isVisible() ||
         progress->GetButtonState() != CBackupProgressDlg::kCloseButton) {
       return;
@@ -60,12 +62,14 @@ class ProgressCloser : public QObject {
   QString lastStatusText_;
 };
 
-// Runs `act` on the next modal window that opens (polling until one does).
-inline void OnNextModal(const std::function<void(QWidget*)>& act, QWidget* skip = nullptr) {
+// Runs `act` on the next modal window of kind `Window` that opens (polling
+// until one does).
+template <typename Window = QWidget>
+void OnNextModal(const std::function<void(Window*)>& act) {
   auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, timer, [timer, act, skip] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || modal == skip) return;
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+    auto* modal = qobject_cast<Window*>(QApplication::activeModalWidget());
+    if (modal == nullptr) return;
     timer->stop();
     timer->deleteLater();
     act(modal);

@@ -112,7 +112,7 @@ class TestProgressOperations : public QObject {
     tree->setCurrentItem(ChildNamed(top, QStringLiteral("A")));
     QVERIFY(frame_->IsCommandEnabled(cmd::kRestore));
     bool defaultWasTheSource = false;
-    OnNextModal([&](QWidget* dialog) {
+    OnNextModal<QDialog>([&](QDialog* dialog) {
       auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("destinationLineEdit"));
       defaultWasTheSource = QDir(edit->text()) == QDir(source_);
       SaveScreenshot(dialog, QStringLiteral("restore-path-dialog"));
@@ -127,7 +127,7 @@ class TestProgressOperations : public QObject {
     CompareTrees(source_ + QStringLiteral("/A"), destination.path() + QStringLiteral("/folder/A"));
 
     tree->setCurrentItem(tree->topLevelItem(0));
-    OnNextModal([&](QWidget* dialog) {
+    OnNextModal<QDialog>([&](QDialog* dialog) {
       dialog->findChild<QLineEdit*>(QStringLiteral("destinationLineEdit"))
           ->setText(destination.path() + QStringLiteral("/whole"));
       dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
