@@ -209,6 +209,20 @@ TEST_F(RecordFiles, DirectoryRecordsLayOutFoldersAndFiles) {
   EXPECT_EQ(At<int32_t>(bytes, 2144 + 1056), -1);
 }
 
+TEST_F(RecordFiles, FailedDirectoryWriteReportsAndLeavesTheFileAsItWas) {
+  Write(Src() / "a.txt", "a");
+  std::ofstream(CatalogueFile(".dir")).close();
+  const int readOnly = platform::OpenFile(W(CatalogueFile(".dir")), platform::OpenMode::kRead);
+  fds_.push_back(readOnly);
+  DirectoryFile file(readOnly);
+  SourceScanner item(W(Src() / "a.txt"), 0);
+  int64_t content = 0;
+  EXPECT_EQ(file.WriteRecord(item, 0, &content, true), -1);
+  EXPECT_NE(log_.find(L"\nErrot trying to write directory file"), std::wstring::npos);
+  EXPECT_EQ(file.LogicalEnd(), 0);
+  EXPECT_EQ(fs::file_size(CatalogueFile(".dir")), 0u);
+}
+
 TEST(ItemKeyText, NumbersArePrintedAsSigned32BitWithTheSizeHalvesRunTogether) {
   EXPECT_EQ(ItemKey(L"C:\\a.bin", 1000, (int64_t{1} << 32) + 5, 0x20, 1).Text(),
             L"C:\\a.bin*1000*15*32*1");
