@@ -14,7 +14,6 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QToolButton>
 
 #include "AppStrings.h"
 #include "CAboutDlg.h"
@@ -27,7 +26,6 @@
 #include "ShellOpen.h"
 #include "platform/Path.h"
 #include "resources/ResourceIds.h"
-#include "vaultline/FileUtilities.h"
 
 using namespace marrowby;
 namespace platform = vaultline::platform;
@@ -58,6 +56,7 @@ QKeySequence ShortcutOfMenuText(const QString& text) {
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(LoadString(ids::kDocumentStrings).section(u'\n', 0, 0));
+  setWindowIcon(SelectionIcon());
   m_driveRoot = ProgramDriveRoot();
   m_pIVaultline = InitializeT(this, m_driveRoot.c_str(), 1, 0, 2);
 
