@@ -60,11 +60,16 @@ CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
   statusLabel_ = new QLabel(Text(progress_dlg::kStatusLine));
   statusLabel_->setObjectName(QStringLiteral("statusLabel"));
   statusLabel_->setTextFormat(Qt::PlainText);
-  // A long path must not widen the fixed window; it is cut instead.
+  // A long text must not widen the fixed window: a final status wraps onto a
+  // second line, a file name is shortened in the middle.
+  statusLabel_->setWordWrap(true);
   statusLabel_->setMinimumWidth(1);
-  statusLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  statusLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  statusLabel_->setFixedHeight(2 * statusLabel_->fontMetrics().lineSpacing() + 4);
+  statusLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   auto* statusRow = new QHBoxLayout;
-  statusRow->addWidget(statusCaption);
+  statusCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  statusRow->addWidget(statusCaption, 0, Qt::AlignTop);
   statusRow->addWidget(statusLabel_, 1);
 
   progressBar_ = new QProgressBar;
@@ -277,7 +282,8 @@ bool CBackupProgressDlg::OnTotalSize(int64_t total) {
 bool CBackupProgressDlg::OnFile(int64_t size, const wchar_t* path) {
   const QString name = QString::fromWCharArray(path ? path : L"");
   OnWindowThread([this, size, name] {
-    statusLabel_->setText(name);
+    const int width = statusLabel_->width() > 100 ? statusLabel_->width() : kWindowWidth - 120;
+    statusLabel_->setText(statusLabel_->fontMetrics().elidedText(name, Qt::ElideMiddle, width));
     if (size < 0) {
       // The engine's mark of a file it leaves out for size; it names the
       // file itself once the snapshot is taken.
