@@ -303,6 +303,7 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
   } else {
     Report(kMessageInfo, platform::FormatWide(L"Start convert, %ld bytes for %ls",
                                               static_cast<int32_t>(size), item.FullPath().c_str()));
+    contentsDirty_ = true;
     const int64_t stored = store_->StoreFile(item.FullPath(), contentFd_);
     if (stored < 0) {
       Report(kMessageWarning,
@@ -329,7 +330,11 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
 bool SnapshotManager::SyncBeforePublishing() {
   // The entry is the only thing that publishes a snapshot; what it names must
   // be on the drive before it is.
-  if (platform::SyncFile(contentFd_) && directory_->Sync() && store_->Sync()) return true;
+  // Contents written since the last sync may be named by this snapshot, even
+  // when they were stored by one that was cancelled.
+  const bool contentsSynced = !contentsDirty_ || (platform::SyncFile(contentFd_) && store_->Sync());
+  if (contentsSynced) contentsDirty_ = false;
+  if (contentsSynced && directory_->Sync()) return true;
   Report(kMessageError,
          platform::FormatWide(L"The backup could not be written to the drive: %ls",
                               platform::SystemErrorText(platform::LastError()).c_str()));

@@ -120,6 +120,7 @@ class SnapshotManager : public StoreContext {
   int directoryFd_ = -1;
   int snapshotFd_ = -1;
   bool filesCreated_ = false;
+  bool contentsDirty_ = false;  // the store or the content file was written since the last sync
   bool open_ = false;
   std::unique_ptr<DirectoryFile> directory_;
   std::unique_ptr<SnapshotFile> snapshot_;
