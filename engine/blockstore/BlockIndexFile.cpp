@@ -13,7 +13,9 @@ BlockIndexFile::BlockIndexFile(int fd) : fd_(fd) {
   platform::SeekFile(fd_, 0, SeekFrom::kStart);
 }
 
-BlockIndexFile::~BlockIndexFile() = default;
+BlockIndexFile::~BlockIndexFile() {
+  Flush();
+}
 
 bool BlockIndexFile::HasRecords() const {
   return logicalEnd_ > IndexRecord::kSize;
@@ -35,23 +37,33 @@ bool BlockIndexFile::ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t*
 }
 
 bool BlockIndexFile::Append(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
+  constexpr size_t kBatchBytes = 256 * IndexRecord::kSize;
   IndexRecord record;
   record.weakChecksum = weakChecksum;
   record.digest = digest;
   record.position = position;
   record.Encode(record_);
-  if (platform::SeekFile(fd_, logicalEnd_, SeekFrom::kStart) != logicalEnd_ ||
-      !platform::WriteFile(fd_, record_, sizeof record_)) {
+  pending_.insert(pending_.end(), record_, record_ + sizeof record_);
+  return pending_.size() < kBatchBytes || Flush();
+}
+
+bool BlockIndexFile::Flush() {
+  if (pending_.empty()) return true;
+  bool written = platform::SeekFile(fd_, logicalEnd_, SeekFrom::kStart) == logicalEnd_ &&
+                 platform::WriteFile(fd_, pending_.data(), pending_.size());
+  if (written) {
+    logicalEnd_ += static_cast<int64_t>(pending_.size());
+  } else {
     lastError_ = platform::LastError();
     platform::WriteDiagnostic(L"\n Failed to write data file header data");
     platform::TruncateFile(fd_, logicalEnd_);
-    return false;
   }
-  logicalEnd_ += IndexRecord::kSize;
-  return true;
+  pending_.clear();
+  return written;
 }
 
 void BlockIndexFile::Reset() {
+  pending_.clear();
   platform::TruncateFile(fd_, 0);
   platform::SeekFile(fd_, 0, SeekFrom::kStart);
   logicalEnd_ = 0;

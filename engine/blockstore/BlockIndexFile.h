@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "blockstore/IndexRecord.h"
 
@@ -14,16 +15,20 @@ class BlockIndexFile {
   // The logical end is the file's size cut down to whole records: a record
   // torn by a failed append is dropped rather than shifting every later one.
   explicit BlockIndexFile(int fd);
-  virtual ~BlockIndexFile();
+  virtual ~BlockIndexFile();  // flushes
   BlockIndexFile(const BlockIndexFile&) = delete;
   BlockIndexFile& operator=(const BlockIndexFile&) = delete;
 
   virtual bool ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t* position);
-  // Appends at the logical end; a failed write is cut off again.
+  // Appends at the logical end. Records are gathered and written a batch at
+  // a time; false when a batch that this call wrote failed (it is cut off
+  // again and dropped).
   virtual bool Append(int32_t weakChecksum, const Md5Digest& digest, int64_t position);
   virtual bool HasRecords() const;
   virtual void Reset();  // empties the file
 
+  // Writes the gathered records; false when that failed.
+  bool Flush();
   int64_t LogicalEnd() const { return logicalEnd_; }
   int LastError() const { return lastError_; }
 
@@ -33,6 +38,7 @@ class BlockIndexFile {
   int64_t readPosition_ = 0;
   int lastError_ = 0;
   uint8_t record_[IndexRecord::kSize] = {};
+  std::vector<uint8_t> pending_;
 };
 
 }  // namespace vaultline

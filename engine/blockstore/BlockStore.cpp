@@ -110,7 +110,7 @@ void BlockStore::AttachManager(StoreContext* manager) {
 }
 
 bool BlockStore::Sync() {
-  if (!IsOpen()) return false;
+  if (!IsOpen() || !indexFile_->Flush()) return false;
   bool dataSynced = platform::SyncFile(dataFd_);
   return platform::SyncFile(indexFd_) && dataSynced;
 }
@@ -331,6 +331,14 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     return fail();
   }
   if (RunMatchingLoop(record, sourceFd, fullPath, size) < 0) return fail();
+  if (!record.Flush()) {
+    ReportWriteError(record.LastError());
+    return fail();
+  }
+  if (!indexFile_->Flush()) {
+    ReportWriteError(indexFile_->LastError());
+    return fail();
+  }
   platform::CloseFile(sourceFd);
   return contentOffset;
 }

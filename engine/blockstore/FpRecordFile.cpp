@@ -7,7 +7,16 @@ namespace vaultline {
 
 FpRecordFile::FpRecordFile(int fd) : fd_(fd) {}
 
-FpRecordFile::~FpRecordFile() = default;
+FpRecordFile::~FpRecordFile() {
+  Flush();
+}
+
+bool FpRecordFile::Flush() {
+  if (pending_.empty()) return true;
+  bool written = Write(pending_.data(), pending_.size(), L"\ntrying to write FP entry failed");
+  pending_.clear();
+  return written;
+}
 
 bool FpRecordFile::Write(const void* bytes, size_t length, const wchar_t* failureText) {
   if (platform::WriteFile(fd_, bytes, length)) return true;
@@ -18,6 +27,7 @@ bool FpRecordFile::Write(const void* bytes, size_t length, const wchar_t* failur
 
 bool FpRecordFile::ReadHeader(std::wstring* name, int64_t* size, uint16_t* layout,
                               std::wstring* secondName) {
+  Flush();
   FpHeader header;
   if (platform::ReadFile(fd_, header_, sizeof header_) != FpHeader::kSize ||
       !FpHeader::Decode(header_, &header)) {
@@ -49,7 +59,7 @@ bool FpRecordFile::WriteHeader(const std::wstring& name, int64_t size, uint16_t 
   header.size = size;
   header.layout = layout;
   header.secondName = secondName;
-  if (!header.Encode(header_)) return false;
+  if (!header.Encode(header_) || !Flush()) return false;
   return Write(header_, sizeof header_, L"\ntrying to write FP header failed");
 }
 
@@ -62,7 +72,9 @@ bool FpRecordFile::WriteEntry(int32_t weakChecksum, const Md5Digest& digest, int
   entry.sourcePosition = sourcePosition;
   entry.dataPosition = dataPosition;
   entry.Encode(entry_);
-  return Write(entry_, sizeof entry_, L"\ntrying to write FP entry failed");
+  constexpr size_t kBatchBytes = 256 * FpEntry::kSize;
+  pending_.insert(pending_.end(), entry_, entry_ + sizeof entry_);
+  return pending_.size() < kBatchBytes || Flush();
 }
 
 bool FpRecordFile::ReadRaw(void* buffer, int64_t length) {
@@ -72,7 +84,8 @@ bool FpRecordFile::ReadRaw(void* buffer, int64_t length) {
 }
 
 bool FpRecordFile::WriteRaw(const void* buffer, int64_t length) {
-  return Write(buffer, static_cast<size_t>(length), L"\nfailed to write FP raw file data");
+  return Flush() &&
+         Write(buffer, static_cast<size_t>(length), L"\nfailed to write FP raw file data");
 }
 
 }  // namespace vaultline

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "blockstore/FpEntry.h"
 #include "blockstore/FpHeader.h"
@@ -13,7 +14,7 @@ namespace vaultline {
 class FpRecordFile {
  public:
   explicit FpRecordFile(int fd);
-  virtual ~FpRecordFile();
+  virtual ~FpRecordFile();  // flushes
   FpRecordFile(const FpRecordFile&) = delete;
   FpRecordFile& operator=(const FpRecordFile&) = delete;
 
@@ -24,11 +25,15 @@ class FpRecordFile {
   // Fails, writing nothing, when a name does not fit its 511 units.
   virtual bool WriteHeader(const std::wstring& name, int64_t size, uint16_t layout,
                            const std::wstring& secondName);
+  // Entries are gathered and written a batch at a time, and before any other
+  // record part; false when a batch that this call wrote failed.
   virtual bool WriteEntry(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
                           int64_t sourcePosition, int64_t dataPosition);
   virtual bool ReadRaw(void* buffer, int64_t length);
   virtual bool WriteRaw(const void* buffer, int64_t length);
 
+  // Writes the gathered entries; false when that failed.
+  bool Flush();
   int LastError() const { return lastError_; }
 
  private:
@@ -38,6 +43,7 @@ class FpRecordFile {
   int lastError_ = 0;
   uint8_t header_[FpHeader::kSize] = {};
   uint8_t entry_[FpEntry::kSize] = {};
+  std::vector<uint8_t> pending_;
 };
 
 }  // namespace vaultline

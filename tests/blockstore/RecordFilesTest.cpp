@@ -69,6 +69,7 @@ TEST_F(RecordFilesTest, ContentRecordsHaveTheirByteLayout) {
                                 0x1122334455, 0x66778899AA));
   // A name of 512 units has no room for its NUL: nothing is written.
   EXPECT_FALSE(record.WriteHeader(std::wstring(512, L'y'), 1, 1, L""));
+  ASSERT_TRUE(record.Flush());
 
   Bytes bytes = Contents("content");
   ASSERT_EQ(bytes.size(), 2072u + 40u);
@@ -130,6 +131,7 @@ TEST_F(RecordFilesTest, DataAndIndexRecordsHaveTheirByteLayout) {
   ASSERT_TRUE(data.WriteHeader(static_cast<int32_t>(0x80000001u), CountingDigest(), 3, &position));
   ASSERT_TRUE(data.WriteBytes(block.data(), 3));
   ASSERT_TRUE(index.Append(static_cast<int32_t>(0x80000001u), CountingDigest(), position));
+  ASSERT_TRUE(index.Flush());
   EXPECT_EQ(position, 0);
   EXPECT_TRUE(data.HasRecords());
   EXPECT_FALSE(index.HasRecords());  // one record of 32 bytes is not enough
@@ -223,6 +225,7 @@ TEST_F(RecordFilesTest, ATornIndexRecordIsDroppedNotAppendedBehind) {
   BlockIndexFile index(Open("index"));
   EXPECT_EQ(index.LogicalEnd(), 64);
   ASSERT_TRUE(index.Append(9, CountingDigest(), 900));
+  ASSERT_TRUE(index.Flush());
   int32_t checksum;
   Md5Digest digest;
   int64_t position;

@@ -39,17 +39,6 @@ TEST(WeakChecksumTest, RollingAroundTheRingEqualsComputingAfresh) {
   }
 }
 
-TEST(RingBufferTest, PositionsWrap) {
-  RingBuffer ring(10);
-  EXPECT_EQ(ring.Next(9), 0);
-  EXPECT_EQ(ring.Wrap(-1), 9);
-  EXPECT_EQ(ring.Wrap(23), 3);
-  EXPECT_EQ(ring.Distance(2, 8), 4);
-  EXPECT_EQ(ring.Distance(8, 2), 6);
-  EXPECT_EQ(ring.Contiguous(7, 5), 3);
-  EXPECT_EQ(ring.Contiguous(2, 5), 5);
-}
-
 TEST(BlockMapTest, TheFirstPositionOfAPairWinsAndEqualChecksumsShareAList) {
   BlockMap map;
   Md5Digest first{}, second{};
