@@ -160,21 +160,25 @@ void MainFrameTest::commandsFollowTheSelection() {
 
 void MainFrameTest::renameTakesNewNameAndIgnoresEmpty() {
   CMarrowbyView* selections = frame_->SelectionView();
-  auto renameTo = [&](const QString& text) {
+  auto renameTo = [&](const QString& text, bool withKey) {
     selections->setCurrentRow(1);
-    frame_->OnCommand(cmd::kRenameSelection);
+    if (withKey) {
+      QTest::keyClick(selections, Qt::Key_F2);
+    } else {
+      frame_->OnCommand(cmd::kRenameSelection);
+    }
     auto* editor = selections->findChild<QLineEdit*>();
     QVERIFY(editor != nullptr);
     editor->setText(text);
     QTest::keyClick(editor, Qt::Key_Return);
     QCoreApplication::processEvents();  // the delegate commits on a queued call
   };
-  renameTo(QStringLiteral("Holiday Photos"));
+  renameTo(QStringLiteral("Holiday Photos"), false);
   QCOMPARE(selections->item(1)->text(), QStringLiteral("Holiday Photos"));
   std::vector<std::wstring> names = TakeList(frame_->Engine(), frame_->Engine()->GetProfileNames());
   QCOMPARE(QString::fromStdWString(names.at(1)), QStringLiteral("Holiday Photos"));
 
-  renameTo(QString());
+  renameTo(QString(), true);
   QCOMPARE(selections->item(1)->text(), QStringLiteral("Holiday Photos"));
   names = TakeList(frame_->Engine(), frame_->Engine()->GetProfileNames());
   QCOMPARE(QString::fromStdWString(names.at(1)), QStringLiteral("Holiday Photos"));
