@@ -25,13 +25,8 @@ namespace {
 // how many were passed over because the filter knows no block with their
 // checksum. `hit` tells whether the window after those passed the filter;
 // `sum` is then its checksum, else that of the last window passed.
-//
-// Checksums are rolled a batch at a time and probed afterwards, so that the
-// probes of a batch, independent of each other, overlap in the memory system.
 int64_t PassLiterals(const BlockMap& blocks, const RingBuffer& ring, int32_t start, int32_t length,
                      int64_t turns, WeakChecksum* sum, bool* hit) {
-  constexpr int64_t kBatch = 64;
-  int32_t checksums[kBatch];
   const int32_t capacity = ring.Capacity();
   const uint32_t n = static_cast<uint32_t>(length);
   uint32_t a = sum->A();
@@ -43,29 +38,25 @@ int64_t PassLiterals(const BlockMap& blocks, const RingBuffer& ring, int32_t sta
   int32_t in = ring.Wrap(static_cast<int64_t>(start) + length - 1);
   int64_t done = 0;
   while (done < turns) {
-    int32_t batch = static_cast<int32_t>(
-        std::min<int64_t>({turns - done, kBatch, capacity - out, capacity - in}));
+    // As far as neither position wraps.
+    int32_t stretch =
+        static_cast<int32_t>(std::min<int64_t>({turns - done, capacity - out, capacity - in}));
     const int8_t* outBytes = reinterpret_cast<const int8_t*>(ring.Data() + out);
     const int8_t* inBytes = reinterpret_cast<const int8_t*>(ring.Data() + in);
-    for (int32_t i = 0; i < batch; ++i) {
+    for (int32_t i = 0; i < stretch; ++i) {
       uint32_t leaving = static_cast<uint32_t>(static_cast<int32_t>(outBytes[i]));
       a += static_cast<uint32_t>(static_cast<int32_t>(inBytes[i])) - leaving;
       b += a - n * leaving;
-      checksums[i] = WeakChecksum::Compose(a, b);
-    }
-    for (int32_t i = 0; i < batch; ++i) {
-      if (blocks.MayContain(checksums[i])) {
-        // Only the low 16 bits of each sum are significant.
-        uint32_t value = static_cast<uint32_t>(checksums[i]);
-        *sum = WeakChecksum::FromParts(value & 0xFFFFu, value >> 16);
+      if (blocks.MayContain(WeakChecksum::Compose(a, b))) {
+        *sum = WeakChecksum::FromParts(a, b);
         *hit = true;
         return done + i;
       }
     }
-    done += batch;
-    out += batch;
+    done += stretch;
+    out += stretch;
     if (out == capacity) out = 0;
-    in += batch;
+    in += stretch;
     if (in == capacity) in = 0;
   }
   *sum = WeakChecksum::FromParts(a, b);
