@@ -318,10 +318,18 @@ void CBackupProgressDlg::OnFileDone() {
   OnWindowThread([this] { statusLabel_->clear(); });
 }
 
-void CBackupProgressDlg::OnFinished(const wchar_t*) {
+void CBackupProgressDlg::OnFinished(const wchar_t* text) {
   const bool measure = mode_ == kBackupMode && !storageFolder_.empty();
   const uint32_t sizeAfter = measure ? StorageSize(storageFolder_) : 0;
-  OnWindowThread([this, measure, sizeAfter] {
+  // The engine's operations end with an empty text; a text says why the
+  // operation never ran, which must not read as "completed".
+  const QString reason = QString::fromWCharArray(text ? text : L"");
+  OnWindowThread([this, measure, sizeAfter, reason] {
+    if (!reason.isEmpty()) {
+      ListLine(FormatString(ids::kErrorLine, FromQString(reason).c_str()));
+      failureReason_ = reason;
+      status_ = kFailed;
+    }
     statusLabel_->setText(LoadString(ids::kDone));
     buttonState_ = kCloseButton;
     cancelButton_->setText(LoadString(ids::kClose));

@@ -11,6 +11,7 @@
 #include "MessageBox.h"
 #include "TestDialogsSupport.h"
 #include "progress/CBackupProgressDlg.h"
+#include "progress/WorkerRoutines.h"
 
 class TestProgressDialog : public QObject {
   Q_OBJECT
@@ -126,6 +127,18 @@ class TestProgressDialog : public QObject {
     QVERIFY(!dialog.findChild<QLabel*>(QStringLiteral("filesSkippedLabel"))->isVisibleTo(&dialog));
     QCOMPARE(TextOf<QLabel>(&dialog, "filesDoneCaption"),
              QStringLiteral("Number of files restored to disk:"));
+  }
+
+  void operationThatNeverRanIsNoSuccess() {
+    CBackupProgressDlg dialog(nullptr);
+    dialog.Prepare(CBackupProgressDlg::kRestoreMode, std::wstring());
+    dialog.SetItemName(QStringLiteral("docs"));
+    RunRestoreRoutine(RestoreJob{nullptr, &dialog, std::nullopt, std::nullopt, {}, {}});
+    QCOMPARE(dialog.GetStatus(), CBackupProgressDlg::kFailed);
+    QCOMPARE(
+        Status(dialog),
+        QStringLiteral("Restore of docs not completed due to: Invalid selection for restore."));
+    QCOMPARE(Button(dialog), QStringLiteral("Close"));
   }
 
   void emptyOperationFillsTheBarAtTheEnd() {
