@@ -254,6 +254,12 @@ void BlockStore::ReportError(const std::wstring& text) {
   manager_->cancelled = true;
 }
 
+bool BlockStore::ReportProgress(int64_t done, int64_t current) {
+  bool stop = manager_->status != nullptr && manager_->status->OnProgress(done, current);
+  manager_->cancelled = stop;
+  return stop;
+}
+
 void BlockStore::ReportWriteError(int error) {
   ReportError(platform::SystemErrorText(error));
 }
@@ -441,13 +447,8 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
       takeLiteralChecksum = true;
     }
     if (p - progressPosition >= kProgressStep) {
-      bool stop = false;
-      if (manager_->status != nullptr) {
-        stop = manager_->status->OnProgress(manager_->bytesDone + p, p);
-      }
-      manager_->cancelled = stop;
       progressPosition = p;
-      if (stop) return -1;
+      if (ReportProgress(manager_->bytesDone + p, p)) return -1;
     }
   }
 }
@@ -535,12 +536,8 @@ bool BlockStore::RestorePieces(FpRecordFile& record, int outputFd, int64_t size)
     pendingLength += length;
     written += length;
     if (written - reported >= kProgressStep) {
-      bool stop = false;
-      if (manager_->status != nullptr) {
-        stop = manager_->status->OnProgress(manager_->restoredBytes + written, written);
-      }
       // A stop request does not cut this file short; the caller sees it.
-      manager_->cancelled = stop;
+      ReportProgress(manager_->restoredBytes + written, written);
       reported = written;
     }
   } while (written < size);

@@ -91,6 +91,8 @@ class BlockStore {
   bool StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_t blockLength, int32_t start,
                   int32_t pieceLength, int64_t sourcePosition, FpRecordFile& record);
   void ReportError(const std::wstring& text);
+  // OnProgress through the sink; its answer becomes `cancelled`.
+  bool ReportProgress(int64_t done, int64_t current);
   void ReportWriteError(int error);
   void ReportReadError(const std::wstring& fullPath);
   bool RestoreRaw(FpRecordFile& record, int outputFd, int64_t size);

@@ -77,6 +77,29 @@ TEST_F(StoreDamageTest, ACorruptedBlockIsReportedOnRestore) {
   EXPECT_EQ(status_.messages[0].text, L"Error restoring file");
 }
 
+TEST_F(StoreDamageTest, ATruncatedRecordIsReportedOnRestore) {
+  Stored small{Source("small", test::RandomBytes(200, 12)), test::RandomBytes(200, 12), 0};
+  small.offset = Store(small.path);
+  Stored large = StoreNew("large", 13);
+  const int64_t contentSize = static_cast<int64_t>(std::filesystem::file_size(ContentPath()));
+  struct Cut {
+    int64_t at;
+    const Stored& file;
+    const wchar_t* message;
+  };
+  // The large file's last entry goes first, then half the small file's bytes.
+  for (const Cut& cut : {Cut{contentSize - 20, large, L"Error geting file information"},
+                         Cut{small.offset + 2072 + 100, small, L"Error restoring file"}}) {
+    std::filesystem::resize_file(ContentPath(), static_cast<uintmax_t>(cut.at));
+    status_.messages.clear();
+    context_.cancelled = false;
+    EXPECT_EQ(Restore(cut.file.offset, cut.file.path), std::nullopt);
+    EXPECT_TRUE(context_.cancelled);
+    ASSERT_EQ(status_.messages.size(), 1u);
+    EXPECT_EQ(status_.messages[0].text, cut.message);
+  }
+}
+
 TEST_F(StoreDamageTest, AnEntryNamingAnotherSoundBlockIsReportedOnRestore) {
   Stored file = StoreNew("file", 4);
   std::vector<FpEntry> entries = Entries(file.offset);
