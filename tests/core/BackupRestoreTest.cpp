@@ -3,6 +3,7 @@
 #include "TestDrive.h"
 #include "core/SelectionLock.h"
 #include "platform/File.h"
+#include "platform/Format.h"
 
 namespace vaultline::testing {
 namespace {
@@ -121,6 +122,33 @@ TEST_F(BackupRestoreTest, OversizeFilesAreWarnedOfAndCounted) {
   ASSERT_TRUE(engine_->BackUp(index));
   EXPECT_EQ(status_.summaries.at(0).skipped, 0u);
   EXPECT_EQ(status_.summaries.at(0).files, 4u);
+}
+
+// Formats text 229 in its own words, as the desktop program's string table does.
+class FormattingProvider : public IResourceProvider {
+ public:
+  void TimeToFileTime(int32_t, int64_t*) override {}
+  bool TimeToSystemTime(int32_t, SystemTime*) override { return false; }
+  int LoadText(unsigned, wchar_t*, int) override { return 0; }
+  uint16_t GetLanguage() override { return 1033; }
+  int FormatText(unsigned flags, unsigned id, void* buffer, int,
+                 const wchar_t* const* arguments) override {
+    EXPECT_EQ(flags, kFormatAllocateBuffer | kFormatArgumentArray);
+    std::wstring format = L"Text " + std::to_wstring(id) + L": %1!s!";
+    *static_cast<wchar_t**>(buffer) = platform::FormatMessageAlloc(format.c_str(), arguments, 1);
+    return 1;
+  }
+};
+
+TEST_F(BackupRestoreTest, SkippedFileWarningsComeFromTheProvider) {
+  FormattingProvider provider;
+  engine_ = StartEngine(&provider);
+  engine_->SetStatusCallback(&status_);
+  int index = Create(*engine_, L"docs", source_);
+  engine_->SetMaxFileSize(10);
+  ASSERT_TRUE(engine_->BackUp(index));
+  EXPECT_EQ(status_.MessagesAt(kMessageWarning),
+            std::vector<std::wstring>{L"Text 229: " + (source_ / "docs" / "b.txt").wstring()});
 }
 
 TEST_F(BackupRestoreTest, ASnapshotThatDoesNotFitIsRefused) {
