@@ -74,11 +74,16 @@ TEST_F(BackupRestoreTest, ContentsArePrefixedWithTheSourceNameAndCached) {
   EXPECT_EQ(Items(*engine_, engine_->GetSnapshotContents(file, 0)),
             std::vector<std::wstring>{L"report.doc"});
   auto contents = Items(*engine_, engine_->GetSnapshotContents(folder, 0));
-  for (const wchar_t* item : {L"Documents/a.txt", L"Documents/docs/", L"Documents/docs/b.txt",
-                              L"Documents/docs/deeper/c.bin", L"Documents/empty/"}) {
+  const std::wstring prefix = std::wstring(L"Documents") + platform::kSeparator;
+  fs::path documents = "Documents";
+  for (const std::wstring& item :
+       {(documents / "a.txt").wstring(), (documents / "docs").wstring() + platform::kSeparator,
+        (documents / "docs" / "b.txt").wstring(),
+        (documents / "docs" / "deeper" / "c.bin").wstring(),
+        (documents / "empty").wstring() + platform::kSeparator}) {
     EXPECT_NE(std::find(contents.begin(), contents.end(), item), contents.end()) << item;
   }
-  for (const std::wstring& item : contents) EXPECT_EQ(item.rfind(L"Documents/", 0), 0u) << item;
+  for (const std::wstring& item : contents) EXPECT_EQ(item.rfind(prefix, 0), 0u) << item;
 
   // While another process holds the selection its catalogue cannot be opened,
   // so an answer now comes from the cache.

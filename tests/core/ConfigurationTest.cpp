@@ -3,6 +3,7 @@
 #include "TestDrive.h"
 #include "core/Configuration.h"
 #include "core/ConfigurationFiles.h"
+#include "platform/Text.h"
 #include "vaultline/FileUtilities.h"
 
 namespace vaultline::testing {
@@ -20,6 +21,11 @@ std::string Utf16Le(const std::u16string& text, bool bigEndian = false) {
 
 class ConfigurationTest : public DriveTest {
  protected:
+  // A selection's location as config.ini keeps it.
+  static std::string Relative(const char* stamp) {
+    return (fs::path("BackupStorage") / stamp / "Dir" / "file").string();
+  }
+
   fs::path Config() const { return Storage() / "config.ini"; }
   fs::path Backup() const { return Storage() / "config.bak"; }
 
@@ -40,7 +46,8 @@ TEST_F(ConfigurationTest, SavedFileHasTheExactFormatAndReadsBack) {
   engine->SetMaxFileSize(1234);
 
   std::wstring location = Items(*engine, engine->GetProfileLocation(index)).at(0);
-  std::wstring relative = location.substr(location.find(L"BackupStorage/"));
+  std::wstring relative =
+      location.substr(location.find(std::wstring(L"BackupStorage") + platform::kSeparator));
   std::wstring quotedSource = source.wstring();
   quotedSource.replace(quotedSource.find(L"\"quoted\""), 8, L"\"\"quoted\"\"");
   std::u16string expected = u"\"MaxFileSize\";\"1234\"\r\n\"MaxBackupSize\";\"16777216\"\r\n";
@@ -66,9 +73,12 @@ TEST_F(ConfigurationTest, ReadsEightBitAndBigEndianFilesAndSkipsMalformedLines) 
       "\"MaxBackupSize\";\"lots\"\r\n"  // not a number: the default stays
       "\"maxfilesize\";\"5\"\r\n"       // keys are case-sensitive
       "\"one\";\"two\";\"three\";\"four\"\r\n"
-      "\"A\";\"BackupStorage/20240101000000/Dir/file\";\"/data/a\"\r\n"
+      "\"A\";\"" +
+      Relative("20240101000000") + "\";\"" + (drive_ / "a").string() +
+      "\"\r\n"
       ";;;\r\n"
-      "\"B\";\"BackupStorage/20240101000001/Dir/file\";\"/data/b\"\r\n";
+      "\"B\";\"" +
+      Relative("20240101000001") + "\";\"" + (drive_ / "b").string() + "\"\r\n";
   fs::create_directories(Storage());
   WriteBytes(Config(), lines);
   auto ansi = StartEngine();
@@ -77,10 +87,10 @@ TEST_F(ConfigurationTest, ReadsEightBitAndBigEndianFilesAndSkipsMalformedLines) 
   EXPECT_EQ(ansi->GetMaxBackupSize(), 16777216);
   EXPECT_EQ(Names(*ansi), (std::vector<std::wstring>{L"A", L"B"}));
   EXPECT_EQ(Items(*ansi, ansi->GetProfileLocation(1)).at(0),
-            drive_.wstring() + L"/BackupStorage/20240101000001/Dir/file");
+            (drive_ / "BackupStorage" / "20240101000001" / "Dir" / "file").wstring());
 
   WriteBytes(Config(), Utf16Le(std::u16string(lines.begin(), lines.end()) +
-                                   u"\"\u00e9t\u00e9\";\"x\";\"/y\"\r\n",
+                                   u"\"\u00e9t\u00e9\";\"x\";\"y\"\r\n",
                                true));
   auto bigEndian = StartEngine();
   EXPECT_EQ(bigEndian->GetConfigEncoding(), ConfigEncoding::kUtf16Be);
@@ -99,7 +109,7 @@ TEST_F(ConfigurationTest, DiagnosticsKeysIgnoreCaseAndTheFirstOneWins) {
   EXPECT_EQ(engine->GetCreateProfileDlg(), 1);
   EXPECT_EQ(engine->GetTotalSpaceAvailabeInDevice(), 65536);
 
-  auto defaults = std::make_unique<Engine>(nullptr, L"/");
+  auto defaults = std::make_unique<Engine>(nullptr, drive_.wstring().c_str());
   EXPECT_EQ(defaults->GetTraceLevel(), 3);
   EXPECT_EQ(defaults->GetMaxBackupSize(), 16777216);
 }
@@ -175,9 +185,10 @@ TEST_F(ConfigurationTest, ACrashAtAnyStepOfASaveLosesNoSelection) {
 
     Configuration three;
     for (const wchar_t* name : {L"one", L"two", L"three"}) {
-      three.selections.push_back({name, L"BackupStorage/x/Dir/file", L"/src"});
+      three.selections.push_back(
+          {name, platform::DecodeName(Relative("x")), (drive_ / "src").wstring()});
     }
-    ConfigurationFiles files(Storage().wstring() + L"/");
+    ConfigurationFiles files(Storage().wstring() + platform::kSeparator);
     files.SetCrashPointForTesting([crashAt](Step step) { return step == crashAt; });
     EXPECT_FALSE(files.Save(EncodeConfiguration(three)));
 

@@ -39,12 +39,13 @@ class FakeProvider : public IResourceProvider {
 using EngineTest = DriveTest;
 
 TEST_F(EngineTest, InitializeTAcceptsOnlyItsOwnVersions) {
-  IVaultline* engine = InitializeT(nullptr, L"/", 1, 0, 2);
+  std::wstring root = drive_.wstring();
+  IVaultline* engine = InitializeT(nullptr, root.c_str(), 1, 0, 2);
   ASSERT_NE(engine, nullptr);
   Cleanup(engine);
-  EXPECT_EQ(InitializeT(nullptr, L"/", 2, 0, 2), nullptr);
-  EXPECT_EQ(InitializeT(nullptr, L"/", 1, 1, 2), nullptr);
-  EXPECT_EQ(InitializeT(nullptr, L"/", 1, 0, 3), nullptr);
+  EXPECT_EQ(InitializeT(nullptr, root.c_str(), 2, 0, 2), nullptr);
+  EXPECT_EQ(InitializeT(nullptr, root.c_str(), 1, 1, 2), nullptr);
+  EXPECT_EQ(InitializeT(nullptr, root.c_str(), 1, 0, 3), nullptr);
   Cleanup(nullptr);
 }
 

@@ -15,9 +15,7 @@ class SelectionsTest : public DriveTest {
   }
 
   static std::wstring StampOf(const std::wstring& location) {
-    size_t end = location.rfind(L"/Dir/file");
-    size_t begin = location.rfind(L'/', end - 1) + 1;
-    return location.substr(begin, end - begin);
+    return fs::path(location).parent_path().parent_path().filename().wstring();
   }
 
   fs::path source_;
@@ -68,14 +66,16 @@ TEST_F(SelectionsTest, StorageRemovalNeverTakesTheStorageRoot) {
   auto engine = StartEngine();
   Create(*engine, L"keep", source_);
   std::wstring root = engine->StorageRoot();
-  EXPECT_FALSE(engine->RemoveProfileStorage(root + L"Dir/file"));
+  EXPECT_FALSE(engine->RemoveProfileStorage((fs::path(root) / "Dir" / "file").wstring()));
   EXPECT_FALSE(engine->RemoveProfileStorage(root));
-  EXPECT_FALSE(engine->RemoveProfileStorage(L"/Dir/file"));
+  EXPECT_FALSE(engine->RemoveProfileStorage(std::wstring(platform::kSeparatorText) + L"Dir" +
+                                            platform::kSeparator + L"file"));
   EXPECT_TRUE(fs::is_directory(Storage()));
 
   // Nor anything outside it, whatever a damaged config.ini names.
   WriteBytes(drive_ / "precious" / "data", "keep");
-  EXPECT_FALSE(engine->RemoveProfileStorage(root + L"../precious/Dir/file"));
+  EXPECT_FALSE(engine->RemoveProfileStorage(
+      (fs::path(root) / ".." / "precious" / "Dir" / "file").wstring()));
   EXPECT_FALSE(engine->RemoveProfileStorage((drive_ / "precious").wstring()));
   EXPECT_TRUE(fs::exists(drive_ / "precious" / "data"));
 
@@ -90,8 +90,9 @@ TEST_F(SelectionsTest, ALocationOutsideTheStorageIsNeverTouched) {
   fs::create_directories(drive_ / "outside" / "Dir");
   WriteBytes(Storage() / "config.ini",
              "\"MaxFileSize\";\"0\"\r\n"
-             "\"evil\";\"BackupStorage/../outside/Dir/file\";\"" +
-                 source_.string() + "\"\r\n");
+             "\"evil\";\"" +
+                 (fs::path("BackupStorage") / ".." / "outside" / "Dir" / "file").string() +
+                 "\";\"" + source_.string() + "\"\r\n");
   auto engine = StartEngine();
   ASSERT_EQ(Items(*engine, engine->GetProfileNames()), std::vector<std::wstring>{L"evil"});
   EXPECT_FALSE(engine->BackUp(0));

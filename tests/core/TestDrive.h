@@ -45,12 +45,12 @@ inline std::string ReadBytes(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Relative path -> contents (folders map to "/") of everything below `root`.
+// Relative path -> contents (folders map to "<folder>") of everything below `root`.
 inline std::map<std::string, std::string> TreeOf(const fs::path& root) {
   std::map<std::string, std::string> tree;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     std::string relative = fs::relative(entry.path(), root).string();
-    tree[relative] = entry.is_directory() ? "/" : ReadBytes(entry.path());
+    tree[relative] = entry.is_directory() ? "<folder>" : ReadBytes(entry.path());
   }
   return tree;
 }

@@ -2,6 +2,7 @@
 
 #include "TestDrive.h"
 #include "platform/File.h"
+#include "platform/Path.h"
 #include "vaultline/FileUtilities.h"
 
 namespace vaultline::testing {
@@ -45,7 +46,7 @@ TEST_F(UtilitiesTest, CheckCreatePathCreatesNestedFoldersOrFails) {
   fs::path nested = root_ / "a" / "b" / "c";
   EXPECT_TRUE(CheckCreatePath(nested.wstring()));
   EXPECT_TRUE(fs::is_directory(nested));
-  EXPECT_TRUE(CheckCreatePath(nested.wstring() + L"/"));
+  EXPECT_TRUE(CheckCreatePath(nested.wstring() + platform::kSeparator));
 
   WriteBytes(root_ / "file", "x");
   EXPECT_FALSE(CheckCreatePath((root_ / "file" / "below").wstring()));
