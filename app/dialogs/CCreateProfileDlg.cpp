@@ -1,6 +1,5 @@
 #include "dialogs/CCreateProfileDlg.h"
 
-#include <QDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -60,24 +59,15 @@ CCreateProfileDlg::CCreateProfileDlg(Use use, QWidget* parent) : QWizardPage(par
   body->addWidget(new PictureFrame(PictureFrame::Picture::kSelection), 0, Qt::AlignTop);
   body->addLayout(fields, 1);
 
-  okButton_ = new QPushButton(Text(dlg::kOk));
-  okButton_->setObjectName(QStringLiteral("okButton"));
-  okButton_->setDefault(true);
-  cancelButton_ = new QPushButton(Text(dlg::kCancel));
-  cancelButton_->setObjectName(QStringLiteral("cancelButton"));
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(okButton_);
-  buttons->addWidget(cancelButton_);
+  const PageButtons buttons =
+      AddPageButtons(this, use == Use::kWizardPage, Text(dlg::kOk), QStringLiteral("okButton"),
+                     Text(dlg::kCancel), [this] { return Validate(); });
+  okButton_ = buttons.accept;
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(body, 1);
   layout->addWidget(hint);
-  layout->addLayout(buttons);
-  if (use == Use::kWizardPage) {
-    okButton_->hide();
-    cancelButton_->hide();
-  }
+  layout->addLayout(buttons.row);
 
   connect(pathEdit_, &QLineEdit::textEdited, this, [this] {
     ReadFields();
@@ -88,10 +78,6 @@ CCreateProfileDlg::CCreateProfileDlg(Use use, QWidget* parent) : QWizardPage(par
     UpdateButtons();
   });
   connect(browseButton, &QPushButton::clicked, this, &CCreateProfileDlg::Browse);
-  connect(okButton_, &QPushButton::clicked, this, &CCreateProfileDlg::Accept);
-  connect(cancelButton_, &QPushButton::clicked, this, [this] {
-    if (QDialog* host = HostDialogOf(this)) host->reject();
-  });
   RefreshFields();
   UpdateButtons();
 }
@@ -160,9 +146,4 @@ bool CCreateProfileDlg::Validate() {
   }
   RefreshFields();
   return true;
-}
-
-void CCreateProfileDlg::Accept() {
-  if (!Validate()) return;
-  if (QDialog* host = HostDialogOf(this)) host->accept();
 }

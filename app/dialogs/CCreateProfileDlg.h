@@ -32,7 +32,6 @@ class CCreateProfileDlg : public QWizardPage {
   void RefreshFields();
   void UpdateButtons();
   void Browse();
-  void Accept();
 
   Use use_;
   // The name this dialog filled in from a path; it follows a changed path,
@@ -41,5 +40,4 @@ class CCreateProfileDlg : public QWizardPage {
   QLineEdit* pathEdit_;
   QLineEdit* nameEdit_;
   QPushButton* okButton_;
-  QPushButton* cancelButton_;
 };

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -95,29 +94,19 @@ CPreferenceDlg::CPreferenceDlg(const std::wstring& driveRoot, Use use, QWidget* 
   body->addWidget(new PictureFrame(PictureFrame::Picture::kWelcome), 0, Qt::AlignTop);
   body->addLayout(fields, 1);
 
-  saveButton_ = new QPushButton(Text(dlg::kOk));
-  saveButton_->setObjectName(QStringLiteral("saveButton"));
-  saveButton_->setDefault(true);
-  cancelButton_ = new QPushButton(Text(dlg::kCancel));
-  cancelButton_->setObjectName(QStringLiteral("cancelButton"));
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(saveButton_);
-  buttons->addWidget(cancelButton_);
+  const PageButtons buttons =
+      AddPageButtons(this, use == Use::kWizardPage, Text(dlg::kOk), QStringLiteral("saveButton"),
+                     Text(dlg::kCancel), [this] {
+                       Save();
+                       return true;
+                     });
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(body, 1);
-  layout->addLayout(buttons);
+  layout->addLayout(buttons.row);
 
   connect(slider_, &QSlider::valueChanged, this, &CPreferenceDlg::OnSliderMoved);
   connect(limitFilesCheckBox_, &QCheckBox::clicked, this, &CPreferenceDlg::OnLimitFilesClicked);
-  connect(saveButton_, &QPushButton::clicked, this, [this] {
-    Save();
-    if (QDialog* host = HostDialogOf(this)) host->accept();
-  });
-  connect(cancelButton_, &QPushButton::clicked, this, [this] {
-    if (QDialog* host = HostDialogOf(this)) host->reject();
-  });
 
   uint64_t freeBytes = 0;
   uint64_t totalBytes = 0;
@@ -147,10 +136,6 @@ bool CPreferenceDlg::validatePage() {
 }
 
 void CPreferenceDlg::Open() {
-  if (use_ == Use::kWizardPage) {
-    saveButton_->hide();
-    cancelButton_->hide();
-  }
   const bool megabytes = maxFileSize_ != 0 && maxFileSize_ % (int64_t{1} << 20) == 0;
   unitComboBox_->setCurrentIndex(megabytes ? kMegabytes : kKilobytes);
   limitFilesCheckBox_->setChecked(maxFileSize_ != 0);

@@ -12,7 +12,6 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QSlider;
 class QSpinBox;
 
@@ -65,6 +64,4 @@ class CPreferenceDlg : public QWizardPage {
   QComboBox* unitComboBox_;
   QLineEdit* freeSpaceEdit_;
   QLabel* freePercentLabel_;
-  QPushButton* saveButton_;
-  QPushButton* cancelButton_;
 };

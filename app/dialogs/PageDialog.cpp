@@ -1,6 +1,8 @@
 #include "dialogs/PageDialog.h"
 
 #include <QDialog>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <QWizard>
 #include <QWizardPage>
@@ -23,4 +25,26 @@ bool RunPageAsDialog(QWizardPage* page, QWidget* owner, const QString& caption) 
   page->hide();
   page->setParent(nullptr);
   return accepted;
+}
+
+PageButtons AddPageButtons(QWizardPage* page, bool inWizard, const QString& acceptText,
+                           const QString& acceptName, const QString& cancelText,
+                           std::function<bool()> accept) {
+  PageButtons buttons{new QHBoxLayout, new QPushButton(acceptText), new QPushButton(cancelText)};
+  buttons.accept->setObjectName(acceptName);
+  buttons.accept->setDefault(true);
+  buttons.cancel->setObjectName(QStringLiteral("cancelButton"));
+  buttons.row->addStretch(1);
+  buttons.row->addWidget(buttons.accept);
+  buttons.row->addWidget(buttons.cancel);
+  buttons.accept->setVisible(!inWizard);
+  buttons.cancel->setVisible(!inWizard);
+  QObject::connect(buttons.accept, &QPushButton::clicked, page, [page, accept] {
+    QDialog* host = HostDialogOf(page);
+    if (accept() && host != nullptr) host->accept();
+  });
+  QObject::connect(buttons.cancel, &QPushButton::clicked, page, [page] {
+    if (QDialog* host = HostDialogOf(page)) host->reject();
+  });
+  return buttons;
 }
