@@ -20,6 +20,9 @@ namespace vaultline {
 
 namespace {
 
+constexpr const wchar_t* kEntryNotWritten =
+    L"The snapshot could not be recorded in the snapshot file";
+
 int OpenStoreFile(const std::wstring& path) {
   return platform::OpenFile(path, platform::OpenMode::kReadWriteStore);
 }
@@ -327,6 +330,13 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
   return recordOffset;
 }
 
+void SnapshotManager::ReportSyncFailure(const wchar_t* diagnostic) {
+  Report(kMessageError,
+         platform::FormatWide(L"The backup could not be written to the drive: %ls",
+                              platform::SystemErrorText(platform::LastError()).c_str()));
+  platform::WriteDiagnostic(diagnostic);
+}
+
 bool SnapshotManager::SyncBeforePublishing() {
   // The entry is the only thing that publishes a snapshot; what it names must
   // be on the drive before it is.
@@ -335,10 +345,7 @@ bool SnapshotManager::SyncBeforePublishing() {
   const bool contentsSynced = !contentsDirty_ || (platform::SyncFile(contentFd_) && store_->Sync());
   if (contentsSynced) contentsDirty_ = false;
   if (contentsSynced && directory_->Sync()) return true;
-  Report(kMessageError,
-         platform::FormatWide(L"The backup could not be written to the drive: %ls",
-                              platform::SystemErrorText(platform::LastError()).c_str()));
-  platform::WriteDiagnostic(L"\nfsync before publishing the snapshot failed");
+  ReportSyncFailure(L"\nfsync before publishing the snapshot failed");
   return false;
 }
 
@@ -349,12 +356,7 @@ bool SnapshotManager::SyncAfterPublishing() {
     synced = platform::SyncFolder(FolderOf(snapshotPath_));
     if (synced) filesCreated_ = false;
   }
-  if (!synced) {
-    Report(kMessageError,
-           platform::FormatWide(L"The backup could not be written to the drive: %ls",
-                                platform::SystemErrorText(platform::LastError()).c_str()));
-    platform::WriteDiagnostic(L"\nfsync of the snapshot file failed");
-  }
+  if (!synced) ReportSyncFailure(L"\nfsync of the snapshot file failed");
   return synced;
 }
 
@@ -364,11 +366,13 @@ bool SnapshotManager::WriteEntry(int32_t snapshotTime, const std::vector<SourceR
   if (snapshot_->AppendEntry(snapshotTime, sourceCount, sources[0], ranges[0].rootOffset,
                              ranges[0].endOffset) != 0) {
     platform::WriteDiagnostic(L"\nproblem writing to to snap file ");
+    Report(kMessageError, kEntryNotWritten);
     return false;
   }
   for (int32_t i = 1; i < sourceCount; ++i) {
     if (snapshot_->AppendSource(sources[i], ranges[i].rootOffset, ranges[i].endOffset) != 0) {
       platform::WriteDiagnostic(L"\nproblem writing to snap file extnesions");
+      Report(kMessageError, kEntryNotWritten);
       return false;
     }
   }

@@ -105,6 +105,7 @@ class SnapshotManager : public StoreContext {
                   const std::vector<std::wstring>& sources);
   bool SyncBeforePublishing();
   bool SyncAfterPublishing();
+  void ReportSyncFailure(const wchar_t* diagnostic);
   void ScanSources(const std::vector<std::wstring>& sources);
   void Remember(SourceScanner& item, int64_t contentOffset, int64_t recordOffset);
   const KeyIndex::Offsets* Lookup(SourceScanner& item) const;
