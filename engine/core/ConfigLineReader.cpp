@@ -36,7 +36,7 @@ bool ConfigLineReader::NextUnit(char16_t* unit) {
 bool ConfigLineReader::ReadLine(std::vector<std::wstring>* fields) {
   fields->clear();
   LineFields line(fields);
-  char16_t unit;
+  char16_t unit = 0;
   while (NextUnit(&unit)) {
     if (line.Add(unit)) return true;
   }
