@@ -76,6 +76,12 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 }
 
 CMainFrame::~CMainFrame() {
+  // The views outlive this destructor for a moment (Qt deletes children
+  // later) and signal their clearing; nothing of this window may answer.
+  for (QObject* view :
+       std::initializer_list<QObject*>{m_pSelectionView, m_pSnapshotView, m_pContentView}) {
+    disconnect(view, nullptr, this, nullptr);
+  }
   // The engine may use this window as its string provider until it is gone.
   Cleanup(m_pIVaultline);
   m_pIVaultline = nullptr;
