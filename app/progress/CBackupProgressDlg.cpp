@@ -143,9 +143,31 @@ template <typename Work>
 void CBackupProgressDlg::OnWindowThread(Work&& work) {
   if (QThread::currentThread() == thread()) {
     work();
-  } else {
-    QMetaObject::invokeMethod(this, std::forward<Work>(work), Qt::BlockingQueuedConnection);
+    return;
   }
+  // The work travels under our own mutex rather than inside Qt's call
+  // object, so that its hand-over is ordered by a lock that race checkers see.
+  {
+    const std::lock_guard<std::mutex> lock(pendingMutex_);
+    pendingWork_ = std::forward<Work>(work);
+  }
+  QMetaObject::invokeMethod(this, "RunPendingWork", Qt::BlockingQueuedConnection);
+}
+
+void CBackupProgressDlg::RunPendingWork() {
+  std::function<void()> work;
+  {
+    const std::lock_guard<std::mutex> lock(pendingMutex_);
+    work.swap(pendingWork_);
+  }
+  if (work) work();
+}
+
+void CBackupProgressDlg::ShowProgress() {
+  progressPosted_ = false;
+  const int64_t done = std::max<int64_t>(0, progressPosition_.load());
+  const int position = static_cast<int>(std::min<int64_t>(done >> progressShift_, INT_MAX));
+  progressBar_->setValue(std::min(position, progressBar_->maximum()));
 }
 
 void CBackupProgressDlg::Prepare(Mode mode, const std::wstring& storageFolder) {
@@ -304,13 +326,11 @@ bool CBackupProgressDlg::OnFile(int64_t size, const wchar_t* path) {
 }
 
 bool CBackupProgressDlg::OnProgress(int64_t done, int64_t) {
-  QMetaObject::invokeMethod(
-      this,
-      [this, done] {
-        const int position = static_cast<int>(std::max<int64_t>(0, done) >> progressShift_);
-        progressBar_->setValue(std::min(position, progressBar_->maximum()));
-      },
-      Qt::QueuedConnection);
+  progressPosition_ = done;
+  // One pending update is enough: it shows the latest position when it runs.
+  if (!progressPosted_.exchange(true)) {
+    QMetaObject::invokeMethod(this, "ShowProgress", Qt::QueuedConnection);
+  }
   return cancelled_;
 }
 

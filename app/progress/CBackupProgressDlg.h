@@ -13,6 +13,8 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 
 #include "vaultline/Vaultline.h"
@@ -80,6 +82,8 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
  private:
   template <typename Work>
   void OnWindowThread(Work&& work);
+  Q_INVOKABLE void RunPendingWork();
+  Q_INVOKABLE void ShowProgress();
 
   void ApplyOpening();
   void ApplyModeLayout();
@@ -94,6 +98,11 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   // Set by the window's thread (Cancel, errors, space checks), read by the
   // worker through the sink's results.
   std::atomic<bool> cancelled_{false};
+  // The worker's one waiting call, and the latest progress position posted.
+  std::mutex pendingMutex_;
+  std::function<void()> pendingWork_;
+  std::atomic<int64_t> progressPosition_{0};
+  std::atomic<bool> progressPosted_{false};
 
   QString failureReason_;
   QString itemName_;
