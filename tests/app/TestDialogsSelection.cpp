@@ -29,9 +29,9 @@ class TestDialogsSelection : public QObject {
 
  private:
   QString MakeSource(const QString& name) {
-    const QString folder = sources_.path() + u'/' + name;
+    const QString folder = InFolder(sources_.path(), name.toUtf8().constData());
     QDir().mkpath(folder);
-    QFile file(folder + QStringLiteral("/one.txt"));
+    QFile file(InFolder(folder, "one.txt"));
     if (file.open(QIODevice::WriteOnly)) file.write("one");
     return folder;
   }
@@ -47,7 +47,7 @@ class TestDialogsSelection : public QObject {
     QVERIFY(!dialog.Validate());
     QCOMPARE(MessageBox::LastText(), QStringLiteral("Please select the backup path."));
 
-    const QString missing = sources_.path() + QStringLiteral("/nowhere/report.doc");
+    const QString missing = InFolder(sources_.path(), "nowhere", "report.doc");
     QTest::keyClicks(path, missing);
     QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->isEnabled());
     MessageBox::SetNextAnswer(QMessageBox::Ok);
@@ -58,7 +58,7 @@ class TestDialogsSelection : public QObject {
     // One trailing separator goes; the name comes from the last component.
     const QString photos = MakeSource(QStringLiteral("Photos"));
     path->clear();
-    QTest::keyClicks(path, photos + u'/');
+    QTest::keyClicks(path, photos + QChar(vaultline::platform::kSeparator));
     QVERIFY(dialog.Validate());
     QCOMPARE(QString::fromStdWString(NewSelectionPath()), photos);
     QCOMPARE(name->text(), QStringLiteral("Photos"));
@@ -73,9 +73,9 @@ class TestDialogsSelection : public QObject {
   void createProfileTakesAMountPointWithContents() {
     CCreateProfileDlg dialog(CCreateProfileDlg::Use::kStandalone);
     QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("pathLineEdit")),
-                     QStringLiteral("/proc/"));
+                     InFolder(QString(), "proc") + QChar(vaultline::platform::kSeparator));
     QVERIFY(dialog.Validate());
-    QCOMPARE(QString::fromStdWString(NewSelectionPath()), QStringLiteral("/proc"));
+    QCOMPARE(QString::fromStdWString(NewSelectionPath()), InFolder(QString(), "proc"));
     QCOMPARE(QString::fromStdWString(NewSelectionName()), QStringLiteral("proc"));
   }
 
@@ -118,7 +118,7 @@ class TestDialogsSelection : public QObject {
   void restorePathNeedsADestination() {
     CRestorePath dialog(nullptr);
     DefaultRestoreDestination().clear();
-    const QString target = sources_.path() + QStringLiteral("/out");
+    const QString target = InFolder(sources_.path(), "out");
     FileDialog::SetNextAnswer(target);
     QTimer::singleShot(0, &dialog, [&] {
       auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("okButton"));

@@ -6,7 +6,16 @@
 #include <QString>
 #include <QWidget>
 
+#include "platform/Path.h"
 #include "support/TestDrive.h"
+
+// `base` with `parts` appended, each after the platform separator.
+template <typename... Parts>
+QString InFolder(const QString& base, const Parts&... parts) {
+  QString path = base;
+  ((path += QChar(vaultline::platform::kSeparator) + QString::fromUtf8(parts)), ...);
+  return path;
+}
 
 // The text of child `name` of `parent` (a label, line edit or button).
 template <typename Widget>

@@ -33,7 +33,7 @@ class TestPreferencesDialog : public QObject {
 
  private slots:
   void capacityFollowsTheSliderAsShareOfTheDrive() {
-    CPreferenceDlg dialog(L"/", CPreferenceDlg::Use::kStandalone);
+    CPreferenceDlg dialog(vaultline::platform::kSeparatorText, CPreferenceDlg::Use::kStandalone);
     dialog.SetDriveTotal(4 * kGiB);
     dialog.SetBackupSizeLimit(kGiB);
     const bool saved = RunAndSave(dialog, [&] {
@@ -51,7 +51,7 @@ class TestPreferencesDialog : public QObject {
   }
 
   void limitBeyondTheDriveIsPulledBackToIt() {
-    CPreferenceDlg dialog(L"/", CPreferenceDlg::Use::kStandalone);
+    CPreferenceDlg dialog(vaultline::platform::kSeparatorText, CPreferenceDlg::Use::kStandalone);
     dialog.SetDriveTotal(4 * kGiB);
     dialog.SetBackupSizeLimit(8 * kGiB);
     QVERIFY(RunAndSave(dialog, [&] {
@@ -69,7 +69,7 @@ class TestPreferencesDialog : public QObject {
     };
     for (const Case& c : {Case{5 * kMiB, 5, "MB"}, Case{1536 * 1024, 1536, "KB"},
                           Case{int64_t{100000} * kMiB, 100000, "MB"}}) {
-      CPreferenceDlg dialog(L"/", CPreferenceDlg::Use::kStandalone);
+      CPreferenceDlg dialog(vaultline::platform::kSeparatorText, CPreferenceDlg::Use::kStandalone);
       dialog.SetDriveTotal(4 * kGiB);
       dialog.SetMaxFileSize(c.bytes);
       QVERIFY(RunAndSave(dialog, [&] {
@@ -84,7 +84,7 @@ class TestPreferencesDialog : public QObject {
   }
 
   void turningTheLimitOnProposes500KB() {
-    CPreferenceDlg dialog(L"/", CPreferenceDlg::Use::kStandalone);
+    CPreferenceDlg dialog(vaultline::platform::kSeparatorText, CPreferenceDlg::Use::kStandalone);
     dialog.SetDriveTotal(4 * kGiB);
     QVERIFY(RunAndSave(dialog, [&] {
       auto* spin = dialog.findChild<QSpinBox*>(QStringLiteral("fileSizeSpinBox"));
@@ -100,7 +100,7 @@ class TestPreferencesDialog : public QObject {
   }
 
   void unknownDriveSizeShowsNoShareInsteadOfDividingByZero() {
-    CPreferenceDlg dialog(L"/", CPreferenceDlg::Use::kStandalone);
+    CPreferenceDlg dialog(vaultline::platform::kSeparatorText, CPreferenceDlg::Use::kStandalone);
     dialog.SetDriveTotal(0);
     dialog.SetBackupSizeLimit(kGiB);
     QVERIFY(RunAndSave(dialog, [&] {
@@ -112,7 +112,7 @@ class TestPreferencesDialog : public QObject {
   }
 
   void cancelStoresNothing() {
-    CPreferenceDlg dialog(L"/", CPreferenceDlg::Use::kStandalone);
+    CPreferenceDlg dialog(vaultline::platform::kSeparatorText, CPreferenceDlg::Use::kStandalone);
     dialog.SetDriveTotal(4 * kGiB);
     dialog.SetBackupSizeLimit(kGiB);
     QTimer::singleShot(0, &dialog, [&] {

@@ -73,7 +73,7 @@ class TestProgressOperations : public QObject {
   }
 
   void backupWithAnOversizeFileWarnsAndCountsAsSuccess() {
-    WriteFile(source_ + QStringLiteral("/big.bin"), QByteArray(5000, 'x'));
+    WriteFile(InFolder(source_, "big.bin"), QByteArray(5000, 'x'));
     frame_->Engine()->SetMaxFileSize(1024);
     ProgressCloser closer(frame_.get(), QStringLiteral("progress-backup-warnings-after"));
     frame_->OnCommand(cmd::kBackup);
@@ -90,7 +90,7 @@ class TestProgressOperations : public QObject {
     const int64_t used = engine->GetStorageUsed();
     QVERIFY(used > 4096);
     const int newBytes = static_cast<int>(used / 2);
-    WriteFile(source_ + QStringLiteral("/big.bin"), QByteArray(newBytes, 'y'));
+    WriteFile(InFolder(source_, "big.bin"), QByteArray(newBytes, 'y'));
     engine->SetMaxBackupSize(used + newBytes / 2);
     MessageBox::SetNextAnswer(QMessageBox::Ok);
     ProgressCloser closer(frame_.get(), QStringLiteral("progress-backup-error-after"));
@@ -116,7 +116,7 @@ class TestProgressOperations : public QObject {
       auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("destinationLineEdit"));
       defaultWasTheSource = QDir(edit->text()) == QDir(source_);
       SaveScreenshot(dialog, QStringLiteral("restore-path-dialog"));
-      edit->setText(destination.path() + QStringLiteral("/folder"));
+      edit->setText(InFolder(destination.path(), "folder"));
       dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
     });
     ProgressCloser closer(frame_.get(), QStringLiteral("progress-restore-after"));
@@ -124,17 +124,17 @@ class TestProgressOperations : public QObject {
     QCOMPARE(closer.Closed(), 1);
     QVERIFY(defaultWasTheSource);
     QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kCompleted);
-    CompareTrees(source_ + QStringLiteral("/A"), destination.path() + QStringLiteral("/folder/A"));
+    CompareTrees(InFolder(source_, "A"), InFolder(destination.path(), "folder", "A"));
 
     tree->setCurrentItem(tree->topLevelItem(0));
     OnNextModal<QDialog>([&](QDialog* dialog) {
       dialog->findChild<QLineEdit*>(QStringLiteral("destinationLineEdit"))
-          ->setText(destination.path() + QStringLiteral("/whole"));
+          ->setText(InFolder(destination.path(), "whole"));
       dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
     });
     frame_->OnCommand(cmd::kRestore);
     QCOMPARE(closer.Closed(), 2);
-    CompareTrees(source_, destination.path() + QStringLiteral("/whole/docs"));
+    CompareTrees(source_, InFolder(destination.path(), "whole", "docs"));
   }
 
   void viewFileOpensAReadOnlyCopyInThePrivateFolder() {
@@ -155,9 +155,9 @@ class TestProgressOperations : public QObject {
     frame_->OnCommand(cmd::kViewFile);
     const QString privateFolder = FileViewer::PrivateTemporaryFolder();
     QVERIFY(!privateFolder.isEmpty());
-    const QString expected = privateFolder + QStringLiteral("/b.txt");
+    const QString expected = InFolder(privateFolder, "b.txt");
     QCOMPARE(opened, QStringList({expected, expected}));
-    QCOMPARE(Contents(expected), Contents(source_ + QStringLiteral("/A/b.txt")));
+    QCOMPARE(Contents(expected), Contents(InFolder(source_, "A", "b.txt")));
     const QFile::Permissions permissions = QFileInfo(expected).permissions();
     QVERIFY(!(permissions & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
     QVERIFY(!(permissions & (QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther)));
@@ -173,9 +173,10 @@ class TestProgressOperations : public QObject {
     MessageBox::ClearLastText();
     MessageBox::SetNextAnswer(QMessageBox::Ok);
     frame_->OnCommand(cmd::kViewFile);
-    QVERIFY2(
-        MessageBox::LastText().startsWith(QStringLiteral("Error view the file 'docs/notes.md'.\n")),
-        qPrintable(MessageBox::LastText()));
+    QVERIFY2(MessageBox::LastText().startsWith(QStringLiteral("Error view the file '") +
+                                               InFolder(QStringLiteral("docs"), "notes.md") +
+                                               QStringLiteral("'.\n")),
+             qPrintable(MessageBox::LastText()));
   }
 
  private:

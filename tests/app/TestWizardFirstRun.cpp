@@ -53,9 +53,9 @@ class TestWizardFirstRun : public QObject {
   }
 
   void firstStartCreatesAndBacksUpTheFirstSelection() {
-    const QString source = sources_.path() + QStringLiteral("/Letters");
-    WriteFile(source + QStringLiteral("/2026/june.txt"), 300);
-    WriteFile(source + QStringLiteral("/big.iso"), 600 * 1024);
+    const QString source = InFolder(sources_.path(), "Letters");
+    WriteFile(InFolder(source, "2026", "june.txt"), 300);
+    WriteFile(InFolder(source, "big.iso"), 600 * 1024);
     bool finishWaited = false;
     OnNextModal<QWizard>([&](QWizard* wizard) {
       QCOMPARE(wizard->currentId(), int{CFirstRunWizard::kWelcomePage});
@@ -96,10 +96,10 @@ class TestWizardFirstRun : public QObject {
   // The proposed 16 MB cannot take a 17 MB source: the selection goes again
   // and the wizard comes back on its last page; a smaller source then works.
   void failedFirstBackupReturnsToTheLastPage() {
-    const QString tooBig = sources_.path() + QStringLiteral("/Video");
-    WriteFile(tooBig + QStringLiteral("/film.mkv"), 17 * 1024 * 1024);
-    const QString small = sources_.path() + QStringLiteral("/Notes");
-    WriteFile(small + QStringLiteral("/todo.txt"), 10);
+    const QString tooBig = InFolder(sources_.path(), "Video");
+    WriteFile(InFolder(tooBig, "film.mkv"), 17 * 1024 * 1024);
+    const QString small = InFolder(sources_.path(), "Notes");
+    WriteFile(InFolder(small, "todo.txt"), 10);
     int selectionsWhenBack = -1;
     OnNextModal<QWizard>([&](QWizard* wizard) {
       wizard->next();
