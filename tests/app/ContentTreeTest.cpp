@@ -4,6 +4,7 @@
 
 #include "CContentView.h"
 #include "ContentNode.h"
+#include "support/TestDrive.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ class ContentTreeTest : public QObject {
 
 void ContentTreeTest::pathsBuildOneNodePerComponent() {
   ContentNode root;
-  BuildContentTree(root, {L"A/b.txt", L"A/C/", L"a/d.txt"});
+  BuildContentTree(root, {Sep(L"A|b.txt"), Sep(L"A|C|"), Sep(L"a|d.txt")});
   QCOMPARE(root.children.size(), size_t{1});
   ContentNode* folder = root.OrderedChildren().front();
   QCOMPARE(folder->name, std::wstring(L"A"));  // named as first met
@@ -40,19 +41,20 @@ void ContentTreeTest::pathsBuildOneNodePerComponent() {
   QVERIFY(children[0]->folder);
   QCOMPARE(children[1]->entryIndex, 0);
   QCOMPARE(children[2]->entryIndex, 2);
-  QCOMPARE(children[2]->Path(), std::wstring(L"A/d.txt"));
+  QCOMPARE(children[2]->Path(), Sep(L"A|d.txt"));
 
   // Doubled and leading separators are no components; a rebuild starts afresh.
-  BuildContentTree(root, {L"/x//y.txt", L"Z"});
+  BuildContentTree(root, {Sep(L"|x||y.txt"), L"Z"});
   QCOMPARE(NamesOf(root.OrderedChildren()), (std::vector<std::wstring>{L"x", L"Z"}));
-  QCOMPARE(root.OrderedChildren()[0]->OrderedChildren()[0]->Path(), std::wstring(L"x/y.txt"));
+  QCOMPARE(root.OrderedChildren()[0]->OrderedChildren()[0]->Path(), Sep(L"x|y.txt"));
 }
 
 void ContentTreeTest::unplaceablePathsAreSkipped() {
   ContentNode root;
   std::wstring longName(kMaxComponentLength + 1, L'n');
-  BuildContentTree(root, {L"", L"top/" + longName,
-                          L"top/" + std::wstring(kMaxComponentLength, L'k'), L"top/ok.txt"});
+  BuildContentTree(
+      root, {L"", Sep(L"top|") + longName, Sep(L"top|") + std::wstring(kMaxComponentLength, L'k'),
+             Sep(L"top|ok.txt")});
   ContentNode* top = root.OrderedChildren().front();
   QCOMPARE(top->children.size(), size_t{2});
   QCOMPARE(top->OrderedChildren()[1]->entryIndex, 3);
@@ -60,7 +62,9 @@ void ContentTreeTest::unplaceablePathsAreSkipped() {
 
 void ContentTreeTest::viewInsertsChildrenOnExpansion() {
   CContentView view;
-  view.Fill({L"S/A/b.txt", L"S/A/C/", L"S/A/C/deep.txt", L"S/z.txt", L"T/t.txt"}, L"");
+  view.Fill(
+      {Sep(L"S|A|b.txt"), Sep(L"S|A|C|"), Sep(L"S|A|C|deep.txt"), Sep(L"S|z.txt"), Sep(L"T|t.txt")},
+      L"");
   QCOMPARE(view.topLevelItemCount(), 2);
   QTreeWidgetItem* top = view.topLevelItem(0);
   QCOMPARE(top->text(0), QStringLiteral("S"));  // no snapshot name, no decoration
@@ -87,7 +91,7 @@ void ContentTreeTest::selectedPathsLeaveOutTheDecoration() {
   CContentView view;
   QCOMPARE(view.SelectedEntryIndex(), -1);
   QVERIFY(view.SelectedDisplayPath().empty());
-  view.Fill({L"docs/a.txt", L"docs/sub/b.txt"}, L"Tue Dec 08 10:00:00 2026");
+  view.Fill({Sep(L"docs|a.txt"), Sep(L"docs|sub|b.txt")}, L"Tue Dec 08 10:00:00 2026");
   QTreeWidgetItem* top = view.topLevelItem(0);
   QCOMPARE(top->text(0), QStringLiteral("docs [ Snapshot: Tue Dec 08 10:00:00 2026 ]"));
 
@@ -100,9 +104,9 @@ void ContentTreeTest::selectedPathsLeaveOutTheDecoration() {
   sub->setExpanded(true);
   view.setCurrentItem(sub->child(0));
   int entry = -2;
-  QCOMPARE(view.SelectedDisplayPath(&entry), std::wstring(L"docs/sub/b.txt"));
+  QCOMPARE(view.SelectedDisplayPath(&entry), Sep(L"docs|sub|b.txt"));
   QCOMPARE(entry, 1);
-  QCOMPARE(view.SelectedParentPath(), std::wstring(L"docs/sub"));
+  QCOMPARE(view.SelectedParentPath(), Sep(L"docs|sub"));
   QVERIFY(view.HasSelectedFile());
 
   view.Clear();

@@ -67,11 +67,11 @@ class MainFrameTest : public QObject {
 void MainFrameTest::init() {
   drive_ = std::make_unique<TestDrive>();
   QVERIFY(drive_->AddSelection(L"Documents", QStringLiteral("docs"),
-                               {QStringLiteral("A/b.txt"), QStringLiteral("A/C/"),
-                                QStringLiteral("a/d.txt"), QStringLiteral("notes.md")},
+                               {QStringLiteral("A|b.txt"), QStringLiteral("A|C|"),
+                                QStringLiteral("a|d.txt"), QStringLiteral("notes.md")},
                                2));
   QVERIFY(drive_->AddSelection(L"Photos", QStringLiteral("photos"),
-                               {QStringLiteral("2026/beach.jpg")}, 1));
+                               {QStringLiteral("2026|beach.jpg")}, 1));
   QVERIFY(drive_->AddSelection(L"Music", QStringLiteral("music"), {QStringLiteral("song.ogg")}, 1));
   frame_ = std::make_unique<CMainFrame>();
   frame_->resize(900, 620);
@@ -299,7 +299,7 @@ void MainFrameTest::helpAndAboutOpen() {
   });
   QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
   QString help =
-      drive_->Folder() + QStringLiteral("HelpFiles/") + program + QStringLiteral(".html");
+      drive_->Folder() + QSep(QStringLiteral("HelpFiles|")) + program + QStringLiteral(".html");
 
   MessageBox::SetNextAnswer(QMessageBox::Ok);
   frame_->OnCommand(cmd::kHelpContents);

@@ -26,13 +26,14 @@ namespace platform = vaultline::platform;
 
 namespace {
 
-const QString kGermanLibrary = QStringLiteral(MARROWBY_DRIVE_DIR "1031/language.so");
+const QString kGermanLibrary =
+    QStringLiteral(MARROWBY_DRIVE_DIR) + QSep(QStringLiteral("1031|language.so"));
 
 // Puts the German library at <folder>/<locale>/language.so.
 void InstallGerman(const QString& folder, uint32_t locale) {
   QString target = folder + QString::number(locale);
   QDir().mkpath(target);
-  QVERIFY(QFile::copy(kGermanLibrary, target + QStringLiteral("/language.so")));
+  QVERIFY(QFile::copy(kGermanLibrary, target + QSep(QStringLiteral("|language.so"))));
 }
 
 }  // namespace
@@ -61,8 +62,8 @@ void StartUpTest::initTestCase() {
 
 void StartUpTest::languageLibraryFollowsLoadingOrder() {
   QTemporaryDir folder;
-  std::wstring base = (folder.path() + QLatin1Char('/')).toStdWString();
-  InstallGerman(folder.path() + QLatin1Char('/'), 1031);
+  std::wstring base = (folder.path() + QSep(QStringLiteral("|"))).toStdWString();
+  InstallGerman(folder.path() + QSep(QStringLiteral("|")), 1031);
 
   // Nothing for the user's locale or the system's: the program's own texts.
   LoadedLanguage none = LoadLanguage(base, L"language.dll", 1033, 1036);
@@ -81,13 +82,13 @@ void StartUpTest::languageLibraryFollowsLoadingOrder() {
 
   LoadedLanguage system = LoadLanguage(base, L"language.dll", 1033, 1031);
   QCOMPARE(system.language, 1031u);
-  QVERIFY(system.path.find(L"/1031/") != std::wstring::npos);
+  QVERIFY(system.path.find(Sep(L"|1031|")) != std::wstring::npos);
   UnloadLanguage(system);
 
   // A file that is no language library is passed over.
-  QString bogus = folder.path() + QStringLiteral("/1033");
+  QString bogus = folder.path() + QSep(QStringLiteral("|1033"));
   QDir().mkpath(bogus);
-  QFile file(bogus + QStringLiteral("/language.so"));
+  QFile file(bogus + QSep(QStringLiteral("|language.so")));
   QVERIFY(file.open(QIODevice::WriteOnly));
   file.write("not a library");
   file.close();
@@ -144,12 +145,12 @@ void StartUpTest::germanLibrarySuppliesTheTexts() {
 
   // The engine's texts come from the library too.
   wchar_t* text = nullptr;
-  const wchar_t* arguments[] = {L"/data/big.iso"};
+  const wchar_t* arguments[] = {L"big.iso"};
   frame->FormatText(kFormatAllocateBuffer | kFormatArgumentArray, ids::kFileSkippedForSize, &text,
                     0, arguments);
   QVERIFY(text != nullptr);
   QCOMPARE(QString::fromWCharArray(text),
-           QStringLiteral("Die Datei /data/big.iso wurde übersprungen. Die Dateigröße "
+           QStringLiteral("Die Datei big.iso wurde übersprungen. Die Dateigröße "
                           "überschreitet die festgelegte Grenze."));
   platform::ReleaseMessage(text);
   SaveScreenshot(frame, QStringLiteral("main-window-german"));

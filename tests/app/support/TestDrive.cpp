@@ -22,8 +22,8 @@ bool TestDrive::AddSelection(const std::wstring& name, const QString& sourceName
   QString source = SourceRoot() + sourceName;
   QDir().mkpath(source);
   for (const QString& file : files) {
-    QString path = source + QLatin1Char('/') + file;
-    if (file.endsWith(QLatin1Char('/'))) {
+    QString path = source + QSep(QStringLiteral("|") + file);
+    if (file.endsWith(QLatin1Char('|'))) {
       QDir().mkpath(path);
       continue;
     }
@@ -45,9 +45,20 @@ bool TestDrive::AddSelection(const std::wstring& name, const QString& sourceName
   return ok;
 }
 
+std::wstring Sep(std::wstring path) {
+  for (wchar_t& c : path) {
+    if (c == L'|') c = platform::kSeparator;
+  }
+  return path;
+}
+
+QString QSep(QString path) {
+  return path.replace(u'|', QChar(platform::kSeparator));
+}
+
 void SaveScreenshot(QWidget* widget, const QString& name) {
   QString folder = qEnvironmentVariable("MARROWBY_SCREENSHOTS");
   if (folder.isEmpty() || widget == nullptr) return;
   QDir().mkpath(folder);
-  widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+  widget->grab().save(folder + QSep(QStringLiteral("|")) + name + QStringLiteral(".png"));
 }

@@ -8,18 +8,22 @@
 #include <string>
 #include <vector>
 
+// Test paths are written with '|' standing for the platform separator.
+std::wstring Sep(std::wstring path);
+QString QSep(QString path);
+
 class TestDrive {
  public:
   TestDrive();
   ~TestDrive();
 
-  QString Folder() const { return dir_.path() + QLatin1Char('/'); }
-  // Writes `files` (relative paths; a trailing '/' makes a folder) under a
+  QString Folder() const { return dir_.path() + QSep(QStringLiteral("|")); }
+  // Writes `files` (relative paths; written with '|', a trailing one makes a folder) under a
   // new source folder named `sourceName`, creates a selection `name` for it
   // and takes `snapshots` snapshots. Returns false when the engine failed.
   bool AddSelection(const std::wstring& name, const QString& sourceName,
                     const std::vector<QString>& files, int snapshots);
-  QString SourceRoot() const { return sources_.path() + QLatin1Char('/'); }
+  QString SourceRoot() const { return sources_.path() + QSep(QStringLiteral("|")); }
 
  private:
   QTemporaryDir dir_;
