@@ -10,10 +10,22 @@
 #include "MessageBox.h"
 #include "platform/DesktopServices.h"
 #include "platform/Environment.h"
+#include "platform/MessageBox.h"
 #include "platform/Path.h"
 #include "resources/ResourceIds.h"
 
 namespace platform = vaultline::platform;
+
+namespace {
+
+// The engine's only box (its start-up warning about a restored configuration)
+// reaches the program through the platform layer's host entry.
+void ShowEngineWarning(const std::wstring& caption, const std::wstring& text) {
+  MessageBox::Show(nullptr, QString::fromStdWString(text), QMessageBox::Warning, QMessageBox::Ok,
+                   QMessageBox::NoButton, QString::fromStdWString(caption));
+}
+
+}  // namespace
 
 void UseProgramFolder(const std::wstring& folder) {
   platform::SetProgramFolderOverride(folder);
@@ -51,6 +63,7 @@ bool CMarrowbyApp::InitInstance(const QStringList& arguments) {
 
   LoadLanguageLibrary();
   platform::SetRuntimeLocaleFromUser();
+  platform::SetMessageBoxHandler(&ShowEngineWarning);
 
   m_pMainFrame = std::make_unique<CMainFrame>();
   m_pMainFrame->show();

@@ -47,6 +47,7 @@ class StartUpTest : public QObject {
   void secondInstanceIsRefused();
   void germanLibrarySuppliesTheTexts();
   void localeNamesMapToIdentifiers();
+  void engineWarningIsAMessageBox();
 
  private:
   QTemporaryDir runtime_;
@@ -168,6 +169,25 @@ void StartUpTest::localeNamesMapToIdentifiers() {
   QCOMPARE(platform::LocaleIdFromName("fr_FR@euro"), 1036u);
   QCOMPARE(platform::LocaleIdFromName("C.UTF-8"), 1033u);
   QCOMPARE(platform::LocaleIdFromName("POSIX"), 1033u);
+}
+
+void StartUpTest::engineWarningIsAMessageBox() {
+  TestDrive drive;
+  QVERIFY(drive.AddSelection(L"Documents", QStringLiteral("docs"), {QStringLiteral("a.txt")}, 1));
+  // A pulled drive lost config.ini; the engine restores it from config.bak
+  // and says so in a box of the program's, not on a standard error nobody reads.
+  QString storage = drive.Folder() + QSep(QStringLiteral("BackupStorage|"));
+  QFile::remove(storage + QStringLiteral("config.bak"));
+  QVERIFY(QFile::rename(storage + QStringLiteral("config.ini"),
+                        storage + QStringLiteral("config.bak")));
+  MessageBox::ClearLastText();
+  MessageBox::SetNextAnswer(QMessageBox::Ok);
+  CMarrowbyApp app;
+  QVERIFY(
+      app.InitInstance({QStringLiteral("marrowby"), QStringLiteral("--drive"), drive.Folder()}));
+  QVERIFY2(MessageBox::LastText().startsWith(QStringLiteral("Configuration file is missing.")),
+           qPrintable(MessageBox::LastText()));
+  QVERIFY(QFile::exists(storage + QStringLiteral("config.ini")));
 }
 
 QTEST_MAIN(StartUpTest)
