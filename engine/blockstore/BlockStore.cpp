@@ -250,8 +250,12 @@ bool BlockStore::RecordMatch(const RingBuffer& ring, int32_t literalChecksum,
 }
 
 void BlockStore::ReportError(const std::wstring& text) {
-  if (manager_->status != nullptr) manager_->status->OnMessage(kMessageError, text.c_str());
+  ReportDamage(text);
   manager_->cancelled = true;
+}
+
+void BlockStore::ReportDamage(const std::wstring& text) {
+  if (manager_->status != nullptr) manager_->status->OnMessage(kMessageError, text.c_str());
 }
 
 bool BlockStore::ReportProgress(int64_t done, int64_t current) {
@@ -484,8 +488,11 @@ bool BlockStore::RestoreRaw(FpRecordFile& record, int outputFd, int64_t size) {
   for (int64_t remaining = size; remaining > 0;) {
     int64_t chunk = std::min<int64_t>(readChunk_, remaining);
     // A short read would leave stale buffer bytes in the user's file.
-    if (!record.ReadRaw(buffer, chunk) ||
-        !platform::WriteFile(outputFd, buffer, static_cast<size_t>(chunk))) {
+    if (!record.ReadRaw(buffer, chunk)) {
+      ReportDamage(L"Error restoring file");
+      return false;
+    }
+    if (!platform::WriteFile(outputFd, buffer, static_cast<size_t>(chunk))) {
       ReportError(L"Error restoring file");
       return false;
     }
@@ -516,7 +523,7 @@ bool BlockStore::RestorePieces(FpRecordFile& record, int outputFd, int64_t size)
     int64_t sourcePosition;
     int64_t dataPosition;
     if (!record.ReadEntry(&checksum, &digest, &length, &sourcePosition, &dataPosition)) {
-      ReportError(L"Error geting file information");
+      ReportDamage(L"Error geting file information");
       return false;
     }
     DataRecordHeader header;
@@ -524,7 +531,7 @@ bool BlockStore::RestorePieces(FpRecordFile& record, int outputFd, int64_t size)
         !dataFile_->ReadWholeBlock(dataPosition, length, block, &header) ||
         length > header.length ||
         Md5::Of(block + DataRecordHeader::kSize, static_cast<size_t>(header.length)) != digest) {
-      ReportError(L"Error restoring file");
+      ReportDamage(L"Error restoring file");
       return false;
     }
     if (pendingLength + length > readChunk_ && !flush()) {

@@ -91,6 +91,9 @@ class BlockStore {
   bool StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_t blockLength, int32_t start,
                   int32_t pieceLength, int64_t sourcePosition, FpRecordFile& record);
   void ReportError(const std::wstring& text);
+  // Damage met while reading the store costs the file being restored, not
+  // the rest of the restore.
+  void ReportDamage(const std::wstring& text);
   // OnProgress through the sink; its answer becomes `cancelled`.
   bool ReportProgress(int64_t done, int64_t current);
   void ReportWriteError(int error);

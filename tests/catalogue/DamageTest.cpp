@@ -139,6 +139,20 @@ TEST_F(Damage, LoopingOffsetsEndListingAndRestoreWithAnError) {
   EXPECT_FALSE(RestoreAll(0, Out()));
 }
 
+TEST_F(Damage, ADamagedBlockCostsOnlyItsOwnFileOnRestore) {
+  BuildTree();
+  Write(Src() / "a" / "big.bin", std::string(20000, 'x'));
+  ASSERT_TRUE(Backup());
+  // The first byte of the first stored block's contents.
+  const char flipped = 'y';
+  Patch("", 40, &flipped, 1);
+  EXPECT_FALSE(RestoreAll(0, Out()));
+  EXPECT_FALSE(status_.problems.empty());
+  const TreeImage restored = Image(Out() / "src");
+  EXPECT_EQ(restored.at("a/one.txt"), "one");
+  EXPECT_EQ(restored.at("b/two.txt"), "two");
+}
+
 TEST_F(Damage, HostileStoredNamesNeverLeaveTheDestination) {
   const std::wstring src = W(Src());
   const uint32_t folder = kFolderAttribute;
