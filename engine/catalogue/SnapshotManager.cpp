@@ -33,6 +33,14 @@ std::wstring FolderOf(const std::wstring& path) {
   return separator == 0 ? std::wstring(platform::kSeparatorText) : path.substr(0, separator);
 }
 
+// A file changed in the second its snapshot began may have changed again,
+// within that second, after it was read: its key cannot tell, so it is
+// never taken as unchanged. A folder needs no such care: it is reused only
+// while every child it lists now is known.
+bool IsSettled(bool folder, int32_t modifyTime, int32_t snapshotTime) {
+  return folder || modifyTime < snapshotTime;
+}
+
 ItemKey KeyOf(const DirEntry& entry) {
   return ItemKey(entry.name, entry.modifyTime, entry.size, entry.attributes, entry.count);
 }
@@ -84,7 +92,9 @@ int SnapshotManager::LoadCatalogue() {
   SnapEntry entry;
   int result = snapshot_->ReadEntry(0, &entry);
   while (result == 0) {
-    if (IndexRange(entry.source.rootOffset, entry.source.endOffset) != 0) return -1;
+    if (IndexRange(entry.source.rootOffset, entry.source.endOffset, entry.snapshotTime) != 0) {
+      return -1;
+    }
     result = snapshot_->ReadNextEntry(&entry);
   }
   if (result == -1) {
@@ -94,7 +104,7 @@ int SnapshotManager::LoadCatalogue() {
   return 0;
 }
 
-int SnapshotManager::IndexRange(int64_t start, int64_t end) {
+int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime) {
   // A range that runs past the end of the directory file lost records: its
   // folders may miss children, so only its files are trusted.
   const bool whole = end <= directory_->LogicalEnd();
@@ -111,6 +121,7 @@ int SnapshotManager::IndexRange(int64_t start, int64_t end) {
     // Nameless records and files that were not stored describe nothing
     // that a later snapshot could point at.
     if (entry.name.empty() || (!entry.IsFolder() && entry.count == -1)) continue;
+    if (!IsSettled(entry.IsFolder(), entry.modifyTime, snapshotTime)) continue;
     if (whole || !entry.IsFolder()) index_.Remember(KeyOf(entry), offset, entry.contentOffset);
   }
   return 0;
@@ -122,6 +133,7 @@ const KeyIndex::Offsets* SnapshotManager::Lookup(SourceScanner& item) const {
 }
 
 void SnapshotManager::Remember(SourceScanner& item, int64_t contentOffset, int64_t recordOffset) {
+  if (!IsSettled(item.IsFolder(), item.ModifyTime(), snapshotTime_)) return;
   index_.Remember(ItemKey(item.FullPath(), item.ModifyTime(), static_cast<int64_t>(item.Size()),
                           item.Attributes(), item.EntryCount()),
                   recordOffset, contentOffset);
@@ -178,6 +190,7 @@ bool SnapshotManager::CheckSpace(const std::vector<std::wstring>& sources, int64
 bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int64_t available,
                                    int64_t sizeLimit) {
   const int32_t snapshotTime = platform::CurrentTime();
+  snapshotTime_ = snapshotTime;
   available_ = available;
   // The pre-scan of CheckSpace holds only for the limit it was made with.
   if (sizeLimit != sizeLimit_ || prescanned_ != sources) {

@@ -95,7 +95,7 @@ class SnapshotManager : public StoreContext {
   };
 
   int LoadCatalogue();
-  int IndexRange(int64_t start, int64_t end);
+  int IndexRange(int64_t start, int64_t end, int32_t snapshotTime);
   bool Prescan(SourceScanner& item);
   bool WalkChildren(SourceScanner& folder, int32_t level);
   int64_t WriteFolder(SourceScanner& item, int32_t level, bool expand);
@@ -136,6 +136,7 @@ class SnapshotManager : public StoreContext {
   uint32_t includedFiles_ = 0;
   int64_t sizeLimit_ = 0;
   int64_t available_ = 0;
+  int32_t snapshotTime_ = 0;  // of the snapshot being taken
 
   std::vector<std::wstring> snapshotNames_;
   std::vector<SourceRange> snapshotRanges_;

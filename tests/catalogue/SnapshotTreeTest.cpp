@@ -2,6 +2,7 @@
 // one record per source when nothing changed, and exactly the folders on the
 // path to a change.
 #include <algorithm>
+#include <ctime>
 
 #include "CatalogueFixture.h"
 
@@ -82,6 +83,37 @@ TEST_F(SnapshotTree, AddedFileChangesItsFolderEvenAtTheSameTime) {
   EXPECT_EQ(status_.files, 1);
   EXPECT_EQ(Listing(1).size(), 5u);
   EXPECT_EQ(Listing(0).size(), 4u);
+}
+
+TEST_F(SnapshotTree, FileChangedInTheSecondOfItsSnapshotIsReadAgain) {
+  BuildTree();
+  // A time no earlier than the snapshot's: the file may have been rewritten
+  // in that second after it was read, and kept its key.
+  const fs::path racy = Src() / "top.txt";
+  const int64_t time = static_cast<int64_t>(std::time(nullptr)) + 3600;
+  auto rewrite = [&](const char* contents) {
+    Write(racy, contents);
+    SetTime(racy, time);
+  };
+  rewrite("top");
+  ASSERT_TRUE(Backup());
+  rewrite("TOP");
+  ASSERT_TRUE(Backup());  // knows the file from the catalogue read back
+  rewrite("ToP");
+  SnapshotManager& manager = Open();
+  const std::vector<std::wstring> sources{W(Src())};
+  ASSERT_TRUE(manager.TakeSnapshot(sources, INT64_MAX / 2, 0));
+  rewrite("tOp");
+  ASSERT_TRUE(manager.TakeSnapshot(sources, INT64_MAX / 2, 0));  // knows what it stored itself
+  SnapshotManager& reader = Open();
+  ASSERT_EQ(reader.ListSnapshots().size(), 4u);
+  const char* expected[] = {"top", "TOP", "ToP", "tOp"};
+  for (int index = 1; index < 4; ++index) {
+    fs::remove_all(Out());
+    fs::create_directories(Out());
+    ASSERT_TRUE(reader.RestoreItemUnder(index, W(Src()), L"", W(Out()), true));
+    EXPECT_EQ(Image(Out() / "src").at("top.txt"), expected[index]) << index;
+  }
 }
 
 TEST_F(SnapshotTree, UnreadableFileIsRecordedAsNotStoredAndRetried) {
