@@ -52,7 +52,9 @@ DecodeResult DecodeConfiguration(std::string_view bytes, Configuration* configur
       if (setting == nullptr) continue;
       result.hasSettingsLine = true;
       int64_t value = 0;
-      if (ParseDecimal(fields[1], &value)) *setting = value;
+      // A negative size, from a damaged file, would skip every file or
+      // leave no room at all: the value before it stays.
+      if (ParseDecimal(fields[1], &value) && value >= 0) *setting = value;
     } else if (fields.size() == 3) {
       configuration->selections.push_back({fields[0], fields[1], fields[2]});
     }

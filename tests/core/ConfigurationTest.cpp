@@ -71,6 +71,7 @@ TEST_F(ConfigurationTest, ReadsEightBitAndBigEndianFilesAndSkipsMalformedLines) 
   std::string lines =
       "\n\n  \"MaxFileSize\";  \"77\"\r\n"
       "\"MaxBackupSize\";\"lots\"\r\n"  // not a number: the default stays
+      "\"MaxFileSize\";\"-5\"\r\n"      // nor is a negative size
       "\"maxfilesize\";\"5\"\r\n"       // keys are case-sensitive
       "\"one\";\"two\";\"three\";\"four\"\r\n"
       "\"A\";\"" +
