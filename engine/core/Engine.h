@@ -18,6 +18,8 @@
 
 namespace vaultline {
 
+class ConfigurationFiles;
+
 class Engine : public IVaultline {
  public:
   // Keeps `provider` (may be null, not owned) and the drive root whose free
@@ -79,6 +81,9 @@ class Engine : public IVaultline {
   bool IsInsideStorage(const std::wstring& path) const;
   void ApplyDiagnostics();
   void AddProfile(std::wstring location, std::wstring name, std::wstring contentPath);
+  // Adds the selection lines of the saved config.ini whose locations this
+  // engine does not know: ones another process created since this one read it.
+  void KeepUnknownSelections(const ConfigurationFiles& files, Configuration* configuration);
 
   // Opens the selection's catalogue under its lock, with `status` as the sink
   // (may be null). Null when it does not open, when the sink cancels, or when

@@ -3,6 +3,7 @@
 #include "core/ConfigurationFiles.h"
 #include "core/Engine.h"
 #include "core/Folders.h"
+#include "platform/File.h"
 #include "platform/MessageBox.h"
 #include "platform/Path.h"
 
@@ -93,13 +94,35 @@ bool Engine::Initialize() {
 
 bool Engine::SaveConfiguration() {
   if (!profiles_) return true;
+  ConfigurationFiles files(storageRoot_);
+  CreateFolders(storageRoot_, true);
+  // The desktop program and the command line each keep their own list of
+  // selections; under the lock, a save keeps the lines the other one wrote.
+  const int lock = platform::LockFolderWaiting(storageRoot_);
   Configuration configuration{maxFileSize_, maxBackupSize_, {}};
   for (const auto& profile : *profiles_) {
     if (profile->deleted || profile->contents.empty()) continue;
     configuration.selections.push_back(
         {profile->name, RelativeLocation(profile->location), profile->contents.front()});
   }
-  return ConfigurationFiles(storageRoot_).Save(EncodeConfiguration(configuration));
+  KeepUnknownSelections(files, &configuration);
+  const bool saved = files.Save(EncodeConfiguration(configuration));
+  platform::UnlockFile(lock);
+  return saved;
+}
+
+void Engine::KeepUnknownSelections(const ConfigurationFiles& files, Configuration* configuration) {
+  std::string bytes;
+  if (!files.ReadConfig(&bytes)) return;
+  Configuration saved{0, 0, {}};
+  if (!DecodeConfiguration(bytes, &saved).hasSettingsLine) return;
+  const std::wstring programFolder = platform::ProgramFolder();
+  unsigned ignored = 0;
+  for (SelectionLine& line : saved.selections) {
+    // A selection this engine knows, deleted or not, is saved as it has it.
+    if (FindProfileByLocation(programFolder + line.relativeLocation, &ignored)) continue;
+    configuration->selections.push_back(std::move(line));
+  }
 }
 
 int64_t Engine::GetStorageUsed() {

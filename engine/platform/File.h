@@ -37,6 +37,10 @@ int LastError();
 // a descriptor holding the lock, or -1 when another process holds it
 // (`inUse` true) or the file cannot be opened (`inUse` false).
 int LockFileExclusive(std::wstring_view path, bool* inUse);
+// Exclusive advisory lock (flock) on a folder, waiting for any other holder.
+// Returns a descriptor holding the lock, or -1 when the folder cannot be
+// opened.
+int LockFolderWaiting(std::wstring_view path);
 void UnlockFile(int fd);
 
 }  // namespace vaultline::platform

@@ -138,6 +138,17 @@ int LockFileExclusive(std::wstring_view path, bool* inUse) {
   return fd;
 }
 
+int LockFolderWaiting(std::wstring_view path) {
+  const int fd = ::open(OsPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    CloseKeepingErrno(fd);
+    return -1;
+  }
+  return fd;
+}
+
 void UnlockFile(int fd) {
   if (fd < 0) return;
   ::flock(fd, LOCK_UN);

@@ -129,6 +129,21 @@ TEST_F(ConfigurationTest, SettersSaveOnlyOnChangeAndKeepThePreviousFile) {
   EXPECT_NE(ReadBytes(Config()), before);
 }
 
+TEST_F(ConfigurationTest, EnginesSharingTheDriveKeepEachOthersSelections) {
+  fs::create_directories(drive_ / "src");
+  auto desktop = StartEngine();
+  auto commandLine = StartEngine();
+  Create(*desktop, L"gone", drive_ / "src");
+  Create(*commandLine, L"theirs", drive_ / "src");
+  Create(*desktop, L"mine", drive_ / "src");
+  ASSERT_TRUE(desktop->DeleteProfile(0));  // "gone", which the other never saw
+  commandLine->SetMaxFileSize(5);
+  desktop->RenameProfile(1, L"mine, renamed");
+
+  auto restarted = StartEngine();
+  EXPECT_EQ(Names(*restarted), (std::vector<std::wstring>{L"mine, renamed", L"theirs"}));
+}
+
 TEST_F(ConfigurationTest, MissingOrEmptyConfigIsRestoredFromTheBackup) {
   auto engine = StartEngine();
   EXPECT_TRUE(MessageBoxLog::Texts().empty());
