@@ -159,6 +159,8 @@ bool SnapshotManager::Prescan(SourceScanner& item) {
       SourceScanner child(item, entry, 0);
       if (Prescan(child)) changed = true;
     }
+    // Walked again each time, so that every snapshot reports it.
+    if (item.ListFailed()) changed = true;
   }
   if (changed) changedPaths_.insert(item.FullPath());
   return changed;
@@ -262,6 +264,13 @@ int64_t SnapshotManager::WriteTree(SourceScanner& folder, int32_t level) {
 bool SnapshotManager::WalkChildren(SourceScanner& folder, int32_t level) {
   const std::vector<platform::FindData>* entries = folder.ListEntries();
   if (entries == nullptr) return true;
+  if (folder.ListFailed()) {
+    Report(
+        kMessageWarning,
+        platform::FormatWide(L"The folder %ls could not be read; its contents were not backed up",
+                             folder.FullPath().c_str()));
+    platform::WriteDiagnostic(L"\nfailed to list the folder " + folder.FullPath());
+  }
   for (const platform::FindData& entry : *entries) {
     SourceScanner child(folder, entry, static_cast<uint64_t>(sizeLimit_));
     const int64_t written =

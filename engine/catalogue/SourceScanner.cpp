@@ -50,7 +50,8 @@ const std::vector<platform::FindData>* SourceScanner::ListEntries() {
   if (!IsFolder()) return nullptr;
   std::vector<platform::FindData> entries;
   // A folder that cannot be searched lists no entries.
-  if (platform::ListFolder(fullPath_, &entries)) {
+  listFailed_ = !platform::ListFolder(fullPath_, &entries);
+  if (!listFailed_) {
     listing_.reserve(entries.size());
     for (auto& entry : entries) {
       if (sizeLimit_ != 0 && entry.size > sizeLimit_) continue;

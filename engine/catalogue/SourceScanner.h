@@ -32,6 +32,8 @@ class SourceScanner {
   // The folder's entries in name order, without those above the size limit;
   // null when the item does not exist or is not a folder. Listed once.
   const std::vector<platform::FindData>* ListEntries();
+  // True once ListEntries found a folder it could not search.
+  bool ListFailed() const { return listFailed_; }
 
   uint32_t Attributes() const { return Exists() ? data_.attributes : 0; }
   uint64_t Size() const { return Exists() ? data_.size : 0; }
@@ -57,6 +59,7 @@ class SourceScanner {
   uint64_t sizeLimit_ = 0;
   std::vector<platform::FindData> listing_;
   bool listed_ = false;
+  bool listFailed_ = false;
   bool notStored_ = false;
 };
 

@@ -138,6 +138,27 @@ TEST_F(SnapshotTree, UnreadableFileIsRecordedAsNotStoredAndRetried) {
   EXPECT_EQ(Listing(1).size(), 4u);
 }
 
+TEST_F(SnapshotTree, UnreadableFolderIsReportedInEverySnapshotUntilItCanBeRead) {
+  BuildTree();
+  const fs::path closed = Src() / "c";
+  fs::permissions(closed, fs::perms::none);
+  std::error_code error;
+  fs::directory_iterator probe(closed, error);
+  if (!error) {
+    fs::permissions(closed, fs::perms::owner_all);
+    GTEST_SKIP() << "this user reads every folder";
+  }
+  for (int snapshot = 0; snapshot < 2; ++snapshot) {
+    ASSERT_TRUE(Backup());
+    ASSERT_EQ(status_.problems.size(), 1u) << snapshot;
+    EXPECT_NE(status_.problems[0].find(L"could not be read"), std::wstring::npos);
+  }
+  fs::permissions(closed, fs::perms::owner_all);
+  ASSERT_TRUE(Backup());
+  EXPECT_TRUE(status_.problems.empty());
+  EXPECT_EQ(Listing(2).size(), 4u);
+}
+
 TEST_F(SnapshotTree, FilesOverTheSizeLimitAreLeftOutAndListed) {
   BuildTree();
   ASSERT_TRUE(Backup({W(Src())}, 100));
