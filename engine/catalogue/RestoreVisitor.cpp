@@ -110,11 +110,14 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
     return false;
   }
   const bool restored = store_.RestoreFile(contentFd_, fd, entry.contentOffset, entry.name);
-  if (context_.cancelled) return false;
   if (!restored) {
-    failed_ = true;
-    return true;
+    // Whatever was written of a damaged file must not pass for the file.
+    platform::DeleteFile(destination);
+    Report(platform::FormatWide(L"The file %ls could not be restored", destination.c_str()),
+           L"\nCould not restore " + destination);
   }
+  if (context_.cancelled) return false;
+  if (!restored) return true;
   context_.restoredBytes += entry.size;
   if (context_.status != nullptr) context_.status->OnFileDone();
   ApplyAttributesAndTime(destination, entry.attributes, entry.modifyTime);

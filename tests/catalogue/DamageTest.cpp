@@ -151,6 +151,13 @@ TEST_F(Damage, ADamagedBlockCostsOnlyItsOwnFileOnRestore) {
   const TreeImage restored = Image(Out() / "src");
   EXPECT_EQ(restored.at("a/one.txt"), "one");
   EXPECT_EQ(restored.at("b/two.txt"), "two");
+  // The damaged file is named and not left behind half written.
+  EXPECT_EQ(restored.count("a/big.bin"), 0u);
+  bool named = false;
+  for (const std::wstring& problem : status_.problems) {
+    named = named || problem.find(L"big.bin could not be restored") != std::wstring::npos;
+  }
+  EXPECT_TRUE(named);
 }
 
 TEST_F(Damage, HostileStoredNamesNeverLeaveTheDestination) {
