@@ -1,5 +1,7 @@
 // backup SEL: one snapshot. A snapshot that left files out ends with status 3,
 // so that a partial backup is never mistaken for a whole one.
+#include <algorithm>
+
 #include "CommandError.h"
 #include "Commands.h"
 #include "Console.h"
@@ -15,12 +17,19 @@ int RunBackup(EngineSession& session, const std::wstring& selection) {
   const unsigned index = ResolveSelection(session, selection);
   const size_t before = session.Take(engine.GetSnapshots(index)).size();
   ConsoleStatus status(session.options().verbosity, platform::StandardErrorIsTerminal());
+  // The quota counts what the drive's storage already holds; 0 means none.
+  const int64_t quota = engine.GetMaxBackupSize();
+  if (quota > 0) status.SetBackupAllowance(std::max<int64_t>(quota - engine.GetStorageUsed(), 0));
   bool taken = false;
   {
     StatusScope scope(engine, status);
     taken = engine.BackUp(index);
   }
-  if (status.IsCancelled()) throw CommandError{kExitFailure, L"the backup was cancelled"};
+  if (status.IsCancelled()) {
+    // A stop the sink asked for after an error (the quota) has said why.
+    if (status.errors() > 0) return kExitFailure;
+    throw CommandError{kExitFailure, L"the backup was cancelled"};
+  }
   engine.RefreshSnapshots(index);
   const size_t after = session.Take(engine.GetSnapshots(index)).size();
   // The engine can report success for a snapshot that ended without an entry

@@ -4,6 +4,8 @@
 #include <csignal>
 
 #include "Console.h"
+#include "EnglishResources.h"
+#include "platform/Format.h"
 
 namespace vaultline::cli {
 namespace {
@@ -29,6 +31,12 @@ ConsoleStatus::~ConsoleStatus() {
 
 bool ConsoleStatus::OnTotalSize(int64_t total) {
   progress_.SetTotal(total);
+  if (backupAllowance_ >= 0 && total > backupAllowance_) {
+    OnMessage(kMessageError, platform::FormatWide(EnglishText(kTextNoSpaceAvailable).c_str(),
+                                                  total / 1024, backupAllowance_ / 1024)
+                                 .c_str());
+    stopped_ = true;
+  }
   return IsCancelled();
 }
 
@@ -86,7 +94,7 @@ bool ConsoleStatus::OnSummary(unsigned skippedFiles, unsigned files, int64_t byt
 }
 
 bool ConsoleStatus::IsCancelled() {
-  return interrupted != 0;
+  return interrupted != 0 || stopped_;
 }
 
 unsigned ConsoleStatus::skippedFiles() const {

@@ -36,6 +36,10 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   unsigned summaryFiles() const { return summaryFiles_; }
   int64_t summaryBytes() const { return summaryBytes_; }
   unsigned filesDone() const { return filesDone_; }
+  // What the backup quota still allows (MaxBackupSize less the storage in
+  // use); a backup whose work exceeds it is stopped with text 185, as the
+  // desktop program does. Negative: no quota.
+  void SetBackupAllowance(int64_t bytes) { backupAllowance_ = bytes; }
 
  private:
   int verbosity_;
@@ -51,6 +55,8 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   // Restores report whole files only; their sizes stand in for OnProgress.
   int64_t currentFileSize_ = 0;
   int64_t doneByFiles_ = 0;
+  int64_t backupAllowance_ = -1;
+  bool stopped_ = false;
 };
 
 }  // namespace vaultline::cli

@@ -12,6 +12,7 @@ namespace vaultline::cli {
 // Identifiers of the texts the command line itself shows.
 inline constexpr unsigned kTextPathNotFound = 149;
 inline constexpr unsigned kTextNameMissing = 175;
+inline constexpr unsigned kTextNoSpaceAvailable = 185;
 
 // The English text of `id`; empty when there is none.
 std::wstring EnglishText(unsigned id);

@@ -17,6 +17,7 @@ class Interrupted(harness.DriveTest):
         self.source = self.scratch_path("src")
         self.tree = harness.awkward_tree(self.source, big=1 << 20)
         self.drive.ok("create", "tree", self.source)
+        self.drive.ok("config", "max-backup-size", 1 << 40)
 
     def change(self, step):
         """New contents each round, so that every backup has data to store."""

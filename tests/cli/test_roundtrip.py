@@ -194,6 +194,21 @@ class RoundTrip(harness.DriveTest):
         result = self.drive.run("backup", "tree")
         self.assertEqual(b"", result.stderr)
 
+    def test_the_quota_counts_what_the_drive_holds_already(self):
+        self.drive.ok("config", "max-backup-size", 1 << 30)
+        self.drive.ok("backup", "tree")
+        used = self.drive.storage_bytes()
+        # Room for the new file by itself, but not beside what is stored.
+        self.tree.write(b"extra.bin", self.tree.noise(1 << 20))
+        self.drive.ok("config", "max-backup-size", used + (256 << 10))
+        result = self.drive.run("backup", "tree")
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertIn(b"error: No space available. Space needed: ", result.stderr)
+        self.assertEqual(1, self.drive.snapshot_count("tree"))
+        self.drive.ok("config", "max-backup-size", 1 << 30)
+        self.drive.ok("backup", "tree")
+        self.assertEqual(2, self.drive.snapshot_count("tree"))
+
     def test_a_partial_backup_is_not_reported_as_whole(self):
         self.drive.ok("config", "max-file-size", 1000)
         self.assertEqual(b"1000\n", self.drive.ok("config", "max-file-size"))
