@@ -14,27 +14,6 @@ constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
 constexpr int64_t kTicksPerSecond = 10000000;
 constexpr int kFormatBufferLength = 260;
 
-// Highest %N insert of a positional format text, so that the formatter reads
-// no argument the text does not name.
-int HighestInsert(const std::wstring& format) {
-  int highest = 0;
-  for (size_t i = 0; i + 1 < format.size(); ++i) {
-    if (format[i] != L'%') continue;
-    if (format[i + 1] == L'%') {
-      ++i;
-      continue;
-    }
-    int number = 0;
-    size_t j = i + 1;
-    while (j < format.size() && j < i + 3 && format[j] >= L'0' && format[j] <= L'9') {
-      number = number * 10 + (format[j] - L'0');
-      ++j;
-    }
-    highest = std::max(highest, number);
-  }
-  return highest;
-}
-
 }  // namespace
 
 void CMainFrame::TimeToFileTime(int32_t time, int64_t* fileTime) {
@@ -81,7 +60,9 @@ int CMainFrame::FormatText(unsigned flags, unsigned id, void* buffer, int size,
   wchar_t format[kFormatBufferLength];
   LoadText(id, format, kFormatBufferLength);
   // Without an argument array there is nothing to insert.
-  int argCount = (flags & kFormatArgumentArray) && arguments != nullptr ? HighestInsert(format) : 0;
+  int argCount = (flags & kFormatArgumentArray) && arguments != nullptr
+                     ? vaultline::platform::HighestPositionalInsert(format)
+                     : 0;
   wchar_t* message = vaultline::platform::FormatMessageAlloc(format, arguments, argCount);
   if (message == nullptr) return 0;
   if (flags & kFormatAllocateBuffer) {

@@ -15,27 +15,6 @@ constexpr int64_t kFileTimeUnitsPerSecond = 10000000;
 constexpr uint16_t kLanguageEnglishUs = 1033;
 constexpr int kTextBufferLength = 260;
 
-// The highest N of the %N and %N!s! inserts in `text`: how many arguments the
-// caller's array must hold, as FormatMessage expects.
-int HighestInsert(const std::wstring& text) {
-  int highest = 0;
-  for (size_t i = 0; i + 1 < text.size(); ++i) {
-    if (text[i] != L'%') continue;
-    if (text[i + 1] == L'%') {
-      ++i;
-      continue;
-    }
-    int number = 0;
-    size_t j = i + 1;
-    while (j < text.size() && j < i + 3 && std::iswdigit(text[j])) {
-      number = number * 10 + (text[j] - L'0');
-      ++j;
-    }
-    highest = std::max(highest, number);
-  }
-  return highest;
-}
-
 }  // namespace
 
 std::wstring EnglishText(unsigned id) {
@@ -86,7 +65,8 @@ int EnglishResources::FormatText(unsigned flags, unsigned id, void* buffer, int 
   wchar_t text[kTextBufferLength];
   LoadText(id, text, kTextBufferLength);
   const std::wstring format = text;
-  const int argumentCount = (flags & kFormatArgumentArray) && arguments ? HighestInsert(format) : 0;
+  const int argumentCount =
+      (flags & kFormatArgumentArray) && arguments ? platform::HighestPositionalInsert(format) : 0;
   wchar_t* message = platform::FormatMessageAlloc(format.c_str(), arguments, argumentCount);
   if (message == nullptr) return 0;
   if (flags & kFormatAllocateBuffer) {

@@ -294,4 +294,23 @@ std::wstring SystemErrorText(int error) {
   return AnsiToWide(text);
 }
 
+int HighestPositionalInsert(const std::wstring& format) {
+  int highest = 0;
+  for (size_t i = 0; i + 1 < format.size(); ++i) {
+    if (format[i] != L'%') continue;
+    if (format[i + 1] == L'%') {
+      ++i;
+      continue;
+    }
+    int number = 0;
+    size_t j = i + 1;
+    while (j < format.size() && j < i + 3 && format[j] >= L'0' && format[j] <= L'9') {
+      number = number * 10 + (format[j] - L'0');
+      ++j;
+    }
+    highest = number > highest ? number : highest;
+  }
+  return highest;
+}
+
 }  // namespace vaultline::platform

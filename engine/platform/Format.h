@@ -21,6 +21,9 @@ std::wstring FormatWide(const wchar_t* format, ...);
 // layer: both are plain malloc and free. Null when `format` is null.
 wchar_t* FormatMessageAlloc(const wchar_t* format, const wchar_t* const* arguments, int argCount);
 void ReleaseMessage(wchar_t* message);
+// The highest N of the %N and %N!s! inserts of a positional format text: how
+// many arguments the caller's array must hold, as FormatMessage expects.
+int HighestPositionalInsert(const std::wstring& format);
 
 // The system's text for an error number (strerror_r).
 std::wstring SystemErrorText(int error);

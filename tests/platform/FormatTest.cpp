@@ -83,5 +83,11 @@ TEST(SystemErrorText, NamesTheError) {
   EXPECT_FALSE(SystemErrorText(123456).empty());
 }
 
+TEST(PositionalInserts, HighestCountsTheArgumentsATextNames) {
+  EXPECT_EQ(0, HighestPositionalInsert(L"no inserts, 100%% sure"));
+  EXPECT_EQ(2, HighestPositionalInsert(L"%2!s! before %1"));
+  EXPECT_EQ(12, HighestPositionalInsert(L"%12!s!%%3"));
+}
+
 }  // namespace
 }  // namespace vaultline::platform
