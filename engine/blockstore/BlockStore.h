@@ -13,6 +13,7 @@
 #include <string>
 
 #include "blockstore/BlockMap.h"
+#include "blockstore/DamageMemory.h"
 #include "blockstore/Md5.h"
 #include "blockstore/RingBuffer.h"
 #include "blockstore/StoreContext.h"
@@ -22,6 +23,7 @@ namespace vaultline {
 class DataFile;
 class BlockIndexFile;
 class FpRecordFile;
+struct ContentRecord;
 
 class BlockStore {
  public:
@@ -51,11 +53,15 @@ class BlockStore {
   // not stored. Errors that must end the backup set `cancelled` and are
   // reported through the sink. The content file descriptor stays the caller's.
   virtual int64_t StoreFile(const std::wstring& path, int contentFd);
-  // Writes the stored file to outputFd and closes it on every exit. True when
-  // the file came back whole and verified; false when an error was reported
-  // (sink + cancelled) or the record belongs to another name.
+  // The size of the file the last StoreFile stored.
+  int64_t LastStoredSize() const { return lastStoredSize_; }
+  // Writes the stored file to outputFd and closes it on every exit. Its
+  // record is checked whole (against expectedName and, when not negative,
+  // expectedSize) before a byte is written. True when the file came back
+  // whole and verified; false when damage or an error was reported (errors
+  // of the output also set cancelled). Damage found is remembered.
   virtual bool RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
-                           const std::wstring& expectedName);
+                           const std::wstring& expectedName, int64_t expectedSize = -1);
   virtual bool WriteFpHeader(FpRecordFile& record, const std::wstring& name, int64_t size,
                              uint16_t layout);
   // Position of the new block's header, or -1 when it could not be written
@@ -79,6 +85,8 @@ class BlockStore {
   bool Sync();
 
   const BlockMap& Blocks() const { return blockMap_; }
+  // Damage that restores and checks found, kept beside the store.
+  DamageMemory& Damage() { return damage_; }
 
  private:
   // The sliding-window pass over a source file opened as `sourceFd`; 0 when
@@ -98,8 +106,7 @@ class BlockStore {
   bool ReportProgress(int64_t done, int64_t current);
   void ReportWriteError(int error);
   void ReportReadError(const std::wstring& fullPath);
-  bool RestoreRaw(FpRecordFile& record, int outputFd, int64_t size);
-  bool RestorePieces(FpRecordFile& record, int outputFd, int64_t size);
+  bool RestorePieces(const ContentRecord& record, int64_t contentOffset, int outputFd);
 
   std::wstring basePath_;
   std::wstring indexPath_;
@@ -115,6 +122,8 @@ class BlockStore {
   Md5Digest storeDigest_{};
   Md5Digest lookupDigest_{};
   int openError_ = 0;
+  int64_t lastStoredSize_ = 0;
+  DamageMemory damage_;
   StoreContext detached_;  // stands in until a manager is attached
   StoreContext* manager_ = &detached_;
 };

@@ -25,15 +25,15 @@ inline constexpr uint16_t kDirModeBits = 0x01FF;
 struct DirRecord {
   uint16_t magic;
   uint16_t extension;  // reserved in the plain layout
-  int32_t level;  // depth in the tree; written, never read back
+  int32_t level;       // depth in the tree; written, never read back
   uint32_t nameLength;
   uint8_t name[kDirNameUnits * 2];  // full path, zero-terminated, zeros after it
   uint32_t attributes;              // 0x10 folder, 0x01 read-only; plain file 0
   int32_t modifyTime;
-  uint32_t timeExtra;  // reserved in the plain layout
-  int64_t size;   // 0 for folders and for files that could not be stored
-  int32_t count;  // folder: its children; file: 1, or -1 when not stored
-  uint32_t checksum;  // reserved in the plain layout
+  uint32_t timeExtra;     // reserved in the plain layout
+  int64_t size;           // 0 for folders and for files that could not be stored
+  int32_t count;          // folder: its children; file: 1, or -1 when not stored
+  uint32_t checksum;      // reserved in the plain layout
   int64_t contentOffset;  // file: content file offset; folder: first child record
 };
 

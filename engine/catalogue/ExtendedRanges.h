@@ -19,8 +19,8 @@ class ExtendedRanges {
     ranges_.insert(at, {start, end});
   }
   bool Covers(int64_t offset) const {
-    auto after = std::upper_bound(ranges_.begin(), ranges_.end(),
-                                  std::make_pair(offset, INT64_MAX));
+    auto after =
+        std::upper_bound(ranges_.begin(), ranges_.end(), std::make_pair(offset, INT64_MAX));
     return after != ranges_.begin() && offset < std::prev(after)->second;
   }
 

@@ -350,6 +350,7 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
       item.MarkNotStored();
     } else {
       contentOffset = stored;
+      item.SetStoredSize(static_cast<uint64_t>(store_->LastStoredSize()));
       Report(kMessageInfo, platform::FormatWide(L"End convert for %ls", item.FullPath().c_str()));
     }
   }
@@ -493,10 +494,11 @@ int64_t SnapshotManager::RootOfEntry(int index) {
 }
 
 void SnapshotManager::ReportDamagedEntry(int index) {
-  Report(kMessageError,
-         platform::FormatWide(
-             L"Snapshot %d is damaged on the drive and cannot be read; run a check of the selection",
-             index));
+  Report(
+      kMessageError,
+      platform::FormatWide(
+          L"Snapshot %d is damaged on the drive and cannot be read; run a check of the selection",
+          index));
 }
 
 void SnapshotManager::ReportDamage(int index, const SubtreeWalk& walk) {

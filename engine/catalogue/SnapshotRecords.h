@@ -21,7 +21,7 @@ inline constexpr uint16_t kSnapExtended = 0x8000;
 struct SnapSourceRecord {
   uint32_t pathLength;  // UTF-16 units, without terminator
   uint8_t path[kSnapTextUnits * 2];
-  uint32_t checksum;  // reserved in the plain layout
+  uint32_t checksum;   // reserved in the plain layout
   int64_t rootOffset;  // root record of this source's tree in the directory file
   int64_t endOffset;   // just past the last record written for this source
 };

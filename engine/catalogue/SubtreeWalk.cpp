@@ -38,8 +38,7 @@ void SubtreeWalk::Lost(const std::wstring* parent, int32_t records, const wchar_
   }
 }
 
-bool SubtreeWalk::Belongs(const DirEntry& entry, int64_t offset,
-                          const std::wstring* parent) const {
+bool SubtreeWalk::Belongs(const DirEntry& entry, int64_t offset, const std::wstring* parent) const {
   if (!entry.IsSound()) return false;
   if (extended_ != nullptr && !entry.IsExtended() && extended_->Covers(offset)) return false;
   return parent == nullptr || entry.name.empty() || DepthBelow(entry.name, *parent) == 1;
