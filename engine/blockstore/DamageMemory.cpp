@@ -45,11 +45,12 @@ void DamageMemory::Add(Kind kind, int64_t position) {
 }
 
 std::string DamageMemory::Text() const {
-  std::string text = std::string(kFirstLine) + "\n";
+  std::string text(kFirstLine);
+  text.append("\n");
   for (Kind kind : {Kind::kBlock, Kind::kContent, Kind::kChildren}) {
     for (int64_t position : Of(kind)) {
-      text += kKindNames[static_cast<int>(kind)];
-      text += " " + std::to_string(position) + "\n";
+      text.append(kKindNames[static_cast<int>(kind)]).append(" ");
+      text.append(std::to_string(position)).append("\n");
     }
   }
   char end[32];
