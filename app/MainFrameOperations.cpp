@@ -126,7 +126,7 @@ void CMainFrame::OnVerify() {
     progress->SetItemName(ToQString(name));
     m_pStatus = progress;
     RunOnWorker(progress, &RunVerifyRoutine,
-                VerifyJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index)});
+                BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index)});
     FillSnapshotList();
   } catch (const std::exception& error) {
     ShowFailure(this, ids::kRestoreException, error.what());

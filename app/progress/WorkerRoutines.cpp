@@ -15,36 +15,37 @@ void FinishWithText(IBackupRestoreStatus* sink, unsigned textId) {
   sink->OnFinished(text.c_str());
 }
 
-}  // namespace
-
-void RunBackupRoutine(const BackupJob& job) {
+// Frames one operation on the job's selection: the sink is installed, the
+// operation runs, the sink hears OnFinished and is removed again.
+template <typename Operation>
+void RunOnSelection(const BackupJob& job, Operation operation) {
   if (job.engine == nullptr || !job.profile) {
     FinishWithText(job.sink, marrowby::ids::kInvalidBackupSelection);
     return;
   }
   if (job.sink == nullptr) return;
   job.engine->SetStatusCallback(job.sink);
-  job.engine->BackUp(*job.profile);
+  operation(*job.engine, *job.profile);
   job.sink->OnFinished(L"");
   job.engine->SetStatusCallback(nullptr);
 }
 
-void RunVerifyRoutine(const VerifyJob& job) {
-  if (job.engine == nullptr || !job.profile) {
-    FinishWithText(job.sink, marrowby::ids::kInvalidBackupSelection);
-    return;
-  }
-  if (job.sink == nullptr) return;
-  job.engine->SetStatusCallback(job.sink);
-  // Each damaged item has reached the window as an error line.
-  StringList found = job.engine->Verify(*job.profile, true);
-  if (found != nullptr && job.engine->GetListCount(found) == 0) {
-    const std::wstring text = FromQString(LoadString(marrowby::ids::kVerifySound));
-    job.sink->OnMessage(kMessageInfo, text.c_str());
-  }
-  job.engine->ReleaseList(found);
-  job.sink->OnFinished(L"");
-  job.engine->SetStatusCallback(nullptr);
+}  // namespace
+
+void RunBackupRoutine(const BackupJob& job) {
+  RunOnSelection(job, [](IVaultline& engine, unsigned profile) { engine.BackUp(profile); });
+}
+
+void RunVerifyRoutine(const BackupJob& job) {
+  RunOnSelection(job, [&job](IVaultline& engine, unsigned profile) {
+    // Each damaged item has reached the window as an error line.
+    StringList found = engine.Verify(profile, true);
+    if (found != nullptr && engine.GetListCount(found) == 0) {
+      const std::wstring text = FromQString(LoadString(marrowby::ids::kVerifySound));
+      job.sink->OnMessage(kMessageInfo, text.c_str());
+    }
+    engine.ReleaseList(found);
+  });
 }
 
 void RunRestoreRoutine(const RestoreJob& job) {

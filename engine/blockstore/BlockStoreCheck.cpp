@@ -67,9 +67,8 @@ void BlockStore::CheckData(std::vector<std::wstring>* problems) {
     const int64_t chunkEnd = chunkStart + chunkLength;
     if (p < chunkStart || p + DataRecordHeader::kSize > chunkEnd ||
         (chunkEnd < end && p + DataRecordHeader::kSize + DataRecordHeader::kMaxLength > chunkEnd)) {
-      if (platform::SeekFile(dataFd_, p, platform::SeekFrom::kStart) != p) break;
       const int64_t want = std::min<int64_t>(static_cast<int64_t>(chunk.size()), end - p);
-      chunkLength = platform::ReadFile(dataFd_, chunk.data(), static_cast<size_t>(want));
+      chunkLength = dataFile_->Read(chunk.data(), p, want);
       chunkStart = p;
       if (chunkLength < 0) {
         problems->push_back(L"the data file could not be read: " +

@@ -63,6 +63,9 @@ class DataFile {
   // written whole).
   void DiscardFrom(int64_t position);
   int64_t LogicalEnd() const { return logicalEnd_; }
+  // Bytes read at `position`, or -1. All reads of the file go through the
+  // object, which remembers the descriptor's position.
+  int64_t Read(void* buffer, int64_t position, int64_t length);
   // errno of the last failed write.
   int LastError() const { return lastError_; }
 
@@ -70,8 +73,6 @@ class DataFile {
   // The descriptor's position is remembered so that appends and sequential
   // reads cost no seek; -1 when unknown.
   bool SeekTo(int64_t position);
-  // Bytes read at `position`, or -1.
-  int64_t Read(void* buffer, int64_t position, int64_t length);
   bool IsSound(const DataRecordHeader& header, int64_t position) const;
   void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length);
   void WriteFailed(const wchar_t* text);
