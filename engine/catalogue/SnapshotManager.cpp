@@ -6,6 +6,7 @@
 #include "catalogue/PathJoin.h"
 #include "catalogue/RestoreVisitor.h"
 #include "catalogue/SnapshotFile.h"
+#include "catalogue/SourceFilter.h"
 #include "catalogue/SourceScanner.h"
 #include "catalogue/SubtreeWalk.h"
 #include "platform/Clock.h"
@@ -174,6 +175,8 @@ void SnapshotManager::ScanSources(const std::vector<std::wstring>& sources) {
   changedPaths_.clear();
   for (const std::wstring& source : sources) {
     SourceScanner item(source, 0);
+    SourceFilter filter(exclusions_, item.FullPath());
+    item.SetFilter(&filter);
     if (item.Exists()) Prescan(item);
   }
   prescanned_ = sources;
@@ -224,6 +227,8 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
       return false;
     }
     SourceScanner item(source, static_cast<uint64_t>(sizeLimit_));
+    SourceFilter filter(exclusions_, item.FullPath());
+    item.SetFilter(&filter);
     const int64_t root = directory_->LogicalEnd();
     int64_t written = root;
     if (!item.IsFolder() && sizeLimit_ != 0 && static_cast<int64_t>(item.Size()) > sizeLimit_) {

@@ -1,5 +1,6 @@
 #include "catalogue/SourceScanner.h"
 
+#include "catalogue/SourceFilter.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 
@@ -7,7 +8,7 @@ namespace vaultline {
 
 SourceScanner::SourceScanner(const SourceScanner& parent, const platform::FindData& entry,
                              uint64_t sizeLimit)
-    : data_(entry), sizeLimit_(sizeLimit) {
+    : data_(entry), sizeLimit_(sizeLimit), filter_(parent.filter_) {
   fullPath_ = parent.FullPath();
   if (fullPath_.empty() || fullPath_.back() != platform::kSeparator) {
     fullPath_.push_back(platform::kSeparator);
@@ -55,6 +56,11 @@ const std::vector<platform::FindData>* SourceScanner::ListEntries() {
     listing_.reserve(entries.size());
     for (auto& entry : entries) {
       if (sizeLimit_ != 0 && entry.size > sizeLimit_) continue;
+      if (filter_ != nullptr &&
+          !filter_->Keeps(fullPath_ + platform::kSeparator + entry.name,
+                          (entry.attributes & platform::kAttributeFolder) != 0)) {
+        continue;
+      }
       listing_.push_back(std::move(entry));
     }
   }

@@ -17,6 +17,8 @@ enum TextId : unsigned {
   kTextRenameProfileFailed = 227,
   kTextRestoreFailed = 228,
   kTextFileSkipped = 229,
+  kTextExclusionsUnreadable = 250,
+  kTextExclusionsNotSaved = 251,
 };
 
 // The built-in text of `id`; empty for an identifier the engine does not use.
