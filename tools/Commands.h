@@ -22,6 +22,7 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
                const std::optional<std::wstring>& item, const std::wstring& destination);
 int RunCat(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot,
            const std::wstring& item);
+int RunCheck(EngineSession& session, const std::wstring& selection, bool readData);
 // words: empty (list), "add"/"remove" PATTERN..., or "test" PATH.
 int RunExclude(EngineSession& session, const std::wstring& selection,
                const std::vector<std::wstring>& words);

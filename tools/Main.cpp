@@ -26,6 +26,7 @@ constexpr const char* kUsage =
     "  ls SEL [SNAP]                     the stored paths of a snapshot\n"
     "  restore SEL SNAP [ITEM] --to DIR  restore the whole snapshot, or ITEM\n"
     "  cat SEL SNAP ITEM                 write one stored file to standard output\n"
+    "  check SEL [--read-data]           find damage in the stored snapshots\n"
     "  config [KEY [VALUE]]              max-file-size, max-backup-size (bytes)\n"
     "  exclude SEL                       the selection's exclusion patterns\n"
     "  exclude SEL add|remove PATTERN... change them (*.tmp, node_modules/, /build)\n"
@@ -48,7 +49,7 @@ int Run(int argc, char** argv) {
   app.add_option("--drive", options.drive,
                  "folder that stands for the program's folder (storage in DIR/BackupStorage/)")
       ->type_name("DIR");
-  app.add_flag("--json", options.json, "one JSON document for list, snapshots and ls");
+  app.add_flag("--json", options.json, "one JSON document for list, snapshots, ls and check");
   app.add_flag("-v,--verbose", options.verbosity, "show information (-vv: trace) messages");
   app.require_subcommand(1, 1);
   app.fallthrough();
@@ -80,6 +81,10 @@ int Run(int argc, char** argv) {
   cat->add_option("SEL", selection)->required();
   cat->add_option("SNAP", snapshot)->required();
   cat->add_option("ITEM", item)->required();
+  bool readData = false;
+  CLI::App* check = app.add_subcommand("check", "find damage in the stored snapshots");
+  check->add_option("SEL", selection)->required();
+  check->add_flag("--read-data", readData, "also read every stored block and check its MD5");
   CLI::App* config = app.add_subcommand("config", "show or set max-file-size, max-backup-size");
   config->add_option("KEY", key);
   config->add_option("VALUE", value);
@@ -117,6 +122,7 @@ int Run(int argc, char** argv) {
     if (*restore)
       return RunRestore(session, sel, snap, OptionalText(item), ArgumentText(destination));
     if (*cat) return RunCat(session, sel, snap, ArgumentText(*item));
+    if (*check) return RunCheck(session, sel, readData);
     if (*exclude) {
       std::vector<std::wstring> words;
       for (const std::string& word : excludeWords) words.push_back(ArgumentText(word));

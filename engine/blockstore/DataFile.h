@@ -51,6 +51,8 @@ class DataFile {
   // before it.
   bool ReadWholeBlock(int64_t position, int32_t expectedLength, uint8_t* buffer,
                       DataRecordHeader* header);
+  // Offset of the first sound header at or after `from`, or -1. Reads only.
+  int64_t FindSoundHeader(int64_t from);
   // Cuts the file back to `position` (the start of a block that could not be
   // written whole).
   void DiscardFrom(int64_t position);
@@ -67,8 +69,6 @@ class DataFile {
   bool IsSound(const DataRecordHeader& header, int64_t position) const;
   void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length);
   void WriteFailed(const wchar_t* text);
-  // Offset of the first sound header at or after `from`, or -1.
-  int64_t FindSoundHeader(int64_t from);
 
   int fd_;
   int64_t logicalEnd_;

@@ -15,6 +15,22 @@ SourceScanner::SourceScanner(const SourceScanner& parent, const platform::FindDa
   }
   fullPath_ += entry.name;
   if (data_.attributes == 0x80) data_.attributes = 0;
+  KeepTimeRecordable();
+}
+
+void SourceScanner::KeepTimeRecordable() {
+  if (!data_.exact) return;
+  const ExactTime time =
+      RecordableTime(ExactTime{data_.lastWriteSeconds, data_.lastWriteNanoseconds});
+  data_.lastWriteSeconds = time.seconds;
+  data_.lastWriteNanoseconds = time.nanoseconds;
+  data_.lastWriteTime = LowSeconds(time.seconds);
+}
+
+RecordExtension SourceScanner::Extension() const {
+  if (!Exists() || !data_.exact) return RecordExtension{};
+  return EncodeExtension(data_.permissions,
+                         ExactTime{data_.lastWriteSeconds, data_.lastWriteNanoseconds});
 }
 
 void SourceScanner::Open(std::wstring_view path, uint64_t sizeLimit) {
@@ -37,9 +53,11 @@ void SourceScanner::Open(std::wstring_view path, uint64_t sizeLimit) {
     return;
   }
   if (data_.attributes == 0x80) data_.attributes = 0;
+  KeepTimeRecordable();
 }
 
 void SourceScanner::MarkAsDriveRoot() {
+  data_.exact = false;
   data_.attributes = platform::kAttributeFolder;
   data_.lastWriteTime = 0;
   data_.size = 0;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/RecordExtension.h"
 #include "platform/FileSystem.h"
 
 namespace vaultline {
@@ -49,12 +50,18 @@ class SourceScanner {
   bool IsFile() const { return Exists() && !IsFolder(); }
   const std::wstring& FullPath() const { return fullPath_; }
   int32_t ModifyTime() const { return Exists() ? data_.lastWriteTime : 0; }
+  // Permission bits and exact time as a record carries them; none for a
+  // missing item or a drive root.
+  RecordExtension Extension() const;
   // 0 when missing, 1 for a file, the number of listed entries for a folder.
   int32_t EntryCount();
   bool Exists() const { return !fullPath_.empty(); }
   // False when the full path is too long for a directory record.
   bool IsRecordable() const;
 
+  // The size the store read, when the file changed size after it was listed:
+  // the record must describe what was stored.
+  void SetStoredSize(uint64_t size) { data_.size = size; }
   void MarkNotStored() {
     data_.size = 0;
     notStored_ = true;
@@ -62,6 +69,10 @@ class SourceScanner {
   bool IsNotStored() const { return notStored_; }
 
  private:
+  // Brings a time outside what a record can hold to the nearest it can, so
+  // that the key's seconds and the recorded time agree.
+  void KeepTimeRecordable();
+
   std::wstring fullPath_;
   platform::FindData data_;
   uint64_t sizeLimit_ = 0;

@@ -17,6 +17,7 @@ enum TextId : unsigned {
   kTextRenameProfileFailed = 227,
   kTextRestoreFailed = 228,
   kTextFileSkipped = 229,
+  kTextVerifyFailed = 400,
   kTextExclusionsUnreadable = 250,
   kTextExclusionsNotSaved = 251,
 };

@@ -58,6 +58,8 @@ class Engine : public IVaultline {
   bool Initialize() override;
   bool SaveConfiguration() override;
   bool RefreshSnapshots(unsigned profile) override;
+  StringList Verify(unsigned profile, bool readData) override;
+  bool IsSnapshotDamaged(unsigned profile, unsigned snapshot) override;
   StringList GetExclusions(unsigned profile) override;
   bool AddExclusion(unsigned profile, const wchar_t* pattern) override;
   bool RemoveExclusion(unsigned profile, const wchar_t* pattern) override;
