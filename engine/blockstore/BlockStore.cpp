@@ -141,8 +141,17 @@ void BlockStore::RebuildIndex() {
 void BlockStore::AddKnownBlock(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
   // New content never goes into a block known to be damaged; a sound copy
   // of it, stored again, takes its place.
+  lastKnownBlock_ = std::max(lastKnownBlock_, position);
   if (damage_.Has(DamageMemory::Kind::kBlock, position)) return;
   blockMap_.Add(weakChecksum, digest, position);
+}
+
+void BlockStore::DiscardTornTail() {
+  tailChecked_ = true;
+  if (lastKnownBlock_ >= 0 && dataFile_->DiscardIfCutShort(lastKnownBlock_)) {
+    platform::WriteDiagnostic(platform::FormatWide(
+        L"\nData file ends in a block cut short at offset %I64d; it is dropped", lastKnownBlock_));
+  }
 }
 
 int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
@@ -164,7 +173,7 @@ int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int3
     const KnownBlock& block = blockMap_.At(known);
     if (damage_.Has(DamageMemory::Kind::kBlock, block.position)) continue;
     uint8_t stored[kPrefixLength];
-    if (dataFile_->ReadPrefix(stored, block.position, prefix) &&
+    if (!dataFile_->ReadPrefix(stored, block.position, prefix, block.digest) ||
         !std::equal(window, window + prefix, stored)) {
       continue;
     }
@@ -345,6 +354,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     ReportWriteError(openError_);
     return fail();
   }
+  if (!tailChecked_) DiscardTornTail();
   if (!WriteFpHeader(record, fullPath, size, FpHeader::kLayoutBlocks)) {
     ReportError(L"Error writing backup idenifier ");
     platform::WriteDiagnostic(L"\nfailed to write identidier to " + fullPath);
@@ -525,12 +535,16 @@ bool BlockStore::RestorePieces(const ContentRecord& record, int64_t contentOffse
   int64_t reported = 0;
   for (const FpEntry& entry : record.entries) {
     DataRecordHeader header;
-    if (damage_.Has(DamageMemory::Kind::kBlock, entry.dataPosition) ||
-        !dataFile_->ReadWholeBlock(entry.dataPosition, entry.length, block, &header) ||
-        entry.length > header.length ||
-        Md5::Of(block + DataRecordHeader::kSize, static_cast<size_t>(header.length)) !=
-            entry.digest) {
-      damage_.Add(DamageMemory::Kind::kBlock, entry.dataPosition);
+    const bool blockRead =
+        dataFile_->ReadWholeBlock(entry.dataPosition, entry.length, block, &header);
+    const Md5Digest digest =
+        blockRead ? Md5::Of(block + DataRecordHeader::kSize, static_cast<size_t>(header.length))
+                  : Md5Digest{};
+    if (!blockRead || entry.length > header.length || digest != entry.digest) {
+      // A sound block that the piece names wrongly is the record's damage.
+      if (!blockRead || digest != header.digest) {
+        damage_.Add(DamageMemory::Kind::kBlock, entry.dataPosition);
+      }
       damage_.Add(DamageMemory::Kind::kContent, contentOffset);
       ReportDamage(platform::FormatWide(
           L"The stored contents of %ls are damaged: the block at %I64d of the data file",
