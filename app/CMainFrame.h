@@ -86,6 +86,9 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   void OnVerify();
   void OnViewFile();
   void OnProperties();
+  // Adds or removes one exclusion pattern of selection `index`; a refusal is
+  // shown in a message box.
+  void ApplyExclusionChange(int index, const QString& pattern, bool add);
   void OnPreferences();
   void RunFirstRunWizard();
   // Creates a selection, backs it up at once and removes it again when that

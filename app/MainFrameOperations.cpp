@@ -218,7 +218,31 @@ void CMainFrame::OnProperties() {
       FirstOf(TakeList(m_pIVaultline, m_pIVaultline->GetProfileContents(index)));
   CProfileProperties dialog(ToQString(nameList[index]), ToQString(path),
                             LoadString(ids::kPropertiesCaption), this);
-  dialog.exec();
+  // Patterns that cannot be read are not offered for editing: saving the
+  // list would replace them.
+  const StringList exclusions = m_pIVaultline->GetExclusions(index);
+  QStringList before;
+  if (exclusions != nullptr) {
+    for (const std::wstring& pattern : TakeList(m_pIVaultline, exclusions)) {
+      before.push_back(ToQString(pattern));
+    }
+    dialog.ShowExclusions(before);
+  }
+  if (dialog.exec() != QDialog::Accepted || exclusions == nullptr) return;
+  const QStringList after = dialog.Exclusions();
+  for (const QString& pattern : before) {
+    if (!after.contains(pattern)) ApplyExclusionChange(index, pattern, false);
+  }
+  for (const QString& pattern : after) {
+    if (!before.contains(pattern)) ApplyExclusionChange(index, pattern, true);
+  }
+}
+
+void CMainFrame::ApplyExclusionChange(int index, const QString& pattern, bool add) {
+  const std::wstring text = FromQString(pattern);
+  const bool changed = add ? m_pIVaultline->AddExclusion(index, text.c_str())
+                           : m_pIVaultline->RemoveExclusion(index, text.c_str());
+  if (!changed) MessageBox::Show(this, FormatString(ids::kExclusionNotChanged, text.c_str()));
 }
 
 void CMainFrame::OnPreferences() {

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "EngineSession.h"
 #include "ExitCode.h"
@@ -22,6 +23,9 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
 int RunCat(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot,
            const std::wstring& item);
 int RunCheck(EngineSession& session, const std::wstring& selection, bool readData);
+// words: empty (list), "add"/"remove" PATTERN..., or "test" PATH.
+int RunExclude(EngineSession& session, const std::wstring& selection,
+               const std::vector<std::wstring>& words);
 int RunConfig(EngineSession& session, const std::optional<std::wstring>& key,
               const std::optional<std::wstring>& value);
 

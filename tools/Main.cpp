@@ -4,6 +4,8 @@
 #include <exception>
 #include <iostream>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "CommandError.h"
 #include "Commands.h"
@@ -26,6 +28,9 @@ constexpr const char* kUsage =
     "  cat SEL SNAP ITEM                 write one stored file to standard output\n"
     "  check SEL [--read-data]           find damage in the stored snapshots\n"
     "  config [KEY [VALUE]]              max-file-size, max-backup-size (bytes)\n"
+    "  exclude SEL                       the selection's exclusion patterns\n"
+    "  exclude SEL add|remove PATTERN... change them (*.tmp, node_modules/, /build)\n"
+    "  exclude SEL test PATH             would PATH be backed up, and which pattern decides\n"
     "SEL: index or exact name. SNAP: index (0 is the oldest) or \"latest\".\n"
     "ITEM: a path as ls prints it. Run vaultline --help for more.\n";
 
@@ -83,6 +88,11 @@ int Run(int argc, char** argv) {
   CLI::App* config = app.add_subcommand("config", "show or set max-file-size, max-backup-size");
   config->add_option("KEY", key);
   config->add_option("VALUE", value);
+  std::vector<std::string> excludeWords;
+  CLI::App* exclude =
+      app.add_subcommand("exclude", "list, add, remove or test the exclusion patterns");
+  exclude->add_option("SEL", selection)->required();
+  exclude->add_option("ACTION", excludeWords, "add PATTERN..., remove PATTERN... or test PATH");
 
   try {
     app.parse(argc, argv);
@@ -113,6 +123,11 @@ int Run(int argc, char** argv) {
       return RunRestore(session, sel, snap, OptionalText(item), ArgumentText(destination));
     if (*cat) return RunCat(session, sel, snap, ArgumentText(*item));
     if (*check) return RunCheck(session, sel, readData);
+    if (*exclude) {
+      std::vector<std::wstring> words;
+      for (const std::string& word : excludeWords) words.push_back(ArgumentText(word));
+      return RunExclude(session, sel, words);
+    }
     if (*config) return RunConfig(session, OptionalText(key), OptionalText(value));
   } catch (const CommandError& error) {
     PrintError(error.message);

@@ -1,12 +1,19 @@
-// Shows a Backup Selection's name and source path. Nothing it shows is
-// stored; the edit mode only makes the name writable.
+// Shows a Backup Selection's name and source path and, when given them, its
+// exclusion patterns, which the user may add to and remove from. The edit
+// mode makes the name writable. Nothing is stored here: the caller reads
+// Name() and Exclusions() after the dialog was accepted.
 #pragma once
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
+class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPlainTextEdit;
+class QPushButton;
+class QWidget;
 
 class CProfileProperties : public QDialog {
   Q_OBJECT
@@ -17,10 +24,24 @@ class CProfileProperties : public QDialog {
   CProfileProperties(const QString& name, const QString& description, const QString& caption,
                      QWidget* owner, Mode mode = Mode::kReadOnly);
 
+  // Shows the exclusions list filled with `patterns`, and a Cancel button.
+  void ShowExclusions(const QStringList& patterns);
+
   QString Name() const { return name_; }
+  // The patterns as the list holds them, in order.
+  QStringList Exclusions() const;
 
  private:
+  void AddPattern();
+  void UpdateButtons();
+
   QString name_;
   QLineEdit* nameEdit_;
   QPlainTextEdit* descriptionEdit_;
+  QWidget* exclusionsPanel_;
+  QListWidget* exclusionsList_;
+  QLineEdit* patternEdit_;
+  QPushButton* addButton_;
+  QPushButton* removeButton_;
+  QPushButton* cancelButton_;
 };

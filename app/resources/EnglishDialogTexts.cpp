@@ -56,6 +56,10 @@ const MarrowbyDialogText kEnglishDialogTexts[] = {
     {dlg::kProperties, dlg::kCaption, L"Backup Selection Properties"},
     {dlg::kProperties, properties_dlg::kNameLabel, L"Backup Selection name:"},
     {dlg::kProperties, properties_dlg::kDescriptionLabel, L"Description:"},
+    {dlg::kProperties, properties_dlg::kExclusionsLabel,
+     L"Leave out of every backup (patterns such as *.tmp, node_modules/ or /build):"},
+    {dlg::kProperties, properties_dlg::kAddButton, L"&Add"},
+    {dlg::kProperties, properties_dlg::kRemoveButton, L"&Remove"},
     {dlg::kProperties, dlg::kOk, L"OK"},
     {dlg::kProperties, dlg::kCancel, L"Cancel"},
 

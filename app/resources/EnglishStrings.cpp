@@ -114,6 +114,11 @@ const MarrowbyString kEnglishStrings[] = {
     {233, L"Failed perform Restore action. Exception: %1!s!."},
     {234, L"Failed to perform View File action. Exception: %1!s!."},
     {235, L"Failed perform Rename BackUp Selection action. Exception: %1!s!."},
+    {250, L"The exclusion patterns of this Backup Selection could not be read: %1!s!"},
+    {251, L"The exclusion patterns of this Backup Selection could not be saved: %1!s!"},
+    {252,
+     L"The exclusion pattern %s could not be changed. A pattern cannot be blank or begin "
+     L"with #."},
     {32778, L"Create a new Backup Selection\nCreate Backup Selection"},
     {32779, L"Rename selected Backup Selection"},
     {32780, L"Delete selected Backup Selection"},

@@ -93,6 +93,9 @@ inline constexpr unsigned kBackupException = 232;
 inline constexpr unsigned kRestoreException = 233;
 inline constexpr unsigned kViewFileException = 234;
 inline constexpr unsigned kRenameException = 235;
+inline constexpr unsigned kExclusionsUnreadable = 250;
+inline constexpr unsigned kExclusionsNotSaved = 251;
+inline constexpr unsigned kExclusionNotChanged = 252;
 inline constexpr unsigned kVerifyUnexpected = 400;  // the engine's failure text of Verify
 inline constexpr unsigned kDamagedSnapshot = 401;   // a snapshot list row that cannot be read
 inline constexpr unsigned kVerifyCaption = 402;
@@ -195,6 +198,11 @@ inline constexpr unsigned kNameEdit = 1014;
 inline constexpr unsigned kDescriptionEdit = 1015;
 inline constexpr unsigned kNameLabel = 1101;
 inline constexpr unsigned kDescriptionLabel = 1102;
+inline constexpr unsigned kExclusionsList = 1016;
+inline constexpr unsigned kPatternEdit = 1017;
+inline constexpr unsigned kAddButton = 1018;
+inline constexpr unsigned kRemoveButton = 1019;
+inline constexpr unsigned kExclusionsLabel = 1103;
 }  // namespace properties_dlg
 
 namespace restore_path_dlg {

@@ -72,7 +72,10 @@ int64_t DirectoryFile::WriteRecord(SourceScanner& item, int32_t level, int64_t* 
     record_.count = item.IsNotStored() ? -1 : item.EntryCount();
   }
   record_.contentOffset = *contentOffset;
-  record_.extension |= kDirExtended;
+  // Set before the checksum, which covers them.
+  const RecordExtension extension = item.Extension();
+  record_.extension = extension.extension | kDirExtended;
+  record_.timeExtra = extension.timeExtra;
   record_.checksum = ChecksumOf(record_);
   // Anything cached may hold a short tail that this write extends.
   buffer_.clear();

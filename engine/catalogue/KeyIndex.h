@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "catalogue/ItemKey.h"
+#include "catalogue/RecordExtension.h"
 
 namespace vaultline {
 
@@ -17,11 +18,13 @@ class KeyIndex {
   struct Offsets {
     int64_t recordOffset;
     int64_t contentOffset;  // file contents, or a folder's first child record
+    RecordExtension state;  // the record's mode and exact time, beside the key
   };
 
   // Replaces what an earlier record with the same key left: the newest wins.
-  void Remember(const ItemKey& key, int64_t recordOffset, int64_t contentOffset) {
-    offsets_[key.Digest()] = Offsets{recordOffset, contentOffset};
+  void Remember(const ItemKey& key, int64_t recordOffset, int64_t contentOffset,
+                const RecordExtension& state) {
+    offsets_[key.Digest()] = Offsets{recordOffset, contentOffset, state};
   }
   // Null when the key is unknown.
   const Offsets* Find(const ItemKey& key) const {

@@ -5,6 +5,7 @@
 #include "blockstore/BlockStore.h"
 #include "blockstore/StoreContext.h"
 #include "catalogue/PathJoin.h"
+#include "catalogue/RecordExtension.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
@@ -15,6 +16,9 @@
 namespace vaultline {
 
 namespace {
+
+constexpr uint16_t kClosedFileMode = 0600;
+constexpr uint16_t kClosedFolderMode = 0700;
 
 std::wstring LastComponent(const std::wstring& name) {
   const size_t separator = name.rfind(platform::kSeparator);
@@ -67,10 +71,15 @@ bool RestoreVisitor::EnterFolder(const DirEntry& entry, int64_t) {
   const std::wstring destination = Destination(entry.name);
   folders_.push_back(destination);
   if (destination.empty()) return true;
+  // A folder with a recorded mode is made closed (0700) and opened up to that
+  // mode only when its contents are in place, so that nothing in it is ever
+  // reachable by more users than it was.
+  const bool closed = HasPermissions(entry);
   int error = 0;
   if (platform::IsSymbolicLink(destination) ||
-      (!platform::CreateFolder(destination, false, &error) &&
-       (error != EEXIST || !platform::IsFolder(destination)))) {
+      (!platform::CreateFolder(destination, closed, &error) &&
+       (error != EEXIST || !platform::IsFolder(destination) ||
+        (closed && !platform::SetPermissions(destination, kClosedFolderMode))))) {
     Report(platform::FormatWide(L"Could not create the folder %ls", destination.c_str()),
            L"\nCan not create the path");
     return false;
@@ -82,7 +91,7 @@ bool RestoreVisitor::LeaveFolder(const DirEntry& entry) {
   const std::wstring destination = folders_.back();
   folders_.pop_back();
   if (context_.cancelled) return false;
-  if (!destination.empty()) ApplyAttributesAndTime(destination, entry.attributes, entry.modifyTime);
+  if (!destination.empty()) ApplyAttributesAndTime(destination, entry);
   return true;
 }
 
@@ -91,11 +100,20 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
   if (Skipping()) return true;
   const std::wstring destination = Destination(entry.name);
   if (destination.empty()) return true;
-  // A file left read-only by an earlier restore is overwritten; SetReadOnly
-  // does not follow a link, and opening below refuses one.
-  platform::SetReadOnly(destination, false);
+  // A file left read-only by an earlier restore is overwritten; neither
+  // SetReadOnly nor SetPermissions follows a link, and opening refuses one.
+  // A file with a recorded mode is written closed (0600), whatever was there
+  // and whatever the umask, and opened up to that mode at the end.
+  const bool closed = HasPermissions(entry);
+  if (closed) {
+    platform::SetPermissions(destination, kClosedFileMode);
+  } else {
+    platform::SetReadOnly(destination, false);
+  }
   int error = 0;
-  const int fd = platform::OpenFile(destination, platform::OpenMode::kCreateTruncate, &error);
+  const int fd = platform::OpenFile(
+      destination,
+      closed ? platform::OpenMode::kCreatePrivate : platform::OpenMode::kCreateTruncate, &error);
   if (fd < 0) {
     Report(platform::FormatWide(L"Could not create the file %ls: %ls", destination.c_str(),
                                 platform::SystemErrorText(error).c_str()),
@@ -121,16 +139,21 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
   if (!restored) return true;
   context_.restoredBytes += entry.size;
   if (context_.status != nullptr) context_.status->OnFileDone();
-  ApplyAttributesAndTime(destination, entry.attributes, entry.modifyTime);
+  ApplyAttributesAndTime(destination, entry);
   return true;
 }
 
-bool RestoreVisitor::ApplyAttributesAndTime(const std::wstring& path, uint32_t attributes,
-                                            int32_t modifyTime) {
+bool RestoreVisitor::ApplyAttributesAndTime(const std::wstring& path, const DirEntry& entry) {
   bool applied = true;
-  if (modifyTime != 0) applied = platform::SetFileTime(path, modifyTime);
-  if ((attributes & kFolderAttribute) == 0) {
-    applied = platform::SetReadOnly(path, (attributes & kReadOnlyAttribute) != 0) && applied;
+  const ExactTime time = DecodeTime(entry);
+  // A plain record's time 0 stands for none (a drive root).
+  if ((entry.extension & kDirHasExactTime) != 0 || time.seconds != 0) {
+    applied = platform::SetFileTime(path, time.seconds, time.nanoseconds);
+  }
+  if (HasPermissions(entry)) {
+    applied = platform::SetPermissions(path, PermissionsOf(entry)) && applied;
+  } else if (!entry.IsFolder()) {
+    applied = platform::SetReadOnly(path, (entry.attributes & kReadOnlyAttribute) != 0) && applied;
   }
   return applied;
 }

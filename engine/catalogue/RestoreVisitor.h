@@ -33,9 +33,10 @@ class RestoreVisitor : public RecordVisitor {
   // Something was refused or could not be restored (already reported).
   bool Failed() const { return failed_; }
 
-  // Time (when not 0) and, for files, the read-only state; nothing else.
-  static bool ApplyAttributesAndTime(const std::wstring& path, uint32_t attributes,
-                                     int32_t modifyTime);
+  // The time (exact when recorded so; a plain time 0 is none) and the
+  // recorded permission bits, or, for a file of a record without them, the
+  // read-only state; nothing else.
+  static bool ApplyAttributesAndTime(const std::wstring& path, const DirEntry& entry);
 
  private:
   // Where `name` goes; empty when the name is refused (reported here).

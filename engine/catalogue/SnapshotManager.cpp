@@ -6,6 +6,7 @@
 #include "catalogue/PathJoin.h"
 #include "catalogue/RestoreVisitor.h"
 #include "catalogue/SnapshotFile.h"
+#include "catalogue/SourceFilter.h"
 #include "catalogue/SourceScanner.h"
 #include "catalogue/SubtreeWalk.h"
 #include "platform/Clock.h"
@@ -135,7 +136,10 @@ int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime
     if (!entry.IsSound() || (!entry.IsExtended() && extendedRanges_.Covers(offset))) continue;
     if (entry.name.empty() || (!entry.IsFolder() && entry.count == -1)) continue;
     if (!IsSettled(entry.IsFolder(), entry.modifyTime, snapshotTime)) continue;
-    if (whole || !entry.IsFolder()) index_.Remember(KeyOf(entry), offset, entry.contentOffset);
+    if (whole || !entry.IsFolder()) {
+      index_.Remember(KeyOf(entry), offset, entry.contentOffset,
+                      RecordExtension{entry.extension, entry.timeExtra});
+    }
   }
   return 0;
 }
@@ -156,14 +160,17 @@ void SnapshotManager::Remember(SourceScanner& item, int64_t contentOffset, int64
   if (!IsSettled(item.IsFolder(), item.ModifyTime(), snapshotTime_)) return;
   index_.Remember(ItemKey(item.FullPath(), item.ModifyTime(), static_cast<int64_t>(item.Size()),
                           item.Attributes(), item.EntryCount()),
-                  recordOffset, contentOffset);
+                  recordOffset, contentOffset, item.Extension());
 }
 
 // ---- Pre-scan and space ----------------------------------------------------
 
 bool SnapshotManager::Prescan(SourceScanner& item) {
-  const bool known = Lookup(item) != nullptr;
-  bool changed = !known;
+  const KeyIndex::Offsets* record = Lookup(item);
+  const bool known = record != nullptr;
+  // A change of mode or of the exact time alone leaves the key and the
+  // contents as they were, but the item needs a record of its own.
+  bool changed = !known || !record->state.SameState(item.Extension());
   if (!item.IsRecordable()) return true;  // reported when the walk meets it
   if (!item.IsFolder()) {
     if (sizeLimit_ != 0 && static_cast<int64_t>(item.Size()) > sizeLimit_) {
@@ -194,6 +201,8 @@ void SnapshotManager::ScanSources(const std::vector<std::wstring>& sources) {
   changedPaths_.clear();
   for (const std::wstring& source : sources) {
     SourceScanner item(source, 0);
+    SourceFilter filter(exclusions_, item.FullPath());
+    item.SetFilter(&filter);
     if (item.Exists()) Prescan(item);
   }
   prescanned_ = sources;
@@ -244,6 +253,8 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
       return false;
     }
     SourceScanner item(source, static_cast<uint64_t>(sizeLimit_));
+    SourceFilter filter(exclusions_, item.FullPath());
+    item.SetFilter(&filter);
     const int64_t root = directory_->LogicalEnd();
     int64_t written = root;
     if (!item.IsFolder() && sizeLimit_ != 0 && static_cast<int64_t>(item.Size()) > sizeLimit_) {
@@ -328,7 +339,11 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
   if (!item.IsRecordable()) return WriteUnrecordable(item, level);
   if (const KeyIndex::Offsets* known = Lookup(item)) {
     int64_t contentOffset = known->contentOffset;
-    return directory_->WriteRecord(item, level, &contentOffset, true);
+    const bool sameState = known->state.SameState(item.Extension());
+    const int64_t recordOffset = directory_->WriteRecord(item, level, &contentOffset, true);
+    // The next snapshot compares with the state recorded now.
+    if (recordOffset >= 0 && !sameState) Remember(item, contentOffset, recordOffset);
+    return recordOffset;
   }
   int64_t contentOffset = platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
   const int64_t size = static_cast<int64_t>(item.Size());

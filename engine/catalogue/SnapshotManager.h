@@ -19,6 +19,7 @@
 #include "blockstore/StoreContext.h"
 #include "catalogue/CheckVisitor.h"
 #include "catalogue/DirRecord.h"
+#include "catalogue/ExclusionRules.h"
 #include "catalogue/ExtendedRanges.h"
 #include "catalogue/KeyIndex.h"
 
@@ -46,6 +47,9 @@ class SnapshotManager : public StoreContext {
 
   // True when the three files opened and the catalogue loaded.
   bool IsOpen() const { return open_; }
+
+  // What the pre-scans and snapshots from now on leave out of every source.
+  void SetExclusions(ExclusionRules rules) { exclusions_ = std::move(rules); }
 
   // Pre-scans the sources and answers whether the new and changed bytes fit:
   // available >= 0.75 * new bytes. sizeLimit 0 means no per-file limit.
@@ -146,6 +150,7 @@ class SnapshotManager : public StoreContext {
   std::unique_ptr<SnapshotFile> snapshot_;
 
   KeyIndex index_;
+  ExclusionRules exclusions_;
   std::unordered_set<std::wstring> changedPaths_;
   std::vector<std::wstring> prescanned_;  // sources whose pre-scan the next snapshot uses
   std::vector<std::wstring> oversizeFiles_;

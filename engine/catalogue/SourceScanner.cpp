@@ -1,5 +1,6 @@
 #include "catalogue/SourceScanner.h"
 
+#include "catalogue/SourceFilter.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 
@@ -7,13 +8,29 @@ namespace vaultline {
 
 SourceScanner::SourceScanner(const SourceScanner& parent, const platform::FindData& entry,
                              uint64_t sizeLimit)
-    : data_(entry), sizeLimit_(sizeLimit) {
+    : data_(entry), sizeLimit_(sizeLimit), filter_(parent.filter_) {
   fullPath_ = parent.FullPath();
   if (fullPath_.empty() || fullPath_.back() != platform::kSeparator) {
     fullPath_.push_back(platform::kSeparator);
   }
   fullPath_ += entry.name;
   if (data_.attributes == 0x80) data_.attributes = 0;
+  KeepTimeRecordable();
+}
+
+void SourceScanner::KeepTimeRecordable() {
+  if (!data_.exact) return;
+  const ExactTime time =
+      RecordableTime(ExactTime{data_.lastWriteSeconds, data_.lastWriteNanoseconds});
+  data_.lastWriteSeconds = time.seconds;
+  data_.lastWriteNanoseconds = time.nanoseconds;
+  data_.lastWriteTime = LowSeconds(time.seconds);
+}
+
+RecordExtension SourceScanner::Extension() const {
+  if (!Exists() || !data_.exact) return RecordExtension{};
+  return EncodeExtension(data_.permissions,
+                         ExactTime{data_.lastWriteSeconds, data_.lastWriteNanoseconds});
 }
 
 void SourceScanner::Open(std::wstring_view path, uint64_t sizeLimit) {
@@ -36,9 +53,11 @@ void SourceScanner::Open(std::wstring_view path, uint64_t sizeLimit) {
     return;
   }
   if (data_.attributes == 0x80) data_.attributes = 0;
+  KeepTimeRecordable();
 }
 
 void SourceScanner::MarkAsDriveRoot() {
+  data_.exact = false;
   data_.attributes = platform::kAttributeFolder;
   data_.lastWriteTime = 0;
   data_.size = 0;
@@ -55,6 +74,11 @@ const std::vector<platform::FindData>* SourceScanner::ListEntries() {
     listing_.reserve(entries.size());
     for (auto& entry : entries) {
       if (sizeLimit_ != 0 && entry.size > sizeLimit_) continue;
+      if (filter_ != nullptr &&
+          !filter_->Keeps(fullPath_ + platform::kSeparator + entry.name,
+                          (entry.attributes & platform::kAttributeFolder) != 0)) {
+        continue;
+      }
       listing_.push_back(std::move(entry));
     }
   }

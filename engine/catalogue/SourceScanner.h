@@ -9,9 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/RecordExtension.h"
 #include "platform/FileSystem.h"
 
 namespace vaultline {
+
+class SourceFilter;
 
 // Longest full path a directory record can hold, in UTF-16 units.
 inline constexpr size_t kMaxRecordedPathUnits = 511;
@@ -22,6 +25,7 @@ class SourceScanner {
   SourceScanner(std::wstring_view path, uint64_t sizeLimit) { Open(path, sizeLimit); }
   // A child described by its parent's listing: the folder search already
   // delivered what a new search for it would, so it is not searched again.
+  // It lists its entries through its parent's filter.
   SourceScanner(const SourceScanner& parent, const platform::FindData& entry, uint64_t sizeLimit);
 
   // (Re)opens on `path`; sizeLimit 0 means no limit for the listing.
@@ -29,8 +33,13 @@ class SourceScanner {
   // The file-system root: a folder with time 0 and size 0, never searched.
   void MarkAsDriveRoot();
 
-  // The folder's entries in name order, without those above the size limit;
-  // null when the item does not exist or is not a folder. Listed once.
+  // Leaves out of every listing below this item what `filter` excludes (null:
+  // nothing). Set before the first listing; the filter must outlive the walk.
+  void SetFilter(const SourceFilter* filter) { filter_ = filter; }
+
+  // The folder's entries in name order, without those above the size limit
+  // and those the filter leaves out; null when the item does not exist or is
+  // not a folder. Listed once.
   const std::vector<platform::FindData>* ListEntries();
   // True once ListEntries found a folder it could not search.
   bool ListFailed() const { return listFailed_; }
@@ -41,6 +50,9 @@ class SourceScanner {
   bool IsFile() const { return Exists() && !IsFolder(); }
   const std::wstring& FullPath() const { return fullPath_; }
   int32_t ModifyTime() const { return Exists() ? data_.lastWriteTime : 0; }
+  // Permission bits and exact time as a record carries them; none for a
+  // missing item or a drive root.
+  RecordExtension Extension() const;
   // 0 when missing, 1 for a file, the number of listed entries for a folder.
   int32_t EntryCount();
   bool Exists() const { return !fullPath_.empty(); }
@@ -57,9 +69,14 @@ class SourceScanner {
   bool IsNotStored() const { return notStored_; }
 
  private:
+  // Brings a time outside what a record can hold to the nearest it can, so
+  // that the key's seconds and the recorded time agree.
+  void KeepTimeRecordable();
+
   std::wstring fullPath_;
   platform::FindData data_;
   uint64_t sizeLimit_ = 0;
+  const SourceFilter* filter_ = nullptr;
   std::vector<platform::FindData> listing_;
   bool listed_ = false;
   bool listFailed_ = false;

@@ -3,6 +3,7 @@
 
 #include "core/BuiltInTexts.h"
 #include "core/Engine.h"
+#include "core/ExclusionFile.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
 
@@ -23,6 +24,10 @@ bool Engine::BackUp(unsigned index) {
     CatalogueCloser closer(this, profile);
     SnapshotManager* catalogue = OpenCatalogue(*profile, status_);
     if (catalogue == nullptr) return false;
+    // Without its patterns a snapshot would take in all the user left out.
+    ExclusionFile exclusions(profile->location);
+    if (!LoadExclusions(&exclusions)) return false;
+    catalogue->SetExclusions(ExclusionRules(exclusions.Lines()));
 
     uint64_t freeBytes = 0;
     uint64_t totalBytes = 0;

@@ -29,6 +29,10 @@ const wchar_t* BuiltInText(unsigned id) {
       return L"Failed to perform Verify action. - Unexpected error.";
     case kTextFileSkipped:
       return L"The file %1!s! was skipped. File size exceeds predefined limit.";
+    case kTextExclusionsUnreadable:
+      return L"The exclusion patterns of this Backup Selection could not be read: %1!s!";
+    case kTextExclusionsNotSaved:
+      return L"The exclusion patterns of this Backup Selection could not be saved: %1!s!";
     default:
       return L"";
   }

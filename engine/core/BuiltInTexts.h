@@ -18,6 +18,8 @@ enum TextId : unsigned {
   kTextRestoreFailed = 228,
   kTextFileSkipped = 229,
   kTextVerifyFailed = 400,
+  kTextExclusionsUnreadable = 250,
+  kTextExclusionsNotSaved = 251,
 };
 
 // The built-in text of `id`; empty for an identifier the engine does not use.

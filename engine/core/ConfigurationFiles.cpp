@@ -2,6 +2,7 @@
 
 #include "core/Configuration.h"
 #include "core/Folders.h"
+#include "core/WholeFile.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "vaultline/FileUtilities.h"
@@ -13,19 +14,6 @@ namespace {
 // Far beyond any real configuration; a damaged file of that size is not one.
 constexpr int64_t kMaxConfigurationSize = int64_t{16} << 20;
 
-bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
-  int fd = platform::OpenFile(path, platform::OpenMode::kRead);
-  if (fd < 0) return false;
-  int64_t size = platform::FileSizeOf(fd);
-  bool ok = size >= 0 && size <= kMaxConfigurationSize;
-  if (ok) {
-    bytes->assign(static_cast<size_t>(size), '\0');
-    ok = platform::ReadFile(fd, bytes->data(), bytes->size()) == size;
-  }
-  platform::CloseFile(fd);
-  return ok;
-}
-
 }  // namespace
 
 bool IsUsableConfiguration(const std::string& bytes) {
@@ -36,11 +24,11 @@ bool IsUsableConfiguration(const std::string& bytes) {
 ConfigurationFiles::ConfigurationFiles(std::wstring storageRoot) : root_(std::move(storageRoot)) {}
 
 bool ConfigurationFiles::ReadConfig(std::string* bytes) const {
-  return ReadWholeFile(ConfigPath(), bytes);
+  return ReadWholeFile(ConfigPath(), kMaxConfigurationSize, bytes);
 }
 
 bool ConfigurationFiles::ReadBackup(std::string* bytes) const {
-  return ReadWholeFile(BackupPath(), bytes);
+  return ReadWholeFile(BackupPath(), kMaxConfigurationSize, bytes);
 }
 
 bool ConfigurationFiles::ConfigExists() const {
@@ -52,13 +40,7 @@ bool ConfigurationFiles::BackupExists() const {
 }
 
 bool ConfigurationFiles::WriteTemporary(const std::string& bytes) {
-  std::wstring temporary = TemporaryPath();
-  int fd = platform::OpenFile(temporary, platform::OpenMode::kCreateTruncate);
-  if (fd < 0) return false;
-  bool ok = platform::WriteFile(fd, bytes.data(), bytes.size()) && platform::SyncFile(fd);
-  ok = platform::CloseFile(fd) && ok;
-  if (!ok) platform::DeleteFile(temporary);
-  return ok;
+  return WriteSyncedFile(TemporaryPath(), bytes);
 }
 
 bool ConfigurationFiles::RestoreFromBackup(bool replaceExisting) {

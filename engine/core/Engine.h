@@ -19,6 +19,7 @@
 namespace vaultline {
 
 class ConfigurationFiles;
+class ExclusionFile;
 
 class Engine : public IVaultline {
  public:
@@ -59,6 +60,10 @@ class Engine : public IVaultline {
   bool RefreshSnapshots(unsigned profile) override;
   StringList Verify(unsigned profile, bool readData) override;
   bool IsSnapshotDamaged(unsigned profile, unsigned snapshot) override;
+  StringList GetExclusions(unsigned profile) override;
+  bool AddExclusion(unsigned profile, const wchar_t* pattern) override;
+  bool RemoveExclusion(unsigned profile, const wchar_t* pattern) override;
+  int TestExclusion(unsigned profile, const wchar_t* path, StringList* decidedBy) override;
 
   // The location for a new selection, with its folders created; unique among
   // the selections by "x"s appended to the creation stamp.
@@ -108,6 +113,12 @@ class Engine : public IVaultline {
   // Takes the selection's lock; false (reported to `status`) when another
   // process holds it.
   bool LockSelection(Profile& profile, IBackupRestoreStatus* status);
+  // Loads a selection's exclusion file; false (reported) when it cannot be
+  // read.
+  bool LoadExclusions(ExclusionFile* file);
+  // Changes the selection's exclusions under its lock and saves them; false
+  // when `change` refuses or the file cannot be read or written (reported).
+  bool ChangeExclusions(unsigned index, const std::function<bool(ExclusionFile&)>& change);
   // Replaces the cached snapshot list from the open catalogue; true when the
   // catalogue lists at least one snapshot.
   bool LoadSnapshotList(Profile& profile);

@@ -13,6 +13,8 @@ enum class OpenMode {
   kReadWriteStore,  // read-write, created 0600 if missing (store files)
   kCreateTruncate,  // read-write, created with the process default mode or
                     // truncated; never follows a link at the path
+  kCreatePrivate,   // as kCreateTruncate, but created or left at 0600 whatever
+                    // the umask, so that no one else can read what is written
 };
 
 // Returns a descriptor, or -1 with `error` set to errno.

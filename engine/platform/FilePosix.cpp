@@ -39,6 +39,15 @@ int OpenFile(std::wstring_view path, OpenMode mode, int* error) {
     case OpenMode::kCreateTruncate:
       fd = ::open(encoded.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
       break;
+    case OpenMode::kCreatePrivate:
+      fd = ::open(encoded.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+      // A file that was there keeps its mode through open; close it before
+      // anything is written.
+      if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
+        CloseKeepingErrno(fd);
+        fd = -1;
+      }
+      break;
   }
   if (fd >= 0 && mode == OpenMode::kRead) {
     struct stat info;

@@ -19,6 +19,12 @@ struct FindData {
   uint32_t attributes = 0;  // folder 0x10, read-only 0x01, hidden 0x02; plain file 0
   int32_t lastWriteTime = 0;
   uint64_t size = 0;  // 0 for folders
+  // What a Linux file system holds beyond the above; false for an entry not
+  // described by the file system (a drive root).
+  bool exact = false;
+  uint16_t permissions = 0;  // rwxrwxrwx of owner, group and others
+  int64_t lastWriteSeconds = 0;
+  uint32_t lastWriteNanoseconds = 0;
 };
 
 // Describes `path` itself, following symbolic links (a selection's source may
@@ -43,7 +49,11 @@ bool GetAttributes(std::wstring_view path, uint32_t* attributes);
 // ignores the change, as exFAT through FUSE does.
 bool SetReadOnly(std::wstring_view path, bool readOnly);
 // Last-write and last-access time (utimensat, not following links).
-bool SetFileTime(std::wstring_view path, int32_t lastWriteTime);
+bool SetFileTime(std::wstring_view path, int64_t seconds, uint32_t nanoseconds = 0);
+// Sets the permission bits (rwxrwxrwx) to `permissions`; never set-user-ID,
+// set-group-ID or sticky. Does not follow a link at `path` (fails on one);
+// fails (ENOTSUP) when the file system keeps another mode.
+bool SetPermissions(std::wstring_view path, uint16_t permissions);
 // Size of a regular file; false when missing or a folder.
 bool GetFileSize64(std::wstring_view path, uint64_t* size);
 

@@ -44,6 +44,10 @@ void Describe(const struct stat& info, std::string_view name, FindData* data) {
   data->attributes = AttributesOf(info, name);
   data->lastWriteTime = static_cast<int32_t>(info.st_mtime);
   data->size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
+  data->exact = true;
+  data->permissions = static_cast<uint16_t>(info.st_mode & 0777);
+  data->lastWriteSeconds = static_cast<int64_t>(info.st_mtim.tv_sec);
+  data->lastWriteNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
 }
 
 struct DirCloser {
@@ -129,7 +133,11 @@ bool GetAttributes(std::wstring_view path, uint32_t* attributes) {
   return true;
 }
 
-bool SetReadOnly(std::wstring_view path, bool readOnly) {
+namespace {
+
+// Changes the mode of `path` (not following a link) to what `change` makes of
+// it, and checks that the file system kept it.
+bool ChangeMode(std::wstring_view path, mode_t (*change)(mode_t, unsigned), unsigned argument) {
   const std::string encoded = OsPath(path);
   struct stat info;
   if (::lstat(encoded.c_str(), &info) != 0) return false;
@@ -137,8 +145,7 @@ bool SetReadOnly(std::wstring_view path, bool readOnly) {
     errno = ELOOP;
     return false;
   }
-  mode_t mode = info.st_mode & 07777;
-  mode = readOnly ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
+  const mode_t mode = change(info.st_mode & 07777, argument);
   if (mode == (info.st_mode & 07777)) return true;
   if (::fchmodat(AT_FDCWD, encoded.c_str(), mode, AT_SYMLINK_NOFOLLOW) != 0) {
     // Without /proc the C library cannot change a mode without following; the
@@ -149,17 +156,33 @@ bool SetReadOnly(std::wstring_view path, bool readOnly) {
   // Some file systems (exFAT through FUSE) accept the change and keep the old
   // mode; that is no success.
   if (::lstat(encoded.c_str(), &info) != 0) return false;
-  if (((info.st_mode & S_IWUSR) == 0) != readOnly) {
+  if ((info.st_mode & 0777) != (mode & 0777)) {
     errno = ENOTSUP;
     return false;
   }
   return true;
 }
 
-bool SetFileTime(std::wstring_view path, int32_t lastWriteTime) {
+}  // namespace
+
+bool SetReadOnly(std::wstring_view path, bool readOnly) {
+  return ChangeMode(
+      path,
+      [](mode_t mode, unsigned readOnly) -> mode_t {
+        return readOnly != 0 ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
+      },
+      readOnly ? 1 : 0);
+}
+
+bool SetPermissions(std::wstring_view path, uint16_t permissions) {
+  return ChangeMode(
+      path, [](mode_t, unsigned permissions) -> mode_t { return permissions & 0777; }, permissions);
+}
+
+bool SetFileTime(std::wstring_view path, int64_t seconds, uint32_t nanoseconds) {
   struct timespec times[2];
-  times[0].tv_sec = lastWriteTime;
-  times[0].tv_nsec = 0;
+  times[0].tv_sec = static_cast<time_t>(seconds);
+  times[0].tv_nsec = static_cast<long>(nanoseconds);
   times[1] = times[0];
   return ::utimensat(AT_FDCWD, OsPath(path).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,6 +24,12 @@
 #include "resources/ResourceIds.h"
 
 using namespace marrowby;
+
+QStringList ExclusionsOf(const QListWidget* list) {
+  QStringList patterns;
+  for (int row = 0; row < list->count(); ++row) patterns.push_back(list->item(row)->text());
+  return patterns;
+}
 
 class TestDialogsSelection : public QObject {
   Q_OBJECT
@@ -159,7 +166,41 @@ class TestDialogsSelection : public QObject {
           dialog->findChild<QPlainTextEdit*>(QStringLiteral("descriptionTextEdit"))->toPlainText(),
           letters);
       QCOMPARE(dialog->windowTitle(), QStringLiteral("Backup Selection Properties"));
+      // Exclusions: added from the pattern field, removed by row, saved by OK.
+      auto* list = dialog->findChild<QListWidget*>(QStringLiteral("exclusionsListWidget"));
+      auto* pattern = dialog->findChild<QLineEdit*>(QStringLiteral("patternLineEdit"));
+      auto* add = dialog->findChild<QPushButton*>(QStringLiteral("addExclusionButton"));
+      auto* remove = dialog->findChild<QPushButton*>(QStringLiteral("removeExclusionButton"));
+      QCOMPARE(list->count(), 0);
+      QVERIFY(!add->isEnabled() && !remove->isEnabled());
+      QTest::keyClicks(pattern, QStringLiteral("*.tmp"));
+      add->click();
+      QTest::keyClicks(pattern, QStringLiteral("node_modules/"));
+      QTest::keyClick(pattern, Qt::Key_Return);  // adds, and leaves the dialog open
+      QTest::keyClicks(pattern, QStringLiteral("old"));
+      add->click();
+      list->setCurrentRow(2);
+      remove->click();
+      QCOMPARE(ExclusionsOf(list),
+               QStringList({QStringLiteral("*.tmp"), QStringLiteral("node_modules/")}));
       SaveScreenshot(dialog, QStringLiteral("dialog-properties"));
+      dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+    });
+    frame.OnCommand(cmd::kProperties);
+
+    // The engine kept them; Cancel throws a change away.
+    OnNextModal<QDialog>([&](QDialog* dialog) {
+      auto* list = dialog->findChild<QListWidget*>(QStringLiteral("exclusionsListWidget"));
+      QCOMPARE(ExclusionsOf(list),
+               QStringList({QStringLiteral("*.tmp"), QStringLiteral("node_modules/")}));
+      list->setCurrentRow(0);
+      dialog->findChild<QPushButton*>(QStringLiteral("removeExclusionButton"))->click();
+      dialog->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+    });
+    frame.OnCommand(cmd::kProperties);
+    OnNextModal<QDialog>([&](QDialog* dialog) {
+      auto* list = dialog->findChild<QListWidget*>(QStringLiteral("exclusionsListWidget"));
+      QCOMPARE(list->count(), 2);
       dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
     });
     frame.OnCommand(cmd::kProperties);

@@ -59,6 +59,10 @@ const MarrowbyDialogText kGermanDialogTexts[] = {
     {dlg::kProperties, dlg::kCaption, L"Eigenschaften der Sicherungsauswahl"},
     {dlg::kProperties, properties_dlg::kNameLabel, L"Name der Sicherungsauswahl:"},
     {dlg::kProperties, properties_dlg::kDescriptionLabel, L"Beschreibung:"},
+    {dlg::kProperties, properties_dlg::kExclusionsLabel,
+     L"Von jeder Sicherung ausnehmen (Muster wie *.tmp, node_modules/ oder /build):"},
+    {dlg::kProperties, properties_dlg::kAddButton, L"&Hinzufügen"},
+    {dlg::kProperties, properties_dlg::kRemoveButton, L"&Entfernen"},
     {dlg::kProperties, dlg::kOk, L"OK"},
     {dlg::kProperties, dlg::kCancel, L"Abbrechen"},
 

@@ -115,6 +115,11 @@ const MarrowbyString kGermanStrings[] = {
     {233, L"Die Wiederherstellung konnte nicht ausgeführt werden. Ausnahme: %1!s!."},
     {234, L"Die Datei konnte nicht angezeigt werden. Ausnahme: %1!s!."},
     {235, L"Die Sicherungsauswahl konnte nicht umbenannt werden. Ausnahme: %1!s!."},
+    {250, L"Die Ausschlussmuster dieser Sicherungsauswahl konnten nicht gelesen werden: %1!s!"},
+    {251, L"Die Ausschlussmuster dieser Sicherungsauswahl konnten nicht gespeichert werden: %1!s!"},
+    {252,
+     L"Das Ausschlussmuster %s konnte nicht geändert werden. Ein Muster darf nicht leer "
+     L"sein und nicht mit # beginnen."},
     {32778, L"Eine neue Sicherungsauswahl anlegen\nSicherungsauswahl anlegen"},
     {32779, L"Die gewählte Sicherungsauswahl umbenennen"},
     {32780, L"Die gewählte Sicherungsauswahl löschen"},

@@ -145,6 +145,32 @@ class VAULTLINE_API IVaultline {
   // whole: its entry is damaged, or its last listing met damaged records.
   virtual bool IsSnapshotDamaged(unsigned profile, unsigned snapshot) = 0;
 
+  // Exclusions: patterns of what the snapshots of a selection leave out, kept
+  // with the selection on the drive. The meaning is that of ignore files:
+  // "*.tmp" matches a name at any depth, a trailing "/" only folders, a
+  // leading "/" anchors a path at the source, "!" brings back what an earlier
+  // pattern left out; the last pattern that matches decides. Folders holding
+  // a CACHEDIR.TAG with the standard signature are left out as well.
+  //
+  // The selection's patterns in order; null for an index out of range, a
+  // deleted selection, or when they cannot be read (reported).
+  virtual StringList GetExclusions(unsigned profile) = 0;
+  // Appends `pattern` (nothing when present already). False for a text that
+  // is blank, a comment ("#...") or holds a line break, for a selection that
+  // is not available, or when the patterns cannot be saved (reported).
+  virtual bool AddExclusion(unsigned profile, const wchar_t* pattern) = 0;
+  // Removes `pattern`. False when the selection does not hold it (nothing
+  // changes), or when the patterns cannot be saved (reported).
+  virtual bool RemoveExclusion(unsigned profile, const wchar_t* pattern) = 0;
+  // Whether a snapshot would hold `path` (a file or folder below the
+  // selection's source; one that does not exist is a folder when it ends in
+  // "/"): 0 it would, 1 it is left out, -1 the path is not below the source,
+  // or the selection or its patterns are not available. `decidedBy` (may be
+  // null) receives two items, the deciding pattern (or "CACHEDIR.TAG") and the
+  // item it decided about (the path or a folder above it), or an empty list
+  // when no pattern decides.
+  virtual int TestExclusion(unsigned profile, const wchar_t* path, StringList* decidedBy) = 0;
+
  protected:
   IVaultline();
 };
