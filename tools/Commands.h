@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "EngineSession.h"
 #include "ExitCode.h"
@@ -21,6 +22,18 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
                const std::optional<std::wstring>& item, const std::wstring& destination);
 int RunCat(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot,
            const std::wstring& item);
+// How many snapshots forget keeps: the newest `last`, and the newest of each
+// of the newest `daily` days, `weekly` weeks and `monthly` months.
+struct KeepPolicy {
+  int last = 0;
+  int daily = 0;
+  int weekly = 0;
+  int monthly = 0;
+};
+int RunForget(EngineSession& session, const std::wstring& selection,
+              const std::vector<std::wstring>& snapshots, const KeepPolicy& keep, bool dryRun,
+              bool compact);
+int RunCompact(EngineSession& session, const std::wstring& selection);
 int RunConfig(EngineSession& session, const std::optional<std::wstring>& key,
               const std::optional<std::wstring>& value);
 

@@ -46,6 +46,7 @@ inline constexpr int64_t kDirRecordSize = sizeof(DirRecord);
 // A record as the readers deliver it.
 struct DirEntry {
   std::wstring name;
+  int32_t level = 0;
   uint32_t attributes = 0;
   int32_t modifyTime = 0;
   int64_t size = 0;

@@ -35,6 +35,7 @@ int64_t SubtreeWalk::Visit(int64_t offset, int32_t count, int depth, RecordVisit
       damaged_ = true;
       return -2;
     }
+    visitor.ReadRecord(entry, offset);
     if (entry.name.empty()) {
       offset = next;
       continue;

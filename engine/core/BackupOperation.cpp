@@ -22,7 +22,7 @@ bool Engine::BackUp(unsigned index) {
     // lock for other processes at once.
     CatalogueCloser closer(this, profile);
     SnapshotManager* catalogue = OpenCatalogue(*profile, status_);
-    if (catalogue == nullptr) return false;
+    if (catalogue == nullptr || !catalogue->LoadKeyIndex()) return false;
 
     uint64_t freeBytes = 0;
     uint64_t totalBytes = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class IResourceProvider;
 
@@ -17,6 +18,10 @@ enum TextId : unsigned {
   kTextRenameProfileFailed = 227,
   kTextRestoreFailed = 228,
   kTextFileSkipped = 229,
+  kTextForgetFailed = 240,
+  kTextCompactFailed = 241,
+  kTextCompactNeedsRoom = 242,
+  kTextCompactUnfinished = 243,
 };
 
 // The built-in text of `id`; empty for an identifier the engine does not use.
@@ -29,5 +34,8 @@ std::wstring LoadEngineText(IResourceProvider* provider, unsigned id);
 // Text `id` with `insert` as %1, formatted by the provider or, without one,
 // from the built-in text. Empty when formatting fails.
 std::wstring FormatEngineText(IResourceProvider* provider, unsigned id, const std::wstring& insert);
+// The same with inserts %1, %2, ... from `inserts`.
+std::wstring FormatEngineText(IResourceProvider* provider, unsigned id,
+                              const std::vector<std::wstring>& inserts);
 
 }  // namespace vaultline

@@ -57,6 +57,10 @@ class Engine : public IVaultline {
   bool Initialize() override;
   bool SaveConfiguration() override;
   bool RefreshSnapshots(unsigned profile) override;
+  bool ForgetSnapshots(unsigned profile, const unsigned* snapshots, int count) override;
+  StringList GetSnapshotsToForget(unsigned profile, int keepLast, int keepDaily, int keepWeekly,
+                                  int keepMonthly) override;
+  bool CompactProfile(unsigned profile) override;
 
   // The location for a new selection, with its folders created; unique among
   // the selections by "x"s appended to the creation stamp.
@@ -106,6 +110,9 @@ class Engine : public IVaultline {
   // Takes the selection's lock; false (reported to `status`) when another
   // process holds it.
   bool LockSelection(Profile& profile, IBackupRestoreStatus* status);
+  // Finishes or rolls back an interrupted compaction of the locked
+  // selection; false (reported to `status`) when it cannot be finished.
+  bool FinishCompaction(Profile& profile, IBackupRestoreStatus* status);
   // Replaces the cached snapshot list from the open catalogue; true when the
   // catalogue lists at least one snapshot.
   bool LoadSnapshotList(Profile& profile);
