@@ -7,6 +7,7 @@
 #include "blockstore/DataFile.h"
 #include "blockstore/FpRecordFile.h"
 #include "catalogue/DirectoryFile.h"
+#include "catalogue/ExtendedRanges.h"
 #include "catalogue/SubtreeWalk.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
@@ -137,10 +138,19 @@ bool CatalogueCompaction::MarkRecords() {
   DirectoryFile directory(directoryFd_);
   std::set<int64_t> records;
   ReferenceVisitor visitor(&records, &contentLengths_);
+  ExtendedRanges extended;
+  for (const StoredSnapshot& snapshot : history_) {
+    if (snapshot.extended) {
+      for (const SnapSource& source : snapshot.sources) {
+        extended.Add(source.rootOffset, source.endOffset);
+      }
+    }
+  }
+  // A damaged entry has nothing to keep; the new snapshot file drops it.
   for (size_t i = 0; i < history_.size(); ++i) {
     for (const SnapSource& source : history_[i].sources) {
       if (source.rootOffset == source.endOffset) continue;  // nothing recorded
-      SubtreeWalk walk(directory);
+      SubtreeWalk walk(directory, &extended);
       if (!walk.Walk(source.rootOffset, 1, visitor)) {
         ReportDamage(
             platform::FormatWide(L"the catalogue of snapshot %u", static_cast<unsigned>(i)));
@@ -220,6 +230,7 @@ bool CatalogueCompaction::MeasureBlocks() {
 int64_t CatalogueCompaction::KeptBytes() const {
   int64_t snapshots = 0;
   for (const StoredSnapshot& snapshot : history_) {
+    if (snapshot.damaged) continue;
     snapshots += static_cast<int64_t>(sizeof(SnapEntryRecord)) +
                  static_cast<int64_t>(snapshot.sources.size() - 1) *
                      static_cast<int64_t>(sizeof(SnapSourceRecord));

@@ -15,10 +15,14 @@ bool ReadSnapshotHistory(int fd, const std::wstring& ownPath,
   int result = file.ReadEntry(0, &entry);
   while (result == 0) {
     StoredSnapshot snapshot;
+    snapshot.damaged = entry.damaged;
+    snapshot.extended = entry.extended;
     snapshot.snapshotTime = entry.snapshotTime;
-    snapshot.sources.push_back(entry.source);
-    SnapSource source;
-    while (file.ReadNextSource(&source) == 0) snapshot.sources.push_back(source);
+    if (!entry.damaged) {
+      snapshot.sources.push_back(entry.source);
+      SnapSource source;
+      while (file.ReadNextSource(&source) == 0) snapshot.sources.push_back(source);
+    }
     history->push_back(std::move(snapshot));
     result = file.ReadNextEntry(&entry);
   }
@@ -34,6 +38,7 @@ bool WriteSnapshotHistory(const std::wstring& path, const std::wstring& ownPath,
   {
     SnapshotFile file(fd, ownPath);
     for (const StoredSnapshot& snapshot : history) {
+      if (snapshot.damaged) continue;
       const SnapSource& first = snapshot.sources.front();
       written =
           file.AppendEntry(snapshot.snapshotTime, static_cast<int32_t>(snapshot.sources.size()),

@@ -15,15 +15,20 @@ namespace vaultline {
 struct StoredSnapshot {
   int32_t snapshotTime = 0;
   std::vector<SnapSource> sources;  // source 0 first
+  bool extended = false;            // written with record checksums
+  // Lost to damage: it holds only its place in the list, and a rewrite of
+  // the file cannot keep it.
+  bool damaged = false;
 };
 
 // Every entry of the snapshot file in `fd`, oldest first, in the order (and so
-// with the indices) that listing gives them. False on a read error.
+// with the indices) that listing gives them, damaged ones included. False on a
+// read error.
 bool ReadSnapshotHistory(int fd, const std::wstring& ownPath, std::vector<StoredSnapshot>* history);
 
-// Writes `history` as a complete snapshot file at `path`, replacing what is
-// there, and syncs it. `ownPath` is the path the entries name as their own:
-// the snapshot file's final place, which may differ from where it is written.
+// Writes the sound entries of `history` as a complete snapshot file at
+// `path`, replacing what is there, and syncs it. `ownPath` is the path the entries name as their
+// own: the snapshot file's final place, which may differ from where it is written.
 bool WriteSnapshotHistory(const std::wstring& path, const std::wstring& ownPath,
                           const std::vector<StoredSnapshot>& history);
 

@@ -37,7 +37,9 @@ StringList Engine::GetSnapshotsToForget(unsigned index, int keepLast, int keepDa
   const std::vector<bool> keeps = policy.Keeps(catalogue->SnapshotTimes());
   std::vector<std::wstring> forget;
   for (size_t i = 0; i < keeps.size(); ++i) {
-    if (!keeps[i]) forget.push_back(std::to_wstring(i));
+    // A damaged entry's time is unknown, and no rewrite of the list keeps it.
+    const bool damaged = catalogue->IsSnapshotDamaged(static_cast<int>(i)) && i + 1 < keeps.size();
+    if (!keeps[i] || damaged) forget.push_back(std::to_wstring(i));
   }
   return forget.empty() ? nullptr : MakeStringList(forget);
 }
