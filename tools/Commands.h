@@ -22,6 +22,7 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
                const std::optional<std::wstring>& item, const std::wstring& destination);
 int RunCat(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot,
            const std::wstring& item);
+int RunCheck(EngineSession& session, const std::wstring& selection, bool readData);
 // How many snapshots forget keeps: the newest `last`, and the newest of each
 // of the newest `daily` days, `weekly` weeks and `monthly` months.
 struct KeepPolicy {

@@ -24,6 +24,7 @@ constexpr const char* kUsage =
     "  ls SEL [SNAP]                     the stored paths of a snapshot\n"
     "  restore SEL SNAP [ITEM] --to DIR  restore the whole snapshot, or ITEM\n"
     "  cat SEL SNAP ITEM                 write one stored file to standard output\n"
+    "  check SEL [--read-data]           find damage in the stored snapshots\n"
     "  forget SEL SNAP...                forget snapshots; their space comes back by compact\n"
     "  forget SEL --keep-last N [--keep-daily N] [--keep-weekly N] [--keep-monthly N]\n"
     "                                    forget what the policy does not keep (--dry-run,\n"
@@ -48,7 +49,7 @@ int Run(int argc, char** argv) {
   app.add_option("--drive", options.drive,
                  "folder that stands for the program's folder (storage in DIR/BackupStorage/)")
       ->type_name("DIR");
-  app.add_flag("--json", options.json, "one JSON document for list, snapshots and ls");
+  app.add_flag("--json", options.json, "one JSON document for list, snapshots, ls and check");
   app.add_flag("-v,--verbose", options.verbosity, "show information (-vv: trace) messages");
   app.require_subcommand(1, 1);
   app.fallthrough();
@@ -80,6 +81,10 @@ int Run(int argc, char** argv) {
   cat->add_option("SEL", selection)->required();
   cat->add_option("SNAP", snapshot)->required();
   cat->add_option("ITEM", item)->required();
+  bool readData = false;
+  CLI::App* check = app.add_subcommand("check", "find damage in the stored snapshots");
+  check->add_option("SEL", selection)->required();
+  check->add_flag("--read-data", readData, "also read every stored block and check its MD5");
   std::vector<std::string> forgetSnapshots;
   KeepPolicy keep;
   bool dryRun = false;
@@ -131,6 +136,7 @@ int Run(int argc, char** argv) {
     if (*restore)
       return RunRestore(session, sel, snap, OptionalText(item), ArgumentText(destination));
     if (*cat) return RunCat(session, sel, snap, ArgumentText(*item));
+    if (*check) return RunCheck(session, sel, readData);
     if (*forget) {
       std::vector<std::wstring> snaps;
       for (const std::string& text : forgetSnapshots) snaps.push_back(ArgumentText(text));

@@ -18,6 +18,7 @@ enum TextId : unsigned {
   kTextRenameProfileFailed = 227,
   kTextRestoreFailed = 228,
   kTextFileSkipped = 229,
+  kTextVerifyFailed = 400,
   kTextForgetFailed = 240,
   kTextCompactFailed = 241,
   kTextCompactNeedsRoom = 242,

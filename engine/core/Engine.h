@@ -57,6 +57,8 @@ class Engine : public IVaultline {
   bool Initialize() override;
   bool SaveConfiguration() override;
   bool RefreshSnapshots(unsigned profile) override;
+  StringList Verify(unsigned profile, bool readData) override;
+  bool IsSnapshotDamaged(unsigned profile, unsigned snapshot) override;
   bool ForgetSnapshots(unsigned profile, const unsigned* snapshots, int count) override;
   StringList GetSnapshotsToForget(unsigned profile, int keepLast, int keepDaily, int keepWeekly,
                                   int keepMonthly) override;
