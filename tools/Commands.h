@@ -26,6 +26,18 @@ int RunCheck(EngineSession& session, const std::wstring& selection, bool readDat
 // words: empty (list), "add"/"remove" PATTERN..., or "test" PATH.
 int RunExclude(EngineSession& session, const std::wstring& selection,
                const std::vector<std::wstring>& words);
+// How many snapshots forget keeps: the newest `last`, and the newest of each
+// of the newest `daily` days, `weekly` weeks and `monthly` months.
+struct KeepPolicy {
+  int last = 0;
+  int daily = 0;
+  int weekly = 0;
+  int monthly = 0;
+};
+int RunForget(EngineSession& session, const std::wstring& selection,
+              const std::vector<std::wstring>& snapshots, const KeepPolicy& keep, bool dryRun,
+              bool compact);
+int RunCompact(EngineSession& session, const std::wstring& selection);
 int RunConfig(EngineSession& session, const std::optional<std::wstring>& key,
               const std::optional<std::wstring>& value);
 

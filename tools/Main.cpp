@@ -27,6 +27,11 @@ constexpr const char* kUsage =
     "  restore SEL SNAP [ITEM] --to DIR  restore the whole snapshot, or ITEM\n"
     "  cat SEL SNAP ITEM                 write one stored file to standard output\n"
     "  check SEL [--read-data]           find damage in the stored snapshots\n"
+    "  forget SEL SNAP...                forget snapshots; their space comes back by compact\n"
+    "  forget SEL --keep-last N [--keep-daily N] [--keep-weekly N] [--keep-monthly N]\n"
+    "                                    forget what the policy does not keep (--dry-run,\n"
+    "                                    --compact)\n"
+    "  compact SEL                       give back the space of forgotten snapshots\n"
     "  config [KEY [VALUE]]              max-file-size, max-backup-size (bytes)\n"
     "  exclude SEL                       the selection's exclusion patterns\n"
     "  exclude SEL add|remove PATTERN... change them (*.tmp, node_modules/, /build)\n"
@@ -85,6 +90,25 @@ int Run(int argc, char** argv) {
   CLI::App* check = app.add_subcommand("check", "find damage in the stored snapshots");
   check->add_option("SEL", selection)->required();
   check->add_flag("--read-data", readData, "also read every stored block and check its MD5");
+  std::vector<std::string> forgetSnapshots;
+  KeepPolicy keep;
+  bool dryRun = false;
+  bool compactAfter = false;
+  CLI::App* forget = app.add_subcommand("forget", "forget snapshots, by index or by a policy");
+  forget->add_option("SEL", selection)->required();
+  forget->add_option("SNAP", forgetSnapshots, "snapshot indices (or \"latest\")");
+  forget->add_option("--keep-last", keep.last, "keep the newest N snapshots")
+      ->check(CLI::NonNegativeNumber);
+  forget->add_option("--keep-daily", keep.daily, "keep the newest snapshot of each of N days")
+      ->check(CLI::NonNegativeNumber);
+  forget->add_option("--keep-weekly", keep.weekly, "keep the newest snapshot of each of N weeks")
+      ->check(CLI::NonNegativeNumber);
+  forget->add_option("--keep-monthly", keep.monthly, "keep the newest snapshot of each of N months")
+      ->check(CLI::NonNegativeNumber);
+  forget->add_flag("--dry-run", dryRun, "list what would be forgotten, change nothing");
+  forget->add_flag("--compact", compactAfter, "compact the selection afterwards");
+  CLI::App* compact = app.add_subcommand("compact", "give back the space of forgotten snapshots");
+  compact->add_option("SEL", selection)->required();
   CLI::App* config = app.add_subcommand("config", "show or set max-file-size, max-backup-size");
   config->add_option("KEY", key);
   config->add_option("VALUE", value);
@@ -128,6 +152,12 @@ int Run(int argc, char** argv) {
       for (const std::string& word : excludeWords) words.push_back(ArgumentText(word));
       return RunExclude(session, sel, words);
     }
+    if (*forget) {
+      std::vector<std::wstring> snaps;
+      for (const std::string& text : forgetSnapshots) snaps.push_back(ArgumentText(text));
+      return RunForget(session, sel, snaps, keep, dryRun, compactAfter);
+    }
+    if (*compact) return RunCompact(session, sel);
     if (*config) return RunConfig(session, OptionalText(key), OptionalText(value));
   } catch (const CommandError& error) {
     PrintError(error.message);

@@ -63,6 +63,7 @@ enum class RecordDamage {
 // A record as the readers deliver it.
 struct DirEntry {
   std::wstring name;
+  int32_t level = 0;
   uint16_t extension = 0;
   uint32_t timeExtra = 0;
   RecordDamage damage = RecordDamage::kNone;

@@ -53,29 +53,44 @@ DirectoryFile::DirectoryFile(int fd) : fd_(fd) {
 
 int64_t DirectoryFile::WriteRecord(SourceScanner& item, int32_t level, int64_t* contentOffset,
                                    bool childrenFollow) {
+  DirEntry entry;
+  if (item.IsRecordable()) entry.name = item.FullPath();
+  entry.level = level;
+  entry.attributes = item.Attributes();
+  entry.modifyTime = item.ModifyTime();
+  entry.size = static_cast<int64_t>(item.Size());
+  if (item.IsFolder()) {
+    entry.count = item.EntryCount();
+    if (childrenFollow) *contentOffset = logicalEnd_ + kDirRecordSize;
+  } else {
+    entry.count = item.IsNotStored() ? -1 : item.EntryCount();
+  }
+  entry.contentOffset = *contentOffset;
+  const RecordExtension extension = item.Extension();
+  entry.extension = extension.extension;
+  entry.timeExtra = extension.timeExtra;
+  return AppendRecord(entry);
+}
+
+int64_t DirectoryFile::AppendRecord(const DirEntry& entry) {
   const int64_t recordOffset = logicalEnd_;
   std::memset(&record_, 0, sizeof(record_));
   record_.magic = kDirRecordMagic;
-  record_.level = level;
-  if (!item.IsRecordable() ||
-      !platform::PutFixedUtf16(item.FullPath(), record_.name, kDirNameUnits, &record_.nameLength)) {
+  record_.level = entry.level;
+  if (!platform::PutFixedUtf16(entry.name, record_.name, kDirNameUnits, &record_.nameLength)) {
     std::memset(record_.name, 0, sizeof(record_.name));
     record_.nameLength = 0;
   }
-  record_.attributes = item.Attributes();
-  record_.modifyTime = item.ModifyTime();
-  record_.size = static_cast<int64_t>(item.Size());
-  if (item.IsFolder()) {
-    record_.count = item.EntryCount();
-    if (childrenFollow) *contentOffset = recordOffset + kDirRecordSize;
-  } else {
-    record_.count = item.IsNotStored() ? -1 : item.EntryCount();
-  }
-  record_.contentOffset = *contentOffset;
-  // Set before the checksum, which covers them.
-  const RecordExtension extension = item.Extension();
-  record_.extension = extension.extension | kDirExtended;
-  record_.timeExtra = extension.timeExtra;
+  // The extensions a copied record carries go with it; its checksum is
+  // made anew, over what it holds now.
+  record_.extension = entry.extension;
+  record_.timeExtra = entry.timeExtra;
+  record_.attributes = entry.attributes;
+  record_.modifyTime = entry.modifyTime;
+  record_.size = entry.size;
+  record_.count = entry.count;
+  record_.contentOffset = entry.contentOffset;
+  record_.extension |= kDirExtended;
   record_.checksum = ChecksumOf(record_);
   // Anything cached may hold a short tail that this write extends.
   buffer_.clear();
@@ -117,6 +132,7 @@ int64_t DirectoryFile::ReadNextRecord(DirEntry* entry) {
   }
   std::memcpy(&record_, buffer_.data() + (offset - bufferStart_), sizeof(record_));
   entry->damage = Examine(record_, logicalEnd_);
+  entry->level = record_.level;
   entry->extension = record_.extension;
   entry->timeExtra = record_.timeExtra;
   entry->name = entry->damage == RecordDamage::kNone

@@ -27,6 +27,9 @@ class DirectoryFile {
   // skip but which still counts as one of its parent's children.
   int64_t WriteRecord(SourceScanner& item, int32_t level, int64_t* contentOffset,
                       bool childrenFollow);
+  // Appends `entry` as it stands (a record copied from another directory
+  // file); its offset, or -1.
+  int64_t AppendRecord(const DirEntry& entry);
 
   int64_t ReadNextRecord(DirEntry* entry);
   int64_t ReadRecordAt(int64_t offset, DirEntry* entry);

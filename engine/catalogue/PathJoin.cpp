@@ -16,4 +16,10 @@ std::wstring JoinPath(const std::wstring& base, const std::wstring& path) {
   return joined.empty() ? base : joined;
 }
 
+std::wstring FolderOfPath(const std::wstring& path) {
+  const size_t separator = path.rfind(platform::kSeparator);
+  if (separator == std::wstring::npos) return platform::CurrentDirectory();
+  return separator == 0 ? std::wstring(platform::kSeparatorText) : path.substr(0, separator);
+}
+
 }  // namespace vaultline

@@ -1,4 +1,4 @@
-// Joining a stored path below a restore base.
+// Joining a stored path below a restore base, and the folder of a path.
 #pragma once
 
 #include <string>
@@ -10,5 +10,9 @@ namespace vaultline {
 // dropped (JoinPath("/restore/", "/data/a.txt") is "/restore/data/a.txt").
 // An empty base gives path; an empty path gives base.
 std::wstring JoinPath(const std::wstring& base, const std::wstring& path);
+
+// The folder that holds `path`: the text before its last separator, the root
+// for a path right below it, the current folder for a bare name.
+std::wstring FolderOfPath(const std::wstring& path);
 
 }  // namespace vaultline

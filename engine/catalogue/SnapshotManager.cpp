@@ -7,6 +7,7 @@
 #include "catalogue/RestoreVisitor.h"
 #include "catalogue/SnapshotFile.h"
 #include "catalogue/SourceFilter.h"
+#include "catalogue/SnapshotHistory.h"
 #include "catalogue/SourceScanner.h"
 #include "catalogue/SubtreeWalk.h"
 #include "platform/Clock.h"
@@ -26,12 +27,6 @@ constexpr const wchar_t* kEntryNotWritten =
 
 int OpenStoreFile(const std::wstring& path) {
   return platform::OpenFile(path, platform::OpenMode::kReadWriteStore);
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-  const size_t separator = path.rfind(platform::kSeparator);
-  if (separator == std::wstring::npos) return platform::CurrentDirectory();
-  return separator == 0 ? std::wstring(platform::kSeparatorText) : path.substr(0, separator);
 }
 
 // A file changed in the second its snapshot began may have changed again,
@@ -63,14 +58,29 @@ SnapshotManager::SnapshotManager(std::wstring contentPath, std::wstring director
 
   const bool filesOpen = contentFd_ >= 0 && directoryFd_ >= 0 && snapshotFd_ >= 0 &&
                          store_ != nullptr && store_->IsOpen();
-  if (!filesOpen || LoadCatalogue() != 0) {
-    Report(kMessageError, L"Problem Initializing Data");
-    platform::WriteDiagnostic(L"\nfailed to initialize ");
+  if (!filesOpen) {
+    ReportLoadFailure();
     return;
   }
   platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
   snapshot_->SeekToLogicalEnd();
   open_ = true;
+}
+
+void SnapshotManager::ReportLoadFailure() {
+  Report(kMessageError, L"Problem Initializing Data");
+  platform::WriteDiagnostic(L"\nfailed to initialize ");
+}
+
+bool SnapshotManager::LoadKeyIndex() {
+  if (indexed_) return true;
+  if (!open_ || LoadCatalogue() != 0) {
+    ReportLoadFailure();
+    return false;
+  }
+  snapshot_->SeekToLogicalEnd();
+  indexed_ = true;
+  return true;
 }
 
 SnapshotManager::~SnapshotManager() {
@@ -210,6 +220,7 @@ void SnapshotManager::ScanSources(const std::vector<std::wstring>& sources) {
 
 bool SnapshotManager::CheckSpace(const std::vector<std::wstring>& sources, int64_t available,
                                  int64_t sizeLimit) {
+  if (!LoadKeyIndex()) return false;
   available_ = available;
   sizeLimit_ = sizeLimit;
   ScanSources(sources);
@@ -220,6 +231,7 @@ bool SnapshotManager::CheckSpace(const std::vector<std::wstring>& sources, int64
 
 bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int64_t available,
                                    int64_t sizeLimit) {
+  if (!LoadKeyIndex()) return false;
   const int32_t snapshotTime = platform::CurrentTime();
   snapshotTime_ = snapshotTime;
   available_ = available;
@@ -411,7 +423,7 @@ bool SnapshotManager::SyncAfterPublishing() {
   bool synced = platform::SyncFile(snapshotFd_);
   // New files are durable only once their folder entries are.
   if (synced && filesCreated_) {
-    synced = platform::SyncFolder(FolderOf(snapshotPath_));
+    synced = platform::SyncFolder(FolderOfPath(snapshotPath_));
     if (synced) filesCreated_ = false;
   }
   if (!synced) ReportSyncFailure(L"\nfsync of the snapshot file failed");
@@ -454,6 +466,7 @@ uint32_t SnapshotManager::GetSkippedCount() const {
 
 const std::vector<std::wstring>& SnapshotManager::ListSnapshots() {
   snapshotNames_.clear();
+  snapshotTimes_.clear();
   snapshotRanges_.clear();
   snapshotDamaged_.clear();
   extendedRanges_.Clear();
@@ -464,6 +477,7 @@ const std::vector<std::wstring>& SnapshotManager::ListSnapshots() {
   while (result == 0) {
     snapshotNames_.push_back(entry.damaged ? kDamagedSnapshotText
                                            : platform::CtimeText(entry.snapshotTime));
+    snapshotTimes_.push_back(entry.damaged ? 0 : entry.snapshotTime);
     snapshotRanges_.push_back(SourceRange{entry.source.rootOffset, entry.source.endOffset});
     snapshotDamaged_.push_back(entry.damaged);
     if (!entry.damaged) NoteEntry(entry);
@@ -536,6 +550,49 @@ void SnapshotManager::ReportDamage(int index, const SubtreeWalk& walk) {
   }
 }
 
+bool SnapshotManager::ForgetSnapshots(const std::vector<size_t>& indices) {
+  std::vector<StoredSnapshot> history;
+  if (!ReadSnapshotHistory(snapshotFd_, snapshotPath_, &history)) {
+    Report(kMessageError, L"The snapshot file of this selection cannot be read");
+    return false;
+  }
+  std::vector<bool> forget(history.size(), false);
+  for (size_t index : indices) {
+    if (index >= history.size()) {
+      Report(kMessageError, platform::FormatWide(L"There is no snapshot %u in this selection",
+                                                 static_cast<unsigned>(index)));
+      return false;
+    }
+    forget[index] = true;
+  }
+  std::vector<StoredSnapshot> kept;
+  for (size_t i = 0; i < history.size(); ++i) {
+    if (forget[i]) continue;
+    if (history[i].damaged) {
+      Report(kMessageWarning,
+             platform::FormatWide(
+                 L"Snapshot %u is damaged and could not be kept in the rewritten list",
+                 static_cast<unsigned>(i)));
+    }
+    kept.push_back(std::move(history[i]));
+  }
+  if (!ReplaceSnapshotHistory(snapshotPath_, kept)) {
+    Report(kMessageError,
+           platform::FormatWide(L"The snapshot file could not be rewritten: %ls",
+                                platform::SystemErrorText(platform::LastError()).c_str()));
+    return false;
+  }
+  // The old descriptor holds the replaced file; the forgotten snapshots'
+  // keys go with them.
+  platform::CloseFile(snapshotFd_);
+  snapshotFd_ = OpenStoreFile(snapshotPath_);
+  snapshot_ = std::make_unique<SnapshotFile>(snapshotFd_, snapshotPath_);
+  index_ = KeyIndex();
+  indexed_ = false;
+  open_ = snapshotFd_ >= 0;
+  return true;
+}
+
 std::wstring SnapshotManager::JoinPath(const std::wstring& base, const std::wstring& path) {
   return vaultline::JoinPath(base, path);
 }
@@ -586,6 +643,7 @@ bool SnapshotManager::RestoreRecords(int index, int64_t offset, const std::wstri
 bool SnapshotManager::RestoreByKey(const std::wstring& path, int32_t modifyTime, int64_t size,
                                    uint32_t attributes, int32_t count, const std::wstring& target,
                                    bool flatten) {
+  if (!LoadKeyIndex()) return false;
   const KeyIndex::Offsets* known = index_.Find(ItemKey(path, modifyTime, size, attributes, count));
   if (known == nullptr) return false;
   cancelled = false;

@@ -36,8 +36,10 @@ class SubtreeWalk;
 
 class SnapshotManager : public StoreContext {
  public:
-  // Opens (creating if missing) the three files and loads the catalogue. A
-  // failure is reported ("Problem Initializing Data") and leaves IsOpen false.
+  // Opens (creating if missing) the three files. A failure is reported
+  // ("Problem Initializing Data") and leaves IsOpen false. The key index of
+  // earlier snapshots is loaded only when a snapshot needs it, so that
+  // listing and restoring read no more than they show.
   SnapshotManager(std::wstring contentPath, std::wstring directoryPath, std::wstring snapshotPath,
                   std::unique_ptr<BlockStore> store, IBackupRestoreStatus* status);
   virtual ~SnapshotManager();
@@ -45,8 +47,11 @@ class SnapshotManager : public StoreContext {
   SnapshotManager(const SnapshotManager&) = delete;
   SnapshotManager& operator=(const SnapshotManager&) = delete;
 
-  // True when the three files opened and the catalogue loaded.
+  // True when the three files and the store opened.
   bool IsOpen() const { return open_; }
+  // Loads the key index of every listed snapshot, once; false (reported as
+  // "Problem Initializing Data") when the catalogue cannot be read.
+  bool LoadKeyIndex();
 
   // What the pre-scans and snapshots from now on leave out of every source.
   void SetExclusions(ExclusionRules rules) { exclusions_ = std::move(rules); }
@@ -71,6 +76,15 @@ class SnapshotManager : public StoreContext {
   // empty when the catalogue is empty or unreadable. A damaged entry keeps
   // its place with kDamagedSnapshotText.
   const std::vector<std::wstring>& ListSnapshots();
+  // The times of the snapshots ListSnapshots read last, in the same order.
+  const std::vector<int32_t>& SnapshotTimes() const { return snapshotTimes_; }
+  // Removes the entries of the snapshots at `indices` (as ListSnapshots
+  // counts them) from the snapshot file, which is rewritten crash-safely:
+  // a power loss leaves the old list or the new one. Their records and
+  // contents stay until the selection is compacted. False, with nothing
+  // changed, for an index out of range or when the file cannot be rewritten
+  // (both reported).
+  bool ForgetSnapshots(const std::vector<size_t>& indices);
   static constexpr const wchar_t* kDamagedSnapshotText = L"(damaged)\n";
   // Needs a preceding ListSnapshots.
   bool IsSnapshotDamaged(int index) const;
@@ -114,6 +128,7 @@ class SnapshotManager : public StoreContext {
   };
 
   int LoadCatalogue();
+  void ReportLoadFailure();
   int IndexRange(int64_t start, int64_t end, int32_t snapshotTime);
   bool Prescan(SourceScanner& item);
   bool WalkChildren(SourceScanner& folder, int32_t level);
@@ -146,6 +161,7 @@ class SnapshotManager : public StoreContext {
   bool filesCreated_ = false;
   bool contentsDirty_ = false;  // the store or the content file was written since the last sync
   bool open_ = false;
+  bool indexed_ = false;
   std::unique_ptr<DirectoryFile> directory_;
   std::unique_ptr<SnapshotFile> snapshot_;
 
@@ -163,6 +179,7 @@ class SnapshotManager : public StoreContext {
   int32_t snapshotTime_ = 0;  // of the snapshot being taken
 
   std::vector<std::wstring> snapshotNames_;
+  std::vector<int32_t> snapshotTimes_;
   std::vector<SourceRange> snapshotRanges_;
   std::vector<bool> snapshotDamaged_;
   ExtendedRanges extendedRanges_;

@@ -94,6 +94,7 @@ int64_t SubtreeWalk::Visit(int64_t offset, int32_t count, int depth, const std::
       offset = sibling;
       continue;
     }
+    visitor.ReadRecord(entry, offset);
     if (entry.name.empty()) {
       offset = next;
       continue;

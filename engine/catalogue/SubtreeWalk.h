@@ -31,6 +31,9 @@ class RecordVisitor {
   virtual bool VisitFile(const DirEntry& entry, int64_t offset) = 0;
   virtual bool EnterFolder(const DirEntry& entry, int64_t offset) = 0;
   virtual bool LeaveFolder(const DirEntry& entry) = 0;
+  // Every record read, the passed-over ones included: they still hold their
+  // place among a folder's children.
+  virtual void ReadRecord(const DirEntry& /*entry*/, int64_t /*offset*/) {}
 };
 
 // Records of one folder's listing that could not be read. An empty folder

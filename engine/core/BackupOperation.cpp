@@ -23,7 +23,7 @@ bool Engine::BackUp(unsigned index) {
     // lock for other processes at once.
     CatalogueCloser closer(this, profile);
     SnapshotManager* catalogue = OpenCatalogue(*profile, status_);
-    if (catalogue == nullptr) return false;
+    if (catalogue == nullptr || !catalogue->LoadKeyIndex()) return false;
     // Without its patterns a snapshot would take in all the user left out.
     ExclusionFile exclusions(profile->location);
     if (!LoadExclusions(&exclusions)) return false;

@@ -33,6 +33,15 @@ const wchar_t* BuiltInText(unsigned id) {
       return L"The exclusion patterns of this Backup Selection could not be read: %1!s!";
     case kTextExclusionsNotSaved:
       return L"The exclusion patterns of this Backup Selection could not be saved: %1!s!";
+    case kTextForgetFailed:
+      return L"Failed to perform Forget action. - Unexpected error.";
+    case kTextCompactFailed:
+      return L"Failed to perform Compact action. - Unexpected error.";
+    case kTextCompactNeedsRoom:
+      return L"Compacting needs %1!s! bytes of free space on the drive for the data it keeps, "
+             L"but only %2!s! bytes are available. Nothing was changed.";
+    case kTextCompactUnfinished:
+      return L"An interrupted compaction of this Backup Selection could not be finished.";
     default:
       return L"";
   }
@@ -53,12 +62,20 @@ std::wstring LoadEngineText(IResourceProvider* provider, unsigned id) {
 
 std::wstring FormatEngineText(IResourceProvider* provider, unsigned id,
                               const std::wstring& insert) {
-  const wchar_t* arguments[] = {insert.c_str()};
+  return FormatEngineText(provider, id, std::vector<std::wstring>{insert});
+}
+
+std::wstring FormatEngineText(IResourceProvider* provider, unsigned id,
+                              const std::vector<std::wstring>& inserts) {
+  std::vector<const wchar_t*> arguments;
+  for (const std::wstring& insert : inserts) arguments.push_back(insert.c_str());
   wchar_t* message = nullptr;
   if (provider != nullptr) {
-    provider->FormatText(kFormatAllocateBuffer | kFormatArgumentArray, id, &message, 0, arguments);
+    provider->FormatText(kFormatAllocateBuffer | kFormatArgumentArray, id, &message, 0,
+                         arguments.data());
   } else {
-    message = platform::FormatMessageAlloc(BuiltInText(id), arguments, 1);
+    message = platform::FormatMessageAlloc(BuiltInText(id), arguments.data(),
+                                           static_cast<int>(arguments.size()));
   }
   if (message == nullptr) return {};
   std::wstring text = message;

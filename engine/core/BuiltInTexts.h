@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class IResourceProvider;
 
@@ -20,6 +21,10 @@ enum TextId : unsigned {
   kTextVerifyFailed = 400,
   kTextExclusionsUnreadable = 250,
   kTextExclusionsNotSaved = 251,
+  kTextForgetFailed = 240,
+  kTextCompactFailed = 241,
+  kTextCompactNeedsRoom = 242,
+  kTextCompactUnfinished = 243,
 };
 
 // The built-in text of `id`; empty for an identifier the engine does not use.
@@ -32,5 +37,8 @@ std::wstring LoadEngineText(IResourceProvider* provider, unsigned id);
 // Text `id` with `insert` as %1, formatted by the provider or, without one,
 // from the built-in text. Empty when formatting fails.
 std::wstring FormatEngineText(IResourceProvider* provider, unsigned id, const std::wstring& insert);
+// The same with inserts %1, %2, ... from `inserts`.
+std::wstring FormatEngineText(IResourceProvider* provider, unsigned id,
+                              const std::vector<std::wstring>& inserts);
 
 }  // namespace vaultline

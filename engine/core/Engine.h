@@ -64,6 +64,10 @@ class Engine : public IVaultline {
   bool AddExclusion(unsigned profile, const wchar_t* pattern) override;
   bool RemoveExclusion(unsigned profile, const wchar_t* pattern) override;
   int TestExclusion(unsigned profile, const wchar_t* path, StringList* decidedBy) override;
+  bool ForgetSnapshots(unsigned profile, const unsigned* snapshots, int count) override;
+  StringList GetSnapshotsToForget(unsigned profile, int keepLast, int keepDaily, int keepWeekly,
+                                  int keepMonthly) override;
+  bool CompactProfile(unsigned profile) override;
 
   // The location for a new selection, with its folders created; unique among
   // the selections by "x"s appended to the creation stamp.
@@ -119,6 +123,9 @@ class Engine : public IVaultline {
   // Changes the selection's exclusions under its lock and saves them; false
   // when `change` refuses or the file cannot be read or written (reported).
   bool ChangeExclusions(unsigned index, const std::function<bool(ExclusionFile&)>& change);
+  // Finishes or rolls back an interrupted compaction of the locked
+  // selection; false (reported to `status`) when it cannot be finished.
+  bool FinishCompaction(Profile& profile, IBackupRestoreStatus* status);
   // Replaces the cached snapshot list from the open catalogue; true when the
   // catalogue lists at least one snapshot.
   bool LoadSnapshotList(Profile& profile);

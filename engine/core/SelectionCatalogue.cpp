@@ -1,5 +1,7 @@
 // Opening and closing a selection's catalogue, under the selection's lock.
 #include "blockstore/BlockStore.h"
+#include "catalogue/CompactionSwitch.h"
+#include "core/BuiltInTexts.h"
 #include "core/Engine.h"
 
 namespace vaultline {
@@ -23,12 +25,26 @@ bool Engine::LockSelection(Profile& profile, IBackupRestoreStatus* status) {
   return false;
 }
 
+bool Engine::FinishCompaction(Profile& profile, IBackupRestoreStatus* status) {
+  if (CompactionSwitch::Recover(profile.location)) return true;
+  if (status != nullptr) {
+    status->OnMessage(kMessageError, LoadEngineText(provider_, kTextCompactUnfinished).c_str());
+  }
+  return false;
+}
+
 SnapshotManager* Engine::OpenCatalogue(Profile& profile, IBackupRestoreStatus* status) {
   if (profile.catalogue) return profile.catalogue.get();
   // A location a damaged config.ini points elsewhere is never opened, as
   // opening creates the store's files.
   if (!IsInsideStorage(profile.location)) return nullptr;
   if (!LockSelection(profile, status)) return nullptr;
+  // Half switched files would mix two sets; under the lock, an interrupted
+  // compaction is finished or rolled back before anything reads them.
+  if (!FinishCompaction(profile, status)) {
+    profile.lock.Release();
+    return nullptr;
+  }
   const std::wstring& location = profile.location;
   auto store = std::make_unique<BlockStore>(location, kReadChunk, kBlockLength);
   if (status != nullptr && status->IsCancelled()) {

@@ -144,6 +144,25 @@ class VAULTLINE_API IVaultline {
   // Whether the snapshot at `snapshot` of the cached list cannot be read
   // whole: its entry is damaged, or its last listing met damaged records.
   virtual bool IsSnapshotDamaged(unsigned profile, unsigned snapshot) = 0;
+  // Forgets the snapshots at the given indices (as GetSnapshots lists them):
+  // they are no longer listed, and CompactProfile gives their space back.
+  // False, with nothing forgotten, for an index out of range or a failure
+  // (reported through the sink). Refreshes the snapshot list.
+  virtual bool ForgetSnapshots(unsigned profile, const unsigned* snapshots, int count) = 0;
+  // The indices, as decimal texts and oldest first, of the snapshots that a
+  // policy would forget which keeps the newest keepLast snapshots and the
+  // newest snapshot of each of the newest keepDaily days, keepWeekly weeks
+  // and keepMonthly months (local time). The newest snapshot is never among
+  // them. Null when there are none.
+  virtual StringList GetSnapshotsToForget(unsigned profile, int keepLast, int keepDaily,
+                                          int keepWeekly, int keepMonthly) = 0;
+  // Rewrites the selection's files so that they hold exactly what its listed
+  // snapshots reference, giving back the space of forgotten ones. Progress
+  // goes to the sink (OnTotalSize, OnProgress; cancel before the switch
+  // leaves everything as it was). False when it was refused (not enough
+  // room on the drive: reported with the bytes needed and available),
+  // cancelled or failed; the old files then stay in place, whole.
+  virtual bool CompactProfile(unsigned profile) = 0;
 
   // Exclusions: patterns of what the snapshots of a selection leave out, kept
   // with the selection on the drive. The meaning is that of ignore files:

@@ -1,0 +1,414 @@
+#include "catalogue/CatalogueCompaction.h"
+
+#include <algorithm>
+#include <set>
+
+#include "blockstore/BlockIndexFile.h"
+#include "blockstore/DataFile.h"
+#include "blockstore/FpRecordFile.h"
+#include "catalogue/DirectoryFile.h"
+#include "catalogue/ExtendedRanges.h"
+#include "catalogue/SubtreeWalk.h"
+#include "platform/DiagnosticLog.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/Format.h"
+#include "vaultline/Vaultline.h"
+
+namespace vaultline {
+
+namespace {
+
+constexpr int64_t kProgressStep = 1 << 20;
+constexpr int64_t kRawChunk = 163840;
+
+enum FileIndex { kData, kIndex, kContent, kDirectory, kSnapshot };
+
+// Every directory record a snapshot's trees read, and the content records of
+// their stored files.
+class ReferenceVisitor : public RecordVisitor {
+ public:
+  ReferenceVisitor(std::set<int64_t>* records, std::map<int64_t, int64_t>* contents)
+      : records_(records), contents_(contents) {}
+  void ReadRecord(const DirEntry& /*entry*/, int64_t offset) override { records_->insert(offset); }
+  bool VisitFile(const DirEntry& entry, int64_t /*offset*/) override {
+    contents_->emplace(entry.contentOffset, 0);
+    return true;
+  }
+  bool EnterFolder(const DirEntry& /*entry*/, int64_t /*offset*/) override { return true; }
+  bool LeaveFolder(const DirEntry& /*entry*/) override { return true; }
+
+ private:
+  std::set<int64_t>* records_;
+  std::map<int64_t, int64_t>* contents_;
+};
+
+int OpenStoreFile(const std::wstring& path) {
+  return platform::OpenFile(path, platform::OpenMode::kReadWriteStore);
+}
+
+// A new, empty file at `path`.
+int CreateStagedFile(const std::wstring& path) {
+  platform::DeleteFile(path);
+  return OpenStoreFile(path);
+}
+
+bool SyncAndClose(int fd) {
+  const bool synced = fd >= 0 && platform::SyncFile(fd);
+  if (fd >= 0) platform::CloseFile(fd);
+  return synced;
+}
+
+template <typename Lengths>
+void Number(const Lengths& lengths, int64_t recordOverhead, std::vector<int64_t>* oldOffsets,
+            std::vector<int64_t>* newOffsets, int64_t* newEnd) {
+  int64_t next = 0;
+  for (const auto& [offset, length] : lengths) {
+    oldOffsets->push_back(offset);
+    newOffsets->push_back(next);
+    next += recordOverhead + length;
+  }
+  *newEnd = next;
+}
+
+}  // namespace
+
+int64_t CatalogueCompaction::Renumbering::operator()(int64_t oldOffset) const {
+  const auto found = std::lower_bound(oldOffsets.begin(), oldOffsets.end(), oldOffset);
+  return found == oldOffsets.end() ? newEnd : newOffsets[found - oldOffsets.begin()];
+}
+
+CatalogueCompaction::CatalogueCompaction(std::wstring location, IBackupRestoreStatus* status)
+    : location_(std::move(location)), status_(status), switch_(location_) {}
+
+CatalogueCompaction::~CatalogueCompaction() {
+  for (int fd : {dataFd_, contentFd_, directoryFd_, snapshotFd_}) {
+    if (fd >= 0) platform::CloseFile(fd);
+  }
+}
+
+void CatalogueCompaction::ReportDamage(const std::wstring& what) {
+  platform::WriteDiagnostic(L"\ncompaction stopped by damage: " + what);
+  if (status_ == nullptr) return;
+  const std::wstring text = platform::FormatWide(
+      L"The selection was not compacted: %ls is damaged. Forget the snapshots that hold it, "
+      L"then compact again",
+      what.c_str());
+  status_->OnMessage(kMessageError, text.c_str());
+}
+
+void CatalogueCompaction::ReportWriteFailure(const std::wstring& file) {
+  const int error = platform::LastError();
+  platform::WriteDiagnostic(L"\ncompaction failed to write " + file);
+  if (status_ == nullptr) return;
+  const std::wstring text = platform::FormatWide(
+      L"The selection was not compacted: %ls could not be written (%ls); nothing was changed",
+      file.c_str(), platform::SystemErrorText(error).c_str());
+  status_->OnMessage(kMessageError, text.c_str());
+}
+
+bool CatalogueCompaction::OpenOldFiles() {
+  const std::vector<std::wstring>& files = switch_.Files();
+  dataFd_ = OpenStoreFile(files[kData]);
+  contentFd_ = OpenStoreFile(files[kContent]);
+  directoryFd_ = OpenStoreFile(files[kDirectory]);
+  snapshotFd_ = OpenStoreFile(files[kSnapshot]);
+  currentBytes_ = 0;
+  for (const std::wstring& file : files) {
+    uint64_t size = 0;
+    if (platform::GetFileSize64(file, &size)) currentBytes_ += static_cast<int64_t>(size);
+  }
+  if (dataFd_ < 0 || contentFd_ < 0 || directoryFd_ < 0 || snapshotFd_ < 0) {
+    ReportDamage(L"a file of its store");
+    return false;
+  }
+  return true;
+}
+
+bool CatalogueCompaction::Plan() {
+  if (!OpenOldFiles()) return false;
+  if (!ReadSnapshotHistory(snapshotFd_, switch_.Files()[kSnapshot], &history_)) {
+    ReportDamage(L"the snapshot file");
+    return false;
+  }
+  return MarkRecords() && MeasureContents() && MeasureBlocks();
+}
+
+bool CatalogueCompaction::MarkRecords() {
+  DirectoryFile directory(directoryFd_);
+  std::set<int64_t> records;
+  ReferenceVisitor visitor(&records, &contentLengths_);
+  ExtendedRanges extended;
+  for (const StoredSnapshot& snapshot : history_) {
+    if (snapshot.extended) {
+      for (const SnapSource& source : snapshot.sources) {
+        extended.Add(source.rootOffset, source.endOffset);
+      }
+    }
+  }
+  // A damaged entry has nothing to keep; the new snapshot file drops it.
+  for (size_t i = 0; i < history_.size(); ++i) {
+    for (const SnapSource& source : history_[i].sources) {
+      if (source.rootOffset == source.endOffset) continue;  // nothing recorded
+      SubtreeWalk walk(directory, &extended);
+      if (!walk.Walk(source.rootOffset, 1, visitor)) {
+        ReportDamage(
+            platform::FormatWide(L"the catalogue of snapshot %u", static_cast<unsigned>(i)));
+        return false;
+      }
+    }
+  }
+  records_.assign(records.begin(), records.end());
+  recordNumbers_ = {};
+  for (size_t i = 0; i < records_.size(); ++i) {
+    recordNumbers_.oldOffsets.push_back(records_[i]);
+    recordNumbers_.newOffsets.push_back(static_cast<int64_t>(i) * kDirRecordSize);
+  }
+  recordNumbers_.newEnd = static_cast<int64_t>(records_.size()) * kDirRecordSize;
+  return true;
+}
+
+bool CatalogueCompaction::MeasureContents() {
+  const int64_t contentEnd = platform::FileSizeOf(contentFd_);
+  FpRecordFile content(contentFd_);
+  for (auto& [offset, length] : contentLengths_) {
+    std::wstring name, secondName;
+    int64_t size = 0;
+    uint16_t layout = 0;
+    if (offset < 0 ||
+        platform::SeekFile(contentFd_, offset, platform::SeekFrom::kStart) != offset ||
+        !content.ReadHeader(&name, &size, &layout, &secondName) || size < 0) {
+      ReportDamage(platform::FormatWide(L"the stored contents at offset %I64d", offset));
+      return false;
+    }
+    length = FpHeader::kSize;
+    if (layout == FpHeader::kLayoutRaw) {
+      length += size;
+    } else {
+      // As a restore reads it: pieces until they cover the size.
+      for (int64_t covered = 0; covered < size; length += FpEntry::kSize) {
+        int32_t weakChecksum, pieceLength;
+        Md5Digest digest;
+        int64_t sourcePosition, dataPosition;
+        if (!content.ReadEntry(&weakChecksum, &digest, &pieceLength, &sourcePosition,
+                               &dataPosition) ||
+            pieceLength <= 0) {
+          ReportDamage(L"the stored contents of " + name);
+          return false;
+        }
+        blockLengths_.emplace(dataPosition, 0);
+        covered += pieceLength;
+      }
+    }
+    if (offset + length > contentEnd) {
+      ReportDamage(L"the stored contents of " + name);
+      return false;
+    }
+  }
+  contentNumbers_ = {};
+  Number(contentLengths_, 0, &contentNumbers_.oldOffsets, &contentNumbers_.newOffsets,
+         &contentNumbers_.newEnd);
+  return true;
+}
+
+bool CatalogueCompaction::MeasureBlocks() {
+  DataFile data(dataFd_);
+  for (auto& [position, length] : blockLengths_) {
+    DataRecordHeader header;
+    if (!data.ReadHeaderAt(position, &header)) {
+      ReportDamage(platform::FormatWide(L"the stored block at offset %I64d", position));
+      return false;
+    }
+    length = header.length;
+  }
+  blockNumbers_ = {};
+  Number(blockLengths_, DataRecordHeader::kSize, &blockNumbers_.oldOffsets,
+         &blockNumbers_.newOffsets, &blockNumbers_.newEnd);
+  return true;
+}
+
+int64_t CatalogueCompaction::KeptBytes() const {
+  int64_t snapshots = 0;
+  for (const StoredSnapshot& snapshot : history_) {
+    if (snapshot.damaged) continue;
+    snapshots += static_cast<int64_t>(sizeof(SnapEntryRecord)) +
+                 static_cast<int64_t>(snapshot.sources.size() - 1) *
+                     static_cast<int64_t>(sizeof(SnapSourceRecord));
+  }
+  return blockNumbers_.newEnd + static_cast<int64_t>(blockLengths_.size()) * IndexRecord::kSize +
+         contentNumbers_.newEnd + recordNumbers_.newEnd + snapshots;
+}
+
+bool CatalogueCompaction::Progress(int64_t bytes) {
+  done_ += bytes;
+  if (status_ == nullptr || done_ - reported_ < kProgressStep) return true;
+  reported_ = done_;
+  return !status_->OnProgress(done_, 0) && !status_->IsCancelled();
+}
+
+bool CatalogueCompaction::Run() {
+  done_ = 0;
+  reported_ = 0;
+  if (status_ != nullptr && status_->OnTotalSize(KeptBytes())) return false;
+  if (!switch_.PrepareStaging()) {
+    ReportWriteFailure(switch_.StagedPath(L"compact-new"));
+    return false;
+  }
+  const bool written = WriteBlocks() && WriteContents() && WriteRecords() && WriteSnapshots();
+  if (!written) {
+    switch_.Discard();
+    return false;
+  }
+  if (status_ != nullptr && status_->IsCancelled()) {
+    switch_.Discard();
+    return false;
+  }
+  if (!switch_.Commit()) {
+    ReportWriteFailure(location_);
+    return false;
+  }
+  if (status_ != nullptr) status_->OnProgress(done_, 0);
+  return true;
+}
+
+bool CatalogueCompaction::WriteBlocks() {
+  const std::wstring& dataPath = switch_.Files()[kData];
+  const std::wstring& indexPath = switch_.Files()[kIndex];
+  const int newData = CreateStagedFile(switch_.StagedPath(dataPath));
+  const int newIndex = CreateStagedFile(switch_.StagedPath(indexPath));
+  bool written = newData >= 0 && newIndex >= 0;
+  {
+    DataFile oldBlocks(dataFd_);
+    std::vector<uint8_t> buffer(DataRecordHeader::kSize + DataRecordHeader::kMaxLength);
+    if (written) {
+      DataFile blocks(newData);
+      BlockIndexFile index(newIndex);
+      size_t i = 0;
+      for (const auto& [position, length] : blockLengths_) {
+        DataRecordHeader header;
+        int64_t newPosition = -1;
+        if (!oldBlocks.ReadWholeBlock(position, length, buffer.data(), &header)) {
+          ReportDamage(platform::FormatWide(L"the stored block at offset %I64d", position));
+          written = false;
+          break;
+        }
+        if (!blocks.AppendBlock(header.weakChecksum, header.digest,
+                                buffer.data() + DataRecordHeader::kSize, header.length, nullptr, 0,
+                                &newPosition) ||
+            newPosition != blockNumbers_.newOffsets[i] ||
+            !index.Append(header.weakChecksum, header.digest, newPosition)) {
+          ReportWriteFailure(dataPath);
+          written = false;
+          break;
+        }
+        ++i;
+        if (!Progress(DataRecordHeader::kSize + length + IndexRecord::kSize)) {
+          written = false;
+          break;
+        }
+      }
+      if (written && !index.Flush()) {
+        ReportWriteFailure(indexPath);
+        written = false;
+      }
+    }
+  }
+  const bool synced = SyncAndClose(newData) & SyncAndClose(newIndex);
+  return written && synced;
+}
+
+bool CatalogueCompaction::WriteContents() {
+  const std::wstring& contentPath = switch_.Files()[kContent];
+  const int newContent = CreateStagedFile(switch_.StagedPath(contentPath));
+  bool written = newContent >= 0;
+  if (written) {
+    FpRecordFile source(contentFd_);
+    FpRecordFile target(newContent);
+    std::vector<uint8_t> raw(kRawChunk);
+    for (const auto& [offset, length] : contentLengths_) {
+      std::wstring name, secondName;
+      int64_t size = 0;
+      uint16_t layout = 0;
+      platform::SeekFile(contentFd_, offset, platform::SeekFrom::kStart);
+      if (!source.ReadHeader(&name, &size, &layout, &secondName) ||
+          !target.WriteHeader(name, size, layout, secondName)) {
+        written = false;
+        break;
+      }
+      if (layout == FpHeader::kLayoutRaw) {
+        for (int64_t left = size; written && left > 0;) {
+          const int64_t chunk = std::min(left, kRawChunk);
+          written = source.ReadRaw(raw.data(), chunk) && target.WriteRaw(raw.data(), chunk);
+          left -= chunk;
+        }
+      } else {
+        for (int64_t covered = 0; written && covered < size;) {
+          int32_t weakChecksum, pieceLength;
+          Md5Digest digest;
+          int64_t sourcePosition, dataPosition;
+          written = source.ReadEntry(&weakChecksum, &digest, &pieceLength, &sourcePosition,
+                                     &dataPosition) &&
+                    target.WriteEntry(weakChecksum, digest, pieceLength, sourcePosition,
+                                      blockNumbers_(dataPosition));
+          covered += pieceLength;
+        }
+      }
+      if (!written || !Progress(length)) break;
+    }
+    if (written && !target.Flush()) written = false;
+  }
+  if (newContent >= 0 && written && platform::FileSizeOf(newContent) != contentNumbers_.newEnd) {
+    platform::WriteDiagnostic(L"\ncompacted content file has an unexpected size");
+    written = false;
+  }
+  if (!written && (status_ == nullptr || !status_->IsCancelled())) ReportWriteFailure(contentPath);
+  return SyncAndClose(newContent) && written;
+}
+
+bool CatalogueCompaction::WriteRecords() {
+  const std::wstring& directoryPath = switch_.Files()[kDirectory];
+  const int newDirectory = CreateStagedFile(switch_.StagedPath(directoryPath));
+  bool written = newDirectory >= 0;
+  if (written) {
+    DirectoryFile source(directoryFd_);
+    DirectoryFile target(newDirectory);
+    DirEntry entry;
+    for (size_t i = 0; written && i < records_.size(); ++i) {
+      if (source.ReadRecordAt(records_[i], &entry) < 0) {
+        ReportDamage(L"the directory file");
+        written = false;
+        break;
+      }
+      // Negative offsets mean "none" (nameless records); anything else
+      // moves with what it points at.
+      if (entry.contentOffset >= 0) {
+        entry.contentOffset = entry.IsFolder() ? recordNumbers_(entry.contentOffset)
+                                               : contentNumbers_(entry.contentOffset);
+      }
+      if (target.AppendRecord(entry) != recordNumbers_.newOffsets[i]) {
+        ReportWriteFailure(directoryPath);
+        written = false;
+      }
+      if (written && !Progress(kDirRecordSize)) written = false;
+    }
+  }
+  return SyncAndClose(newDirectory) && written;
+}
+
+bool CatalogueCompaction::WriteSnapshots() {
+  std::vector<StoredSnapshot> renumbered = history_;
+  for (StoredSnapshot& snapshot : renumbered) {
+    for (SnapSource& source : snapshot.sources) {
+      source.rootOffset = recordNumbers_(source.rootOffset);
+      source.endOffset = recordNumbers_(source.endOffset);
+    }
+  }
+  const std::wstring& snapshotPath = switch_.Files()[kSnapshot];
+  if (!WriteSnapshotHistory(switch_.StagedPath(snapshotPath), snapshotPath, renumbered)) {
+    ReportWriteFailure(snapshotPath);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace vaultline

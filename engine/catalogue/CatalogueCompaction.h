@@ -1,0 +1,86 @@
+// Rewrites a selection's five files so that they hold exactly what its
+// listed snapshots reference: the directory records their trees read, the
+// content records of their files, and the blocks those name, each in its old
+// order, with every offset renumbered and the block index rebuilt. Records are
+// written through the same writers a backup uses.
+//
+// Plan reads the old files and works out the new ones; Run writes them into
+// the staging folder and switches (CompactionSwitch). The caller holds the
+// selection's lock throughout, with no catalogue of the selection open.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "catalogue/CompactionSwitch.h"
+#include "catalogue/SnapshotHistory.h"
+
+class IBackupRestoreStatus;
+
+namespace vaultline {
+
+class DirectoryFile;
+
+class CatalogueCompaction {
+ public:
+  CatalogueCompaction(std::wstring location, IBackupRestoreStatus* status);
+  ~CatalogueCompaction();
+  CatalogueCompaction(const CatalogueCompaction&) = delete;
+  CatalogueCompaction& operator=(const CatalogueCompaction&) = delete;
+
+  // Reads what the listed snapshots reference. False (reported) when the
+  // catalogue cannot be read whole: compacting it would lose what it holds.
+  bool Plan();
+  // Bytes of the five files now, and after the compaction.
+  int64_t CurrentBytes() const { return currentBytes_; }
+  int64_t KeptBytes() const;
+  // Writes the new set and switches to it. False when it failed or the sink
+  // cancelled before the switch (the old set stays in place, whole), or when
+  // the switch could not be finished (the next opening finishes it).
+  bool Run();
+
+ private:
+  // Old offsets of what is kept, sorted, with their new offsets: the new
+  // offset of any old offset is that of the first kept item at or after it.
+  struct Renumbering {
+    std::vector<int64_t> oldOffsets;
+    std::vector<int64_t> newOffsets;
+    int64_t newEnd = 0;
+    int64_t operator()(int64_t oldOffset) const;
+  };
+
+  bool OpenOldFiles();
+  bool MarkRecords();
+  bool MeasureContents();
+  bool MeasureBlocks();
+  bool WriteBlocks();
+  bool WriteContents();
+  bool WriteRecords();
+  bool WriteSnapshots();
+  bool Progress(int64_t bytes);
+  void ReportDamage(const std::wstring& what);
+  void ReportWriteFailure(const std::wstring& file);
+
+  std::wstring location_;
+  IBackupRestoreStatus* status_;
+  CompactionSwitch switch_;
+  int dataFd_ = -1;
+  int contentFd_ = -1;
+  int directoryFd_ = -1;
+  int snapshotFd_ = -1;
+  int64_t currentBytes_ = 0;
+  int64_t done_ = 0;
+  int64_t reported_ = 0;
+
+  std::vector<StoredSnapshot> history_;
+  std::vector<int64_t> records_;               // old offsets of kept directory records
+  std::map<int64_t, int64_t> contentLengths_;  // old offset -> bytes of the content record
+  std::map<int64_t, int32_t> blockLengths_;    // old position -> block length
+  Renumbering recordNumbers_;
+  Renumbering contentNumbers_;
+  Renumbering blockNumbers_;
+};
+
+}  // namespace vaultline

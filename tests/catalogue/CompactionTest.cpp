@@ -1,0 +1,244 @@
+// Forgetting snapshots and compacting a selection: over generated histories,
+// every kept snapshot restores as it was taken, and the compacted store holds
+// nothing its snapshots do not reference. Also the switch's recovery from
+// each point at which a compaction can be interrupted.
+#include "CatalogueFixture.h"
+#include "catalogue/CatalogueCompaction.h"
+#include "catalogue/CompactionSwitch.h"
+#include "catalogue/RetentionPolicy.h"
+
+namespace vaultline::test {
+namespace {
+
+class Compaction : public CatalogueFixture {
+ protected:
+  // A random change of the source: new, rewritten, grown and removed files
+  // and folders, with contents that share blocks with earlier ones.
+  void Change(std::mt19937& random, int round) {
+    std::uniform_int_distribution<int> pick(0, 9);
+    for (int i = 0; i < 6; ++i) {
+      const fs::path folder = Src() / ("d" + std::to_string(pick(random) % 4));
+      const fs::path file = folder / ("f" + std::to_string(pick(random)) + ".bin");
+      fs::create_directories(folder);
+      switch (pick(random) % 4) {
+        case 0:
+          fs::remove(file);
+          break;
+        case 1:
+          Write(file, std::string(static_cast<size_t>(pick(random)) * 3000 + 10,
+                                  static_cast<char>('a' + round % 26)));
+          break;
+        default: {
+          std::string bytes(static_cast<size_t>(pick(random) + 1) * 5000, '\0');
+          for (char& byte : bytes) byte = static_cast<char>(random());
+          Write(file, bytes);
+        }
+      }
+      SetTime(file.parent_path(), 1000 + round * 10 + i);
+      if (fs::exists(file)) SetTime(file, 2000 + round * 10 + i);
+    }
+    if (round % 3 == 2) fs::remove_all(Src() / "d3");
+  }
+
+  bool Compact() {
+    manager_.reset();
+    CatalogueCompaction compaction(W(Location()), &status_);
+    return compaction.Plan() && compaction.Run();
+  }
+
+  // What a compaction of the selection now would give back.
+  int64_t Unreferenced() {
+    manager_.reset();
+    CatalogueCompaction compaction(W(Location()), nullptr);
+    EXPECT_TRUE(compaction.Plan());
+    return compaction.CurrentBytes() - compaction.KeptBytes();
+  }
+
+  void ExpectRestores(const std::vector<TreeImage>& images) {
+    SnapshotManager& manager = Open();
+    ASSERT_EQ(manager.ListSnapshots().size(), images.size());
+    for (size_t i = 0; i < images.size(); ++i) {
+      const fs::path target = Out() / std::to_string(i);
+      fs::remove_all(target);
+      fs::create_directories(target);
+      ASSERT_TRUE(manager.RestoreItemUnder(static_cast<int>(i), W(Src()), L"", W(target), true))
+          << i;
+      EXPECT_EQ(Image(target / "src"), images[i]) << "snapshot " << i;
+    }
+  }
+};
+
+TEST_F(Compaction, KeptSnapshotsRestoreWholeAndNothingUnreferencedStays) {
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    std::mt19937 random(seed);
+    fs::remove_all(root_ / "drive");
+    fs::remove_all(Src());
+    fs::create_directories(root_ / "drive");
+    Write(Src() / "d0" / "base.txt", "base");
+    std::vector<TreeImage> images;
+    for (int round = 0; round < 8; ++round) {
+      Change(random, round);
+      ASSERT_TRUE(Backup()) << seed << "/" << round;
+      images.push_back(Image(Src()));
+    }
+    // Forget a random half, never all.
+    std::vector<size_t> forget;
+    for (size_t i = 0; i + 1 < images.size(); ++i) {
+      if (random() % 2 == 0) forget.push_back(i);
+    }
+    ASSERT_TRUE(Open().ForgetSnapshots(forget));
+    for (auto i = forget.rbegin(); i != forget.rend(); ++i) images.erase(images.begin() + *i);
+    ExpectRestores(images);
+
+    const int64_t before = Unreferenced();
+    ASSERT_TRUE(Compact()) << seed;
+    EXPECT_TRUE(status_.problems.empty());
+    EXPECT_EQ(Unreferenced(), 0) << "seed " << seed << ", " << before << " bytes were free";
+    EXPECT_FALSE(fs::exists(root_ / "drive" / "compact-new"));
+    ExpectRestores(images);
+
+    // The compacted selection takes further snapshots as before.
+    Change(random, 9);
+    ASSERT_TRUE(Backup());
+    images.push_back(Image(Src()));
+    ExpectRestores(images);
+  }
+}
+
+TEST_F(Compaction, ForgettingEverySnapshotLeavesEmptyFiles) {
+  Write(Src() / "a.txt", std::string(20000, 'x'));
+  ASSERT_TRUE(Backup());
+  ASSERT_TRUE(Backup());
+  ASSERT_TRUE(Open().ForgetSnapshots({0, 1}));
+  ASSERT_TRUE(Compact());
+  for (const char* extension : {"", ".ind", ".fp", ".dir", ".snp"}) {
+    EXPECT_EQ(fs::file_size(CatalogueFile(extension)), 0u) << extension;
+  }
+  ASSERT_TRUE(Backup());
+  ExpectRestores({Image(Src())});
+}
+
+TEST_F(Compaction, ForgettingAnIndexOutOfRangeChangesNothing) {
+  Write(Src() / "a.txt", "a");
+  ASSERT_TRUE(Backup());
+  const auto before = fs::file_size(CatalogueFile(".snp"));
+  EXPECT_FALSE(Open().ForgetSnapshots({0, 1}));
+  EXPECT_EQ(fs::file_size(CatalogueFile(".snp")), before);
+  EXPECT_EQ(Open().ListSnapshots().size(), 1u);
+}
+
+TEST_F(Compaction, DamageInAKeptTreeRefusesAndChangesNothing) {
+  Write(Src() / "a" / "one.txt", "one");
+  Write(Src() / "a" / "two.txt", "two");
+  ASSERT_TRUE(Backup());
+  // Break the magic of the second record (a's first child).
+  {
+    std::fstream dir(CatalogueFile(".dir"), std::ios::in | std::ios::out | std::ios::binary);
+    dir.seekp(1072);
+    dir.write("\0\0", 2);
+  }
+  const auto before = fs::file_size(CatalogueFile(".dir"));
+  EXPECT_FALSE(Compact());
+  ASSERT_FALSE(status_.problems.empty());
+  EXPECT_NE(status_.problems.back().find(L"damaged"), std::wstring::npos);
+  EXPECT_EQ(fs::file_size(CatalogueFile(".dir")), before);
+  EXPECT_FALSE(fs::exists(root_ / "drive" / "compact-new"));
+}
+
+// The switch interrupted at each of its steps: the old set, or the new one.
+class InterruptedSwitch : public CatalogueFixture {
+ protected:
+  void SetUp() override {
+    CatalogueFixture::SetUp();
+    switch_ = CompactionSwitch(W(Location()));
+    for (const std::wstring& file : switch_.Files()) Write(file, "old");
+    ASSERT_TRUE(switch_.PrepareStaging());
+    for (const std::wstring& file : switch_.Files()) Write(switch_.StagedPath(file), "new");
+  }
+  std::string Read(const std::wstring& file) {
+    std::ifstream in(fs::path(file), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  void ExpectAll(const std::string& contents) {
+    for (const std::wstring& file : switch_.Files()) EXPECT_EQ(Read(file), contents);
+    EXPECT_FALSE(fs::exists(root_ / "drive" / "compact-new"));
+    EXPECT_FALSE(fs::exists(root_ / "drive" / "compact-commit"));
+  }
+  CompactionSwitch switch_{L""};
+};
+
+TEST_F(InterruptedSwitch, StagedSetWithoutTheMarkerIsRolledBack) {
+  ASSERT_TRUE(CompactionSwitch::Recover(W(Location())));
+  ExpectAll("old");
+}
+
+TEST_F(InterruptedSwitch, MarkedSetIsFinishedWhereverTheRenamesStopped) {
+  for (size_t moved = 0; moved <= switch_.Files().size(); ++moved) {
+    for (const std::wstring& file : switch_.Files()) Write(file, "old");
+    ASSERT_TRUE(switch_.PrepareStaging());
+    for (const std::wstring& file : switch_.Files()) Write(switch_.StagedPath(file), "new");
+    Write(root_ / "drive" / "compact-commit", "");
+    for (size_t i = 0; i < moved; ++i) {
+      fs::rename(fs::path(switch_.StagedPath(switch_.Files()[i])), fs::path(switch_.Files()[i]));
+    }
+    ASSERT_TRUE(CompactionSwitch::Recover(W(Location()))) << moved;
+    ExpectAll("new");
+  }
+}
+
+TEST_F(InterruptedSwitch, CommitDropsTheSidecarsDerivedFromOldOffsets) {
+  Write(CatalogueFile(".keys"), "stale");
+  ASSERT_TRUE(switch_.Commit());
+  ExpectAll("new");
+  EXPECT_FALSE(fs::exists(CatalogueFile(".keys")));
+}
+
+// Local noon of a day, `days` after 2026-03-02 (a Monday).
+int32_t Noon(int days) {
+  std::tm local{};
+  local.tm_year = 126;
+  local.tm_mon = 2;
+  local.tm_mday = 2 + days;
+  local.tm_hour = 12;
+  local.tm_isdst = -1;
+  return static_cast<int32_t>(std::mktime(&local));
+}
+
+TEST(RetentionPolicyRule, KeepsTheNewestOfEachPeriodAndAlwaysTheNewest) {
+  // Two snapshots a day for 70 days, oldest first.
+  std::vector<int32_t> times;
+  for (int day = 0; day < 70; ++day) {
+    times.push_back(Noon(day) - 3600);
+    times.push_back(Noon(day));
+  }
+  auto keptIndices = [&](RetentionPolicy policy) {
+    std::vector<size_t> kept;
+    const std::vector<bool> keeps = policy.Keeps(times);
+    for (size_t i = 0; i < keeps.size(); ++i) {
+      if (keeps[i]) kept.push_back(i);
+    }
+    return kept;
+  };
+  const size_t last = times.size() - 1;
+  struct Case {
+    RetentionPolicy policy;
+    std::vector<size_t> kept;
+  };
+  const Case cases[] = {
+      {{0, 0, 0, 0}, {last}},
+      {{3, 0, 0, 0}, {last - 2, last - 1, last}},
+      {{0, 3, 0, 0}, {last - 4, last - 2, last}},
+      // Day 69 is a Sunday of week 9; weeks end with the Sundays 62 and 55.
+      {{0, 0, 3, 0}, {2 * 55 + 1, 2 * 62 + 1, last}},
+      // Months end on March 31 (day 29) and April 30 (day 59); day 69 is in May.
+      {{0, 0, 0, 3}, {2 * 29 + 1, 2 * 59 + 1, last}},
+      {{1, 2, 0, 0}, {last - 2, last}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(keptIndices(c.policy), c.kept) << c.policy.last << " " << c.policy.daily << " "
+                                             << c.policy.weekly << " " << c.policy.monthly;
+  }
+}
+
+}  // namespace
+}  // namespace vaultline::test

@@ -1,0 +1,116 @@
+// forget SEL SNAP... | forget SEL --keep-... N: snapshots no longer listed,
+// their space given back by compact (or at once with --compact).
+#include <algorithm>
+
+#include "CommandError.h"
+#include "Commands.h"
+#include "Console.h"
+#include "ConsoleStatus.h"
+#include "JsonText.h"
+#include "SelectionArguments.h"
+#include "StatusScope.h"
+#include "platform/Terminal.h"
+
+namespace vaultline::cli {
+
+namespace {
+
+bool HasPolicy(const KeepPolicy& keep) {
+  return keep.last > 0 || keep.daily > 0 || keep.weekly > 0 || keep.monthly > 0;
+}
+
+std::vector<unsigned> ChosenByPolicy(EngineSession& session, unsigned selection,
+                                     const KeepPolicy& keep) {
+  std::vector<unsigned> chosen;
+  for (const std::wstring& text : session.Take(session.engine().GetSnapshotsToForget(
+           selection, keep.last, keep.daily, keep.weekly, keep.monthly))) {
+    chosen.push_back(static_cast<unsigned>(std::stoul(text)));
+  }
+  return chosen;
+}
+
+void PrintChosen(EngineSession& session, unsigned selection, const std::vector<unsigned>& chosen,
+                 bool dryRun) {
+  const auto times = session.Take(session.engine().GetSnapshots(selection));
+  nlohmann::json list = nlohmann::json::array();
+  for (unsigned index : chosen) {
+    const std::wstring time = index < times.size() ? times[index] : std::wstring();
+    if (session.options().json) {
+      nlohmann::json entry = {{"index", index}};
+      PutText(entry, "time", time);
+      list.push_back(std::move(entry));
+    } else {
+      PrintLine((dryRun ? L"would forget " : L"forgetting ") + std::to_wstring(index) + L"\t" +
+                time);
+    }
+  }
+  if (session.options().json) {
+    PrintJson({{"selection", selection}, {"dryRun", dryRun}, {"forget", list}});
+  }
+}
+
+}  // namespace
+
+int RunForget(EngineSession& session, const std::wstring& selection,
+              const std::vector<std::wstring>& snapshots, const KeepPolicy& keep, bool dryRun,
+              bool compact) {
+  const unsigned index = ResolveSelection(session, selection);
+  if (snapshots.empty() == !HasPolicy(keep)) {
+    throw CommandError{kExitUsage, L"forget takes either snapshot indices or --keep-... options"};
+  }
+  std::vector<unsigned> chosen;
+  if (snapshots.empty()) {
+    chosen = ChosenByPolicy(session, index, keep);
+  } else {
+    for (const std::wstring& snapshot : snapshots) {
+      chosen.push_back(static_cast<unsigned>(ResolveSnapshot(session, index, snapshot)));
+    }
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+  }
+  PrintChosen(session, index, chosen, dryRun);
+  if (dryRun) return kExitSuccess;
+  if (!chosen.empty()) {
+    ConsoleStatus status(session.options().verbosity, false);
+    bool forgotten = false;
+    {
+      StatusScope scope(session.engine(), status);
+      forgotten =
+          session.engine().ForgetSnapshots(index, chosen.data(), static_cast<int>(chosen.size()));
+    }
+    if (!forgotten || status.errors() > 0) {
+      throw CommandError{kExitFailure, L"no snapshot was forgotten"};
+    }
+  }
+  if (!session.options().json) {
+    PrintLine(L"forgot " + std::to_wstring(chosen.size()) + L" snapshot(s); " +
+              (compact ? L"compacting" : L"run \"vaultline compact\" to give their space back"));
+  }
+  return compact ? RunCompact(session, selection) : kExitSuccess;
+}
+
+int RunCompact(EngineSession& session, const std::wstring& selection) {
+  IVaultline& engine = session.engine();
+  const unsigned index = ResolveSelection(session, selection);
+  ConsoleStatus status(session.options().verbosity, platform::StandardErrorIsTerminal());
+  const int64_t before = engine.GetStorageUsed();
+  bool compacted = false;
+  {
+    StatusScope scope(engine, status);
+    compacted = engine.CompactProfile(index);
+  }
+  if (status.IsCancelled()) throw CommandError{kExitFailure, L"the compaction was cancelled"};
+  if (!compacted || status.errors() > 0) {
+    if (status.errors() == 0) PrintError(L"the selection was not compacted");
+    return kExitFailure;
+  }
+  const int64_t after = engine.GetStorageUsed();
+  if (!session.options().json) {
+    PrintLine(L"compacted: storage " + std::to_wstring(before) + L" bytes before, " +
+              std::to_wstring(after) + L" after, " +
+              std::to_wstring(std::max<int64_t>(before - after, 0)) + L" given back");
+  }
+  return kExitSuccess;
+}
+
+}  // namespace vaultline::cli
