@@ -37,14 +37,13 @@ bool BlockIndexFile::ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t*
 }
 
 bool BlockIndexFile::Append(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
-  constexpr size_t kBatchBytes = 256 * IndexRecord::kSize;
   IndexRecord record;
   record.weakChecksum = weakChecksum;
   record.digest = digest;
   record.position = position;
   record.Encode(record_);
   pending_.insert(pending_.end(), record_, record_ + sizeof record_);
-  return pending_.size() < kBatchBytes || Flush();
+  return true;
 }
 
 bool BlockIndexFile::Flush() {

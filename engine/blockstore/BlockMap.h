@@ -40,6 +40,9 @@ class BlockMap {
   int32_t Next(int32_t index) const { return entries_[static_cast<size_t>(index)].next; }
   const KnownBlock& At(int32_t index) const { return entries_[static_cast<size_t>(index)].block; }
   std::vector<KnownBlock> ListOf(int32_t weakChecksum) const;
+  // Forgets every block entered after the first `count` (blocks whose write
+  // failed). The filter keeps their bits: it may only err towards "maybe".
+  void DropFrom(size_t count);
   size_t BlockCount() const { return entries_.size(); }
   size_t FilterBits() const { return filter_.size() * 64; }
 
@@ -64,6 +67,7 @@ class BlockMap {
 
   struct Entry {
     KnownBlock block;
+    int32_t weakChecksum;
     int32_t next;  // the next block with the same checksum, or -1
   };
   // One per distinct checksum, in an open-addressed table of twice as many.
@@ -74,6 +78,7 @@ class BlockMap {
   };
 
   size_t SlotOf(int32_t weakChecksum) const;
+  void Link(int32_t index);
   void GrowTable();
   void SetFilterBit(int32_t weakChecksum);
   void GrowFilter();

@@ -5,12 +5,14 @@
 #include "blockstore/BlockIndexFile.h"
 #include "blockstore/DataFile.h"
 #include "blockstore/FpRecordFile.h"
+#include "blockstore/PieceRestore.h"
 #include "blockstore/WeakChecksum.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
+#include "platform/Processors.h"
 #include "platform/Text.h"
 #include "vaultline/Vaultline.h"
 
@@ -76,6 +78,13 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
   if (!IsOpen()) return;
   dataFile_ = std::make_unique<DataFile>(dataFd_);
   indexFile_ = std::make_unique<BlockIndexFile>(indexFd_);
+}
+
+void BlockStore::EnsureIndex() {
+  // Restores and backups of unchanged files never look a block up, so the
+  // index is read only when the first file is cut into blocks.
+  if (indexLoaded_ || !IsOpen()) return;
+  indexLoaded_ = true;
   if (indexFile_->HasRecords() && dataFile_->HasRecords()) {
     LoadIndex();
   } else {
@@ -83,9 +92,16 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
     RebuildIndex();
   }
   dataFile_->SeekToEnd();
+  writtenBlocks_ = blockMap_.BlockCount();
+}
+
+const BlockMap& BlockStore::Blocks() {
+  EnsureIndex();
+  return blockMap_;
 }
 
 BlockStore::~BlockStore() {
+  pieceRestore_.reset();
   dataFile_.reset();
   indexFile_.reset();
   if (dataFd_ >= 0) platform::CloseFile(dataFd_);
@@ -101,7 +117,7 @@ void BlockStore::AttachManager(StoreContext* manager) {
 }
 
 bool BlockStore::Sync() {
-  if (!IsOpen() || !indexFile_->Flush()) return false;
+  if (!IsOpen() || !dataFile_->Flush() || !indexFile_->Flush()) return false;
   bool dataSynced = platform::SyncFile(dataFd_);
   return platform::SyncFile(indexFd_) && dataSynced;
 }
@@ -127,6 +143,7 @@ void BlockStore::RebuildIndex() {
     indexFile_->Append(checksum, digest, position);
     AddKnownBlock(checksum, digest, position);
   }
+  indexFile_->Flush();
 }
 
 void BlockStore::AddKnownBlock(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
@@ -186,14 +203,28 @@ bool BlockStore::WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int
 
 int64_t BlockStore::AppendBlock(int32_t weakChecksum, const Md5Digest& digest,
                                 const RingBuffer& ring, int32_t start, int32_t length) {
-  // A block that runs past the end of the ring goes out in two pieces.
+  // A block that runs past the end of the ring goes in as two pieces.
   int32_t first = ring.Contiguous(start, length);
   int64_t position = -1;
-  if (!dataFile_->AppendBlock(weakChecksum, digest, ring.Data() + start, first, ring.Data(),
-                              length - first, &position)) {
-    return -1;
-  }
+  dataFile_->AppendBlock(weakChecksum, digest, ring.Data() + start, first, ring.Data(),
+                         length - first, &position);
   return position;
+}
+
+bool BlockStore::FlushBlocks() {
+  if (!dataFile_->Flush()) {
+    // Those blocks are not on the drive: nothing may find them or name them.
+    blockMap_.DropFrom(writtenBlocks_);
+    indexFile_->DropUnflushed();
+    ReportWriteError(dataFile_->LastError());
+    return false;
+  }
+  writtenBlocks_ = blockMap_.BlockCount();
+  if (!indexFile_->Flush()) {
+    ReportWriteError(indexFile_->LastError());
+    return false;
+  }
+  return true;
 }
 
 bool BlockStore::StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_t blockLength,
@@ -201,25 +232,13 @@ bool BlockStore::StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_
                             FpRecordFile& record) {
   DigestOf(blockLength, ring, start, &storeDigest_);
   int64_t position = AppendBlock(weakChecksum, storeDigest_, ring, start, blockLength);
-  if (position < 0) {
-    ReportWriteError(dataFile_->LastError());
-    return false;
-  }
-  bool entryWritten =
-      WriteFpEntry(weakChecksum, storeDigest_, pieceLength, sourcePosition, position, record);
-  // The block is whole on the drive, so it stays known even when the record
-  // that was to use it fails.
-  bool indexed = indexFile_->Append(weakChecksum, storeDigest_, position);
+  indexFile_->Append(weakChecksum, storeDigest_, position);
   AddKnownBlock(weakChecksum, storeDigest_, position);
-  if (!entryWritten) {
+  if (!WriteFpEntry(weakChecksum, storeDigest_, pieceLength, sourcePosition, position, record)) {
     ReportWriteError(record.LastError());
     return false;
   }
-  if (!indexed) {
-    ReportWriteError(indexFile_->LastError());
-    return false;
-  }
-  return true;
+  return dataFile_->UnflushedBytes() < kAppendBatch || FlushBlocks();
 }
 
 bool BlockStore::StoreNewBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t length,
@@ -326,18 +345,18 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     ReportWriteError(openError_);
     return fail();
   }
+  EnsureIndex();
   if (!WriteFpHeader(record, fullPath, size, FpHeader::kLayoutBlocks)) {
     ReportError(L"Error writing backup idenifier ");
     platform::WriteDiagnostic(L"\nfailed to write identidier to " + fullPath);
     return fail();
   }
-  if (RunMatchingLoop(record, sourceFd, fullPath, size) < 0) return fail();
+  // Blocks gathered by a file that fails are written all the same: they are
+  // sound and found again by the next file.
+  const bool stored = RunMatchingLoop(record, sourceFd, fullPath, size) == 0;
+  if (!FlushBlocks() || !stored) return fail();
   if (!record.Flush()) {
     ReportWriteError(record.LastError());
-    return fail();
-  }
-  if (!indexFile_->Flush()) {
-    ReportWriteError(indexFile_->LastError());
     return fail();
   }
   platform::CloseFile(sourceFd);
@@ -503,56 +522,35 @@ bool BlockStore::RestoreRaw(FpRecordFile& record, int outputFd, int64_t size) {
 
 bool BlockStore::RestorePieces(FpRecordFile& record, int outputFd, int64_t size) {
   if (size <= 0) return true;
-  // Pieces gather in the first half of the ring and go out a half at a time;
-  // each block is read whole into the second half and checked against the
-  // digest its entry names before a byte of it is used.
-  uint8_t* pending = ring_.Data();
-  uint8_t* block = ring_.Data() + readChunk_;
-  int64_t pendingLength = 0;
-  auto flush = [&] {
-    bool written = platform::WriteFile(outputFd, pending, static_cast<size_t>(pendingLength));
-    pendingLength = 0;
-    return written;
-  };
-  int64_t written = 0;
+  if (dataFile_ == nullptr) {
+    ReportDamage(L"Error restoring file");
+    return false;
+  }
+  if (pieceRestore_ == nullptr) {
+    pieceRestore_ = std::make_unique<PieceRestore>(*dataFile_, platform::AvailableProcessors() > 1);
+  }
   int64_t reported = 0;
-  do {
-    int32_t checksum;
-    Md5Digest digest;
-    int32_t length;
-    int64_t sourcePosition;
-    int64_t dataPosition;
-    if (!record.ReadEntry(&checksum, &digest, &length, &sourcePosition, &dataPosition)) {
-      ReportDamage(L"Error geting file information");
-      return false;
-    }
-    DataRecordHeader header;
-    if (dataFile_ == nullptr || length <= 0 ||
-        !dataFile_->ReadWholeBlock(dataPosition, length, block, &header) ||
-        length > header.length ||
-        Md5::Of(block + DataRecordHeader::kSize, static_cast<size_t>(header.length)) != digest) {
-      ReportDamage(L"Error restoring file");
-      return false;
-    }
-    if (pendingLength + length > readChunk_ && !flush()) {
-      ReportError(L"Error restoring file ");
-      return false;
-    }
-    const uint8_t* bytes = block + DataRecordHeader::kSize;
-    std::copy(bytes, bytes + length, pending + pendingLength);
-    pendingLength += length;
-    written += length;
+  auto pieceWritten = [&](int64_t written) {
     if (written - reported >= kProgressStep) {
       // A stop request does not cut this file short; the caller sees it.
       ReportProgress(manager_->restoredBytes + written, written);
       reported = written;
     }
-  } while (written < size);
-  if (pendingLength > 0 && !flush()) {
-    ReportError(L"Error restoring file ");
-    return false;
+  };
+  switch (pieceRestore_->Restore(record, outputFd, size, pieceWritten)) {
+    case PieceRestore::Result::kRestored:
+      return true;
+    case PieceRestore::Result::kEntryUnreadable:
+      ReportDamage(L"Error geting file information");
+      return false;
+    case PieceRestore::Result::kDamaged:
+      ReportDamage(L"Error restoring file");
+      return false;
+    case PieceRestore::Result::kWriteFailed:
+      ReportError(L"Error restoring file ");
+      return false;
   }
-  return true;
+  return false;
 }
 
 }  // namespace vaultline

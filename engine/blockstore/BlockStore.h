@@ -22,6 +22,7 @@ namespace vaultline {
 class DataFile;
 class BlockIndexFile;
 class FpRecordFile;
+class PieceRestore;
 
 class BlockStore {
  public:
@@ -29,10 +30,11 @@ class BlockStore {
   static constexpr int64_t kProgressStep = 131072;
   // Bytes of a stored block compared before a window is hashed.
   static constexpr int32_t kPrefixLength = 32;
+  // New blocks gather until this many bytes go out with one write.
+  static constexpr int64_t kAppendBatch = 1 << 20;
 
   // Opens (creating if missing) the data file at `basePath` and the index at
-  // basePath + ".ind"; loads the index, or resets it and rebuilds it from the
-  // data file when either file holds no records.
+  // basePath + ".ind". The known blocks are loaded when first needed.
   BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength);
   virtual ~BlockStore();
   BlockStore(const BlockStore&) = delete;
@@ -58,8 +60,8 @@ class BlockStore {
                            const std::wstring& expectedName);
   virtual bool WriteFpHeader(FpRecordFile& record, const std::wstring& name, int64_t size,
                              uint16_t layout);
-  // Position of the new block's header, or -1 when it could not be written
-  // whole (the data file is then cut back to where the block began).
+  // Gathers a new block for the data file; the position its header will
+  // have. Nothing counts as stored before FlushBlocks wrote it.
   virtual int64_t AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const RingBuffer& ring,
                               int32_t start, int32_t length);
   virtual bool WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
@@ -73,12 +75,16 @@ class BlockStore {
   virtual void DigestOf(int32_t length, const RingBuffer& ring, int32_t start, Md5Digest* digest);
   virtual void AttachManager(StoreContext* manager);
   virtual void LoadIndex();
+  // Loads the index, or resets it and rebuilds it from the data file when
+  // either file holds no records; once per store.
+  void EnsureIndex();
 
   // fsync of the data and index files, so that what a published snapshot
   // names is on the drive.
   bool Sync();
 
-  const BlockMap& Blocks() const { return blockMap_; }
+  // The known blocks, loaded first if they are not yet.
+  const BlockMap& Blocks();
 
  private:
   // The sliding-window pass over a source file opened as `sourceFd`; 0 when
@@ -90,6 +96,9 @@ class BlockStore {
   // `sourcePosition`.
   bool StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_t blockLength, int32_t start,
                   int32_t pieceLength, int64_t sourcePosition, FpRecordFile& record);
+  // Writes the gathered blocks, then their index records. When the blocks
+  // cannot be written they are forgotten again; false then (reported).
+  bool FlushBlocks();
   void ReportError(const std::wstring& text);
   // Damage met while reading the store costs the file being restored, not
   // the rest of the restore.
@@ -107,6 +116,7 @@ class BlockStore {
   int indexFd_ = -1;
   std::unique_ptr<DataFile> dataFile_;
   std::unique_ptr<BlockIndexFile> indexFile_;
+  std::unique_ptr<PieceRestore> pieceRestore_;  // made by the first restore of blocks
   int32_t readChunk_;
   int32_t blockLength_;
   RingBuffer ring_;
@@ -115,7 +125,9 @@ class BlockStore {
   Md5Digest storeDigest_{};
   Md5Digest lookupDigest_{};
   int openError_ = 0;
-  StoreContext detached_;  // stands in until a manager is attached
+  bool indexLoaded_ = false;
+  size_t writtenBlocks_ = 0;  // known blocks that are on the drive
+  StoreContext detached_;     // stands in until a manager is attached
   StoreContext* manager_ = &detached_;
 };
 

@@ -1,13 +1,15 @@
 // The data file of a store: a log of blocks, each behind a DataRecordHeader.
 // Does not own or close its descriptor.
 //
-// The logical end starts as the file's size. Appends go there and move it on
-// only when written whole. A scan that meets damage resynchronises on the
+// The logical end starts as the file's size. Appended blocks gather in memory
+// and go out together with Flush; the logical end moves on only when they
+// were written whole. A scan that meets damage resynchronises on the
 // next sound header; only a torn tail (damage with no sound header behind
 // it) pulls the logical end back, so that the next append overwrites it.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "blockstore/DataRecordHeader.h"
 #include "blockstore/Md5.h"
@@ -37,13 +39,19 @@ class DataFile {
   // to 16383 that fits before the logical end, and its own position.
   bool ReadHeaderAt(int64_t position, DataRecordHeader* header);
   // The first `length` bytes of the block at `position`, without a word in
-  // the diagnostic log when they cannot be read.
+  // the diagnostic log when they cannot be read. Blocks not yet flushed are
+  // read from memory.
   bool ReadPrefix(void* buffer, int64_t position, int32_t length);
-  // A whole block, header and bytes, with one write; on failure the file is
-  // cut back to where the block began. The bytes may come in two pieces.
-  bool AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
+  // Gathers a whole block, header and bytes, behind the blocks not yet
+  // flushed; `position` is where its header will be. The bytes may come in
+  // two pieces.
+  void AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
                    int32_t firstLength, const void* second, int32_t secondLength,
                    int64_t* position);
+  // Writes the gathered blocks with one write. On failure the file is cut
+  // back to the logical end and the gathered blocks are dropped.
+  bool Flush();
+  int64_t UnflushedBytes() const { return static_cast<int64_t>(unflushed_.size()); }
   // The sound block at `position`, header and bytes: the bytes start at
   // buffer + DataRecordHeader::kSize, and the buffer must have room for a
   // header and the longest block. Reading `expectedLength` bytes is one read
@@ -51,6 +59,13 @@ class DataFile {
   // before it.
   bool ReadWholeBlock(int64_t position, int32_t expectedLength, uint8_t* buffer,
                       DataRecordHeader* header);
+  // Up to `length` bytes from `position` with one read that leaves the
+  // descriptor where it was, so that a run of adjacent blocks costs one
+  // call and no seek, and another thread may read while nothing appends.
+  // Bytes read (fewer at the logical end), or -1.
+  int64_t ReadRun(uint8_t* buffer, int64_t position, int64_t length) const;
+  // The header at the start of `bytes`, read from `position`, if it is sound.
+  bool DecodeSound(const uint8_t* bytes, int64_t position, DataRecordHeader* header) const;
   // Cuts the file back to `position` (the start of a block that could not be
   // written whole).
   void DiscardFrom(int64_t position);
@@ -65,7 +80,7 @@ class DataFile {
   // Bytes read at `position`, or -1.
   int64_t Read(void* buffer, int64_t position, int64_t length);
   bool IsSound(const DataRecordHeader& header, int64_t position) const;
-  void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length);
+  void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length, int64_t position);
   void WriteFailed(const wchar_t* text);
   // Offset of the first sound header at or after `from`, or -1.
   int64_t FindSoundHeader(int64_t from);
@@ -76,6 +91,7 @@ class DataFile {
   int64_t filePosition_ = -1;
   int lastError_ = 0;
   uint8_t header_[DataRecordHeader::kSize] = {};
+  std::vector<uint8_t> unflushed_;  // blocks from the logical end on
 };
 
 }  // namespace vaultline

@@ -52,6 +52,15 @@ bool FpRecordFile::ReadEntry(int32_t* weakChecksum, Md5Digest* digest, int32_t* 
   return true;
 }
 
+size_t FpRecordFile::ReadEntries(FpEntry* entries, size_t count) {
+  readBuffer_.resize(count * FpEntry::kSize);
+  const int64_t got = platform::ReadFile(fd_, readBuffer_.data(), readBuffer_.size());
+  if (got <= 0) return 0;
+  const size_t whole = static_cast<size_t>(got) / FpEntry::kSize;
+  for (size_t i = 0; i < whole; ++i) entries[i] = FpEntry::Decode(&readBuffer_[i * FpEntry::kSize]);
+  return whole;
+}
+
 bool FpRecordFile::WriteHeader(const std::wstring& name, int64_t size, uint16_t layout,
                                const std::wstring& secondName) {
   FpHeader header;

@@ -1,0 +1,49 @@
+// Writes a file stored in blocks back out: the pieces its entries name, in
+// entry order. Adjacent blocks are read as one run with one read; every block
+// is checked against the digest its entry names before a byte of it is
+// written. Reading and checking run on the helper thread while the caller's
+// thread writes the runs checked before, so the output file, the content file
+// and the status sink are only ever touched by the caller.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "blockstore/FpEntry.h"
+
+namespace vaultline {
+
+class DataFile;
+class FpRecordFile;
+class WorkerThread;
+
+class PieceRestore {
+ public:
+  enum class Result { kRestored, kEntryUnreadable, kDamaged, kWriteFailed };
+
+  // `threaded` false does all the work on the caller's thread.
+  PieceRestore(const DataFile& data, bool threaded);
+  ~PieceRestore();
+  PieceRestore(const PieceRestore&) = delete;
+  PieceRestore& operator=(const PieceRestore&) = delete;
+
+  // Entries are read from `record` until they cover `size` bytes.
+  // `pieceWritten` is called after each piece with the bytes written so far.
+  Result Restore(FpRecordFile& record, int outputFd, int64_t size,
+                 const std::function<void(int64_t written)>& pieceWritten);
+
+ private:
+  struct Run;
+  // Reads the run and checks each of its blocks; on the helper thread.
+  void Check(Run& run) const;
+  bool Write(const Run& run, int outputFd) const;
+
+  const DataFile& data_;
+  std::unique_ptr<WorkerThread> worker_;
+  std::vector<std::unique_ptr<Run>> runs_;
+  std::vector<FpEntry> batch_;
+};
+
+}  // namespace vaultline
