@@ -72,9 +72,14 @@ void MeasureNewData(benchmark::State& state, const fs::path& base, const fs::pat
     ResetStore(base, dataSize, indexSize);
     auto session = std::make_unique<Session>(base);
     state.ResumeTiming();
-    if (session->Store(source) < 0) state.SkipWithError("store failed");
+    const bool stored = session->Store(source) >= 0;
     state.PauseTiming();
     session.reset();
+    if (!stored) {
+      // The timer must stay paused after a skip: resuming it fails a check.
+      state.SkipWithError("store failed");
+      break;
+    }
     state.ResumeTiming();
   }
   ResetStore(base, dataSize, indexSize);  // for the next repetition
