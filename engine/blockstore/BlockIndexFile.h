@@ -41,6 +41,8 @@ class BlockIndexFile {
   int lastError_ = 0;
   uint8_t record_[IndexRecord::kSize] = {};
   std::vector<uint8_t> pending_;
+  std::vector<uint8_t> readBuffer_;  // records from readPosition_ - readAt_ on
+  size_t readAt_ = 0;
 };
 
 }  // namespace vaultline
