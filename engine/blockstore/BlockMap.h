@@ -28,6 +28,9 @@ class BlockMap {
 
   // False (and nothing changes) when the pair is known already.
   bool Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position);
+  // Sets the checksum's bits in the filter alone, for a block that will be
+  // entered later; until then lookups of it stop at the filter's "maybe".
+  void Reserve(int32_t weakChecksum) { SetFilterBit(weakChecksum); }
   // False means no block has this checksum; true means there may be one.
   bool MayContain(int32_t weakChecksum) const {
     uint64_t hash = Hash(weakChecksum);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "blockstore/BlockHasher.h"
 #include "blockstore/BlockIndexFile.h"
 #include "blockstore/DataFile.h"
 #include "blockstore/FpRecordFile.h"
@@ -68,7 +69,12 @@ int64_t PassLiterals(const BlockMap& blocks, const RingBuffer& ring, int32_t sta
 }  // namespace
 
 BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength)
-    : basePath_(std::move(basePath)),
+    : BlockStore(std::move(basePath), readChunk, blockLength, platform::AvailableProcessors() > 1) {
+}
+
+BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength, bool threaded)
+    : threaded_(threaded),
+      basePath_(std::move(basePath)),
       indexPath_(basePath_ + L".ind"),
       readChunk_(readChunk),
       blockLength_(blockLength),
@@ -102,6 +108,7 @@ const BlockMap& BlockStore::Blocks() {
 
 BlockStore::~BlockStore() {
   pieceRestore_.reset();
+  hasher_.reset();
   dataFile_.reset();
   indexFile_.reset();
   if (dataFd_ >= 0) platform::CloseFile(dataFd_);
@@ -153,6 +160,11 @@ void BlockStore::AddKnownBlock(int32_t weakChecksum, const Md5Digest& digest, in
 int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
                               int32_t length) {
   if (!blockMap_.MayContain(weakChecksum)) return -1;
+  // Blocks still being hashed are entered first: the lookup then sees what
+  // it would have seen had they been stored at once.
+  while (hasher_ != nullptr && hasher_->Holds(weakChecksum)) {
+    if (!CommitPiece()) return -1;
+  }
   int32_t known = blockMap_.First(weakChecksum);
   if (known < 0) return -1;
   // Equal weak checksums of different bytes are common enough among many
@@ -201,16 +213,6 @@ bool BlockStore::WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int
   return record.WriteEntry(weakChecksum, digest, length, sourcePosition, dataPosition);
 }
 
-int64_t BlockStore::AppendBlock(int32_t weakChecksum, const Md5Digest& digest,
-                                const RingBuffer& ring, int32_t start, int32_t length) {
-  // A block that runs past the end of the ring goes in as two pieces.
-  int32_t first = ring.Contiguous(start, length);
-  int64_t position = -1;
-  dataFile_->AppendBlock(weakChecksum, digest, ring.Data() + start, first, ring.Data(),
-                         length - first, &position);
-  return position;
-}
-
 bool BlockStore::FlushBlocks() {
   if (!dataFile_->Flush()) {
     // Those blocks are not on the drive: nothing may find them or name them.
@@ -230,15 +232,57 @@ bool BlockStore::FlushBlocks() {
 bool BlockStore::StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_t blockLength,
                             int32_t start, int32_t pieceLength, int64_t sourcePosition,
                             FpRecordFile& record) {
-  DigestOf(blockLength, ring, start, &storeDigest_);
-  int64_t position = AppendBlock(weakChecksum, storeDigest_, ring, start, blockLength);
-  indexFile_->Append(weakChecksum, storeDigest_, position);
-  AddKnownBlock(weakChecksum, storeDigest_, position);
-  if (!WriteFpEntry(weakChecksum, storeDigest_, pieceLength, sourcePosition, position, record)) {
-    ReportWriteError(record.LastError());
-    return false;
+  (void)record;  // entries go to the record of the file being stored
+  while (hasher_->Full()) {
+    if (!CommitPiece()) return false;
   }
-  return dataFile_->UnflushedBytes() < kAppendBatch || FlushBlocks();
+  hasher_->Add(ring, start, blockLength, weakChecksum);
+  blockMap_.Reserve(weakChecksum);
+  pieces_.push_back(Piece{true, weakChecksum, Md5Digest{}, pieceLength, sourcePosition, -1});
+  return CommitReady();
+}
+
+bool BlockStore::CommitPiece() {
+  if (commitFailed_) return false;
+  Piece piece = pieces_.front();
+  pieces_.pop_front();
+  if (piece.newBlock) {
+    const BlockHasher::Block& block = hasher_->Oldest();
+    piece.digest = block.digest;
+    dataFile_->AppendBlock(block.weakChecksum, block.digest, block.bytes.data(), block.length,
+                           block.bytes.data(), 0, &piece.dataPosition);
+    indexFile_->Append(block.weakChecksum, block.digest, piece.dataPosition);
+    const size_t filterBits = blockMap_.FilterBits();
+    AddKnownBlock(block.weakChecksum, block.digest, piece.dataPosition);
+    hasher_->DropOldest();
+    // A grown filter was rebuilt from the known blocks alone.
+    if (blockMap_.FilterBits() != filterBits) {
+      hasher_->ForEachChecksum([this](int32_t checksum) { blockMap_.Reserve(checksum); });
+    }
+  }
+  bool written = WriteFpEntry(piece.weakChecksum, piece.digest, piece.length, piece.sourcePosition,
+                              piece.dataPosition, *storing_);
+  if (!written) {
+    ReportWriteError(storing_->LastError());
+  } else if (piece.newBlock && dataFile_->UnflushedBytes() >= kAppendBatch) {
+    written = FlushBlocks();
+  }
+  commitFailed_ = !written;
+  return written;
+}
+
+bool BlockStore::CommitReady() {
+  while (!pieces_.empty() && (!pieces_.front().newBlock || hasher_->OldestReady())) {
+    if (!CommitPiece()) return false;
+  }
+  return true;
+}
+
+bool BlockStore::CommitAll() {
+  while (!pieces_.empty()) {
+    if (!CommitPiece()) return false;
+  }
+  return true;
 }
 
 bool BlockStore::StoreNewBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t length,
@@ -260,12 +304,9 @@ bool BlockStore::RecordMatch(const RingBuffer& ring, int32_t literalChecksum,
       return false;
     }
   }
-  if (!WriteFpEntry(windowChecksum, lookupDigest_, windowLength, sourcePosition, matchedPosition,
-                    record)) {
-    ReportWriteError(record.LastError());
-    return false;
-  }
-  return true;
+  pieces_.push_back(
+      Piece{false, windowChecksum, lookupDigest_, windowLength, sourcePosition, matchedPosition});
+  return CommitReady();
 }
 
 void BlockStore::ReportError(const std::wstring& text) {
@@ -351,10 +392,17 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     platform::WriteDiagnostic(L"\nfailed to write identidier to " + fullPath);
     return fail();
   }
+  if (hasher_ == nullptr) hasher_ = std::make_unique<BlockHasher>(threaded_);
+  storing_ = &record;
+  commitFailed_ = false;
   // Blocks gathered by a file that fails are written all the same: they are
   // sound and found again by the next file.
   const bool stored = RunMatchingLoop(record, sourceFd, fullPath, size) == 0;
-  if (!FlushBlocks() || !stored) return fail();
+  const bool committed = CommitAll();
+  hasher_->Clear();
+  pieces_.clear();
+  storing_ = nullptr;
+  if (!FlushBlocks() || !stored || !committed) return fail();
   if (!record.Flush()) {
     ReportWriteError(record.LastError());
     return fail();
@@ -442,6 +490,7 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
     atBoundary = false;
 
     int64_t matched = FindBlock(ring, checksum, w, n);
+    if (commitFailed_) return -1;
     if (matched >= 0) {
       if (!RecordMatch(ring, literalChecksum, checksum, w, n, literalStart, p, matched, record)) {
         return -1;
@@ -527,7 +576,7 @@ bool BlockStore::RestorePieces(FpRecordFile& record, int outputFd, int64_t size)
     return false;
   }
   if (pieceRestore_ == nullptr) {
-    pieceRestore_ = std::make_unique<PieceRestore>(*dataFile_, platform::AvailableProcessors() > 1);
+    pieceRestore_ = std::make_unique<PieceRestore>(*dataFile_, threaded_);
   }
   int64_t reported = 0;
   auto pieceWritten = [&](int64_t written) {

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,7 @@
 namespace vaultline {
 
 class DataFile;
+class BlockHasher;
 class BlockIndexFile;
 class FpRecordFile;
 class PieceRestore;
@@ -35,7 +37,11 @@ class BlockStore {
 
   // Opens (creating if missing) the data file at `basePath` and the index at
   // basePath + ".ind". The known blocks are loaded when first needed.
+  // New blocks are hashed on a helper thread where more than one processor
+  // is available; the bytes written are the same either way.
   BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength);
+  // `threaded` false keeps all the work on the caller's thread.
+  BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength, bool threaded);
   virtual ~BlockStore();
   BlockStore(const BlockStore&) = delete;
   BlockStore& operator=(const BlockStore&) = delete;
@@ -60,10 +66,6 @@ class BlockStore {
                            const std::wstring& expectedName);
   virtual bool WriteFpHeader(FpRecordFile& record, const std::wstring& name, int64_t size,
                              uint16_t layout);
-  // Gathers a new block for the data file; the position its header will
-  // have. Nothing counts as stored before FlushBlocks wrote it.
-  virtual int64_t AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const RingBuffer& ring,
-                              int32_t start, int32_t length);
   virtual bool WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
                             int64_t sourcePosition, int64_t dataPosition, FpRecordFile& record);
   // False when a write failed (already reported).
@@ -96,6 +98,23 @@ class BlockStore {
   // `sourcePosition`.
   bool StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_t blockLength, int32_t start,
                   int32_t pieceLength, int64_t sourcePosition, FpRecordFile& record);
+  // A piece of the file being stored, in file order, whose entry is not yet
+  // written: a match, or a new block whose digest is being computed.
+  struct Piece {
+    bool newBlock;
+    int32_t weakChecksum;
+    Md5Digest digest;  // of a match; a new block's comes from the hasher
+    int32_t length;
+    int64_t sourcePosition;
+    int64_t dataPosition;  // of a match
+  };
+  // Writes the oldest piece: a new block is appended, indexed and entered
+  // among the known blocks, then its entry is written. False when a write
+  // failed (reported); nothing is written after that.
+  bool CommitPiece();
+  // Writes pieces as long as the oldest one needs no waiting.
+  bool CommitReady();
+  bool CommitAll();
   // Writes the gathered blocks, then their index records. When the blocks
   // cannot be written they are forgotten again; false then (reported).
   bool FlushBlocks();
@@ -110,6 +129,7 @@ class BlockStore {
   bool RestoreRaw(FpRecordFile& record, int outputFd, int64_t size);
   bool RestorePieces(FpRecordFile& record, int outputFd, int64_t size);
 
+  bool threaded_;
   std::wstring basePath_;
   std::wstring indexPath_;
   int dataFd_ = -1;
@@ -117,12 +137,15 @@ class BlockStore {
   std::unique_ptr<DataFile> dataFile_;
   std::unique_ptr<BlockIndexFile> indexFile_;
   std::unique_ptr<PieceRestore> pieceRestore_;  // made by the first restore of blocks
+  std::unique_ptr<BlockHasher> hasher_;         // made by the first file stored in blocks
+  std::deque<Piece> pieces_;
+  FpRecordFile* storing_ = nullptr;  // the record of the file being stored
+  bool commitFailed_ = false;
   int32_t readChunk_;
   int32_t blockLength_;
   RingBuffer ring_;
   BlockMap blockMap_;
   Md5 md5_;
-  Md5Digest storeDigest_{};
   Md5Digest lookupDigest_{};
   int openError_ = 0;
   bool indexLoaded_ = false;

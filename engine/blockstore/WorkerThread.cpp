@@ -37,6 +37,12 @@ void WorkerThread::WaitFor(uint64_t ticket) {
   taskDone_.wait(lock, [&] { return finished_ >= ticket; });
 }
 
+bool WorkerThread::Done(uint64_t ticket) const {
+  if (!threaded_) return true;
+  std::lock_guard<std::mutex> lock(mutex_);
+  return finished_ >= ticket;
+}
+
 void WorkerThread::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {

@@ -27,12 +27,14 @@ class WorkerThread {
   // Returns once the task of `ticket` and every one before it has run; what
   // they wrote is then visible to the caller.
   void WaitFor(uint64_t ticket);
+  // Whether the task of `ticket` has run, without waiting.
+  bool Done(uint64_t ticket) const;
 
  private:
   void Run();
 
   bool threaded_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable taskReady_;
   std::condition_variable taskDone_;
   std::deque<std::function<void()>> tasks_;
