@@ -7,7 +7,8 @@
 
 namespace vaultline {
 
-BlockHasher::BlockHasher(bool threaded) : worker_(std::make_unique<WorkerThread>(threaded)) {
+// Woken for every few blocks, not for each.
+BlockHasher::BlockHasher(bool threaded) : worker_(std::make_unique<WorkerThread>(threaded, 4)) {
   for (Block& block : blocks_) block.bytes.resize(DataRecordHeader::kMaxLength);
 }
 

@@ -2,7 +2,8 @@
 
 namespace vaultline {
 
-WorkerThread::WorkerThread(bool threaded) : threaded_(threaded) {
+WorkerThread::WorkerThread(bool threaded, size_t wakeAfter)
+    : threaded_(threaded), wakeAfter_(wakeAfter) {
   if (threaded_) thread_ = std::thread([this] { Run(); });
 }
 
@@ -22,19 +23,25 @@ uint64_t WorkerThread::Submit(std::function<void()> task) {
     return ++submitted_;
   }
   uint64_t ticket;
+  bool wake;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     tasks_.push_back(std::move(task));
     ticket = ++submitted_;
+    wake = sleeping_ && tasks_.size() >= wakeAfter_;
   }
-  taskReady_.notify_one();
+  if (wake) taskReady_.notify_one();
   return ticket;
 }
 
 void WorkerThread::WaitFor(uint64_t ticket) {
   if (!threaded_) return;
   std::unique_lock<std::mutex> lock(mutex_);
+  if (finished_ >= ticket) return;
+  if (sleeping_) taskReady_.notify_one();
+  ++waiters_;
   taskDone_.wait(lock, [&] { return finished_ >= ticket; });
+  --waiters_;
 }
 
 bool WorkerThread::Done(uint64_t ticket) const {
@@ -46,7 +53,9 @@ bool WorkerThread::Done(uint64_t ticket) const {
 void WorkerThread::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
+    sleeping_ = true;
     taskReady_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
+    sleeping_ = false;
     if (tasks_.empty()) return;  // stopping, with everything done
     std::function<void()> task = std::move(tasks_.front());
     tasks_.pop_front();
@@ -54,7 +63,7 @@ void WorkerThread::Run() {
     task();
     lock.lock();
     ++finished_;
-    taskDone_.notify_all();
+    if (waiters_ > 0) taskDone_.notify_all();
   }
 }
 

@@ -16,8 +16,10 @@ namespace vaultline {
 
 class WorkerThread {
  public:
-  // `threaded` false runs every task at once on the caller's thread.
-  explicit WorkerThread(bool threaded);
+  // `threaded` false runs every task at once on the caller's thread. Waking
+  // the thread costs more than a small task: a sleeping helper is woken when
+  // `wakeAfter` tasks wait for it, or when the caller waits for one.
+  explicit WorkerThread(bool threaded, size_t wakeAfter = 1);
   ~WorkerThread();  // runs what was handed over, then ends the thread
   WorkerThread(const WorkerThread&) = delete;
   WorkerThread& operator=(const WorkerThread&) = delete;
@@ -41,6 +43,9 @@ class WorkerThread {
   uint64_t submitted_ = 0;
   uint64_t finished_ = 0;
   bool stopping_ = false;
+  size_t wakeAfter_;
+  bool sleeping_ = false;  // the helper waits for tasks
+  int waiters_ = 0;        // callers in WaitFor
   std::thread thread_;
 };
 
