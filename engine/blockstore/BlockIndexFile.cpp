@@ -39,8 +39,12 @@ bool BlockIndexFile::ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t*
       return false;
     }
   }
-  readPosition_ += IndexRecord::kSize;
   IndexRecord record = IndexRecord::Decode(&readBuffer_[readAt_]);
+  if (!record.checksumMatches) {
+    damaged_ = true;
+    return false;
+  }
+  readPosition_ += IndexRecord::kSize;
   readAt_ += IndexRecord::kSize;
   *weakChecksum = record.weakChecksum;
   *digest = record.digest;
@@ -81,6 +85,7 @@ void BlockIndexFile::Reset() {
   readPosition_ = 0;
   readBuffer_.clear();
   readAt_ = 0;
+  damaged_ = false;
 }
 
 }  // namespace vaultline

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "blockstore/BlockMap.h"
+#include "blockstore/DamageMemory.h"
 #include "blockstore/Md5.h"
 #include "blockstore/RingBuffer.h"
 #include "blockstore/StoreContext.h"
@@ -25,6 +26,7 @@ class BlockHasher;
 class BlockIndexFile;
 class FpRecordFile;
 class PieceRestore;
+struct ContentRecord;
 
 class BlockStore {
  public:
@@ -59,11 +61,15 @@ class BlockStore {
   // not stored. Errors that must end the backup set `cancelled` and are
   // reported through the sink. The content file descriptor stays the caller's.
   virtual int64_t StoreFile(const std::wstring& path, int contentFd);
-  // Writes the stored file to outputFd and closes it on every exit. True when
-  // the file came back whole and verified; false when an error was reported
-  // (sink + cancelled) or the record belongs to another name.
+  // The size of the file the last StoreFile stored.
+  int64_t LastStoredSize() const { return lastStoredSize_; }
+  // Writes the stored file to outputFd and closes it on every exit. Its
+  // record is checked whole (against expectedName and, when not negative,
+  // expectedSize) before a byte is written. True when the file came back
+  // whole and verified; false when damage or an error was reported (errors
+  // of the output also set cancelled). Damage found is remembered.
   virtual bool RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
-                           const std::wstring& expectedName);
+                           const std::wstring& expectedName, int64_t expectedSize = -1);
   virtual bool WriteFpHeader(FpRecordFile& record, const std::wstring& name, int64_t size,
                              uint16_t layout);
   virtual bool WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
@@ -87,6 +93,8 @@ class BlockStore {
 
   // The known blocks, loaded first if they are not yet.
   const BlockMap& Blocks();
+  // Damage that restores and checks found, kept beside the store.
+  DamageMemory& Damage() { return damage_; }
 
  private:
   // The sliding-window pass over a source file opened as `sourceFd`; 0 when
@@ -126,8 +134,7 @@ class BlockStore {
   bool ReportProgress(int64_t done, int64_t current);
   void ReportWriteError(int error);
   void ReportReadError(const std::wstring& fullPath);
-  bool RestoreRaw(FpRecordFile& record, int outputFd, int64_t size);
-  bool RestorePieces(FpRecordFile& record, int outputFd, int64_t size);
+  bool RestorePieces(const ContentRecord& record, int64_t contentOffset, int outputFd);
 
   bool threaded_;
   std::wstring basePath_;
@@ -150,7 +157,9 @@ class BlockStore {
   int openError_ = 0;
   bool indexLoaded_ = false;
   size_t writtenBlocks_ = 0;  // known blocks that are on the drive
-  StoreContext detached_;     // stands in until a manager is attached
+  int64_t lastStoredSize_ = 0;
+  DamageMemory damage_;
+  StoreContext detached_;  // stands in until a manager is attached
   StoreContext* manager_ = &detached_;
 };
 

@@ -43,7 +43,7 @@ bool DataFile::SeekToEnd() {
 }
 
 bool DataFile::IsSound(const DataRecordHeader& header, int64_t position) const {
-  return header.magic == DataRecordHeader::kMagic && header.length >= 1 &&
+  return header.magic == DataRecordHeader::kMagic && header.checksumMatches && header.length >= 1 &&
          header.length <= DataRecordHeader::kMaxLength &&
          position + DataRecordHeader::kSize + header.length <= logicalEnd_ &&
          header.position == position;

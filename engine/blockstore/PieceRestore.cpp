@@ -3,7 +3,6 @@
 #include <deque>
 
 #include "blockstore/DataFile.h"
-#include "blockstore/FpRecordFile.h"
 #include "blockstore/WorkerThread.h"
 #include "platform/GatherWrite.h"
 
@@ -16,7 +15,6 @@ constexpr int64_t kRunBytes = 1 << 20;
 constexpr size_t kRunPieces = 256;
 // Runs being read and checked while one is written.
 constexpr size_t kRuns = 3;
-constexpr size_t kEntryBatch = 512;
 
 }  // namespace
 
@@ -24,15 +22,18 @@ struct PieceRestore::Run {
   // Room for the run and the rest of a last block longer than its piece.
   std::vector<uint8_t> bytes =
       std::vector<uint8_t>(kRunBytes + DataRecordHeader::kSize + DataRecordHeader::kMaxLength);
-  std::vector<FpEntry> entries;
+  const FpEntry* entries = nullptr;
+  size_t count = 0;
   int64_t position = 0;  // of the first block's header
   int64_t length = 0;    // from there to the end of the last piece
+  bool knownDamaged = false;
   bool sound = false;
+  size_t failed = 0;  // the entry whose block failed its check
   uint64_t ticket = 0;
 };
 
 PieceRestore::PieceRestore(const DataFile& data, bool threaded)
-    : data_(data), worker_(std::make_unique<WorkerThread>(threaded)), batch_(kEntryBatch) {
+    : data_(data), worker_(std::make_unique<WorkerThread>(threaded)) {
   for (size_t i = 0; i < kRuns; ++i) runs_.push_back(std::make_unique<Run>());
 }
 
@@ -40,11 +41,13 @@ PieceRestore::~PieceRestore() = default;
 
 void PieceRestore::Check(Run& run) const {
   run.sound = false;
+  run.failed = 0;
   // Only a first entry of an absurd length can make a run overflow.
-  if (run.length > kRunBytes) return;
+  if (run.knownDamaged || run.length > kRunBytes) return;
   int64_t got = data_.ReadRun(run.bytes.data(), run.position, run.length);
   if (got < 0) return;
-  for (size_t i = 0; i < run.entries.size(); ++i) {
+  for (size_t i = 0; i < run.count; ++i) {
+    run.failed = i;
     const FpEntry& entry = run.entries[i];
     const int64_t at = entry.dataPosition - run.position;
     DataRecordHeader header;
@@ -57,9 +60,8 @@ void PieceRestore::Check(Run& run) const {
     // only the last block of a run can be, so its rest follows directly.
     const int64_t end = at + DataRecordHeader::kSize + header.length;
     if (end > got) {
-      if (i + 1 != run.entries.size() ||
-          data_.ReadRun(&run.bytes[static_cast<size_t>(got)], run.position + got, end - got) !=
-              end - got) {
+      if (i + 1 != run.count || data_.ReadRun(&run.bytes[static_cast<size_t>(got)],
+                                              run.position + got, end - got) != end - got) {
         return;
       }
       got = end;
@@ -75,7 +77,8 @@ void PieceRestore::Check(Run& run) const {
 bool PieceRestore::Write(const Run& run, int outputFd) const {
   platform::WritePiece pieces[kRunPieces];
   size_t count = 0;
-  for (const FpEntry& entry : run.entries) {
+  for (size_t i = 0; i < run.count; ++i) {
+    const FpEntry& entry = run.entries[i];
     const int64_t at = entry.dataPosition - run.position + DataRecordHeader::kSize;
     pieces[count++] = {&run.bytes[static_cast<size_t>(at)], static_cast<size_t>(entry.length)};
   }
@@ -83,21 +86,9 @@ bool PieceRestore::Write(const Run& run, int outputFd) const {
 }
 
 PieceRestore::Result PieceRestore::Restore(
-    FpRecordFile& record, int outputFd, int64_t size,
-    const std::function<void(int64_t written)>& pieceWritten) {
-  size_t have = 0;
-  size_t next = 0;
-  // The next entry, read a batch at a time; false when none can be read.
-  auto peek = [&](FpEntry** entry) {
-    if (next == have) {
-      have = record.ReadEntries(batch_.data(), batch_.size());
-      next = 0;
-      if (have == 0) return false;
-    }
-    *entry = &batch_[next];
-    return true;
-  };
-
+    const std::vector<FpEntry>& entries, int outputFd,
+    const std::function<bool(int64_t position)>& knownDamaged,
+    const std::function<void(int64_t written)>& pieceWritten, int64_t* damagedAt) {
   std::vector<Run*> idle;
   for (auto& run : runs_) idle.push_back(run.get());
   std::deque<Run*> busy;
@@ -105,42 +96,41 @@ PieceRestore::Result PieceRestore::Restore(
     if (!busy.empty()) worker_->WaitFor(busy.back()->ticket);
   };
 
-  int64_t planned = 0;
+  size_t next = 0;
   int64_t written = 0;
-  bool entriesFailed = false;
   for (;;) {
-    while (!idle.empty() && planned < size && !entriesFailed) {
-      FpEntry* entry;
-      if (!peek(&entry)) {
-        entriesFailed = true;
-        break;
-      }
+    while (!idle.empty() && next < entries.size()) {
       Run& run = *idle.back();
       idle.pop_back();
-      run.entries.assign(1, *entry);
-      ++next;
+      const FpEntry* entry = &entries[next++];
+      run.entries = entry;
+      run.count = 1;
       run.position = entry->dataPosition;
       run.length = DataRecordHeader::kSize + entry->length;
-      planned += entry->length;
+      run.knownDamaged = knownDamaged(entry->dataPosition);
       // Blocks stored one after another are read together, as long as the
       // entries name them that way.
-      while (planned < size && run.entries.size() < kRunPieces && peek(&entry) &&
-             entry->length > 0 && entry->dataPosition == run.position + run.length &&
-             run.length + DataRecordHeader::kSize + entry->length <= kRunBytes) {
-        run.entries.push_back(*entry);
+      while (!run.knownDamaged && next < entries.size() && run.count < kRunPieces) {
+        entry = &entries[next];
+        if (entry->dataPosition != run.position + run.length ||
+            run.length + DataRecordHeader::kSize + entry->length > kRunBytes ||
+            knownDamaged(entry->dataPosition)) {
+          break;
+        }
         ++next;
+        ++run.count;
         run.length += DataRecordHeader::kSize + entry->length;
-        planned += entry->length;
       }
       Run* submitted = &run;
       run.ticket = worker_->Submit([this, submitted] { Check(*submitted); });
       busy.push_back(&run);
     }
-    if (busy.empty()) break;
+    if (busy.empty()) return Result::kRestored;
     Run& run = *busy.front();
     worker_->WaitFor(run.ticket);
     busy.pop_front();
     if (!run.sound) {
+      *damagedAt = run.entries[run.failed].dataPosition;
       drain();
       return Result::kDamaged;
     }
@@ -148,13 +138,12 @@ PieceRestore::Result PieceRestore::Restore(
       drain();
       return Result::kWriteFailed;
     }
-    for (const FpEntry& entry : run.entries) {
-      written += entry.length;
+    for (size_t i = 0; i < run.count; ++i) {
+      written += run.entries[i].length;
       pieceWritten(written);
     }
     idle.push_back(&run);
   }
-  return entriesFailed ? Result::kEntryUnreadable : Result::kRestored;
 }
 
 }  // namespace vaultline

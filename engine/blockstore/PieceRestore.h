@@ -16,12 +16,11 @@
 namespace vaultline {
 
 class DataFile;
-class FpRecordFile;
 class WorkerThread;
 
 class PieceRestore {
  public:
-  enum class Result { kRestored, kEntryUnreadable, kDamaged, kWriteFailed };
+  enum class Result { kRestored, kDamaged, kWriteFailed };
 
   // `threaded` false does all the work on the caller's thread.
   PieceRestore(const DataFile& data, bool threaded);
@@ -29,10 +28,13 @@ class PieceRestore {
   PieceRestore(const PieceRestore&) = delete;
   PieceRestore& operator=(const PieceRestore&) = delete;
 
-  // Entries are read from `record` until they cover `size` bytes.
+  // Writes the pieces of `entries` (a record already checked whole) to
+  // outputFd. A block `knownDamaged` names is not read again. On kDamaged,
+  // `damagedAt` is the position of the block that failed its check.
   // `pieceWritten` is called after each piece with the bytes written so far.
-  Result Restore(FpRecordFile& record, int outputFd, int64_t size,
-                 const std::function<void(int64_t written)>& pieceWritten);
+  Result Restore(const std::vector<FpEntry>& entries, int outputFd,
+                 const std::function<bool(int64_t position)>& knownDamaged,
+                 const std::function<void(int64_t written)>& pieceWritten, int64_t* damagedAt);
 
  private:
   struct Run;
@@ -43,7 +45,6 @@ class PieceRestore {
   const DataFile& data_;
   std::unique_ptr<WorkerThread> worker_;
   std::vector<std::unique_ptr<Run>> runs_;
-  std::vector<FpEntry> batch_;
 };
 
 }  // namespace vaultline
