@@ -12,6 +12,8 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "blockstore/BlockMap.h"
 #include "blockstore/DamageMemory.h"
@@ -87,6 +89,18 @@ class BlockStore {
   // either file holds no records; once per store.
   void EnsureIndex();
 
+  // Checks of a store that change nothing in it (only the damage memory).
+  // CheckContent: the record at contentOffset as a restore would read it;
+  // with readBlocks, also that every piece names a block that CheckData found
+  // sound with the piece's digest (CheckData must have run). False with `why`
+  // when damaged.
+  bool CheckContent(int contentFd, int64_t contentOffset, const std::wstring& name, int64_t size,
+                    bool readBlocks, std::wstring* why);
+  // Every block of the data file (header and MD5) and every index record
+  // against the blocks; appends a text for each problem. Progress goes to the
+  // sink as bytes of the data file read.
+  void CheckData(std::vector<std::wstring>* problems);
+
   // fsync of the data and index files, so that what a published snapshot
   // names is on the drive.
   bool Sync();
@@ -159,6 +173,8 @@ class BlockStore {
   size_t writtenBlocks_ = 0;  // known blocks that are on the drive
   int64_t lastStoredSize_ = 0;
   DamageMemory damage_;
+  // Sound blocks that CheckData read, by position: their digests.
+  std::unordered_map<int64_t, Md5Digest> checkedBlocks_;
   StoreContext detached_;  // stands in until a manager is attached
   StoreContext* manager_ = &detached_;
 };

@@ -66,6 +66,8 @@ class DataFile {
   int64_t ReadRun(uint8_t* buffer, int64_t position, int64_t length) const;
   // The header at the start of `bytes`, read from `position`, if it is sound.
   bool DecodeSound(const uint8_t* bytes, int64_t position, DataRecordHeader* header) const;
+  // Offset of the first sound header at or after `from`, or -1. Reads only.
+  int64_t FindSoundHeader(int64_t from);
   // Cuts the file back to `position` (the start of a block that could not be
   // written whole).
   void DiscardFrom(int64_t position);
@@ -82,8 +84,6 @@ class DataFile {
   bool IsSound(const DataRecordHeader& header, int64_t position) const;
   void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length, int64_t position);
   void WriteFailed(const wchar_t* text);
-  // Offset of the first sound header at or after `from`, or -1.
-  int64_t FindSoundHeader(int64_t from);
 
   int fd_;
   int64_t logicalEnd_;

@@ -141,8 +141,15 @@ int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime
 }
 
 const KeyIndex::Offsets* SnapshotManager::Lookup(SourceScanner& item) const {
-  return index_.Find(ItemKey(item.FullPath(), item.ModifyTime(), static_cast<int64_t>(item.Size()),
-                             item.Attributes(), item.EntryCount()));
+  const KeyIndex::Offsets* known =
+      index_.Find(ItemKey(item.FullPath(), item.ModifyTime(), static_cast<int64_t>(item.Size()),
+                          item.Attributes(), item.EntryCount()));
+  // What was found damaged is stored again, whatever its key says, so that
+  // the new snapshot is whole while the source still holds it.
+  const DamageMemory::Kind kind =
+      item.IsFolder() ? DamageMemory::Kind::kChildren : DamageMemory::Kind::kContent;
+  if (known != nullptr && store_->Damage().Has(kind, known->contentOffset)) return nullptr;
+  return known;
 }
 
 void SnapshotManager::Remember(SourceScanner& item, int64_t contentOffset, int64_t recordOffset) {
@@ -503,6 +510,8 @@ void SnapshotManager::ReportDamagedEntry(int index) {
 
 void SnapshotManager::ReportDamage(int index, const SubtreeWalk& walk) {
   for (const DamagedFolder& damaged : walk.Damage()) {
+    // The next backup writes such a folder anew instead of pointing at them.
+    store_->Damage().Add(DamageMemory::Kind::kChildren, damaged.firstChild);
     const std::wstring where =
         damaged.folder.empty() ? std::wstring(L"the top of the snapshot") : damaged.folder;
     Report(kMessageError,
@@ -564,6 +573,51 @@ bool SnapshotManager::RestoreByKey(const std::wstring& path, int32_t modifyTime,
   if (known == nullptr) return false;
   cancelled = false;
   return RestoreRecords(-1, known->recordOffset, target, flatten);
+}
+
+}  // namespace vaultline
+
+namespace vaultline {
+
+bool SnapshotManager::Check(bool readData, std::vector<CheckFinding>* findings) {
+  cancelled = false;
+  const size_t before = findings->size();
+  if (readData) {
+    std::vector<std::wstring> problems;
+    store_->CheckData(&problems);
+    for (std::wstring& problem : problems) findings->push_back({-1, L"", std::move(problem)});
+  }
+  ListSnapshots();
+  CheckVisitor::Results results;
+  for (size_t i = 0; i < snapshotNames_.size() && !cancelled; ++i) {
+    const int index = static_cast<int>(i);
+    if (snapshotDamaged_[i]) {
+      findings->push_back({index, L"", L"the snapshot entry is damaged"});
+      continue;
+    }
+    const SourceRange& range = snapshotRanges_[i];
+    if (range.rootOffset == range.endOffset) continue;
+    CheckVisitor visitor(*store_, contentFd_, *this, readData, index, &results, findings);
+    SubtreeWalk walk(*directory_, &extendedRanges_);
+    walk.Walk(range.rootOffset, 1, visitor);
+    for (const DamagedFolder& damaged : walk.Damage()) {
+      store_->Damage().Add(DamageMemory::Kind::kChildren, damaged.firstChild);
+      findings->push_back(
+          {index, damaged.folder,
+           platform::FormatWide(L"%d damaged record(s) of its listing", damaged.records)});
+    }
+  }
+  for (size_t i = before; i < findings->size(); ++i) {
+    const CheckFinding& finding = (*findings)[i];
+    const std::wstring what =
+        finding.path.empty() ? finding.what : finding.path + L": " + finding.what;
+    Report(kMessageError, finding.snapshot < 0
+                              ? L"The store is damaged: " + what
+                              : platform::FormatWide(L"Snapshot %d is damaged: %ls",
+                                                     finding.snapshot, what.c_str()));
+  }
+  if (status != nullptr) cancelled = status->IsCancelled() || cancelled;
+  return !cancelled;
 }
 
 }  // namespace vaultline

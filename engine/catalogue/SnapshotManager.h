@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "blockstore/StoreContext.h"
+#include "catalogue/CheckVisitor.h"
 #include "catalogue/DirRecord.h"
 #include "catalogue/ExtendedRanges.h"
 #include "catalogue/KeyIndex.h"
@@ -88,6 +89,13 @@ class SnapshotManager : public StoreContext {
   // Restores the newest record with the given key, if the index knows it.
   bool RestoreByKey(const std::wstring& path, int32_t modifyTime, int64_t size, uint32_t attributes,
                     int32_t count, const std::wstring& target, bool flatten);
+  // Checks every snapshot entry, every directory record each snapshot
+  // reaches and every content record they point at; with readData also every
+  // block of the data file and the index. Each damaged item is reported
+  // through the sink and listed; damage is remembered for the next backup.
+  // Changes nothing else. False when cancelled.
+  bool Check(bool readData, std::vector<CheckFinding>* findings);
+
   // Root record offset of source 0 of entry `index`, or -1.
   int64_t RootOfEntry(int index);
 

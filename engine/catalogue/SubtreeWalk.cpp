@@ -28,13 +28,15 @@ bool SubtreeWalk::Walk(int64_t offset, int32_t count, RecordVisitor& visitor) {
   return Visit(offset, count, 0, nullptr, visitor) >= 0 && damage_.empty();
 }
 
-void SubtreeWalk::Lost(const std::wstring* parent, int32_t records, const wchar_t* diagnostic) {
+void SubtreeWalk::Lost(const std::wstring* parent, int64_t firstChild, int32_t records,
+                       const wchar_t* diagnostic) {
   platform::WriteDiagnostic(diagnostic);
   const std::wstring folder = parent != nullptr ? *parent : std::wstring();
-  if (!damage_.empty() && damage_.back().folder == folder) {
+  if (!damage_.empty() && damage_.back().firstChild == firstChild &&
+      damage_.back().folder == folder) {
     damage_.back().records += records;
   } else {
-    damage_.push_back(DamagedFolder{folder, records});
+    damage_.push_back(DamagedFolder{folder, firstChild, records});
   }
 }
 
@@ -61,15 +63,16 @@ int64_t SubtreeWalk::NextSibling(int64_t offset, const std::wstring& parent, int
 
 int64_t SubtreeWalk::Visit(int64_t offset, int32_t count, int depth, const std::wstring* parent,
                            RecordVisitor& visitor) {
+  const int64_t firstChild = offset;
   if (depth > kMaxDepth) {
-    Lost(parent, count, L"\nDirectory records nest deeper than any stored path can");
+    Lost(parent, firstChild, count, L"\nDirectory records nest deeper than any stored path can");
     return offset;
   }
   DirEntry entry;
   for (int32_t i = 0; i < count; ++i) {
     const int64_t next = directory_.ReadRecordAt(offset, &entry);
     if (next == -1) {
-      Lost(parent, count - i, L"\nProblem reading directory");
+      Lost(parent, firstChild, count - i, L"\nProblem reading directory");
       return -1;
     }
     const bool seen = next >= 0 && !visited_.insert(offset).second;
@@ -78,14 +81,14 @@ int64_t SubtreeWalk::Visit(int64_t offset, int32_t count, int depth, const std::
                            : seen     ? L"\nDirectory records point back at a record already read"
                                       : L"\nDamaged directory record";
       if (next == -2 || seen || parent == nullptr || i + 1 == count) {
-        Lost(parent, count - i, why);
+        Lost(parent, firstChild, count - i, why);
         return offset;
       }
-      Lost(parent, 1, why);
+      Lost(parent, firstChild, 1, why);
       int64_t end = 0;
       const int64_t sibling = NextSibling(offset, *parent, &end);
       if (sibling < 0) {
-        Lost(parent, count - i - 1, L"\nDirectory records of a folder are missing");
+        Lost(parent, firstChild, count - i - 1, L"\nDirectory records of a folder are missing");
         return end;
       }
       offset = sibling;

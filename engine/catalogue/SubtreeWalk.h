@@ -37,6 +37,7 @@ class RecordVisitor {
 // name stands for the top of the walk.
 struct DamagedFolder {
   std::wstring folder;
+  int64_t firstChild = -1;  // where the folder says its records begin
   int32_t records = 0;
 };
 
@@ -61,7 +62,8 @@ class SubtreeWalk {
   // The first sibling behind the damaged record at `offset`, or -1 with
   // `*end` where the folder's records must have ended.
   int64_t NextSibling(int64_t offset, const std::wstring& parent, int64_t* end);
-  void Lost(const std::wstring* parent, int32_t records, const wchar_t* diagnostic);
+  void Lost(const std::wstring* parent, int64_t firstChild, int32_t records,
+            const wchar_t* diagnostic);
 
   DirectoryFile& directory_;
   const ExtendedRanges* extended_;
