@@ -3,8 +3,12 @@
 // snapshot manager keeps open. Files are cut into blocks found again by a
 // rolling weak checksum confirmed with MD5.
 //
-// One store per open selection, used on one thread, never shared. The store
-// does not own the content file or the manager it is attached to.
+// One store per open selection, called from one thread, never shared. Where
+// more than one processor is available it hashes new blocks and reads back
+// stored ones on helper threads of its own; callers never see them: the
+// status sink is called only on the caller's thread, and every call has
+// finished with its helpers when it returns. The store does not own the
+// content file or the manager it is attached to.
 #pragma once
 
 #include <array>
