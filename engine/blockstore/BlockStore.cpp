@@ -165,8 +165,17 @@ void BlockStore::RebuildIndex() {
 void BlockStore::AddKnownBlock(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
   // New content never goes into a block known to be damaged; a sound copy
   // of it, stored again, takes its place.
+  lastKnownBlock_ = std::max(lastKnownBlock_, position);
   if (damage_.Has(DamageMemory::Kind::kBlock, position)) return;
   blockMap_.Add(weakChecksum, digest, position);
+}
+
+void BlockStore::DiscardTornTail() {
+  tailChecked_ = true;
+  if (lastKnownBlock_ >= 0 && dataFile_->DiscardIfCutShort(lastKnownBlock_)) {
+    platform::WriteDiagnostic(platform::FormatWide(
+        L"\nData file ends in a block cut short at offset %I64d; it is dropped", lastKnownBlock_));
+  }
 }
 
 int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
@@ -193,7 +202,7 @@ int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int3
     const KnownBlock& block = blockMap_.At(known);
     if (damage_.Has(DamageMemory::Kind::kBlock, block.position)) continue;
     uint8_t stored[kPrefixLength];
-    if (dataFile_->ReadPrefix(stored, block.position, prefix) &&
+    if (!dataFile_->ReadPrefix(stored, block.position, prefix, block.digest) ||
         !std::equal(window, window + prefix, stored)) {
       continue;
     }
@@ -406,6 +415,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     return fail();
   }
   EnsureIndex();
+  if (!tailChecked_) DiscardTornTail();
   if (!WriteFpHeader(record, fullPath, size, FpHeader::kLayoutBlocks)) {
     ReportError(L"Error writing backup idenifier ");
     platform::WriteDiagnostic(L"\nfailed to write identidier to " + fullPath);
@@ -589,16 +599,18 @@ bool BlockStore::RestorePieces(const ContentRecord& record, int64_t contentOffse
       reported = written;
     }
   };
-  auto knownDamaged = [&](int64_t position) {
-    return damage_.Has(DamageMemory::Kind::kBlock, position);
-  };
   int64_t damagedAt = -1;
-  switch (
-      pieceRestore_->Restore(record.entries, outputFd, knownDamaged, pieceWritten, &damagedAt)) {
+  const PieceRestore::Result result =
+      pieceRestore_->Restore(record.entries, outputFd, pieceWritten, &damagedAt);
+  switch (result) {
     case PieceRestore::Result::kRestored:
       return true;
-    case PieceRestore::Result::kDamaged:
-      damage_.Add(DamageMemory::Kind::kBlock, damagedAt);
+    case PieceRestore::Result::kBlockDamaged:
+    case PieceRestore::Result::kWrongBlock:
+      // A sound block that the piece names wrongly is the record's damage.
+      if (result == PieceRestore::Result::kBlockDamaged) {
+        damage_.Add(DamageMemory::Kind::kBlock, damagedAt);
+      }
       damage_.Add(DamageMemory::Kind::kContent, contentOffset);
       ReportDamage(platform::FormatWide(
           L"The stored contents of %ls are damaged: the block at %I64d of the data file",

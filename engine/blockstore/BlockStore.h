@@ -153,6 +153,10 @@ class BlockStore {
   void ReportWriteError(int error);
   void ReportReadError(const std::wstring& fullPath);
   bool RestorePieces(const ContentRecord& record, int64_t contentOffset, int outputFd);
+  // Before the first append: a last block cut short by the end of the file
+  // (a torn write, or a cut) is dropped, so that new blocks never land inside
+  // what its header claims.
+  void DiscardTornTail();
 
   bool threaded_;
   std::wstring basePath_;
@@ -176,6 +180,8 @@ class BlockStore {
   bool indexLoaded_ = false;
   size_t writtenBlocks_ = 0;  // known blocks that are on the drive
   int64_t lastStoredSize_ = 0;
+  int64_t lastKnownBlock_ = -1;  // the highest position the index named
+  bool tailChecked_ = false;
   DamageMemory damage_;
   // Sound blocks that CheckData read, by position: their digests.
   std::unordered_map<int64_t, Md5Digest> checkedBlocks_;

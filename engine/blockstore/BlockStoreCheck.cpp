@@ -36,7 +36,9 @@ bool BlockStore::CheckContent(int contentFd, int64_t contentOffset, const std::w
   for (const FpEntry& entry : record.entries) {
     auto found = checkedBlocks_.find(entry.dataPosition);
     if (found == checkedBlocks_.end() || found->second != entry.digest) {
-      damage_.Add(DamageMemory::Kind::kBlock, entry.dataPosition);
+      // A sound block that the piece names wrongly is the record's damage.
+      if (found == checkedBlocks_.end())
+        damage_.Add(DamageMemory::Kind::kBlock, entry.dataPosition);
       damage_.Add(DamageMemory::Kind::kContent, contentOffset);
       *why = platform::FormatWide(L"the block at %I64d of the data file", entry.dataPosition);
       return false;

@@ -1,6 +1,7 @@
 #include "blockstore/DataFile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "platform/DiagnosticLog.h"
@@ -149,15 +150,35 @@ bool DataFile::ReadBlock(void* buffer, int64_t position, int32_t length) {
   return true;
 }
 
-bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length) {
+bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length, const Md5Digest& digest) {
+  uint8_t bytes[DataRecordHeader::kSize + kMaxPrefix];
+  const uint8_t* read = bytes;
+  if (position < 0 || length < 0 || length > kMaxPrefix) return false;
+  DataRecordHeader header;
   if (position >= logicalEnd_) {
-    const int64_t at = position - logicalEnd_ + DataRecordHeader::kSize;
-    if (at + length > UnflushedBytes()) return false;
-    std::copy_n(unflushed_.data() + at, length, static_cast<uint8_t*>(buffer));
-    return true;
+    // A block gathered but not yet written is read from memory; it is whole
+    // there, as appends only gather whole blocks.
+    const int64_t at = position - logicalEnd_;
+    if (at + DataRecordHeader::kSize + length > UnflushedBytes()) return false;
+    read = unflushed_.data() + at;
+    header = DataRecordHeader::Decode(read);
+    if (header.position != position || header.length < length || header.digest != digest ||
+        at + DataRecordHeader::kSize + header.length > UnflushedBytes()) {
+      return false;
+    }
+  } else {
+    if (position + DataRecordHeader::kSize + length > logicalEnd_ ||
+        Read(bytes, position, DataRecordHeader::kSize + length) !=
+            DataRecordHeader::kSize + length) {
+      return false;
+    }
+    header = DataRecordHeader::Decode(bytes);
+    if (!IsSound(header, position) || header.digest != digest || header.length < length) {
+      return false;
+    }
   }
-  return position >= 0 && position + DataRecordHeader::kSize + length <= logicalEnd_ &&
-         Read(buffer, position + DataRecordHeader::kSize, length) == length;
+  std::memcpy(buffer, read + DataRecordHeader::kSize, static_cast<size_t>(length));
+  return true;
 }
 
 bool DataFile::WriteHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
@@ -223,6 +244,21 @@ void DataFile::WriteFailed(const wchar_t* text) {
   lastError_ = platform::LastError();
   filePosition_ = -1;
   platform::WriteDiagnostic(text);
+}
+
+bool DataFile::DiscardIfCutShort(int64_t position) {
+  uint8_t bytes[DataRecordHeader::kSize];
+  if (position < 0 || position + DataRecordHeader::kSize > logicalEnd_ ||
+      Read(bytes, position, DataRecordHeader::kSize) != DataRecordHeader::kSize) {
+    return false;
+  }
+  const DataRecordHeader header = DataRecordHeader::Decode(bytes);
+  const bool cutShort = header.magic == DataRecordHeader::kMagic && header.checksumMatches &&
+                        header.position == position && header.length >= 1 &&
+                        header.length <= DataRecordHeader::kMaxLength &&
+                        position + DataRecordHeader::kSize + header.length > logicalEnd_;
+  if (cutShort) DiscardFrom(position);
+  return cutShort;
 }
 
 void DataFile::DiscardFrom(int64_t position) {

@@ -38,10 +38,12 @@ class DataFile {
   // The header at `position` if it is sound: the right magic, a length of 1
   // to 16383 that fits before the logical end, and its own position.
   bool ReadHeaderAt(int64_t position, DataRecordHeader* header);
-  // The first `length` bytes of the block at `position`, without a word in
-  // the diagnostic log when they cannot be read. Blocks not yet flushed are
-  // read from memory.
-  bool ReadPrefix(void* buffer, int64_t position, int32_t length);
+  // The first `length` (at most kMaxPrefix) bytes of the block at
+  // `position`, when its header is sound and names `digest`: a block found
+  // through the index is matched only when it is wholly there. Blocks not yet
+  // flushed are read from memory. Writes nothing to the diagnostic log.
+  static constexpr int32_t kMaxPrefix = 64;
+  bool ReadPrefix(void* buffer, int64_t position, int32_t length, const Md5Digest& digest);
   // Gathers a whole block, header and bytes, behind the blocks not yet
   // flushed; `position` is where its header will be. The bytes may come in
   // two pieces.
@@ -68,6 +70,9 @@ class DataFile {
   bool DecodeSound(const uint8_t* bytes, int64_t position, DataRecordHeader* header) const;
   // Offset of the first sound header at or after `from`, or -1. Reads only.
   int64_t FindSoundHeader(int64_t from);
+  // When the block at `position` has a sound header but runs past the end of
+  // the file, cuts the file back to it and answers true.
+  bool DiscardIfCutShort(int64_t position);
   // Cuts the file back to `position` (the start of a block that could not be
   // written whole).
   void DiscardFrom(int64_t position);

@@ -26,8 +26,7 @@ struct PieceRestore::Run {
   size_t count = 0;
   int64_t position = 0;  // of the first block's header
   int64_t length = 0;    // from there to the end of the last piece
-  bool knownDamaged = false;
-  bool sound = false;
+  Result result = Result::kRestored;
   size_t failed = 0;  // the entry whose block failed its check
   uint64_t ticket = 0;
 };
@@ -40,10 +39,10 @@ PieceRestore::PieceRestore(const DataFile& data, bool threaded)
 PieceRestore::~PieceRestore() = default;
 
 void PieceRestore::Check(Run& run) const {
-  run.sound = false;
+  run.result = Result::kBlockDamaged;
   run.failed = 0;
   // Only a first entry of an absurd length can make a run overflow.
-  if (run.knownDamaged || run.length > kRunBytes) return;
+  if (run.length > kRunBytes) return;
   int64_t got = data_.ReadRun(run.bytes.data(), run.position, run.length);
   if (got < 0) return;
   for (size_t i = 0; i < run.count; ++i) {
@@ -52,8 +51,7 @@ void PieceRestore::Check(Run& run) const {
     const int64_t at = entry.dataPosition - run.position;
     DataRecordHeader header;
     if (entry.length <= 0 || at + DataRecordHeader::kSize > got ||
-        !data_.DecodeSound(&run.bytes[static_cast<size_t>(at)], entry.dataPosition, &header) ||
-        entry.length > header.length) {
+        !data_.DecodeSound(&run.bytes[static_cast<size_t>(at)], entry.dataPosition, &header)) {
       return;
     }
     // The digest covers the whole block, also where the piece is shorter:
@@ -66,12 +64,15 @@ void PieceRestore::Check(Run& run) const {
       }
       got = end;
     }
-    if (Md5::Of(&run.bytes[static_cast<size_t>(at + DataRecordHeader::kSize)],
-                static_cast<size_t>(header.length)) != entry.digest) {
+    const Md5Digest digest = Md5::Of(&run.bytes[static_cast<size_t>(at + DataRecordHeader::kSize)],
+                                     static_cast<size_t>(header.length));
+    if (digest != header.digest) return;
+    if (entry.length > header.length || digest != entry.digest) {
+      run.result = Result::kWrongBlock;
       return;
     }
   }
-  run.sound = true;
+  run.result = Result::kRestored;
 }
 
 bool PieceRestore::Write(const Run& run, int outputFd) const {
@@ -85,10 +86,9 @@ bool PieceRestore::Write(const Run& run, int outputFd) const {
   return platform::WriteFileGather(outputFd, pieces, count);
 }
 
-PieceRestore::Result PieceRestore::Restore(
-    const std::vector<FpEntry>& entries, int outputFd,
-    const std::function<bool(int64_t position)>& knownDamaged,
-    const std::function<void(int64_t written)>& pieceWritten, int64_t* damagedAt) {
+PieceRestore::Result PieceRestore::Restore(const std::vector<FpEntry>& entries, int outputFd,
+                                           const std::function<void(int64_t written)>& pieceWritten,
+                                           int64_t* damagedAt) {
   std::vector<Run*> idle;
   for (auto& run : runs_) idle.push_back(run.get());
   std::deque<Run*> busy;
@@ -107,14 +107,12 @@ PieceRestore::Result PieceRestore::Restore(
       run.count = 1;
       run.position = entry->dataPosition;
       run.length = DataRecordHeader::kSize + entry->length;
-      run.knownDamaged = knownDamaged(entry->dataPosition);
       // Blocks stored one after another are read together, as long as the
       // entries name them that way.
-      while (!run.knownDamaged && next < entries.size() && run.count < kRunPieces) {
+      while (next < entries.size() && run.count < kRunPieces) {
         entry = &entries[next];
         if (entry->dataPosition != run.position + run.length ||
-            run.length + DataRecordHeader::kSize + entry->length > kRunBytes ||
-            knownDamaged(entry->dataPosition)) {
+            run.length + DataRecordHeader::kSize + entry->length > kRunBytes) {
           break;
         }
         ++next;
@@ -129,10 +127,10 @@ PieceRestore::Result PieceRestore::Restore(
     Run& run = *busy.front();
     worker_->WaitFor(run.ticket);
     busy.pop_front();
-    if (!run.sound) {
+    if (run.result != Result::kRestored) {
       *damagedAt = run.entries[run.failed].dataPosition;
       drain();
-      return Result::kDamaged;
+      return run.result;
     }
     if (!Write(run, outputFd)) {
       drain();

@@ -20,7 +20,9 @@ class WorkerThread;
 
 class PieceRestore {
  public:
-  enum class Result { kRestored, kDamaged, kWriteFailed };
+  // kBlockDamaged: a block cannot be read or fails its own digest;
+  // kWrongBlock: a sound block is not the one its entry names.
+  enum class Result { kRestored, kBlockDamaged, kWrongBlock, kWriteFailed };
 
   // `threaded` false does all the work on the caller's thread.
   PieceRestore(const DataFile& data, bool threaded);
@@ -29,11 +31,9 @@ class PieceRestore {
   PieceRestore& operator=(const PieceRestore&) = delete;
 
   // Writes the pieces of `entries` (a record already checked whole) to
-  // outputFd. A block `knownDamaged` names is not read again. On kDamaged,
-  // `damagedAt` is the position of the block that failed its check.
+  // outputFd. When a check fails, `damagedAt` is the position of the block.
   // `pieceWritten` is called after each piece with the bytes written so far.
   Result Restore(const std::vector<FpEntry>& entries, int outputFd,
-                 const std::function<bool(int64_t position)>& knownDamaged,
                  const std::function<void(int64_t written)>& pieceWritten, int64_t* damagedAt);
 
  private:

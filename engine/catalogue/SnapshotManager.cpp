@@ -547,7 +547,9 @@ bool SnapshotManager::RestoreItem(int index, const std::wstring& path, const std
   if (found == pathToRecord_.end()) {
     if (!whole) {
       Report(kMessageError,
-             L"The catalogue of this selection is damaged; the snapshot cannot be read");
+             platform::FormatWide(L"Snapshot %d cannot be read: the catalogue of this selection "
+                                  L"is damaged",
+                                  index));
     }
     Report(kMessageError, platform::FormatWide(L"Path: %ls is not part of Profile", path.c_str()));
     return false;
