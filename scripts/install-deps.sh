@@ -12,6 +12,7 @@ packages=(
   fonts-dejavu-core
   exfat-fuse exfatprogs fuse3 util-linux
   python3
+  openssl time findutils
   clang-format
 )
 

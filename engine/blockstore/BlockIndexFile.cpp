@@ -1,5 +1,7 @@
 #include "blockstore/BlockIndexFile.h"
 
+#include <algorithm>
+
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 
@@ -23,17 +25,27 @@ bool BlockIndexFile::HasRecords() const {
 
 bool BlockIndexFile::ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t* position) {
   if (readPosition_ >= logicalEnd_) return false;
-  if (platform::SeekFile(fd_, readPosition_, SeekFrom::kStart) != readPosition_ ||
-      platform::ReadFile(fd_, record_, sizeof record_) != IndexRecord::kSize) {
-    logicalEnd_ = readPosition_;
-    return false;
+  // Records are read a batch at a time: a store of a million blocks loads
+  // with a few hundred reads.
+  constexpr int64_t kBatchBytes = 2048 * IndexRecord::kSize;
+  if (readAt_ == readBuffer_.size()) {
+    const int64_t wanted = std::min(kBatchBytes, logicalEnd_ - readPosition_);
+    readBuffer_.resize(static_cast<size_t>(wanted));
+    readAt_ = 0;
+    if (platform::ReadFileAt(fd_, readBuffer_.data(), readBuffer_.size(), readPosition_) !=
+        wanted) {
+      readBuffer_.clear();
+      logicalEnd_ = readPosition_;
+      return false;
+    }
   }
-  IndexRecord record = IndexRecord::Decode(record_);
+  IndexRecord record = IndexRecord::Decode(&readBuffer_[readAt_]);
   if (!record.checksumMatches) {
     damaged_ = true;
     return false;
   }
   readPosition_ += IndexRecord::kSize;
+  readAt_ += IndexRecord::kSize;
   *weakChecksum = record.weakChecksum;
   *digest = record.digest;
   *position = record.position;
@@ -41,14 +53,13 @@ bool BlockIndexFile::ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t*
 }
 
 bool BlockIndexFile::Append(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
-  constexpr size_t kBatchBytes = 256 * IndexRecord::kSize;
   IndexRecord record;
   record.weakChecksum = weakChecksum;
   record.digest = digest;
   record.position = position;
   record.Encode(record_);
   pending_.insert(pending_.end(), record_, record_ + sizeof record_);
-  return pending_.size() < kBatchBytes || Flush();
+  return true;
 }
 
 bool BlockIndexFile::Flush() {
@@ -72,6 +83,8 @@ void BlockIndexFile::Reset() {
   platform::SeekFile(fd_, 0, SeekFrom::kStart);
   logicalEnd_ = 0;
   readPosition_ = 0;
+  readBuffer_.clear();
+  readAt_ = 0;
   damaged_ = false;
 }
 

@@ -20,15 +20,17 @@ class BlockIndexFile {
   BlockIndexFile& operator=(const BlockIndexFile&) = delete;
 
   virtual bool ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t* position);
-  // Appends at the logical end. Records are gathered and written a batch at
-  // a time; false when a batch that this call wrote failed (it is cut off
-  // again and dropped).
+  // Gathers a record for the logical end. Records are written by Flush, so
+  // that none goes out before the block it names.
   virtual bool Append(int32_t weakChecksum, const Md5Digest& digest, int64_t position);
   virtual bool HasRecords() const;
   virtual void Reset();  // empties the file
 
-  // Writes the gathered records; false when that failed.
+  // Writes the gathered records; false when that failed (they are cut off
+  // again and dropped).
   bool Flush();
+  // Forgets the gathered records (their blocks were not written).
+  void DropUnflushed() { pending_.clear(); }
   int64_t LogicalEnd() const { return logicalEnd_; }
   int LastError() const { return lastError_; }
   // A record read since the last Reset failed its checksum: the index no
@@ -43,6 +45,8 @@ class BlockIndexFile {
   bool damaged_ = false;
   uint8_t record_[IndexRecord::kSize] = {};
   std::vector<uint8_t> pending_;
+  std::vector<uint8_t> readBuffer_;  // records from readPosition_ - readAt_ on
+  size_t readAt_ = 0;
 };
 
 }  // namespace vaultline

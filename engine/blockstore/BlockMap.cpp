@@ -35,21 +35,35 @@ bool BlockMap::Add(int32_t weakChecksum, const Md5Digest& digest, int64_t positi
   for (int32_t i = slots_[slot].first; i >= 0; i = Next(i)) {
     if (At(i).digest == digest) return false;
   }
-  int32_t index = static_cast<int32_t>(entries_.size());
-  entries_.push_back(Entry{KnownBlock{digest, position}, -1});
-  if (slots_[slot].first < 0) {
-    slots_[slot] = Slot{weakChecksum, index, index};
-    if (++usedSlots_ * 2 > slots_.size()) GrowTable();
-  } else {
-    entries_[static_cast<size_t>(slots_[slot].last)].next = index;
-    slots_[slot].last = index;
-  }
+  entries_.push_back(Entry{KnownBlock{digest, position}, weakChecksum, -1});
+  Link(static_cast<int32_t>(entries_.size() - 1));
   if (entries_.size() * kBitsPerBlock > FilterBits() && wordMask_ < WordMaskFor(kMaxFilterLog2)) {
     GrowFilter();
   } else {
     SetFilterBit(weakChecksum);
   }
   return true;
+}
+
+void BlockMap::Link(int32_t index) {
+  Entry& entry = entries_[static_cast<size_t>(index)];
+  entry.next = -1;
+  size_t slot = SlotOf(entry.weakChecksum);
+  if (slots_[slot].first < 0) {
+    slots_[slot] = Slot{entry.weakChecksum, index, index};
+    if (++usedSlots_ * 2 > slots_.size()) GrowTable();
+  } else {
+    entries_[static_cast<size_t>(slots_[slot].last)].next = index;
+    slots_[slot].last = index;
+  }
+}
+
+void BlockMap::DropFrom(size_t count) {
+  if (count >= entries_.size()) return;
+  entries_.resize(count);
+  slots_.assign(slots_.size(), Slot{0, -1, -1});
+  usedSlots_ = 0;
+  for (size_t i = 0; i < entries_.size(); ++i) Link(static_cast<int32_t>(i));
 }
 
 int32_t BlockMap::First(int32_t weakChecksum) const {

@@ -28,6 +28,9 @@ class BlockMap {
 
   // False (and nothing changes) when the pair is known already.
   bool Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position);
+  // Sets the checksum's bits in the filter alone, for a block that will be
+  // entered later; until then lookups of it stop at the filter's "maybe".
+  void Reserve(int32_t weakChecksum) { SetFilterBit(weakChecksum); }
   // False means no block has this checksum; true means there may be one.
   bool MayContain(int32_t weakChecksum) const {
     uint64_t hash = Hash(weakChecksum);
@@ -40,6 +43,9 @@ class BlockMap {
   int32_t Next(int32_t index) const { return entries_[static_cast<size_t>(index)].next; }
   const KnownBlock& At(int32_t index) const { return entries_[static_cast<size_t>(index)].block; }
   std::vector<KnownBlock> ListOf(int32_t weakChecksum) const;
+  // Forgets every block entered after the first `count` (blocks whose write
+  // failed). The filter keeps their bits: it may only err towards "maybe".
+  void DropFrom(size_t count);
   size_t BlockCount() const { return entries_.size(); }
   size_t FilterBits() const { return filter_.size() * 64; }
 
@@ -64,6 +70,7 @@ class BlockMap {
 
   struct Entry {
     KnownBlock block;
+    int32_t weakChecksum;
     int32_t next;  // the next block with the same checksum, or -1
   };
   // One per distinct checksum, in an open-addressed table of twice as many.
@@ -74,6 +81,7 @@ class BlockMap {
   };
 
   size_t SlotOf(int32_t weakChecksum) const;
+  void Link(int32_t index);
   void GrowTable();
   void SetFilterBit(int32_t weakChecksum);
   void GrowFilter();

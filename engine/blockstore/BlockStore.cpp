@@ -2,16 +2,19 @@
 
 #include <algorithm>
 
+#include "blockstore/BlockHasher.h"
 #include "blockstore/BlockIndexFile.h"
 #include "blockstore/ContentRecord.h"
 #include "blockstore/DataFile.h"
 #include "blockstore/FpRecordFile.h"
+#include "blockstore/PieceRestore.h"
 #include "blockstore/WeakChecksum.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
+#include "platform/Processors.h"
 #include "platform/Text.h"
 #include "vaultline/Vaultline.h"
 
@@ -67,7 +70,12 @@ int64_t PassLiterals(const BlockMap& blocks, const RingBuffer& ring, int32_t sta
 }  // namespace
 
 BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength)
-    : basePath_(std::move(basePath)),
+    : BlockStore(std::move(basePath), readChunk, blockLength, platform::AvailableProcessors() > 1) {
+}
+
+BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength, bool threaded)
+    : threaded_(threaded),
+      basePath_(std::move(basePath)),
       indexPath_(basePath_ + L".ind"),
       readChunk_(readChunk),
       blockLength_(blockLength),
@@ -78,6 +86,13 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
   if (!IsOpen()) return;
   dataFile_ = std::make_unique<DataFile>(dataFd_);
   indexFile_ = std::make_unique<BlockIndexFile>(indexFd_);
+}
+
+void BlockStore::EnsureIndex() {
+  // Restores and backups of unchanged files never look a block up, so the
+  // index is read only when the first file is cut into blocks.
+  if (indexLoaded_ || !IsOpen()) return;
+  indexLoaded_ = true;
   if (indexFile_->HasRecords() && dataFile_->HasRecords()) {
     LoadIndex();
   } else {
@@ -85,9 +100,17 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
     RebuildIndex();
   }
   dataFile_->SeekToEnd();
+  writtenBlocks_ = blockMap_.BlockCount();
+}
+
+const BlockMap& BlockStore::Blocks() {
+  EnsureIndex();
+  return blockMap_;
 }
 
 BlockStore::~BlockStore() {
+  pieceRestore_.reset();
+  hasher_.reset();
   damage_.Save();  // derived data: a failed save only loses the memory
   dataFile_.reset();
   indexFile_.reset();
@@ -104,7 +127,7 @@ void BlockStore::AttachManager(StoreContext* manager) {
 }
 
 bool BlockStore::Sync() {
-  if (!IsOpen() || !indexFile_->Flush()) return false;
+  if (!IsOpen() || !dataFile_->Flush() || !indexFile_->Flush()) return false;
   bool dataSynced = platform::SyncFile(dataFd_);
   return platform::SyncFile(indexFd_) && dataSynced;
 }
@@ -136,6 +159,7 @@ void BlockStore::RebuildIndex() {
     indexFile_->Append(checksum, digest, position);
     AddKnownBlock(checksum, digest, position);
   }
+  indexFile_->Flush();
 }
 
 void BlockStore::AddKnownBlock(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
@@ -157,6 +181,11 @@ void BlockStore::DiscardTornTail() {
 int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
                               int32_t length) {
   if (!blockMap_.MayContain(weakChecksum)) return -1;
+  // Blocks still being hashed are entered first: the lookup then sees what
+  // it would have seen had they been stored at once.
+  while (hasher_ != nullptr && hasher_->Holds(weakChecksum)) {
+    if (!CommitPiece()) return -1;
+  }
   int32_t known = blockMap_.First(weakChecksum);
   if (known < 0) return -1;
   // Equal weak checksums of different bytes are common enough among many
@@ -206,40 +235,74 @@ bool BlockStore::WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int
   return record.WriteEntry(weakChecksum, digest, length, sourcePosition, dataPosition);
 }
 
-int64_t BlockStore::AppendBlock(int32_t weakChecksum, const Md5Digest& digest,
-                                const RingBuffer& ring, int32_t start, int32_t length) {
-  // A block that runs past the end of the ring goes out in two pieces.
-  int32_t first = ring.Contiguous(start, length);
-  int64_t position = -1;
-  if (!dataFile_->AppendBlock(weakChecksum, digest, ring.Data() + start, first, ring.Data(),
-                              length - first, &position)) {
-    return -1;
+bool BlockStore::FlushBlocks() {
+  if (!dataFile_->Flush()) {
+    // Those blocks are not on the drive: nothing may find them or name them.
+    blockMap_.DropFrom(writtenBlocks_);
+    indexFile_->DropUnflushed();
+    ReportWriteError(dataFile_->LastError());
+    return false;
   }
-  return position;
+  writtenBlocks_ = blockMap_.BlockCount();
+  if (!indexFile_->Flush()) {
+    ReportWriteError(indexFile_->LastError());
+    return false;
+  }
+  return true;
 }
 
 bool BlockStore::StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_t blockLength,
                             int32_t start, int32_t pieceLength, int64_t sourcePosition,
                             FpRecordFile& record) {
-  DigestOf(blockLength, ring, start, &storeDigest_);
-  int64_t position = AppendBlock(weakChecksum, storeDigest_, ring, start, blockLength);
-  if (position < 0) {
-    ReportWriteError(dataFile_->LastError());
-    return false;
+  (void)record;  // entries go to the record of the file being stored
+  while (hasher_->Full()) {
+    if (!CommitPiece()) return false;
   }
-  bool entryWritten =
-      WriteFpEntry(weakChecksum, storeDigest_, pieceLength, sourcePosition, position, record);
-  // The block is whole on the drive, so it stays known even when the record
-  // that was to use it fails.
-  bool indexed = indexFile_->Append(weakChecksum, storeDigest_, position);
-  AddKnownBlock(weakChecksum, storeDigest_, position);
-  if (!entryWritten) {
-    ReportWriteError(record.LastError());
-    return false;
+  hasher_->Add(ring, start, blockLength, weakChecksum);
+  blockMap_.Reserve(weakChecksum);
+  pieces_.push_back(Piece{true, weakChecksum, Md5Digest{}, pieceLength, sourcePosition, -1});
+  return CommitReady();
+}
+
+bool BlockStore::CommitPiece() {
+  if (commitFailed_) return false;
+  Piece piece = pieces_.front();
+  pieces_.pop_front();
+  if (piece.newBlock) {
+    const BlockHasher::Block& block = hasher_->Oldest();
+    piece.digest = block.digest;
+    dataFile_->AppendBlock(block.weakChecksum, block.digest, block.bytes.data(), block.length,
+                           block.bytes.data(), 0, &piece.dataPosition);
+    indexFile_->Append(block.weakChecksum, block.digest, piece.dataPosition);
+    const size_t filterBits = blockMap_.FilterBits();
+    AddKnownBlock(block.weakChecksum, block.digest, piece.dataPosition);
+    hasher_->DropOldest();
+    // A grown filter was rebuilt from the known blocks alone.
+    if (blockMap_.FilterBits() != filterBits) {
+      hasher_->ForEachChecksum([this](int32_t checksum) { blockMap_.Reserve(checksum); });
+    }
   }
-  if (!indexed) {
-    ReportWriteError(indexFile_->LastError());
-    return false;
+  bool written = WriteFpEntry(piece.weakChecksum, piece.digest, piece.length, piece.sourcePosition,
+                              piece.dataPosition, *storing_);
+  if (!written) {
+    ReportWriteError(storing_->LastError());
+  } else if (piece.newBlock && dataFile_->UnflushedBytes() >= kAppendBatch) {
+    written = FlushBlocks();
+  }
+  commitFailed_ = !written;
+  return written;
+}
+
+bool BlockStore::CommitReady() {
+  while (!pieces_.empty() && (!pieces_.front().newBlock || hasher_->OldestReady())) {
+    if (!CommitPiece()) return false;
+  }
+  return true;
+}
+
+bool BlockStore::CommitAll() {
+  while (!pieces_.empty()) {
+    if (!CommitPiece()) return false;
   }
   return true;
 }
@@ -263,12 +326,9 @@ bool BlockStore::RecordMatch(const RingBuffer& ring, int32_t literalChecksum,
       return false;
     }
   }
-  if (!WriteFpEntry(windowChecksum, lookupDigest_, windowLength, sourcePosition, matchedPosition,
-                    record)) {
-    ReportWriteError(record.LastError());
-    return false;
-  }
-  return true;
+  pieces_.push_back(
+      Piece{false, windowChecksum, lookupDigest_, windowLength, sourcePosition, matchedPosition});
+  return CommitReady();
 }
 
 void BlockStore::ReportError(const std::wstring& text) {
@@ -354,19 +414,26 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     ReportWriteError(openError_);
     return fail();
   }
+  EnsureIndex();
   if (!tailChecked_) DiscardTornTail();
   if (!WriteFpHeader(record, fullPath, size, FpHeader::kLayoutBlocks)) {
     ReportError(L"Error writing backup idenifier ");
     platform::WriteDiagnostic(L"\nfailed to write identidier to " + fullPath);
     return fail();
   }
-  if (RunMatchingLoop(record, sourceFd, fullPath, size) < 0) return fail();
+  if (hasher_ == nullptr) hasher_ = std::make_unique<BlockHasher>(threaded_);
+  storing_ = &record;
+  commitFailed_ = false;
+  // Blocks gathered by a file that fails are written all the same: they are
+  // sound and found again by the next file.
+  const bool stored = RunMatchingLoop(record, sourceFd, fullPath, size) == 0;
+  const bool committed = CommitAll();
+  hasher_->Clear();
+  pieces_.clear();
+  storing_ = nullptr;
+  if (!FlushBlocks() || !stored || !committed) return fail();
   if (!record.Flush()) {
     ReportWriteError(record.LastError());
-    return fail();
-  }
-  if (!indexFile_->Flush()) {
-    ReportWriteError(indexFile_->LastError());
     return fail();
   }
   platform::CloseFile(sourceFd);
@@ -455,6 +522,7 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
     atBoundary = false;
 
     int64_t matched = FindBlock(ring, checksum, w, n);
+    if (commitFailed_) return -1;
     if (matched >= 0) {
       if (!RecordMatch(ring, literalChecksum, checksum, w, n, literalStart, p, matched, record)) {
         return -1;
@@ -520,56 +588,39 @@ bool BlockStore::RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
 }
 
 bool BlockStore::RestorePieces(const ContentRecord& record, int64_t contentOffset, int outputFd) {
-  // Pieces gather in the first half of the ring and go out a half at a time;
-  // each block is read whole into the second half and checked against the
-  // digest its entry names before a byte of it is used.
-  uint8_t* pending = ring_.Data();
-  uint8_t* block = ring_.Data() + readChunk_;
-  int64_t pendingLength = 0;
-  auto flush = [&] {
-    bool written = platform::WriteFile(outputFd, pending, static_cast<size_t>(pendingLength));
-    pendingLength = 0;
-    return written;
-  };
-  int64_t written = 0;
+  if (pieceRestore_ == nullptr) {
+    pieceRestore_ = std::make_unique<PieceRestore>(*dataFile_, threaded_);
+  }
   int64_t reported = 0;
-  for (const FpEntry& entry : record.entries) {
-    DataRecordHeader header;
-    const bool blockRead =
-        dataFile_->ReadWholeBlock(entry.dataPosition, entry.length, block, &header);
-    const Md5Digest digest =
-        blockRead ? Md5::Of(block + DataRecordHeader::kSize, static_cast<size_t>(header.length))
-                  : Md5Digest{};
-    if (!blockRead || entry.length > header.length || digest != entry.digest) {
-      // A sound block that the piece names wrongly is the record's damage.
-      if (!blockRead || digest != header.digest) {
-        damage_.Add(DamageMemory::Kind::kBlock, entry.dataPosition);
-      }
-      damage_.Add(DamageMemory::Kind::kContent, contentOffset);
-      ReportDamage(platform::FormatWide(
-          L"The stored contents of %ls are damaged: the block at %I64d of the data file",
-          record.header.name.c_str(), entry.dataPosition));
-      return false;
-    }
-    if (pendingLength + entry.length > readChunk_ && !flush()) {
-      ReportError(L"Error restoring file ");
-      return false;
-    }
-    const uint8_t* bytes = block + DataRecordHeader::kSize;
-    std::copy(bytes, bytes + entry.length, pending + pendingLength);
-    pendingLength += entry.length;
-    written += entry.length;
+  auto pieceWritten = [&](int64_t written) {
     if (written - reported >= kProgressStep) {
       // A stop request does not cut this file short; the caller sees it.
       ReportProgress(manager_->restoredBytes + written, written);
       reported = written;
     }
+  };
+  int64_t damagedAt = -1;
+  const PieceRestore::Result result =
+      pieceRestore_->Restore(record.entries, outputFd, pieceWritten, &damagedAt);
+  switch (result) {
+    case PieceRestore::Result::kRestored:
+      return true;
+    case PieceRestore::Result::kBlockDamaged:
+    case PieceRestore::Result::kWrongBlock:
+      // A sound block that the piece names wrongly is the record's damage.
+      if (result == PieceRestore::Result::kBlockDamaged) {
+        damage_.Add(DamageMemory::Kind::kBlock, damagedAt);
+      }
+      damage_.Add(DamageMemory::Kind::kContent, contentOffset);
+      ReportDamage(platform::FormatWide(
+          L"The stored contents of %ls are damaged: the block at %I64d of the data file",
+          record.header.name.c_str(), damagedAt));
+      return false;
+    case PieceRestore::Result::kWriteFailed:
+      ReportError(L"Error restoring file ");
+      return false;
   }
-  if (pendingLength > 0 && !flush()) {
-    ReportError(L"Error restoring file ");
-    return false;
-  }
-  return true;
+  return false;
 }
 
 }  // namespace vaultline

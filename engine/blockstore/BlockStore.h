@@ -3,12 +3,17 @@
 // snapshot manager keeps open. Files are cut into blocks found again by a
 // rolling weak checksum confirmed with MD5.
 //
-// One store per open selection, used on one thread, never shared. The store
-// does not own the content file or the manager it is attached to.
+// One store per open selection, called from one thread, never shared. Where
+// more than one processor is available it hashes new blocks and reads back
+// stored ones on helper threads of its own; callers never see them: the
+// status sink is called only on the caller's thread, and every call has
+// finished with its helpers when it returns. The store does not own the
+// content file or the manager it is attached to.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -23,8 +28,10 @@
 namespace vaultline {
 
 class DataFile;
+class BlockHasher;
 class BlockIndexFile;
 class FpRecordFile;
+class PieceRestore;
 struct ContentRecord;
 
 class BlockStore {
@@ -33,11 +40,16 @@ class BlockStore {
   static constexpr int64_t kProgressStep = 131072;
   // Bytes of a stored block compared before a window is hashed.
   static constexpr int32_t kPrefixLength = 32;
+  // New blocks gather until this many bytes go out with one write.
+  static constexpr int64_t kAppendBatch = 1 << 20;
 
   // Opens (creating if missing) the data file at `basePath` and the index at
-  // basePath + ".ind"; loads the index, or resets it and rebuilds it from the
-  // data file when either file holds no records.
+  // basePath + ".ind". The known blocks are loaded when first needed.
+  // New blocks are hashed on a helper thread where more than one processor
+  // is available; the bytes written are the same either way.
   BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength);
+  // `threaded` false keeps all the work on the caller's thread.
+  BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength, bool threaded);
   virtual ~BlockStore();
   BlockStore(const BlockStore&) = delete;
   BlockStore& operator=(const BlockStore&) = delete;
@@ -66,10 +78,6 @@ class BlockStore {
                            const std::wstring& expectedName, int64_t expectedSize = -1);
   virtual bool WriteFpHeader(FpRecordFile& record, const std::wstring& name, int64_t size,
                              uint16_t layout);
-  // Position of the new block's header, or -1 when it could not be written
-  // whole (the data file is then cut back to where the block began).
-  virtual int64_t AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const RingBuffer& ring,
-                              int32_t start, int32_t length);
   virtual bool WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
                             int64_t sourcePosition, int64_t dataPosition, FpRecordFile& record);
   // False when a write failed (already reported).
@@ -81,6 +89,9 @@ class BlockStore {
   virtual void DigestOf(int32_t length, const RingBuffer& ring, int32_t start, Md5Digest* digest);
   virtual void AttachManager(StoreContext* manager);
   virtual void LoadIndex();
+  // Loads the index, or resets it and rebuilds it from the data file when
+  // either file holds no records; once per store.
+  void EnsureIndex();
 
   // Checks of a store that change nothing in it (only the damage memory).
   // CheckContent: the record at contentOffset as a restore would read it;
@@ -98,7 +109,8 @@ class BlockStore {
   // names is on the drive.
   bool Sync();
 
-  const BlockMap& Blocks() const { return blockMap_; }
+  // The known blocks, loaded first if they are not yet.
+  const BlockMap& Blocks();
   // Damage that restores and checks found, kept beside the store.
   DamageMemory& Damage() { return damage_; }
 
@@ -112,6 +124,26 @@ class BlockStore {
   // `sourcePosition`.
   bool StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_t blockLength, int32_t start,
                   int32_t pieceLength, int64_t sourcePosition, FpRecordFile& record);
+  // A piece of the file being stored, in file order, whose entry is not yet
+  // written: a match, or a new block whose digest is being computed.
+  struct Piece {
+    bool newBlock;
+    int32_t weakChecksum;
+    Md5Digest digest;  // of a match; a new block's comes from the hasher
+    int32_t length;
+    int64_t sourcePosition;
+    int64_t dataPosition;  // of a match
+  };
+  // Writes the oldest piece: a new block is appended, indexed and entered
+  // among the known blocks, then its entry is written. False when a write
+  // failed (reported); nothing is written after that.
+  bool CommitPiece();
+  // Writes pieces as long as the oldest one needs no waiting.
+  bool CommitReady();
+  bool CommitAll();
+  // Writes the gathered blocks, then their index records. When the blocks
+  // cannot be written they are forgotten again; false then (reported).
+  bool FlushBlocks();
   void ReportError(const std::wstring& text);
   // Damage met while reading the store costs the file being restored, not
   // the rest of the restore.
@@ -126,20 +158,27 @@ class BlockStore {
   // what its header claims.
   void DiscardTornTail();
 
+  bool threaded_;
   std::wstring basePath_;
   std::wstring indexPath_;
   int dataFd_ = -1;
   int indexFd_ = -1;
   std::unique_ptr<DataFile> dataFile_;
   std::unique_ptr<BlockIndexFile> indexFile_;
+  std::unique_ptr<PieceRestore> pieceRestore_;  // made by the first restore of blocks
+  std::unique_ptr<BlockHasher> hasher_;         // made by the first file stored in blocks
+  std::deque<Piece> pieces_;
+  FpRecordFile* storing_ = nullptr;  // the record of the file being stored
+  bool commitFailed_ = false;
   int32_t readChunk_;
   int32_t blockLength_;
   RingBuffer ring_;
   BlockMap blockMap_;
   Md5 md5_;
-  Md5Digest storeDigest_{};
   Md5Digest lookupDigest_{};
   int openError_ = 0;
+  bool indexLoaded_ = false;
+  size_t writtenBlocks_ = 0;  // known blocks that are on the drive
   int64_t lastStoredSize_ = 0;
   int64_t lastKnownBlock_ = -1;  // the highest position the index named
   bool tailChecked_ = false;

@@ -75,6 +75,18 @@ bool DataFile::ReadWholeBlock(int64_t position, int32_t expectedLength, uint8_t*
          Read(buffer + wanted, position + wanted, header->length - have) == header->length - have;
 }
 
+int64_t DataFile::ReadRun(uint8_t* buffer, int64_t position, int64_t length) const {
+  if (position < 0) return -1;
+  const int64_t wanted = std::min(length, logicalEnd_ - position);
+  if (wanted <= 0) return 0;
+  return platform::ReadFileAt(fd_, buffer, static_cast<size_t>(wanted), position);
+}
+
+bool DataFile::DecodeSound(const uint8_t* bytes, int64_t position, DataRecordHeader* header) const {
+  *header = DataRecordHeader::Decode(bytes);
+  return IsSound(*header, position);
+}
+
 int64_t DataFile::FindSoundHeader(int64_t from) {
   constexpr size_t kChunk = 65536;
   std::vector<uint8_t> chunk(kChunk + 1);
@@ -140,22 +152,38 @@ bool DataFile::ReadBlock(void* buffer, int64_t position, int32_t length) {
 
 bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length, const Md5Digest& digest) {
   uint8_t bytes[DataRecordHeader::kSize + kMaxPrefix];
-  if (position < 0 || length < 0 || length > kMaxPrefix ||
-      position + DataRecordHeader::kSize + length > logicalEnd_ ||
-      Read(bytes, position, DataRecordHeader::kSize + length) != DataRecordHeader::kSize + length) {
-    return false;
+  const uint8_t* read = bytes;
+  if (position < 0 || length < 0 || length > kMaxPrefix) return false;
+  DataRecordHeader header;
+  if (position >= logicalEnd_) {
+    // A block gathered but not yet written is read from memory; it is whole
+    // there, as appends only gather whole blocks.
+    const int64_t at = position - logicalEnd_;
+    if (at + DataRecordHeader::kSize + length > UnflushedBytes()) return false;
+    read = unflushed_.data() + at;
+    header = DataRecordHeader::Decode(read);
+    if (header.position != position || header.length < length || header.digest != digest ||
+        at + DataRecordHeader::kSize + header.length > UnflushedBytes()) {
+      return false;
+    }
+  } else {
+    if (position + DataRecordHeader::kSize + length > logicalEnd_ ||
+        Read(bytes, position, DataRecordHeader::kSize + length) !=
+            DataRecordHeader::kSize + length) {
+      return false;
+    }
+    header = DataRecordHeader::Decode(bytes);
+    if (!IsSound(header, position) || header.digest != digest || header.length < length) {
+      return false;
+    }
   }
-  const DataRecordHeader header = DataRecordHeader::Decode(bytes);
-  if (!IsSound(header, position) || header.digest != digest || header.length < length) {
-    return false;
-  }
-  std::memcpy(buffer, bytes + DataRecordHeader::kSize, static_cast<size_t>(length));
+  std::memcpy(buffer, read + DataRecordHeader::kSize, static_cast<size_t>(length));
   return true;
 }
 
 bool DataFile::WriteHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
                            int64_t* position) {
-  FillHeader(weakChecksum, digest, length);
+  FillHeader(weakChecksum, digest, length, logicalEnd_);
   if (!SeekTo(logicalEnd_) || !platform::WriteFile(fd_, header_, sizeof header_)) {
     WriteFailed(L"\n Failed to write data file header data");
     return false;
@@ -176,30 +204,39 @@ bool DataFile::WriteBytes(const void* buffer, int32_t length) {
   return true;
 }
 
-bool DataFile::AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
+void DataFile::AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
                            int32_t firstLength, const void* second, int32_t secondLength,
                            int64_t* position) {
-  FillHeader(weakChecksum, digest, firstLength + secondLength);
-  const platform::WritePiece pieces[] = {{header_, sizeof header_},
-                                         {first, static_cast<size_t>(firstLength)},
-                                         {second, static_cast<size_t>(secondLength)}};
-  if (!SeekTo(logicalEnd_) || !platform::WriteFileGather(fd_, pieces, 3)) {
+  *position = logicalEnd_ + UnflushedBytes();
+  FillHeader(weakChecksum, digest, firstLength + secondLength, *position);
+  const auto* firstBytes = static_cast<const uint8_t*>(first);
+  const auto* secondBytes = static_cast<const uint8_t*>(second);
+  unflushed_.insert(unflushed_.end(), header_, header_ + sizeof header_);
+  unflushed_.insert(unflushed_.end(), firstBytes, firstBytes + firstLength);
+  unflushed_.insert(unflushed_.end(), secondBytes, secondBytes + secondLength);
+}
+
+bool DataFile::Flush() {
+  if (unflushed_.empty()) return true;
+  if (!SeekTo(logicalEnd_) || !platform::WriteFile(fd_, unflushed_.data(), unflushed_.size())) {
     WriteFailed(L"\nfailed to wrtie data to data file");
+    unflushed_.clear();
     DiscardFrom(logicalEnd_);
     return false;
   }
-  *position = logicalEnd_;
-  logicalEnd_ += DataRecordHeader::kSize + firstLength + secondLength;
+  logicalEnd_ += UnflushedBytes();
   filePosition_ = logicalEnd_;
+  unflushed_.clear();
   return true;
 }
 
-void DataFile::FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length) {
+void DataFile::FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
+                          int64_t position) {
   DataRecordHeader header;
   header.weakChecksum = weakChecksum;
   header.digest = digest;
   header.length = length;
-  header.position = logicalEnd_;
+  header.position = position;
   header.Encode(header_);
 }
 

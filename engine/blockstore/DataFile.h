@@ -1,13 +1,15 @@
 // The data file of a store: a log of blocks, each behind a DataRecordHeader.
 // Does not own or close its descriptor.
 //
-// The logical end starts as the file's size. Appends go there and move it on
-// only when written whole. A scan that meets damage resynchronises on the
+// The logical end starts as the file's size. Appended blocks gather in memory
+// and go out together with Flush; the logical end moves on only when they
+// were written whole. A scan that meets damage resynchronises on the
 // next sound header; only a torn tail (damage with no sound header behind
 // it) pulls the logical end back, so that the next append overwrites it.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "blockstore/DataRecordHeader.h"
 #include "blockstore/Md5.h"
@@ -38,15 +40,20 @@ class DataFile {
   bool ReadHeaderAt(int64_t position, DataRecordHeader* header);
   // The first `length` (at most kMaxPrefix) bytes of the block at
   // `position`, when its header is sound and names `digest`: a block found
-  // through the index is matched only when it is wholly there. Writes nothing
-  // to the diagnostic log.
+  // through the index is matched only when it is wholly there. Blocks not yet
+  // flushed are read from memory. Writes nothing to the diagnostic log.
   static constexpr int32_t kMaxPrefix = 64;
   bool ReadPrefix(void* buffer, int64_t position, int32_t length, const Md5Digest& digest);
-  // A whole block, header and bytes, with one write; on failure the file is
-  // cut back to where the block began. The bytes may come in two pieces.
-  bool AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
+  // Gathers a whole block, header and bytes, behind the blocks not yet
+  // flushed; `position` is where its header will be. The bytes may come in
+  // two pieces.
+  void AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
                    int32_t firstLength, const void* second, int32_t secondLength,
                    int64_t* position);
+  // Writes the gathered blocks with one write. On failure the file is cut
+  // back to the logical end and the gathered blocks are dropped.
+  bool Flush();
+  int64_t UnflushedBytes() const { return static_cast<int64_t>(unflushed_.size()); }
   // The sound block at `position`, header and bytes: the bytes start at
   // buffer + DataRecordHeader::kSize, and the buffer must have room for a
   // header and the longest block. Reading `expectedLength` bytes is one read
@@ -54,6 +61,13 @@ class DataFile {
   // before it.
   bool ReadWholeBlock(int64_t position, int32_t expectedLength, uint8_t* buffer,
                       DataRecordHeader* header);
+  // Up to `length` bytes from `position` with one read that leaves the
+  // descriptor where it was, so that a run of adjacent blocks costs one
+  // call and no seek, and another thread may read while nothing appends.
+  // Bytes read (fewer at the logical end), or -1.
+  int64_t ReadRun(uint8_t* buffer, int64_t position, int64_t length) const;
+  // The header at the start of `bytes`, read from `position`, if it is sound.
+  bool DecodeSound(const uint8_t* bytes, int64_t position, DataRecordHeader* header) const;
   // Offset of the first sound header at or after `from`, or -1. Reads only.
   int64_t FindSoundHeader(int64_t from);
   // When the block at `position` has a sound header but runs past the end of
@@ -74,7 +88,7 @@ class DataFile {
   // reads cost no seek; -1 when unknown.
   bool SeekTo(int64_t position);
   bool IsSound(const DataRecordHeader& header, int64_t position) const;
-  void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length);
+  void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length, int64_t position);
   void WriteFailed(const wchar_t* text);
 
   int fd_;
@@ -83,6 +97,7 @@ class DataFile {
   int64_t filePosition_ = -1;
   int lastError_ = 0;
   uint8_t header_[DataRecordHeader::kSize] = {};
+  std::vector<uint8_t> unflushed_;  // blocks from the logical end on
 };
 
 }  // namespace vaultline

@@ -23,6 +23,9 @@ bool CloseFile(int fd);
 // Reads up to `length` bytes, retrying interrupted and partial reads until
 // `length` or end of file; returns bytes read, or -1 on error (errno kept).
 int64_t ReadFile(int fd, void* buffer, size_t length);
+// As ReadFile, at `offset` and without moving the descriptor's position
+// (pread), so that reads of scattered records cost no seek.
+int64_t ReadFileAt(int fd, void* buffer, size_t length, int64_t offset);
 // Writes all `length` bytes; false on a failed or short write (errno kept).
 bool WriteFile(int fd, const void* buffer, size_t length);
 enum class SeekFrom { kStart, kCurrent, kEnd };

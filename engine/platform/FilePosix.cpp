@@ -87,6 +87,22 @@ int64_t ReadFile(int fd, void* buffer, size_t length) {
   return static_cast<int64_t>(done);
 }
 
+int64_t ReadFileAt(int fd, void* buffer, size_t length, int64_t offset) {
+  auto* out = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t got = ::pread(fd, out + done, length - done,
+                                static_cast<off_t>(offset) + static_cast<off_t>(done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return static_cast<int64_t>(done);
+}
+
 bool WriteFile(int fd, const void* buffer, size_t length) {
   const auto* in = static_cast<const char*>(buffer);
   size_t done = 0;

@@ -130,6 +130,31 @@ TEST_F(StoreRestoreTest, BytesInsertedAtTheFrontBecomeOneNewBlock) {
   EXPECT_EQ(DataSize(), dataSize + 40 + 8192);
 }
 
+TEST_F(StoreRestoreTest, AFileOfBlocksFromAllOverTheStoreComesBack) {
+  // Runs of adjacent blocks, single blocks, a repeated block and a piece
+  // shorter than its block, in the order the file needs them.
+  Bytes a = test::RandomBytes(40 * 8192, 20);
+  Bytes b = test::RandomBytes(40 * 8192, 21);
+  Store(Source("a", a));
+  Store(Source("b", b));
+  auto blocks = [](const Bytes& from, size_t first, size_t count) {
+    return Bytes(from.begin() + static_cast<ptrdiff_t>(first * 8192),
+                 from.begin() + static_cast<ptrdiff_t>((first + count) * 8192));
+  };
+  Bytes mixed;
+  for (const Bytes& part :
+       {blocks(a, 5, 10), blocks(b, 0, 3), test::RandomBytes(500, 22), blocks(a, 30, 10),
+        blocks(b, 39, 1), blocks(b, 39, 1), blocks(a, 0, 1)}) {
+    mixed.insert(mixed.end(), part.begin(), part.end());
+  }
+  const uintmax_t dataSize = DataSize();
+  std::wstring path = Source("mixed", mixed);
+  int64_t offset = Store(path);
+  EXPECT_EQ(DataSize(), dataSize + 40 + 8192);  // only the 500 new bytes' block
+  EXPECT_EQ(Restore(offset, path), mixed);
+  EXPECT_TRUE(status_.messages.empty());
+}
+
 TEST_F(StoreRestoreTest, BlocksWithTheSameWeakChecksumAreToldApartByMd5) {
   Bytes one = test::RandomBytes(8192, 9);
   // +1, -2, +1 on three neighbours keeps both sums of the checksum.

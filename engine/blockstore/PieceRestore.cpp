@@ -1,0 +1,147 @@
+#include "blockstore/PieceRestore.h"
+
+#include <deque>
+
+#include "blockstore/DataFile.h"
+#include "blockstore/WorkerThread.h"
+#include "platform/GatherWrite.h"
+
+namespace vaultline {
+
+namespace {
+
+constexpr int64_t kRunBytes = 1 << 20;
+// Pieces per run: one gathered write each, well below the system's limit.
+constexpr size_t kRunPieces = 256;
+// Runs being read and checked while one is written.
+constexpr size_t kRuns = 3;
+
+}  // namespace
+
+struct PieceRestore::Run {
+  // Room for the run and the rest of a last block longer than its piece.
+  std::vector<uint8_t> bytes =
+      std::vector<uint8_t>(kRunBytes + DataRecordHeader::kSize + DataRecordHeader::kMaxLength);
+  const FpEntry* entries = nullptr;
+  size_t count = 0;
+  int64_t position = 0;  // of the first block's header
+  int64_t length = 0;    // from there to the end of the last piece
+  Result result = Result::kRestored;
+  size_t failed = 0;  // the entry whose block failed its check
+  uint64_t ticket = 0;
+};
+
+PieceRestore::PieceRestore(const DataFile& data, bool threaded)
+    : data_(data), worker_(std::make_unique<WorkerThread>(threaded)) {
+  for (size_t i = 0; i < kRuns; ++i) runs_.push_back(std::make_unique<Run>());
+}
+
+PieceRestore::~PieceRestore() = default;
+
+void PieceRestore::Check(Run& run) const {
+  run.result = Result::kBlockDamaged;
+  run.failed = 0;
+  // Only a first entry of an absurd length can make a run overflow.
+  if (run.length > kRunBytes) return;
+  int64_t got = data_.ReadRun(run.bytes.data(), run.position, run.length);
+  if (got < 0) return;
+  for (size_t i = 0; i < run.count; ++i) {
+    run.failed = i;
+    const FpEntry& entry = run.entries[i];
+    const int64_t at = entry.dataPosition - run.position;
+    DataRecordHeader header;
+    if (entry.length <= 0 || at + DataRecordHeader::kSize > got ||
+        !data_.DecodeSound(&run.bytes[static_cast<size_t>(at)], entry.dataPosition, &header)) {
+      return;
+    }
+    // The digest covers the whole block, also where the piece is shorter:
+    // only the last block of a run can be, so its rest follows directly.
+    const int64_t end = at + DataRecordHeader::kSize + header.length;
+    if (end > got) {
+      if (i + 1 != run.count || data_.ReadRun(&run.bytes[static_cast<size_t>(got)],
+                                              run.position + got, end - got) != end - got) {
+        return;
+      }
+      got = end;
+    }
+    const Md5Digest digest = Md5::Of(&run.bytes[static_cast<size_t>(at + DataRecordHeader::kSize)],
+                                     static_cast<size_t>(header.length));
+    if (digest != header.digest) return;
+    if (entry.length > header.length || digest != entry.digest) {
+      run.result = Result::kWrongBlock;
+      return;
+    }
+  }
+  run.result = Result::kRestored;
+}
+
+bool PieceRestore::Write(const Run& run, int outputFd) const {
+  platform::WritePiece pieces[kRunPieces];
+  size_t count = 0;
+  for (size_t i = 0; i < run.count; ++i) {
+    const FpEntry& entry = run.entries[i];
+    const int64_t at = entry.dataPosition - run.position + DataRecordHeader::kSize;
+    pieces[count++] = {&run.bytes[static_cast<size_t>(at)], static_cast<size_t>(entry.length)};
+  }
+  return platform::WriteFileGather(outputFd, pieces, count);
+}
+
+PieceRestore::Result PieceRestore::Restore(const std::vector<FpEntry>& entries, int outputFd,
+                                           const std::function<void(int64_t written)>& pieceWritten,
+                                           int64_t* damagedAt) {
+  std::vector<Run*> idle;
+  for (auto& run : runs_) idle.push_back(run.get());
+  std::deque<Run*> busy;
+  auto drain = [&] {
+    if (!busy.empty()) worker_->WaitFor(busy.back()->ticket);
+  };
+
+  size_t next = 0;
+  int64_t written = 0;
+  for (;;) {
+    while (!idle.empty() && next < entries.size()) {
+      Run& run = *idle.back();
+      idle.pop_back();
+      const FpEntry* entry = &entries[next++];
+      run.entries = entry;
+      run.count = 1;
+      run.position = entry->dataPosition;
+      run.length = DataRecordHeader::kSize + entry->length;
+      // Blocks stored one after another are read together, as long as the
+      // entries name them that way.
+      while (next < entries.size() && run.count < kRunPieces) {
+        entry = &entries[next];
+        if (entry->dataPosition != run.position + run.length ||
+            run.length + DataRecordHeader::kSize + entry->length > kRunBytes) {
+          break;
+        }
+        ++next;
+        ++run.count;
+        run.length += DataRecordHeader::kSize + entry->length;
+      }
+      Run* submitted = &run;
+      run.ticket = worker_->Submit([this, submitted] { Check(*submitted); });
+      busy.push_back(&run);
+    }
+    if (busy.empty()) return Result::kRestored;
+    Run& run = *busy.front();
+    worker_->WaitFor(run.ticket);
+    busy.pop_front();
+    if (run.result != Result::kRestored) {
+      *damagedAt = run.entries[run.failed].dataPosition;
+      drain();
+      return run.result;
+    }
+    if (!Write(run, outputFd)) {
+      drain();
+      return Result::kWriteFailed;
+    }
+    for (size_t i = 0; i < run.count; ++i) {
+      written += run.entries[i].length;
+      pieceWritten(written);
+    }
+    idle.push_back(&run);
+  }
+}
+
+}  // namespace vaultline
