@@ -4,6 +4,7 @@
 #include <set>
 
 #include "blockstore/BlockIndexFile.h"
+#include "blockstore/BlockStore.h"
 #include "blockstore/DataFile.h"
 #include "blockstore/FpRecordFile.h"
 #include "catalogue/DirectoryFile.h"
@@ -292,11 +293,13 @@ bool CatalogueCompaction::WriteBlocks() {
           written = false;
           break;
         }
-        if (!blocks.AppendBlock(header.weakChecksum, header.digest,
-                                buffer.data() + DataRecordHeader::kSize, header.length, nullptr, 0,
-                                &newPosition) ||
-            newPosition != blockNumbers_.newOffsets[i] ||
-            !index.Append(header.weakChecksum, header.digest, newPosition)) {
+        blocks.AppendBlock(header.weakChecksum, header.digest,
+                           buffer.data() + DataRecordHeader::kSize, header.length, nullptr, 0,
+                           &newPosition);
+        if (newPosition != blockNumbers_.newOffsets[i] ||
+            !index.Append(header.weakChecksum, header.digest, newPosition) ||
+            (blocks.UnflushedBytes() >= BlockStore::kAppendBatch &&
+             !(blocks.Flush() && index.Flush()))) {
           ReportWriteFailure(dataPath);
           written = false;
           break;
@@ -306,6 +309,10 @@ bool CatalogueCompaction::WriteBlocks() {
           written = false;
           break;
         }
+      }
+      if (written && !blocks.Flush()) {
+        ReportWriteFailure(dataPath);
+        written = false;
       }
       if (written && !index.Flush()) {
         ReportWriteFailure(indexPath);
