@@ -258,7 +258,14 @@ void CMainFrame::FillSnapshotList() {
     UpdateCommandStates();
     return;
   }
-  m_pSnapshotView->Fill(name, TakeList(m_pIVaultline, m_pIVaultline->GetSnapshots(index)));
+  std::vector<std::wstring> snapshots = TakeList(m_pIVaultline, m_pIVaultline->GetSnapshots(index));
+  // A damaged snapshot keeps its row, so that the rows keep their indices.
+  for (size_t i = 0; i < snapshots.size(); ++i) {
+    if (m_pIVaultline->IsSnapshotDamaged(index, static_cast<unsigned>(i))) {
+      snapshots[i] = FromQString(LoadString(ids::kDamagedSnapshot));
+    }
+  }
+  m_pSnapshotView->Fill(name, snapshots);
   UpdateCommandStates();
 }
 
@@ -309,6 +316,7 @@ bool CMainFrame::IsCommandEnabled(unsigned command) const {
     case cmd::kProperties:
       return selection;
     case cmd::kBackup:
+    case cmd::kVerify:
       return engine && selection;
     case cmd::kRestore:
       return engine && selection && m_pSnapshotView->Selected() >= 0 &&
@@ -370,6 +378,9 @@ void CMainFrame::OnCommand(unsigned command) {
       break;
     case cmd::kRestore:
       OnRestore();
+      break;
+    case cmd::kVerify:
+      OnVerify();
       break;
     case cmd::kViewFile:
       OnViewFile();

@@ -83,6 +83,7 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   void OnNewSelection();
   void OnBackup();
   void OnRestore();
+  void OnVerify();
   void OnViewFile();
   void OnProperties();
   void OnPreferences();

@@ -114,6 +114,25 @@ void CMainFrame::OnBackup() {
   RunBackup();
 }
 
+void CMainFrame::OnVerify() {
+  if (m_pIVaultline == nullptr || m_pSelectionView == nullptr) return;
+  std::wstring name;
+  const int index = m_pSelectionView->Selected(&name);
+  if (index < 0) return;
+  try {
+    CBackupProgressDlg* progress = ProgressWindow();
+    progress->SetCaption(FormatString(ids::kVerifyCaption, name.c_str()));
+    progress->Prepare(CBackupProgressDlg::kRestoreMode, std::wstring());
+    progress->SetItemName(ToQString(name));
+    m_pStatus = progress;
+    RunOnWorker(progress, &RunVerifyRoutine,
+                VerifyJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index)});
+    FillSnapshotList();
+  } catch (const std::exception& error) {
+    ShowFailure(this, ids::kRestoreException, error.what());
+  }
+}
+
 void CMainFrame::OnRestore() {
   if (m_pIVaultline == nullptr || m_pSelectionView == nullptr || m_pSnapshotView == nullptr ||
       m_pContentView == nullptr) {

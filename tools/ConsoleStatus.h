@@ -47,6 +47,9 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   // use); a backup whose work exceeds it is stopped with text 185, as the
   // desktop program does. Negative: no quota.
   void SetBackupAllowance(int64_t bytes) { backupAllowance_ = bytes; }
+  // Errors are still counted but not printed, for a command that prints its
+  // own report of them.
+  void SetQuietErrors(bool quiet) { quietErrors_ = quiet; }
 
  private:
   int verbosity_;
@@ -67,6 +70,7 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   int64_t totalSize_ = 0;
   std::wstring currentFile_;
   std::vector<std::wstring> finishedFiles_;
+  bool quietErrors_ = false;
   bool stopped_ = false;
 };
 

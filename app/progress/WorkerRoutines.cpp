@@ -29,6 +29,24 @@ void RunBackupRoutine(const BackupJob& job) {
   job.engine->SetStatusCallback(nullptr);
 }
 
+void RunVerifyRoutine(const VerifyJob& job) {
+  if (job.engine == nullptr || !job.profile) {
+    FinishWithText(job.sink, marrowby::ids::kInvalidBackupSelection);
+    return;
+  }
+  if (job.sink == nullptr) return;
+  job.engine->SetStatusCallback(job.sink);
+  // Each damaged item has reached the window as an error line.
+  StringList found = job.engine->Verify(*job.profile, true);
+  if (found != nullptr && job.engine->GetListCount(found) == 0) {
+    const std::wstring text = FromQString(LoadString(marrowby::ids::kVerifySound));
+    job.sink->OnMessage(kMessageInfo, text.c_str());
+  }
+  job.engine->ReleaseList(found);
+  job.sink->OnFinished(L"");
+  job.engine->SetStatusCallback(nullptr);
+}
+
 void RunRestoreRoutine(const RestoreJob& job) {
   if (job.engine == nullptr || !job.profile || !job.snapshot) {
     FinishWithText(job.sink, marrowby::ids::kInvalidRestoreSelection);

@@ -26,5 +26,13 @@ struct RestoreJob {
   std::wstring destination;
 };
 
+// Verify of a selection's store, data included.
+struct VerifyJob {
+  IVaultline* engine = nullptr;
+  IBackupRestoreStatus* sink = nullptr;
+  std::optional<unsigned> profile;
+};
+
 void RunBackupRoutine(const BackupJob& job);
+void RunVerifyRoutine(const VerifyJob& job);
 void RunRestoreRoutine(const RestoreJob& job);

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <QTreeWidget>
 #include <memory>
 
+#include "AppStrings.h"
 #include "CContentView.h"
 #include "CMainFrame.h"
 #include "CMarrowbyView.h"
@@ -58,6 +60,7 @@ class MainFrameTest : public QObject {
   void snapshotRowKeepsItsShare();
   void contextMenusOfferTheirCommands();
   void helpAndAboutOpen();
+  void damagedSnapshotKeepsItsRow();
 
  private:
   std::unique_ptr<TestDrive> drive_;
@@ -263,8 +266,8 @@ void MainFrameTest::contextMenusOfferTheirCommands() {
   QRect second = selections->visualItemRect(selections->item(1));
   QCOMPARE(ContextMenuAt(selections, second.center(), QStringLiteral("menu-selection-row")),
            QStringList({QStringLiteral("New Backup Selection"), QStringLiteral("&Backup..."),
-                        QStringLiteral("&Delete Backup Selection"), QStringLiteral("&Rename"),
-                        QStringLiteral("&Properties...")}));
+                        QStringLiteral("Veri&fy"), QStringLiteral("&Delete Backup Selection"),
+                        QStringLiteral("&Rename"), QStringLiteral("&Properties...")}));
   QCOMPARE(selections->Selected(), 1);  // the row clicked
 
   QPoint empty(selections->viewport()->width() - 5, selections->viewport()->height() - 5);
@@ -289,6 +292,32 @@ void MainFrameTest::contextMenusOfferTheirCommands() {
   QCOMPARE(ContextMenuAt(snapshots, snapshots->visualItemRect(older).center(), QString()),
            QStringList(QStringLiteral("R&estore...")));
   QCOMPARE(snapshots->Selected(), 0);
+}
+
+void MainFrameTest::damagedSnapshotKeepsItsRow() {
+  frame_.reset();
+  QDirIterator stores(drive_->Folder(), {QStringLiteral("file.snp")}, QDir::Files,
+                      QDirIterator::Subdirectories);
+  QVERIFY(stores.hasNext());
+  // The first selection's older entry of two: damage with a sound entry behind.
+  QFile snapshots(stores.next());
+  while (!snapshots.fileName().isEmpty() && snapshots.size() != 2 * 2088 && stores.hasNext()) {
+    snapshots.setFileName(stores.next());
+  }
+  QCOMPARE(snapshots.size(), 2 * 2088);
+  QVERIFY(snapshots.open(QIODevice::ReadWrite));
+  snapshots.seek(100);
+  snapshots.write(QByteArray(500, '\0'));
+  snapshots.close();
+
+  frame_ = std::make_unique<CMainFrame>();
+  frame_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+  CSnapshotView* view = frame_->SnapshotView();
+  QCOMPARE(view->topLevelItemCount(), 2);
+  QCOMPARE(view->topLevelItem(1)->text(0), LoadString(marrowby::ids::kDamagedSnapshot));
+  QVERIFY(view->topLevelItem(0)->text(0) != LoadString(marrowby::ids::kDamagedSnapshot));
+  SaveScreenshot(frame_.get(), QStringLiteral("damaged-snapshot"));
 }
 
 void MainFrameTest::helpAndAboutOpen() {

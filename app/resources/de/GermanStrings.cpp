@@ -124,6 +124,11 @@ const MarrowbyString kGermanStrings[] = {
     {32780, L"Die gewählte Sicherungsauswahl löschen"},
     {32782, L"Einstellungen festlegen"},
     {32783, L"Snapshot erstellen\nSnapshot-Sicherung erstellen"},
+    {32800, L"Gespeicherte Snapshots auf Schäden prüfen\nSicherungsauswahl prüfen"},
+    {400, L"Die Prüfung konnte nicht ausgeführt werden. - Unerwarteter Fehler."},
+    {401, L"Beschädigter Snapshot - nicht lesbar"},
+    {402, L"%1!s! wird geprüft"},
+    {403, L"Keine Schäden gefunden: jeder Snapshot kann wiederhergestellt werden."},
     {32784,
      L"Snapshot auf den Datenträger wiederherstellen\nSnapshot-Sicherung auf den Datenträger "
      L"wiederherstellen"},
