@@ -6,6 +6,8 @@
 #include "Commands.h"
 #include "Console.h"
 #include "ConsoleStatus.h"
+#include "JsonText.h"
+#include "QuotaAdvice.h"
 #include "SelectionArguments.h"
 #include "StatusScope.h"
 #include "platform/Terminal.h"
@@ -27,6 +29,9 @@ int RunBackup(EngineSession& session, const std::wstring& selection) {
   }
   if (status.IsCancelled()) {
     // A stop the sink asked for after an error (the quota) has said why.
+    if (status.refusedSize() > 0) {
+      PrintWayOutOfFullQuota(session, selection, status.refusedSize(), true);
+    }
     if (status.errors() > 0) return kExitFailure;
     throw CommandError{kExitFailure, L"the backup was cancelled"};
   }
@@ -36,20 +41,33 @@ int RunBackup(EngineSession& session, const std::wstring& selection) {
   // (a source that vanished); only a new listed snapshot counts.
   if (!taken || after <= before) {
     if (status.errors() == 0) PrintError(L"no snapshot was taken");
+    // The engine refuses a snapshot the drive's free space cannot hold.
+    if (status.filesDone() == 0) {
+      PrintWayOutOfFullQuota(session, selection, status.totalSize(), false);
+    }
     return kExitFailure;
   }
-  std::wstring summary = L"snapshot " + std::to_wstring(after - 1);
-  if (status.hasSummary()) {
-    summary += L": " + std::to_wstring(status.summaryFiles()) + L" files, " +
-               std::to_wstring(status.summaryBytes()) + L" bytes";
+  const unsigned snapshot = static_cast<unsigned>(after - 1);
+  if (session.options().json) {
+    PrintJson({{"selection", index},
+               {"snapshot", snapshot},
+               {"files", status.summaryFiles()},
+               {"bytes", status.summaryBytes()},
+               {"skipped", status.skippedFiles()}});
+  } else {
+    std::wstring summary = L"snapshot " + std::to_wstring(snapshot);
+    if (status.hasSummary()) {
+      summary += L": " + std::to_wstring(status.summaryFiles()) + L" files, " +
+                 std::to_wstring(status.summaryBytes()) + L" bytes";
+    }
+    if (status.skippedFiles() > 0) {
+      summary += L", " + std::to_wstring(status.skippedFiles()) + L" skipped for size";
+    }
+    PrintLine(summary);
   }
-  if (status.skippedFiles() > 0) {
-    summary += L", " + std::to_wstring(status.skippedFiles()) + L" skipped for size";
-  }
-  PrintLine(summary);
   if (status.errors() > 0) return kExitFailure;
   if (status.skippedFiles() > 0 || status.warnings() > 0) {
-    PrintWarning(L"snapshot " + std::to_wstring(after - 1) +
+    PrintWarning(L"snapshot " + std::to_wstring(snapshot) +
                  L" is incomplete: files were skipped or could not be read");
     return kExitPartial;
   }

@@ -33,6 +33,10 @@ void PrintWarning(std::wstring_view text) {
   WriteLine(stderr, L"warning: ", text);
 }
 
+void PrintNote(std::wstring_view text) {
+  WriteLine(stderr, L"note: ", text);
+}
+
 void PrintDiagnostic(std::wstring_view text) {
   WriteLine(stderr, L"", text);
 }

@@ -13,6 +13,8 @@ void PrintBytes(std::string_view bytes);
 // "error: TEXT" / "warning: TEXT" on standard error.
 void PrintError(std::wstring_view text);
 void PrintWarning(std::wstring_view text);
+// "note: TEXT" on standard error: advice beside the output.
+void PrintNote(std::wstring_view text);
 // A line on standard error as it stands.
 void PrintDiagnostic(std::wstring_view text);
 

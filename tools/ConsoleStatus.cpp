@@ -31,10 +31,12 @@ ConsoleStatus::~ConsoleStatus() {
 
 bool ConsoleStatus::OnTotalSize(int64_t total) {
   progress_.SetTotal(total);
+  totalSize_ = total;
   if (backupAllowance_ >= 0 && total > backupAllowance_) {
     OnMessage(kMessageError, platform::FormatWide(EnglishText(kTextNoSpaceAvailable).c_str(),
                                                   total / 1024, backupAllowance_ / 1024)
                                  .c_str());
+    refusedSize_ = total;
     stopped_ = true;
   }
   return IsCancelled();
@@ -46,7 +48,8 @@ bool ConsoleStatus::OnFile(int64_t size, const wchar_t* path) {
     return IsCancelled();
   }
   currentFileSize_ = size;
-  progress_.SetFile(path ? path : L"");
+  currentFile_ = path ? path : L"";
+  progress_.SetFile(currentFile_);
   return IsCancelled();
 }
 
@@ -57,6 +60,8 @@ bool ConsoleStatus::OnProgress(int64_t done, int64_t) {
 
 void ConsoleStatus::OnFileDone() {
   ++filesDone_;
+  finishedFiles_.push_back(std::move(currentFile_));
+  currentFile_.clear();
   doneByFiles_ += std::max<int64_t>(currentFileSize_, 0);
   currentFileSize_ = 0;
   progress_.SetDone(doneByFiles_);

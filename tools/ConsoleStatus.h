@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ProgressLine.h"
 #include "vaultline/Vaultline.h"
@@ -36,6 +37,12 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   unsigned summaryFiles() const { return summaryFiles_; }
   int64_t summaryBytes() const { return summaryBytes_; }
   unsigned filesDone() const { return filesDone_; }
+  // The paths (as OnFile named them) of the files written whole.
+  const std::vector<std::wstring>& finishedFiles() const { return finishedFiles_; }
+  // The size the last OnTotalSize announced.
+  int64_t totalSize() const { return totalSize_; }
+  // The size the allowance refused; 0 when it refused nothing.
+  int64_t refusedSize() const { return refusedSize_; }
   // What the backup quota still allows (MaxBackupSize less the storage in
   // use); a backup whose work exceeds it is stopped with text 185, as the
   // desktop program does. Negative: no quota.
@@ -59,6 +66,10 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   int64_t currentFileSize_ = 0;
   int64_t doneByFiles_ = 0;
   int64_t backupAllowance_ = -1;
+  int64_t refusedSize_ = 0;
+  int64_t totalSize_ = 0;
+  std::wstring currentFile_;
+  std::vector<std::wstring> finishedFiles_;
   bool quietErrors_ = false;
   bool stopped_ = false;
 };

@@ -2,6 +2,7 @@
 #include "CommandError.h"
 #include "Commands.h"
 #include "Console.h"
+#include "QuotaAdvice.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
@@ -48,6 +49,7 @@ int RunCreate(EngineSession& session, const std::wstring& name, const std::wstri
     throw CommandError{kExitFailure, L"the Backup Selection \"" + name + L"\" could not be saved"};
   }
   PrintLine(std::to_wstring(index));
+  PrintQuotaInForce(session.engine());
   return kExitSuccess;
 }
 

@@ -16,7 +16,7 @@ namespace vaultline::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vaultline [--drive DIR] [--json] [-v] COMMAND [ARGS]\n"
+    "usage: vaultline [--drive DIR] [--json] [-v] COMMAND [ARGS]   (or --help, --version)\n"
     "  list                              selections: index, name, source, snapshots\n"
     "  create NAME SOURCE                new Backup Selection; prints its index\n"
     "  rename SEL NAME                   rename a selection\n"
@@ -54,7 +54,9 @@ int Run(int argc, char** argv) {
   app.add_option("--drive", options.drive,
                  "folder that stands for the program's folder (storage in DIR/BackupStorage/)")
       ->type_name("DIR");
-  app.add_flag("--json", options.json, "one JSON document for list, snapshots, ls and check");
+  app.add_flag("--json", options.json,
+               "one JSON document for list, snapshots, ls, config, check, backup and restore");
+  app.set_version_flag("--version", "vaultline " VAULTLINE_VERSION);
   app.add_flag("-v,--verbose", options.verbosity, "show information (-vv: trace) messages");
   app.require_subcommand(1, 1);
   app.fallthrough();

@@ -1,12 +1,14 @@
 // restore SEL SNAP [ITEM] --to DIR. The engine's Restore answers true when it
 // ran to its end even if files failed; the exit status follows the errors the
 // sink saw, so a failed restore is never reported as a good one.
+#include <set>
 #include <vector>
 
 #include "CommandError.h"
 #include "Commands.h"
 #include "Console.h"
 #include "ConsoleStatus.h"
+#include "JsonText.h"
 #include "SelectionArguments.h"
 #include "StatusScope.h"
 #include "platform/FileSystem.h"
@@ -17,18 +19,47 @@
 namespace vaultline::cli {
 namespace {
 
+bool IsBelow(const std::wstring& path, const std::wstring& listedItem) {
+  if (path.empty() || path.back() == platform::kSeparator) return false;
+  return listedItem.empty() || path == listedItem ||
+         (listedItem.back() == platform::kSeparator && path.starts_with(listedItem));
+}
+
 // The files a restore of `listedItem` writes back: the item itself, or every
 // file below it when it is a folder; every file for an empty item.
-unsigned FilesBelow(const std::vector<std::wstring>& paths, const std::wstring& listedItem) {
-  unsigned count = 0;
+std::vector<std::wstring> FilesBelow(const std::vector<std::wstring>& paths,
+                                     const std::wstring& listedItem) {
+  std::vector<std::wstring> files;
   for (const auto& path : paths) {
-    if (path.empty() || path.back() == platform::kSeparator) continue;
-    if (listedItem.empty() || path == listedItem ||
-        (listedItem.back() == platform::kSeparator && path.starts_with(listedItem))) {
-      ++count;
-    }
+    if (IsBelow(path, listedItem)) files.push_back(path);
   }
-  return count;
+  return files;
+}
+
+// Where the restore writes a listed file: the item keeps its own name below
+// the target, the whole snapshot its listed path.
+std::wstring DestinationOf(const std::wstring& target, const std::wstring& listedItem,
+                           const std::wstring& path) {
+  std::wstring parent = listedItem;
+  if (!parent.empty() && parent.back() == platform::kSeparator) parent.pop_back();
+  const size_t cut = parent.rfind(platform::kSeparator);
+  const size_t prefix = parent.empty() || cut == std::wstring::npos ? 0 : cut + 1;
+  std::wstring destination = target;
+  if (destination.back() != platform::kSeparator) destination += platform::kSeparator;
+  return destination + path.substr(prefix);
+}
+
+// The listed files that were not written whole: the sink names the files
+// it saw finished by their destinations.
+std::vector<std::wstring> FailedFiles(const std::vector<std::wstring>& expected,
+                                      const std::vector<std::wstring>& finished,
+                                      const std::wstring& target, const std::wstring& listedItem) {
+  const std::set<std::wstring> done(finished.begin(), finished.end());
+  std::vector<std::wstring> failed;
+  for (const auto& path : expected) {
+    if (!done.contains(DestinationOf(target, listedItem, path))) failed.push_back(path);
+  }
+  return failed;
 }
 
 }  // namespace
@@ -45,7 +76,8 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
     listedItem = FindListedItem(session, index, snap, *item).path;
     restoreItem = RestoreItemOf(listedItem);
   }
-  const unsigned expectedFiles = FilesBelow(paths, restoreItem.empty() ? L"" : listedItem);
+  const std::vector<std::wstring> expected =
+      FilesBelow(paths, restoreItem.empty() ? L"" : listedItem);
   std::wstring target = platform::FullPath(destination);
   if (target.empty() || !CheckCreatePath(target) || !platform::IsFolder(target)) {
     throw CommandError{kExitFailure, L"the folder " + destination + L" cannot be created"};
@@ -62,13 +94,32 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
     return kExitFailure;
   }
   // Some failures (a folder that cannot be made) reach only the engine's
-  // diagnostic log, so the count of files written back is checked as well.
-  if (status.errors() > 0 || status.filesDone() < expectedFiles) {
+  // diagnostic log, so the files written back are checked as well.
+  const auto failed =
+      FailedFiles(expected, status.finishedFiles(), target, restoreItem.empty() ? L"" : listedItem);
+  const bool whole = status.errors() == 0 && failed.empty();
+  if (session.options().json) {
+    nlohmann::json failedList = nlohmann::json::array();
+    for (const auto& path : failed) {
+      nlohmann::json entry = nlohmann::json::object();
+      PutText(entry, "path", path);
+      failedList.push_back(std::move(entry));
+    }
+    nlohmann::json document = {{"selection", index},
+                               {"snapshot", snap},
+                               {"restored", status.filesDone()},
+                               {"failed", failedList}};
+    PutText(document, "destination", target);
+    PrintJson(document);
+  }
+  if (!whole) {
     PrintError(L"the restore is incomplete: " + std::to_wstring(status.filesDone()) + L" of " +
-               std::to_wstring(expectedFiles) + L" file(s) restored");
+               std::to_wstring(expected.size()) + L" file(s) restored");
     return kExitFailure;
   }
-  PrintLine(std::to_wstring(status.filesDone()) + L" file(s) restored to " + target);
+  if (!session.options().json) {
+    PrintLine(std::to_wstring(status.filesDone()) + L" file(s) restored to " + target);
+  }
   return kExitSuccess;
 }
 

@@ -288,7 +288,9 @@ bool CBackupProgressDlg::OnTotalSize(int64_t total) {
     const int64_t available = mode_ == kRestoreMode ? destinationFreeSpace_ : backupAllowance_;
     const bool checked = mode_ == kRestoreMode || backupAllowance_ >= 0;
     if (checked && total > available) {
-      const QString reason = FormatString(ids::kNoSpaceAvailable, total / 1024, available / 1024);
+      QString reason = FormatString(ids::kNoSpaceAvailable, total / 1024, available / 1024);
+      // A backup over the quota is told the ways out.
+      if (mode_ == kBackupMode) reason += QStringLiteral("\n") + LoadString(ids::kQuotaWayOut);
       // The engine stops at once; the box shows why.
       OnMessage(kMessageError, FromQString(reason).c_str());
       return;

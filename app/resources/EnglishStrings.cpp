@@ -72,6 +72,9 @@ const MarrowbyString kEnglishStrings[] = {
     {184, L"There is no backup selection defined. The application will be closed."},
     {185, L"No space available. Space needed: %I64d KB, Space available %I64d KB"},
     {186, L"File skipped %s"},
+    {187,
+     L"To make room, raise the limit for total backup storage in Backup Preferences, or forget "
+     L"old snapshots with the command line: vaultline forget."},
     {188, L"Number of files restored to disk:"},
     {189, L"Total size of files restored to disk:"},
     {190, L"Restore of %s completed."},

@@ -67,6 +67,7 @@ inline constexpr unsigned kFinalStorageSize = 183;
 inline constexpr unsigned kNoSelectionDefined = 184;
 inline constexpr unsigned kNoSpaceAvailable = 185;
 inline constexpr unsigned kFileSkipped = 186;
+inline constexpr unsigned kQuotaWayOut = 187;
 inline constexpr unsigned kFilesRestored = 188;
 inline constexpr unsigned kSizeRestored = 189;
 inline constexpr unsigned kRestoreCompleted = 190;

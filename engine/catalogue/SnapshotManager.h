@@ -63,6 +63,8 @@ class SnapshotManager : public StoreContext {
   // durable in the snapshot file); false when cancelled or failed, in which
   // case nothing is listed.
   bool TakeSnapshot(const std::vector<std::wstring>& sources, int64_t available, int64_t sizeLimit);
+  // New and changed bytes the last pre-scan found: what a snapshot stores.
+  int64_t GetNewBytes() const { return newBytes_; }
   // Files and bytes within the size limit that the last pre-scan saw.
   void GetTotals(uint32_t* fileCount, int64_t* totalBytes) const;
   // Files the last pre-scan left out because they exceed the size limit; null

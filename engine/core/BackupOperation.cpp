@@ -1,5 +1,6 @@
 // Taking a snapshot of one Backup Selection.
 #include <algorithm>
+#include <limits>
 
 #include "core/BuiltInTexts.h"
 #include "core/Engine.h"
@@ -38,14 +39,20 @@ bool Engine::BackUp(unsigned index) {
       Report(kMessageError, text);
       return false;
     }
-    int64_t limit = maxBackupSize_;
-    if (freeBytes != 0 && freeBytes < static_cast<uint64_t>(maxBackupSize_)) {
+    // MaxBackupSize 0 (or less) is no quota, as in both front ends: the
+    // drive's free space alone is the limit.
+    const bool quota = maxBackupSize_ > 0;
+    int64_t limit = quota ? maxBackupSize_ : std::numeric_limits<int64_t>::max();
+    if (freeBytes != 0 && freeBytes < static_cast<uint64_t>(limit)) {
       limit = static_cast<int64_t>(freeBytes);
     }
 
     bool fits = catalogue->CheckSpace(sources, limit, maxFileSize_);
     if (status_ != nullptr && status_->IsCancelled()) return false;
     if (!fits) {
+      // The sink learns what the refused snapshot needs. One that stops here
+      // has said why (its quota, with the figures); otherwise the engine does.
+      if (status_ != nullptr && status_->OnTotalSize(catalogue->GetNewBytes())) return false;
       Report(kMessageError, LoadEngineText(provider_, kTextNotEnoughSpace));
       return false;
     }

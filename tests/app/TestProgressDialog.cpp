@@ -8,10 +8,12 @@
 #include <atomic>
 #include <thread>
 
+#include "AppStrings.h"
 #include "MessageBox.h"
 #include "TestDialogsSupport.h"
 #include "progress/CBackupProgressDlg.h"
 #include "progress/WorkerRoutines.h"
+#include "resources/ResourceIds.h"
 
 class TestProgressDialog : public QObject {
   Q_OBJECT
@@ -106,8 +108,11 @@ class TestProgressDialog : public QObject {
     MessageBox::SetNextAnswer(QMessageBox::Ok);
     QVERIFY(dialog.OnTotalSize(4096));
     QCOMPARE(dialog.GetStatus(), CBackupProgressDlg::kFailed);
+    // ... and told the ways out.
     QCOMPARE(dialog.FailureReason(),
-             QStringLiteral("No space available. Space needed: 4 KB, Space available 2 KB"));
+             QStringLiteral("No space available. Space needed: 4 KB, Space available 2 KB\n") +
+                 LoadString(marrowby::ids::kQuotaWayOut));
+    QVERIFY(MessageBox::LastText().contains(QStringLiteral("vaultline forget")));
   }
 
   void restoreBeyondFreeSpaceFailsWithBothTexts() {

@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "AppStrings.h"
 #include "CContentView.h"
 #include "CMainFrame.h"
 #include "CSnapshotView.h"
@@ -99,9 +100,17 @@ class TestProgressOperations : public QObject {
     const QString reason = QString::fromStdWString(vaultline::platform::FormatWide(
         L"No space available. Space needed: %I64d KB, Space available %I64d KB",
         int64_t{newBytes} / 1024, int64_t{newBytes / 2} / 1024));
-    QCOMPARE(closer.LastStatusText(),
-             QStringLiteral("Snapshot Backup of Documents not completed due to: ") + reason);
+    QCOMPARE(closer.LastStatusText(), QStringLiteral("Snapshot Backup of Documents not completed "
+                                                     "due to: ") +
+                                          reason + u'\n' + LoadString(ids::kQuotaWayOut));
     QCOMPARE(frame_->SnapshotView()->topLevelItemCount(), 1);
+
+    // A quota of 0 is none: the same backup is taken.
+    engine->SetMaxBackupSize(0);
+    frame_->OnCommand(cmd::kBackup);
+    QCOMPARE(closer.Closed(), 2);
+    QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kCompleted);
+    QCOMPARE(frame_->SnapshotView()->topLevelItemCount(), 2);
   }
 
   void restoresAFolderAndTheWholeSnapshotByteForByte() {

@@ -222,8 +222,10 @@ class RoundTrip(harness.DriveTest):
         self.drive.ok("config", "max-backup-size", 100000)
         result = self.drive.run("backup", "tree")
         self.assertEqual(1, result.returncode)
-        self.assertEqual(b"error: There is not enough space available for this backup\n",
-                         result.stderr)
+        # What it needs, what the quota leaves, and the commands that make room.
+        self.assertTrue(result.stderr.startswith(b"error: No space available. Space needed: "))
+        self.assertIn(b"vaultline config max-backup-size ", result.stderr)
+        self.assertIn(b"vaultline forget tree SNAP...", result.stderr)
         self.assertEqual(1, self.drive.snapshot_count("tree"))
         self.drive.ok("config", "max-backup-size", 1 << 30)
         self.drive.ok("backup", "tree")

@@ -157,13 +157,32 @@ TEST_F(BackupRestoreTest, SkippedFileWarningsComeFromTheProvider) {
 }
 
 TEST_F(BackupRestoreTest, ASnapshotThatDoesNotFitIsRefused) {
+  const int64_t newBytes = 5 + 20004 + 3;
   int index = Create(*engine_, L"docs", source_);
   engine_->SetMaxBackupSize(100);
   EXPECT_FALSE(engine_->BackUp(index));
+  // The sink is told what the refused snapshot needs.
+  EXPECT_EQ(status_.totals, std::vector<int64_t>{newBytes});
   EXPECT_EQ(status_.MessagesAt(kMessageError),
             std::vector<std::wstring>{L"There is not enough space available for this backup"});
   EXPECT_TRUE(status_.summaries.empty());
   EXPECT_FALSE(engine_->RefreshSnapshots(index));
+
+  // A sink that stops at that size has given its own reason.
+  status_.messages.clear();
+  status_.stopAtTotal = true;
+  EXPECT_FALSE(engine_->BackUp(index));
+  EXPECT_TRUE(status_.messages.empty());
+  EXPECT_FALSE(engine_->RefreshSnapshots(index));
+}
+
+TEST_F(BackupRestoreTest, AQuotaOfZeroIsNoQuota) {
+  int index = Create(*engine_, L"docs", source_);
+  engine_->SetMaxBackupSize(0);
+  ASSERT_TRUE(engine_->BackUp(index));
+  EXPECT_TRUE(status_.MessagesAt(kMessageError).empty());
+  ASSERT_TRUE(engine_->RefreshSnapshots(index));
+  EXPECT_EQ(SnapshotCount(index), 1);
 }
 
 TEST_F(BackupRestoreTest, CancelledOperationsFail) {

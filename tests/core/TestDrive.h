@@ -63,7 +63,10 @@ class RecordingStatus : public IBackupRestoreStatus {
     int64_t bytes;
   };
 
-  bool OnTotalSize(int64_t) override { return cancel; }
+  bool OnTotalSize(int64_t total) override {
+    totals.push_back(total);
+    return cancel || stopAtTotal;
+  }
   bool OnFile(int64_t, const wchar_t*) override { return cancel; }
   bool OnProgress(int64_t, int64_t) override { return cancel; }
   void OnFileDone() override {}
@@ -84,6 +87,8 @@ class RecordingStatus : public IBackupRestoreStatus {
   }
 
   bool cancel = false;
+  bool stopAtTotal = false;  // a front end that refuses the size itself
+  std::vector<int64_t> totals;
   std::vector<std::pair<int, std::wstring>> messages;
   std::vector<Summary> summaries;
 };

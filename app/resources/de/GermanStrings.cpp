@@ -71,6 +71,10 @@ const MarrowbyString kGermanStrings[] = {
     {184, L"Es ist keine Sicherungsauswahl festgelegt. Die Anwendung wird beendet."},
     {185, L"Kein Speicherplatz verfügbar. Benötigt: %I64d KB, verfügbar: %I64d KB"},
     {186, L"Datei übersprungen: %s"},
+    {187,
+     L"Um Platz zu schaffen, erhöhen Sie in den Sicherungseinstellungen die Obergrenze für den "
+     L"gesamten Sicherungsspeicher, oder entfernen Sie alte Snapshots über die Befehlszeile: "
+     L"vaultline forget."},
     {188, L"Anzahl der auf den Datenträger wiederhergestellten Dateien:"},
     {189, L"Gesamtgröße der auf den Datenträger wiederhergestellten Dateien:"},
     {190, L"Wiederherstellung von %s abgeschlossen."},
