@@ -93,6 +93,19 @@ inline constexpr unsigned kBackupException = 232;
 inline constexpr unsigned kRestoreException = 233;
 inline constexpr unsigned kViewFileException = 234;
 inline constexpr unsigned kRenameException = 235;
+// Desktop texts beyond the original table.
+inline constexpr unsigned kContentTreeName = 250;   // accessible name of the content tree
+inline constexpr unsigned kSnapshotListName = 251;  // accessible name of an empty snapshot list
+inline constexpr unsigned kToolBarTitle = 252;
+inline constexpr unsigned kViewNotRestored = 253;  // reasons filled into 162
+inline constexpr unsigned kViewNotReadOnly = 254;
+inline constexpr unsigned kViewNoApplication = 255;
+inline constexpr unsigned kPercentDone = 256;
+inline constexpr unsigned kTimeRemaining = 257;
+inline constexpr unsigned kSecondsLeft = 258;
+inline constexpr unsigned kMinutesLeft = 259;
+inline constexpr unsigned kHoursMinutesLeft = 260;
+inline constexpr unsigned kCreateForFolder = 261;  // offered when a folder is dropped
 inline constexpr unsigned kAppTitle = 57344;
 inline constexpr unsigned kReady = 57345;
 }  // namespace ids
