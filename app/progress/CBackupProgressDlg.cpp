@@ -192,11 +192,13 @@ void CBackupProgressDlg::ShowProgress() {
 }
 
 void CBackupProgressDlg::RefreshProgressText(bool finished) {
-  if (remaining_.Percent() == 0 && !finished && remaining_.SecondsLeft() < 0) {
+  if (!finished && remaining_.Percent() == 0 && remaining_.SecondsLeft() < 0) {
     progressText_->clear();
     return;
   }
-  QString text = FormatString(ids::kPercentDone, finished ? 100 : remaining_.Percent());
+  // The bar is filled at every end; the text tells how far a stopped one got.
+  const bool complete = finished && (status_ == kCompleted || status_ == kCompletedWithWarnings);
+  QString text = FormatString(ids::kPercentDone, complete ? 100 : remaining_.Percent());
   const int64_t seconds = remaining_.SecondsLeft();
   if (!finished && seconds > 0) {
     const std::wstring left = FromQString(DurationText(seconds));

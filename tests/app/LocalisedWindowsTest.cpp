@@ -75,8 +75,8 @@ void LocalisedWindowsTest::initTestCase() {
   drive_ = std::make_unique<TestDrive>();
   QVERIFY(drive_->AddSelection(L"Documents", QStringLiteral("docs"),
                                {QStringLiteral("A|b.txt"), QStringLiteral("notes.md")}, 2));
-  german_ = LoadLanguage(QStringLiteral(MARROWBY_DRIVE_DIR).toStdWString(), L"language.dll",
-                         1031, 1031);
+  german_ =
+      LoadLanguage(QStringLiteral(MARROWBY_DRIVE_DIR).toStdWString(), L"language.dll", 1031, 1031);
   QVERIFY(german_.table != nullptr);
   germanModule_ = std::make_unique<ResourceModule>(*german_.table);
 
@@ -84,7 +84,8 @@ void LocalisedWindowsTest::initTestCase() {
   QVERIFY(QFile::exists(kGermanFolder + QStringLiteral("/qtbase_de.qm")));
   qtGerman_ = LoadQtTranslation(QLocale(QStringLiteral("de_DE")), kGermanFolder);
   QVERIFY(qtGerman_);
-  QCOMPARE(QFileInfo(qtGerman_->filePath()).absolutePath(), QFileInfo(kGermanFolder).absoluteFilePath());
+  QCOMPARE(QFileInfo(qtGerman_->filePath()).absolutePath(),
+           QFileInfo(kGermanFolder).absoluteFilePath());
 }
 
 void LocalisedWindowsTest::cleanupTestCase() {
@@ -147,11 +148,19 @@ void LocalisedWindowsTest::snapshotTimesFollowTheLanguage_data() {
   QTest::addColumn<QString>("locale");
   QTest::addColumn<QString>("stored");
   QTest::addColumn<QString>("shown");
-  QTest::newRow("German") << "de_DE" << "Tue Dec  8 08:20:52 2026\n" << "08.12.2026 08:20:52";
-  QTest::newRow("US") << "en_US" << "Tue Dec  8 18:20:52 2026\n" << "12/8/2026 6:20:52 PM";
-  QTest::newRow("two-digit day") << "de_DE" << "Mon Oct 19 00:00:01 2026" << "19.10.2026 00:00:01";
+  QTest::newRow("German") << "de_DE"
+                          << "Tue Dec  8 08:20:52 2026\n"
+                          << "08.12.2026 08:20:52";
+  QTest::newRow("US") << "en_US"
+                      << "Tue Dec  8 18:20:52 2026\n"
+                      << "12/8/2026 6:20:52 PM";
+  QTest::newRow("two-digit day") << "de_DE"
+                                 << "Mon Oct 19 00:00:01 2026"
+                                 << "19.10.2026 00:00:01";
   // Whatever is no ctime text stays as the engine wrote it.
-  QTest::newRow("other text") << "de_DE" << "snapshot 7" << "snapshot 7";
+  QTest::newRow("other text") << "de_DE"
+                              << "snapshot 7"
+                              << "snapshot 7";
 }
 
 void LocalisedWindowsTest::snapshotTimesFollowTheLanguage() {
@@ -207,8 +216,9 @@ void LocalisedWindowsTest::windowsInBothLanguages() {
   progress.OnProgress(int64_t{170} << 20, 0);
   auto* text = progress.findChild<QLabel*>(QStringLiteral("progressText"));
   QTRY_VERIFY(text->text().startsWith(QStringLiteral("42 %")));
-  QVERIFY2(text->text().contains(german ? QStringLiteral("verbleibend") : QStringLiteral("remaining")),
-           qPrintable(text->text()));
+  QVERIFY2(
+      text->text().contains(german ? QStringLiteral("verbleibend") : QStringLiteral("remaining")),
+      qPrintable(text->text()));
   SaveScreenshot(&progress, shot + QStringLiteral("progress-running"));
   progress.OnMessage(3, L"The folder /home/ada/docs/private could not be read");
   progress.OnFinished(L"");

@@ -71,7 +71,8 @@ void WindowStateTest::geometryAndSplittersSurviveARestart() {
     DragRows(frame.get(), -60);
     rows = Splitter(frame.get(), "rowSplitter")->sizes();
     columns = Splitter(frame.get(), "columnSplitter")->sizes();
-    QVERIFY(rows.at(1) > CMainFrame::SnapshotRowHeight(Splitter(frame.get(), "rowSplitter")->height()));
+    QVERIFY(rows.at(1) >
+            CMainFrame::SnapshotRowHeight(Splitter(frame.get(), "rowSplitter")->height()));
   }
   // The settings live in the configuration folder, not on the drive.
   QVERIFY(QFile::exists(config_.path() + QStringLiteral("/Brindle+/Marrowby.ini")));
