@@ -21,6 +21,7 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
                const std::optional<std::wstring>& item, const std::wstring& destination);
 int RunCat(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot,
            const std::wstring& item);
+int RunCheck(EngineSession& session, const std::wstring& selection, bool readData);
 int RunConfig(EngineSession& session, const std::optional<std::wstring>& key,
               const std::optional<std::wstring>& value);
 

@@ -70,6 +70,7 @@ void ConsoleStatus::OnMessage(int level, const wchar_t* text) {
   const std::wstring_view message = text ? text : L"";
   if (level == kMessageError) {
     ++errors_;
+    if (quietErrors_) return;
   } else if (level == kMessageWarning) {
     ++warnings_;
   } else if (verbosity_ < (level == kMessageInfo ? 1 : 2)) {

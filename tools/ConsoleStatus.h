@@ -40,6 +40,9 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   // use); a backup whose work exceeds it is stopped with text 185, as the
   // desktop program does. Negative: no quota.
   void SetBackupAllowance(int64_t bytes) { backupAllowance_ = bytes; }
+  // Errors are still counted but not printed, for a command that prints its
+  // own report of them.
+  void SetQuietErrors(bool quiet) { quietErrors_ = quiet; }
 
  private:
   int verbosity_;
@@ -56,6 +59,7 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   int64_t currentFileSize_ = 0;
   int64_t doneByFiles_ = 0;
   int64_t backupAllowance_ = -1;
+  bool quietErrors_ = false;
   bool stopped_ = false;
 };
 

@@ -12,9 +12,13 @@ int RunLs(EngineSession& session, const std::wstring& selection, const std::wstr
   const unsigned index = ResolveSelection(session, selection);
   const int snap = ResolveSnapshot(session, index, snapshot);
   const auto paths = session.Take(session.engine().GetSnapshotContents(index, snap));
+  // What could be read is listed; damage makes the listing a failure.
+  const bool damaged = session.engine().IsSnapshotDamaged(index, static_cast<unsigned>(snap));
+  const int exitCode = damaged ? kExitFailure : kExitSuccess;
+  if (damaged) PrintError(DamagedSnapshotText(index, snap) + L"; the listing is incomplete");
   if (!session.options().json) {
     for (const auto& path : paths) PrintLine(path);
-    return kExitSuccess;
+    return exitCode;
   }
   nlohmann::json list = nlohmann::json::array();
   for (const auto& path : paths) {
@@ -22,8 +26,8 @@ int RunLs(EngineSession& session, const std::wstring& selection, const std::wstr
     PutText(entry, "path", path);
     list.push_back(std::move(entry));
   }
-  PrintJson({{"selection", index}, {"snapshot", snap}, {"paths", list}});
-  return kExitSuccess;
+  PrintJson({{"selection", index}, {"snapshot", snap}, {"damaged", damaged}, {"paths", list}});
+  return exitCode;
 }
 
 }  // namespace vaultline::cli

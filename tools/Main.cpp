@@ -24,6 +24,7 @@ constexpr const char* kUsage =
     "  ls SEL [SNAP]                     the stored paths of a snapshot\n"
     "  restore SEL SNAP [ITEM] --to DIR  restore the whole snapshot, or ITEM\n"
     "  cat SEL SNAP ITEM                 write one stored file to standard output\n"
+    "  check SEL [--read-data]           find damage in the stored snapshots\n"
     "  config [KEY [VALUE]]              max-file-size, max-backup-size (bytes)\n"
     "SEL: index or exact name. SNAP: index (0 is the oldest) or \"latest\".\n"
     "ITEM: a path as ls prints it. Run vaultline --help for more.\n";
@@ -43,7 +44,7 @@ int Run(int argc, char** argv) {
   app.add_option("--drive", options.drive,
                  "folder that stands for the program's folder (storage in DIR/BackupStorage/)")
       ->type_name("DIR");
-  app.add_flag("--json", options.json, "one JSON document for list, snapshots and ls");
+  app.add_flag("--json", options.json, "one JSON document for list, snapshots, ls and check");
   app.add_flag("-v,--verbose", options.verbosity, "show information (-vv: trace) messages");
   app.require_subcommand(1, 1);
   app.fallthrough();
@@ -75,6 +76,10 @@ int Run(int argc, char** argv) {
   cat->add_option("SEL", selection)->required();
   cat->add_option("SNAP", snapshot)->required();
   cat->add_option("ITEM", item)->required();
+  bool readData = false;
+  CLI::App* check = app.add_subcommand("check", "find damage in the stored snapshots");
+  check->add_option("SEL", selection)->required();
+  check->add_flag("--read-data", readData, "also read every stored block and check its MD5");
   CLI::App* config = app.add_subcommand("config", "show or set max-file-size, max-backup-size");
   config->add_option("KEY", key);
   config->add_option("VALUE", value);
@@ -107,6 +112,7 @@ int Run(int argc, char** argv) {
     if (*restore)
       return RunRestore(session, sel, snap, OptionalText(item), ArgumentText(destination));
     if (*cat) return RunCat(session, sel, snap, ArgumentText(*item));
+    if (*check) return RunCheck(session, sel, readData);
     if (*config) return RunConfig(session, OptionalText(key), OptionalText(value));
   } catch (const CommandError& error) {
     PrintError(error.message);

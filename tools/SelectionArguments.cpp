@@ -82,8 +82,18 @@ ListedItem FindListedItem(EngineSession& session, unsigned selection, int snapsh
       return {path, true};
     }
   }
+  if (session.engine().IsSnapshotDamaged(selection, static_cast<unsigned>(snapshot))) {
+    throw CommandError{kExitFailure, DamagedSnapshotText(selection, snapshot) + L"; \"" + item +
+                                         L"\" cannot be found in it"};
+  }
   throw CommandError{kExitFailure, L"snapshot " + std::to_wstring(snapshot) + L" holds no \"" +
                                        item + L"\" (see the paths that ls prints)"};
+}
+
+std::wstring DamagedSnapshotText(unsigned selection, int snapshot) {
+  return L"snapshot " + std::to_wstring(snapshot) +
+         L" is damaged on the drive (run vaultline check " + std::to_wstring(selection) +
+         L" for details)";
 }
 
 std::wstring SourceOf(EngineSession& session, unsigned selection) {

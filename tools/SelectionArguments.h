@@ -33,6 +33,9 @@ ListedItem FindListedItem(EngineSession& session, unsigned selection, int snapsh
                           const std::wstring& item);
 
 // The source path of a live selection (empty when it has none).
+// The message for a snapshot that cannot be read whole.
+std::wstring DamagedSnapshotText(unsigned selection, int snapshot);
+
 std::wstring SourceOf(EngineSession& session, unsigned selection);
 
 }  // namespace vaultline::cli

@@ -28,8 +28,12 @@ bool BlockIndexFile::ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t*
     logicalEnd_ = readPosition_;
     return false;
   }
-  readPosition_ += IndexRecord::kSize;
   IndexRecord record = IndexRecord::Decode(record_);
+  if (!record.checksumMatches) {
+    damaged_ = true;
+    return false;
+  }
+  readPosition_ += IndexRecord::kSize;
   *weakChecksum = record.weakChecksum;
   *digest = record.digest;
   *position = record.position;
@@ -68,6 +72,7 @@ void BlockIndexFile::Reset() {
   platform::SeekFile(fd_, 0, SeekFrom::kStart);
   logicalEnd_ = 0;
   readPosition_ = 0;
+  damaged_ = false;
 }
 
 }  // namespace vaultline

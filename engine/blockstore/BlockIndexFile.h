@@ -31,12 +31,16 @@ class BlockIndexFile {
   bool Flush();
   int64_t LogicalEnd() const { return logicalEnd_; }
   int LastError() const { return lastError_; }
+  // A record read since the last Reset failed its checksum: the index no
+  // longer describes the data file and must be rebuilt.
+  bool Damaged() const { return damaged_; }
 
  private:
   int fd_;
   int64_t logicalEnd_;
   int64_t readPosition_ = 0;
   int lastError_ = 0;
+  bool damaged_ = false;
   uint8_t record_[IndexRecord::kSize] = {};
   std::vector<uint8_t> pending_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "blockstore/BlockIndexFile.h"
+#include "blockstore/ContentRecord.h"
 #include "blockstore/DataFile.h"
 #include "blockstore/FpRecordFile.h"
 #include "blockstore/WeakChecksum.h"
@@ -70,7 +71,8 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
       indexPath_(basePath_ + L".ind"),
       readChunk_(readChunk),
       blockLength_(blockLength),
-      ring_(2 * readChunk) {
+      ring_(2 * readChunk),
+      damage_(basePath_ + L".bad") {
   dataFd_ = platform::OpenFile(basePath_, platform::OpenMode::kReadWriteStore, &openError_);
   indexFd_ = platform::OpenFile(indexPath_, platform::OpenMode::kReadWriteStore, &openError_);
   if (!IsOpen()) return;
@@ -86,6 +88,7 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
 }
 
 BlockStore::~BlockStore() {
+  damage_.Save();  // derived data: a failed save only loses the memory
   dataFile_.reset();
   indexFile_.reset();
   if (dataFd_ >= 0) platform::CloseFile(dataFd_);
@@ -117,6 +120,12 @@ void BlockStore::LoadIndex() {
       AddKnownBlock(checksum, digest, position);
     }
   }
+  if (indexFile_->Damaged()) {
+    platform::WriteDiagnostic(L"\nIndex record damaged; rebuilding the index from the data file");
+    blockMap_ = BlockMap();
+    indexFile_->Reset();
+    RebuildIndex();
+  }
 }
 
 void BlockStore::RebuildIndex() {
@@ -130,7 +139,19 @@ void BlockStore::RebuildIndex() {
 }
 
 void BlockStore::AddKnownBlock(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
+  // New content never goes into a block known to be damaged; a sound copy
+  // of it, stored again, takes its place.
+  lastKnownBlock_ = std::max(lastKnownBlock_, position);
+  if (damage_.Has(DamageMemory::Kind::kBlock, position)) return;
   blockMap_.Add(weakChecksum, digest, position);
+}
+
+void BlockStore::DiscardTornTail() {
+  tailChecked_ = true;
+  if (lastKnownBlock_ >= 0 && dataFile_->DiscardIfCutShort(lastKnownBlock_)) {
+    platform::WriteDiagnostic(platform::FormatWide(
+        L"\nData file ends in a block cut short at offset %I64d; it is dropped", lastKnownBlock_));
+  }
 }
 
 int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
@@ -150,8 +171,9 @@ int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int3
   bool digested = false;
   for (; known >= 0; known = blockMap_.Next(known)) {
     const KnownBlock& block = blockMap_.At(known);
+    if (damage_.Has(DamageMemory::Kind::kBlock, block.position)) continue;
     uint8_t stored[kPrefixLength];
-    if (dataFile_->ReadPrefix(stored, block.position, prefix) &&
+    if (!dataFile_->ReadPrefix(stored, block.position, prefix, block.digest) ||
         !std::equal(window, window + prefix, stored)) {
       continue;
     }
@@ -298,6 +320,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     return fail();
   }
   int64_t size = static_cast<int64_t>(fileSize);
+  lastStoredSize_ = size;
 
   if (size < kSmallFileLimit) {
     // Read before anything is written: a file that shrank leaves no record.
@@ -310,7 +333,12 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
       platform::WriteDiagnostic(L"\nFile shrank while being stored: " + fullPath);
       return fail();
     }
-    if (!WriteFpHeader(record, fullPath, size, FpHeader::kLayoutRaw)) {
+    FpHeader header;
+    header.name = fullPath;
+    header.size = size;
+    header.layout = FpHeader::kLayoutRaw;
+    header.rawDigest = Md5::Of(ring_.Data(), static_cast<size_t>(size));
+    if (!record.WriteHeader(header)) {
       ReportError(L"Error writing backup idenifier ");
       return fail();
     }
@@ -326,6 +354,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     ReportWriteError(openError_);
     return fail();
   }
+  if (!tailChecked_) DiscardTornTail();
   if (!WriteFpHeader(record, fullPath, size, FpHeader::kLayoutBlocks)) {
     ReportError(L"Error writing backup idenifier ");
     platform::WriteDiagnostic(L"\nfailed to write identidier to " + fullPath);
@@ -385,8 +414,11 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
 
     if (!rolled) {
       if (!endOfFile && ring.Distance(lastRead, w) < refillBelow) {
-        int64_t got =
-            platform::ReadFile(sourceFd, ring_.Data() + fill, static_cast<size_t>(readChunk_));
+        // Only the size the header gives is stored: bytes a growing file
+        // gained meanwhile belong to the next snapshot.
+        int64_t got = platform::ReadFile(
+            sourceFd, ring_.Data() + fill,
+            static_cast<size_t>(std::min<int64_t>(readChunk_, size - bytesRead)));
         if (got < 0) {
           ReportReadError(fullPath);
           return -1;
@@ -458,23 +490,27 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
 }
 
 bool BlockStore::RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
-                             const std::wstring& expectedName) {
-  FpRecordFile record(contentFd);
-  std::wstring name;
-  std::wstring secondName;
-  int64_t size = 0;
-  uint16_t layout = 0;
-  bool headerRead =
-      platform::SeekFile(contentFd, contentOffset, SeekFrom::kStart) == contentOffset &&
-      record.ReadHeader(&name, &size, &layout, &secondName);
-  if (!headerRead || name != expectedName) {
-    platform::WriteDiagnostic(L"\nFile offset wrong " + expectedName + L"  the other file is: " +
-                              (headerRead ? name : std::wstring()));
-    platform::CloseFile(outputFd);
-    return false;
+                             const std::wstring& expectedName, int64_t expectedSize) {
+  ContentRecord record;
+  std::wstring why;
+  const int64_t dataEnd = dataFile_ != nullptr ? dataFile_->LogicalEnd() : 0;
+  const ContentRecord::Check check = ContentRecord::Read(contentFd, contentOffset, expectedName,
+                                                         expectedSize, dataEnd, &record, &why);
+  bool restored = false;
+  if (check == ContentRecord::Check::kReadError) {
+    ReportDamage(platform::FormatWide(L"The stored contents of %ls could not be read: %ls",
+                                      expectedName.c_str(),
+                                      platform::SystemErrorText(platform::LastError()).c_str()));
+  } else if (check == ContentRecord::Check::kDamaged) {
+    damage_.Add(DamageMemory::Kind::kContent, contentOffset);
+    ReportDamage(platform::FormatWide(L"The stored contents of %ls are damaged: %ls",
+                                      expectedName.c_str(), why.c_str()));
+  } else if (record.header.layout == FpHeader::kLayoutRaw) {
+    restored = platform::WriteFile(outputFd, record.raw.data(), record.raw.size());
+    if (!restored) ReportError(L"Error restoring file");
+  } else {
+    restored = RestorePieces(record, contentOffset, outputFd);
   }
-  bool restored = layout == FpHeader::kLayoutRaw ? RestoreRaw(record, outputFd, size)
-                                                 : RestorePieces(record, outputFd, size);
   // A write the system reports only at close is a failed restore as well.
   if (!platform::CloseFile(outputFd) && restored) {
     ReportError(L"Error restoring file");
@@ -483,26 +519,7 @@ bool BlockStore::RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
   return restored;
 }
 
-bool BlockStore::RestoreRaw(FpRecordFile& record, int outputFd, int64_t size) {
-  uint8_t* buffer = ring_.Data();
-  for (int64_t remaining = size; remaining > 0;) {
-    int64_t chunk = std::min<int64_t>(readChunk_, remaining);
-    // A short read would leave stale buffer bytes in the user's file.
-    if (!record.ReadRaw(buffer, chunk)) {
-      ReportDamage(L"Error restoring file");
-      return false;
-    }
-    if (!platform::WriteFile(outputFd, buffer, static_cast<size_t>(chunk))) {
-      ReportError(L"Error restoring file");
-      return false;
-    }
-    remaining -= chunk;
-  }
-  return true;
-}
-
-bool BlockStore::RestorePieces(FpRecordFile& record, int outputFd, int64_t size) {
-  if (size <= 0) return true;
+bool BlockStore::RestorePieces(const ContentRecord& record, int64_t contentOffset, int outputFd) {
   // Pieces gather in the first half of the ring and go out a half at a time;
   // each block is read whole into the second half and checked against the
   // digest its entry names before a byte of it is used.
@@ -516,38 +533,38 @@ bool BlockStore::RestorePieces(FpRecordFile& record, int outputFd, int64_t size)
   };
   int64_t written = 0;
   int64_t reported = 0;
-  do {
-    int32_t checksum;
-    Md5Digest digest;
-    int32_t length;
-    int64_t sourcePosition;
-    int64_t dataPosition;
-    if (!record.ReadEntry(&checksum, &digest, &length, &sourcePosition, &dataPosition)) {
-      ReportDamage(L"Error geting file information");
-      return false;
-    }
+  for (const FpEntry& entry : record.entries) {
     DataRecordHeader header;
-    if (dataFile_ == nullptr || length <= 0 ||
-        !dataFile_->ReadWholeBlock(dataPosition, length, block, &header) ||
-        length > header.length ||
-        Md5::Of(block + DataRecordHeader::kSize, static_cast<size_t>(header.length)) != digest) {
-      ReportDamage(L"Error restoring file");
+    const bool blockRead =
+        dataFile_->ReadWholeBlock(entry.dataPosition, entry.length, block, &header);
+    const Md5Digest digest =
+        blockRead ? Md5::Of(block + DataRecordHeader::kSize, static_cast<size_t>(header.length))
+                  : Md5Digest{};
+    if (!blockRead || entry.length > header.length || digest != entry.digest) {
+      // A sound block that the piece names wrongly is the record's damage.
+      if (!blockRead || digest != header.digest) {
+        damage_.Add(DamageMemory::Kind::kBlock, entry.dataPosition);
+      }
+      damage_.Add(DamageMemory::Kind::kContent, contentOffset);
+      ReportDamage(platform::FormatWide(
+          L"The stored contents of %ls are damaged: the block at %I64d of the data file",
+          record.header.name.c_str(), entry.dataPosition));
       return false;
     }
-    if (pendingLength + length > readChunk_ && !flush()) {
+    if (pendingLength + entry.length > readChunk_ && !flush()) {
       ReportError(L"Error restoring file ");
       return false;
     }
     const uint8_t* bytes = block + DataRecordHeader::kSize;
-    std::copy(bytes, bytes + length, pending + pendingLength);
-    pendingLength += length;
-    written += length;
+    std::copy(bytes, bytes + entry.length, pending + pendingLength);
+    pendingLength += entry.length;
+    written += entry.length;
     if (written - reported >= kProgressStep) {
       // A stop request does not cut this file short; the caller sees it.
       ReportProgress(manager_->restoredBytes + written, written);
       reported = written;
     }
-  } while (written < size);
+  }
   if (pendingLength > 0 && !flush()) {
     ReportError(L"Error restoring file ");
     return false;

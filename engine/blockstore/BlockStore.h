@@ -11,8 +11,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "blockstore/BlockMap.h"
+#include "blockstore/DamageMemory.h"
 #include "blockstore/Md5.h"
 #include "blockstore/RingBuffer.h"
 #include "blockstore/StoreContext.h"
@@ -22,6 +25,7 @@ namespace vaultline {
 class DataFile;
 class BlockIndexFile;
 class FpRecordFile;
+struct ContentRecord;
 
 class BlockStore {
  public:
@@ -51,11 +55,15 @@ class BlockStore {
   // not stored. Errors that must end the backup set `cancelled` and are
   // reported through the sink. The content file descriptor stays the caller's.
   virtual int64_t StoreFile(const std::wstring& path, int contentFd);
-  // Writes the stored file to outputFd and closes it on every exit. True when
-  // the file came back whole and verified; false when an error was reported
-  // (sink + cancelled) or the record belongs to another name.
+  // The size of the file the last StoreFile stored.
+  int64_t LastStoredSize() const { return lastStoredSize_; }
+  // Writes the stored file to outputFd and closes it on every exit. Its
+  // record is checked whole (against expectedName and, when not negative,
+  // expectedSize) before a byte is written. True when the file came back
+  // whole and verified; false when damage or an error was reported (errors
+  // of the output also set cancelled). Damage found is remembered.
   virtual bool RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
-                           const std::wstring& expectedName);
+                           const std::wstring& expectedName, int64_t expectedSize = -1);
   virtual bool WriteFpHeader(FpRecordFile& record, const std::wstring& name, int64_t size,
                              uint16_t layout);
   // Position of the new block's header, or -1 when it could not be written
@@ -74,11 +82,25 @@ class BlockStore {
   virtual void AttachManager(StoreContext* manager);
   virtual void LoadIndex();
 
+  // Checks of a store that change nothing in it (only the damage memory).
+  // CheckContent: the record at contentOffset as a restore would read it;
+  // with readBlocks, also that every piece names a block that CheckData found
+  // sound with the piece's digest (CheckData must have run). False with `why`
+  // when damaged.
+  bool CheckContent(int contentFd, int64_t contentOffset, const std::wstring& name, int64_t size,
+                    bool readBlocks, std::wstring* why);
+  // Every block of the data file (header and MD5) and every index record
+  // against the blocks; appends a text for each problem. Progress goes to the
+  // sink as bytes of the data file read.
+  void CheckData(std::vector<std::wstring>* problems);
+
   // fsync of the data and index files, so that what a published snapshot
   // names is on the drive.
   bool Sync();
 
   const BlockMap& Blocks() const { return blockMap_; }
+  // Damage that restores and checks found, kept beside the store.
+  DamageMemory& Damage() { return damage_; }
 
  private:
   // The sliding-window pass over a source file opened as `sourceFd`; 0 when
@@ -98,8 +120,11 @@ class BlockStore {
   bool ReportProgress(int64_t done, int64_t current);
   void ReportWriteError(int error);
   void ReportReadError(const std::wstring& fullPath);
-  bool RestoreRaw(FpRecordFile& record, int outputFd, int64_t size);
-  bool RestorePieces(FpRecordFile& record, int outputFd, int64_t size);
+  bool RestorePieces(const ContentRecord& record, int64_t contentOffset, int outputFd);
+  // Before the first append: a last block cut short by the end of the file
+  // (a torn write, or a cut) is dropped, so that new blocks never land inside
+  // what its header claims.
+  void DiscardTornTail();
 
   std::wstring basePath_;
   std::wstring indexPath_;
@@ -115,6 +140,12 @@ class BlockStore {
   Md5Digest storeDigest_{};
   Md5Digest lookupDigest_{};
   int openError_ = 0;
+  int64_t lastStoredSize_ = 0;
+  int64_t lastKnownBlock_ = -1;  // the highest position the index named
+  bool tailChecked_ = false;
+  DamageMemory damage_;
+  // Sound blocks that CheckData read, by position: their digests.
+  std::unordered_map<int64_t, Md5Digest> checkedBlocks_;
   StoreContext detached_;  // stands in until a manager is attached
   StoreContext* manager_ = &detached_;
 };

@@ -1,6 +1,7 @@
 #include "blockstore/DataFile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "platform/DiagnosticLog.h"
@@ -43,7 +44,7 @@ bool DataFile::SeekToEnd() {
 }
 
 bool DataFile::IsSound(const DataRecordHeader& header, int64_t position) const {
-  return header.magic == DataRecordHeader::kMagic && header.length >= 1 &&
+  return header.magic == DataRecordHeader::kMagic && header.checksumMatches && header.length >= 1 &&
          header.length <= DataRecordHeader::kMaxLength &&
          position + DataRecordHeader::kSize + header.length <= logicalEnd_ &&
          header.position == position;
@@ -137,9 +138,19 @@ bool DataFile::ReadBlock(void* buffer, int64_t position, int32_t length) {
   return true;
 }
 
-bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length) {
-  return position >= 0 && position + DataRecordHeader::kSize + length <= logicalEnd_ &&
-         Read(buffer, position + DataRecordHeader::kSize, length) == length;
+bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length, const Md5Digest& digest) {
+  uint8_t bytes[DataRecordHeader::kSize + kMaxPrefix];
+  if (position < 0 || length < 0 || length > kMaxPrefix ||
+      position + DataRecordHeader::kSize + length > logicalEnd_ ||
+      Read(bytes, position, DataRecordHeader::kSize + length) != DataRecordHeader::kSize + length) {
+    return false;
+  }
+  const DataRecordHeader header = DataRecordHeader::Decode(bytes);
+  if (!IsSound(header, position) || header.digest != digest || header.length < length) {
+    return false;
+  }
+  std::memcpy(buffer, bytes + DataRecordHeader::kSize, static_cast<size_t>(length));
+  return true;
 }
 
 bool DataFile::WriteHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
@@ -196,6 +207,21 @@ void DataFile::WriteFailed(const wchar_t* text) {
   lastError_ = platform::LastError();
   filePosition_ = -1;
   platform::WriteDiagnostic(text);
+}
+
+bool DataFile::DiscardIfCutShort(int64_t position) {
+  uint8_t bytes[DataRecordHeader::kSize];
+  if (position < 0 || position + DataRecordHeader::kSize > logicalEnd_ ||
+      Read(bytes, position, DataRecordHeader::kSize) != DataRecordHeader::kSize) {
+    return false;
+  }
+  const DataRecordHeader header = DataRecordHeader::Decode(bytes);
+  const bool cutShort = header.magic == DataRecordHeader::kMagic && header.checksumMatches &&
+                        header.position == position && header.length >= 1 &&
+                        header.length <= DataRecordHeader::kMaxLength &&
+                        position + DataRecordHeader::kSize + header.length > logicalEnd_;
+  if (cutShort) DiscardFrom(position);
+  return cutShort;
 }
 
 void DataFile::DiscardFrom(int64_t position) {

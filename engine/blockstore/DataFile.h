@@ -36,9 +36,12 @@ class DataFile {
   // The header at `position` if it is sound: the right magic, a length of 1
   // to 16383 that fits before the logical end, and its own position.
   bool ReadHeaderAt(int64_t position, DataRecordHeader* header);
-  // The first `length` bytes of the block at `position`, without a word in
-  // the diagnostic log when they cannot be read.
-  bool ReadPrefix(void* buffer, int64_t position, int32_t length);
+  // The first `length` (at most kMaxPrefix) bytes of the block at
+  // `position`, when its header is sound and names `digest`: a block found
+  // through the index is matched only when it is wholly there. Writes nothing
+  // to the diagnostic log.
+  static constexpr int32_t kMaxPrefix = 64;
+  bool ReadPrefix(void* buffer, int64_t position, int32_t length, const Md5Digest& digest);
   // A whole block, header and bytes, with one write; on failure the file is
   // cut back to where the block began. The bytes may come in two pieces.
   bool AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
@@ -51,6 +54,11 @@ class DataFile {
   // before it.
   bool ReadWholeBlock(int64_t position, int32_t expectedLength, uint8_t* buffer,
                       DataRecordHeader* header);
+  // Offset of the first sound header at or after `from`, or -1. Reads only.
+  int64_t FindSoundHeader(int64_t from);
+  // When the block at `position` has a sound header but runs past the end of
+  // the file, cuts the file back to it and answers true.
+  bool DiscardIfCutShort(int64_t position);
   // Cuts the file back to `position` (the start of a block that could not be
   // written whole).
   void DiscardFrom(int64_t position);
@@ -67,8 +75,6 @@ class DataFile {
   bool IsSound(const DataRecordHeader& header, int64_t position) const;
   void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length);
   void WriteFailed(const wchar_t* text);
-  // Offset of the first sound header at or after `from`, or -1.
-  int64_t FindSoundHeader(int64_t from);
 
   int fd_;
   int64_t logicalEnd_;

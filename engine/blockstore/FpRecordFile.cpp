@@ -27,17 +27,19 @@ bool FpRecordFile::Write(const void* bytes, size_t length, const wchar_t* failur
 
 bool FpRecordFile::ReadHeader(std::wstring* name, int64_t* size, uint16_t* layout,
                               std::wstring* secondName) {
-  Flush();
   FpHeader header;
-  if (platform::ReadFile(fd_, header_, sizeof header_) != FpHeader::kSize ||
-      !FpHeader::Decode(header_, &header)) {
-    return false;
-  }
+  if (!ReadHeader(&header)) return false;
   *name = std::move(header.name);
   *size = header.size;
   *layout = header.layout;
   *secondName = std::move(header.secondName);
   return true;
+}
+
+bool FpRecordFile::ReadHeader(FpHeader* header) {
+  Flush();
+  return platform::ReadFile(fd_, header_, sizeof header_) == FpHeader::kSize &&
+         FpHeader::Decode(header_, header);
 }
 
 bool FpRecordFile::ReadEntry(int32_t* weakChecksum, Md5Digest* digest, int32_t* length,
@@ -59,6 +61,10 @@ bool FpRecordFile::WriteHeader(const std::wstring& name, int64_t size, uint16_t 
   header.size = size;
   header.layout = layout;
   header.secondName = secondName;
+  return WriteHeader(header);
+}
+
+bool FpRecordFile::WriteHeader(const FpHeader& header) {
   if (!header.Encode(header_) || !Flush()) return false;
   return Write(header_, sizeof header_, L"\ntrying to write FP header failed");
 }

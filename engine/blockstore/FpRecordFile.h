@@ -20,11 +20,14 @@ class FpRecordFile {
 
   virtual bool ReadHeader(std::wstring* name, int64_t* size, uint16_t* layout,
                           std::wstring* secondName);
+  // The whole header, its checksum judged (checksumFails).
+  bool ReadHeader(FpHeader* header);
   virtual bool ReadEntry(int32_t* weakChecksum, Md5Digest* digest, int32_t* length,
                          int64_t* sourcePosition, int64_t* dataPosition);
   // Fails, writing nothing, when a name does not fit its 511 units.
   virtual bool WriteHeader(const std::wstring& name, int64_t size, uint16_t layout,
                            const std::wstring& secondName);
+  bool WriteHeader(const FpHeader& header);
   // Entries are gathered and written a batch at a time, and before any other
   // record part; false when a batch that this call wrote failed.
   virtual bool WriteEntry(int32_t weakChecksum, const Md5Digest& digest, int32_t length,

@@ -1,8 +1,10 @@
 #include "catalogue/DirectoryFile.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
+#include "blockstore/Crc32.h"
 #include "catalogue/SourceScanner.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
@@ -13,6 +15,33 @@ namespace vaultline {
 namespace {
 
 constexpr size_t kRecordsPerRead = 256;
+constexpr size_t kChecksumOffset = offsetof(DirRecord, checksum);
+
+uint32_t ChecksumOf(const DirRecord& record) {
+  return Crc32Without(&record, sizeof(record), kChecksumOffset);
+}
+
+// Damage visible in the record alone. Folder children lie inside the file,
+// and at least `count` records of them fit there. (Not always on a multiple
+// of the record size: appends after a torn record continue behind it.)
+RecordDamage Examine(const DirRecord& record, int64_t logicalEnd) {
+  if (record.magic != kDirRecordMagic) return RecordDamage::kMagic;
+  if ((record.extension & kDirExtended) != 0 && record.checksum != ChecksumOf(record)) {
+    return RecordDamage::kChecksum;
+  }
+  if (record.nameLength >= kDirNameUnits) return RecordDamage::kInconsistent;
+  if (record.nameLength == 0) return RecordDamage::kNone;  // skipped by every reader
+  if ((record.attributes & kFolderAttribute) != 0) {
+    const bool childrenInside =
+        record.count >= 0 && record.contentOffset >= 0 &&
+        (record.count == 0 || record.contentOffset + record.count * kDirRecordSize <= logicalEnd);
+    return childrenInside && record.size == 0 ? RecordDamage::kNone : RecordDamage::kInconsistent;
+  }
+  if (record.count == -1) return RecordDamage::kNone;  // nothing stored: nothing to read
+  return record.count == 1 && record.size >= 0 && record.contentOffset >= 0
+             ? RecordDamage::kNone
+             : RecordDamage::kInconsistent;
+}
 
 }  // namespace
 
@@ -43,6 +72,8 @@ int64_t DirectoryFile::WriteRecord(SourceScanner& item, int32_t level, int64_t* 
     record_.count = item.IsNotStored() ? -1 : item.EntryCount();
   }
   record_.contentOffset = *contentOffset;
+  record_.extension |= kDirExtended;
+  record_.checksum = ChecksumOf(record_);
   // Anything cached may hold a short tail that this write extends.
   buffer_.clear();
   if (platform::SeekFile(fd_, recordOffset, platform::SeekFrom::kStart) != recordOffset ||
@@ -82,7 +113,12 @@ int64_t DirectoryFile::ReadNextRecord(DirEntry* entry) {
     buffer_.resize(static_cast<size_t>(got));
   }
   std::memcpy(&record_, buffer_.data() + (offset - bufferStart_), sizeof(record_));
-  entry->name = platform::GetFixedUtf16(record_.name, kDirNameUnits, record_.nameLength);
+  entry->damage = Examine(record_, logicalEnd_);
+  entry->extension = record_.extension;
+  entry->timeExtra = record_.timeExtra;
+  entry->name = entry->damage == RecordDamage::kNone
+                    ? platform::GetFixedUtf16(record_.name, kDirNameUnits, record_.nameLength)
+                    : std::wstring();
   entry->attributes = record_.attributes;
   entry->modifyTime = record_.modifyTime;
   entry->size = record_.size;

@@ -109,7 +109,8 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
     platform::CloseFile(fd);
     return false;
   }
-  const bool restored = store_.RestoreFile(contentFd_, fd, entry.contentOffset, entry.name);
+  const bool restored =
+      store_.RestoreFile(contentFd_, fd, entry.contentOffset, entry.name, entry.size);
   if (!restored) {
     // Whatever was written of a damaged file must not pass for the file.
     platform::DeleteFile(destination);

@@ -1,7 +1,9 @@
 #include "catalogue/SnapshotFile.h"
 
+#include <cstddef>
 #include <cstring>
 
+#include "blockstore/Crc32.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/Format.h"
@@ -17,6 +19,32 @@ constexpr uint32_t kMaxTextUnits = kSnapTextUnits - 1;
 
 int64_t EntryLength(int32_t sourceCount) {
   return kEntrySize + (sourceCount - 1) * kSourceSize;
+}
+
+constexpr size_t kEntryChecksumOffset =
+    offsetof(SnapEntryRecord, source) + offsetof(SnapSourceRecord, checksum);
+constexpr size_t kSourceChecksumOffset = offsetof(SnapSourceRecord, checksum);
+
+uint32_t EntryChecksum(const SnapEntryRecord& record) {
+  return Crc32Without(&record, sizeof(record), kEntryChecksumOffset);
+}
+
+uint32_t SourceChecksum(const SnapSourceRecord& record) {
+  return Crc32Without(&record, sizeof(record), kSourceChecksumOffset);
+}
+
+bool IsExtended(const SnapEntryRecord& record) {
+  return (record.extension & kSnapExtended) != 0;
+}
+
+// How many entries the damaged bytes between two sound ones held: entries
+// are 2088 bytes plus 1048 for each further source, and every writer gives
+// most entries one source.
+int EntriesIn(int64_t length) {
+  for (int64_t entries = length / kEntrySize; entries >= 1; --entries) {
+    if ((length - entries * kEntrySize) % kSourceSize == 0) return static_cast<int>(entries);
+  }
+  return 1;
 }
 
 SnapSource Deliver(const SnapSourceRecord& record) {
@@ -73,15 +101,22 @@ SnapshotFile::Damage SnapshotFile::ReadEntryAt(int64_t position, SnapEntry* entr
     platform::WriteDiagnostic(L"\n Failed to read snap entry data from snap file");
     return Damage::kDamaged;
   }
+  if (IsExtended(record_) && record_.source.checksum != EntryChecksum(record_)) {
+    platform::WriteDiagnostic(L"\n Snap entry checksum does not match");
+    return Damage::kDamaged;
+  }
   entry->snapshotTime = record_.snapshotTime;
   entry->sourceCount = record_.sourceCount;
   entry->source = Deliver(record_.source);
+  entry->extended = IsExtended(record_);
+  entry->damaged = false;
   moreSources_.clear();
   nextSource_ = 0;
   for (int32_t k = 1; k < record_.sourceCount; ++k) {
     SnapSourceRecord source;
     const int64_t read = platform::ReadFile(fd_, &source, sizeof(source));
-    if (read != kSourceSize || source.pathLength > kMaxTextUnits) {
+    if (read != kSourceSize || source.pathLength > kMaxTextUnits ||
+        (IsExtended(record_) && source.checksum != SourceChecksum(source))) {
       platform::WriteDiagnostic(L"\n Failed to read snap entry data from snap file");
       return read < 0 ? Damage::kReadError : Damage::kDamaged;
     }
@@ -101,12 +136,15 @@ bool SnapshotFile::IsSoundAt(const std::vector<uint8_t>& bytes, size_t at) const
   }
   const int64_t length = EntryLength(candidate.sourceCount);
   if (length > static_cast<int64_t>(bytes.size() - at)) return false;
+  const bool extended = IsExtended(candidate);
+  if (extended && candidate.source.checksum != EntryChecksum(candidate)) return false;
   for (int32_t k = 0; k < candidate.sourceCount; ++k) {
     SnapSourceRecord source;
     std::memcpy(&source, bytes.data() + at + kEntrySize - kSourceSize + k * kSourceSize,
                 sizeof(source));
     if (source.pathLength > kMaxTextUnits || source.rootOffset < 0 ||
-        source.rootOffset > source.endOffset || source.endOffset > directorySize_) {
+        source.rootOffset > source.endOffset || source.endOffset > directorySize_ ||
+        (extended && k > 0 && source.checksum != SourceChecksum(source))) {
       return false;
     }
   }
@@ -131,42 +169,57 @@ int64_t SnapshotFile::FindSoundEntryAfter(int64_t position) {
   return -1;
 }
 
+void SnapshotFile::DeliverDamaged(SnapEntry* entry) {
+  *entry = SnapEntry();
+  entry->damaged = true;
+  moreSources_.clear();
+  nextSource_ = 0;
+  ++entryIndex_;
+}
+
 int SnapshotFile::ReadFrom(int64_t position, SnapEntry* entry) {
-  while (true) {
-    if (position >= logicalEnd_) return -2;
-    switch (ReadEntryAt(position, entry)) {
-      case Damage::kNone:
-        ++entryIndex_;
-        return 0;
-      case Damage::kReadError:
-        return -1;
-      case Damage::kDamaged:
-        break;
-    }
-    const int64_t sound = FindSoundEntryAfter(position);
-    if (sound < 0) {
-      // A torn tail: the writer died mid-append. The next entry replaces it.
-      logicalEnd_ = position;
-      tornTail_ = true;
-      return -2;
-    }
-    // Damage in the middle: keep it on the drive, read on behind it.
-    platform::WriteDiagnostic(platform::FormatWide(
-        L"\n Snap file damaged: skipped %I64d bytes at offset %I64d", sound - position, position));
-    position = sound;
+  if (position >= logicalEnd_) return -2;
+  switch (ReadEntryAt(position, entry)) {
+    case Damage::kNone:
+      ++entryIndex_;
+      return 0;
+    case Damage::kReadError:
+      return -1;
+    case Damage::kDamaged:
+      break;
   }
+  const int64_t sound = FindSoundEntryAfter(position);
+  if (sound < 0) {
+    // A torn tail: the writer died mid-append. The next entry replaces it.
+    logicalEnd_ = position;
+    tornTail_ = true;
+    return -2;
+  }
+  // Damage in the middle: kept on the drive, its entries listed as damaged.
+  platform::WriteDiagnostic(platform::FormatWide(
+      L"\n Snap file damaged: skipped %I64d bytes at offset %I64d", sound - position, position));
+  damagedPending_ = EntriesIn(sound - position) - 1;
+  nextEntry_ = sound;
+  DeliverDamaged(entry);
+  return 0;
 }
 
 int SnapshotFile::ReadEntry(int index, SnapEntry* entry) {
   if (logicalEnd_ == 0 || index < 0) return -2;
   entryIndex_ = -1;
+  damagedPending_ = 0;
   int result = ReadFrom(0, entry);
-  while (result == 0 && entryIndex_ < index) result = ReadFrom(nextEntry_, entry);
+  while (result == 0 && entryIndex_ < index) result = ReadNextEntry(entry);
   return result;
 }
 
 int SnapshotFile::ReadNextEntry(SnapEntry* entry) {
   if (entryIndex_ < 0) return ReadEntry(0, entry);
+  if (damagedPending_ > 0) {
+    --damagedPending_;
+    DeliverDamaged(entry);
+    return 0;
+  }
   return ReadFrom(nextEntry_, entry);
 }
 
@@ -182,14 +235,16 @@ int SnapshotFile::AppendEntry(int32_t snapshotTime, int32_t sourceCount, const s
   if (tornTail_) platform::TruncateFile(fd_, at);
   std::memset(&record_, 0, sizeof(record_));
   record_.magic = kSnapEntryMagic;
+  record_.extension = kSnapExtended;
   if (!platform::PutFixedUtf16(ownPath_, record_.fileName, kSnapTextUnits,
                                &record_.fileNameLength)) {
     record_.fileNameLength = 0;  // read by nobody; a long drive path must not stop a backup
   }
   record_.snapshotTime = snapshotTime;
   record_.sourceCount = sourceCount;
-  if (at < 0 || !FillSource(&record_.source, path, rootOffset, endOffset) ||
-      platform::SeekFile(fd_, at, platform::SeekFrom::kStart) != at ||
+  const bool filled = FillSource(&record_.source, path, rootOffset, endOffset);
+  record_.source.checksum = EntryChecksum(record_);
+  if (at < 0 || !filled || platform::SeekFile(fd_, at, platform::SeekFrom::kStart) != at ||
       !platform::WriteFile(fd_, &record_, sizeof(record_))) {
     platform::WriteDiagnostic(L"\n error trying to write to snap file ");
     return -1;
@@ -202,8 +257,9 @@ int SnapshotFile::AppendEntry(int32_t snapshotTime, int32_t sourceCount, const s
 
 int SnapshotFile::AppendSource(const std::wstring& path, int64_t rootOffset, int64_t endOffset) {
   SnapSourceRecord source;
-  if (!FillSource(&source, path, rootOffset, endOffset) ||
-      platform::SeekFile(fd_, logicalEnd_, platform::SeekFrom::kStart) != logicalEnd_ ||
+  const bool filled = FillSource(&source, path, rootOffset, endOffset);
+  source.checksum = SourceChecksum(source);
+  if (!filled || platform::SeekFile(fd_, logicalEnd_, platform::SeekFrom::kStart) != logicalEnd_ ||
       !platform::WriteFile(fd_, &source, sizeof(source))) {
     platform::WriteDiagnostic(L"\n error trying to write to new snap entry in the file ");
     // The entry just begun is torn; the next append replaces it.

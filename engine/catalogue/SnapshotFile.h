@@ -3,6 +3,9 @@
 // (an entry half written when the drive was pulled) is ignored and later
 // overwritten, while damage in the middle is skipped and kept.
 //
+// An entry that cannot be read but has sound entries behind it is delivered
+// as damaged, once for every entry its bytes held, so indices never shift.
+//
 // Does not own the descriptor. Results: 0 success, -1 read or write error,
 // -2 no such entry (or the end of the sound entries), -3 no further source.
 #pragma once
@@ -25,13 +28,17 @@ struct SnapEntry {
   int32_t snapshotTime = 0;
   int32_t sourceCount = 0;
   SnapSource source;  // source 0
+  bool extended = false;
+  // An entry lost to damage in the middle of the file: it keeps its place,
+  // so that later snapshots keep their index, and holds nothing else.
+  bool damaged = false;
 };
 
 class SnapshotFile {
  public:
   SnapshotFile(int fd, std::wstring ownPath);
 
-  // Entry `index`, counted over the sound entries from the start of the file.
+  // Entry `index`, counted from the start of the file.
   int ReadEntry(int index, SnapEntry* entry);
   // The entry after the one read last.
   int ReadNextEntry(SnapEntry* entry);
@@ -56,6 +63,7 @@ class SnapshotFile {
   bool IsSoundAt(const std::vector<uint8_t>& bytes, size_t at) const;
   int64_t FindSoundEntryAfter(int64_t position);
   int ReadFrom(int64_t position, SnapEntry* entry);
+  void DeliverDamaged(SnapEntry* entry);
 
   int fd_;
   std::wstring ownPath_;
@@ -68,6 +76,7 @@ class SnapshotFile {
   std::vector<SnapSource> moreSources_;
   size_t nextSource_ = 0;
   int entryIndex_ = -1;
+  int damagedPending_ = 0;  // further damaged entries before nextEntry_
 };
 
 }  // namespace vaultline

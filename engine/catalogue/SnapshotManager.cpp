@@ -87,15 +87,27 @@ void SnapshotManager::Report(int level, const std::wstring& text) {
 
 // ---- Loading -------------------------------------------------------------
 
+void SnapshotManager::NoteEntry(const SnapEntry& entry) {
+  if (entry.extended) extendedRanges_.Add(entry.source.rootOffset, entry.source.endOffset);
+}
+
 int SnapshotManager::LoadCatalogue() {
   snapshot_->SetDirectorySize(directory_->LogicalEnd());
+  extendedRanges_.Clear();
+  std::vector<SnapEntry> entries;
   SnapEntry entry;
   int result = snapshot_->ReadEntry(0, &entry);
   while (result == 0) {
-    if (IndexRange(entry.source.rootOffset, entry.source.endOffset, entry.snapshotTime) != 0) {
-      return -1;
+    if (!entry.damaged) {
+      NoteEntry(entry);
+      entries.push_back(entry);
     }
     result = snapshot_->ReadNextEntry(&entry);
+  }
+  for (const SnapEntry& sound : entries) {
+    if (IndexRange(sound.source.rootOffset, sound.source.endOffset, sound.snapshotTime) != 0) {
+      return -1;
+    }
   }
   if (result == -1) {
     platform::WriteDiagnostic(L"\nError reading Snap file");
@@ -118,8 +130,9 @@ int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime
       platform::WriteDiagnostic(L"\neror readin directory file in building index");
       return -1;
     }
-    // Nameless records and files that were not stored describe nothing
-    // that a later snapshot could point at.
+    // Damaged records, nameless ones and files that were not stored describe
+    // nothing that a later snapshot could point at.
+    if (!entry.IsSound() || (!entry.IsExtended() && extendedRanges_.Covers(offset))) continue;
     if (entry.name.empty() || (!entry.IsFolder() && entry.count == -1)) continue;
     if (!IsSettled(entry.IsFolder(), entry.modifyTime, snapshotTime)) continue;
     if (whole || !entry.IsFolder()) index_.Remember(KeyOf(entry), offset, entry.contentOffset);
@@ -128,8 +141,15 @@ int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime
 }
 
 const KeyIndex::Offsets* SnapshotManager::Lookup(SourceScanner& item) const {
-  return index_.Find(ItemKey(item.FullPath(), item.ModifyTime(), static_cast<int64_t>(item.Size()),
-                             item.Attributes(), item.EntryCount()));
+  const KeyIndex::Offsets* known =
+      index_.Find(ItemKey(item.FullPath(), item.ModifyTime(), static_cast<int64_t>(item.Size()),
+                          item.Attributes(), item.EntryCount()));
+  // What was found damaged is stored again, whatever its key says, so that
+  // the new snapshot is whole while the source still holds it.
+  const DamageMemory::Kind kind =
+      item.IsFolder() ? DamageMemory::Kind::kChildren : DamageMemory::Kind::kContent;
+  if (known != nullptr && store_->Damage().Has(kind, known->contentOffset)) return nullptr;
+  return known;
 }
 
 void SnapshotManager::Remember(SourceScanner& item, int64_t contentOffset, int64_t recordOffset) {
@@ -337,6 +357,7 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
       item.MarkNotStored();
     } else {
       contentOffset = stored;
+      item.SetStoredSize(static_cast<uint64_t>(store_->LastStoredSize()));
       Report(kMessageInfo, platform::FormatWide(L"End convert for %ls", item.FullPath().c_str()));
     }
   }
@@ -419,13 +440,18 @@ uint32_t SnapshotManager::GetSkippedCount() const {
 const std::vector<std::wstring>& SnapshotManager::ListSnapshots() {
   snapshotNames_.clear();
   snapshotRanges_.clear();
+  snapshotDamaged_.clear();
+  extendedRanges_.Clear();
   snapshot_->SetDirectorySize(directory_->LogicalEnd());
   SnapEntry entry;
   int result = snapshot_->ReadEntry(0, &entry);
   if (result == -2) platform::WriteDiagnostic(L"\nSnap file is empty already reached the end");
   while (result == 0) {
-    snapshotNames_.push_back(platform::CtimeText(entry.snapshotTime));
+    snapshotNames_.push_back(entry.damaged ? kDamagedSnapshotText
+                                           : platform::CtimeText(entry.snapshotTime));
     snapshotRanges_.push_back(SourceRange{entry.source.rootOffset, entry.source.endOffset});
+    snapshotDamaged_.push_back(entry.damaged);
+    if (!entry.damaged) NoteEntry(entry);
     result = snapshot_->ReadNextEntry(&entry);
   }
   if (result == -1) platform::WriteDiagnostic(L"\nError reading Snap file");
@@ -438,11 +464,15 @@ bool SnapshotManager::Collect(int index, const std::wstring& prefix, bool withFo
   if (index < 0 || static_cast<size_t>(index) >= snapshotRanges_.size()) return true;
   restoreBytes_ = 0;
   pathToRecord_.clear();
+  if (IsSnapshotDamaged(index)) {
+    listingFailed_ = true;
+    return false;
+  }
   const SourceRange& range = snapshotRanges_[static_cast<size_t>(index)];
   // A source that produced no records has an empty range: nothing to list.
   if (range.rootOffset == range.endOffset) return true;
   ListingVisitor visitor(prefix, withFolders, &listing_, &pathToRecord_, &restoreBytes_);
-  SubtreeWalk walk(*directory_);
+  SubtreeWalk walk(*directory_, &extendedRanges_);
   listingFailed_ = !walk.Walk(range.rootOffset, 1, visitor);
   return !listingFailed_;
 }
@@ -458,11 +488,37 @@ const std::vector<std::wstring>& SnapshotManager::ListEntries(int index,
   return listing_;
 }
 
+bool SnapshotManager::IsSnapshotDamaged(int index) const {
+  return index >= 0 && static_cast<size_t>(index) < snapshotDamaged_.size() &&
+         snapshotDamaged_[static_cast<size_t>(index)];
+}
+
 int64_t SnapshotManager::RootOfEntry(int index) {
   SnapEntry entry;
   const int result = snapshot_->ReadEntry(index, &entry);
   if (result == -1) platform::WriteDiagnostic(L"\nproblem reading the root of file)");
-  return result == 0 ? entry.source.rootOffset : -1;
+  return result == 0 && !entry.damaged ? entry.source.rootOffset : -1;
+}
+
+void SnapshotManager::ReportDamagedEntry(int index) {
+  Report(
+      kMessageError,
+      platform::FormatWide(
+          L"Snapshot %d is damaged on the drive and cannot be read; run a check of the selection",
+          index));
+}
+
+void SnapshotManager::ReportDamage(int index, const SubtreeWalk& walk) {
+  for (const DamagedFolder& damaged : walk.Damage()) {
+    // The next backup writes such a folder anew instead of pointing at them.
+    store_->Damage().Add(DamageMemory::Kind::kChildren, damaged.firstChild);
+    const std::wstring where =
+        damaged.folder.empty() ? std::wstring(L"the top of the snapshot") : damaged.folder;
+    Report(kMessageError,
+           platform::FormatWide(L"Snapshot %d: %d damaged record(s) in the folder %ls; their "
+                                L"files and folders cannot be restored",
+                                index, damaged.records, where.c_str()));
+  }
 }
 
 std::wstring SnapshotManager::JoinPath(const std::wstring& base, const std::wstring& path) {
@@ -479,6 +535,10 @@ bool SnapshotManager::RestoreItem(int index, const std::wstring& path, const std
                                   bool flatten) {
   cancelled = false;
   ListSnapshots();
+  if (IsSnapshotDamaged(index)) {
+    ReportDamagedEntry(index);
+    return false;
+  }
   const bool whole = Collect(index, std::wstring(), false);
   auto found = pathToRecord_.find(path);
   if (found == pathToRecord_.end() && !path.empty() && path.back() == platform::kSeparator) {
@@ -487,24 +547,24 @@ bool SnapshotManager::RestoreItem(int index, const std::wstring& path, const std
   if (found == pathToRecord_.end()) {
     if (!whole) {
       Report(kMessageError,
-             L"The catalogue of this selection is damaged; the snapshot cannot be read");
+             platform::FormatWide(L"Snapshot %d cannot be read: the catalogue of this selection "
+                                  L"is damaged",
+                                  index));
     }
     Report(kMessageError, platform::FormatWide(L"Path: %ls is not part of Profile", path.c_str()));
     return false;
   }
   if (status != nullptr) cancelled = status->OnTotalSize(restoreBytes_);
   if (cancelled) return false;
-  return RestoreRecords(found->second, target, flatten);
+  return RestoreRecords(index, found->second, target, flatten);
 }
 
-bool SnapshotManager::RestoreRecords(int64_t offset, const std::wstring& target, bool flatten) {
+bool SnapshotManager::RestoreRecords(int index, int64_t offset, const std::wstring& target,
+                                     bool flatten) {
   RestoreVisitor visitor(*store_, contentFd_, *this, target, flatten);
-  SubtreeWalk walk(*directory_);
+  SubtreeWalk walk(*directory_, &extendedRanges_);
   const bool walked = walk.Walk(offset, 1, visitor);
-  if (walk.Damaged()) {
-    Report(kMessageError,
-           L"The catalogue of this selection is damaged; the snapshot cannot be read");
-  }
+  ReportDamage(index, walk);
   return walked && !visitor.Failed() && !cancelled;
 }
 
@@ -514,7 +574,52 @@ bool SnapshotManager::RestoreByKey(const std::wstring& path, int32_t modifyTime,
   const KeyIndex::Offsets* known = index_.Find(ItemKey(path, modifyTime, size, attributes, count));
   if (known == nullptr) return false;
   cancelled = false;
-  return RestoreRecords(known->recordOffset, target, flatten);
+  return RestoreRecords(-1, known->recordOffset, target, flatten);
+}
+
+}  // namespace vaultline
+
+namespace vaultline {
+
+bool SnapshotManager::Check(bool readData, std::vector<CheckFinding>* findings) {
+  cancelled = false;
+  const size_t before = findings->size();
+  if (readData) {
+    std::vector<std::wstring> problems;
+    store_->CheckData(&problems);
+    for (std::wstring& problem : problems) findings->push_back({-1, L"", std::move(problem)});
+  }
+  ListSnapshots();
+  CheckVisitor::Results results;
+  for (size_t i = 0; i < snapshotNames_.size() && !cancelled; ++i) {
+    const int index = static_cast<int>(i);
+    if (snapshotDamaged_[i]) {
+      findings->push_back({index, L"", L"the snapshot entry is damaged"});
+      continue;
+    }
+    const SourceRange& range = snapshotRanges_[i];
+    if (range.rootOffset == range.endOffset) continue;
+    CheckVisitor visitor(*store_, contentFd_, *this, readData, index, &results, findings);
+    SubtreeWalk walk(*directory_, &extendedRanges_);
+    walk.Walk(range.rootOffset, 1, visitor);
+    for (const DamagedFolder& damaged : walk.Damage()) {
+      store_->Damage().Add(DamageMemory::Kind::kChildren, damaged.firstChild);
+      findings->push_back(
+          {index, damaged.folder,
+           platform::FormatWide(L"%d damaged record(s) of its listing", damaged.records)});
+    }
+  }
+  for (size_t i = before; i < findings->size(); ++i) {
+    const CheckFinding& finding = (*findings)[i];
+    const std::wstring what =
+        finding.path.empty() ? finding.what : finding.path + L": " + finding.what;
+    Report(kMessageError, finding.snapshot < 0
+                              ? L"The store is damaged: " + what
+                              : platform::FormatWide(L"Snapshot %d is damaged: %ls",
+                                                     finding.snapshot, what.c_str()));
+  }
+  if (status != nullptr) cancelled = status->IsCancelled() || cancelled;
+  return !cancelled;
 }
 
 }  // namespace vaultline

@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "blockstore/StoreContext.h"
+#include "catalogue/CheckVisitor.h"
 #include "catalogue/DirRecord.h"
+#include "catalogue/ExtendedRanges.h"
 #include "catalogue/KeyIndex.h"
 
 class IBackupRestoreStatus;
@@ -27,7 +29,9 @@ namespace vaultline {
 class BlockStore;
 class DirectoryFile;
 class SnapshotFile;
+struct SnapEntry;
 class SourceScanner;
+class SubtreeWalk;
 
 class SnapshotManager : public StoreContext {
  public:
@@ -60,8 +64,12 @@ class SnapshotManager : public StoreContext {
   uint32_t GetSkippedCount() const;
 
   // One ctime text per snapshot ("Www Mmm dd hh:mm:ss yyyy\n"), oldest first;
-  // empty when the catalogue is empty or unreadable.
+  // empty when the catalogue is empty or unreadable. A damaged entry keeps
+  // its place with kDamagedSnapshotText.
   const std::vector<std::wstring>& ListSnapshots();
+  static constexpr const wchar_t* kDamagedSnapshotText = L"(damaged)\n";
+  // Needs a preceding ListSnapshots.
+  bool IsSnapshotDamaged(int index) const;
   // Paths of the files (ListFiles) or files and folders (ListEntries, folders
   // ending in the separator, the prefix folder itself as a lone separator) of
   // snapshot `index`, relative to `prefix`. Needs a preceding ListSnapshots.
@@ -81,6 +89,13 @@ class SnapshotManager : public StoreContext {
   // Restores the newest record with the given key, if the index knows it.
   bool RestoreByKey(const std::wstring& path, int32_t modifyTime, int64_t size, uint32_t attributes,
                     int32_t count, const std::wstring& target, bool flatten);
+  // Checks every snapshot entry, every directory record each snapshot
+  // reaches and every content record they point at; with readData also every
+  // block of the data file and the index. Each damaged item is reported
+  // through the sink and listed; damage is remembered for the next backup.
+  // Changes nothing else. False when cancelled.
+  bool Check(bool readData, std::vector<CheckFinding>* findings);
+
   // Root record offset of source 0 of entry `index`, or -1.
   int64_t RootOfEntry(int index);
 
@@ -112,8 +127,12 @@ class SnapshotManager : public StoreContext {
 
   int64_t WriteTree(SourceScanner& folder, int32_t level);
   bool Collect(int index, const std::wstring& prefix, bool withFolders);
-  bool RestoreRecords(int64_t offset, const std::wstring& target, bool flatten);
+  bool RestoreRecords(int index, int64_t offset, const std::wstring& target, bool flatten);
   void Report(int level, const std::wstring& text);
+  // Names every folder whose records the walk could not read.
+  void ReportDamage(int index, const SubtreeWalk& walk);
+  void ReportDamagedEntry(int index);
+  void NoteEntry(const SnapEntry& entry);
 
   std::unique_ptr<BlockStore> store_;
   std::wstring snapshotPath_;
@@ -140,6 +159,8 @@ class SnapshotManager : public StoreContext {
 
   std::vector<std::wstring> snapshotNames_;
   std::vector<SourceRange> snapshotRanges_;
+  std::vector<bool> snapshotDamaged_;
+  ExtendedRanges extendedRanges_;
   std::vector<std::wstring> listing_;
   bool listingFailed_ = false;
   std::unordered_map<std::wstring, int64_t> pathToRecord_;

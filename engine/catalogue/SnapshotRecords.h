@@ -14,18 +14,21 @@ static_assert(std::endian::native == std::endian::little, "records are read in p
 
 inline constexpr uint16_t kSnapEntryMagic = 0xBCEB;
 inline constexpr size_t kSnapTextUnits = 512;
+// Flag of the entry's `extension` field: its records carry checksums, and
+// every directory record in its ranges is an extended record.
+inline constexpr uint16_t kSnapExtended = 0x8000;
 
 struct SnapSourceRecord {
   uint32_t pathLength;  // UTF-16 units, without terminator
   uint8_t path[kSnapTextUnits * 2];
-  uint32_t reserved;
+  uint32_t checksum;   // reserved in the plain layout
   int64_t rootOffset;  // root record of this source's tree in the directory file
   int64_t endOffset;   // just past the last record written for this source
 };
 
 struct SnapEntryRecord {
   uint16_t magic;
-  uint16_t reserved;
+  uint16_t extension;  // reserved in the plain layout
   uint32_t fileNameLength;
   uint8_t fileName[kSnapTextUnits * 2];  // the snapshot file's own path; read by nobody
   int32_t snapshotTime;                  // seconds since 1970 UTC
@@ -35,7 +38,7 @@ struct SnapEntryRecord {
 
 static_assert(sizeof(SnapSourceRecord) == 1048);
 static_assert(offsetof(SnapSourceRecord, path) == 4);
-static_assert(offsetof(SnapSourceRecord, reserved) == 1028);
+static_assert(offsetof(SnapSourceRecord, checksum) == 1028);
 static_assert(offsetof(SnapSourceRecord, rootOffset) == 1032);
 static_assert(offsetof(SnapSourceRecord, endOffset) == 1040);
 static_assert(sizeof(SnapEntryRecord) == 2088);

@@ -47,6 +47,9 @@ class SourceScanner {
   // False when the full path is too long for a directory record.
   bool IsRecordable() const;
 
+  // The size the store read, when the file changed size after it was listed:
+  // the record must describe what was stored.
+  void SetStoredSize(uint64_t size) { data_.size = size; }
   void MarkNotStored() {
     data_.size = 0;
     notStored_ = true;

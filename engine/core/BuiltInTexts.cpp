@@ -25,6 +25,8 @@ const wchar_t* BuiltInText(unsigned id) {
       return L"Failed to perform RenameProfile action. - Unexpected error.";
     case kTextRestoreFailed:
       return L"Failed to perform Restore action. - Unexpected error.";
+    case kTextVerifyFailed:
+      return L"Failed to perform Verify action. - Unexpected error.";
     case kTextFileSkipped:
       return L"The file %1!s! was skipped. File size exceeds predefined limit.";
     default:

@@ -17,6 +17,7 @@ enum TextId : unsigned {
   kTextRenameProfileFailed = 227,
   kTextRestoreFailed = 228,
   kTextFileSkipped = 229,
+  kTextVerifyFailed = 400,
 };
 
 // The built-in text of `id`; empty for an identifier the engine does not use.

@@ -57,6 +57,8 @@ class Engine : public IVaultline {
   bool Initialize() override;
   bool SaveConfiguration() override;
   bool RefreshSnapshots(unsigned profile) override;
+  StringList Verify(unsigned profile, bool readData) override;
+  bool IsSnapshotDamaged(unsigned profile, unsigned snapshot) override;
 
   // The location for a new selection, with its folders created; unique among
   // the selections by "x"s appended to the creation stamp.

@@ -18,6 +18,7 @@ struct SnapshotEntry {
   std::wstring location;
   // Item paths prefixed with the source's name; absent until first asked for.
   std::optional<std::vector<std::wstring>> contents;
+  bool damaged = false;  // the entry, or the records its last listing met
 };
 
 struct Profile {

@@ -21,8 +21,16 @@ bool Engine::LoadSnapshotList(Profile& profile) {
   profile.snapshots.clear();
   for (const std::wstring& text : profile.catalogue->ListSnapshots()) {
     profile.snapshots.push_back(EntryFor(text, profile.location));
+    profile.snapshots.back().damaged =
+        profile.catalogue->IsSnapshotDamaged(static_cast<int>(profile.snapshots.size() - 1));
   }
   return !profile.snapshots.empty();
+}
+
+bool Engine::IsSnapshotDamaged(unsigned index, unsigned snapshot) {
+  Profile* profile = ProfileAt(index);
+  return profile != nullptr && snapshot < profile->snapshots.size() &&
+         profile->snapshots[snapshot].damaged;
 }
 
 bool Engine::RefreshSnapshots(unsigned index) {
@@ -70,9 +78,11 @@ StringList Engine::GetSnapshotContents(unsigned index, unsigned snapshot) {
     // that positions keep matching the snapshot indices.
     for (size_t i = entries.size(); i <= snapshot; ++i) {
       entries.push_back(EntryFor(descriptors[i], profile->location));
+      entries.back().damaged = catalogue->IsSnapshotDamaged(static_cast<int>(i));
     }
     // A listing cut short by damaged records is handed out but not kept.
     if (catalogue->ListingFailed()) {
+      entries[snapshot].damaged = true;
       result = MakeStringList(contents);
     } else {
       entries[snapshot].contents = std::move(contents);

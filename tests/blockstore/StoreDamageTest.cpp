@@ -74,7 +74,9 @@ TEST_F(StoreDamageTest, ACorruptedBlockIsReportedOnRestore) {
   EXPECT_EQ(Restore(file.offset, file.path), std::nullopt);
   EXPECT_FALSE(context_.cancelled);
   ASSERT_EQ(status_.messages.size(), 1u);
-  EXPECT_EQ(status_.messages[0].text, L"Error restoring file");
+  EXPECT_EQ(status_.messages[0].text,
+            L"The stored contents of " + file.path + L" are damaged: the block at " +
+                std::to_wstring(entries[1].dataPosition) + L" of the data file");
 }
 
 TEST_F(StoreDamageTest, ATruncatedRecordIsReportedOnRestore) {
@@ -88,15 +90,16 @@ TEST_F(StoreDamageTest, ATruncatedRecordIsReportedOnRestore) {
     const wchar_t* message;
   };
   // The large file's last entry goes first, then half the small file's bytes.
-  for (const Cut& cut : {Cut{contentSize - 20, large, L"Error geting file information"},
-                         Cut{small.offset + 2072 + 100, small, L"Error restoring file"}}) {
+  for (const Cut& cut : {Cut{contentSize - 20, large, L"its list of pieces is cut short"},
+                         Cut{small.offset + 2072 + 100, small, L"its bytes are cut short"}}) {
     std::filesystem::resize_file(ContentPath(), static_cast<uintmax_t>(cut.at));
     status_.messages.clear();
     context_.cancelled = false;
     EXPECT_EQ(Restore(cut.file.offset, cut.file.path), std::nullopt);
     EXPECT_FALSE(context_.cancelled);
     ASSERT_EQ(status_.messages.size(), 1u);
-    EXPECT_EQ(status_.messages[0].text, cut.message);
+    EXPECT_EQ(status_.messages[0].text,
+              L"The stored contents of " + cut.file.path + L" are damaged: " + cut.message);
   }
 }
 

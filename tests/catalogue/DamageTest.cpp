@@ -53,8 +53,13 @@ class Damage : public CatalogueFixture {
   void AppendEntry(const std::wstring& source, int64_t root, int64_t end) const {
     const int fd =
         platform::OpenFile(W(CatalogueFile(".snp")), platform::OpenMode::kReadWriteStore);
+    const int64_t at = platform::FileSizeOf(fd);
     SnapshotFile(fd, L"s").AppendEntry(1000, 1, source, root, end);
     platform::CloseFile(fd);
+    // A plain entry, as a writer without record checksums leaves it: its
+    // hand-made records are then checked by consistency alone.
+    const uint16_t plain = 0;
+    Patch(".snp", at + 2, &plain, sizeof(plain));
   }
 };
 
@@ -108,13 +113,21 @@ TEST_F(Damage, DamagedEntryInTheMiddleHidesNothingBehindIt) {
   Patch(".snp", 2088, &garbage, sizeof(garbage));
   const std::string damaged = ReadBytes(".snp");
 
-  ASSERT_EQ(Open().ListSnapshots().size(), 2u);
+  // The damaged entry keeps its place: the third snapshot is still number 2.
+  SnapshotManager& manager = Open();
+  ASSERT_EQ(manager.ListSnapshots().size(), 3u);
   EXPECT_NE(log_.find(L"skipped 2088 bytes"), std::wstring::npos);
-  ASSERT_TRUE(RestoreAll(1, Out() / "1"));
-  EXPECT_EQ(Image(Out() / "1" / "src"), images[2]);
+  EXPECT_TRUE(manager.IsSnapshotDamaged(1));
+  EXPECT_FALSE(manager.IsSnapshotDamaged(2));
+  EXPECT_EQ(manager.ListSnapshots()[1], SnapshotManager::kDamagedSnapshotText);
+  ASSERT_TRUE(RestoreAll(2, Out() / "2"));
+  EXPECT_EQ(Image(Out() / "2" / "src"), images[2]);
+  EXPECT_FALSE(RestoreAll(1, Out() / "1"));
+  EXPECT_NE(status_.problems.back().find(L"Snapshot 1 is damaged"), std::wstring::npos);
+  EXPECT_TRUE(Image(Out() / "1").empty());
 
   ASSERT_TRUE(Backup());
-  EXPECT_EQ(Open().ListSnapshots().size(), 3u);
+  EXPECT_EQ(Open().ListSnapshots().size(), 4u);
   EXPECT_EQ(ReadBytes(".snp").substr(0, damaged.size()), damaged);
 }
 
@@ -184,7 +197,12 @@ TEST_F(Damage, HostileStoredNamesNeverLeaveTheDestination) {
   ASSERT_EQ(manager.ListSnapshots().size(), 2u);
   EXPECT_FALSE(manager.RestoreItem(0, src, W(target), true));
   EXPECT_EQ(Image(target), (TreeImage{{"src", "/"}, {"src/ok", "/"}}));
-  EXPECT_EQ(status_.problems.size(), 4u);
+  // ".." and "." are refused by name; "src/" and "sub/.." are no children of
+  // the source, so they are damaged records (named as such), and so is the
+  // record the count of five then reaches beyond the folder's own.
+  ASSERT_EQ(status_.problems.size(), 3u);
+  EXPECT_NE(status_.problems[2].find(L"2 damaged record(s) in the folder " + src),
+            std::wstring::npos);
 
   EXPECT_FALSE(manager.RestoreItem(1, climbing, W(target), false));
   EXPECT_FALSE(manager.RestoreItem(1, climbing, L"", false));

@@ -154,11 +154,15 @@ TEST_F(RecordFiles, DamageInTheMiddleIsSkippedAndKept) {
   file.SetDirectorySize(0);
   SnapEntry entry;
   ASSERT_EQ(file.ReadEntry(0, &entry), 0);
+  EXPECT_FALSE(entry.damaged);
+  ASSERT_EQ(file.ReadNextEntry(&entry), 0);
+  EXPECT_TRUE(entry.damaged);
   ASSERT_EQ(file.ReadNextEntry(&entry), 0);
   EXPECT_EQ(entry.snapshotTime, 3000);
   EXPECT_NE(log_.find(L"skipped 2088 bytes"), std::wstring::npos);
-  ASSERT_EQ(file.ReadEntry(1, &entry), 0);
+  ASSERT_EQ(file.ReadEntry(2, &entry), 0);
   EXPECT_EQ(entry.snapshotTime, 3000);
+  EXPECT_EQ(file.ReadNextEntry(&entry), -2);
   ASSERT_EQ(file.AppendEntry(4000, 1, L"/a", 0, 0), 0);
   const std::string after = Bytes();
   ASSERT_EQ(after.size(), before.size() + 2088);

@@ -133,6 +133,17 @@ class VAULTLINE_API IVaultline {
   virtual bool Initialize() = 0;
   virtual bool SaveConfiguration() = 0;
   virtual bool RefreshSnapshots(unsigned profile) = 0;
+  // Checks the store of a selection without changing it: every snapshot
+  // entry, every directory record each snapshot reaches and every content
+  // record they point at; with readData also every block of the data file and
+  // the index. Progress and each damaged item go to the sink. Returns the
+  // damaged items, one text each, "SNAPSHOT\tPATH\tWHAT" (SNAPSHOT -1 for the
+  // store as a whole, PATH empty for the snapshot itself): an empty list when
+  // everything is sound, null when the check could not run or was cancelled.
+  virtual StringList Verify(unsigned profile, bool readData) = 0;
+  // Whether the snapshot at `snapshot` of the cached list cannot be read
+  // whole: its entry is damaged, or its last listing met damaged records.
+  virtual bool IsSnapshotDamaged(unsigned profile, unsigned snapshot) = 0;
 
  protected:
   IVaultline();

@@ -1,0 +1,138 @@
+// Checking a store without changing it: content records as a restore reads
+// them, and every block of the data file with the index against it.
+#include <algorithm>
+
+#include "blockstore/BlockIndexFile.h"
+#include "blockstore/BlockStore.h"
+#include "blockstore/ContentRecord.h"
+#include "blockstore/DataFile.h"
+#include "blockstore/IndexRecord.h"
+#include "platform/File.h"
+#include "platform/Format.h"
+#include "platform/Text.h"
+#include "vaultline/Vaultline.h"
+
+namespace vaultline {
+
+namespace {
+constexpr int64_t kScanChunk = 4 << 20;
+}  // namespace
+
+bool BlockStore::CheckContent(int contentFd, int64_t contentOffset, const std::wstring& name,
+                              int64_t size, bool readBlocks, std::wstring* why) {
+  ContentRecord record;
+  const int64_t dataEnd = dataFile_ != nullptr ? dataFile_->LogicalEnd() : 0;
+  switch (ContentRecord::Read(contentFd, contentOffset, name, size, dataEnd, &record, why)) {
+    case ContentRecord::Check::kSound:
+      break;
+    case ContentRecord::Check::kReadError:
+      *why = L"its record could not be read: " + platform::SystemErrorText(platform::LastError());
+      return false;
+    case ContentRecord::Check::kDamaged:
+      damage_.Add(DamageMemory::Kind::kContent, contentOffset);
+      return false;
+  }
+  if (!readBlocks) return true;
+  for (const FpEntry& entry : record.entries) {
+    auto found = checkedBlocks_.find(entry.dataPosition);
+    if (found == checkedBlocks_.end() || found->second != entry.digest) {
+      // A sound block that the piece names wrongly is the record's damage.
+      if (found == checkedBlocks_.end())
+        damage_.Add(DamageMemory::Kind::kBlock, entry.dataPosition);
+      damage_.Add(DamageMemory::Kind::kContent, contentOffset);
+      *why = platform::FormatWide(L"the block at %I64d of the data file", entry.dataPosition);
+      return false;
+    }
+  }
+  return true;
+}
+
+void BlockStore::CheckData(std::vector<std::wstring>* problems) {
+  checkedBlocks_.clear();
+  if (!IsOpen()) {
+    problems->push_back(L"the data file cannot be opened: " +
+                        platform::SystemErrorText(openError_));
+    return;
+  }
+  const int64_t end = dataFile_->LogicalEnd();
+  if (manager_->status != nullptr) manager_->cancelled = manager_->status->OnTotalSize(end);
+  std::vector<uint8_t> chunk(
+      static_cast<size_t>(kScanChunk + DataRecordHeader::kSize + DataRecordHeader::kMaxLength));
+  int64_t chunkStart = 0;
+  int64_t chunkLength = 0;
+  int64_t reported = 0;
+  for (int64_t p = 0; p < end && !manager_->cancelled;) {
+    // Blocks are parsed from large reads; one that runs past the chunk
+    // starts the next.
+    const int64_t chunkEnd = chunkStart + chunkLength;
+    if (p < chunkStart || p + DataRecordHeader::kSize > chunkEnd ||
+        (chunkEnd < end && p + DataRecordHeader::kSize + DataRecordHeader::kMaxLength > chunkEnd)) {
+      if (platform::SeekFile(dataFd_, p, platform::SeekFrom::kStart) != p) break;
+      const int64_t want = std::min<int64_t>(static_cast<int64_t>(chunk.size()), end - p);
+      chunkLength = platform::ReadFile(dataFd_, chunk.data(), static_cast<size_t>(want));
+      chunkStart = p;
+      if (chunkLength < 0) {
+        problems->push_back(L"the data file could not be read: " +
+                            platform::SystemErrorText(platform::LastError()));
+        return;
+      }
+    }
+    const uint8_t* at = chunk.data() + (p - chunkStart);
+    const int64_t have = chunkStart + chunkLength - p;
+    const DataRecordHeader header =
+        have >= DataRecordHeader::kSize ? DataRecordHeader::Decode(at) : DataRecordHeader();
+    const bool sound = have >= DataRecordHeader::kSize &&
+                       header.magic == DataRecordHeader::kMagic && header.checksumMatches &&
+                       header.position == p && header.length >= 1 &&
+                       header.length <= DataRecordHeader::kMaxLength &&
+                       header.length <= have - DataRecordHeader::kSize;
+    if (!sound) {
+      const int64_t next = dataFile_->FindSoundHeader(p + 1);
+      problems->push_back(platform::FormatWide(L"the data file holds %I64d damaged bytes at %I64d",
+                                               (next < 0 ? end : next) - p, p));
+      if (next < 0) break;
+      chunkLength = 0;
+      p = next;
+      continue;
+    }
+    if (Md5::Of(at + DataRecordHeader::kSize, static_cast<size_t>(header.length)) ==
+        header.digest) {
+      checkedBlocks_.emplace(p, header.digest);
+    } else {
+      damage_.Add(DamageMemory::Kind::kBlock, p);
+      problems->push_back(
+          platform::FormatWide(L"the block at %I64d of the data file is damaged", p));
+    }
+    p += DataRecordHeader::kSize + header.length;
+    if (p - reported >= kProgressStep && manager_->status != nullptr) {
+      manager_->cancelled = manager_->status->OnProgress(p, 0);
+      reported = p;
+    }
+  }
+
+  // The index against the blocks: a record must name a sound block with its
+  // digest. Blocks the index lacks cost only de-duplication.
+  const int64_t indexEnd = platform::FileSizeOf(indexFd_);
+  std::vector<uint8_t> records(static_cast<size_t>(std::max<int64_t>(indexEnd, 0)));
+  if (platform::SeekFile(indexFd_, 0, platform::SeekFrom::kStart) != 0 ||
+      platform::ReadFile(indexFd_, records.data(), records.size()) != indexEnd) {
+    problems->push_back(L"the index file could not be read: " +
+                        platform::SystemErrorText(platform::LastError()));
+    return;
+  }
+  int64_t wrong = 0;
+  for (size_t at = 0; at + IndexRecord::kSize <= records.size(); at += IndexRecord::kSize) {
+    const IndexRecord record = IndexRecord::Decode(records.data() + at);
+    auto found = checkedBlocks_.find(record.position);
+    if (!record.checksumMatches || found == checkedBlocks_.end() ||
+        found->second != record.digest) {
+      ++wrong;
+    }
+  }
+  if (wrong > 0) {
+    problems->push_back(platform::FormatWide(
+        L"%I64d record(s) of the index file name no sound block of the data file", wrong));
+  }
+}
+
+}  // namespace vaultline
