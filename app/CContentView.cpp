@@ -1,10 +1,12 @@
 #include "CContentView.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
 #include "AppStrings.h"
+#include "KeyboardMenu.h"
 #include "resources/ResourceIds.h"
 
 namespace {
@@ -21,6 +23,7 @@ CContentView::CContentView(QWidget* parent) : QTreeWidget(parent) {
   setUniformRowHeights(true);
   setContextMenuPolicy(Qt::DefaultContextMenu);
   setMinimumSize(1, 1);
+  setAccessibleName(LoadString(marrowby::ids::kContentTreeName));
   connect(this, &QTreeWidget::itemExpanded, this, &CContentView::OnItemExpanded);
   connect(this, &QTreeWidget::itemSelectionChanged, this, &CContentView::contentSelectionChanged);
 }
@@ -138,9 +141,24 @@ void CContentView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CContentView::keyPressEvent(QKeyEvent* event) {
+  if (IsContextMenuKey(event)) {
+    OpenKeyboardMenu();
+    return;
+  }
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
     emit contentActivated();
     return;
   }
   QTreeWidget::keyPressEvent(event);
+}
+
+void CContentView::contextMenuEvent(QContextMenuEvent* event) {
+  if (event->reason() == QContextMenuEvent::Keyboard) OpenKeyboardMenu();
+  event->accept();
+}
+
+void CContentView::OpenKeyboardMenu() {
+  if (currentItem() == nullptr) return;
+  currentItem()->setSelected(true);
+  emit contextMenuRequested(marrowby::menu::kContentItem, KeyboardMenuPosition(this));
 }

@@ -41,8 +41,10 @@ class CContentView : public QTreeWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  void OpenKeyboardMenu();
   const ContentNode* NodeOf(const QTreeWidgetItem* item) const;
   const ContentNode* SelectedNode() const;
   QTreeWidgetItem* InsertNode(ContentNode* node, QTreeWidgetItem* parent, bool expanded);

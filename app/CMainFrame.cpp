@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMetaObject>
 #include <QProgressBar>
+#include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -21,8 +22,10 @@
 #include "CMarrowbyView.h"
 #include "CSnapshotView.h"
 #include "CommandIcons.h"
+#include "CommandKeys.h"
 #include "EngineList.h"
 #include "MessageBox.h"
+#include "ScreenScale.h"
 #include "ShellOpen.h"
 #include "platform/Path.h"
 #include "resources/ResourceIds.h"
@@ -36,6 +39,9 @@ constexpr int kUpperRowHeight = 360;
 constexpr int kLeftColumnWidth = 300;
 constexpr int kMinimumSnapshotRow = 120;
 constexpr int kGaugeRange = 1000;
+constexpr QSize kInitialSize(800, 600);
+constexpr QSize kToolButtonSize(39, 38);
+constexpr int kToolImageSize = 32;
 
 // The device root of the program's folder: the part a Windows program takes
 // as its drive ("E:\").
@@ -49,6 +55,17 @@ std::wstring ProgramDriveRoot() {
 QKeySequence ShortcutOfMenuText(const QString& text) {
   int tab = text.indexOf(u'\t');
   return tab < 0 ? QKeySequence() : QKeySequence(text.mid(tab + 1), QKeySequence::PortableText);
+}
+
+// A menu text as a name for a button or a screen reader: no mnemonic, no key.
+QString PlainCommandName(QString text) {
+  const int tab = text.indexOf(u'\t');
+  if (tab >= 0) text.truncate(tab);
+  text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+  text.remove(u'&');
+  text.replace(u'\x01', u'&');
+  if (text.endsWith(QStringLiteral("..."))) text.chop(3);
+  return text.trimmed();
 }
 
 }  // namespace
@@ -65,7 +82,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CreateMenus();
   CreateToolBar();
   CreateStatusBar();
-  resize(800, 600);
+  resize(Scaled(this, kInitialSize));
+  RestoreWindowState();
 
   FillSelectionList();
   UpdateStatusBar();
@@ -78,6 +96,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 CMainFrame::~CMainFrame() {
   // The views outlive this destructor for a moment (Qt deletes children
   // later) and signal their clearing; nothing of this window may answer.
+  // Saved here rather than on close: every way out of the program passes here.
+  SaveWindowState();
   for (QObject* view :
        std::initializer_list<QObject*>{m_pSelectionView, m_pSnapshotView, m_pContentView}) {
     disconnect(view, nullptr, this, nullptr);
@@ -102,7 +122,8 @@ void CMainFrame::CreateActions() {
     action->setStatusTip(StatusPrompt(command));
     QString tip = ToolTipText(command);
     if (!tip.isEmpty()) action->setToolTip(tip.trimmed());
-    action->setShortcut(keys.value(command));
+    action->setIconText(PlainCommandName(text));
+    action->setShortcut(BoundKey(command, keys.value(command)));
     action->setShortcutContext(Qt::WindowShortcut);
     connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
     m_actions.insert(command, action);
@@ -133,10 +154,13 @@ void CMainFrame::CreateMenus() {
 }
 
 void CMainFrame::CreateToolBar() {
-  m_pToolBar = addToolBar(QString());
+  m_pToolBar = addToolBar(LoadString(ids::kToolBarTitle));
   m_pToolBar->setObjectName(QStringLiteral("mainToolBar"));
   m_pToolBar->setMovable(false);
-  m_pToolBar->setIconSize(QSize(32, 32));
+  // The toolbar cannot be moved or hidden, so it offers no menu to hide it by.
+  m_pToolBar->toggleViewAction()->setVisible(false);
+  m_pToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+  m_pToolBar->setIconSize(Scaled(this, QSize(kToolImageSize, kToolImageSize)));
   m_pToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
   for (unsigned command : kToolbarCommands) {
     if (command == 0) {
@@ -147,8 +171,9 @@ void CMainFrame::CreateToolBar() {
     if (action == nullptr) continue;
     m_pToolBar->addAction(action);
     if (QWidget* button = m_pToolBar->widgetForAction(action)) {
-      button->setFixedSize(39, 38);
+      button->setFixedSize(Scaled(this, kToolButtonSize));
       button->setObjectName(QStringLiteral("toolButton%1").arg(command));
+      button->setAccessibleName(action->iconText());
     }
   }
 }
@@ -193,11 +218,15 @@ void CMainFrame::CreatePanes() {
   m_pColumnSplitter->setStretchFactor(1, 1);
   setCentralWidget(m_pRowSplitter);
   m_pRowSplitter->installEventFilter(this);
+  // Only a drag of the handle by the user: the program's own setSizes() does
+  // not count.
+  connect(m_pRowSplitter, &QSplitter::splitterMoved, this, [this] { m_rowSplitterMoved = true; });
 
   connect(m_pSelectionView, &CMarrowbyView::focusedSelectionChanged, this,
           &CMainFrame::FillSnapshotList);
   connect(m_pSelectionView, &CMarrowbyView::renameRequested, this, &CMainFrame::OnRename);
   connect(m_pSelectionView, &CMarrowbyView::commandRequested, this, &CMainFrame::OnCommand);
+  connect(m_pSelectionView, &CMarrowbyView::folderDropped, this, &CMainFrame::OnFolderDropped);
   connect(m_pSnapshotView, &CSnapshotView::snapshotChanged, this, &CMainFrame::FillContentTree);
   connect(m_pContentView, &CContentView::contentSelectionChanged, this,
           &CMainFrame::UpdateCommandStates);
@@ -231,7 +260,8 @@ int CMainFrame::SnapshotRowHeight(int clientHeight) {
 }
 
 void CMainFrame::ApplyRowHeights() {
-  if (!m_panesReady) return;
+  // Once the user placed the splitter, the rows keep what the user chose.
+  if (!m_panesReady || m_rowSplitterMoved) return;
   int height = m_pRowSplitter->height();
   int lower = SnapshotRowHeight(height);
   int upper = qMax(0, height - lower - m_pRowSplitter->handleWidth());
@@ -279,8 +309,9 @@ void CMainFrame::FillContentTree() {
     if (list == nullptr) {
       m_pContentView->Clear();
     } else {
-      m_pContentView->Fill(TakeList(m_pIVaultline, list), snapshotName);
-      m_pContentView->setFocus();
+      // The focus stays where it is: arrow keys walk the lists.
+      m_pContentView->Fill(TakeList(m_pIVaultline, list),
+                           FromQString(m_pSnapshotView->SelectedText()));
     }
   }
   QApplication::restoreOverrideCursor();
@@ -458,4 +489,40 @@ void CMainFrame::OnAbout() {
 void CMainFrame::OnFirstRunCheck() {
   if (m_pSelectionView->count() > 0) return;
   RunFirstRunWizard();
+}
+
+namespace {
+
+// In the user's configuration folder ($XDG_CONFIG_HOME/Brindle+/Marrowby.conf),
+// never on the drive: the drive goes from computer to computer, each with its
+// own screens.
+QSettings WindowSettings() {
+  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Brindle+"),
+                   QStringLiteral("Marrowby"));
+}
+
+const QString kGeometryKey = QStringLiteral("MainWindow/geometry");
+const QString kRowsKey = QStringLiteral("MainWindow/rows");
+const QString kColumnsKey = QStringLiteral("MainWindow/columns");
+const QString kRowsMovedKey = QStringLiteral("MainWindow/rowsMovedByUser");
+
+}  // namespace
+
+void CMainFrame::RestoreWindowState() {
+  QSettings settings = WindowSettings();
+  // A damaged or foreign value is refused by Qt and the defaults stay.
+  restoreGeometry(settings.value(kGeometryKey).toByteArray());
+  m_pColumnSplitter->restoreState(settings.value(kColumnsKey).toByteArray());
+  if (settings.value(kRowsMovedKey, false).toBool() &&
+      m_pRowSplitter->restoreState(settings.value(kRowsKey).toByteArray())) {
+    m_rowSplitterMoved = true;
+  }
+}
+
+void CMainFrame::SaveWindowState() {
+  QSettings settings = WindowSettings();
+  settings.setValue(kGeometryKey, saveGeometry());
+  settings.setValue(kColumnsKey, m_pColumnSplitter->saveState());
+  settings.setValue(kRowsKey, m_pRowSplitter->saveState());
+  settings.setValue(kRowsMovedKey, m_rowSplitterMoved);
 }

@@ -105,6 +105,11 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   void CreateStatusBar();
   void CreatePanes();
   void ApplyRowHeights();
+  // Geometry and splitters of the last session, from the user's settings.
+  void RestoreWindowState();
+  void SaveWindowState();
+  // A folder dropped on the selection list: offer a Backup Selection for it.
+  void OnFolderDropped(const QString& folder);
 
   IVaultline* m_pIVaultline = nullptr;
   IBackupRestoreStatus* m_pStatus = nullptr;     // current status sink
@@ -112,6 +117,7 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   std::wstring m_driveRoot;
   std::wstring m_restoreDestination;
   bool m_panesReady = false;
+  bool m_rowSplitterMoved = false;  // the one-third rule holds until the user drags
 
   CMarrowbyView* m_pSelectionView = nullptr;
   CSnapshotView* m_pSnapshotView = nullptr;

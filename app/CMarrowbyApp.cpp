@@ -1,6 +1,7 @@
 #include "CMarrowbyApp.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -81,10 +82,20 @@ void CMarrowbyApp::LoadLanguageLibrary() {
 
   std::string localeName = platform::LocaleNameFromId(m_language.table->language);
   if (localeName.empty()) return;
-  m_pQtTranslator = std::make_unique<QTranslator>();
-  if (m_pQtTranslator->load(QLocale(QString::fromStdString(localeName)), QStringLiteral("qtbase"),
-                            QStringLiteral("_"),
-                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QCoreApplication::installTranslator(m_pQtTranslator.get());
+  m_pQtTranslator = LoadQtTranslation(QLocale(QString::fromStdString(localeName)),
+                                      QFileInfo(ToQString(m_language.path)).absolutePath());
+  if (m_pQtTranslator) QCoreApplication::installTranslator(m_pQtTranslator.get());
+}
+
+std::unique_ptr<QTranslator> LoadQtTranslation(const QLocale& locale, const QString& folder) {
+  auto translator = std::make_unique<QTranslator>();
+  // The drive's copy first: the host's Qt may have none, or one of another
+  // version whose texts the program's own do not name.
+  for (const QString& place : {folder, QLibraryInfo::path(QLibraryInfo::TranslationsPath)}) {
+    if (!place.isEmpty() &&
+        translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), place)) {
+      return translator;
+    }
   }
+  return nullptr;
 }

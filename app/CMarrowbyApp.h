@@ -10,6 +10,8 @@
 #include "ResourceModule.h"
 
 class CMainFrame;
+class QLocale;
+class QString;
 class QTranslator;
 
 // The name of the program's single-instance mutex.
@@ -17,6 +19,10 @@ inline constexpr const wchar_t* kInstanceMutexName = L"{73417BAD-67FB-4f0b-97E1-
 
 // --drive DIR: DIR stands for the program's folder, here and in the engine.
 void UseProgramFolder(const std::wstring& folder);
+
+// Qt's own texts in `locale`: the translation in `folder` (beside the
+// language library), else the host's; null when neither exists.
+std::unique_ptr<QTranslator> LoadQtTranslation(const QLocale& locale, const QString& folder);
 
 class CMarrowbyApp {
  public:

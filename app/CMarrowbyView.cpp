@@ -1,18 +1,31 @@
 #include "CMarrowbyView.h"
 
+#include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 
 #include "AppStrings.h"
 #include "CommandIcons.h"
+#include "KeyboardMenu.h"
 #include "resources/ResourceIds.h"
 
 namespace {
 
 constexpr int kIndexRole = Qt::UserRole;
+
+// The one local folder a drag carries; empty for anything else.
+QString DraggedFolder(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return QString();
+  const QUrl url = data->urls().constFirst();
+  if (!url.isLocalFile()) return QString();
+  const QFileInfo folder(url.toLocalFile());
+  return folder.isDir() ? folder.absoluteFilePath() : QString();
+}
 
 // Hands the edited label to the view instead of writing it into the row.
 class RenameDelegate : public QStyledItemDelegate {
@@ -45,6 +58,10 @@ CMarrowbyView::CMarrowbyView(QWidget* parent) : QListWidget(parent) {
   setItemDelegate(new RenameDelegate(this));
   setMinimumSize(1, 1);
   setAccessibleName(LoadString(marrowby::ids::kBackupListHeader));
+  // Drops are taken by dropEvent alone: the rows never move.
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDragDropMode(QAbstractItemView::DropOnly);
   connect(this, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
     if (current != nullptr) emit focusedSelectionChanged();
   });
@@ -131,6 +148,10 @@ void CMarrowbyView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void CMarrowbyView::keyPressEvent(QKeyEvent* event) {
   if (state() != QAbstractItemView::EditingState) {
+    if (IsContextMenuKey(event)) {
+      OpenKeyboardMenu();
+      return;
+    }
     if (event->key() == Qt::Key_Delete) {
       emit commandRequested(marrowby::cmd::kDeleteSelection);
       return;
@@ -141,4 +162,43 @@ void CMarrowbyView::keyPressEvent(QKeyEvent* event) {
     }
   }
   QListWidget::keyPressEvent(event);
+}
+
+void CMarrowbyView::contextMenuEvent(QContextMenuEvent* event) {
+  // Right clicks open their menu on the press; this is the desktop's Menu key.
+  if (event->reason() == QContextMenuEvent::Keyboard) OpenKeyboardMenu();
+  event->accept();
+}
+
+void CMarrowbyView::OpenKeyboardMenu() {
+  const bool onRow = currentItem() != nullptr && currentItem()->isSelected();
+  emit contextMenuRequested(
+      onRow ? marrowby::menu::kSelectionItem : marrowby::menu::kSelectionSpace,
+      onRow ? KeyboardMenuPosition(this) : viewport()->mapToGlobal(QPoint(0, 0)));
+}
+
+void CMarrowbyView::dragEnterEvent(QDragEnterEvent* event) {
+  if (DraggedFolder(event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void CMarrowbyView::dragMoveEvent(QDragMoveEvent* event) {
+  if (DraggedFolder(event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void CMarrowbyView::dropEvent(QDropEvent* event) {
+  const QString folder = DraggedFolder(event->mimeData());
+  if (folder.isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  emit folderDropped(folder);
 }

@@ -33,12 +33,20 @@ class CMarrowbyView : public QListWidget {
   void renameRequested(int index, const QString& name);
   void commandRequested(unsigned command);
   void contextMenuRequested(unsigned menuId, const QPoint& globalPos);
+  // A folder of the computer was dropped on the list.
+  void folderDropped(const QString& path);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   QListWidgetItem* RowOf(int index) const;
+  // The row menu at the current row, or the empty-space menu without one.
+  void OpenKeyboardMenu();
 };

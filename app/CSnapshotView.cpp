@@ -1,15 +1,20 @@
 #include "CSnapshotView.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 
 #include "AppStrings.h"
+#include "KeyboardMenu.h"
+#include "SnapshotTimeText.h"
 #include "resources/ResourceIds.h"
 
 namespace {
 constexpr int kIndexRole = Qt::UserRole;
-}
+constexpr int kStoredTextRole = Qt::UserRole + 1;  // the engine's text of the row
+}  // namespace
 
 CSnapshotView::CSnapshotView(QWidget* parent) : QTreeWidget(parent) {
   setObjectName(QStringLiteral("snapshotList"));
@@ -22,6 +27,7 @@ CSnapshotView::CSnapshotView(QWidget* parent) : QTreeWidget(parent) {
   header()->setSectionsClickable(false);
   setHeaderLabel(QString());
   setMinimumSize(1, 1);
+  setAccessibleName(LoadString(marrowby::ids::kSnapshotListName));
   connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
     if (current != nullptr) emit snapshotChanged();
   });
@@ -33,10 +39,15 @@ void CSnapshotView::Fill(const std::wstring& selectionName,
   {
     QSignalBlocker blocker(this);
     clear();
-    setHeaderLabel(FormatString(marrowby::ids::kSnapshotsHeader, selectionName.c_str()));
+    const QString header = FormatString(marrowby::ids::kSnapshotsHeader, selectionName.c_str());
+    setHeaderLabel(header);
+    setAccessibleName(header);
+    const QLocale locale = DisplayLocale();
     for (size_t i = 0; i < snapshots.size(); ++i) {
-      auto* row = new QTreeWidgetItem(QStringList(ToQString(snapshots[i])));
+      const QString stored = ToQString(snapshots[i]);
+      auto* row = new QTreeWidgetItem(QStringList(SnapshotTimeText(stored, locale)));
       row->setData(0, kIndexRole, static_cast<int>(i));
+      row->setData(0, kStoredTextRole, stored);
       insertTopLevelItem(0, row);
     }
   }
@@ -49,13 +60,19 @@ int CSnapshotView::Selected(std::wstring* name) const {
     if (name != nullptr) name->clear();
     return -1;
   }
-  if (name != nullptr) *name = FromQString(rows.first()->text(0));
+  if (name != nullptr) *name = FromQString(rows.first()->data(0, kStoredTextRole).toString());
   return rows.first()->data(0, kIndexRole).toInt();
+}
+
+QString CSnapshotView::SelectedText() const {
+  const QList<QTreeWidgetItem*> rows = selectedItems();
+  return rows.isEmpty() ? QString() : rows.first()->text(0);
 }
 
 void CSnapshotView::Clear() {
   QSignalBlocker blocker(this);
   clear();
+  setAccessibleName(LoadString(marrowby::ids::kSnapshotListName));
 }
 
 void CSnapshotView::mousePressEvent(QMouseEvent* event) {
@@ -75,4 +92,24 @@ void CSnapshotView::mousePressEvent(QMouseEvent* event) {
 void CSnapshotView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (itemAt(event->position().toPoint()) == nullptr) return;
   QTreeWidget::mouseDoubleClickEvent(event);
+}
+
+void CSnapshotView::keyPressEvent(QKeyEvent* event) {
+  if (IsContextMenuKey(event)) {
+    OpenKeyboardMenu();
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
+}
+
+void CSnapshotView::contextMenuEvent(QContextMenuEvent* event) {
+  if (event->reason() == QContextMenuEvent::Keyboard) OpenKeyboardMenu();
+  event->accept();
+}
+
+void CSnapshotView::OpenKeyboardMenu() {
+  // As with the mouse, only a row has a menu.
+  if (currentItem() == nullptr) return;
+  currentItem()->setSelected(true);
+  emit contextMenuRequested(marrowby::menu::kSnapshotItem, KeyboardMenuPosition(this));
 }

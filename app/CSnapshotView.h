@@ -14,8 +14,10 @@ class CSnapshotView : public QTreeWidget {
 
   // Replaces the rows; the engine's last snapshot comes first and is selected.
   void Fill(const std::wstring& selectionName, const std::vector<std::wstring>& snapshots);
-  // Index of the selected row and its text, or -1.
+  // Index of the selected row and the engine's text of it, or -1.
   int Selected(std::wstring* name = nullptr) const;
+  // The selected row as shown (in the user's time format); empty for none.
+  QString SelectedText() const;
   void Clear();
 
  signals:
@@ -26,4 +28,9 @@ class CSnapshotView : public QTreeWidget {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void OpenKeyboardMenu();
 };

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QString>
 #include <QSvgRenderer>
+#include <algorithm>
 
 #include "resources/ResourceIds.h"
 
@@ -45,12 +46,14 @@ QIcon SelectionIcon() {
   return QIcon(QStringLiteral(":/icons/selection.svg"));
 }
 
-QPixmap WizardPicture(const QSize& size) {
-  QSvgRenderer renderer(QStringLiteral(":/icons/wizard.svg"));
-  QSize scaled = renderer.defaultSize().scaled(size, Qt::KeepAspectRatio);
-  QPixmap picture(scaled);
+QPixmap SvgPicture(const QString& resource, const QSize& logicalSize, qreal devicePixelRatio) {
+  QSvgRenderer renderer(resource);
+  const qreal ratio = std::max<qreal>(1.0, devicePixelRatio);
+  QPixmap picture(logicalSize * ratio);
+  picture.setDevicePixelRatio(ratio);
   picture.fill(Qt::transparent);
   QPainter painter(&picture);
-  renderer.render(&painter);
+  // Drawn at its final size: no scaling pass, no blur.
+  renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(logicalSize)));
   return picture;
 }

@@ -1,5 +1,5 @@
 // The program's artwork: toolbar images (normal, disabled and hot states),
-// which the menus share, the selection icon and the wizard picture.
+// which the menus share, the selection icon and the dialogs' pictures.
 #pragma once
 
 #include <QIcon>
@@ -19,5 +19,6 @@ inline constexpr unsigned kToolbarCommands[] = {marrowby::cmd::kNewSelection,
 // The image of a toolbar command; a null icon for other commands.
 QIcon CommandIcon(unsigned command);
 QIcon SelectionIcon();
-// The picture of the wizard and the selection dialogs, scaled to fit `size`.
-QPixmap WizardPicture(const QSize& size);
+// The SVG picture `resource` drawn for `logicalSize` at `devicePixelRatio`,
+// so that it is sharp on a high-density screen.
+QPixmap SvgPicture(const QString& resource, const QSize& logicalSize, qreal devicePixelRatio);

@@ -303,6 +303,16 @@ bool CMainFrame::CreateSelectionAndBackUp(const std::wstring& name, const std::w
   return false;
 }
 
+void CMainFrame::OnFolderDropped(const QString& folder) {
+  const std::wstring path = FromQString(QDir::toNativeSeparators(folder));
+  if (!MessageBox::AskYesNo(this, FormatString(ids::kCreateForFolder, path.c_str()))) return;
+  const size_t slash = path.find_last_of(platform::kSeparator);
+  // The folder's own name, as the creation dialog proposes it; a root keeps its path.
+  std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+  if (name.empty()) name = path;
+  CreateSelectionAndBackUp(name, path);
+}
+
 void CMainFrame::RunFirstRunWizard() {
   CFirstRunWizard wizard(m_driveRoot, this);
   CPreferenceDlg* preferences = wizard.Preferences();

@@ -15,7 +15,9 @@
 #include <utility>
 
 #include "AppStrings.h"
+#include "DesktopNotification.h"
 #include "MessageBox.h"
+#include "ScreenScale.h"
 #include "platform/Clock.h"
 #include "resources/ResourceIds.h"
 #include "vaultline/FileUtilities.h"
@@ -38,7 +40,7 @@ QLabel* AddSummaryRow(QGridLayout* grid, int row, const QString& caption, QLabel
   *value = new QLabel(QStringLiteral("0"));
   (*value)->setObjectName(QString::fromLatin1(name) + QStringLiteral("Label"));
   (*value)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  (*value)->setMinimumWidth(90);
+  (*value)->setMinimumWidth(Scaled(*value, 90));
   grid->addWidget(captionLabel, row, 0);
   grid->addWidget(*value, row, 1);
   return captionLabel;
@@ -47,6 +49,19 @@ QLabel* AddSummaryRow(QGridLayout* grid, int row, const QString& caption, QLabel
 uint32_t StorageSize(const std::wstring& folder) {
   int32_t fileCount = 0;
   return GetDirInfo(folder.c_str(), fileCount);
+}
+
+int64_t NowMs() {
+  return static_cast<int64_t>(vaultline::platform::TickCount());
+}
+
+// "3 min" and the like; the largest unit that says enough, rounded up.
+QString DurationText(int64_t seconds) {
+  if (seconds < 60) return FormatString(ids::kSecondsLeft, static_cast<int>(seconds));
+  const int64_t minutes = (seconds + 59) / 60;
+  if (minutes < 60) return FormatString(ids::kMinutesLeft, static_cast<int>(minutes));
+  return FormatString(ids::kHoursMinutesLeft, static_cast<int>(minutes / 60),
+                      static_cast<int>(minutes % 60));
 }
 
 }  // namespace
@@ -77,6 +92,9 @@ CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
   progressBar_->setRange(0, 0);
   progressBar_->setValue(0);
   progressBar_->setTextVisible(false);
+  progressText_ = new QLabel;
+  progressText_->setObjectName(QStringLiteral("progressText"));
+  progressText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
   auto* summary = new QGroupBox(Text(progress_dlg::kSummaryGroup));
   summary->setObjectName(QStringLiteral("summaryGroupBox"));
@@ -97,7 +115,7 @@ CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
 
   detailsPanel_ = new QWidget;
   detailsPanel_->setObjectName(QStringLiteral("detailsPanel"));
-  detailsPanel_->setFixedHeight(kDetailsHeight);
+  detailsPanel_->setFixedHeight(Scaled(this, kDetailsHeight));
   auto* detailsLayout = new QVBoxLayout(detailsPanel_);
   detailsLayout->setContentsMargins(0, 0, 0, 0);
   auto* messagesLabel = new QLabel(Text(progress_dlg::kMessagesLabel));
@@ -123,12 +141,13 @@ CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(statusRow);
   layout->addWidget(progressBar_);
+  layout->addWidget(progressText_);
   layout->addWidget(summary);
   layout->addWidget(detailsPanel_);
   layout->addLayout(buttonRow);
   // The window grows and shrinks by the details panel alone.
   layout->setSizeConstraint(QLayout::SetFixedSize);
-  summary->setFixedWidth(kWindowWidth);
+  summary->setFixedWidth(Scaled(this, kWindowWidth));
 
   connect(detailsButton_, &QPushButton::clicked, this, &CBackupProgressDlg::ToggleDetails);
   connect(cancelButton_, &QPushButton::clicked, this, &CBackupProgressDlg::reject);
@@ -168,6 +187,24 @@ void CBackupProgressDlg::ShowProgress() {
   const int64_t done = std::max<int64_t>(0, progressPosition_.load());
   const int position = static_cast<int>(std::min<int64_t>(done >> progressShift_, INT_MAX));
   progressBar_->setValue(std::min(position, progressBar_->maximum()));
+  remaining_.Update(done, NowMs());
+  RefreshProgressText(false);
+}
+
+void CBackupProgressDlg::RefreshProgressText(bool finished) {
+  if (!finished && remaining_.Percent() == 0 && remaining_.SecondsLeft() < 0) {
+    progressText_->clear();
+    return;
+  }
+  // The bar is filled at every end; the text tells how far a stopped one got.
+  const bool complete = finished && (status_ == kCompleted || status_ == kCompletedWithWarnings);
+  QString text = FormatString(ids::kPercentDone, complete ? 100 : remaining_.Percent());
+  const int64_t seconds = remaining_.SecondsLeft();
+  if (!finished && seconds > 0) {
+    const std::wstring left = FromQString(DurationText(seconds));
+    text += QStringLiteral("  \u00b7  ") + FormatString(ids::kTimeRemaining, left.c_str());
+  }
+  progressText_->setText(text);
 }
 
 void CBackupProgressDlg::Prepare(Mode mode, const std::wstring& storageFolder) {
@@ -191,6 +228,8 @@ void CBackupProgressDlg::Prepare(Mode mode, const std::wstring& storageFolder) {
   detailsButton_->setEnabled(false);
   SetProgressRange(0);
   progressBar_->setValue(0);
+  remaining_.Start(0, NowMs());
+  progressText_->clear();
   ApplyModeLayout();
 }
 
@@ -280,6 +319,7 @@ bool CBackupProgressDlg::OnTotalSize(int64_t total) {
   const uint32_t sizeBefore = measure ? StorageSize(storageFolder_) : 0;
   OnWindowThread([this, total, measure, sizeBefore] {
     SetProgressRange(total);
+    remaining_.Start(total, NowMs());
     if (total <= 0) {
       OnMessage(kMessageInfo,
                 FromQString(FormatString(ids::kProgressRangeSet, static_cast<int>(total))).c_str());
@@ -306,7 +346,8 @@ bool CBackupProgressDlg::OnTotalSize(int64_t total) {
 bool CBackupProgressDlg::OnFile(int64_t size, const wchar_t* path) {
   const QString name = QString::fromWCharArray(path ? path : L"");
   OnWindowThread([this, size, name] {
-    const int width = statusLabel_->width() > 100 ? statusLabel_->width() : kWindowWidth - 120;
+    const int width =
+        statusLabel_->width() > 100 ? statusLabel_->width() : Scaled(this, kWindowWidth - 120);
     statusLabel_->setText(statusLabel_->fontMetrics().elidedText(name, Qt::ElideMiddle, width));
     if (size < 0) {
       // The engine's mark of a file it leaves out for size; it names the
@@ -362,6 +403,9 @@ void CBackupProgressDlg::OnFinished(const wchar_t* text) {
     if (status_ == kInProcess) status_ = kCompleted;
     RefreshStatusText();
     RefreshSummary();
+    RefreshProgressText(true);
+    // The user may have turned to other work during a long operation.
+    if (!isActiveWindow()) NotifyDesktop(this, windowTitle(), statusLabel_->text());
   });
 }
 

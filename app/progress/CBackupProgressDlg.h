@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 
+#include "progress/RemainingTime.h"
 #include "vaultline/Vaultline.h"
 
 class QLabel;
@@ -94,6 +95,8 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   void RefreshStatusText();
   void RefreshSummary();
   void SetProgressRange(int64_t total);
+  // "42 %  ·  3 min remaining" under the bar; 100 % alone once finished.
+  void RefreshProgressText(bool finished);
 
   // Set by the window's thread (Cancel, errors, space checks), read by the
   // worker through the sink's results.
@@ -123,9 +126,11 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   int64_t destinationFreeSpace_ = 0;
   // The bar holds an int; totals beyond it are shifted down by this much.
   int progressShift_ = 0;
+  RemainingTime remaining_;  // window thread only
 
   QLabel* statusLabel_;
   QProgressBar* progressBar_;
+  QLabel* progressText_;
   QLabel* filesDoneCaption_;
   QLabel* filesDoneLabel_;
   QLabel* filesSkippedCaption_;

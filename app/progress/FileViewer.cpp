@@ -60,18 +60,18 @@ void FileViewer::View(IVaultline* engine, unsigned profile, int snapshot, const 
   const std::wstring destination = FromQString(folder + separator);
   if (!engine->Restore(profile, snapshot, wideItem.c_str(), destination.c_str())) return;
 
-  QString error;
+  unsigned reason = 0;
   const QFileInfo restored(target);
   if (!restored.isFile() || restored.isSymLink()) {
-    error = QStringLiteral("The file could not be restored.");
+    reason = marrowby::ids::kViewNotRestored;
   } else if (!QFile::setPermissions(target, kViewedCopy)) {
-    error = QStringLiteral("The viewed copy could not be made read-only.");
+    reason = marrowby::ids::kViewNotReadOnly;
   } else if (!ShellOpen(target)) {
-    error = QStringLiteral("No application could open it.");
+    reason = marrowby::ids::kViewNoApplication;
   }
-  if (!error.isEmpty()) {
-    MessageBox::Show(owner,
-                     FormatString(marrowby::ids::kViewFileError, FromQString(treePath).c_str(),
-                                  FromQString(error).c_str()));
+  if (reason != 0) {
+    const std::wstring why = FromQString(LoadString(reason));
+    MessageBox::Show(owner, FormatString(marrowby::ids::kViewFileError,
+                                         FromQString(treePath).c_str(), why.c_str()));
   }
 }

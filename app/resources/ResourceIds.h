@@ -101,6 +101,19 @@ inline constexpr unsigned kVerifyUnexpected = 400;  // the engine's failure text
 inline constexpr unsigned kDamagedSnapshot = 401;   // a snapshot list row that cannot be read
 inline constexpr unsigned kVerifyCaption = 402;
 inline constexpr unsigned kVerifySound = 403;
+// Desktop texts beyond the original table.
+inline constexpr unsigned kContentTreeName = 270;   // accessible name of the content tree
+inline constexpr unsigned kSnapshotListName = 271;  // accessible name of an empty snapshot list
+inline constexpr unsigned kToolBarTitle = 272;
+inline constexpr unsigned kViewNotRestored = 273;  // reasons filled into 162
+inline constexpr unsigned kViewNotReadOnly = 274;
+inline constexpr unsigned kViewNoApplication = 275;
+inline constexpr unsigned kPercentDone = 276;
+inline constexpr unsigned kTimeRemaining = 277;
+inline constexpr unsigned kSecondsLeft = 278;
+inline constexpr unsigned kMinutesLeft = 279;
+inline constexpr unsigned kHoursMinutesLeft = 280;
+inline constexpr unsigned kCreateForFolder = 281;  // offered when a folder is dropped
 inline constexpr unsigned kAppTitle = 57344;
 inline constexpr unsigned kReady = 57345;
 }  // namespace ids

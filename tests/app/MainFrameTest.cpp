@@ -25,6 +25,7 @@
 #include "EngineList.h"
 #include "MessageBox.h"
 #include "ShellOpen.h"
+#include "SnapshotTimeText.h"
 #include "resources/ResourceIds.h"
 #include "support/TestDrive.h"
 
@@ -100,15 +101,19 @@ void MainFrameTest::viewsShowWhatTheEngineHolds() {
   QCOMPARE(snapshots->topLevelItemCount(), 2);
   QCOMPARE(int(engineSnapshots.size()), 2);
   QCOMPARE(snapshots->Selected(), 1);
-  QCOMPARE(snapshots->topLevelItem(0)->text(0), QString::fromStdWString(engineSnapshots[1]));
+  // Shown in the user's format; the engine's own text is what goes back.
+  const QString shown = SnapshotTimeText(QString::fromStdWString(engineSnapshots[1]));
+  QCOMPARE(snapshots->topLevelItem(0)->text(0), shown);
+  std::wstring stored;
+  snapshots->Selected(&stored);
+  QCOMPARE(stored, engineSnapshots[1]);
   QCOMPARE(snapshots->headerItem()->text(0), QStringLiteral("Snapshots of Documents"));
 
   // "A" and "a" are one folder, named as first met; folders before files.
   CContentView* tree = frame_->ContentView();
   QCOMPARE(tree->topLevelItemCount(), 1);
   QTreeWidgetItem* top = tree->topLevelItem(0);
-  QCOMPARE(top->text(0), QStringLiteral("docs [ Snapshot: ") +
-                             QString::fromStdWString(engineSnapshots[1]) + QStringLiteral(" ]"));
+  QCOMPARE(top->text(0), QStringLiteral("docs [ Snapshot: ") + shown + QStringLiteral(" ]"));
   QVERIFY(top->isExpanded());
   QCOMPARE(ChildTexts(top), QStringList({QStringLiteral("A"), QStringLiteral("notes.md")}));
   QTreeWidgetItem* folder = top->child(0);

@@ -77,7 +77,7 @@ const MarrowbyDialogText kGermanDialogTexts[] = {
     {dlg::kWelcome, welcome_dlg::kBody,
      L"Dieser Assistent bereitet das Laufwerk für Ihre Sicherungen vor.\n\nLegen Sie zuerst "
      L"fest, wie viel des Laufwerks die Sicherungen belegen dürfen, und wählen Sie dann den "
-     L"Ordner oder die Datei, die gesichert werden soll. Sobald Sie auf „Fertig stellen“ "
+     L"Ordner oder die Datei, die gesichert werden soll. Sobald Sie auf „Abschließen“ "
      L"klicken, erstellt Brindle+ den ersten Snapshot."},
 
     {dlg::kCreateProfile, dlg::kCaption, L"Sicherungsauswahl anlegen"},
@@ -85,7 +85,7 @@ const MarrowbyDialogText kGermanDialogTexts[] = {
     {dlg::kCreateProfile, create_profile_dlg::kBrowseButton, L"Durchsuchen..."},
     {dlg::kCreateProfile, create_profile_dlg::kNameLabel, L"Name der Sicherungsauswahl:"},
     {dlg::kCreateProfile, create_profile_dlg::kFinishHint,
-     L"Klicken Sie auf „Fertig stellen“, um die Sicherungsauswahl anzulegen und ihren ersten "
+     L"Klicken Sie auf „Abschließen“, um die Sicherungsauswahl anzulegen und ihren ersten "
      L"Snapshot zu erstellen."},
     {dlg::kCreateProfile, dlg::kOk, L"OK"},
     {dlg::kCreateProfile, dlg::kCancel, L"Abbrechen"},

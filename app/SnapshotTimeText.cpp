@@ -1,0 +1,27 @@
+#include "SnapshotTimeText.h"
+
+#include <QDateTime>
+
+#include "ResourceModule.h"
+#include "platform/DesktopServices.h"
+
+QLocale DisplayLocale() {
+  const uint32_t language = ResourceModule::LanguageInUse();
+  if (language == 0) return QLocale::system();
+  const std::string name = vaultline::platform::LocaleNameFromId(language);
+  return name.empty() ? QLocale::system() : QLocale(QString::fromStdString(name));
+}
+
+QString SnapshotTimeText(const QString& stored, const QLocale& locale) {
+  // ctime pads the day with a space and ends with a line feed.
+  const QDateTime time =
+      QLocale::c().toDateTime(stored.simplified(), QStringLiteral("ddd MMM d HH:mm:ss yyyy"));
+  if (!time.isValid()) return stored;
+  QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
+  if (!dateFormat.contains(QStringLiteral("yyyy"))) {
+    dateFormat.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+  }
+  QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+  if (!timeFormat.contains(u's')) timeFormat.replace(QStringLiteral("mm"), QStringLiteral("mm:ss"));
+  return locale.toString(time.date(), dateFormat) + u' ' + locale.toString(time.time(), timeFormat);
+}

@@ -1,0 +1,14 @@
+// Snapshot names are the engine's ctime texts ("Tue Dec  8 08:20:52 2026").
+// The lists show them in the user's date and time format; the stored text is
+// what the program hands back to the engine and compares.
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+// The locale of the texts in use: the language library's, else the user's.
+QLocale DisplayLocale();
+// `stored` in `locale`'s numeric date with four-digit year and its time with
+// seconds (two snapshots a few seconds apart must not look alike); `stored`
+// itself when it is no ctime text.
+QString SnapshotTimeText(const QString& stored, const QLocale& locale = DisplayLocale());

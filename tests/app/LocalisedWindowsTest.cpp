@@ -1,0 +1,230 @@
+// The program in English and in German: every text that names a button names
+// it as the button reads, the drive carries Qt's German texts for the buttons
+// Qt draws, snapshot times follow the language, and the main window, the
+// wizard and the progress window are photographed in both languages (set
+// MARROWBY_SCREENSHOTS; QT_SCALE_FACTOR=2 for a high-density screen).
+#include <QAbstractButton>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+#include <QTranslator>
+#include <memory>
+
+#include "AppStrings.h"
+#include "CMainFrame.h"
+#include "CMarrowbyApp.h"
+#include "LanguageLoader.h"
+#include "ResourceModule.h"
+#include "SnapshotTimeText.h"
+#include "dialogs/CFirstRunWizard.h"
+#include "platform/Clock.h"
+#include "progress/CBackupProgressDlg.h"
+#include "resources/ResourceIds.h"
+#include "support/TestDrive.h"
+
+using namespace marrowby;
+
+namespace {
+
+const QString kGermanFolder = QStringLiteral(MARROWBY_DRIVE_DIR) + QStringLiteral("1031");
+
+QString WithoutMnemonic(QString text) {
+  return text.remove(u'&').remove(QStringLiteral(" >")).remove(QStringLiteral("< ")).trimmed();
+}
+
+// Every text of a resource table, strings and dialog texts alike.
+QStringList AllTexts(const MarrowbyResourceTable& table) {
+  QStringList texts;
+  for (size_t i = 0; i < table.stringCount; ++i) {
+    texts << QString::fromWCharArray(table.strings[i].text);
+  }
+  for (size_t i = 0; i < table.dialogTextCount; ++i) {
+    texts << QString::fromWCharArray(table.dialogTexts[i].text);
+  }
+  return texts;
+}
+
+}  // namespace
+
+class LocalisedWindowsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void cleanupTestCase();
+  void textsNameButtonsAsTheyRead_data();
+  void textsNameButtonsAsTheyRead();
+  void snapshotTimesFollowTheLanguage_data();
+  void snapshotTimesFollowTheLanguage();
+  void windowsInBothLanguages_data();
+  void windowsInBothLanguages();
+
+ private:
+  void UseLanguage(const QString& language);
+
+  std::unique_ptr<TestDrive> drive_;
+  LoadedLanguage german_;
+  std::unique_ptr<ResourceModule> germanModule_;
+  std::unique_ptr<QTranslator> qtGerman_;
+};
+
+void LocalisedWindowsTest::initTestCase() {
+  drive_ = std::make_unique<TestDrive>();
+  QVERIFY(drive_->AddSelection(L"Documents", QStringLiteral("docs"),
+                               {QStringLiteral("A|b.txt"), QStringLiteral("notes.md")}, 2));
+  german_ =
+      LoadLanguage(QStringLiteral(MARROWBY_DRIVE_DIR).toStdWString(), L"language.dll", 1031, 1031);
+  QVERIFY(german_.table != nullptr);
+  germanModule_ = std::make_unique<ResourceModule>(*german_.table);
+
+  // The drive's own copy is taken, whatever the host has.
+  QVERIFY(QFile::exists(kGermanFolder + QStringLiteral("/qtbase_de.qm")));
+  qtGerman_ = LoadQtTranslation(QLocale(QStringLiteral("de_DE")), kGermanFolder);
+  QVERIFY(qtGerman_);
+  QCOMPARE(QFileInfo(qtGerman_->filePath()).absolutePath(),
+           QFileInfo(kGermanFolder).absoluteFilePath());
+}
+
+void LocalisedWindowsTest::cleanupTestCase() {
+  UseLanguage(QStringLiteral("en"));
+  germanModule_.reset();
+  UnloadLanguage(german_);
+}
+
+void LocalisedWindowsTest::UseLanguage(const QString& language) {
+  const bool german = language == QStringLiteral("de");
+  ResourceModule::SetCurrent(german ? germanModule_.get() : nullptr, german ? 1031 : 0);
+  if (german) {
+    QCoreApplication::installTranslator(qtGerman_.get());
+  } else {
+    QCoreApplication::removeTranslator(qtGerman_.get());
+  }
+}
+
+void LocalisedWindowsTest::textsNameButtonsAsTheyRead_data() {
+  QTest::addColumn<QString>("language");
+  QTest::addColumn<QString>("quotes");  // the language's quotation pattern
+  QTest::newRow("English") << QStringLiteral("en") << QStringLiteral("\"([^\"%]+)\"");
+  QTest::newRow("German") << QStringLiteral("de") << QStringLiteral("„([^“%]+)“");
+}
+
+// A quoted name in any text must be the text of a button the program shows:
+// Qt's wizard buttons (translated by Qt) or the program's own.
+void LocalisedWindowsTest::textsNameButtonsAsTheyRead() {
+  QFETCH(QString, language);
+  QFETCH(QString, quotes);
+  UseLanguage(language);
+  QSet<QString> buttons;
+  CFirstRunWizard wizard(drive_->Folder().toStdWString(), nullptr);
+  for (QWizard::WizardButton which :
+       {QWizard::BackButton, QWizard::NextButton, QWizard::FinishButton, QWizard::CancelButton}) {
+    buttons << WithoutMnemonic(wizard.button(which)->text());
+  }
+  CBackupProgressDlg progress(nullptr);
+  for (QPushButton* button : progress.findChildren<QPushButton*>()) {
+    buttons << WithoutMnemonic(button->text());
+  }
+  for (unsigned id : {ids::kCancel, ids::kClose}) buttons << WithoutMnemonic(LoadString(id));
+
+  const MarrowbyResourceTable& table =
+      language == QStringLiteral("de") ? *german_.table : BuiltInResources();
+  const QRegularExpression quoted(quotes);
+  QStringList named;
+  for (const QString& text : AllTexts(table)) {
+    for (const QRegularExpressionMatch& match : quoted.globalMatch(text)) {
+      named << match.captured(1);
+      QVERIFY2(buttons.contains(match.captured(1)),
+               qPrintable(match.captured(1) + QStringLiteral(" in: ") + text));
+    }
+  }
+  // The welcome text, the finish hint and the preferences page name buttons.
+  QVERIFY2(named.size() >= 3, qPrintable(named.join(u',')));
+}
+
+void LocalisedWindowsTest::snapshotTimesFollowTheLanguage_data() {
+  QTest::addColumn<QString>("locale");
+  QTest::addColumn<QString>("stored");
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("German") << "de_DE"
+                          << "Tue Dec  8 08:20:52 2026\n"
+                          << "08.12.2026 08:20:52";
+  QTest::newRow("US") << "en_US"
+                      << "Tue Dec  8 18:20:52 2026\n"
+                      << "12/8/2026 6:20:52 PM";
+  QTest::newRow("two-digit day") << "de_DE"
+                                 << "Mon Oct 19 00:00:01 2026"
+                                 << "19.10.2026 00:00:01";
+  // Whatever is no ctime text stays as the engine wrote it.
+  QTest::newRow("other text") << "de_DE"
+                              << "snapshot 7"
+                              << "snapshot 7";
+}
+
+void LocalisedWindowsTest::snapshotTimesFollowTheLanguage() {
+  QFETCH(QString, locale);
+  QFETCH(QString, stored);
+  QFETCH(QString, shown);
+  QCOMPARE(SnapshotTimeText(stored, QLocale(locale)).replace(QChar(0x202F), u' '), shown);
+}
+
+void LocalisedWindowsTest::windowsInBothLanguages_data() {
+  QTest::addColumn<QString>("language");
+  QTest::newRow("English") << QStringLiteral("en");
+  QTest::newRow("German") << QStringLiteral("de");
+}
+
+void LocalisedWindowsTest::windowsInBothLanguages() {
+  QFETCH(QString, language);
+  UseLanguage(language);
+  const bool german = language == QStringLiteral("de");
+  const QString shot = language + QStringLiteral("-");
+
+  CMainFrame frame;
+  frame.resize(760, 540);
+  frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  SaveScreenshot(&frame, shot + QStringLiteral("main-window"));
+
+  CFirstRunWizard wizard(frame.DriveRoot(), &frame);
+  wizard.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&wizard));
+  for (int page = 0; page < 3; ++page) {
+    if (page > 0) wizard.next();
+    QCoreApplication::processEvents();
+    SaveScreenshot(&wizard, shot + QStringLiteral("wizard-page%1").arg(page + 1));
+  }
+  QCOMPARE(WithoutMnemonic(wizard.button(QWizard::FinishButton)->text()),
+           german ? QStringLiteral("Abschließen") : QStringLiteral("Finish"));
+  wizard.hide();
+
+  // A backup half done, then its end.
+  CBackupProgressDlg progress(&frame);
+  progress.SetCaption(german ? QStringLiteral("Snapshot-Sicherung: Dokumente")
+                             : QStringLiteral("Snapshot Backup: Documents"));
+  progress.Prepare(CBackupProgressDlg::kBackupMode, std::wstring());
+  progress.SetItemName(german ? QStringLiteral("Dokumente") : QStringLiteral("Documents"));
+  progress.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&progress));
+  progress.OnTotalSize(int64_t{400} << 20);
+  progress.OnFile(int64_t{100} << 20, L"/home/ada/docs/holiday.mov");
+  QTest::qWait(600);
+  progress.OnProgress(int64_t{150} << 20, 0);
+  QTest::qWait(600);
+  progress.OnProgress(int64_t{170} << 20, 0);
+  auto* text = progress.findChild<QLabel*>(QStringLiteral("progressText"));
+  QTRY_VERIFY(text->text().startsWith(QStringLiteral("42 %")));
+  QVERIFY2(
+      text->text().contains(german ? QStringLiteral("verbleibend") : QStringLiteral("remaining")),
+      qPrintable(text->text()));
+  SaveScreenshot(&progress, shot + QStringLiteral("progress-running"));
+  progress.OnMessage(3, L"The folder /home/ada/docs/private could not be read");
+  progress.OnFinished(L"");
+  QCOMPARE(text->text(), QStringLiteral("100 %"));
+  SaveScreenshot(&progress, shot + QStringLiteral("progress-finished"));
+}
+
+QTEST_MAIN(LocalisedWindowsTest)
+#include "LocalisedWindowsTest.moc"
