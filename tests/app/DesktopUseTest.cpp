@@ -111,9 +111,12 @@ void DesktopUseTest::arrowKeysWalkTheListsKeepingTheFocus() {
 }
 
 void DesktopUseTest::menuKeysOpenEachContextMenu() {
-  const QStringList rowMenu = {QStringLiteral("New Backup Selection"), QStringLiteral("&Backup..."),
+  const QStringList rowMenu = {QStringLiteral("New Backup Selection"),
+                               QStringLiteral("&Backup..."),
+                               QStringLiteral("Veri&fy"),
                                QStringLiteral("&Delete Backup Selection"),
-                               QStringLiteral("&Rename"), QStringLiteral("&Properties...")};
+                               QStringLiteral("&Rename"),
+                               QStringLiteral("&Properties...")};
   const QStringList restoreOnly = {QStringLiteral("R&estore...")};
   const QStringList contentMenu = {QStringLiteral("R&estore..."), QStringLiteral("&View File")};
   CMarrowbyView* selections = frame_->SelectionView();
