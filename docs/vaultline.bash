@@ -5,7 +5,11 @@
 
 _vaultline_selections() {
   local program=$1 drive=$2
-  "$program" ${drive:+--drive "$drive"} list 2>/dev/null | cut -f2
+  if [[ -n $drive ]]; then
+    "$program" --drive "$drive" list 2>/dev/null | cut -f2
+  else
+    "$program" list 2>/dev/null | cut -f2
+  fi
 }
 
 _vaultline() {
