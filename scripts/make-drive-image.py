@@ -155,13 +155,17 @@ def make(dest, build):
         shutil.rmtree(os.path.join(dest, own), ignore_errors=True)
     for name in DRIVE_FILES:
         copy_entry(os.path.join(drive, name), os.path.join(dest, name))
+    # The build's debugging information stays in the build folder.
+    programs = ["marrowby", "vaultline", "libvaultline.so", os.path.join("1031", "language.so")]
+    subprocess.run(["strip", "--strip-debug"] + [os.path.join(dest, p) for p in programs], check=True)
     image = Image(dest)
     os.makedirs(image.lib)
     set_runpath(os.path.join(dest, "marrowby"), "$ORIGIN:$ORIGIN/lib")
     set_runpath(os.path.join(dest, "libvaultline.so"), "$ORIGIN:$ORIGIN/lib")
     set_runpath(os.path.join(dest, "1031", "language.so"), "$ORIGIN/../lib")
-    for elf in ("marrowby", "libvaultline.so", os.path.join("1031", "language.so")):
-        image.bundle_for(os.path.join(dest, elf))
+    for elf in programs:
+        if elf != "vaultline":
+            image.bundle_for(os.path.join(dest, elf))
     image.add_plugins(qt_plugin_folder())
     with open(os.path.join(dest, "qt.conf"), "w") as conf:
         conf.write(QT_CONF)
@@ -174,7 +178,7 @@ def main():
     parser.add_argument("--build", default=os.path.join(os.path.dirname(__file__), "..", "build"),
                         help="the build folder (default: build/)")
     args = parser.parse_args()
-    for tool in ("readelf", "patchelf", "ldd"):
+    for tool in ("readelf", "patchelf", "ldd", "strip"):
         if not shutil.which(tool):
             sys.exit("error: %s is missing; scripts/install-deps.sh installs it" % tool)
     image = make(os.path.abspath(args.dest), os.path.abspath(args.build))
