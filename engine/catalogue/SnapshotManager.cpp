@@ -1,13 +1,15 @@
 #include "catalogue/SnapshotManager.h"
 
+#include <climits>
+
 #include "blockstore/BlockStore.h"
 #include "catalogue/DirectoryFile.h"
 #include "catalogue/ListingVisitor.h"
 #include "catalogue/PathJoin.h"
 #include "catalogue/RestoreVisitor.h"
 #include "catalogue/SnapshotFile.h"
-#include "catalogue/SourceFilter.h"
 #include "catalogue/SnapshotHistory.h"
+#include "catalogue/SourceFilter.h"
 #include "catalogue/SourceScanner.h"
 #include "catalogue/SubtreeWalk.h"
 #include "platform/Clock.h"
@@ -39,6 +41,11 @@ bool IsSettled(bool folder, int32_t modifyTime, int32_t snapshotTime) {
 
 ItemKey KeyOf(const DirEntry& entry) {
   return ItemKey(entry.name, entry.modifyTime, entry.size, entry.attributes, entry.count);
+}
+
+ItemKey KeyOf(SourceScanner& item) {
+  return ItemKey(item.FullPath(), item.ModifyTime(), static_cast<int64_t>(item.Size()),
+                 item.Attributes(), item.EntryCount());
 }
 
 }  // namespace
@@ -132,6 +139,20 @@ int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime
   // folders may miss children, so only its files are trusted.
   const bool whole = end <= directory_->LogicalEnd();
   directory_->SeekTo(start);
+  // Folders whose listing follows them, innermost last: a listing ends at
+  // the next record that is not deeper than its folder.
+  struct OpenListing {
+    int32_t level;
+    KeyDigest key;
+    int64_t offset;
+  };
+  std::vector<OpenListing> open;
+  auto closeListings = [&](int32_t level, int64_t at) {
+    while (!open.empty() && open.back().level >= level) {
+      index_.EndListing(open.back().key, open.back().offset, at);
+      open.pop_back();
+    }
+  };
   DirEntry entry;
   while (directory_->Position() < end) {
     const int64_t offset = directory_->Position();
@@ -143,21 +164,28 @@ int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime
     }
     // Damaged records, nameless ones and files that were not stored describe
     // nothing that a later snapshot could point at.
-    if (!entry.IsSound() || (!entry.IsExtended() && extendedRanges_.Covers(offset))) continue;
+    if (!entry.IsSound() || (!entry.IsExtended() && extendedRanges_.Covers(offset))) {
+      open.clear();  // where the listings around it end is not known
+      continue;
+    }
+    closeListings(entry.level, offset);
     if (entry.name.empty() || (!entry.IsFolder() && entry.count == -1)) continue;
     if (!IsSettled(entry.IsFolder(), entry.modifyTime, snapshotTime)) continue;
     if (whole || !entry.IsFolder()) {
-      index_.Remember(KeyOf(entry), offset, entry.contentOffset,
+      const ItemKey key = KeyOf(entry);
+      index_.Remember(key, offset, entry.contentOffset,
                       RecordExtension{entry.extension, entry.timeExtra});
+      if (entry.IsFolder() && entry.contentOffset == offset + kDirRecordSize) {
+        open.push_back({entry.level, key.Digest(), offset});
+      }
     }
   }
+  if (whole) closeListings(INT32_MIN, directory_->Position());
   return 0;
 }
 
 const KeyIndex::Offsets* SnapshotManager::Lookup(SourceScanner& item) const {
-  const KeyIndex::Offsets* known =
-      index_.Find(ItemKey(item.FullPath(), item.ModifyTime(), static_cast<int64_t>(item.Size()),
-                          item.Attributes(), item.EntryCount()));
+  const KeyIndex::Offsets* known = index_.Find(KeyOf(item));
   // What was found damaged is stored again, whatever its key says, so that
   // the new snapshot is whole while the source still holds it.
   const DamageMemory::Kind kind =
@@ -168,9 +196,7 @@ const KeyIndex::Offsets* SnapshotManager::Lookup(SourceScanner& item) const {
 
 void SnapshotManager::Remember(SourceScanner& item, int64_t contentOffset, int64_t recordOffset) {
   if (!IsSettled(item.IsFolder(), item.ModifyTime(), snapshotTime_)) return;
-  index_.Remember(ItemKey(item.FullPath(), item.ModifyTime(), static_cast<int64_t>(item.Size()),
-                          item.Attributes(), item.EntryCount()),
-                  recordOffset, contentOffset, item.Extension());
+  index_.Remember(KeyOf(item), recordOffset, contentOffset, item.Extension());
 }
 
 // ---- Pre-scan and space ----------------------------------------------------
@@ -194,7 +220,13 @@ bool SnapshotManager::Prescan(SourceScanner& item) {
   } else {
     for (const platform::FindData& entry : *item.ListEntries()) {
       SourceScanner child(item, entry, 0);
-      if (Prescan(child)) changed = true;
+      if (Prescan(child)) {
+        changed = true;
+      } else if (!changed && !record->Lists(Lookup(child)->recordOffset)) {
+        // The child is known, but from another listing than the one this
+        // folder's key finds: that listing holds another state of it.
+        changed = true;
+      }
     }
     // Walked again each time, so that every snapshot reports it.
     if (item.ListFailed()) changed = true;
@@ -301,7 +333,9 @@ int64_t SnapshotManager::WriteTree(SourceScanner& folder, int32_t level) {
   const bool expand = changedPaths_.count(folder.FullPath()) != 0 || Lookup(folder) == nullptr;
   const int64_t recordOffset = WriteFolder(folder, level, expand);
   if (recordOffset < 0 || !expand || !folder.IsRecordable()) return recordOffset;
-  return WalkChildren(folder, level) ? recordOffset : -1;
+  if (!WalkChildren(folder, level)) return -1;
+  index_.EndListing(KeyOf(folder).Digest(), recordOffset, directory_->LogicalEnd());
+  return recordOffset;
 }
 
 bool SnapshotManager::WalkChildren(SourceScanner& folder, int32_t level) {

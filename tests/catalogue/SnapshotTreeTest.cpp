@@ -85,6 +85,39 @@ TEST_F(SnapshotTree, AddedFileChangesItsFolderEvenAtTheSameTime) {
   EXPECT_EQ(Listing(0).size(), 4u);
 }
 
+TEST_F(SnapshotTree, AFileBackInAnEarlierStateIsTakenFromTheListingOfNow) {
+  // Put back with its old time (a copy that keeps times does that), a file
+  // has its first key again while its folders kept theirs throughout: the
+  // folders' newest listing holds the edited state, so it must not be reused.
+  const fs::path deep = Src() / "a" / "b" / "deep.txt";
+  auto put = [&](const char* contents, int64_t time) {
+    Write(deep, contents);
+    SetTime(deep, time);
+    SetTime(deep.parent_path(), 1000);
+  };
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  put("edited", 2000);
+  ASSERT_TRUE(Backup());
+  put("deep contents", 1000);
+  ASSERT_TRUE(Backup());  // the index read back from the drive
+  put("edited", 2000);
+  SnapshotManager& manager = Open();
+  const std::vector<std::wstring> sources{W(Src())};
+  ASSERT_TRUE(manager.TakeSnapshot(sources, INT64_MAX / 2, 0));
+  put("deep contents", 1000);
+  ASSERT_TRUE(manager.TakeSnapshot(sources, INT64_MAX / 2, 0));  // what it wrote itself
+  SnapshotManager& reader = Open();
+  ASSERT_EQ(reader.ListSnapshots().size(), 5u);
+  const char* expected[] = {"deep contents", "edited", "deep contents", "edited", "deep contents"};
+  for (int index = 0; index < 5; ++index) {
+    fs::remove_all(Out());
+    fs::create_directories(Out());
+    ASSERT_TRUE(reader.RestoreItemUnder(index, W(Src()), L"", W(Out()), true));
+    EXPECT_EQ(Image(Out() / "src").at("a/b/deep.txt"), expected[index]) << index;
+  }
+}
+
 TEST_F(SnapshotTree, FileChangedInTheSecondOfItsSnapshotIsReadAgain) {
   BuildTree();
   // A time no earlier than the snapshot's: the file may have been rewritten

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "TestDrive.h"
 
@@ -153,6 +154,11 @@ TEST_F(ExclusionsTest, OnlyATagWithTheSignatureMarksACache) {
 TEST_F(ExclusionsTest, APatternAddedLaterLeavesItemsOutOfTheNextSnapshotOnly) {
   WriteBytes(source_ / "sub" / "deep" / "x.log", "log");
   WriteBytes(source_ / "sub" / "deep" / "y.txt", "text");
+  // Times well before the snapshots, so that keys are trusted: the folders
+  // keep theirs while the pattern comes and goes.
+  for (const auto& entry : fs::recursive_directory_iterator(source_)) {
+    fs::last_write_time(entry.path(), fs::last_write_time(entry.path()) - std::chrono::hours(1));
+  }
   const int index = CreateSelection();
   ASSERT_TRUE(engine_->BackUp(index));
   Exclude(index, {L"*.log"});
