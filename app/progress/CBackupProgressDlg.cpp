@@ -149,6 +149,8 @@ CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
   // The window grows and shrinks by the details panel alone.
   layout->setSizeConstraint(QLayout::SetFixedSize);
   summary->setFixedWidth(Scaled(this, kWindowWidth));
+  // Without the summary (compaction) the bar keeps the window as wide.
+  progressBar_->setMinimumWidth(Scaled(this, kWindowWidth));
 
   connect(detailsButton_, &QPushButton::clicked, this, &CBackupProgressDlg::ToggleDetails);
   connect(cancelButton_, &QPushButton::clicked, this, &CBackupProgressDlg::reject);
