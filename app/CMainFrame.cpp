@@ -131,7 +131,7 @@ void CMainFrame::CreateActions() {
   for (const MarrowbyMenuItem& item : module.Menu(menu::kMain)) {
     if (item.command != 0 && item.text != nullptr) add(item.command, ToQString(item.text));
   }
-  for (unsigned popup : {menu::kSelectionItem, menu::kContentItem}) {
+  for (unsigned popup : {menu::kSelectionItem, menu::kContentItem, menu::kSnapshotItem}) {
     for (const MarrowbyMenuItem& item : module.Menu(popup)) {
       if (item.command != 0 && item.text != nullptr) add(item.command, ToQString(item.text));
     }
@@ -349,6 +349,8 @@ bool CMainFrame::IsCommandEnabled(unsigned command) const {
     case cmd::kBackup:
     case cmd::kVerify:
       return engine && selection;
+    case cmd::kDeleteSnapshot:
+      return engine && selection && m_pSnapshotView->Selected() >= 0;
     case cmd::kRestore:
       return engine && selection && m_pSnapshotView->Selected() >= 0 &&
              !m_pContentView->SelectedDisplayPath().empty();
@@ -412,6 +414,9 @@ void CMainFrame::OnCommand(unsigned command) {
       break;
     case cmd::kVerify:
       OnVerify();
+      break;
+    case cmd::kDeleteSnapshot:
+      OnDeleteSnapshot();
       break;
     case cmd::kViewFile:
       OnViewFile();

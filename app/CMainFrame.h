@@ -84,6 +84,12 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   void OnBackup();
   void OnRestore();
   void OnVerify();
+  // Forgets the selected snapshot after the user confirms, then offers to
+  // give its space back.
+  void OnDeleteSnapshot();
+  // Compacts selection `index` in the progress window; the list and the
+  // gauge follow.
+  void RunCompaction(int index, const std::wstring& name);
   void OnViewFile();
   void OnProperties();
   // Adds or removes one exclusion pattern of selection `index`; a refusal is

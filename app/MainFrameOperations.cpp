@@ -1,6 +1,6 @@
 // The main window's commands that open dialogs or run worker threads: new
 // selection, backup, restore, view file, properties, preferences and the
-// first-run wizard.
+// first-run wizard, and deleting a snapshot with its compaction.
 #include <QDir>
 #include <exception>
 #include <thread>
@@ -10,6 +10,7 @@
 #include "CMainFrame.h"
 #include "CMarrowbyView.h"
 #include "CSnapshotView.h"
+#include "CollectedMessages.h"
 #include "EngineList.h"
 #include "MessageBox.h"
 #include "dialogs/CCreateProfileDlg.h"
@@ -130,6 +131,55 @@ void CMainFrame::OnVerify() {
     FillSnapshotList();
   } catch (const std::exception& error) {
     ShowFailure(this, ids::kRestoreException, error.what());
+  }
+}
+
+void CMainFrame::OnDeleteSnapshot() {
+  if (m_pIVaultline == nullptr || m_pSelectionView == nullptr || m_pSnapshotView == nullptr) {
+    return;
+  }
+  std::wstring name;
+  const int profile = m_pSelectionView->Selected(&name);
+  const int snapshot = m_pSnapshotView->Selected();
+  if (profile < 0 || snapshot < 0) return;
+  // A damaged row has no time to name.
+  const std::wstring when = FromQString(m_pSnapshotView->SelectedText());
+  const QString question =
+      m_pIVaultline->IsSnapshotDamaged(profile, snapshot)
+          ? FormatString(ids::kConfirmDeleteDamaged, name.c_str())
+          : FormatString(ids::kConfirmDeleteSnapshot, when.c_str(), name.c_str());
+  if (!MessageBox::AskYesNo(this, question)) return;
+
+  CollectedMessages messages;
+  IBackupRestoreStatus* previous = m_pIVaultline->SetStatusCallback(&messages);
+  const unsigned forget = static_cast<unsigned>(snapshot);
+  const bool forgotten = m_pIVaultline->ForgetSnapshots(profile, &forget, 1);
+  m_pIVaultline->SetStatusCallback(previous);
+  FillSnapshotList();
+  if (!forgotten) {
+    const std::wstring reason = FromQString(messages.Text());
+    MessageBox::Show(this, FormatString(ids::kSnapshotNotDeleted, reason.c_str()),
+                     QMessageBox::Critical);
+    return;
+  }
+  // Damaged entries the rewrite could not keep are named here.
+  if (messages.HasAny()) MessageBox::Show(this, messages.Text(), QMessageBox::Warning);
+  if (MessageBox::AskYesNo(this, LoadString(ids::kOfferCompact))) RunCompaction(profile, name);
+}
+
+void CMainFrame::RunCompaction(int index, const std::wstring& name) {
+  try {
+    CBackupProgressDlg* progress = ProgressWindow();
+    progress->SetCaption(FormatString(ids::kCompactCaption, name.c_str()));
+    progress->Prepare(CBackupProgressDlg::kCompactMode, std::wstring());
+    progress->SetItemName(ToQString(name));
+    m_pStatus = progress;
+    RunOnWorker(progress, &RunCompactRoutine,
+                BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index)});
+    FillSnapshotList();
+    UpdateStatusBar();
+  } catch (const std::exception& error) {
+    ShowFailure(this, ids::kCompactException, error.what());
   }
 }
 

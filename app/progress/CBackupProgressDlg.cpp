@@ -98,6 +98,7 @@ CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
 
   auto* summary = new QGroupBox(Text(progress_dlg::kSummaryGroup));
   summary->setObjectName(QStringLiteral("summaryGroupBox"));
+  summaryGroup_ = summary;
   auto* grid = new QGridLayout(summary);
   filesDoneCaption_ =
       AddSummaryRow(grid, 0, Text(progress_dlg::kFilesDoneLabel), &filesDoneLabel_, "filesDone");
@@ -148,6 +149,8 @@ CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
   // The window grows and shrinks by the details panel alone.
   layout->setSizeConstraint(QLayout::SetFixedSize);
   summary->setFixedWidth(Scaled(this, kWindowWidth));
+  // Without the summary (compaction) the bar keeps the window as wide.
+  progressBar_->setMinimumWidth(Scaled(this, kWindowWidth));
 
   connect(detailsButton_, &QPushButton::clicked, this, &CBackupProgressDlg::ToggleDetails);
   connect(cancelButton_, &QPushButton::clicked, this, &CBackupProgressDlg::reject);
@@ -271,7 +274,8 @@ void CBackupProgressDlg::ApplyOpening() {
 }
 
 void CBackupProgressDlg::ApplyModeLayout() {
-  const bool restore = mode_ == kRestoreMode;
+  const bool restore = mode_ != kBackupMode;
+  summaryGroup_->setVisible(mode_ != kCompactMode);
   filesSkippedCaption_->setVisible(!restore);
   filesSkippedLabel_->setVisible(!restore);
   capacityUsedCaption_->setVisible(!restore);
@@ -465,22 +469,29 @@ void CBackupProgressDlg::ListLine(const QString& line) {
 }
 
 void CBackupProgressDlg::RefreshStatusText() {
-  const bool restore = mode_ == kRestoreMode;
+  struct StatusTexts {
+    unsigned completed, notCompleted, inProcess;
+  };
+  static constexpr StatusTexts kTexts[] = {
+      {ids::kBackupCompleted, ids::kBackupNotCompleted, ids::kSnapshotInProcess},
+      {ids::kRestoreCompleted, ids::kRestoreNotCompleted, ids::kRestoreInProcess},
+      {ids::kCompactCompleted, ids::kCompactNotCompleted, ids::kCompactInProcess},
+  };
+  const StatusTexts& texts = kTexts[mode_];
   const std::wstring item = FromQString(itemName_);
   QString text;
   switch (status_) {
     case kCompleted:
-      text = FormatString(restore ? ids::kRestoreCompleted : ids::kBackupCompleted, item.c_str());
+      text = FormatString(texts.completed, item.c_str());
       break;
     case kCompletedWithWarnings:
       text = LoadString(ids::kConsultDetails);
       break;
     case kFailed:
-      text = FormatString(restore ? ids::kRestoreNotCompleted : ids::kBackupNotCompleted,
-                          item.c_str(), FromQString(failureReason_).c_str());
+      text = FormatString(texts.notCompleted, item.c_str(), FromQString(failureReason_).c_str());
       break;
     case kInProcess:
-      text = LoadString(restore ? ids::kRestoreInProcess : ids::kSnapshotInProcess);
+      text = LoadString(texts.inProcess);
       break;
     case kCancelPressed:
       text = LoadString(ids::kCancelPressed);

@@ -30,7 +30,9 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   Q_OBJECT
 
  public:
-  enum Mode { kBackupMode = 0, kRestoreMode = 1 };
+  // Compaction has no files to count: its window shows the bar and the
+  // messages alone.
+  enum Mode { kBackupMode = 0, kRestoreMode = 1, kCompactMode = 2 };
   enum Status {
     kCompleted = 0,
     kCompletedWithWarnings = 1,
@@ -140,6 +142,7 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   QLabel* capacityUsedCaption_;
   QLabel* capacityUsedLabel_;
   QLabel* capacityUnitLabel_;
+  QWidget* summaryGroup_;
   QWidget* detailsPanel_;
   QListWidget* messageList_;
   QPushButton* detailsButton_;

@@ -48,6 +48,11 @@ void RunVerifyRoutine(const BackupJob& job) {
   });
 }
 
+void RunCompactRoutine(const BackupJob& job) {
+  // A refusal or failure has reached the window as an error line.
+  RunOnSelection(job, [](IVaultline& engine, unsigned profile) { engine.CompactProfile(profile); });
+}
+
 void RunRestoreRoutine(const RestoreJob& job) {
   if (job.engine == nullptr || !job.profile || !job.snapshot) {
     FinishWithText(job.sink, marrowby::ids::kInvalidRestoreSelection);

@@ -29,4 +29,7 @@ struct RestoreJob {
 void RunBackupRoutine(const BackupJob& job);
 // Verify of the job's selection, data included.
 void RunVerifyRoutine(const BackupJob& job);
+// Compaction of the job's selection: its files rewritten to hold what its
+// listed snapshots reference.
+void RunCompactRoutine(const BackupJob& job);
 void RunRestoreRoutine(const RestoreJob& job);

@@ -117,7 +117,8 @@ void DesktopUseTest::menuKeysOpenEachContextMenu() {
                                QStringLiteral("&Delete Backup Selection"),
                                QStringLiteral("&Rename"),
                                QStringLiteral("&Properties...")};
-  const QStringList restoreOnly = {QStringLiteral("R&estore...")};
+  const QStringList snapshotMenu = {QStringLiteral("R&estore..."),
+                                    QStringLiteral("&Delete Snapshot")};
   const QStringList contentMenu = {QStringLiteral("R&estore..."), QStringLiteral("&View File")};
   CMarrowbyView* selections = frame_->SelectionView();
   CContentView* tree = frame_->ContentView();
@@ -126,7 +127,7 @@ void DesktopUseTest::menuKeysOpenEachContextMenu() {
     QStringList menu;
   };
   const Case cases[] = {
-      {selections, rowMenu}, {frame_->SnapshotView(), restoreOnly}, {tree, contentMenu}};
+      {selections, rowMenu}, {frame_->SnapshotView(), snapshotMenu}, {tree, contentMenu}};
   for (const Case& c : cases) {
     c.view->setFocus();
     QCOMPARE(MenuFromKey(c.view, Qt::Key_Menu, Qt::NoModifier), c.menu);

@@ -6,19 +6,23 @@
 #include <QAbstractButton>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
+#include <QTimer>
 #include <QTranslator>
 #include <memory>
 
 #include "AppStrings.h"
 #include "CMainFrame.h"
 #include "CMarrowbyApp.h"
+#include "CSnapshotView.h"
 #include "LanguageLoader.h"
 #include "ResourceModule.h"
 #include "SnapshotTimeText.h"
+#include "TestDialogsSupport.h"
 #include "dialogs/CFirstRunWizard.h"
 #include "platform/Clock.h"
 #include "progress/CBackupProgressDlg.h"
@@ -187,6 +191,32 @@ void LocalisedWindowsTest::windowsInBothLanguages() {
   frame.show();
   QVERIFY(QTest::qWaitForWindowExposed(&frame));
   SaveScreenshot(&frame, shot + QStringLiteral("main-window"));
+
+  // The snapshot row's menu and the question Delete Snapshot asks; No keeps it.
+  CSnapshotView* snapshots = frame.SnapshotView();
+  snapshots->setFocus();
+  QString deleteText;
+  QTimer::singleShot(0, [&] {
+    QWidget* popup = QApplication::activePopupWidget();
+    if (popup == nullptr) return;
+    deleteText = popup->actions().value(1)->text();
+    SaveScreenshot(popup, shot + QStringLiteral("snapshot-menu"));
+    popup->close();
+  });
+  QTest::keyClick(snapshots, Qt::Key_Menu);
+  QCOMPARE(deleteText,
+           german ? QStringLiteral("Snapshot &löschen") : QStringLiteral("&Delete Snapshot"));
+  QString question;
+  OnNextModal<QMessageBox>([&](QMessageBox* box) {
+    question = box->text();
+    SaveScreenshot(box, shot + QStringLiteral("delete-snapshot-question"));
+    box->button(QMessageBox::No)->click();
+  });
+  frame.OnCommand(cmd::kDeleteSnapshot);
+  QVERIFY2(question.contains(german ? QStringLiteral("Sicherungsauswahl Documents gelöscht")
+                                    : QStringLiteral("Backup Selection Documents")),
+           qPrintable(question));
+  QCOMPARE(snapshots->topLevelItemCount(), 2);
 
   CFirstRunWizard wizard(frame.DriveRoot(), &frame);
   wizard.show();

@@ -294,8 +294,9 @@ void MainFrameTest::contextMenusOfferTheirCommands() {
 
   CSnapshotView* snapshots = frame_->SnapshotView();
   QTreeWidgetItem* older = snapshots->topLevelItem(1);
-  QCOMPARE(ContextMenuAt(snapshots, snapshots->visualItemRect(older).center(), QString()),
-           QStringList(QStringLiteral("R&estore...")));
+  QCOMPARE(ContextMenuAt(snapshots, snapshots->visualItemRect(older).center(),
+                         QStringLiteral("menu-snapshot-row")),
+           QStringList({QStringLiteral("R&estore..."), QStringLiteral("&Delete Snapshot")}));
   QCOMPARE(snapshots->Selected(), 0);
 }
 

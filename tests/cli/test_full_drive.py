@@ -1,8 +1,9 @@
 """The drive on a small exFAT file system (a loop device mounted with
-exfat-fuse), backed up until it is full. Needs root and /dev/fuse; reports
-itself as skipped without them."""
+exfat-fuse), backed up until it is full, and a compaction that finds no room
+on it. Needs root and /dev/fuse; reports itself as skipped without them."""
 
 import os
+import re
 import shutil
 import subprocess
 import time
@@ -124,6 +125,53 @@ class FullDrive(harness.DriveTest):
         keep.write(b"notes.txt", b"changed\n")
         self.drive.ok("backup", "keep")
         self.assertRestores("keep", 1, harness.manifest(keep.root), "keep")
+
+    def test_compaction_refused_for_lack_of_room_changes_nothing(self):
+        self.drive.ok("config", "max-backup-size", 1 << 40)
+        tree = harness.Tree(self.scratch_path("tree"), seed=5)
+        snapshots = []
+        for round in range(3):
+            tree.write(b"round.bin", tree.noise(ROUND_BYTES))
+            if round == 0:
+                self.drive.ok("create", "tree", tree.root)
+            self.drive.ok("backup", "tree")
+            snapshots.append(harness.manifest(tree.root))
+        self.drive.ok("forget", "tree", "0")
+        del snapshots[0]
+
+        # What is left on the stick is less than the two kept snapshots need.
+        filler = os.path.join(self.mount, "filler.bin")
+        with open(filler, "wb") as f:
+            f.truncate(max(free_bytes(self.mount) - ROUND_BYTES, 0))
+            f.flush()
+            os.fsync(f.fileno())
+        before = self.store_digests()
+        result = self.drive.run("compact", "tree")
+        self.assertEqual(1, result.returncode, result.stderr)
+        found = re.search(rb"needs (\d+) bytes .* only (\d+) bytes are available", result.stderr)
+        self.assertIsNotNone(found, result.stderr)
+        needed, available = int(found.group(1)), int(found.group(2))
+        self.assertGreater(needed, 2 * ROUND_BYTES)
+        self.assertLess(available, needed)
+        self.assertEqual(before, self.store_digests())
+        for index, expected in enumerate(snapshots):
+            self.assertRestores("tree", index, expected, "tree")
+
+        # With room again the same compaction goes through.
+        os.remove(filler)
+        self.drive.ok("compact", "tree")
+        self.assertNotEqual(before, self.store_digests())
+        for index, expected in enumerate(snapshots):
+            self.assertRestores("tree", index, expected, "tree")
+
+    def store_digests(self):
+        """Every file below the storage folder, by path, with its hash."""
+        digests = {}
+        for parent, _, names in os.walk(self.drive.storage):
+            for name in names:
+                path = os.path.join(parent, name)
+                digests[os.path.relpath(path, self.drive.storage)] = harness.digest(path)
+        return digests
 
 
 if __name__ == "__main__":

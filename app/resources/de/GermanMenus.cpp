@@ -41,6 +41,7 @@ const MarrowbyMenuItem kGermanMenuItems[] = {
 
     {menu::kSnapshotItem, 0, 0, L"_POPUP_"},
     {menu::kSnapshotItem, 1, cmd::kRestore, L"&Wiederherstellen..."},
+    {menu::kSnapshotItem, 1, cmd::kDeleteSnapshot, L"Snapshot &löschen"},
 };
 const size_t kGermanMenuItemCount = sizeof(kGermanMenuItems) / sizeof(kGermanMenuItems[0]);
 

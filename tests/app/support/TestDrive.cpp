@@ -11,7 +11,8 @@
 
 namespace platform = vaultline::platform;
 
-TestDrive::TestDrive() {
+TestDrive::TestDrive(const QString& parent)
+    : dir_((parent.isEmpty() ? QDir::tempPath() : parent) + QStringLiteral("/drive-XXXXXX")) {
   UseProgramFolder(Folder().toStdWString());
 }
 

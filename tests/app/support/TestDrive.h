@@ -14,7 +14,9 @@ QString QSep(QString path);
 
 class TestDrive {
  public:
-  TestDrive();
+  // The drive's folder is made below `parent` (a small file system, say);
+  // empty: the system's temporary folder.
+  explicit TestDrive(const QString& parent = QString());
   ~TestDrive();
 
   QString Folder() const { return dir_.path() + QSep(QStringLiteral("|")); }
