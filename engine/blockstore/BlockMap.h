@@ -37,16 +37,6 @@ class BlockMap {
     uint64_t mask = FilterMask(hash);
     return (filter_[FilterWord(hash)] & mask) == mask;
   }
-  // Bit i tells MayContain of values[i], for the first `count` (at most 64)
-  // values as WeakChecksum::Compose gives them. Without a branch per value,
-  // the probes of a batch overlap in the processor.
-  uint64_t MayContainMask(const uint32_t* values, int32_t count) const {
-    uint64_t hits = 0;
-    for (int32_t i = 0; i < count; ++i) {
-      hits |= static_cast<uint64_t>(MayContain(static_cast<int32_t>(values[i]))) << i;
-    }
-    return hits;
-  }
   // The first block entered with this checksum, or -1; Next gives the
   // others in the order they were entered, then -1.
   int32_t First(int32_t weakChecksum) const;

@@ -1,7 +1,6 @@
 #include "blockstore/BlockStore.h"
 
 #include <algorithm>
-#include <bit>
 
 #include "blockstore/BlockHasher.h"
 #include "blockstore/BlockIndexFile.h"
@@ -10,7 +9,6 @@
 #include "blockstore/FpRecordFile.h"
 #include "blockstore/PieceRestore.h"
 #include "blockstore/WeakChecksum.h"
-#include "blockstore/WindowSums.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
@@ -26,39 +24,46 @@ using platform::SeekFrom;
 
 namespace {
 
-// Passes over up to `turns` windows from the one at `start` whose checksums
-// the filter knows no block of, and returns how many. `hit` tells whether
-// the window after those passed the filter; `sum` is then its checksum, else
-// that of the last window passed (unchanged if none was).
-int64_t PassLiterals(const BlockMap& blocks, const WindowSums& sums, const RingBuffer& ring,
-                     int32_t start, int32_t length, int64_t turns, WeakChecksum* sum, bool* hit) {
+// Rolls the checksum over up to `turns` windows from the one at `start`
+// (`sum` holds the checksum of the window one byte before it) and returns
+// how many were passed over because the filter knows no block with their
+// checksum. `hit` tells whether the window after those passed the filter;
+// `sum` is then its checksum, else that of the last window passed.
+int64_t PassLiterals(const BlockMap& blocks, const RingBuffer& ring, int32_t start, int32_t length,
+                     int64_t turns, WeakChecksum* sum, bool* hit) {
   const int32_t capacity = ring.Capacity();
+  const uint32_t n = static_cast<uint32_t>(length);
+  uint32_t a = sum->A();
+  uint32_t b = sum->B();
   *hit = false;
-  // The positions before and at the end of the window, kept without a
-  // division.
-  int32_t before = start == 0 ? capacity - 1 : start - 1;
-  int32_t last = ring.Wrap(static_cast<int64_t>(start) + length - 1);
+  // The bytes leaving and entering the window, as ring positions kept
+  // without a division.
+  int32_t out = start == 0 ? capacity - 1 : start - 1;
+  int32_t in = ring.Wrap(static_cast<int64_t>(start) + length - 1);
   int64_t done = 0;
-  uint32_t values[WindowSums::kBatch];
   while (done < turns) {
-    // A batch, as far as neither position wraps.
-    const int32_t count = static_cast<int32_t>(std::min<int64_t>(
-        {turns - done, WindowSums::kBatch, capacity - before, capacity - last}));
-    sums.Compute(before, last, length, values);
-    const uint64_t hits = blocks.MayContainMask(values, count);
-    if (hits != 0) {
-      const int i = std::countr_zero(hits);
-      *sum = WeakChecksum::FromParts(values[i] & 0xFFFFu, values[i] >> 16);
-      *hit = true;
-      return done + i;
+    // As far as neither position wraps.
+    int32_t stretch =
+        static_cast<int32_t>(std::min<int64_t>({turns - done, capacity - out, capacity - in}));
+    const int8_t* outBytes = reinterpret_cast<const int8_t*>(ring.Data() + out);
+    const int8_t* inBytes = reinterpret_cast<const int8_t*>(ring.Data() + in);
+    for (int32_t i = 0; i < stretch; ++i) {
+      uint32_t leaving = static_cast<uint32_t>(static_cast<int32_t>(outBytes[i]));
+      a += static_cast<uint32_t>(static_cast<int32_t>(inBytes[i])) - leaving;
+      b += a - n * leaving;
+      if (blocks.MayContain(WeakChecksum::Compose(a, b))) {
+        *sum = WeakChecksum::FromParts(a, b);
+        *hit = true;
+        return done + i;
+      }
     }
-    *sum = WeakChecksum::FromParts(values[count - 1] & 0xFFFFu, values[count - 1] >> 16);
-    done += count;
-    before += count;
-    if (before == capacity) before = 0;
-    last += count;
-    if (last == capacity) last = 0;
+    done += stretch;
+    out += stretch;
+    if (out == capacity) out = 0;
+    in += stretch;
+    if (in == capacity) in = 0;
   }
+  *sum = WeakChecksum::FromParts(a, b);
   return done;
 }
 
@@ -75,7 +80,6 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
       readChunk_(readChunk),
       blockLength_(blockLength),
       ring_(2 * readChunk),
-      windowSums_(2 * readChunk),
       damage_(basePath_ + L".bad") {
   dataFd_ = platform::OpenFile(basePath_, platform::OpenMode::kReadWriteStore, &openError_);
   indexFd_ = platform::OpenFile(indexPath_, platform::OpenMode::kReadWriteStore, &openError_);
@@ -458,7 +462,6 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
   bool computeAfresh = true;  // first window, and the one after each match
   int64_t progressPosition = 0;
   int64_t bytesRead = 0;
-  windowSums_.Restart();
 
   for (;;) {
     bool rolled = false;
@@ -470,7 +473,7 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
       if (!endOfFile) {
         turns = std::min<int64_t>(turns, ring.Distance(lastRead, w) - refillBelow + 1);
       }
-      int64_t passed = PassLiterals(blockMap_, windowSums_, ring, w, n, turns, &sum, &rolled);
+      int64_t passed = PassLiterals(blockMap_, ring, w, n, turns, &sum, &rolled);
       w = ring.Wrap(static_cast<int64_t>(w) + passed);
       p += passed;
       unconsumed -= passed;
@@ -488,7 +491,6 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
           return -1;
         }
         bytesRead += got;
-        windowSums_.Extend(ring, fill, static_cast<int32_t>(got));
         fill = ring.Wrap(static_cast<int64_t>(fill) + got);
         lastRead = ring.Wrap(static_cast<int64_t>(fill) - 1);
         unconsumed += got;

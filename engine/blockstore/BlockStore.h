@@ -24,7 +24,6 @@
 #include "blockstore/Md5.h"
 #include "blockstore/RingBuffer.h"
 #include "blockstore/StoreContext.h"
-#include "blockstore/WindowSums.h"
 
 namespace vaultline {
 
@@ -174,7 +173,6 @@ class BlockStore {
   int32_t readChunk_;
   int32_t blockLength_;
   RingBuffer ring_;
-  WindowSums windowSums_;  // of the bytes in ring_
   BlockMap blockMap_;
   Md5 md5_;
   Md5Digest lookupDigest_{};

@@ -138,11 +138,12 @@ TEST_F(StorePipelineTest, AHelperThreadWritesTheSameBytesAsOneThread) {
   }
 }
 
-// What the store wrote when it rolled the checksum one window at a time and
-// probed the filter once per window. A scan that computes and probes many
-// windows at once must find exactly the same matches, so it writes the same
-// blocks and index records. (The ".fp" file holds the temporary names.)
-TEST_F(StorePipelineTest, TheBatchedScanWritesWhatTheRollingScanWrote) {
+// What the scan writes, rolling the checksum one window at a time and
+// probing the filter once per window. A faster scan (windows computed or
+// probed many at a time, on other threads) must find exactly the same
+// matches, so it writes the same blocks and index records. (The ".fp" file
+// holds the temporary names.)
+TEST_F(StorePipelineTest, AnyScanWritesWhatTheRollingScanWrote) {
   const std::vector<Bytes> files = StoreAll(false);
   ASSERT_EQ(files.size(), 3u);
   EXPECT_EQ(HexDigestOf(files[0]), "00d7574e98d7f08aa1e45ada9f5f24ed");

@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <random>
-#include <vector>
 
 #include "TestSupport.h"
 #include "blockstore/BlockMap.h"
 #include "blockstore/WeakChecksum.h"
-#include "blockstore/WindowSums.h"
 
 namespace vaultline {
 namespace {
@@ -39,59 +35,6 @@ TEST(WeakChecksumTest, RollingAroundTheRingEqualsComputingAfresh) {
                length);
       ASSERT_EQ(sum.Value(), WeakChecksum::Of(ring, ring.Wrap(start), length).Value())
           << length << " at " << start;
-    }
-  }
-}
-
-TEST(WeakChecksumTest, WindowSumsGiveTheRolledChecksumOfEveryWindow) {
-  // Reads of a half ring at a time, several laps, so that windows and the
-  // positions before them lie on both sides of the wrap.
-  constexpr int32_t kHalf = 1000;
-  RingBuffer ring(2 * kHalf);
-  WindowSums sums(ring.Capacity());
-  const test::Bytes file = test::RandomBytes(7 * kHalf, 5);
-  for (int32_t length : {1, 2, 63, 64, 65, 999}) {
-    sums.Restart();
-    for (int32_t read = 0; read < 7; ++read) {
-      const int32_t at = (read % 2) * kHalf;
-      std::memcpy(ring.Data() + at, file.data() + read * kHalf, kHalf);
-      sums.Extend(ring, at, kHalf);
-      if (read == 0) continue;
-      // Every window that starts in the bytes read before this read.
-      for (int32_t start = (read - 1) * kHalf + 1; start + length <= (read + 1) * kHalf;
-           start += WindowSums::kBatch) {
-        const int32_t before = ring.Wrap(start - 1);
-        const int32_t last = ring.Wrap(start + length - 1);
-        uint32_t values[WindowSums::kBatch];
-        sums.Compute(before, last, length, values);
-        const int32_t valid = std::min({WindowSums::kBatch, ring.Capacity() - before,
-                                        ring.Capacity() - last, (read + 1) * kHalf - length + 1 - start});
-        for (int32_t i = 0; i < valid; ++i) {
-          ASSERT_EQ(static_cast<int32_t>(values[i]),
-                    WeakChecksum::Of(file.data() + start + i, static_cast<size_t>(length)).Value())
-              << length << " at " << start + i;
-        }
-      }
-    }
-  }
-}
-
-TEST(BlockMapTest, TheBatchProbeAnswersAsOneProbeAtATime) {
-  BlockMap map;
-  Md5Digest digest{};
-  std::mt19937 random(9);
-  std::vector<uint32_t> values(64 * 50);
-  for (uint32_t& value : values) value = static_cast<uint32_t>(random());
-  for (size_t i = 0; i < values.size(); i += 7) map.Add(static_cast<int32_t>(values[i]), digest, 0);
-  for (size_t at = 0; at < values.size(); at += 64) {
-    for (int32_t count : {1, 37, 64}) {
-      uint64_t expected = 0;
-      for (int32_t i = 0; i < count; ++i) {
-        if (map.MayContain(static_cast<int32_t>(values[at + static_cast<size_t>(i)]))) {
-          expected |= uint64_t{1} << i;
-        }
-      }
-      ASSERT_EQ(map.MayContainMask(values.data() + at, count), expected) << at << " " << count;
     }
   }
 }
