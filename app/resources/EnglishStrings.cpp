@@ -165,7 +165,7 @@ const MarrowbyString kEnglishStrings[] = {
     {32801, L"Delete the selected snapshot\nDelete Snapshot"},
     {400, L"Failed to perform Verify action. - Unexpected error."},
     {401, L"Damaged snapshot - cannot be read"},
-    {402, L"Verifying %1!s!"},
+    {402, L"Verifying %s"},
     {403, L"No damage found: every snapshot can be restored."},
     {32784, L"Restore snapshot to disk\nRestore Snapshot Backup to Disk"},
     {32785, L"Show selected file \nView file"},

@@ -26,6 +26,7 @@
 #include "MessageBox.h"
 #include "ShellOpen.h"
 #include "SnapshotTimeText.h"
+#include "TestDialogsSupport.h"
 #include "resources/ResourceIds.h"
 #include "support/TestDrive.h"
 
@@ -62,6 +63,7 @@ class MainFrameTest : public QObject {
   void contextMenusOfferTheirCommands();
   void helpAndAboutOpen();
   void damagedSnapshotKeepsItsRow();
+  void verifyTellsASoundStoreFromADamagedOne();
 
  private:
   std::unique_ptr<TestDrive> drive_;
@@ -364,3 +366,35 @@ void MainFrameTest::helpAndAboutOpen() {
 
 QTEST_MAIN(MainFrameTest)
 #include "MainFrameTest.moc"
+
+void MainFrameTest::verifyTellsASoundStoreFromADamagedOne() {
+  frame_->SelectionView()->setCurrentRow(0);
+  {
+    ProgressCloser closer(frame_.get(), QStringLiteral("verify-sound"));
+    frame_->OnCommand(cmd::kVerify);
+    QCOMPARE(closer.Closed(), 1);
+    QCOMPARE(closer.LastTitle(), QStringLiteral("Verifying Documents"));
+    QVERIFY(closer.LastStatus() != CBackupProgressDlg::kFailed);
+  }
+  // A byte of the newest stored content of the selection's two snapshots.
+  QDirIterator stores(drive_->Folder(), {QStringLiteral("file.snp")}, QDir::Files,
+                      QDirIterator::Subdirectories);
+  QString folder;
+  while (stores.hasNext()) {
+    const QFileInfo snapshots(stores.next());
+    if (snapshots.size() == 2 * 2088) folder = snapshots.absolutePath();
+  }
+  QFile contents(folder + QStringLiteral("/file.fp"));
+  QVERIFY(contents.open(QIODevice::ReadWrite));
+  contents.seek(contents.size() - 2);
+  const char byte = contents.read(1).at(0);
+  contents.seek(contents.size() - 2);
+  contents.write(QByteArray(1, static_cast<char>(byte ^ 0x20)));
+  contents.close();
+
+  MessageBox::SetNextAnswer(QMessageBox::Ok);  // the error box at the end
+  ProgressCloser closer(frame_.get(), QStringLiteral("verify-damaged"));
+  frame_->OnCommand(cmd::kVerify);
+  QCOMPARE(closer.Closed(), 1);
+  QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kFailed);
+}

@@ -48,6 +48,7 @@ class ProgressCloser : public QObject {
   // Status and message lines of the last window closed.
   CBackupProgressDlg::Status LastStatus() const { return lastStatus_; }
   QString LastStatusText() const { return lastStatusText_; }
+  QString LastTitle() const { return lastTitle_; }
 
  private:
   void Poll() {
@@ -59,12 +60,14 @@ class ProgressCloser : public QObject {
     if (!shotName_.isEmpty()) SaveScreenshot(progress, shotName_);
     lastStatus_ = progress->GetStatus();
     lastStatusText_ = TextOf<QLabel>(progress, "statusLabel");
+    lastTitle_ = progress->windowTitle();
     ++closed_;
     progress->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
   }
 
   QWidget* owner_;
   QString shotName_;
+  QString lastTitle_;
   QTimer timer_;
   int closed_ = 0;
   CBackupProgressDlg::Status lastStatus_ = CBackupProgressDlg::kInProcess;

@@ -167,7 +167,7 @@ const MarrowbyString kGermanStrings[] = {
     {32801, L"Den gewählten Snapshot löschen\nSnapshot löschen"},
     {400, L"Die Prüfung konnte nicht ausgeführt werden. - Unerwarteter Fehler."},
     {401, L"Beschädigter Snapshot - nicht lesbar"},
-    {402, L"%1!s! wird geprüft"},
+    {402, L"%s wird geprüft"},
     {403, L"Keine Schäden gefunden: jeder Snapshot kann wiederhergestellt werden."},
     {32784,
      L"Snapshot auf den Datenträger wiederherstellen\nSnapshot-Sicherung auf den Datenträger "
