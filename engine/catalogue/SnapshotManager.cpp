@@ -6,8 +6,8 @@
 #include "catalogue/PathJoin.h"
 #include "catalogue/RestoreVisitor.h"
 #include "catalogue/SnapshotFile.h"
-#include "catalogue/SourceFilter.h"
 #include "catalogue/SnapshotHistory.h"
+#include "catalogue/SourceFilter.h"
 #include "catalogue/SourceScanner.h"
 #include "catalogue/SubtreeWalk.h"
 #include "platform/Clock.h"
@@ -48,10 +48,13 @@ SnapshotManager::SnapshotManager(std::wstring contentPath, std::wstring director
                                  IBackupRestoreStatus* status)
     : store_(std::move(store)), snapshotPath_(std::move(snapshotPath)) {
   StoreContext::status = status;
-  filesCreated_ = !platform::PathExists(snapshotPath_);
   contentFd_ = OpenStoreFile(contentPath);
   directoryFd_ = OpenStoreFile(directoryPath);
   snapshotFd_ = OpenStoreFile(snapshotPath_);
+  // Files opened empty may have been created by an earlier open (a listing
+  // creates them too) whose folder entries were never synced: the first
+  // snapshot in them syncs the folder as well.
+  filesCreated_ = snapshotFd_ < 0 || platform::FileSizeOf(snapshotFd_) == 0;
   directory_ = std::make_unique<DirectoryFile>(directoryFd_);
   snapshot_ = std::make_unique<SnapshotFile>(snapshotFd_, snapshotPath_);
   if (store_ != nullptr) store_->AttachManager(this);
