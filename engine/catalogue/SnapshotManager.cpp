@@ -404,10 +404,13 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
 }
 
 void SnapshotManager::ReportSyncFailure(const wchar_t* diagnostic) {
-  Report(kMessageError,
-         platform::FormatWide(L"The backup could not be written to the drive: %ls",
-                              platform::SystemErrorText(platform::LastError()).c_str()));
+  ReportWriteFailure(platform::LastError());
   platform::WriteDiagnostic(diagnostic);
+}
+
+void SnapshotManager::ReportWriteFailure(int error) {
+  Report(kMessageError, platform::FormatWide(L"The backup could not be written to the drive: %ls",
+                                             platform::SystemErrorText(error).c_str()));
 }
 
 bool SnapshotManager::SyncBeforePublishing() {
@@ -438,14 +441,18 @@ bool SnapshotManager::WriteEntry(int32_t snapshotTime, const std::vector<SourceR
   const int32_t sourceCount = static_cast<int32_t>(sources.size());
   if (snapshot_->AppendEntry(snapshotTime, sourceCount, sources[0], ranges[0].rootOffset,
                              ranges[0].endOffset) != 0) {
+    const int error = platform::LastError();
     platform::WriteDiagnostic(L"\nproblem writing to to snap file ");
     Report(kMessageError, kEntryNotWritten);
+    ReportWriteFailure(error);
     return false;
   }
   for (int32_t i = 1; i < sourceCount; ++i) {
     if (snapshot_->AppendSource(sources[i], ranges[i].rootOffset, ranges[i].endOffset) != 0) {
+      const int error = platform::LastError();
       platform::WriteDiagnostic(L"\nproblem writing to snap file extnesions");
       Report(kMessageError, kEntryNotWritten);
+      ReportWriteFailure(error);
       return false;
     }
   }

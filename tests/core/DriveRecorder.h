@@ -66,6 +66,9 @@ class DriveRecorder : public platform::FileOperationHook {
     error_ = error;
   }
   bool Failed() const { return failed_; }
+  // Whether the failed call was the fsync of a folder just emptied and
+  // removed (a leftover being cleared): nothing stored depends on it.
+  bool FailedAfterRemoval() const { return failedAfterRemoval_; }
   int Writes() const { return writes_; }
   int Syncs() const { return syncs_; }
 
@@ -98,6 +101,9 @@ class DriveRecorder : public platform::FileOperationHook {
     }
     if (count != failAt_) return 0;
     failed_ = true;
+    failedAfterRemoval_ = operation.kind == FileOperationKind::kSyncFolder &&
+                          !operations_.empty() &&
+                          operations_.back().kind == RecordedOperation::kRmdir;
     return error_;
   }
 
@@ -211,6 +217,7 @@ class DriveRecorder : public platform::FileOperationHook {
   int failAt_ = 0;
   int error_ = 0;
   bool failed_ = false;
+  bool failedAfterRemoval_ = false;
   int writes_ = 0;
   int syncs_ = 0;
 };

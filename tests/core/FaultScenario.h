@@ -61,9 +61,7 @@ class FaultScenario : public DriveTest {
            std::wstring source = (work_ / "src2").wstring();
            const wchar_t* contents[] = {source.c_str()};
            int index = -1;
-           if (!e.CreateProfile(L"second", contents, 1, &index)) return false;
-           e.SetMaxFileSize(1 << 30);
-           return e.SaveConfiguration();
+           return e.CreateProfile(L"second", contents, 1, &index) && e.SaveConfiguration();
          }},
         {"backup 3",
          [this](Engine& e) {
@@ -87,8 +85,8 @@ class FaultScenario : public DriveTest {
     DriveTest::TearDown();
   }
 
-  // Runs every step under `recorder`, all of them even after a failure, as a
-  // user would go on; `status` receives the reports.
+  // Runs the steps under `recorder`, up to the one in which the recorder
+  // failed a call; `status` receives the reports.
   void Run(DriveRecorder& recorder, RecordingStatus* status) {
     auto engine = StartEngine();
     engine->SetStatusCallback(status);
@@ -98,6 +96,7 @@ class FaultScenario : public DriveTest {
       step.begin = recorder.Size();
       step.succeeded = step.run(*engine);
       step.end = recorder.Size();
+      if (recorder.Failed()) break;
     }
     engine->SetStatusCallback(nullptr);
   }
