@@ -350,6 +350,12 @@ void BlockStore::ReportWriteError(int error) {
   ReportError(platform::SystemErrorText(error));
 }
 
+void BlockStore::ReportHeaderWriteError(int error) {
+  ReportError(L"Error writing backup idenifier ");
+  // The system's reason (a full or failing drive) follows the record's name.
+  ReportWriteError(error);
+}
+
 void BlockStore::ReportReadError(const std::wstring& fullPath) {
   ReportError(platform::FormatWide(L"Error reading file %ls", fullPath.c_str()));
   platform::WriteDiagnostic(L"\nCouldn't read  data from:" + fullPath);
@@ -399,7 +405,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     header.layout = FpHeader::kLayoutRaw;
     header.rawDigest = Md5::Of(ring_.Data(), static_cast<size_t>(size));
     if (!record.WriteHeader(header)) {
-      ReportError(L"Error writing backup idenifier ");
+      ReportHeaderWriteError(record.LastError());
       return fail();
     }
     if (!record.WriteRaw(ring_.Data(), size)) {
@@ -417,7 +423,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
   EnsureIndex();
   if (!tailChecked_) DiscardTornTail();
   if (!WriteFpHeader(record, fullPath, size, FpHeader::kLayoutBlocks)) {
-    ReportError(L"Error writing backup idenifier ");
+    ReportHeaderWriteError(record.LastError());
     platform::WriteDiagnostic(L"\nfailed to write identidier to " + fullPath);
     return fail();
   }

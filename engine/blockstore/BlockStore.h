@@ -151,6 +151,7 @@ class BlockStore {
   // OnProgress through the sink; its answer becomes `cancelled`.
   bool ReportProgress(int64_t done, int64_t current);
   void ReportWriteError(int error);
+  void ReportHeaderWriteError(int error);
   void ReportReadError(const std::wstring& fullPath);
   bool RestorePieces(const ContentRecord& record, int64_t contentOffset, int outputFd);
   // Before the first append: a last block cut short by the end of the file

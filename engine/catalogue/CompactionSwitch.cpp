@@ -40,9 +40,12 @@ bool CompactionSwitch::MarkerExists() const {
 }
 
 void CompactionSwitch::RemoveStaging() {
-  for (const std::wstring& file : files_) platform::DeleteFile(StagedPath(file));
-  platform::RemoveEmptyFolder(staging_);
-  platform::SyncFolder(folder_);
+  bool removed = false;
+  for (const std::wstring& file : files_)
+    removed = platform::DeleteFile(StagedPath(file)) || removed;
+  removed = platform::RemoveEmptyFolder(staging_) || removed;
+  // Only a removal needs its folder synced; a failure there loses nothing.
+  if (removed) platform::SyncFolder(folder_);
 }
 
 bool CompactionSwitch::PrepareStaging() {

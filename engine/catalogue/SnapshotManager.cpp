@@ -55,10 +55,13 @@ SnapshotManager::SnapshotManager(std::wstring contentPath, std::wstring director
                                  IBackupRestoreStatus* status)
     : store_(std::move(store)), snapshotPath_(std::move(snapshotPath)) {
   StoreContext::status = status;
-  filesCreated_ = !platform::PathExists(snapshotPath_);
   contentFd_ = OpenStoreFile(contentPath);
   directoryFd_ = OpenStoreFile(directoryPath);
   snapshotFd_ = OpenStoreFile(snapshotPath_);
+  // Files opened empty may have been created by an earlier open (a listing
+  // creates them too) whose folder entries were never synced: the first
+  // snapshot in them syncs the folder as well.
+  filesCreated_ = snapshotFd_ < 0 || platform::FileSizeOf(snapshotFd_) == 0;
   directory_ = std::make_unique<DirectoryFile>(directoryFd_);
   snapshot_ = std::make_unique<SnapshotFile>(snapshotFd_, snapshotPath_);
   if (store_ != nullptr) store_->AttachManager(this);
@@ -435,10 +438,13 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
 }
 
 void SnapshotManager::ReportSyncFailure(const wchar_t* diagnostic) {
-  Report(kMessageError,
-         platform::FormatWide(L"The backup could not be written to the drive: %ls",
-                              platform::SystemErrorText(platform::LastError()).c_str()));
+  ReportWriteFailure(platform::LastError());
   platform::WriteDiagnostic(diagnostic);
+}
+
+void SnapshotManager::ReportWriteFailure(int error) {
+  Report(kMessageError, platform::FormatWide(L"The backup could not be written to the drive: %ls",
+                                             platform::SystemErrorText(error).c_str()));
 }
 
 bool SnapshotManager::SyncBeforePublishing() {
@@ -469,14 +475,18 @@ bool SnapshotManager::WriteEntry(int32_t snapshotTime, const std::vector<SourceR
   const int32_t sourceCount = static_cast<int32_t>(sources.size());
   if (snapshot_->AppendEntry(snapshotTime, sourceCount, sources[0], ranges[0].rootOffset,
                              ranges[0].endOffset) != 0) {
+    const int error = platform::LastError();
     platform::WriteDiagnostic(L"\nproblem writing to to snap file ");
     Report(kMessageError, kEntryNotWritten);
+    ReportWriteFailure(error);
     return false;
   }
   for (int32_t i = 1; i < sourceCount; ++i) {
     if (snapshot_->AppendSource(sources[i], ranges[i].rootOffset, ranges[i].endOffset) != 0) {
+      const int error = platform::LastError();
       platform::WriteDiagnostic(L"\nproblem writing to snap file extnesions");
       Report(kMessageError, kEntryNotWritten);
+      ReportWriteFailure(error);
       return false;
     }
   }

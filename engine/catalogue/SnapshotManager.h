@@ -142,6 +142,7 @@ class SnapshotManager : public StoreContext {
   bool SyncBeforePublishing();
   bool SyncAfterPublishing();
   void ReportSyncFailure(const wchar_t* diagnostic);
+  void ReportWriteFailure(int error);
   void ScanSources(const std::vector<std::wstring>& sources);
   void Remember(SourceScanner& item, int64_t contentOffset, int64_t recordOffset);
   const KeyIndex::Offsets* Lookup(SourceScanner& item) const;

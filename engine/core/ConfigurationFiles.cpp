@@ -80,11 +80,12 @@ bool ConfigurationFiles::Save(const std::string& bytes) {
   // rename replaces a config.ini that is still there (one not worth keeping)
   // in one step.
   if (!platform::RenameFile(TemporaryPath(), config)) return false;
-  platform::SyncFolder(root_);
+  // Until the folder is synced the new name may not survive a pulled drive.
+  const bool durable = platform::SyncFolder(root_);
   if (CrashesAfter(SaveStep::kReplaced)) return false;
   SetFileProtection(config.c_str());
   SetFileProtection(backup.c_str());
-  return true;
+  return durable;
 }
 
 }  // namespace vaultline

@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "platform/File.h"
+#include "platform/FileOperationHook.h"
 #include "platform/OsPath.h"
 #include "platform/Text.h"
 
@@ -25,7 +26,7 @@ void CloseKeepingErrno(int fd) {
 
 }  // namespace
 
-int OpenFile(std::wstring_view path, OpenMode mode, int* error) {
+int OpenFileUnobserved(std::wstring_view path, OpenMode mode, int* error) {
   const std::string encoded = OsPath(path);
   int fd = -1;
   switch (mode) {
@@ -68,8 +69,26 @@ int OpenFile(std::wstring_view path, OpenMode mode, int* error) {
   return fd;
 }
 
+int OpenFile(std::wstring_view path, OpenMode mode, int* error) {
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return OpenFileUnobserved(path, mode, error);
+  FileOperation operation{FileOperationKind::kOpen, path, {}, mode};
+  if (!FileOperationAllowed(hook, operation)) {
+    if (error != nullptr) *error = errno;
+    return -1;
+  }
+  operation.fd = OpenFileUnobserved(path, mode, error);
+  if (operation.fd >= 0) hook->After(operation);
+  return operation.fd;
+}
+
 bool CloseFile(int fd) {
-  return ::close(fd) == 0;
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return ::close(fd) == 0;
+  // A descriptor is gone even when close reports an error.
+  const bool closed = ::close(fd) == 0;
+  hook->After({FileOperationKind::kClose, {}, {}, OpenMode::kRead, fd});
+  return closed;
 }
 
 int64_t ReadFile(int fd, void* buffer, size_t length) {
@@ -103,7 +122,9 @@ int64_t ReadFileAt(int fd, void* buffer, size_t length, int64_t offset) {
   return static_cast<int64_t>(done);
 }
 
-bool WriteFile(int fd, const void* buffer, size_t length) {
+namespace {
+
+bool WriteAll(int fd, const void* buffer, size_t length) {
   const auto* in = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < length) {
@@ -119,6 +140,17 @@ bool WriteFile(int fd, const void* buffer, size_t length) {
     done += static_cast<size_t>(put);
   }
   return true;
+}
+
+}  // namespace
+
+bool WriteFile(int fd, const void* buffer, size_t length) {
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return WriteAll(fd, buffer, length);
+  const WritePiece piece{buffer, length};
+  return Observed(hook,
+                  {FileOperationKind::kWrite, {}, {}, OpenMode::kRead, fd, TellFile(fd), &piece, 1},
+                  [&] { return WriteAll(fd, buffer, length); });
 }
 
 int64_t SeekFile(int fd, int64_t offset, SeekFrom from) {
@@ -139,11 +171,18 @@ int64_t FileSizeOf(int fd) {
 }
 
 bool TruncateFile(int fd, int64_t length) {
-  return ::ftruncate(fd, static_cast<off_t>(length)) == 0;
+  auto truncate = [&] { return ::ftruncate(fd, static_cast<off_t>(length)) == 0; };
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return truncate();
+  return Observed(hook, {FileOperationKind::kTruncate, {}, {}, OpenMode::kRead, fd, length},
+                  truncate);
 }
 
 bool SyncFile(int fd) {
-  return ::fsync(fd) == 0;
+  auto sync = [&] { return ::fsync(fd) == 0; };
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return sync();
+  return Observed(hook, {FileOperationKind::kSync, {}, {}, OpenMode::kRead, fd}, sync);
 }
 
 int LastError() {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/File.h"
+#include "platform/FileOperationHook.h"
 #include "platform/FileSystem.h"
 #include "platform/OsPath.h"
 #include "platform/Path.h"
@@ -194,17 +195,17 @@ bool GetFileSize64(std::wstring_view path, uint64_t* size) {
   return true;
 }
 
-bool CreateFolder(std::wstring_view path, bool privateMode, int* error) {
+static bool CreateFolderUnobserved(std::wstring_view path, bool privateMode, int* error) {
   if (::mkdir(OsPath(path).c_str(), privateMode ? 0700 : 0777) == 0) return true;
   SetError(error, errno);
   return false;
 }
 
-bool RemoveEmptyFolder(std::wstring_view path) {
+static bool RemoveEmptyFolderUnobserved(std::wstring_view path) {
   return ::rmdir(OsPath(path).c_str()) == 0;
 }
 
-bool DeleteFile(std::wstring_view path, int* error) {
+static bool DeleteFileUnobserved(std::wstring_view path, int* error) {
   const std::string encoded = OsPath(path);
   struct stat info;
   if (::lstat(encoded.c_str(), &info) != 0) {
@@ -226,7 +227,7 @@ bool DeleteFile(std::wstring_view path, int* error) {
   return false;
 }
 
-bool RenameFile(std::wstring_view from, std::wstring_view to, int* error) {
+static bool RenameFileUnobserved(std::wstring_view from, std::wstring_view to, int* error) {
   if (::rename(OsPath(from).c_str(), OsPath(to).c_str()) == 0) return true;
   SetError(error, errno);
   return false;
@@ -272,7 +273,7 @@ bool CopyFile(std::wstring_view from, std::wstring_view to, bool failIfExists) {
   return ok;
 }
 
-bool SyncFolder(std::wstring_view path) {
+static bool SyncFolderUnobserved(std::wstring_view path) {
   const int fd = ::open(OsPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = ::fsync(fd) == 0;
@@ -285,6 +286,50 @@ bool SyncFolder(std::wstring_view path) {
   ::close(fd);
   errno = savedError;
   return ok;
+}
+
+bool CreateFolder(std::wstring_view path, bool privateMode, int* error) {
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return CreateFolderUnobserved(path, privateMode, error);
+  if (Observed(hook, {FileOperationKind::kCreateFolder, path},
+               [&] { return CreateFolderUnobserved(path, privateMode, error); }))
+    return true;
+  SetError(error, errno);
+  return false;
+}
+
+bool RemoveEmptyFolder(std::wstring_view path) {
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return RemoveEmptyFolderUnobserved(path);
+  return Observed(hook, {FileOperationKind::kRemoveFolder, path},
+                  [&] { return RemoveEmptyFolderUnobserved(path); });
+}
+
+bool DeleteFile(std::wstring_view path, int* error) {
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return DeleteFileUnobserved(path, error);
+  if (Observed(hook, {FileOperationKind::kDelete, path},
+               [&] { return DeleteFileUnobserved(path, error); }))
+    return true;
+  SetError(error, errno);
+  return false;
+}
+
+bool RenameFile(std::wstring_view from, std::wstring_view to, int* error) {
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return RenameFileUnobserved(from, to, error);
+  if (Observed(hook, {FileOperationKind::kRename, from, to},
+               [&] { return RenameFileUnobserved(from, to, error); }))
+    return true;
+  SetError(error, errno);
+  return false;
+}
+
+bool SyncFolder(std::wstring_view path) {
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return SyncFolderUnobserved(path);
+  return Observed(hook, {FileOperationKind::kSyncFolder, path},
+                  [&] { return SyncFolderUnobserved(path); });
 }
 
 }  // namespace vaultline::platform

@@ -3,11 +3,14 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/FileOperationHook.h"
 #include "platform/GatherWrite.h"
 
 namespace vaultline::platform {
 
-bool WriteFileGather(int fd, const WritePiece* pieces, size_t count) {
+namespace {
+
+bool WriteAllPieces(int fd, const WritePiece* pieces, size_t count) {
   // Stores append a header and at most two pieces: no allocation for those.
   iovec local[8];
   std::vector<iovec> heap;
@@ -41,6 +44,16 @@ bool WriteFileGather(int fd, const WritePiece* pieces, size_t count) {
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool WriteFileGather(int fd, const WritePiece* pieces, size_t count) {
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return WriteAllPieces(fd, pieces, count);
+  return Observed(
+      hook, {FileOperationKind::kWrite, {}, {}, OpenMode::kRead, fd, TellFile(fd), pieces, count},
+      [&] { return WriteAllPieces(fd, pieces, count); });
 }
 
 }  // namespace vaultline::platform

@@ -17,19 +17,6 @@
 namespace vaultline::testing {
 namespace {
 
-using Image = std::map<std::string, std::string>;
-
-// Contents and modification times of everything below `root`.
-Image ImageOf(const fs::path& root) {
-  Image image;
-  if (!fs::exists(root)) return image;
-  for (const auto& [path, contents] : TreeOf(root)) {
-    const auto time = fs::last_write_time(root / path).time_since_epoch().count();
-    image[path] = contents + "@" + (contents == "<folder>" ? "" : std::to_string(time));
-  }
-  return image;
-}
-
 struct Damage {
   std::string name;
   std::function<void(std::string& bytes)> apply;

@@ -55,6 +55,19 @@ inline std::map<std::string, std::string> TreeOf(const fs::path& root) {
   return tree;
 }
 
+using Image = std::map<std::string, std::string>;
+
+// Contents and modification times of everything below `root`.
+inline Image ImageOf(const fs::path& root) {
+  Image image;
+  if (!fs::exists(root)) return image;
+  for (const auto& [path, contents] : TreeOf(root)) {
+    const auto time = fs::last_write_time(root / path).time_since_epoch().count();
+    image[path] = contents + "@" + (contents == "<folder>" ? "" : std::to_string(time));
+  }
+  return image;
+}
+
 // Records what the engine reports; cancels when asked to.
 class RecordingStatus : public IBackupRestoreStatus {
  public:
