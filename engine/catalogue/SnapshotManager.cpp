@@ -6,8 +6,8 @@
 #include "catalogue/PathJoin.h"
 #include "catalogue/RestoreVisitor.h"
 #include "catalogue/SnapshotFile.h"
-#include "catalogue/SourceFilter.h"
 #include "catalogue/SnapshotHistory.h"
+#include "catalogue/SourceFilter.h"
 #include "catalogue/SourceScanner.h"
 #include "catalogue/SubtreeWalk.h"
 #include "platform/Clock.h"
@@ -44,9 +44,9 @@ ItemKey KeyOf(const DirEntry& entry) {
 // Beside the directory file ("file.dir"): "file.keys".
 std::wstring KeySidecarPath(const std::wstring& directoryPath) {
   const std::wstring suffix = L".dir";
-  const bool named = directoryPath.size() >= suffix.size() &&
-                     directoryPath.compare(directoryPath.size() - suffix.size(), suffix.size(),
-                                           suffix) == 0;
+  const bool named =
+      directoryPath.size() >= suffix.size() &&
+      directoryPath.compare(directoryPath.size() - suffix.size(), suffix.size(), suffix) == 0;
   return (named ? directoryPath.substr(0, directoryPath.size() - suffix.size()) : directoryPath) +
          L".keys";
 }
