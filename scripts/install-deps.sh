@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev qt6-translations-l10n
   fonts-dejavu-core
   exfat-fuse exfatprogs fuse3 util-linux
-  python3
+  python3 patchelf binutils
   openssl time findutils
   clang-format
 )

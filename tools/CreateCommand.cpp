@@ -2,6 +2,7 @@
 #include "CommandError.h"
 #include "Commands.h"
 #include "Console.h"
+#include "JsonText.h"
 #include "QuotaAdvice.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
@@ -48,7 +49,14 @@ int RunCreate(EngineSession& session, const std::wstring& name, const std::wstri
   if (!session.engine().CreateProfile(name.c_str(), contents, 1, &index)) {
     throw CommandError{kExitFailure, L"the Backup Selection \"" + name + L"\" could not be saved"};
   }
-  PrintLine(std::to_wstring(index));
+  if (session.options().json) {
+    nlohmann::json document = {{"index", index}};
+    PutText(document, "name", name);
+    PutText(document, "source", path);
+    PrintJson(document);
+  } else {
+    PrintLine(std::to_wstring(index));
+  }
   PrintQuotaInForce(session.engine());
   return kExitSuccess;
 }

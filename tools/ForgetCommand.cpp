@@ -29,8 +29,9 @@ std::vector<unsigned> ChosenByPolicy(EngineSession& session, unsigned selection,
   return chosen;
 }
 
-void PrintChosen(EngineSession& session, unsigned selection, const std::vector<unsigned>& chosen,
-                 bool dryRun) {
+// The chosen snapshots with their times: lines, or the entries of the JSON.
+nlohmann::json ListChosen(EngineSession& session, unsigned selection,
+                          const std::vector<unsigned>& chosen, bool dryRun) {
   const auto times = session.Take(session.engine().GetSnapshots(selection));
   nlohmann::json list = nlohmann::json::array();
   for (unsigned index : chosen) {
@@ -44,9 +45,41 @@ void PrintChosen(EngineSession& session, unsigned selection, const std::vector<u
                 time);
     }
   }
-  if (session.options().json) {
-    PrintJson({{"selection", selection}, {"dryRun", dryRun}, {"forget", list}});
+  return list;
+}
+
+struct Compaction {
+  int64_t before = 0;
+  int64_t after = 0;
+  int64_t freed() const { return std::max<int64_t>(before - after, 0); }
+  nlohmann::json Json() const { return {{"before", before}, {"after", after}, {"freed", freed()}}; }
+};
+
+// Compacts the selection; a failure throws (the engine's errors are already
+// on standard error).
+Compaction Compact(EngineSession& session, unsigned index) {
+  IVaultline& engine = session.engine();
+  ConsoleStatus status(session.options().verbosity, platform::StandardErrorIsTerminal());
+  Compaction result;
+  result.before = engine.GetStorageUsed();
+  bool compacted = false;
+  {
+    StatusScope scope(engine, status);
+    compacted = engine.CompactProfile(index);
   }
+  if (status.IsCancelled()) throw CommandError{kExitFailure, L"the compaction was cancelled"};
+  if (!compacted || status.errors() > 0) {
+    if (status.errors() == 0) throw CommandError{kExitFailure, L"the selection was not compacted"};
+    throw CommandError{kExitFailure, L"the compaction ended with errors"};
+  }
+  result.after = engine.GetStorageUsed();
+  return result;
+}
+
+void PrintCompaction(const Compaction& result) {
+  PrintLine(L"compacted: storage " + std::to_wstring(result.before) + L" bytes before, " +
+            std::to_wstring(result.after) + L" after, " + std::to_wstring(result.freed()) +
+            L" given back");
 }
 
 }  // namespace
@@ -68,17 +101,21 @@ int RunForget(EngineSession& session, const std::wstring& selection,
     std::sort(chosen.begin(), chosen.end());
     chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
   }
-  PrintChosen(session, index, chosen, dryRun);
-  if (dryRun) return kExitSuccess;
+  nlohmann::json forgotten = ListChosen(session, index, chosen, dryRun);
+  nlohmann::json document = {{"selection", index}, {"dryRun", dryRun}, {"forget", forgotten}};
+  if (dryRun) {
+    if (session.options().json) PrintJson(document);
+    return kExitSuccess;
+  }
   if (!chosen.empty()) {
     ConsoleStatus status(session.options().verbosity, false);
-    bool forgotten = false;
+    bool done = false;
     {
       StatusScope scope(session.engine(), status);
-      forgotten =
+      done =
           session.engine().ForgetSnapshots(index, chosen.data(), static_cast<int>(chosen.size()));
     }
-    if (!forgotten || status.errors() > 0) {
+    if (!done || status.errors() > 0) {
       throw CommandError{kExitFailure, L"no snapshot was forgotten"};
     }
   }
@@ -86,29 +123,24 @@ int RunForget(EngineSession& session, const std::wstring& selection,
     PrintLine(L"forgot " + std::to_wstring(chosen.size()) + L" snapshot(s); " +
               (compact ? L"compacting" : L"run \"vaultline compact\" to give their space back"));
   }
-  return compact ? RunCompact(session, selection) : kExitSuccess;
+  if (compact) {
+    const Compaction result = Compact(session, index);
+    if (!session.options().json) PrintCompaction(result);
+    document["compacted"] = result.Json();
+  }
+  if (session.options().json) PrintJson(document);
+  return kExitSuccess;
 }
 
 int RunCompact(EngineSession& session, const std::wstring& selection) {
-  IVaultline& engine = session.engine();
   const unsigned index = ResolveSelection(session, selection);
-  ConsoleStatus status(session.options().verbosity, platform::StandardErrorIsTerminal());
-  const int64_t before = engine.GetStorageUsed();
-  bool compacted = false;
-  {
-    StatusScope scope(engine, status);
-    compacted = engine.CompactProfile(index);
-  }
-  if (status.IsCancelled()) throw CommandError{kExitFailure, L"the compaction was cancelled"};
-  if (!compacted || status.errors() > 0) {
-    if (status.errors() == 0) PrintError(L"the selection was not compacted");
-    return kExitFailure;
-  }
-  const int64_t after = engine.GetStorageUsed();
-  if (!session.options().json) {
-    PrintLine(L"compacted: storage " + std::to_wstring(before) + L" bytes before, " +
-              std::to_wstring(after) + L" after, " +
-              std::to_wstring(std::max<int64_t>(before - after, 0)) + L" given back");
+  const Compaction result = Compact(session, index);
+  if (session.options().json) {
+    nlohmann::json document = result.Json();
+    document["selection"] = index;
+    PrintJson(document);
+  } else {
+    PrintCompaction(result);
   }
   return kExitSuccess;
 }

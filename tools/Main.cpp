@@ -55,7 +55,7 @@ int Run(int argc, char** argv) {
                  "folder that stands for the program's folder (storage in DIR/BackupStorage/)")
       ->type_name("DIR");
   app.add_flag("--json", options.json,
-               "one JSON document for list, snapshots, ls, config, check, backup and restore");
+               "one JSON document on standard output (every command but rename, delete and cat)");
   app.set_version_flag("--version", "vaultline " VAULTLINE_VERSION);
   app.add_flag("-v,--verbose", options.verbosity, "show information (-vv: trace) messages");
   app.require_subcommand(1, 1);

@@ -79,10 +79,10 @@ void ProgressLine::Draw() {
   const auto now = std::chrono::steady_clock::now();
   if (now - lastDraw_ < kRedrawInterval) return;
   lastDraw_ = now;
-  const std::string line = "\r" +
-                           platform::ToDisplayUtf8(ProgressText(done_, total_, file_,
-                                                                platform::StandardErrorColumns())) +
-                           "\x1b[K";
+  std::string line = "\r";
+  line.append(platform::ToDisplayUtf8(
+      ProgressText(done_, total_, file_, platform::StandardErrorColumns())));
+  line.append("\x1b[K");
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
   shown_ = true;

@@ -111,22 +111,30 @@ void BlockStore::CheckData(std::vector<std::wstring>* problems) {
 
   // The index against the blocks: a record must name a sound block with its
   // digest. Blocks the index lacks cost only de-duplication.
+  // Read in pieces at their offsets: the index object keeps its own place in
+  // the file, and a large index need not be in memory at once.
   const int64_t indexEnd = platform::FileSizeOf(indexFd_);
-  std::vector<uint8_t> records(static_cast<size_t>(std::max<int64_t>(indexEnd, 0)));
-  if (platform::SeekFile(indexFd_, 0, platform::SeekFrom::kStart) != 0 ||
-      platform::ReadFile(indexFd_, records.data(), records.size()) != indexEnd) {
-    problems->push_back(L"the index file could not be read: " +
-                        platform::SystemErrorText(platform::LastError()));
-    return;
-  }
+  constexpr size_t kIndexChunk = 4096 * IndexRecord::kSize;
+  std::vector<uint8_t> records(kIndexChunk);
   int64_t wrong = 0;
-  for (size_t at = 0; at + IndexRecord::kSize <= records.size(); at += IndexRecord::kSize) {
-    const IndexRecord record = IndexRecord::Decode(records.data() + at);
-    auto found = checkedBlocks_.find(record.position);
-    if (!record.checksumMatches || found == checkedBlocks_.end() ||
-        found->second != record.digest) {
-      ++wrong;
+  for (int64_t offset = 0; offset + IndexRecord::kSize <= indexEnd;) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(
+        kIndexChunk, (indexEnd - offset) / IndexRecord::kSize * IndexRecord::kSize));
+    if (platform::ReadFileAt(indexFd_, records.data(), want, offset) !=
+        static_cast<int64_t>(want)) {
+      problems->push_back(L"the index file could not be read: " +
+                          platform::SystemErrorText(platform::LastError()));
+      return;
     }
+    for (size_t at = 0; at < want; at += IndexRecord::kSize) {
+      const IndexRecord record = IndexRecord::Decode(records.data() + at);
+      auto found = checkedBlocks_.find(record.position);
+      if (!record.checksumMatches || found == checkedBlocks_.end() ||
+          found->second != record.digest) {
+        ++wrong;
+      }
+    }
+    offset += static_cast<int64_t>(want);
   }
   if (wrong > 0) {
     problems->push_back(platform::FormatWide(

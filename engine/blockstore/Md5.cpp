@@ -129,6 +129,7 @@ void Md5::Transform(const uint8_t* blocks, size_t count) {
 #undef MD5_STEP_I
 
 void Md5::Update(const void* data, size_t length) {
+  if (length == 0) return;  // an empty file may come with no buffer at all
   const uint8_t* in = static_cast<const uint8_t*>(data);
   size_t used = length_ % 64;
   length_ += length;

@@ -87,6 +87,18 @@ class Integrity(harness.DriveTest):
         damaged = [d["path"] for d in report["snapshots"][0]["damaged"]]
         self.assertTrue(any(p.endswith("keep/big.bin") for p in damaged), damaged)
 
+    def test_an_index_record_that_names_no_block_is_found_by_read_data(self):
+        self.drive.ok("backup", "docs")
+        expected = harness.manifest(self.source)
+        # The second record's position, moved into the middle of a block.
+        self.patch(b".ind", 32 + 24, (12345).to_bytes(8, "little"))
+        self.assertEqual(0, self.drive.run("check", "docs").returncode)
+        result = self.drive.run("check", "docs", "--read-data")
+        self.assertEqual(1, result.returncode)
+        self.assertIn(b"index file name no sound block", result.stdout + result.stderr)
+        # The index only finds blocks again; the snapshot is whole.
+        self.assertRestores("docs", 0, expected, "src")
+
     def test_a_sound_store_checks_clean(self):
         self.drive.ok("backup", "docs")
         out = self.drive.ok("check", "docs", "--read-data").decode()

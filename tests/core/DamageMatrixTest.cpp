@@ -180,8 +180,9 @@ class DamageMatrix : public DriveTest {
       EXPECT_TRUE(errors.empty()) << damage.name << ": "
                                   << (errors.empty() ? "" : platform::ToDisplayUtf8(errors[0]));
     }
-    std::cout << extension << ": " << damages.size() << " damage cases, " << restoredWhole
-              << " restores byte-identical, " << named << " failed with the damage named\n";
+    std::cout << (extension.empty() ? "data file" : extension) << ": " << damages.size()
+              << " damage cases, " << restoredWhole << " restores byte-identical, " << named
+              << " failed with the damage named\n";
   }
 
   // Flips, zeros over every field of the record at `at`, runs of zeros,

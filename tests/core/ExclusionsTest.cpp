@@ -200,7 +200,7 @@ TEST_F(ExclusionsTest, ChangesThatCannotBeMadeAreRefused) {
   EXPECT_FALSE(engine_->RemoveExclusion(index, L"*.tmp"));
   EXPECT_FALSE(engine_->AddExclusion(index + 1, L"*.tmp"));
   EXPECT_EQ(engine_->GetExclusions(index + 1), nullptr);
-  EXPECT_EQ(engine_->GetListCount(engine_->GetExclusions(index)), 0);
+  EXPECT_TRUE(Items(*engine_, engine_->GetExclusions(index)).empty());
 
   // A file that cannot be read stops the backup rather than taking in
   // everything the user left out.
