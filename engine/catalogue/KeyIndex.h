@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 #include "catalogue/ItemKey.h"
 #include "catalogue/RecordExtension.h"
@@ -29,6 +30,11 @@ class KeyIndex {
     bool Lists(int64_t offset) const {
       return listingEnd >= 0 && offset >= contentOffset && offset < listingEnd;
     }
+    bool operator==(const Offsets&) const = default;
+  };
+  struct Entry {
+    KeyDigest digest;
+    Offsets offsets;
   };
 
   // Replaces what an earlier record with the same key left: the newest wins.
@@ -36,11 +42,18 @@ class KeyIndex {
   // that listing's end.
   void Remember(const ItemKey& key, int64_t recordOffset, int64_t contentOffset,
                 const RecordExtension& state) {
-    auto [found, added] = offsets_.try_emplace(key.Digest());
+    Remember(Entry{key.Digest(), Offsets{recordOffset, contentOffset, state, -1}});
+  }
+  void Remember(const Entry& entry) {
+    auto [found, added] = offsets_.try_emplace(entry.digest, entry.offsets);
+    if (added) return;
     Offsets& offsets = found->second;
     const int64_t listingEnd =
-        !added && offsets.contentOffset == contentOffset ? offsets.listingEnd : -1;
-    offsets = Offsets{recordOffset, contentOffset, state, listingEnd};
+        entry.offsets.listingEnd < 0 && offsets.contentOffset == entry.offsets.contentOffset
+            ? offsets.listingEnd
+            : entry.offsets.listingEnd;
+    offsets = entry.offsets;
+    offsets.listingEnd = listingEnd;
   }
   // Sets where the listing of the folder record at `recordOffset` ends, when
   // that record is still the newest with its key.
@@ -56,6 +69,10 @@ class KeyIndex {
     return found == offsets_.end() ? nullptr : &found->second;
   }
   size_t Size() const { return offsets_.size(); }
+  // Every key once, in the order of their digests, so that the same index
+  // always gives the same list.
+  std::vector<Entry> SortedEntries() const;
+  bool operator==(const KeyIndex&) const = default;
 
  private:
   std::unordered_map<KeyDigest, Offsets, KeyDigestHash> offsets_;

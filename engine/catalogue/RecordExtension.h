@@ -21,6 +21,7 @@ struct RecordExtension {
     return (extension & ~kDirExtended) == (other.extension & ~kDirExtended) &&
            timeExtra == other.timeExtra;
   }
+  bool operator==(const RecordExtension&) const = default;
 };
 
 struct ExactTime {

@@ -48,12 +48,29 @@ ItemKey KeyOf(SourceScanner& item) {
                  item.Attributes(), item.EntryCount());
 }
 
+// Beside the directory file ("file.dir"): "file.keys".
+std::wstring KeySidecarPath(const std::wstring& directoryPath) {
+  const std::wstring suffix = L".dir";
+  const bool named =
+      directoryPath.size() >= suffix.size() &&
+      directoryPath.compare(directoryPath.size() - suffix.size(), suffix.size(), suffix) == 0;
+  return (named ? directoryPath.substr(0, directoryPath.size() - suffix.size()) : directoryPath) +
+         L".keys";
+}
+
+// A sidecar holding many more records than keys is written anew.
+bool WorthRewriting(size_t records, size_t keys) {
+  return records > 2 * keys + 256;
+}
+
 }  // namespace
 
 SnapshotManager::SnapshotManager(std::wstring contentPath, std::wstring directoryPath,
                                  std::wstring snapshotPath, std::unique_ptr<BlockStore> store,
                                  IBackupRestoreStatus* status)
-    : store_(std::move(store)), snapshotPath_(std::move(snapshotPath)) {
+    : store_(std::move(store)),
+      snapshotPath_(std::move(snapshotPath)),
+      keyFile_(KeySidecarPath(directoryPath)) {
   StoreContext::status = status;
   contentFd_ = OpenStoreFile(contentPath);
   directoryFd_ = OpenStoreFile(directoryPath);
@@ -115,29 +132,101 @@ void SnapshotManager::NoteEntry(const SnapEntry& entry) {
 int SnapshotManager::LoadCatalogue() {
   snapshot_->SetDirectorySize(directory_->LogicalEnd());
   extendedRanges_.Clear();
-  std::vector<SnapEntry> entries;
+  indexedEntries_.clear();
   SnapEntry entry;
   int result = snapshot_->ReadEntry(0, &entry);
   while (result == 0) {
     if (!entry.damaged) {
       NoteEntry(entry);
-      entries.push_back(entry);
+      indexedEntries_.push_back(entry);
     }
     result = snapshot_->ReadNextEntry(&entry);
-  }
-  for (const SnapEntry& sound : entries) {
-    if (IndexRange(sound.source.rootOffset, sound.source.endOffset, sound.snapshotTime) != 0) {
-      return -1;
-    }
   }
   if (result == -1) {
     platform::WriteDiagnostic(L"\nError reading Snap file");
     return -1;
   }
+  // The sidecar spares reading the snapshots it covers; the rest are read
+  // in order after them, so the newest record of a key still wins.
+  const size_t known =
+      keyFile_.Load(&index_) && SidecarAgrees() ? keyFile_.Covered().entryCount : 0;
+  if (known == 0) index_ = KeyIndex();
+  std::vector<KeyIndex::Entry> added;
+  for (size_t i = known; i < indexedEntries_.size(); ++i) {
+    const SnapSource& range = indexedEntries_[i].source;
+    const size_t before = added.size();
+    if (IndexRange(range.rootOffset, range.endOffset, indexedEntries_[i].snapshotTime, &added) !=
+        0) {
+      return -1;
+    }
+    for (size_t k = before; k < added.size(); ++k) index_.Remember(added[k]);
+    // A rebuild writes the index as a whole: its parts need not be kept.
+    if (known == 0) added.clear();
+  }
+  SaveSidecar(known, added);
   return 0;
 }
 
-int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime) {
+bool SnapshotManager::SidecarAgrees() const {
+  const KeyIndexFile::Coverage& covered = keyFile_.Covered();
+  if (covered.entryCount > indexedEntries_.size() ||
+      covered.directoryLength > directory_->LogicalEnd()) {
+    return false;
+  }
+  if (KeyIndexFile::Describe(indexedEntries_, covered.entryCount, directoryFd_,
+                             covered.directoryLength) != covered) {
+    return false;
+  }
+  // Later snapshots must lie behind what it covers, or their records would
+  // have been judged against other extended ranges than the sidecar's.
+  for (size_t i = covered.entryCount; i < indexedEntries_.size(); ++i) {
+    if (indexedEntries_[i].source.rootOffset < covered.directoryLength) return false;
+  }
+  return true;
+}
+
+void SnapshotManager::SaveSidecar(size_t known, const std::vector<KeyIndex::Entry>& added) {
+  if (known == indexedEntries_.size() && known != 0) return;  // up to date
+  // A range cut short was indexed without its folders; once the file grows
+  // back, a load would index them: such an index is not kept.
+  for (const SnapEntry& entry : indexedEntries_) {
+    if (entry.source.endOffset > directory_->LogicalEnd()) {
+      keyFile_.Remove();
+      return;
+    }
+  }
+  const KeyIndexFile::Coverage coverage = KeyIndexFile::Describe(
+      indexedEntries_, indexedEntries_.size(), directoryFd_, directory_->LogicalEnd());
+  if (known != 0 && !WorthRewriting(keyFile_.RecordCount() + added.size(), index_.Size())) {
+    keyFile_.Append(added, coverage);
+  } else {
+    keyFile_.Rewrite(index_, coverage);
+  }
+}
+
+void SnapshotManager::AddToSidecar(int32_t snapshotTime, const std::vector<SourceRange>& ranges) {
+  if (!indexed_ || !keyFile_.IsCurrent()) return;
+  // The snapshot's records as a load would index them once it is listed.
+  SnapEntry published;
+  published.snapshotTime = snapshotTime;
+  published.sourceCount = static_cast<int32_t>(ranges.size());
+  published.source.rootOffset = ranges[0].rootOffset;
+  published.source.endOffset = ranges[0].endOffset;
+  published.extended = true;
+  NoteEntry(published);
+  std::vector<KeyIndex::Entry> added;
+  if (IndexRange(published.source.rootOffset, published.source.endOffset, snapshotTime, &added) !=
+      0) {
+    keyFile_.Remove();
+    return;
+  }
+  indexedEntries_.push_back(published);
+  keyFile_.Append(added, KeyIndexFile::Describe(indexedEntries_, indexedEntries_.size(),
+                                                directoryFd_, directory_->LogicalEnd()));
+}
+
+int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime,
+                                std::vector<KeyIndex::Entry>* found) {
   // A range that runs past the end of the directory file lost records: its
   // folders may miss children, so only its files are trusted.
   const bool whole = end <= directory_->LogicalEnd();
@@ -146,13 +235,12 @@ int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime
   // the next record that is not deeper than its folder.
   struct OpenListing {
     int32_t level;
-    KeyDigest key;
-    int64_t offset;
+    size_t found;  // its place in `found`
   };
   std::vector<OpenListing> open;
   auto closeListings = [&](int32_t level, int64_t at) {
     while (!open.empty() && open.back().level >= level) {
-      index_.EndListing(open.back().key, open.back().offset, at);
+      (*found)[open.back().found].offsets.listingEnd = at;
       open.pop_back();
     }
   };
@@ -175,11 +263,11 @@ int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime
     if (entry.name.empty() || (!entry.IsFolder() && entry.count == -1)) continue;
     if (!IsSettled(entry.IsFolder(), entry.modifyTime, snapshotTime)) continue;
     if (whole || !entry.IsFolder()) {
-      const ItemKey key = KeyOf(entry);
-      index_.Remember(key, offset, entry.contentOffset,
-                      RecordExtension{entry.extension, entry.timeExtra});
+      found->push_back(KeyIndex::Entry{
+          KeyOf(entry).Digest(),
+          {offset, entry.contentOffset, RecordExtension{entry.extension, entry.timeExtra}, -1}});
       if (entry.IsFolder() && entry.contentOffset == offset + kDirRecordSize) {
-        open.push_back({entry.level, key.Digest(), offset});
+        open.push_back({entry.level, found->size() - 1});
       }
     }
   }
@@ -326,6 +414,7 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
   if (!cancelled && recorded) {
     published = SyncBeforePublishing() && WriteEntry(snapshotTime, ranges, sources) &&
                 SyncAfterPublishing();
+    if (published) AddToSidecar(snapshotTime, ranges);
   }
   if (status != nullptr) cancelled = status->OnProgress(bytesDone, 0) || cancelled;
   return published;
@@ -726,6 +815,8 @@ bool SnapshotManager::Check(bool readData, std::vector<CheckFinding>* findings) 
            platform::FormatWide(L"%d damaged record(s) of its listing", damaged.records)});
     }
   }
+  // An index made of records now found damaged would still point at them.
+  if (findings->size() > before) keyFile_.Remove();
   for (size_t i = before; i < findings->size(); ++i) {
     const CheckFinding& finding = (*findings)[i];
     const std::wstring what =

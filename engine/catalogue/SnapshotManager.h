@@ -22,6 +22,7 @@
 #include "catalogue/ExclusionRules.h"
 #include "catalogue/ExtendedRanges.h"
 #include "catalogue/KeyIndex.h"
+#include "catalogue/KeyIndexFile.h"
 
 class IBackupRestoreStatus;
 
@@ -50,8 +51,13 @@ class SnapshotManager : public StoreContext {
   // True when the three files and the store opened.
   bool IsOpen() const { return open_; }
   // Loads the key index of every listed snapshot, once; false (reported as
-  // "Problem Initializing Data") when the catalogue cannot be read.
+  // "Problem Initializing Data") when the catalogue cannot be read. The index
+  // comes from the sidecar file location + ".keys" while it agrees with the
+  // catalogue; only snapshots it does not cover are read from the directory
+  // file, and the sidecar is brought up to date or rebuilt.
   bool LoadKeyIndex();
+  // The index as loaded (plus what snapshots taken since remembered).
+  const KeyIndex& Keys() const { return index_; }
 
   // What the pre-scans and snapshots from now on leave out of every source.
   void SetExclusions(ExclusionRules rules) { exclusions_ = std::move(rules); }
@@ -131,7 +137,11 @@ class SnapshotManager : public StoreContext {
 
   int LoadCatalogue();
   void ReportLoadFailure();
-  int IndexRange(int64_t start, int64_t end, int32_t snapshotTime);
+  bool SidecarAgrees() const;
+  void SaveSidecar(size_t known, const std::vector<KeyIndex::Entry>& added);
+  int IndexRange(int64_t start, int64_t end, int32_t snapshotTime,
+                 std::vector<KeyIndex::Entry>* found);
+  void AddToSidecar(int32_t snapshotTime, const std::vector<SourceRange>& ranges);
   bool Prescan(SourceScanner& item);
   bool WalkChildren(SourceScanner& folder, int32_t level);
   int64_t WriteFolder(SourceScanner& item, int32_t level, bool expand);
@@ -169,6 +179,8 @@ class SnapshotManager : public StoreContext {
   std::unique_ptr<SnapshotFile> snapshot_;
 
   KeyIndex index_;
+  KeyIndexFile keyFile_;
+  std::vector<SnapEntry> indexedEntries_;  // the sound entries the index was made of
   ExclusionRules exclusions_;
   std::unordered_set<std::wstring> changedPaths_;
   std::vector<std::wstring> prescanned_;  // sources whose pre-scan the next snapshot uses

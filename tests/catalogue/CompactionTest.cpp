@@ -12,34 +12,6 @@ namespace {
 
 class Compaction : public CatalogueFixture {
  protected:
-  // A random change of the source: new, rewritten, grown and removed files
-  // and folders, with contents that share blocks with earlier ones.
-  void Change(std::mt19937& random, int round) {
-    std::uniform_int_distribution<int> pick(0, 9);
-    for (int i = 0; i < 6; ++i) {
-      const fs::path folder = Src() / ("d" + std::to_string(pick(random) % 4));
-      const fs::path file = folder / ("f" + std::to_string(pick(random)) + ".bin");
-      fs::create_directories(folder);
-      switch (pick(random) % 4) {
-        case 0:
-          fs::remove(file);
-          break;
-        case 1:
-          Write(file, std::string(static_cast<size_t>(pick(random)) * 3000 + 10,
-                                  static_cast<char>('a' + round % 26)));
-          break;
-        default: {
-          std::string bytes(static_cast<size_t>(pick(random) + 1) * 5000, '\0');
-          for (char& byte : bytes) byte = static_cast<char>(random());
-          Write(file, bytes);
-        }
-      }
-      SetTime(file.parent_path(), 1000 + round * 10 + i);
-      if (fs::exists(file)) SetTime(file, 2000 + round * 10 + i);
-    }
-    if (round % 3 == 2) fs::remove_all(Src() / "d3");
-  }
-
   bool Compact() {
     manager_.reset();
     CatalogueCompaction compaction(W(Location()), &status_);

@@ -69,6 +69,9 @@ class DriveRecorder : public platform::FileOperationHook {
   // Whether the failed call was the fsync of a folder just emptied and
   // removed (a leftover being cleared): nothing stored depends on it.
   bool FailedAfterRemoval() const { return failedAfterRemoval_; }
+  // Whether the failed call wrote the key index sidecar, which is derived:
+  // a backup goes on without it and the next one rebuilds it.
+  bool FailedOnSidecar() const { return failedOnSidecar_; }
   int Writes() const { return writes_; }
   int Syncs() const { return syncs_; }
 
@@ -104,6 +107,9 @@ class DriveRecorder : public platform::FileOperationHook {
     failedAfterRemoval_ = operation.kind == FileOperationKind::kSyncFolder &&
                           !operations_.empty() &&
                           operations_.back().kind == RecordedOperation::kRmdir;
+    auto file = operation.fd >= 0 ? files_.find(operation.fd) : files_.end();
+    failedOnSidecar_ = file != files_.end() && (file->second.path.ends_with(".keys") ||
+                                                file->second.path.ends_with(".keys.new"));
     return error_;
   }
 
@@ -212,6 +218,7 @@ class DriveRecorder : public platform::FileOperationHook {
   std::map<std::string, int> names_;
   int inodes_ = 0;
   std::map<int, OpenFile> files_;
+  bool failedOnSidecar_ = false;
   std::vector<RecordedOperation> operations_;
   Fail fail_ = Fail::kNone;
   int failAt_ = 0;
