@@ -211,7 +211,7 @@ def find_walk(root):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--cli", default="build-release/tools/vaultline")
+    parser.add_argument("--cli", default="build-release/drive/vaultline")
     parser.add_argument("--work", default="/tmp/vaultline-e2e")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--scale", type=float, default=1.0)
