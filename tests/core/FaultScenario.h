@@ -4,6 +4,7 @@
 // compaction. Each step remembers the operations it made on the drive.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <optional>
@@ -136,6 +137,19 @@ class FaultScenario : public DriveTest {
       if (images_[i] == image) return static_cast<int>(i);
     }
     return -1;
+  }
+
+  // The selection "sel" of a restarted engine: for each listed snapshot,
+  // which backup's tree it restores, or -1 when it does not restore whole.
+  std::vector<int> ListedBackups(Engine& engine) {
+    const std::vector<std::wstring> names = Items(engine, engine.GetProfileNames());
+    selection_ = static_cast<int>(std::find(names.begin(), names.end(), L"sel") - names.begin());
+    std::vector<int> found;
+    for (int i = 0, listed = Listed(engine); i < listed; ++i) {
+      const std::optional<Image> image = RestoreOf(engine, i);
+      found.push_back(image ? BackupOf(*image) : -1);
+    }
+    return found;
   }
 
   fs::path work_, source_;

@@ -59,14 +59,9 @@ class InjectedError : public FaultScenario {
       ++backup;
     }
     auto engine = StartEngine();
-    const std::vector<std::wstring> names = Items(*engine, engine->GetProfileNames());
-    selection_ = static_cast<int>(std::find(names.begin(), names.end(), L"sel") - names.begin());
-    const int listed = Listed(*engine);
-    std::vector<int> found;
-    for (int i = 0; i < listed; ++i) {
-      const std::optional<Image> image = RestoreOf(*engine, i);
-      found.push_back(image ? BackupOf(*image) : -1);
-      if (found.back() < 0) {
+    const std::vector<int> found = ListedBackups(*engine);
+    for (size_t i = 0; i < found.size(); ++i) {
+      if (found[i] < 0) {
         ++tally->damaged;
         ADD_FAILURE() << where << ": listed snapshot " << i << " does not restore whole";
       }

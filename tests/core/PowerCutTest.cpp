@@ -64,18 +64,13 @@ class PowerCut : public FaultScenario {
              const std::vector<std::wstring>& selections, Tally* tally, const std::string& where) {
     WriteState(state);
     auto engine = StartEngine();
-    const std::vector<std::wstring> names = Items(*engine, engine->GetProfileNames());
-    selection_ = static_cast<int>(std::find(names.begin(), names.end(), L"sel") - names.begin());
-    const int listed = Listed(*engine);
-    std::vector<int> found;
+    const std::vector<int> found = ListedBackups(*engine);
+    const int listed = static_cast<int>(found.size());
     for (int i = 0; i < listed; ++i) {
-      const std::optional<Image> image = RestoreOf(*engine, i);
-      const int backup = image ? BackupOf(*image) : -1;
-      if (backup < 0) {
+      if (found[i] < 0) {
         ++tally->damagedListed;
         ADD_FAILURE() << where << ": listed snapshot " << i << " does not restore whole";
       }
-      found.push_back(backup);
     }
     for (int backup : required) {
       if (std::find(found.begin(), found.end(), backup) == found.end()) {
