@@ -183,7 +183,8 @@ TEST_F(KeySidecar, AfterManyBackupsHoldsWhatARebuildGives) {
 TEST_F(KeySidecar, ListingAndAnUnchangedBackupReadNeitherTheDirectoryFileNorTheBlockIndex) {
   if (BytesRead() < 0) GTEST_SKIP() << "no /proc/self/io";
   for (int i = 0; i < 150; ++i) {
-    const fs::path file = Src() / "many" / ("f" + std::to_string(i) + ".txt");
+    const fs::path file =
+        Src() / "many" / std::string("f").append(std::to_string(i)).append(".txt");
     Write(file, std::string(400, static_cast<char>('a' + i % 26)));
     SetTime(file, 800);
   }
