@@ -63,6 +63,16 @@ def store_file(drive, extension):
     sys.exit("no store file " + extension)
 
 
+def settled_unchanged(vl):
+    """The best of three unchanged backups, once the last change has settled:
+    a file changed in the second of a backup cannot be told unchanged by its
+    key (times are whole seconds), so the next backup stores it again. One
+    backup a second later records it settled; the ones after are unchanged."""
+    time.sleep(1.1)
+    timed(vl + ["backup", "0"])
+    return best(vl + ["backup", "0"])
+
+
 def verdict(ok):
     return "met" if ok else "NOT met"
 
@@ -86,14 +96,14 @@ def main():
     timed(vl + ["create", "home", home])
     timed(vl + ["config", "max-backup-size", str(1 << 50)])
     timed(vl + ["backup", "0"])
-    first, _ = best(vl + ["backup", "0"])
+    first, _ = settled_unchanged(vl)
 
     rng = random.Random(args.seed)
     while int(subprocess.check_output(vl + ["--json", "snapshots", "0"]).count(b'"index"')) < \
             args.snapshots:
         small_change(home, rng)
         timed(vl + ["backup", "0"])
-    later, read = best(vl + ["backup", "0"])
+    later, read = settled_unchanged(vl)
     listing, _ = best(vl + ["snapshots", "0"], runs=5)
     directory = os.path.getsize(store_file(drive, ".dir"))
 

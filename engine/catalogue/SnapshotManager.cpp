@@ -186,7 +186,15 @@ bool SnapshotManager::SidecarAgrees() const {
 }
 
 void SnapshotManager::SaveSidecar(size_t known, const std::vector<KeyIndex::Entry>& added) {
-  if (known == indexedEntries_.size() && known != 0) return;  // up to date
+  if (known == indexedEntries_.size() && known != 0) {
+    // Up to date. Each snapshot appends its records, superseded keys and
+    // all; here the index is exactly what the file replays, so a file grown
+    // well past it is written anew and a load stays as cheap as the index.
+    if (WorthRewriting(keyFile_.RecordCount(), index_.Size())) {
+      keyFile_.Rewrite(index_, keyFile_.Covered());
+    }
+    return;
+  }
   // A range cut short was indexed without its folders; once the file grows
   // back, a load would index them: such an index is not kept.
   for (const SnapEntry& entry : indexedEntries_) {
