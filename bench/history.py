@@ -37,7 +37,7 @@ def timed(argv):
     return wall, rchar
 
 
-def best(argv, runs=3):
+def best(argv, runs=5):
     return min(timed(argv) for _ in range(runs))
 
 
@@ -64,7 +64,7 @@ def store_file(drive, extension):
 
 
 def settled_unchanged(vl):
-    """The best of three unchanged backups, once the last change has settled:
+    """The best of five unchanged backups, once the last change has settled:
     a file changed in the second of a backup cannot be told unchanged by its
     key (times are whole seconds), so the next backup stores it again. One
     backup a second later records it settled; the ones after are unchanged."""
