@@ -1,7 +1,8 @@
 #include "catalogue/CatalogueCompaction.h"
 
 #include <algorithm>
-#include <set>
+#include <unordered_set>
+#include <utility>
 
 #include "blockstore/BlockIndexFile.h"
 #include "blockstore/BlockStore.h"
@@ -25,13 +26,15 @@ constexpr int64_t kRawChunk = 163840;
 
 enum FileIndex { kData, kIndex, kContent, kDirectory, kSnapshot };
 
-// Every directory record a snapshot's trees read, and the content records of
-// their stored files.
+// Every directory record a snapshot's trees read, in the order first read,
+// and the content records of their stored files.
 class ReferenceVisitor : public RecordVisitor {
  public:
-  ReferenceVisitor(std::set<int64_t>* records, std::map<int64_t, int64_t>* contents)
+  ReferenceVisitor(std::vector<int64_t>* records, std::map<int64_t, int64_t>* contents)
       : records_(records), contents_(contents) {}
-  void ReadRecord(const DirEntry& /*entry*/, int64_t offset) override { records_->insert(offset); }
+  void ReadRecord(const DirEntry& /*entry*/, int64_t offset) override {
+    if (seen_.insert(offset).second) records_->push_back(offset);
+  }
   bool VisitFile(const DirEntry& entry, int64_t /*offset*/) override {
     contents_->emplace(entry.contentOffset, 0);
     return true;
@@ -40,8 +43,9 @@ class ReferenceVisitor : public RecordVisitor {
   bool LeaveFolder(const DirEntry& /*entry*/) override { return true; }
 
  private:
-  std::set<int64_t>* records_;
+  std::vector<int64_t>* records_;
   std::map<int64_t, int64_t>* contents_;
+  std::unordered_set<int64_t> seen_;
 };
 
 int OpenStoreFile(const std::wstring& path) {
@@ -137,8 +141,8 @@ bool CatalogueCompaction::Plan() {
 
 bool CatalogueCompaction::MarkRecords() {
   DirectoryFile directory(directoryFd_);
-  std::set<int64_t> records;
-  ReferenceVisitor visitor(&records, &contentLengths_);
+  records_.clear();
+  ReferenceVisitor visitor(&records_, &contentLengths_);
   ExtendedRanges extended;
   for (const StoredSnapshot& snapshot : history_) {
     if (snapshot.extended) {
@@ -147,25 +151,48 @@ bool CatalogueCompaction::MarkRecords() {
       }
     }
   }
-  // A damaged entry has nothing to keep; the new snapshot file drops it.
+  // Records go in the order the snapshots' walks first read them. Where no
+  // snapshot was forgotten that is their old order. A kept snapshot that
+  // points at a listing of a forgotten one gets that listing copied in
+  // behind the folder that points at it, inside its own range: the key index
+  // is made of what the snapshots' ranges hold, and a listing left outside
+  // every range would make the next backup store all it lists again.
+  renumbered_ = history_;
   for (size_t i = 0; i < history_.size(); ++i) {
-    for (const SnapSource& source : history_[i].sources) {
-      if (source.rootOffset == source.endOffset) continue;  // nothing recorded
-      SubtreeWalk walk(directory, &extended);
-      if (!walk.Walk(source.rootOffset, 1, visitor)) {
-        ReportDamage(
-            platform::FormatWide(L"the catalogue of snapshot %u", static_cast<unsigned>(i)));
-        return false;
+    for (size_t k = 0; k < history_[i].sources.size(); ++k) {
+      const SnapSource& source = history_[i].sources[k];
+      const int64_t start = static_cast<int64_t>(records_.size()) * kDirRecordSize;
+      if (source.rootOffset != source.endOffset) {  // else nothing was recorded
+        SubtreeWalk walk(directory, &extended);
+        if (!walk.Walk(source.rootOffset, 1, visitor)) {
+          ReportDamage(
+              platform::FormatWide(L"the catalogue of snapshot %u", static_cast<unsigned>(i)));
+          return false;
+        }
+      }
+      renumbered_[i].sources[k].rootOffset = start;
+      renumbered_[i].sources[k].endOffset = static_cast<int64_t>(records_.size()) * kDirRecordSize;
+    }
+  }
+  std::vector<std::pair<int64_t, int64_t>> numbers;
+  for (size_t i = 0; i < records_.size(); ++i) {
+    numbers.emplace_back(records_[i], static_cast<int64_t>(i) * kDirRecordSize);
+  }
+  std::sort(numbers.begin(), numbers.end());
+  recordNumbers_ = {};
+  for (const auto& [oldOffset, newOffset] : numbers) {
+    recordNumbers_.oldOffsets.push_back(oldOffset);
+    recordNumbers_.newOffsets.push_back(newOffset);
+  }
+  recordNumbers_.newEnd = static_cast<int64_t>(records_.size()) * kDirRecordSize;
+  for (size_t i = 0; i < history_.size(); ++i) {
+    for (size_t k = 0; k < history_[i].sources.size(); ++k) {
+      const SnapSource& source = history_[i].sources[k];
+      if (source.rootOffset != source.endOffset) {
+        renumbered_[i].sources[k].rootOffset = recordNumbers_(source.rootOffset);
       }
     }
   }
-  records_.assign(records.begin(), records.end());
-  recordNumbers_ = {};
-  for (size_t i = 0; i < records_.size(); ++i) {
-    recordNumbers_.oldOffsets.push_back(records_[i]);
-    recordNumbers_.newOffsets.push_back(static_cast<int64_t>(i) * kDirRecordSize);
-  }
-  recordNumbers_.newEnd = static_cast<int64_t>(records_.size()) * kDirRecordSize;
   return true;
 }
 
@@ -388,11 +415,16 @@ bool CatalogueCompaction::WriteRecords() {
       }
       // Negative offsets mean "none" (nameless records); anything else
       // moves with what it points at.
-      if (entry.contentOffset >= 0) {
-        entry.contentOffset = entry.IsFolder() ? recordNumbers_(entry.contentOffset)
-                                               : contentNumbers_(entry.contentOffset);
+      const int64_t newOffset = static_cast<int64_t>(i) * kDirRecordSize;
+      if (entry.contentOffset >= 0 && !entry.IsFolder()) {
+        entry.contentOffset = contentNumbers_(entry.contentOffset);
+      } else if (entry.contentOffset >= 0) {
+        // An empty folder points where its children would begin, as a
+        // backup writes it: at the record behind its own.
+        entry.contentOffset =
+            entry.count > 0 ? recordNumbers_(entry.contentOffset) : newOffset + kDirRecordSize;
       }
-      if (target.AppendRecord(entry) != recordNumbers_.newOffsets[i]) {
+      if (target.AppendRecord(entry) != newOffset) {
         ReportWriteFailure(directoryPath);
         written = false;
       }
@@ -403,15 +435,8 @@ bool CatalogueCompaction::WriteRecords() {
 }
 
 bool CatalogueCompaction::WriteSnapshots() {
-  std::vector<StoredSnapshot> renumbered = history_;
-  for (StoredSnapshot& snapshot : renumbered) {
-    for (SnapSource& source : snapshot.sources) {
-      source.rootOffset = recordNumbers_(source.rootOffset);
-      source.endOffset = recordNumbers_(source.endOffset);
-    }
-  }
   const std::wstring& snapshotPath = switch_.Files()[kSnapshot];
-  if (!WriteSnapshotHistory(switch_.StagedPath(snapshotPath), snapshotPath, renumbered)) {
+  if (!WriteSnapshotHistory(switch_.StagedPath(snapshotPath), snapshotPath, renumbered_)) {
     ReportWriteFailure(snapshotPath);
     return false;
   }

@@ -1,7 +1,8 @@
 // Rewrites a selection's five files so that they hold exactly what its
 // listed snapshots reference: the directory records their trees read, the
-// content records of their files, and the blocks those name, each in its old
-// order, with every offset renumbered and the block index rebuilt. Records are
+// content records of their files, and the blocks those name, with every
+// offset renumbered and the block index rebuilt. Contents and blocks keep
+// their old order; records the order the snapshots' walks first read them. Records are
 // written through the same writers a backup uses.
 //
 // Plan reads the old files and works out the new ones; Run writes them into
@@ -43,7 +44,8 @@ class CatalogueCompaction {
 
  private:
   // Old offsets of what is kept, sorted, with their new offsets: the new
-  // offset of any old offset is that of the first kept item at or after it.
+  // offset of any old offset is that of the first kept item at or after it
+  // (for records, only ever asked of a kept one).
   struct Renumbering {
     std::vector<int64_t> oldOffsets;
     std::vector<int64_t> newOffsets;
@@ -75,7 +77,8 @@ class CatalogueCompaction {
   int64_t reported_ = 0;
 
   std::vector<StoredSnapshot> history_;
-  std::vector<int64_t> records_;               // old offsets of kept directory records
+  std::vector<StoredSnapshot> renumbered_;     // with the new offsets of their ranges
+  std::vector<int64_t> records_;               // old offsets of kept records, in their new order
   std::map<int64_t, int64_t> contentLengths_;  // old offset -> bytes of the content record
   std::map<int64_t, int32_t> blockLengths_;    // old position -> block length
   Renumbering recordNumbers_;

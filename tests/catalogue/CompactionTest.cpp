@@ -90,6 +90,36 @@ TEST_F(Compaction, ForgettingEverySnapshotLeavesEmptyFiles) {
   ExpectRestores({Image(Src())});
 }
 
+// Unchanged snapshots point at the listings the first one wrote. Once that
+// one is forgotten and compacted away, its listings must still be known by
+// key, or the next backup would store the whole tree again.
+TEST_F(Compaction, ListingsOfForgottenSnapshotsStayKnownToTheNextBackup) {
+  for (const char* folder : {"a", "a/deep", "b"}) {
+    for (int i = 0; i < 3; ++i) {
+      const fs::path file = Src() / folder / std::string("f").append(std::to_string(i));
+      Write(file, std::string(9000 + static_cast<size_t>(i), folder[0]));
+      SetTime(file, 1000);
+    }
+  }
+  for (const char* folder : {"a/deep", "a", "b"}) SetTime(Src() / folder, 1000);
+  ASSERT_TRUE(Backup());
+  Write(Src() / "b" / "f0", std::string(9000, 'B'));  // the second snapshot lists b anew
+  SetTime(Src() / "b" / "f0", 2000);
+  SetTime(Src() / "b", 2000);
+  ASSERT_TRUE(Backup());
+  ASSERT_TRUE(Backup());
+  ASSERT_TRUE(Open().ForgetSnapshots({0, 1}));
+  ASSERT_TRUE(Compact());
+  EXPECT_EQ(Unreferenced(), 0);
+
+  const auto content = fs::file_size(CatalogueFile(".fp"));
+  const auto records = fs::file_size(CatalogueFile(".dir"));
+  ASSERT_TRUE(Backup());
+  EXPECT_EQ(fs::file_size(CatalogueFile(".fp")), content);
+  EXPECT_EQ(fs::file_size(CatalogueFile(".dir")), records + 1072);  // the root alone
+  ExpectRestores({Image(Src()), Image(Src())});
+}
+
 TEST_F(Compaction, ForgettingAnIndexOutOfRangeChangesNothing) {
   Write(Src() / "a.txt", "a");
   ASSERT_TRUE(Backup());
