@@ -37,17 +37,27 @@ uint64_t WorkerThread::Submit(std::function<void()> task) {
 void WorkerThread::WaitFor(uint64_t ticket) {
   if (!threaded_) return;
   std::unique_lock<std::mutex> lock(mutex_);
-  if (finished_ >= ticket) return;
-  if (sleeping_) taskReady_.notify_one();
-  ++waiters_;
-  taskDone_.wait(lock, [&] { return finished_ >= ticket; });
-  --waiters_;
+  while (!DoneLocked(ticket)) {
+    if (started_ < ticket) {
+      std::function<void()> task = std::move(tasks_.front());
+      tasks_.pop_front();
+      ++started_;
+      lock.unlock();
+      task();
+      lock.lock();
+      continue;
+    }
+    // Only the helper's task is left; it is running, so nothing to wake.
+    waiting_ = true;
+    taskDone_.wait(lock, [&] { return DoneLocked(ticket); });
+    waiting_ = false;
+  }
 }
 
 bool WorkerThread::Done(uint64_t ticket) const {
   if (!threaded_) return true;
   std::lock_guard<std::mutex> lock(mutex_);
-  return finished_ >= ticket;
+  return DoneLocked(ticket);
 }
 
 void WorkerThread::Run() {
@@ -59,11 +69,12 @@ void WorkerThread::Run() {
     if (tasks_.empty()) return;  // stopping, with everything done
     std::function<void()> task = std::move(tasks_.front());
     tasks_.pop_front();
+    running_ = ++started_;
     lock.unlock();
     task();
     lock.lock();
-    ++finished_;
-    if (waiters_ > 0) taskDone_.notify_all();
+    running_ = 0;
+    if (waiting_) taskDone_.notify_one();
   }
 }
 

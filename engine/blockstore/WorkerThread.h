@@ -1,8 +1,12 @@
-// One helper thread that runs tasks in the order they were handed over, so
-// that the store can overlap hashing and reading with the caller's writing.
-// Where only one processor is available there is no thread: each task runs
-// on the caller's thread when it is handed over. Tasks never call the status
-// sink; that stays on the caller's thread.
+// One helper thread for tasks handed over in order, so that the store can
+// overlap hashing and reading with the caller's writing. A caller that waits
+// for a task the helper has not started runs it itself: waking a sleeping
+// thread and being woken by it costs more than a small task, and a task that
+// waits for the helper is the one the caller needs next. So tasks start in
+// the order handed over, but two can run at once, one on each thread; they
+// must not depend on each other. Where only one processor is available there
+// is no thread: each task runs on the caller's thread when it is handed over.
+// Tasks never call the status sink; that stays on the caller's thread.
 #pragma once
 
 #include <condition_variable>
@@ -16,9 +20,8 @@ namespace vaultline {
 
 class WorkerThread {
  public:
-  // `threaded` false runs every task at once on the caller's thread. Waking
-  // the thread costs more than a small task: a sleeping helper is woken when
-  // `wakeAfter` tasks wait for it, or when the caller waits for one.
+  // `threaded` false runs every task at once on the caller's thread. A
+  // sleeping helper is woken when `wakeAfter` tasks wait for it.
   explicit WorkerThread(bool threaded, size_t wakeAfter = 1);
   ~WorkerThread();  // runs what was handed over, then ends the thread
   WorkerThread(const WorkerThread&) = delete;
@@ -27,13 +30,17 @@ class WorkerThread {
   // A ticket that WaitFor takes.
   uint64_t Submit(std::function<void()> task);
   // Returns once the task of `ticket` and every one before it has run; what
-  // they wrote is then visible to the caller.
+  // they wrote is then visible to the caller. Runs those not yet started.
   void WaitFor(uint64_t ticket);
-  // Whether the task of `ticket` has run, without waiting.
+  // Whether the task of `ticket` and every one before it have run, without
+  // waiting.
   bool Done(uint64_t ticket) const;
 
  private:
   void Run();
+  bool DoneLocked(uint64_t ticket) const {
+    return ticket <= started_ && (running_ == 0 || running_ > ticket);
+  }
 
   bool threaded_;
   mutable std::mutex mutex_;
@@ -41,11 +48,12 @@ class WorkerThread {
   std::condition_variable taskDone_;
   std::deque<std::function<void()>> tasks_;
   uint64_t submitted_ = 0;
-  uint64_t finished_ = 0;
+  uint64_t started_ = 0;  // tickets taken off the queue by either thread
+  uint64_t running_ = 0;  // the ticket the helper runs, or 0
   bool stopping_ = false;
   size_t wakeAfter_;
   bool sleeping_ = false;  // the helper waits for tasks
-  int waiters_ = 0;        // callers in WaitFor
+  bool waiting_ = false;   // the caller waits for the helper's task
   std::thread thread_;
 };
 

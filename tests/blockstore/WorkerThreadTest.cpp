@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <vector>
 
 #include "blockstore/WorkerThread.h"
@@ -7,25 +8,49 @@
 namespace vaultline {
 namespace {
 
-TEST(WorkerThreadTest, TasksRunInOrderAndTheirResultsAreSeenAfterWaiting) {
+// Each task writes a slot of its own: two may run at once, one on each thread.
+TEST(WorkerThreadTest, EveryTaskUpToTheTicketHasRunWhenWaitingEnds) {
   for (bool threaded : {false, true}) {
-    std::vector<int> done;
-    std::vector<int> expected;
-    {
-      WorkerThread worker(threaded);
-      uint64_t ticket = 0;
-      for (int i = 0; i < 200; ++i) {
-        ticket = worker.Submit([&done, i] { done.push_back(i); });
-        expected.push_back(i);
+    for (size_t wakeAfter : {size_t{1}, size_t{4}, size_t{1000}}) {
+      std::vector<int> done(401, 0);
+      {
+        WorkerThread worker(threaded, wakeAfter);
+        for (int round = 0; round < 4; ++round) {
+          uint64_t ticket = 0;
+          for (int i = round * 100; i < (round + 1) * 100; ++i) {
+            ticket = worker.Submit([&done, i] { done[static_cast<size_t>(i)] = i + 1; });
+          }
+          // Waiting for an earlier ticket leaves the later tasks handed over.
+          worker.WaitFor(ticket - 50);
+          for (int i = 0; i < round * 100 + 50; ++i) {
+            ASSERT_EQ(done[static_cast<size_t>(i)], i + 1) << threaded << wakeAfter;
+          }
+          EXPECT_TRUE(worker.Done(ticket - 50));
+          worker.WaitFor(ticket);
+          EXPECT_TRUE(worker.Done(ticket));
+          for (int i = 0; i < (round + 1) * 100; ++i) {
+            ASSERT_EQ(done[static_cast<size_t>(i)], i + 1) << threaded << wakeAfter;
+          }
+        }
+        // Handed over but not waited for: run before the worker ends.
+        worker.Submit([&done] { done[400] = -1; });
       }
-      worker.WaitFor(ticket);
-      EXPECT_EQ(done, expected) << threaded;
-      // Handed over but not waited for: run before the worker ends.
-      worker.Submit([&done] { done.push_back(-1); });
+      EXPECT_EQ(done[400], -1) << threaded << wakeAfter;
     }
-    expected.push_back(-1);
-    EXPECT_EQ(done, expected) << threaded;
   }
+}
+
+TEST(WorkerThreadTest, ATaskNotWaitedForIsNotDoneWhileItRuns) {
+  std::atomic<bool> release{false};
+  WorkerThread worker(true, 1);
+  const uint64_t ticket = worker.Submit([&release] {
+    while (!release.load()) std::this_thread::yield();
+  });
+  // Either still queued or blocked on the flag: not done either way.
+  EXPECT_FALSE(worker.Done(ticket));
+  release = true;
+  worker.WaitFor(ticket);
+  EXPECT_TRUE(worker.Done(ticket));
 }
 
 }  // namespace
