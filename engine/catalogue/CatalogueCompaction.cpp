@@ -157,11 +157,11 @@ bool CatalogueCompaction::MarkRecords() {
   // behind the folder that points at it, inside its own range: the key index
   // is made of what the snapshots' ranges hold, and a listing left outside
   // every range would make the next backup store all it lists again.
+  // A damaged entry has nothing to keep; the new snapshot file drops it.
   renumbered_ = history_;
   for (size_t i = 0; i < history_.size(); ++i) {
     for (size_t k = 0; k < history_[i].sources.size(); ++k) {
       const SnapSource& source = history_[i].sources[k];
-      const int64_t start = static_cast<int64_t>(records_.size()) * kDirRecordSize;
       if (source.rootOffset != source.endOffset) {  // else nothing was recorded
         SubtreeWalk walk(directory, &extended);
         if (!walk.Walk(source.rootOffset, 1, visitor)) {
@@ -170,7 +170,6 @@ bool CatalogueCompaction::MarkRecords() {
           return false;
         }
       }
-      renumbered_[i].sources[k].rootOffset = start;
       renumbered_[i].sources[k].endOffset = static_cast<int64_t>(records_.size()) * kDirRecordSize;
     }
   }
@@ -188,9 +187,10 @@ bool CatalogueCompaction::MarkRecords() {
   for (size_t i = 0; i < history_.size(); ++i) {
     for (size_t k = 0; k < history_[i].sources.size(); ++k) {
       const SnapSource& source = history_[i].sources[k];
-      if (source.rootOffset != source.endOffset) {
-        renumbered_[i].sources[k].rootOffset = recordNumbers_(source.rootOffset);
-      }
+      SnapSource& renumbered = renumbered_[i].sources[k];
+      renumbered.rootOffset = source.rootOffset == source.endOffset
+                                  ? renumbered.endOffset
+                                  : recordNumbers_(source.rootOffset);
     }
   }
   return true;
