@@ -3,7 +3,7 @@
 namespace vaultline {
 namespace {
 
-// At 64 bits per known block, two bits per checksum give about 0.15% false
+// At 64 bits per known block, two bits per checksum give about 0.2% false
 // hits. Past 2^23 bits (1 MiB) the filter no longer stays in the
 // second-level cache of a busy machine, and a miss there costs more than
 // the false hits a smaller filter lets through.
@@ -12,8 +12,8 @@ constexpr int kMinFilterLog2 = 15;
 constexpr int kMaxFilterLog2 = 23;
 constexpr size_t kMinSlots = 1024;
 
-constexpr uint64_t WordMaskFor(int filterLog2) {
-  return (uint64_t{1} << (filterLog2 - 6)) - 1;
+constexpr int ShiftFor(int filterLog2) {
+  return 32 - (filterLog2 - 5);
 }
 
 }  // namespace
@@ -21,8 +21,8 @@ constexpr uint64_t WordMaskFor(int filterLog2) {
 BlockMap::BlockMap()
     : slots_(kMinSlots, Slot{0, -1, -1}),
       slotMask_(kMinSlots - 1),
-      filter_((size_t{1} << kMinFilterLog2) / 64, 0),
-      wordMask_(WordMaskFor(kMinFilterLog2)) {}
+      filter_((size_t{1} << kMinFilterLog2) / 32, 0),
+      filterShift_(ShiftFor(kMinFilterLog2)) {}
 
 size_t BlockMap::SlotOf(int32_t weakChecksum) const {
   size_t i = static_cast<size_t>(Hash(weakChecksum) >> 32) & slotMask_;
@@ -37,7 +37,7 @@ bool BlockMap::Add(int32_t weakChecksum, const Md5Digest& digest, int64_t positi
   }
   entries_.push_back(Entry{KnownBlock{digest, position}, weakChecksum, -1});
   Link(static_cast<int32_t>(entries_.size() - 1));
-  if (entries_.size() * kBitsPerBlock > FilterBits() && wordMask_ < WordMaskFor(kMaxFilterLog2)) {
+  if (entries_.size() * kBitsPerBlock > FilterBits() && filterShift_ > ShiftFor(kMaxFilterLog2)) {
     GrowFilter();
   } else {
     SetFilterBit(weakChecksum);
@@ -86,15 +86,14 @@ void BlockMap::GrowTable() {
 }
 
 void BlockMap::SetFilterBit(int32_t weakChecksum) {
-  uint64_t hash = Hash(weakChecksum);
-  filter_[FilterWord(hash)] |= FilterMask(hash);
+  filter_[FilterWord(weakChecksum)] |= FilterMask(weakChecksum);
 }
 
 void BlockMap::GrowFilter() {
   int log2 = kMinFilterLog2;
   while (log2 < kMaxFilterLog2 && (size_t{1} << log2) < entries_.size() * kBitsPerBlock) ++log2;
-  filter_.assign((size_t{1} << log2) / 64, 0);
-  wordMask_ = WordMaskFor(log2);
+  filter_.assign((size_t{1} << log2) / 32, 0);
+  filterShift_ = ShiftFor(log2);
   for (const Slot& slot : slots_) {
     if (slot.first >= 0) SetFilterBit(slot.weakChecksum);
   }

@@ -4,12 +4,12 @@
 //
 // Most lookups are misses (one per unmatched byte of a file), so a filter
 // answers "certainly absent" with one memory probe before the table is
-// consulted: a hash of the checksum picks one 64-bit word and two bits in it
-// (a blocked Bloom filter). The filter grows with the number of known blocks
-// and stays small enough to live in cache.
+// consulted: a hash of the checksum picks one 32-bit word and another picks
+// two bits in it (a blocked Bloom filter). The filter grows with the number
+// of known blocks and stays small enough to live in cache. Its layout is
+// public so that a scan can probe many checksums at once.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -33,9 +33,8 @@ class BlockMap {
   void Reserve(int32_t weakChecksum) { SetFilterBit(weakChecksum); }
   // False means no block has this checksum; true means there may be one.
   bool MayContain(int32_t weakChecksum) const {
-    uint64_t hash = Hash(weakChecksum);
-    uint64_t mask = FilterMask(hash);
-    return (filter_[FilterWord(hash)] & mask) == mask;
+    const uint32_t mask = FilterMask(weakChecksum);
+    return (filter_[FilterWord(weakChecksum)] & mask) == mask;
   }
   // The first block entered with this checksum, or -1; Next gives the
   // others in the order they were entered, then -1.
@@ -47,26 +46,30 @@ class BlockMap {
   // failed). The filter keeps their bits: it may only err towards "maybe".
   void DropFrom(size_t count);
   size_t BlockCount() const { return entries_.size(); }
-  size_t FilterBits() const { return filter_.size() * 64; }
+  size_t FilterBits() const { return filter_.size() * 32; }
+
+  // Multiplicative hashing: checksums of real data cluster in their low
+  // bits, and the top bits of each product depend on all of them. The word
+  // comes from the top bits of one product, the two bits in it from the top
+  // ten of another.
+  static constexpr uint32_t kWordFactor = 0x9E3779B1u;
+  static constexpr uint32_t kBitFactor = 0x85EBCA77u;
+  const uint32_t* FilterWords() const { return filter_.data(); }
+  // The right shift of the word product that leaves the word number.
+  int FilterShift() const { return filterShift_; }
+  size_t FilterWord(int32_t weakChecksum) const {
+    return (static_cast<uint32_t>(weakChecksum) * kWordFactor) >> filterShift_;
+  }
+  static uint32_t FilterMask(int32_t weakChecksum) {
+    const uint32_t hash = static_cast<uint32_t>(weakChecksum) * kBitFactor;
+    return uint32_t{1} << (hash >> 27) | uint32_t{1} << ((hash >> 22) & 31);
+  }
 
  private:
-  // Fibonacci hashing: checksums of real data cluster in their low bits,
-  // and every product bit above the 32nd depends on all of them. The word
-  // comes from bits 40 up, the two bits set in it from bits 28 to 39.
+  // Fibonacci hashing of the table slots.
   static uint64_t Hash(int32_t weakChecksum) {
     return static_cast<uint64_t>(static_cast<uint32_t>(weakChecksum)) * 0x9E3779B97F4A7C15u;
   }
-  size_t FilterWord(uint64_t hash) const { return (hash >> 40) & wordMask_; }
-  // The two bits from a table of all pairs: a shift by a variable count
-  // costs several operations on common processors, and this runs once per
-  // byte stored.
-  static uint64_t FilterMask(uint64_t hash) { return kMasks[(hash >> 28) & 4095]; }
-  static constexpr std::array<uint64_t, 4096> kMasks = [] {
-    std::array<uint64_t, 4096> masks{};
-    for (size_t i = 0; i < masks.size(); ++i)
-      masks[i] = uint64_t{1} << (i & 63) | uint64_t{1} << (i >> 6);
-    return masks;
-  }();
 
   struct Entry {
     KnownBlock block;
@@ -90,8 +93,8 @@ class BlockMap {
   std::vector<Slot> slots_;
   size_t slotMask_;
   size_t usedSlots_ = 0;
-  std::vector<uint64_t> filter_;
-  uint64_t wordMask_;  // filter words - 1
+  std::vector<uint32_t> filter_;
+  int filterShift_;  // 32 - log2(filter words)
 };
 
 }  // namespace vaultline

@@ -7,6 +7,7 @@
 #include "blockstore/ContentRecord.h"
 #include "blockstore/DataFile.h"
 #include "blockstore/FpRecordFile.h"
+#include "blockstore/LiteralScan.h"
 #include "blockstore/PieceRestore.h"
 #include "blockstore/WeakChecksum.h"
 #include "platform/DiagnosticLog.h"
@@ -21,53 +22,6 @@
 namespace vaultline {
 
 using platform::SeekFrom;
-
-namespace {
-
-// Rolls the checksum over up to `turns` windows from the one at `start`
-// (`sum` holds the checksum of the window one byte before it) and returns
-// how many were passed over because the filter knows no block with their
-// checksum. `hit` tells whether the window after those passed the filter;
-// `sum` is then its checksum, else that of the last window passed.
-int64_t PassLiterals(const BlockMap& blocks, const RingBuffer& ring, int32_t start, int32_t length,
-                     int64_t turns, WeakChecksum* sum, bool* hit) {
-  const int32_t capacity = ring.Capacity();
-  const uint32_t n = static_cast<uint32_t>(length);
-  uint32_t a = sum->A();
-  uint32_t b = sum->B();
-  *hit = false;
-  // The bytes leaving and entering the window, as ring positions kept
-  // without a division.
-  int32_t out = start == 0 ? capacity - 1 : start - 1;
-  int32_t in = ring.Wrap(static_cast<int64_t>(start) + length - 1);
-  int64_t done = 0;
-  while (done < turns) {
-    // As far as neither position wraps.
-    int32_t stretch =
-        static_cast<int32_t>(std::min<int64_t>({turns - done, capacity - out, capacity - in}));
-    const int8_t* outBytes = reinterpret_cast<const int8_t*>(ring.Data() + out);
-    const int8_t* inBytes = reinterpret_cast<const int8_t*>(ring.Data() + in);
-    for (int32_t i = 0; i < stretch; ++i) {
-      uint32_t leaving = static_cast<uint32_t>(static_cast<int32_t>(outBytes[i]));
-      a += static_cast<uint32_t>(static_cast<int32_t>(inBytes[i])) - leaving;
-      b += a - n * leaving;
-      if (blocks.MayContain(WeakChecksum::Compose(a, b))) {
-        *sum = WeakChecksum::FromParts(a, b);
-        *hit = true;
-        return done + i;
-      }
-    }
-    done += stretch;
-    out += stretch;
-    if (out == capacity) out = 0;
-    in += stretch;
-    if (in == capacity) in = 0;
-  }
-  *sum = WeakChecksum::FromParts(a, b);
-  return done;
-}
-
-}  // namespace
 
 BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength)
     : BlockStore(std::move(basePath), readChunk, blockLength, platform::AvailableProcessors() > 1) {

@@ -1,0 +1,161 @@
+#include "blockstore/LiteralScan.h"
+
+#include <algorithm>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define VAULTLINE_AVX2_SCAN 1
+#endif
+
+namespace vaultline {
+
+int32_t ScanLiteralRun(const BlockMap& blocks, const int8_t* in, const int8_t* out, int32_t count,
+                       uint32_t length, uint32_t* a, uint32_t* b) {
+  uint32_t sumA = *a;
+  uint32_t sumB = *b;
+  int32_t i = 0;
+  for (; i < count; ++i) {
+    const uint32_t leaving = static_cast<uint32_t>(static_cast<int32_t>(out[i]));
+    sumA += static_cast<uint32_t>(static_cast<int32_t>(in[i])) - leaving;
+    sumB += sumA - length * leaving;
+    if (blocks.MayContain(WeakChecksum::Compose(sumA, sumB))) break;
+  }
+  *a = sumA;
+  *b = sumB;
+  return i;
+}
+
+#ifdef VAULTLINE_AVX2_SCAN
+namespace {
+
+#define VAULTLINE_AVX2 __attribute__((target("avx2"), always_inline)) inline
+
+// Running sums of sixteen 16-bit lanes: lane i holds x0 + ... + xi.
+VAULTLINE_AVX2 __m256i PrefixSums(__m256i x) {
+  x = _mm256_add_epi16(x, _mm256_slli_si256(x, 2));
+  x = _mm256_add_epi16(x, _mm256_slli_si256(x, 4));
+  x = _mm256_add_epi16(x, _mm256_slli_si256(x, 8));
+  // Each 128-bit half has summed its own eight; the upper half adds the
+  // lower half's total.
+  __m256i lowTotal = _mm256_shufflehi_epi16(x, 0xFF);
+  lowTotal = _mm256_unpackhi_epi64(lowTotal, lowTotal);
+  lowTotal = _mm256_permute2x128_si256(lowTotal, lowTotal, 0x08);
+  return _mm256_add_epi16(x, lowTotal);
+}
+
+// Lane 15 in every lane.
+VAULTLINE_AVX2 __m256i LastLane(__m256i x) {
+  __m256i last = _mm256_permute4x64_epi64(x, 0xFF);
+  last = _mm256_shufflelo_epi16(last, 0xFF);
+  return _mm256_shufflehi_epi16(last, 0xFF);
+}
+
+// A lane of all ones for each of eight checksums the filter may know.
+VAULTLINE_AVX2 __m256i Probe(__m256i checksums, const int* words, __m128i wordShift) {
+  const __m256i one = _mm256_set1_epi32(1);
+  const __m256i word = _mm256_srl_epi32(
+      _mm256_mullo_epi32(checksums, _mm256_set1_epi32(static_cast<int>(BlockMap::kWordFactor))),
+      wordShift);
+  const __m256i hash =
+      _mm256_mullo_epi32(checksums, _mm256_set1_epi32(static_cast<int>(BlockMap::kBitFactor)));
+  const __m256i mask = _mm256_or_si256(
+      _mm256_sllv_epi32(one, _mm256_srli_epi32(hash, 27)),
+      _mm256_sllv_epi32(one, _mm256_and_si256(_mm256_srli_epi32(hash, 22), _mm256_set1_epi32(31))));
+  const __m256i found = _mm256_i32gather_epi32(words, word, 4);
+  return _mm256_cmpeq_epi32(_mm256_and_si256(found, mask), mask);
+}
+
+__attribute__((target("avx2"))) int32_t ScanLiteralRunAvx2(const BlockMap& blocks, const int8_t* in,
+                                                           const int8_t* out, int32_t count,
+                                                           uint32_t length, uint32_t* a,
+                                                           uint32_t* b) {
+  const int* words = reinterpret_cast<const int*>(blocks.FilterWords());
+  const __m128i wordShift = _mm_cvtsi32_si128(blocks.FilterShift());
+  const __m256i n = _mm256_set1_epi16(static_cast<int16_t>(length));
+  __m256i sumA = _mm256_set1_epi16(static_cast<int16_t>(*a));
+  __m256i sumB = _mm256_set1_epi16(static_cast<int16_t>(*b));
+  int32_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    const __m256i leaving =
+        _mm256_cvtepi8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i)));
+    const __m256i entering =
+        _mm256_cvtepi8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
+    // A of each window is A before plus the running sum of what entered
+    // less what left; B adds each window's A less n times the byte that left.
+    const __m256i windowA = _mm256_add_epi16(sumA, PrefixSums(_mm256_sub_epi16(entering, leaving)));
+    const __m256i windowB = _mm256_add_epi16(
+        sumB, PrefixSums(_mm256_sub_epi16(windowA, _mm256_mullo_epi16(leaving, n))));
+    // B << 16 | A: windows 0-3 and 8-11, then 4-7 and 12-15.
+    const __m256i maybe =
+        _mm256_or_si256(Probe(_mm256_unpacklo_epi16(windowA, windowB), words, wordShift),
+                        Probe(_mm256_unpackhi_epi16(windowA, windowB), words, wordShift));
+    if (!_mm256_testz_si256(maybe, maybe)) {
+      // Rare: the scalar pass finds which of the sixteen it was.
+      uint32_t runA = static_cast<uint16_t>(_mm256_extract_epi16(sumA, 0));
+      uint32_t runB = static_cast<uint16_t>(_mm256_extract_epi16(sumB, 0));
+      const int32_t at = ScanLiteralRun(blocks, in + i, out + i, 16, length, &runA, &runB);
+      if (at < 16) {
+        *a = runA;
+        *b = runB;
+        return i + at;
+      }
+    }
+    sumA = LastLane(windowA);
+    sumB = LastLane(windowB);
+  }
+  uint32_t runA = static_cast<uint16_t>(_mm256_extract_epi16(sumA, 0));
+  uint32_t runB = static_cast<uint16_t>(_mm256_extract_epi16(sumB, 0));
+  i += ScanLiteralRun(blocks, in + i, out + i, count - i, length, &runA, &runB);
+  *a = runA;
+  *b = runB;
+  return i;
+}
+
+}  // namespace
+#endif
+
+LiteralRunScan FastestLiteralRunScan() {
+#ifdef VAULTLINE_AVX2_SCAN
+  static const LiteralRunScan fastest =
+      __builtin_cpu_supports("avx2") ? ScanLiteralRunAvx2 : ScanLiteralRun;
+  return fastest;
+#else
+  return ScanLiteralRun;
+#endif
+}
+
+int64_t PassLiterals(const BlockMap& blocks, const RingBuffer& ring, int32_t start, int32_t length,
+                     int64_t turns, WeakChecksum* sum, bool* hit) {
+  const LiteralRunScan scan = FastestLiteralRunScan();
+  const int32_t capacity = ring.Capacity();
+  uint32_t a = sum->A();
+  uint32_t b = sum->B();
+  *hit = false;
+  // The bytes leaving and entering the window, as ring positions kept
+  // without a division.
+  int32_t out = start == 0 ? capacity - 1 : start - 1;
+  int32_t in = ring.Wrap(static_cast<int64_t>(start) + length - 1);
+  int64_t done = 0;
+  while (done < turns) {
+    // As far as neither position wraps.
+    const int32_t stretch =
+        static_cast<int32_t>(std::min<int64_t>({turns - done, capacity - out, capacity - in}));
+    const int32_t passed = scan(blocks, reinterpret_cast<const int8_t*>(ring.Data() + in),
+                                reinterpret_cast<const int8_t*>(ring.Data() + out), stretch,
+                                static_cast<uint32_t>(length), &a, &b);
+    if (passed < stretch) {
+      *sum = WeakChecksum::FromParts(a, b);
+      *hit = true;
+      return done + passed;
+    }
+    done += stretch;
+    out += stretch;
+    if (out == capacity) out = 0;
+    in += stretch;
+    if (in == capacity) in = 0;
+  }
+  *sum = WeakChecksum::FromParts(a, b);
+  return done;
+}
+
+}  // namespace vaultline
