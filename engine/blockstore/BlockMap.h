@@ -62,7 +62,8 @@ class BlockMap {
   }
   static uint32_t FilterMask(int32_t weakChecksum) {
     const uint32_t hash = static_cast<uint32_t>(weakChecksum) * kBitFactor;
-    return uint32_t{1} << (hash >> 27) | uint32_t{1} << ((hash >> 22) & 31);
+    return uint32_t{1} << (hash >> 27) | uint32_t{1} << ((hash >> 22) & 31) |
+           uint32_t{1} << ((hash >> 17) & 31);
   }
 
  private:

@@ -58,9 +58,11 @@ VAULTLINE_AVX2 __m256i Probe(__m256i checksums, const int* words, __m128i wordSh
       wordShift);
   const __m256i hash =
       _mm256_mullo_epi32(checksums, _mm256_set1_epi32(static_cast<int>(BlockMap::kBitFactor)));
+  const __m256i low5 = _mm256_set1_epi32(31);
   const __m256i mask = _mm256_or_si256(
-      _mm256_sllv_epi32(one, _mm256_srli_epi32(hash, 27)),
-      _mm256_sllv_epi32(one, _mm256_and_si256(_mm256_srli_epi32(hash, 22), _mm256_set1_epi32(31))));
+      _mm256_or_si256(_mm256_sllv_epi32(one, _mm256_srli_epi32(hash, 27)),
+                      _mm256_sllv_epi32(one, _mm256_and_si256(_mm256_srli_epi32(hash, 22), low5))),
+      _mm256_sllv_epi32(one, _mm256_and_si256(_mm256_srli_epi32(hash, 17), low5)));
   const __m256i found = _mm256_i32gather_epi32(words, word, 4);
   return _mm256_cmpeq_epi32(_mm256_and_si256(found, mask), mask);
 }
