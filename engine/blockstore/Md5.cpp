@@ -11,20 +11,25 @@ inline uint32_t Rotl(uint32_t x, int s) {
   return (x << s) | (x >> (32 - s));
 }
 
-// The four rounds of RFC 1321, in the forms that need the fewest operations:
-// F = (b & c) | (~b & d) as d ^ (b & (c ^ d)), G likewise with the roles of b
-// and d exchanged.
-#define MD5_STEP_F(a, b, c, d, x, s, k)         \
-  a += ((d) ^ ((b) & ((c) ^ (d)))) + (x) + (k); \
+// The four rounds of RFC 1321, arranged for the shortest chain through b,
+// the value computed last: x + k is added first, F is d ^ (b & (c ^ d)), and
+// G is the sum of its two disjoint halves, the one without b added early.
+#define MD5_STEP_F(a, b, c, d, x, s, k) \
+  a += (x) + (k);                       \
+  a += (d) ^ ((b) & ((c) ^ (d)));       \
   a = Rotl(a, s) + (b)
-#define MD5_STEP_G(a, b, c, d, x, s, k)         \
-  a += ((c) ^ ((d) & ((b) ^ (c)))) + (x) + (k); \
+#define MD5_STEP_G(a, b, c, d, x, s, k) \
+  a += (x) + (k);                       \
+  a += (c) & ~(d);                      \
+  a += (b) & (d);                       \
   a = Rotl(a, s) + (b)
 #define MD5_STEP_H(a, b, c, d, x, s, k) \
-  a += ((b) ^ (c) ^ (d)) + (x) + (k);   \
+  a += (x) + (k);                       \
+  a += (b) ^ ((c) ^ (d));               \
   a = Rotl(a, s) + (b)
-#define MD5_STEP_I(a, b, c, d, x, s, k)  \
-  a += ((c) ^ ((b) | ~(d))) + (x) + (k); \
+#define MD5_STEP_I(a, b, c, d, x, s, k) \
+  a += (x) + (k);                       \
+  a += (c) ^ ((b) | ~(d));              \
   a = Rotl(a, s) + (b)
 
 }  // namespace
