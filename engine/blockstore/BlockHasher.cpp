@@ -7,8 +7,7 @@
 
 namespace vaultline {
 
-// Woken for every few blocks, not for each.
-BlockHasher::BlockHasher(bool threaded) : worker_(std::make_unique<WorkerThread>(threaded, 4)) {
+BlockHasher::BlockHasher(WorkerThread& worker) : worker_(worker) {
   for (Block& block : blocks_) block.bytes.resize(DataRecordHeader::kMaxLength);
 }
 
@@ -23,19 +22,19 @@ void BlockHasher::Add(const RingBuffer& ring, int32_t start, int32_t length, int
   block.length = length;
   block.weakChecksum = weakChecksum;
   Block* hashed = &block;
-  block.ticket = worker_->Submit([hashed] {
+  block.ticket = worker_.Submit([hashed] {
     hashed->digest = Md5::Of(hashed->bytes.data(), static_cast<size_t>(hashed->length));
   });
 }
 
 const BlockHasher::Block& BlockHasher::Oldest() {
   const Block& block = blocks_[first_];
-  worker_->WaitFor(block.ticket);
+  worker_.WaitFor(block.ticket);
   return block;
 }
 
 bool BlockHasher::OldestReady() const {
-  return worker_->Done(blocks_[first_].ticket);
+  return worker_.Done(blocks_[first_].ticket);
 }
 
 void BlockHasher::DropOldest() {
@@ -44,7 +43,7 @@ void BlockHasher::DropOldest() {
 }
 
 void BlockHasher::Clear() {
-  if (count_ > 0) worker_->WaitFor(blocks_[(first_ + count_ - 1) % kBlocks].ticket);
+  if (count_ > 0) worker_.WaitFor(blocks_[(first_ + count_ - 1) % kBlocks].ticket);
   first_ = 0;
   count_ = 0;
 }

@@ -27,7 +27,8 @@ class BlockHasher {
     uint64_t ticket = 0;
   };
 
-  explicit BlockHasher(bool threaded);
+  // Hashes on `worker`, which the store shares with other helpers' tasks.
+  explicit BlockHasher(WorkerThread& worker);
   ~BlockHasher();
   BlockHasher(const BlockHasher&) = delete;
   BlockHasher& operator=(const BlockHasher&) = delete;
@@ -53,7 +54,7 @@ class BlockHasher {
  private:
   static constexpr size_t kBlocks = 16;
 
-  std::unique_ptr<WorkerThread> worker_;
+  WorkerThread& worker_;
   std::array<Block, kBlocks> blocks_;
   size_t first_ = 0;
   size_t count_ = 0;

@@ -10,6 +10,8 @@
 #include "blockstore/LiteralScan.h"
 #include "blockstore/PieceRestore.h"
 #include "blockstore/WeakChecksum.h"
+#include "blockstore/WindowDigests.h"
+#include "blockstore/WorkerThread.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
@@ -64,7 +66,9 @@ const BlockMap& BlockStore::Blocks() {
 
 BlockStore::~BlockStore() {
   pieceRestore_.reset();
+  ahead_.reset();
   hasher_.reset();
+  helper_.reset();
   damage_.Save();  // derived data: a failed save only loses the memory
   dataFile_.reset();
   indexFile_.reset();
@@ -161,7 +165,8 @@ int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int3
       continue;
     }
     if (!digested) {
-      DigestOf(length, ring, start, &lookupDigest_);
+      if (ahead_ == nullptr || !ahead_->Take(start, length, &lookupDigest_))
+        DigestOf(length, ring, start, &lookupDigest_);
       digested = true;
     }
     if (block.digest == lookupDigest_) return block.position;
@@ -381,13 +386,19 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     platform::WriteDiagnostic(L"\nfailed to write identidier to " + fullPath);
     return fail();
   }
-  if (hasher_ == nullptr) hasher_ = std::make_unique<BlockHasher>(threaded_);
+  if (hasher_ == nullptr) {
+    // Woken for every few tasks, not for each.
+    helper_ = std::make_unique<WorkerThread>(threaded_, 4);
+    hasher_ = std::make_unique<BlockHasher>(*helper_);
+    ahead_ = std::make_unique<WindowDigests>(*helper_);
+  }
   storing_ = &record;
   commitFailed_ = false;
   // Blocks gathered by a file that fails are written all the same: they are
   // sound and found again by the next file.
   const bool stored = RunMatchingLoop(record, sourceFd, fullPath, size) == 0;
   const bool committed = CommitAll();
+  ahead_->Clear();
   hasher_->Clear();
   pieces_.clear();
   storing_ = nullptr;
@@ -441,6 +452,8 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
 
     if (!rolled) {
       if (!endOfFile && ring.Distance(lastRead, w) < refillBelow) {
+        // Windows hashed ahead that were dropped lie where this read lands.
+        ahead_->Settle();
         // Only the size the header gives is stored: bytes a growing file
         // gained meanwhile belong to the next snapshot.
         int64_t got = platform::ReadFile(
@@ -497,6 +510,14 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
       literalStart = w;
       atBoundary = true;
       takeLiteralChecksum = true;
+      // The next windows are likely matches too; those that are whole
+      // windows before the file's last one are hashed ahead.
+      const int64_t whole = unconsumed - 2 * static_cast<int64_t>(n0);
+      const int64_t ahead = whole >= 0 ? whole / n0 + 1 : 0;
+      if (ahead > 0) {
+        ahead_->HandOver(ring, w, n0,
+                         static_cast<int32_t>(std::min<int64_t>(ahead, WindowDigests::kAhead)));
+      }
       continue;
     }
     if (finalWindow) return StoreNewBlock(ring, literalChecksum, n, w, p, record) ? 0 : -1;

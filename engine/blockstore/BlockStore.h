@@ -29,6 +29,8 @@ namespace vaultline {
 
 class DataFile;
 class BlockHasher;
+class WindowDigests;
+class WorkerThread;
 class BlockIndexFile;
 class FpRecordFile;
 class PieceRestore;
@@ -167,7 +169,11 @@ class BlockStore {
   std::unique_ptr<DataFile> dataFile_;
   std::unique_ptr<BlockIndexFile> indexFile_;
   std::unique_ptr<PieceRestore> pieceRestore_;  // made by the first restore of blocks
-  std::unique_ptr<BlockHasher> hasher_;         // made by the first file stored in blocks
+  // Made by the first file stored in blocks: the helper thread and what
+  // runs on it.
+  std::unique_ptr<WorkerThread> helper_;
+  std::unique_ptr<BlockHasher> hasher_;
+  std::unique_ptr<WindowDigests> ahead_;
   std::deque<Piece> pieces_;
   FpRecordFile* storing_ = nullptr;  // the record of the file being stored
   bool commitFailed_ = false;

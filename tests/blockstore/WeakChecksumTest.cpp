@@ -23,6 +23,25 @@ TEST(WeakChecksumTest, KnownValuesAndOneRollingStep) {
   EXPECT_EQ(sum.Value(), ChecksumOf("bcde", 4));
 }
 
+TEST(WeakChecksumTest, SummingManyBytesAtOnceEqualsSummingOneAtATime) {
+  test::Bytes bytes = test::RandomBytes(9000, 11);
+  for (size_t length : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{100},
+                        size_t{8191}, size_t{8192}, size_t{9000}}) {
+    uint32_t a = 0, b = 0;
+    for (size_t i = 0; i < length; ++i) {
+      a += static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(bytes[i])));
+      b += a;
+    }
+    EXPECT_EQ(WeakChecksum::Of(bytes.data(), length).Value(), WeakChecksum::Compose(a, b))
+        << length;
+  }
+  // Every byte 0x80 (-128): the sums wrap below zero at once.
+  test::Bytes low(8192, 0x80);
+  EXPECT_EQ(WeakChecksum::Of(low.data(), low.size()).Value(),
+            WeakChecksum::Compose(static_cast<uint32_t>(-128 * 8192),
+                                  static_cast<uint32_t>(-128LL * 8192 * 8193 / 2)));
+}
+
 TEST(WeakChecksumTest, RollingAroundTheRingEqualsComputingAfresh) {
   // A small ring, so that windows wrap and both halves are crossed often.
   RingBuffer ring(4096);

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "TestSupport.h"
+#include "blockstore/WindowDigests.h"
+#include "blockstore/WorkerThread.h"
+
+namespace vaultline {
+namespace {
+
+Md5Digest DigestOfRing(const RingBuffer& ring, int32_t start, int32_t length) {
+  Md5 md5;
+  md5.Init();
+  const int32_t first = ring.Contiguous(start, length);
+  md5.Update(ring.Data() + start, static_cast<size_t>(first));
+  md5.Update(ring.Data(), static_cast<size_t>(length - first));
+  Md5Digest digest;
+  md5.Final(&digest);
+  return digest;
+}
+
+TEST(WindowDigestsTest, WindowsHandedOverAreTakenInOrderWithTheirOwnDigests) {
+  for (bool threaded : {false, true}) {
+    WorkerThread worker(threaded, 4);
+    RingBuffer ring(4096);
+    test::Bytes bytes = test::RandomBytes(4096, 21);
+    std::memcpy(ring.Data(), bytes.data(), bytes.size());
+    WindowDigests ahead(worker);
+    // A chain that wraps around the end of the ring.
+    ahead.HandOver(ring, 3000, 500, 3);
+    Md5Digest digest{};
+    EXPECT_TRUE(ahead.Take(3000, 500, &digest));
+    EXPECT_EQ(digest, DigestOfRing(ring, 3000, 500));
+    // The chain goes on from the window taken next; the one after is kept.
+    ahead.HandOver(ring, 3500, 500, 4);
+    EXPECT_TRUE(ahead.Take(3500, 500, &digest));
+    EXPECT_EQ(digest, DigestOfRing(ring, 3500, 500)) << "wraps";
+    // Skipping a window drops it; a window never handed over is not found.
+    EXPECT_TRUE(ahead.Take(ring.Wrap(4500), 500, &digest));
+    EXPECT_EQ(digest, DigestOfRing(ring, ring.Wrap(4500), 500));
+    EXPECT_FALSE(ahead.Take(ring.Wrap(4000), 500, &digest));
+    // Another chain replaces what is left; a different length is not a match.
+    ahead.HandOver(ring, 100, 700, 2);
+    EXPECT_FALSE(ahead.Take(100, 699, &digest));
+    ahead.HandOver(ring, 100, 700, 2);
+    ahead.Clear();
+    EXPECT_FALSE(ahead.Take(100, 700, &digest));
+  }
+}
+
+}  // namespace
+}  // namespace vaultline
