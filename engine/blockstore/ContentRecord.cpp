@@ -26,8 +26,12 @@ Check ReadEntries(int contentFd, int64_t at, int64_t size, int64_t contentEnd, i
   std::vector<uint8_t> chunk;
   int64_t covered = 0;
   while (covered < size) {
-    // Every piece holds at least one byte, so no more entries can be due.
-    const int64_t due = std::min<int64_t>(size - covered, kEntriesPerRead);
+    // Every piece holds at least one byte, so no more entries can be due;
+    // most hold a whole block, so a read of what half blocks would need
+    // nearly always takes all of them at once without reading far past.
+    const int64_t left = size - covered;
+    const int64_t due =
+        std::min<int64_t>({left, left / (DataRecordHeader::kMaxLength / 2) + 2, kEntriesPerRead});
     const int64_t want = std::min<int64_t>(due * FpEntry::kSize, contentEnd - at);
     if (want < FpEntry::kSize) return Damaged(why, L"its list of pieces is cut short");
     chunk.resize(static_cast<size_t>(want));

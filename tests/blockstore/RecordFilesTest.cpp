@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "blockstore/BlockIndexFile.h"
 #include "blockstore/ByteOrder.h"
+#include "blockstore/ContentRecord.h"
 #include "blockstore/DataFile.h"
 #include "blockstore/FpRecordFile.h"
 #include "platform/File.h"
@@ -106,6 +107,43 @@ TEST_F(RecordFilesTest, ContentRecordsHaveTheirByteLayout) {
   EXPECT_EQ(digest, CountingDigest());
   EXPECT_EQ(data, 0x66778899AA);
   EXPECT_FALSE(record.ReadEntry(&checksum, &digest, &length, &source, &data));
+}
+
+TEST_F(RecordFilesTest, AContentRecordOfManyShortPiecesIsReadWhole) {
+  // Reads of the pieces are sized for whole blocks: a record of short
+  // pieces (literals between matches) takes many, and the record after it
+  // must not be taken for more of them.
+  int fd = Open("content");
+  FpRecordFile record(fd);
+  std::vector<int32_t> lengths;
+  int64_t size = 0;
+  for (int i = 0; i < 3000; ++i) {
+    lengths.push_back(i % 7 == 0 ? 8192 : 1 + i % 300);
+    size += lengths.back();
+  }
+  ASSERT_TRUE(record.WriteHeader(L"/short", size, 1, L""));
+  int64_t source = 0;
+  for (int32_t length : lengths) {
+    ASSERT_TRUE(record.WriteEntry(7, CountingDigest(), length, source, 0));
+    source += length;
+  }
+  ASSERT_TRUE(record.WriteHeader(L"/next", 8192, 1, L""));
+  ASSERT_TRUE(record.WriteEntry(7, CountingDigest(), 8192, 0, 0));
+  ASSERT_TRUE(record.Flush());
+
+  ContentRecord read;
+  std::wstring why;
+  const int64_t dataEnd = int64_t{1} << 40;
+  ASSERT_EQ(ContentRecord::Read(fd, 0, L"/short", size, dataEnd, &read, &why),
+            ContentRecord::Check::kSound)
+      << why;
+  ASSERT_EQ(read.entries.size(), lengths.size());
+  EXPECT_EQ(read.entries.back().length, lengths.back());
+  const int64_t next = FpHeader::kSize + FpEntry::kSize * static_cast<int64_t>(lengths.size());
+  ASSERT_EQ(ContentRecord::Read(fd, next, L"/next", 8192, dataEnd, &read, &why),
+            ContentRecord::Check::kSound)
+      << why;
+  EXPECT_EQ(read.entries.size(), 1u);
 }
 
 TEST_F(RecordFilesTest, AHeaderClaimingALongerNameIsRejected) {
