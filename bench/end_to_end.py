@@ -10,8 +10,12 @@ wall time, CPU time and peak RSS of each. In the same run it measures
 single-core MD5 throughput (openssl speed -evp md5, 8 KiB blocks) and a find
 walk of the tree, and prints every figure with its ratio and target.
 
-  bench/end_to_end.py --cli build-release/tools/vaultline --work /tmp/e2e
+  bench/end_to_end.py --cli build-release/drive/vaultline --work /tmp/e2e
   bench/end_to_end.py --scale 0.25 ...   (a quarter of the 1 GiB tree)
+  bench/end_to_end.py --restore-to /dev/shm/e2e-restored ...
+
+Each step starts after a sync, so that write-back of the step before (or of
+the copied tree) is not billed to it.
 """
 
 import argparse
@@ -218,6 +222,12 @@ def main():
     parser.add_argument("--work", default="/tmp/vaultline-e2e")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--scale", type=float, default=1.0)
+    # Where the restore writes. ext4 without a journal keeps away from
+    # inodes freed in the last minutes, and its search past them grows with
+    # every tree deleted: repeated runs on such a file system measure that
+    # search. A tmpfs folder (/dev/shm/...) measures the program.
+    parser.add_argument("--restore-to", default=None,
+                        help="folder for the restore (default: WORK/restored)")
     args = parser.parse_args()
 
     cli = os.path.abspath(args.cli)
@@ -230,7 +240,7 @@ def main():
     # The tree the run changes is a copy, so the generated one stays reusable.
     work_tree = os.path.join(args.work, "home")
     drive = os.path.join(args.work, "drive")
-    restored = os.path.join(args.work, "restored")
+    restored = args.restore_to or os.path.join(args.work, "restored")
     for path in (work_tree, drive, restored):
         shutil.rmtree(path, ignore_errors=True)
     subprocess.run(["cp", "-a", source, work_tree], check=True)
