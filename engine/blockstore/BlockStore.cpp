@@ -387,8 +387,9 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     return fail();
   }
   if (hasher_ == nullptr) {
-    // Woken for every few tasks, not for each.
-    helper_ = std::make_unique<WorkerThread>(threaded_, 4);
+    // Woken for every few tasks, not for each; tasks here are one block's
+    // MD5, so the store's thread hashes the next while it waits.
+    helper_ = std::make_unique<WorkerThread>(threaded_, 4, true);
     hasher_ = std::make_unique<BlockHasher>(*helper_);
     ahead_ = std::make_unique<WindowDigests>(*helper_);
   }
@@ -511,10 +512,11 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
       atBoundary = true;
       takeLiteralChecksum = true;
       // The next windows are likely matches too; those that are whole
-      // windows before the file's last one are hashed ahead.
+      // windows before the file's last one are hashed ahead. Without a
+      // helper that would only be work done early, or for nothing.
       const int64_t whole = unconsumed - 2 * static_cast<int64_t>(n0);
       const int64_t ahead = whole >= 0 ? whole / n0 + 1 : 0;
-      if (ahead > 0) {
+      if (threaded_ && ahead > 0) {
         ahead_->HandOver(ring, w, n0,
                          static_cast<int32_t>(std::min<int64_t>(ahead, WindowDigests::kAhead)));
       }

@@ -2,8 +2,8 @@
 
 namespace vaultline {
 
-WorkerThread::WorkerThread(bool threaded, size_t wakeAfter)
-    : threaded_(threaded), wakeAfter_(wakeAfter) {
+WorkerThread::WorkerThread(bool threaded, size_t wakeAfter, bool helpWhileWaiting)
+    : threaded_(threaded), helpWhileWaiting_(helpWhileWaiting), wakeAfter_(wakeAfter) {
   if (threaded_) thread_ = std::thread([this] { Run(); });
 }
 
@@ -39,6 +39,17 @@ void WorkerThread::WaitFor(uint64_t ticket) {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!DoneLocked(ticket)) {
     if (started_ < ticket) {
+      std::function<void()> task = std::move(tasks_.front());
+      tasks_.pop_front();
+      ++started_;
+      lock.unlock();
+      task();
+      lock.lock();
+      continue;
+    }
+    if (helpWhileWaiting_ && !tasks_.empty()) {
+      // The helper runs the task waited for; the next one need not wait
+      // for it to finish.
       std::function<void()> task = std::move(tasks_.front());
       tasks_.pop_front();
       ++started_;

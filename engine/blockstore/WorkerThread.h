@@ -21,8 +21,11 @@ namespace vaultline {
 class WorkerThread {
  public:
   // `threaded` false runs every task at once on the caller's thread. A
-  // sleeping helper is woken when `wakeAfter` tasks wait for it.
-  explicit WorkerThread(bool threaded, size_t wakeAfter = 1);
+  // sleeping helper is woken when `wakeAfter` tasks wait for it. With
+  // `helpWhileWaiting`, a caller waiting for the task the helper runs starts
+  // the tasks handed over after it meanwhile (still in order), and so may
+  // return up to one task's time after the one it waited for.
+  explicit WorkerThread(bool threaded, size_t wakeAfter = 1, bool helpWhileWaiting = false);
   ~WorkerThread();  // runs what was handed over, then ends the thread
   WorkerThread(const WorkerThread&) = delete;
   WorkerThread& operator=(const WorkerThread&) = delete;
@@ -43,6 +46,7 @@ class WorkerThread {
   }
 
   bool threaded_;
+  bool helpWhileWaiting_;
   mutable std::mutex mutex_;
   std::condition_variable taskReady_;
   std::condition_variable taskDone_;

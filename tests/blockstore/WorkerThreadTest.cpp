@@ -12,32 +12,51 @@ namespace {
 TEST(WorkerThreadTest, EveryTaskUpToTheTicketHasRunWhenWaitingEnds) {
   for (bool threaded : {false, true}) {
     for (size_t wakeAfter : {size_t{1}, size_t{4}, size_t{1000}}) {
-      std::vector<int> done(401, 0);
-      {
-        WorkerThread worker(threaded, wakeAfter);
-        for (int round = 0; round < 4; ++round) {
-          uint64_t ticket = 0;
-          for (int i = round * 100; i < (round + 1) * 100; ++i) {
-            ticket = worker.Submit([&done, i] { done[static_cast<size_t>(i)] = i + 1; });
+      for (bool help : {false, true}) {
+        std::vector<int> done(401, 0);
+        {
+          WorkerThread worker(threaded, wakeAfter, help);
+          for (int round = 0; round < 4; ++round) {
+            uint64_t ticket = 0;
+            for (int i = round * 100; i < (round + 1) * 100; ++i) {
+              ticket = worker.Submit([&done, i] { done[static_cast<size_t>(i)] = i + 1; });
+            }
+            // Waiting for an earlier ticket leaves the later tasks handed over.
+            worker.WaitFor(ticket - 50);
+            for (int i = 0; i < round * 100 + 50; ++i) {
+              ASSERT_EQ(done[static_cast<size_t>(i)], i + 1) << threaded << wakeAfter;
+            }
+            EXPECT_TRUE(worker.Done(ticket - 50));
+            worker.WaitFor(ticket);
+            EXPECT_TRUE(worker.Done(ticket));
+            for (int i = 0; i < (round + 1) * 100; ++i) {
+              ASSERT_EQ(done[static_cast<size_t>(i)], i + 1) << threaded << wakeAfter;
+            }
           }
-          // Waiting for an earlier ticket leaves the later tasks handed over.
-          worker.WaitFor(ticket - 50);
-          for (int i = 0; i < round * 100 + 50; ++i) {
-            ASSERT_EQ(done[static_cast<size_t>(i)], i + 1) << threaded << wakeAfter;
-          }
-          EXPECT_TRUE(worker.Done(ticket - 50));
-          worker.WaitFor(ticket);
-          EXPECT_TRUE(worker.Done(ticket));
-          for (int i = 0; i < (round + 1) * 100; ++i) {
-            ASSERT_EQ(done[static_cast<size_t>(i)], i + 1) << threaded << wakeAfter;
-          }
+          // Handed over but not waited for: run before the worker ends.
+          worker.Submit([&done] { done[400] = -1; });
         }
-        // Handed over but not waited for: run before the worker ends.
-        worker.Submit([&done] { done[400] = -1; });
+        EXPECT_EQ(done[400], -1) << threaded << wakeAfter;
       }
-      EXPECT_EQ(done[400], -1) << threaded << wakeAfter;
     }
   }
+}
+
+TEST(WorkerThreadTest, AHelpingWaiterRunsLaterTasksWhileTheHelperRunsTheOneWaitedFor) {
+  WorkerThread worker(true, 1, true);
+  std::atomic<bool> started{false};
+  std::atomic<bool> later{false};
+  // The helper's task can only end once a later task has run: a waiter that
+  // only slept would wait for ever.
+  const uint64_t first = worker.Submit([&] {
+    started = true;
+    while (!later.load()) std::this_thread::yield();
+  });
+  while (!started.load()) std::this_thread::yield();
+  const uint64_t second = worker.Submit([&later] { later = true; });
+  worker.WaitFor(first);
+  EXPECT_TRUE(worker.Done(first));
+  EXPECT_TRUE(worker.Done(second));
 }
 
 TEST(WorkerThreadTest, ATaskNotWaitedForIsNotDoneWhileItRuns) {
