@@ -176,12 +176,7 @@ int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int3
 
 void BlockStore::DigestOf(int32_t length, const RingBuffer& ring, int32_t start,
                           Md5Digest* digest) {
-  if (length <= 0) return;
-  int32_t first = ring.Contiguous(start, length);
-  md5_.Init();
-  md5_.Update(ring.Data() + start, static_cast<size_t>(first));
-  md5_.Update(ring.Data(), static_cast<size_t>(length - first));
-  md5_.Final(digest);
+  if (length > 0) *digest = DigestOfWindow(ring, start, length);
 }
 
 bool BlockStore::WriteFpHeader(FpRecordFile& record, const std::wstring& name, int64_t size,

@@ -181,7 +181,6 @@ class BlockStore {
   int32_t blockLength_;
   RingBuffer ring_;
   BlockMap blockMap_;
-  Md5 md5_;
   Md5Digest lookupDigest_{};
   int openError_ = 0;
   bool indexLoaded_ = false;

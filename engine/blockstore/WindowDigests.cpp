@@ -4,6 +4,17 @@
 
 namespace vaultline {
 
+Md5Digest DigestOfWindow(const RingBuffer& ring, int32_t start, int32_t length) {
+  const int32_t first = ring.Contiguous(start, length);
+  Md5 md5;
+  md5.Init();
+  md5.Update(ring.Data() + start, static_cast<size_t>(first));
+  md5.Update(ring.Data(), static_cast<size_t>(length - first));
+  Md5Digest digest;
+  md5.Final(&digest);
+  return digest;
+}
+
 void WindowDigests::HandOver(const RingBuffer& ring, int32_t start, int32_t length, int32_t count) {
   int32_t next = start;
   if (count_ > 0) {
@@ -27,12 +38,7 @@ void WindowDigests::HandOver(const RingBuffer& ring, int32_t start, int32_t leng
     Window* hashed = &window;
     const RingBuffer* bytes = &ring;
     window.ticket = worker_.Submit([hashed, bytes] {
-      const int32_t first = bytes->Contiguous(hashed->start, hashed->length);
-      Md5 md5;
-      md5.Init();
-      md5.Update(bytes->Data() + hashed->start, static_cast<size_t>(first));
-      md5.Update(bytes->Data(), static_cast<size_t>(hashed->length - first));
-      md5.Final(&hashed->digest);
+      hashed->digest = DigestOfWindow(*bytes, hashed->start, hashed->length);
     });
     lastTicket_ = window.ticket;
     next = ring.Wrap(static_cast<int64_t>(next) + length);

@@ -16,6 +16,9 @@ namespace vaultline {
 
 class WorkerThread;
 
+// The MD5 of `length` bytes of the ring from `start`, wrapping once.
+Md5Digest DigestOfWindow(const RingBuffer& ring, int32_t start, int32_t length);
+
 class WindowDigests {
  public:
   // Windows handed over and not yet taken, at most.
