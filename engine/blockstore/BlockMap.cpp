@@ -3,7 +3,7 @@
 namespace vaultline {
 namespace {
 
-// At 64 bits per known block, two bits per checksum give about 0.2% false
+// At 64 bits per known block, three bits per checksum give about 0.1% false
 // hits. Past 2^23 bits (1 MiB) the filter no longer stays in the
 // second-level cache of a busy machine, and a miss there costs more than
 // the false hits a smaller filter lets through.

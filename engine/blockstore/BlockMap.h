@@ -5,7 +5,7 @@
 // Most lookups are misses (one per unmatched byte of a file), so a filter
 // answers "certainly absent" with one memory probe before the table is
 // consulted: a hash of the checksum picks one 32-bit word and another picks
-// two bits in it (a blocked Bloom filter). The filter grows with the number
+// three bits in it (a blocked Bloom filter). The filter grows with the number
 // of known blocks and stays small enough to live in cache. Its layout is
 // public so that a scan can probe many checksums at once.
 #pragma once
@@ -50,8 +50,8 @@ class BlockMap {
 
   // Multiplicative hashing: checksums of real data cluster in their low
   // bits, and the top bits of each product depend on all of them. The word
-  // comes from the top bits of one product, the two bits in it from the top
-  // ten of another.
+  // comes from the top bits of one product, the three bits in it from the
+  // top fifteen of another.
   static constexpr uint32_t kWordFactor = 0x9E3779B1u;
   static constexpr uint32_t kBitFactor = 0x85EBCA77u;
   const uint32_t* FilterWords() const { return filter_.data(); }

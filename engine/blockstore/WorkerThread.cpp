@@ -38,18 +38,10 @@ void WorkerThread::WaitFor(uint64_t ticket) {
   if (!threaded_) return;
   std::unique_lock<std::mutex> lock(mutex_);
   while (!DoneLocked(ticket)) {
-    if (started_ < ticket) {
-      std::function<void()> task = std::move(tasks_.front());
-      tasks_.pop_front();
-      ++started_;
-      lock.unlock();
-      task();
-      lock.lock();
-      continue;
-    }
-    if (helpWhileWaiting_ && !tasks_.empty()) {
-      // The helper runs the task waited for; the next one need not wait
-      // for it to finish.
+    // Tasks up to the ticket that the helper has not started are run here;
+    // when helping, so are later ones while the helper runs the one waited
+    // for.
+    if (started_ < ticket || (helpWhileWaiting_ && !tasks_.empty())) {
       std::function<void()> task = std::move(tasks_.front());
       tasks_.pop_front();
       ++started_;
