@@ -110,10 +110,11 @@ const fs::path& LargeStore() {
         int32_t checksum = WeakChecksum::Of(block.data(), block.size()).Value();
         Md5Digest digest = Md5::Of(block.data(), block.size());
         int64_t position;
-        data.WriteHeader(checksum, digest, kBlockLength, &position);
-        data.WriteBytes(block.data(), kBlockLength);
+        data.AppendBlock(checksum, digest, block.data(), kBlockLength, nullptr, 0, &position);
         index.Append(checksum, digest, position);
+        if (data.UnflushedBytes() >= (1 << 20)) data.Flush();
       }
+      data.Flush();
     }
     platform::CloseFile(dataFd);
     platform::CloseFile(indexFd);

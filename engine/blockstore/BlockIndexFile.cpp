@@ -62,18 +62,19 @@ bool BlockIndexFile::Append(int32_t weakChecksum, const Md5Digest& digest, int64
   return true;
 }
 
-bool BlockIndexFile::Flush() {
-  if (pending_.empty()) return true;
-  bool written = platform::SeekFile(fd_, logicalEnd_, SeekFrom::kStart) == logicalEnd_ &&
-                 platform::WriteFile(fd_, pending_.data(), pending_.size());
+bool BlockIndexFile::Flush(size_t records) {
+  const size_t bytes = std::min(records * IndexRecord::kSize, pending_.size());
+  if (bytes == 0) return true;
+  const bool written = platform::WriteFileAt(fd_, pending_.data(), bytes, logicalEnd_);
   if (written) {
-    logicalEnd_ += static_cast<int64_t>(pending_.size());
+    logicalEnd_ += static_cast<int64_t>(bytes);
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(bytes));
   } else {
     lastError_ = platform::LastError();
     platform::WriteDiagnostic(L"\n Failed to write data file header data");
     platform::TruncateFile(fd_, logicalEnd_);
+    pending_.clear();
   }
-  pending_.clear();
   return written;
 }
 

@@ -28,7 +28,10 @@ class BlockIndexFile {
 
   // Writes the gathered records; false when that failed (they are cut off
   // again and dropped).
-  bool Flush();
+  bool Flush() { return Flush(PendingRecords()); }
+  // The same for the first `records` gathered; the rest stay gathered.
+  bool Flush(size_t records);
+  size_t PendingRecords() const { return pending_.size() / IndexRecord::kSize; }
   // Forgets the gathered records (their blocks were not written).
   void DropUnflushed() { pending_.clear(); }
   int64_t LogicalEnd() const { return logicalEnd_; }

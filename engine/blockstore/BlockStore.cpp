@@ -65,6 +65,10 @@ const BlockMap& BlockStore::Blocks() {
 }
 
 BlockStore::~BlockStore() {
+  // Blocks still gathered are sound and worth keeping; the manager may be
+  // gone, so a failure goes to the diagnostic log alone.
+  manager_ = &detached_;
+  if (IsOpen()) FlushBlocks();
   pieceRestore_.reset();
   ahead_.reset();
   hasher_.reset();
@@ -85,7 +89,7 @@ void BlockStore::AttachManager(StoreContext* manager) {
 }
 
 bool BlockStore::Sync() {
-  if (!IsOpen() || !dataFile_->Flush() || !indexFile_->Flush()) return false;
+  if (!IsOpen() || !FlushBlocks()) return false;
   bool dataSynced = platform::SyncFile(dataFd_);
   return platform::SyncFile(indexFd_) && dataSynced;
 }
@@ -190,19 +194,54 @@ bool BlockStore::WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int
 }
 
 bool BlockStore::FlushBlocks() {
+  if (!FinishBlocksInFlight()) return false;
   if (!dataFile_->Flush()) {
-    // Those blocks are not on the drive: nothing may find them or name them.
-    blockMap_.DropFrom(writtenBlocks_);
-    indexFile_->DropUnflushed();
-    ReportWriteError(dataFile_->LastError());
+    BlocksLost();
     return false;
   }
   writtenBlocks_ = blockMap_.BlockCount();
+  unsettled_.clear();
   if (!indexFile_->Flush()) {
     ReportWriteError(indexFile_->LastError());
     return false;
   }
   return true;
+}
+
+bool BlockStore::WriteBlocksBehind() {
+  if (!FinishBlocksInFlight()) return false;
+  blocksInFlight_ = true;
+  inFlightBlocks_ = blockMap_.BlockCount();
+  inFlightRecords_ = indexFile_->PendingRecords();
+  return dataFile_->FlushBehind(*helper_);
+}
+
+bool BlockStore::FinishBlocksInFlight() {
+  if (!blocksInFlight_) return true;
+  blocksInFlight_ = false;
+  if (!dataFile_->FinishFlush()) {
+    BlocksLost();
+    return false;
+  }
+  writtenBlocks_ = inFlightBlocks_;
+  while (!unsettled_.empty() && unsettled_.front().blocksEnd <= dataFile_->LogicalEnd()) {
+    unsettled_.pop_front();
+  }
+  if (!indexFile_->Flush(inFlightRecords_)) {
+    ReportWriteError(indexFile_->LastError());
+    return false;
+  }
+  return true;
+}
+
+void BlockStore::BlocksLost() {
+  blockMap_.DropFrom(writtenBlocks_);
+  indexFile_->DropUnflushed();
+  for (const UnsettledFile& file : unsettled_) {
+    damage_.Add(DamageMemory::Kind::kContent, file.contentOffset);
+  }
+  unsettled_.clear();
+  ReportWriteError(dataFile_->LastError());
 }
 
 bool BlockStore::StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_t blockLength,
@@ -241,7 +280,7 @@ bool BlockStore::CommitPiece() {
   if (!written) {
     ReportWriteError(storing_->LastError());
   } else if (piece.newBlock && dataFile_->UnflushedBytes() >= kAppendBatch) {
-    written = FlushBlocks();
+    written = WriteBlocksBehind();
   }
   commitFailed_ = !written;
   return written;
@@ -398,10 +437,17 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
   hasher_->Clear();
   pieces_.clear();
   storing_ = nullptr;
-  if (!FlushBlocks() || !stored || !committed) return fail();
+  if (!stored || !committed) return fail();
   if (!record.Flush()) {
     ReportWriteError(record.LastError());
     return fail();
+  }
+  // The blocks of small files gather across files: a write per file would
+  // cost more than the file. Before a snapshot is published, Sync writes
+  // them.
+  if (dataFile_->PendingBytes() > 0) {
+    unsettled_.push_back(
+        UnsettledFile{contentOffset, dataFile_->LogicalEnd() + dataFile_->PendingBytes()});
   }
   platform::CloseFile(sourceFd);
   return contentOffset;
@@ -537,6 +583,8 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
 
 bool BlockStore::RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
                              const std::wstring& expectedName, int64_t expectedSize) {
+  // Blocks a cancelled backup left gathered are read from the drive.
+  if (IsOpen()) FlushBlocks();
   ContentRecord record;
   std::wstring why;
   const int64_t dataEnd = dataFile_ != nullptr ? dataFile_->LogicalEnd() : 0;

@@ -107,8 +107,14 @@ class BlockStore {
   // sink as bytes of the data file read.
   void CheckData(std::vector<std::wstring>* problems);
 
-  // fsync of the data and index files, so that what a published snapshot
-  // names is on the drive.
+  // The blocks of stored files may still be gathered or being written when
+  // StoreFile returns. FlushBlocks writes them after those in flight, then
+  // their index records. When blocks cannot be written they are forgotten
+  // again and the records naming them remembered as damaged; false then
+  // (reported).
+  bool FlushBlocks();
+  // FlushBlocks, then fsync of the data and index files, so that what a
+  // published snapshot names is on the drive.
   bool Sync();
 
   // The known blocks, loaded first if they are not yet.
@@ -143,9 +149,17 @@ class BlockStore {
   // Writes pieces as long as the oldest one needs no waiting.
   bool CommitReady();
   bool CommitAll();
-  // Writes the gathered blocks, then their index records. When the blocks
-  // cannot be written they are forgotten again; false then (reported).
-  bool FlushBlocks();
+  // Hands the gathered blocks to the helper to be written while the scan
+  // goes on, once those in flight are known to be on the drive.
+  bool WriteBlocksBehind();
+  // Waits for the blocks in flight; once they are on the drive their index
+  // records follow. False when they or the records failed (reported).
+  bool FinishBlocksInFlight();
+  // Blocks appended since the last that is on the drive were lost to a
+  // failed write: nothing may find them, and the records of stored files
+  // that name them are remembered as damaged, so that no later snapshot
+  // builds on them.
+  void BlocksLost();
   void ReportError(const std::wstring& text);
   // Damage met while reading the store costs the file being restored, not
   // the rest of the restore.
@@ -185,6 +199,19 @@ class BlockStore {
   int openError_ = 0;
   bool indexLoaded_ = false;
   size_t writtenBlocks_ = 0;  // known blocks that are on the drive
+  // The write in flight: known blocks and index records once it is done.
+  bool blocksInFlight_ = false;
+  size_t inFlightBlocks_ = 0;
+  size_t inFlightRecords_ = 0;
+  // Files stored while some of their blocks were not yet on the drive: the
+  // content offset of each, and the end of the data file its blocks need.
+  // A file counts as stored when StoreFile returns; writing its blocks may
+  // fail later, and then its record must not be built on.
+  struct UnsettledFile {
+    int64_t contentOffset;
+    int64_t blocksEnd;
+  };
+  std::deque<UnsettledFile> unsettled_;
   int64_t lastStoredSize_ = 0;
   int64_t lastKnownBlock_ = -1;  // the highest position the index named
   bool tailChecked_ = false;

@@ -20,6 +20,7 @@ constexpr int64_t kScanChunk = 4 << 20;
 
 bool BlockStore::CheckContent(int contentFd, int64_t contentOffset, const std::wstring& name,
                               int64_t size, bool readBlocks, std::wstring* why) {
+  if (IsOpen()) FlushBlocks();  // what a cancelled backup left gathered
   ContentRecord record;
   const int64_t dataEnd = dataFile_ != nullptr ? dataFile_->LogicalEnd() : 0;
   switch (ContentRecord::Read(contentFd, contentOffset, name, size, dataEnd, &record, why)) {
@@ -54,6 +55,7 @@ void BlockStore::CheckData(std::vector<std::wstring>* problems) {
                         platform::SystemErrorText(openError_));
     return;
   }
+  FlushBlocks();  // what a cancelled backup left gathered
   const int64_t end = dataFile_->LogicalEnd();
   if (manager_->status != nullptr) manager_->cancelled = manager_->status->OnTotalSize(end);
   std::vector<uint8_t> chunk(

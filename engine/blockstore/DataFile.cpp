@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "blockstore/WorkerThread.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/Format.h"
@@ -156,14 +157,20 @@ bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length, const 
   if (position < 0 || length < 0 || length > kMaxPrefix) return false;
   DataRecordHeader header;
   if (position >= logicalEnd_) {
-    // A block gathered but not yet written is read from memory; it is whole
+    // A block being written or gathered is read from memory; it is whole
     // there, as appends only gather whole blocks.
-    const int64_t at = position - logicalEnd_;
-    if (at + DataRecordHeader::kSize + length > UnflushedBytes()) return false;
-    read = unflushed_.data() + at;
+    int64_t at = position - logicalEnd_;
+    const std::vector<uint8_t>* held = &inFlight_;
+    if (at >= static_cast<int64_t>(inFlight_.size())) {
+      at -= static_cast<int64_t>(inFlight_.size());
+      held = &unflushed_;
+    }
+    const auto heldBytes = static_cast<int64_t>(held->size());
+    if (at + DataRecordHeader::kSize + length > heldBytes) return false;
+    read = held->data() + at;
     header = DataRecordHeader::Decode(read);
     if (header.position != position || header.length < length || header.digest != digest ||
-        at + DataRecordHeader::kSize + header.length > UnflushedBytes()) {
+        at + DataRecordHeader::kSize + header.length > heldBytes) {
       return false;
     }
   } else {
@@ -181,33 +188,10 @@ bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length, const 
   return true;
 }
 
-bool DataFile::WriteHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
-                           int64_t* position) {
-  FillHeader(weakChecksum, digest, length, logicalEnd_);
-  if (!SeekTo(logicalEnd_) || !platform::WriteFile(fd_, header_, sizeof header_)) {
-    WriteFailed(L"\n Failed to write data file header data");
-    return false;
-  }
-  *position = logicalEnd_;
-  logicalEnd_ += DataRecordHeader::kSize;
-  filePosition_ = logicalEnd_;
-  return true;
-}
-
-bool DataFile::WriteBytes(const void* buffer, int32_t length) {
-  if (!platform::WriteFile(fd_, buffer, static_cast<size_t>(length))) {
-    WriteFailed(L"\nfailed to wrtie data to data file");
-    return false;
-  }
-  logicalEnd_ += length;
-  filePosition_ = logicalEnd_;
-  return true;
-}
-
 void DataFile::AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
                            int32_t firstLength, const void* second, int32_t secondLength,
                            int64_t* position) {
-  *position = logicalEnd_ + UnflushedBytes();
+  *position = logicalEnd_ + PendingBytes();
   FillHeader(weakChecksum, digest, firstLength + secondLength, *position);
   const auto* firstBytes = static_cast<const uint8_t*>(first);
   const auto* secondBytes = static_cast<const uint8_t*>(second);
@@ -217,16 +201,48 @@ void DataFile::AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const 
 }
 
 bool DataFile::Flush() {
+  if (!FinishFlush()) return false;
   if (unflushed_.empty()) return true;
-  if (!SeekTo(logicalEnd_) || !platform::WriteFile(fd_, unflushed_.data(), unflushed_.size())) {
+  if (!platform::WriteFileAt(fd_, unflushed_.data(), unflushed_.size(), logicalEnd_)) {
     WriteFailed(L"\nfailed to wrtie data to data file");
     unflushed_.clear();
     DiscardFrom(logicalEnd_);
     return false;
   }
   logicalEnd_ += UnflushedBytes();
-  filePosition_ = logicalEnd_;
   unflushed_.clear();
+  return true;
+}
+
+bool DataFile::FlushBehind(WorkerThread& worker) {
+  if (!FinishFlush()) return false;
+  if (unflushed_.empty()) return true;
+  // The two buffers take turns, so that neither is allocated afresh.
+  inFlight_.swap(unflushed_);
+  flushWorker_ = &worker;
+  const int64_t at = logicalEnd_;
+  flushTicket_ = worker.Submit([this, at] {
+    flushFailed_ = !platform::WriteFileAt(fd_, inFlight_.data(), inFlight_.size(), at);
+    flushError_ = flushFailed_ ? platform::LastError() : 0;
+  });
+  return true;
+}
+
+bool DataFile::FinishFlush() {
+  if (flushWorker_ == nullptr) return true;
+  flushWorker_->WaitFor(flushTicket_);
+  flushWorker_ = nullptr;
+  if (flushFailed_) {
+    flushFailed_ = false;
+    lastError_ = flushError_;
+    platform::WriteDiagnostic(L"\nfailed to wrtie data to data file");
+    inFlight_.clear();
+    unflushed_.clear();
+    DiscardFrom(logicalEnd_);
+    return false;
+  }
+  logicalEnd_ += static_cast<int64_t>(inFlight_.size());
+  inFlight_.clear();
   return true;
 }
 

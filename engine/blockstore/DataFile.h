@@ -2,8 +2,9 @@
 // Does not own or close its descriptor.
 //
 // The logical end starts as the file's size. Appended blocks gather in memory
-// and go out together with Flush; the logical end moves on only when they
-// were written whole. A scan that meets damage resynchronises on the
+// and go out together with Flush, or with FlushBehind on a worker thread
+// while the caller goes on; the logical end moves on only when they were
+// written whole. A scan that meets damage resynchronises on the
 // next sound header; only a torn tail (damage with no sound header behind
 // it) pulls the logical end back, so that the next append overwrites it.
 #pragma once
@@ -16,9 +17,12 @@
 
 namespace vaultline {
 
+class WorkerThread;
+
 class DataFile {
  public:
   explicit DataFile(int fd);
+  // A write handed to a worker must have been finished (FinishFlush) first.
   virtual ~DataFile();
   DataFile(const DataFile&) = delete;
   DataFile& operator=(const DataFile&) = delete;
@@ -29,9 +33,6 @@ class DataFile {
   // The first `length` bytes of the block whose header is at `position`;
   // false unless all of them were read.
   virtual bool ReadBlock(void* buffer, int64_t position, int32_t length);
-  virtual bool WriteBytes(const void* buffer, int32_t length);
-  virtual bool WriteHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
-                           int64_t* position);
   virtual bool SeekToEnd();
   virtual bool HasRecords() const;
 
@@ -50,10 +51,24 @@ class DataFile {
   void AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
                    int32_t firstLength, const void* second, int32_t secondLength,
                    int64_t* position);
-  // Writes the gathered blocks with one write. On failure the file is cut
-  // back to the logical end and the gathered blocks are dropped.
+  // Writes the gathered blocks with one write, after any write in flight.
+  // On failure the file is cut back to the logical end and the gathered
+  // blocks are dropped.
   bool Flush();
+  // Hands the gathered blocks to `worker` to be written with one write while
+  // the caller goes on. One write is in flight at a time: this first
+  // finishes the one before, and is false (handing nothing over) when that
+  // failed.
+  bool FlushBehind(WorkerThread& worker);
+  // Waits for the write in flight, if any. When it failed, the file is cut
+  // back to the logical end and the blocks gathered since are dropped too,
+  // as their positions assumed it; false then.
+  bool FinishFlush();
   int64_t UnflushedBytes() const { return static_cast<int64_t>(unflushed_.size()); }
+  // Bytes of blocks appended but not yet known to be on the drive.
+  int64_t PendingBytes() const {
+    return static_cast<int64_t>(inFlight_.size() + unflushed_.size());
+  }
   // The sound block at `position`, header and bytes: the bytes start at
   // buffer + DataRecordHeader::kSize, and the buffer must have room for a
   // header and the longest block. Reading `expectedLength` bytes is one read
@@ -97,7 +112,14 @@ class DataFile {
   int64_t filePosition_ = -1;
   int lastError_ = 0;
   uint8_t header_[DataRecordHeader::kSize] = {};
-  std::vector<uint8_t> unflushed_;  // blocks from the logical end on
+  // Blocks from the logical end on: those being written, then those
+  // gathered behind them.
+  std::vector<uint8_t> inFlight_;
+  std::vector<uint8_t> unflushed_;
+  WorkerThread* flushWorker_ = nullptr;  // while a write is in flight
+  uint64_t flushTicket_ = 0;
+  bool flushFailed_ = false;  // set by the write in flight
+  int flushError_ = 0;
 };
 
 }  // namespace vaultline

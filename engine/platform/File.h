@@ -28,6 +28,9 @@ int64_t ReadFile(int fd, void* buffer, size_t length);
 int64_t ReadFileAt(int fd, void* buffer, size_t length, int64_t offset);
 // Writes all `length` bytes; false on a failed or short write (errno kept).
 bool WriteFile(int fd, const void* buffer, size_t length);
+// As WriteFile, at `offset` and without moving the descriptor's position
+// (pwrite), so that another thread may write while this one reads.
+bool WriteFileAt(int fd, const void* buffer, size_t length, int64_t offset);
 enum class SeekFrom { kStart, kCurrent, kEnd };
 // New position, or -1.
 int64_t SeekFile(int fd, int64_t offset, SeekFrom from);

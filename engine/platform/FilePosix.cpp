@@ -60,7 +60,9 @@ int OpenFileUnobserved(std::wstring_view path, OpenMode mode, int* error) {
       ::close(fd);
       errno = EISDIR;
       fd = -1;
-    } else {
+    } else if (!S_ISREG(info.st_mode)) {
+      // Reads of a regular file never block, flag or not: only other kinds
+      // are worth two more calls.
       const int flags = ::fcntl(fd, F_GETFL);
       if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     }
@@ -124,11 +126,15 @@ int64_t ReadFileAt(int fd, void* buffer, size_t length, int64_t offset) {
 
 namespace {
 
-bool WriteAll(int fd, const void* buffer, size_t length) {
+// From `offset` on, or at the descriptor's position when it is negative.
+bool WriteAll(int fd, const void* buffer, size_t length, int64_t offset = -1) {
   const auto* in = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < length) {
-    const ssize_t put = ::write(fd, in + done, length - done);
+    const ssize_t put = offset < 0
+                            ? ::write(fd, in + done, length - done)
+                            : ::pwrite(fd, in + done, length - done,
+                                       static_cast<off_t>(offset) + static_cast<off_t>(done));
     if (put < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -151,6 +157,14 @@ bool WriteFile(int fd, const void* buffer, size_t length) {
   return Observed(hook,
                   {FileOperationKind::kWrite, {}, {}, OpenMode::kRead, fd, TellFile(fd), &piece, 1},
                   [&] { return WriteAll(fd, buffer, length); });
+}
+
+bool WriteFileAt(int fd, const void* buffer, size_t length, int64_t offset) {
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return WriteAll(fd, buffer, length, offset);
+  const WritePiece piece{buffer, length};
+  return Observed(hook, {FileOperationKind::kWrite, {}, {}, OpenMode::kRead, fd, offset, &piece, 1},
+                  [&] { return WriteAll(fd, buffer, length, offset); });
 }
 
 int64_t SeekFile(int fd, int64_t offset, SeekFrom from) {

@@ -34,8 +34,9 @@ class RecordFilesTest : public ::testing::Test {
     for (int32_t length : {100, 200, 300}) {
       Bytes bytes = test::RandomBytes(static_cast<size_t>(length), static_cast<uint64_t>(length));
       int64_t position = -1;
-      EXPECT_TRUE(data.WriteHeader(length, Md5::Of(bytes.data(), bytes.size()), length, &position));
-      EXPECT_TRUE(data.WriteBytes(bytes.data(), length));
+      data.AppendBlock(length, Md5::Of(bytes.data(), bytes.size()), bytes.data(), length, nullptr,
+                       0, &position);
+      EXPECT_TRUE(data.Flush());
       positions.push_back(position);
     }
     return positions;
@@ -166,8 +167,9 @@ TEST_F(RecordFilesTest, DataAndIndexRecordsHaveTheirByteLayout) {
   EXPECT_FALSE(data.HasRecords());
   const Bytes block = {1, 2, 3};
   int64_t position = -1;
-  ASSERT_TRUE(data.WriteHeader(static_cast<int32_t>(0x80000001u), CountingDigest(), 3, &position));
-  ASSERT_TRUE(data.WriteBytes(block.data(), 3));
+  data.AppendBlock(static_cast<int32_t>(0x80000001u), CountingDigest(), block.data(), 3, nullptr, 0,
+                   &position);
+  ASSERT_TRUE(data.Flush());
   ASSERT_TRUE(index.Append(static_cast<int32_t>(0x80000001u), CountingDigest(), position));
   ASSERT_TRUE(index.Flush());
   EXPECT_EQ(position, 0);
@@ -184,8 +186,8 @@ TEST_F(RecordFilesTest, DataAndIndexRecordsHaveTheirByteLayout) {
   EXPECT_EQ(LoadLe64(&bytes[32]), 0u);
   EXPECT_EQ(bytes[40], 1);
 
-  ASSERT_TRUE(data.WriteHeader(5, CountingDigest(), 3, &position));
-  ASSERT_TRUE(data.WriteBytes(block.data(), 3));
+  data.AppendBlock(5, CountingDigest(), block.data(), 3, nullptr, 0, &position);
+  ASSERT_TRUE(data.Flush());
   EXPECT_EQ(position, 43);
   EXPECT_EQ(LoadLe64(&Contents("data")[43 + 32]), 43u);
 
@@ -210,9 +212,9 @@ TEST_F(RecordFilesTest, ACutLastRecordIsATornTailThatTheNextAppendReplaces) {
     EXPECT_EQ(Scan(data), (std::vector<int64_t>{positions[0], positions[1]}));
     EXPECT_EQ(data.LogicalEnd(), positions[2]);
     int64_t position = -1;
-    ASSERT_TRUE(data.WriteHeader(1, CountingDigest(), 1, &position));
+    data.AppendBlock(1, CountingDigest(), "z", 1, nullptr, 0, &position);
     EXPECT_EQ(position, positions[2]);
-    ASSERT_TRUE(data.WriteBytes("z", 1));
+    ASSERT_TRUE(data.Flush());
     EXPECT_EQ(std::filesystem::file_size(folder_ / "data"),
               static_cast<uintmax_t>(positions[2] + 41));
   }

@@ -72,6 +72,45 @@ TEST_F(StoreDamageTest, AFullDriveIsReportedAndLosesNothingStoredBefore) {
   EXPECT_TRUE(status_.messages.empty());
 }
 
+TEST_F(StoreDamageTest, BlocksGatheredAcrossFilesThatCannotBeWrittenCostTheirFiles) {
+  Stored before = StoreNew("before", 21);
+  const uintmax_t dataSize = DataSize();
+  // Small files count as stored with their blocks still gathered; the
+  // second names the first one's block too.
+  const Bytes first = test::RandomBytes(5000, 22);
+  Bytes second = first;
+  second.insert(second.end(), first.begin(), first.end());
+  const std::wstring paths[] = {Source("first", first), Source("second", second)};
+  platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
+  int64_t offsets[2];
+  for (int i = 0; i < 2; ++i) {
+    offsets[i] = store_->StoreFile(paths[i], contentFd_);
+    ASSERT_GE(offsets[i], 0);
+  }
+  EXPECT_EQ(DataSize(), dataSize);
+
+  ASSERT_TRUE(platform::LimitFileSize(dataSize + 100));
+  EXPECT_FALSE(store_->Sync());
+  platform::UnlimitFileSize();
+  EXPECT_TRUE(context_.cancelled);
+  ASSERT_EQ(status_.messages.size(), 1u);
+  EXPECT_EQ(status_.messages[0].text, platform::SystemErrorText(EFBIG));
+  EXPECT_EQ(DataSize(), dataSize);
+  // Their records name blocks that are not there: no later snapshot may
+  // build on them, and the store no longer finds those blocks.
+  for (int64_t offset : offsets) {
+    EXPECT_TRUE(store_->Damage().Has(DamageMemory::Kind::kContent, offset));
+  }
+  EXPECT_FALSE(store_->Damage().Has(DamageMemory::Kind::kContent, before.offset));
+  context_.cancelled = false;
+  status_.messages.clear();
+  const int64_t again = Store(paths[1]);
+  ASSERT_GE(again, 0);
+  EXPECT_EQ(Restore(again, paths[1]), second);
+  ExpectRestores(before);
+  EXPECT_TRUE(status_.messages.empty());
+}
+
 TEST_F(StoreDamageTest, OnlyStoringReadsTheIndexOrRebuildsIt) {
   Stored file = StoreNew("file", 14);
   store_.reset();

@@ -47,10 +47,12 @@ class StoreFixture : public ::testing::Test {
     return (folder_ / name).wstring();
   }
 
-  // Appends the file's record at the end of the content file.
+  // Appends the file's record at the end of the content file, and writes
+  // its blocks, as a backup does before it publishes; -1 when either failed.
   int64_t Store(const std::wstring& path) {
     platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
-    return store_->StoreFile(path, contentFd_);
+    const int64_t offset = store_->StoreFile(path, contentFd_);
+    return offset >= 0 && store_->FlushBlocks() ? offset : -1;
   }
 
   std::optional<Bytes> Restore(int64_t contentOffset, const std::wstring& name) {
