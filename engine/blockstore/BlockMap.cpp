@@ -89,14 +89,28 @@ void BlockMap::SetFilterBit(int32_t weakChecksum) {
   filter_[FilterWord(weakChecksum)] |= FilterMask(weakChecksum);
 }
 
-void BlockMap::GrowFilter() {
+void BlockMap::SizeFilterFor(size_t blocks) {
   int log2 = kMinFilterLog2;
-  while (log2 < kMaxFilterLog2 && (size_t{1} << log2) < entries_.size() * kBitsPerBlock) ++log2;
+  while (log2 < kMaxFilterLog2 && (size_t{1} << log2) < blocks * kBitsPerBlock) ++log2;
   filter_.assign((size_t{1} << log2) / 32, 0);
   filterShift_ = ShiftFor(log2);
+}
+
+void BlockMap::GrowFilter() {
+  SizeFilterFor(entries_.size());
   for (const Slot& slot : slots_) {
     if (slot.first >= 0) SetFilterBit(slot.weakChecksum);
   }
+}
+
+void BlockMap::ExpectBlocks(size_t count) {
+  if (!entries_.empty()) return;
+  entries_.reserve(count);
+  size_t slots = kMinSlots;
+  while (slots < 2 * count + 2) slots *= 2;
+  slots_.assign(slots, Slot{0, -1, -1});
+  slotMask_ = slots - 1;
+  SizeFilterFor(count);
 }
 
 }  // namespace vaultline

@@ -26,6 +26,9 @@ class BlockMap {
  public:
   BlockMap();
 
+  // Sizes an empty map for about `count` blocks, so that loading a store's
+  // blocks does not rebuild the table and filter as they grow.
+  void ExpectBlocks(size_t count);
   // False (and nothing changes) when the pair is known already.
   bool Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position);
   // Sets the checksum's bits in the filter alone, for a block that will be
@@ -89,6 +92,7 @@ class BlockMap {
   void GrowTable();
   void SetFilterBit(int32_t weakChecksum);
   void GrowFilter();
+  void SizeFilterFor(size_t blocks);
 
   std::vector<Entry> entries_;
   std::vector<Slot> slots_;

@@ -95,6 +95,11 @@ bool BlockStore::Sync() {
 }
 
 void BlockStore::LoadIndex() {
+  // Every block takes more than a header in the data file, so a damaged
+  // index's size cannot make this ask for more than the data file needs.
+  blockMap_.ExpectBlocks(
+      static_cast<size_t>(std::min(indexFile_->LogicalEnd() / IndexRecord::kSize,
+                                   dataFile_->LogicalEnd() / (DataRecordHeader::kSize + 1))));
   int32_t checksum;
   Md5Digest digest;
   int64_t position;
@@ -366,19 +371,19 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     platform::WriteDiagnostic(L"\nName too long to store: " + fullPath);
     return -1;
   }
-  uint64_t fileSize = 0;
-  if (!platform::GetFileSize64(fullPath, &fileSize)) return -1;
   int sourceFd = platform::OpenFile(fullPath, platform::OpenMode::kRead);
   if (sourceFd < 0) return -1;
   auto fail = [&] {
     platform::CloseFile(sourceFd);
     return int64_t{-1};
   };
+  // The size of what was opened, not of what the path names by now.
+  const int64_t size = platform::FileSizeOf(sourceFd);
+  if (size < 0) return fail();
   if (contentOffset < 0) {
     ReportError(L"Error writing backup idenifier ");
     return fail();
   }
-  int64_t size = static_cast<int64_t>(fileSize);
   lastStoredSize_ = size;
 
   if (size < kSmallFileLimit) {

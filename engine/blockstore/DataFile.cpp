@@ -174,8 +174,9 @@ bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length, const 
       return false;
     }
   } else {
+    // Matches come from all over the file: one read, no seek.
     if (position + DataRecordHeader::kSize + length > logicalEnd_ ||
-        Read(bytes, position, DataRecordHeader::kSize + length) !=
+        ReadRun(bytes, position, DataRecordHeader::kSize + length) !=
             DataRecordHeader::kSize + length) {
       return false;
     }

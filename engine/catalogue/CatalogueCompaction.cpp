@@ -430,6 +430,10 @@ bool CatalogueCompaction::WriteRecords() {
       }
       if (written && !Progress(kDirRecordSize)) written = false;
     }
+    if (written && !target.Flush()) {
+      ReportWriteFailure(directoryPath);
+      written = false;
+    }
   }
   return SyncAndClose(newDirectory) && written;
 }

@@ -15,6 +15,7 @@ namespace vaultline {
 namespace {
 
 constexpr size_t kRecordsPerRead = 256;
+constexpr size_t kRecordsPerWrite = 64;
 constexpr size_t kChecksumOffset = offsetof(DirRecord, checksum);
 
 uint32_t ChecksumOf(const DirRecord& record) {
@@ -48,7 +49,27 @@ RecordDamage Examine(const DirRecord& record, int64_t logicalEnd) {
 DirectoryFile::DirectoryFile(int fd) : fd_(fd) {
   const int64_t size = fd_ < 0 ? -1 : platform::FileSizeOf(fd_);
   logicalEnd_ = size < 0 ? 0 : size;
+  writtenEnd_ = logicalEnd_;
   position_ = logicalEnd_;
+}
+
+DirectoryFile::~DirectoryFile() {
+  Flush();
+}
+
+bool DirectoryFile::Flush() {
+  if (gathered_.empty()) return true;
+  const bool written = platform::WriteFileAt(fd_, gathered_.data(), gathered_.size(), writtenEnd_);
+  if (written) {
+    writtenEnd_ += static_cast<int64_t>(gathered_.size());
+  } else {
+    platform::WriteDiagnostic(L"\nErrot trying to write directory file");
+    // Drop a partial record so that later records stay where offsets say.
+    platform::TruncateFile(fd_, writtenEnd_);
+    logicalEnd_ = writtenEnd_;
+  }
+  gathered_.clear();
+  return written;
 }
 
 int64_t DirectoryFile::WriteRecord(SourceScanner& item, int32_t level, int64_t* contentOffset,
@@ -94,15 +115,11 @@ int64_t DirectoryFile::AppendRecord(const DirEntry& entry) {
   record_.checksum = ChecksumOf(record_);
   // Anything cached may hold a short tail that this write extends.
   buffer_.clear();
-  if (platform::SeekFile(fd_, recordOffset, platform::SeekFrom::kStart) != recordOffset ||
-      !platform::WriteFile(fd_, &record_, sizeof(record_))) {
-    platform::WriteDiagnostic(L"\nErrot trying to write directory file");
-    // Drop a partial record so that later records stay where offsets say.
-    platform::TruncateFile(fd_, recordOffset);
-    return -1;
-  }
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&record_);
+  gathered_.insert(gathered_.end(), bytes, bytes + sizeof(record_));
   logicalEnd_ = recordOffset + kDirRecordSize;
   position_ = logicalEnd_;
+  if (gathered_.size() >= kRecordsPerWrite * kDirRecordSize && !Flush()) return -1;
   return recordOffset;
 }
 
@@ -112,6 +129,7 @@ int64_t DirectoryFile::ReadRecordAt(int64_t offset, DirEntry* entry) {
 }
 
 int64_t DirectoryFile::ReadNextRecord(DirEntry* entry) {
+  if (!Flush()) return -1;
   const int64_t offset = position_;
   if (offset < 0 || offset + kDirRecordSize > logicalEnd_) return -2;
   const int64_t bufferEnd = bufferStart_ + static_cast<int64_t>(buffer_.size());
@@ -148,7 +166,7 @@ int64_t DirectoryFile::ReadNextRecord(DirEntry* entry) {
 }
 
 bool DirectoryFile::Sync() {
-  return platform::SyncFile(fd_);
+  return Flush() && platform::SyncFile(fd_);
 }
 
 }  // namespace vaultline

@@ -1,6 +1,7 @@
 // Writes and reads the fixed records of a selection's directory file. Reads go
 // through a buffer of many records, so that walking or indexing a tree costs
-// one system call per chunk, not per record.
+// one system call per chunk, not per record; appends gather and go out a
+// chunk at a time too.
 //
 // Does not own the descriptor. Offsets are byte positions in the file; read
 // results: the offset just after the record, -2 when no whole record lies
@@ -19,6 +20,9 @@ class SourceScanner;
 class DirectoryFile {
  public:
   explicit DirectoryFile(int fd);
+  ~DirectoryFile();  // writes what is gathered; a failure is only logged
+  DirectoryFile(const DirectoryFile&) = delete;
+  DirectoryFile& operator=(const DirectoryFile&) = delete;
 
   // Appends a record for `item` and returns its offset, or -1. A folder
   // written with childrenFollow points just past its own record (given back
@@ -28,8 +32,13 @@ class DirectoryFile {
   int64_t WriteRecord(SourceScanner& item, int32_t level, int64_t* contentOffset,
                       bool childrenFollow);
   // Appends `entry` as it stands (a record copied from another directory
-  // file); its offset, or -1.
+  // file); its offset, or -1. Records gather in memory and are written a
+  // chunk at a time: -1 also when an earlier record of the chunk could not
+  // be written. The file is then cut back to the last record written and
+  // every offset handed out since is void.
   int64_t AppendRecord(const DirEntry& entry);
+  // Writes the gathered records; false as AppendRecord's -1.
+  bool Flush();
 
   int64_t ReadNextRecord(DirEntry* entry);
   int64_t ReadRecordAt(int64_t offset, DirEntry* entry);
@@ -39,8 +48,10 @@ class DirectoryFile {
     position_ = offset;
     return true;
   }
-  // The end that bounds reads: the file size at opening and after each write.
+  // The end that bounds reads: the file size at opening, moved on by each
+  // record appended.
   int64_t LogicalEnd() const { return logicalEnd_; }
+  // Flush, then fsync.
   bool Sync();
 
  private:
@@ -49,7 +60,9 @@ class DirectoryFile {
   int64_t logicalEnd_ = 0;
   int64_t position_ = 0;
   std::vector<uint8_t> buffer_;
-  int64_t bufferStart_ = 0;  // file offset of buffer_[0]
+  int64_t bufferStart_ = 0;        // file offset of buffer_[0]
+  std::vector<uint8_t> gathered_;  // records from writtenEnd_ on
+  int64_t writtenEnd_ = 0;
 };
 
 }  // namespace vaultline

@@ -99,6 +99,11 @@ void SnapshotManager::ReportLoadFailure() {
   platform::WriteDiagnostic(L"\nfailed to initialize ");
 }
 
+void SnapshotManager::ForgetKeys() {
+  index_ = KeyIndex();
+  indexed_ = false;
+}
+
 bool SnapshotManager::LoadKeyIndex() {
   if (indexed_) return true;
   if (!open_ || LoadCatalogue() != 0) {
@@ -411,6 +416,7 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
       Report(kMessageError,
              platform::FormatWide(L"Errot trying to write directory file: %ls",
                                   platform::SystemErrorText(platform::LastError()).c_str()));
+      ForgetKeys();
       return false;
     }
     ranges.push_back(SourceRange{root, directory_->LogicalEnd()});
@@ -420,9 +426,15 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
   changedPaths_.clear();
   bool published = false;
   if (!cancelled && recorded) {
-    published = SyncBeforePublishing() && WriteEntry(snapshotTime, ranges, sources) &&
-                SyncAfterPublishing();
+    const bool synced = SyncBeforePublishing();
+    if (!synced) ForgetKeys();
+    published = synced && WriteEntry(snapshotTime, ranges, sources) && SyncAfterPublishing();
     if (published) AddToSidecar(snapshotTime, ranges);
+  }
+  if (!published) {
+    // What a stopped backup stored is kept for the next one to build on.
+    if (!directory_->Flush()) ForgetKeys();
+    store_->FlushBlocks();
   }
   if (status != nullptr) cancelled = status->OnProgress(bytesDone, 0) || cancelled;
   return published;
@@ -728,8 +740,7 @@ bool SnapshotManager::ForgetSnapshots(const std::vector<size_t>& indices) {
   platform::CloseFile(snapshotFd_);
   snapshotFd_ = OpenStoreFile(snapshotPath_);
   snapshot_ = std::make_unique<SnapshotFile>(snapshotFd_, snapshotPath_);
-  index_ = KeyIndex();
-  indexed_ = false;
+  ForgetKeys();
   open_ = snapshotFd_ >= 0;
   return true;
 }

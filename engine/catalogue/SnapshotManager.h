@@ -130,6 +130,10 @@ class SnapshotManager : public StoreContext {
   static std::wstring JoinPath(const std::wstring& base, const std::wstring& path);
 
  private:
+  // Records handed out since the last publication may be lost (a failed
+  // write or sync of gathered records): the keys are loaded again from what
+  // was published before the next backup builds on them.
+  void ForgetKeys();
   struct SourceRange {
     int64_t rootOffset;
     int64_t endOffset;

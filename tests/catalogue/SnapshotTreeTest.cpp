@@ -2,9 +2,11 @@
 // one record per source when nothing changed, and exactly the folders on the
 // path to a change.
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 
 #include "CatalogueFixture.h"
+#include "platform/FileOperationHook.h"
 
 namespace vaultline::test {
 namespace {
@@ -244,6 +246,44 @@ TEST_F(SnapshotTree, PathTooLongForARecordIsReportedAndSkipped) {
   const std::vector<std::wstring>& entries = manager.ListEntries(0, W(Src()));
   EXPECT_FALSE(manager.ListingFailed());
   EXPECT_EQ(entries.size(), 4u);  // "/", ok.txt and the two folders that fit
+}
+
+// Fails the first write of directory records (a whole number of them).
+class FailRecordWrite : public platform::FileOperationHook {
+ public:
+  int Before(const platform::FileOperation& operation) override {
+    if (failed || operation.kind != platform::FileOperationKind::kWrite ||
+        operation.pieceCount != 1 || operation.pieces[0].length % kDirRecordSize != 0) {
+      return 0;
+    }
+    failed = true;
+    return ENOSPC;
+  }
+  void After(const platform::FileOperation&) override {}
+  bool failed = false;
+};
+
+TEST_F(SnapshotTree, RecordsLostToAFailedWriteAreNotBuiltOnByTheNextSnapshot) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  Write(Src() / "c" / "new.txt", "new");
+  SetTime(Src() / "c" / "new.txt", 2000);
+  SetTime(Src() / "c", 2000);
+  // One manager for both, as the desktop program keeps it: the failed
+  // snapshot's records of c were handed out, then lost.
+  SnapshotManager& manager = Open();
+  FailRecordWrite hook;
+  platform::SetFileOperationHook(&hook);
+  ASSERT_TRUE(manager.CheckSpace({W(Src())}, INT64_MAX / 2, 0));
+  const bool taken = manager.TakeSnapshot({W(Src())}, INT64_MAX / 2, 0);
+  platform::SetFileOperationHook(nullptr);
+  ASSERT_TRUE(hook.failed);
+  EXPECT_FALSE(taken);
+  ASSERT_TRUE(manager.CheckSpace({W(Src())}, INT64_MAX / 2, 0));
+  ASSERT_TRUE(manager.TakeSnapshot({W(Src())}, INT64_MAX / 2, 0));
+  ASSERT_EQ(Open().ListSnapshots().size(), 2u);
+  EXPECT_EQ(Listing(1), (std::vector<std::wstring>{L"a/b/deep.txt", L"a/x.txt", L"c/g.txt",
+                                                   L"c/new.txt", L"top.txt"}));
 }
 
 TEST_F(SnapshotTree, CancelledSnapshotPublishesNothingAndTheNextSucceeds) {
