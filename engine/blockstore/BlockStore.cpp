@@ -73,6 +73,7 @@ BlockStore::~BlockStore() {
   ahead_.reset();
   hasher_.reset();
   helper_.reset();
+  writer_.reset();
   damage_.Save();  // derived data: a failed save only loses the memory
   dataFile_.reset();
   indexFile_.reset();
@@ -218,7 +219,7 @@ bool BlockStore::WriteBlocksBehind() {
   blocksInFlight_ = true;
   inFlightBlocks_ = blockMap_.BlockCount();
   inFlightRecords_ = indexFile_->PendingRecords();
-  return dataFile_->FlushBehind(*helper_);
+  return dataFile_->FlushBehind(*writer_);
 }
 
 bool BlockStore::FinishBlocksInFlight() {
@@ -429,6 +430,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     // Woken for every few tasks, not for each; tasks here are one block's
     // MD5, so the store's thread hashes the next while it waits.
     helper_ = std::make_unique<WorkerThread>(threaded_, 4, true);
+    writer_ = std::make_unique<WorkerThread>(threaded_);
     hasher_ = std::make_unique<BlockHasher>(*helper_);
     ahead_ = std::make_unique<WindowDigests>(*helper_);
   }

@@ -4,11 +4,12 @@
 // rolling weak checksum confirmed with MD5.
 //
 // One store per open selection, called from one thread, never shared. Where
-// more than one processor is available it hashes new blocks and reads back
-// stored ones on helper threads of its own; callers never see them: the
-// status sink is called only on the caller's thread, and every call has
-// finished with its helpers when it returns. The store does not own the
-// content file or the manager it is attached to.
+// more than one processor is available it hashes new blocks, writes them and
+// reads back stored ones on helper threads of its own; callers never see
+// them: the status sink is called only on the caller's thread, and every
+// call has finished with its helpers when it returns, but for a write of
+// gathered blocks (see FlushBlocks). The store does not own the content file
+// or the manager it is attached to.
 #pragma once
 
 #include <array>
@@ -149,7 +150,7 @@ class BlockStore {
   // Writes pieces as long as the oldest one needs no waiting.
   bool CommitReady();
   bool CommitAll();
-  // Hands the gathered blocks to the helper to be written while the scan
+  // Hands the gathered blocks to the writer to be written while the scan
   // goes on, once those in flight are known to be on the drive.
   bool WriteBlocksBehind();
   // Waits for the blocks in flight; once they are on the drive their index
@@ -184,8 +185,11 @@ class BlockStore {
   std::unique_ptr<BlockIndexFile> indexFile_;
   std::unique_ptr<PieceRestore> pieceRestore_;  // made by the first restore of blocks
   // Made by the first file stored in blocks: the helper thread and what
-  // runs on it.
+  // runs on it, and a thread of their own for writes of the data file: a
+  // wait for a hashed block waits for every task before it, and a write
+  // there would hold it up.
   std::unique_ptr<WorkerThread> helper_;
+  std::unique_ptr<WorkerThread> writer_;
   std::unique_ptr<BlockHasher> hasher_;
   std::unique_ptr<WindowDigests> ahead_;
   std::deque<Piece> pieces_;
