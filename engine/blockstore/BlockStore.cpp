@@ -55,7 +55,6 @@ void BlockStore::EnsureIndex() {
     indexFile_->Reset();
     RebuildIndex();
   }
-  dataFile_->SeekToEnd();
   writtenBlocks_ = blockMap_.BlockCount();
 }
 

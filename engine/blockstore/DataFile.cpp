@@ -17,31 +17,17 @@ using platform::SeekFrom;
 DataFile::DataFile(int fd) : fd_(fd) {
   logicalEnd_ = platform::SeekFile(fd_, 0, SeekFrom::kEnd);
   if (logicalEnd_ < 0) logicalEnd_ = 0;
-  SeekTo(0);
 }
 
 DataFile::~DataFile() = default;
 
-bool DataFile::SeekTo(int64_t position) {
-  if (position == filePosition_) return true;
-  filePosition_ = platform::SeekFile(fd_, position, SeekFrom::kStart);
-  return filePosition_ == position;
-}
-
-int64_t DataFile::Read(void* buffer, int64_t position, int64_t length) {
-  if (!SeekTo(position)) return -1;
-  int64_t got = platform::ReadFile(fd_, buffer, static_cast<size_t>(length));
-  filePosition_ = got == length ? position + got : -1;
-  return got;
+int64_t DataFile::Read(void* buffer, int64_t position, int64_t length) const {
+  if (position < 0) return -1;
+  return platform::ReadFileAt(fd_, buffer, static_cast<size_t>(length), position);
 }
 
 bool DataFile::HasRecords() const {
   return logicalEnd_ > DataRecordHeader::kSize;
-}
-
-bool DataFile::SeekToEnd() {
-  SeekTo(logicalEnd_);
-  return true;
 }
 
 bool DataFile::IsSound(const DataRecordHeader& header, int64_t position) const {
@@ -79,8 +65,7 @@ bool DataFile::ReadWholeBlock(int64_t position, int32_t expectedLength, uint8_t*
 int64_t DataFile::ReadRun(uint8_t* buffer, int64_t position, int64_t length) const {
   if (position < 0) return -1;
   const int64_t wanted = std::min(length, logicalEnd_ - position);
-  if (wanted <= 0) return 0;
-  return platform::ReadFileAt(fd_, buffer, static_cast<size_t>(wanted), position);
+  return wanted <= 0 ? 0 : Read(buffer, position, wanted);
 }
 
 bool DataFile::DecodeSound(const uint8_t* bytes, int64_t position, DataRecordHeader* header) const {
@@ -145,7 +130,7 @@ bool DataFile::ReadBlock(void* buffer, int64_t position, int32_t length) {
   if (got != length) {
     platform::WriteDiagnostic(
         platform::FormatWide(L"\n Failed to read data file data, size is %d\nfile position %I64d",
-                             length, platform::TellFile(fd_)));
+                             length, position + DataRecordHeader::kSize));
     return false;
   }
   return true;
@@ -174,9 +159,8 @@ bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length, const 
       return false;
     }
   } else {
-    // Matches come from all over the file: one read, no seek.
     if (position + DataRecordHeader::kSize + length > logicalEnd_ ||
-        ReadRun(bytes, position, DataRecordHeader::kSize + length) !=
+        Read(bytes, position, DataRecordHeader::kSize + length) !=
             DataRecordHeader::kSize + length) {
       return false;
     }
@@ -259,7 +243,6 @@ void DataFile::FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t
 
 void DataFile::WriteFailed(const wchar_t* text) {
   lastError_ = platform::LastError();
-  filePosition_ = -1;
   platform::WriteDiagnostic(text);
 }
 
@@ -283,7 +266,6 @@ void DataFile::DiscardFrom(int64_t position) {
   // logical end and overwrites the partial block.
   platform::TruncateFile(fd_, position);
   logicalEnd_ = position;
-  filePosition_ = -1;
 }
 
 }  // namespace vaultline

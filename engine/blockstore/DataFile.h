@@ -33,7 +33,6 @@ class DataFile {
   // The first `length` bytes of the block whose header is at `position`;
   // false unless all of them were read.
   virtual bool ReadBlock(void* buffer, int64_t position, int32_t length);
-  virtual bool SeekToEnd();
   virtual bool HasRecords() const;
 
   // The header at `position` if it is sound: the right magic, a length of 1
@@ -72,14 +71,12 @@ class DataFile {
   // The sound block at `position`, header and bytes: the bytes start at
   // buffer + DataRecordHeader::kSize, and the buffer must have room for a
   // header and the longest block. Reading `expectedLength` bytes is one read
-  // when that is the block's length, and costs no seek after the block
-  // before it.
+  // when that is the block's length.
   bool ReadWholeBlock(int64_t position, int32_t expectedLength, uint8_t* buffer,
                       DataRecordHeader* header);
-  // Up to `length` bytes from `position` with one read that leaves the
-  // descriptor where it was, so that a run of adjacent blocks costs one
-  // call and no seek, and another thread may read while nothing appends.
-  // Bytes read (fewer at the logical end), or -1.
+  // Up to `length` bytes from `position` with one read, so that a run of
+  // adjacent blocks costs one call, and another thread may read while
+  // nothing appends. Bytes read (fewer at the logical end), or -1.
   int64_t ReadRun(uint8_t* buffer, int64_t position, int64_t length) const;
   // The header at the start of `bytes`, read from `position`, if it is sound.
   bool DecodeSound(const uint8_t* bytes, int64_t position, DataRecordHeader* header) const;
@@ -92,16 +89,13 @@ class DataFile {
   // written whole).
   void DiscardFrom(int64_t position);
   int64_t LogicalEnd() const { return logicalEnd_; }
-  // Bytes read at `position`, or -1. All reads of the file go through the
-  // object, which remembers the descriptor's position.
-  int64_t Read(void* buffer, int64_t position, int64_t length);
+  // Bytes read at `position`, or -1. Reads and writes name their position
+  // (pread, pwrite): nothing depends on the descriptor's.
+  int64_t Read(void* buffer, int64_t position, int64_t length) const;
   // errno of the last failed write.
   int LastError() const { return lastError_; }
 
  private:
-  // The descriptor's position is remembered so that appends and sequential
-  // reads cost no seek; -1 when unknown.
-  bool SeekTo(int64_t position);
   bool IsSound(const DataRecordHeader& header, int64_t position) const;
   void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length, int64_t position);
   void WriteFailed(const wchar_t* text);
@@ -109,7 +103,6 @@ class DataFile {
   int fd_;
   int64_t logicalEnd_;
   int64_t scanPosition_ = 0;
-  int64_t filePosition_ = -1;
   int lastError_ = 0;
   uint8_t header_[DataRecordHeader::kSize] = {};
   // Blocks from the logical end on: those being written, then those

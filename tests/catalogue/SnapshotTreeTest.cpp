@@ -22,6 +22,12 @@ class SnapshotTree : public CatalogueFixture {
     for (const auto& entry : fs::recursive_directory_iterator(Src())) SetTime(entry.path(), 1000);
     SetTime(Src(), 1000);
   }
+  // c/new.txt, with it and c at `time`.
+  void AddNewFileToC(int64_t time) {
+    Write(Src() / "c" / "new.txt", "new");
+    SetTime(Src() / "c" / "new.txt", time);
+    SetTime(Src() / "c", time);
+  }
   std::vector<std::wstring> Listing(int index) {
     SnapshotManager& manager = Open();
     manager.ListSnapshots();
@@ -76,9 +82,7 @@ TEST_F(SnapshotTree, ChangeDeepInTheTreeExpandsExactlyTheFoldersOnItsPath) {
 TEST_F(SnapshotTree, AddedFileChangesItsFolderEvenAtTheSameTime) {
   BuildTree();
   ASSERT_TRUE(Backup());
-  Write(Src() / "c" / "new.txt", "new");
-  SetTime(Src() / "c" / "new.txt", 1000);
-  SetTime(Src() / "c", 1000);
+  AddNewFileToC(1000);
   ASSERT_TRUE(Backup());
   // src, a (one record), c, g.txt, new.txt, top.txt
   EXPECT_EQ(DirRecords(), 8 + 6);
@@ -266,9 +270,7 @@ class FailRecordWrite : public platform::FileOperationHook {
 TEST_F(SnapshotTree, RecordsLostToAFailedWriteAreNotBuiltOnByTheNextSnapshot) {
   BuildTree();
   ASSERT_TRUE(Backup());
-  Write(Src() / "c" / "new.txt", "new");
-  SetTime(Src() / "c" / "new.txt", 2000);
-  SetTime(Src() / "c", 2000);
+  AddNewFileToC(2000);
   // One manager for both, as the desktop program keeps it: the failed
   // snapshot's records of c were handed out, then lost.
   SnapshotManager& manager = Open();
