@@ -24,6 +24,11 @@ namespace vaultline {
 
 namespace {
 
+// About 8 MiB of listings at most; folders past that are searched again.
+constexpr size_t kKeptListingEntries = size_t{1} << 16;
+// A snapshot that follows its pre-scan at once uses the listings it kept.
+constexpr uint32_t kKeptListingMilliseconds = 2000;
+
 constexpr const wchar_t* kEntryNotWritten =
     L"The snapshot could not be recorded in the snapshot file";
 
@@ -322,6 +327,8 @@ bool SnapshotManager::Prescan(SourceScanner& item) {
       if (!known) newBytes_ += static_cast<int64_t>(item.Size());
     }
   } else {
+    // The walk expands a changed folder and lists each folder in it again.
+    std::vector<SourceScanner> subfolders;
     for (const platform::FindData& entry : *item.ListEntries()) {
       SourceScanner child(item, entry, 0);
       if (Prescan(child)) {
@@ -331,12 +338,32 @@ bool SnapshotManager::Prescan(SourceScanner& item) {
         // folder's key finds: that listing holds another state of it.
         changed = true;
       }
+      if (child.IsFolder()) subfolders.push_back(std::move(child));
     }
     // Walked again each time, so that every snapshot reports it.
     if (item.ListFailed()) changed = true;
+    if (changed) {
+      for (SourceScanner& subfolder : subfolders) KeepListing(subfolder);
+    }
   }
   if (changed) changedPaths_.insert(item.FullPath());
   return changed;
+}
+
+void SnapshotManager::KeepListing(SourceScanner& folder) {
+  // A failed listing is searched again by the walk, which reports it.
+  if (!folder.IsFolder() || !folder.IsRecordable() || folder.ListFailed()) return;
+  const size_t entries = folder.ListEntries()->size();
+  if (keptEntries_ + entries > kKeptListingEntries) return;
+  keptEntries_ += entries;
+  keptListings_.emplace(folder.FullPath(), folder.TakeListing());
+}
+
+void SnapshotManager::UseKeptListing(SourceScanner& folder) {
+  auto kept = keptListings_.find(folder.FullPath());
+  if (kept == keptListings_.end()) return;
+  folder.UseListing(std::move(kept->second));
+  keptListings_.erase(kept);
 }
 
 void SnapshotManager::ScanSources(const std::vector<std::wstring>& sources) {
@@ -345,13 +372,18 @@ void SnapshotManager::ScanSources(const std::vector<std::wstring>& sources) {
   newBytes_ = 0;
   oversizeFiles_.clear();
   changedPaths_.clear();
+  keptListings_.clear();
+  keptEntries_ = 0;
   for (const std::wstring& source : sources) {
     SourceScanner item(source, 0);
     SourceFilter filter(exclusions_, item.FullPath());
     item.SetFilter(&filter);
-    if (item.Exists()) Prescan(item);
+    if (!item.Exists()) continue;
+    Prescan(item);
+    KeepListing(item);
   }
   prescanned_ = sources;
+  prescanEnd_ = platform::TickCount();
 }
 
 bool SnapshotManager::CheckSpace(const std::vector<std::wstring>& sources, int64_t available,
@@ -375,6 +407,10 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
   if (sizeLimit != sizeLimit_ || prescanned_ != sources) {
     sizeLimit_ = sizeLimit;
     ScanSources(sources);
+  } else if (platform::TickCount() - prescanEnd_ > kKeptListingMilliseconds) {
+    // Files created since an older pre-scan belong in this snapshot: its
+    // listings are not used, the walk searches again.
+    keptListings_.clear();
   }
   prescanned_.clear();
   sizeLimit_ = sizeLimit;
@@ -424,6 +460,8 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
   }
 
   changedPaths_.clear();
+  keptListings_.clear();
+  keptEntries_ = 0;
   bool published = false;
   if (!cancelled && recorded) {
     const bool synced = SyncBeforePublishing();
@@ -441,6 +479,7 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
 }
 
 int64_t SnapshotManager::WriteTree(SourceScanner& folder, int32_t level) {
+  UseKeptListing(folder);
   // A folder that changed after the pre-scan has no record to point at.
   const bool expand = changedPaths_.count(folder.FullPath()) != 0 || Lookup(folder) == nullptr;
   const int64_t recordOffset = WriteFolder(folder, level, expand);

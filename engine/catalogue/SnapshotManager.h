@@ -23,6 +23,7 @@
 #include "catalogue/ExtendedRanges.h"
 #include "catalogue/KeyIndex.h"
 #include "catalogue/KeyIndexFile.h"
+#include "platform/FileSystem.h"
 
 class IBackupRestoreStatus;
 
@@ -60,7 +61,11 @@ class SnapshotManager : public StoreContext {
   const KeyIndex& Keys() const { return index_; }
 
   // What the pre-scans and snapshots from now on leave out of every source.
-  void SetExclusions(ExclusionRules rules) { exclusions_ = std::move(rules); }
+  // A pre-scan made under other rules no longer describes the next snapshot.
+  void SetExclusions(ExclusionRules rules) {
+    exclusions_ = std::move(rules);
+    prescanned_.clear();
+  }
 
   // Pre-scans the sources and answers whether the new and changed bytes fit:
   // available >= 0.75 * new bytes. sizeLimit 0 means no per-file limit.
@@ -147,6 +152,11 @@ class SnapshotManager : public StoreContext {
                  std::vector<KeyIndex::Entry>* found);
   void AddToSidecar(int32_t snapshotTime, const std::vector<SourceRange>& ranges);
   bool Prescan(SourceScanner& item);
+  // Keeps the pre-scan's listing of a folder for the walk, while the
+  // listings kept stay within bounds.
+  void KeepListing(SourceScanner& folder);
+  // Lists the folder from the pre-scan's listing when one was kept.
+  void UseKeptListing(SourceScanner& folder);
   bool WalkChildren(SourceScanner& folder, int32_t level);
   int64_t WriteFolder(SourceScanner& item, int32_t level, bool expand);
   int64_t StoreSourceFile(SourceScanner& item, int32_t level);
@@ -187,6 +197,12 @@ class SnapshotManager : public StoreContext {
   std::vector<SnapEntry> indexedEntries_;  // the sound entries the index was made of
   ExclusionRules exclusions_;
   std::unordered_set<std::wstring> changedPaths_;
+  // The pre-scan's listings of folders the walk lists again (changed ones
+  // and those directly in them), by full path, so that a snapshot made
+  // right after its pre-scan searches each folder once.
+  std::unordered_map<std::wstring, std::vector<platform::FindData>> keptListings_;
+  size_t keptEntries_ = 0;
+  uint32_t prescanEnd_ = 0;               // TickCount when the last pre-scan ended
   std::vector<std::wstring> prescanned_;  // sources whose pre-scan the next snapshot uses
   std::vector<std::wstring> oversizeFiles_;
   uint32_t unrecordable_ = 0;

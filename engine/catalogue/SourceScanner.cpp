@@ -86,6 +86,22 @@ const std::vector<platform::FindData>* SourceScanner::ListEntries() {
   return &listing_;
 }
 
+std::vector<platform::FindData> SourceScanner::TakeListing() {
+  std::vector<platform::FindData> taken;
+  taken.swap(listing_);
+  return taken;
+}
+
+void SourceScanner::UseListing(std::vector<platform::FindData> entries) {
+  listing_.clear();
+  listing_.reserve(entries.size());
+  for (auto& entry : entries) {
+    if (sizeLimit_ == 0 || entry.size <= sizeLimit_) listing_.push_back(std::move(entry));
+  }
+  listed_ = true;
+  listFailed_ = false;
+}
+
 int32_t SourceScanner::EntryCount() {
   if (!Exists()) return 0;
   if (!IsFolder()) return 1;

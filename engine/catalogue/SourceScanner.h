@@ -43,6 +43,13 @@ class SourceScanner {
   const std::vector<platform::FindData>* ListEntries();
   // True once ListEntries found a folder it could not search.
   bool ListFailed() const { return listFailed_; }
+  // The entries a sound listing found, moved out; this item is listed no
+  // more (ListEntries then gives none).
+  std::vector<platform::FindData> TakeListing();
+  // Lists the folder as `entries`, a listing of it taken a moment ago under
+  // the same filter, instead of searching it again; the size limit still
+  // applies.
+  void UseListing(std::vector<platform::FindData> entries);
 
   uint32_t Attributes() const { return Exists() ? data_.attributes : 0; }
   uint64_t Size() const { return Exists() ? data_.size : 0; }

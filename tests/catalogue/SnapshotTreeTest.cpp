@@ -212,6 +212,17 @@ TEST_F(SnapshotTree, FilesOverTheSizeLimitAreLeftOutAndListed) {
   EXPECT_EQ(Open().ListSnapshots().size(), 1u);
 }
 
+TEST_F(SnapshotTree, RulesSetAfterThePrescanHoldForTheSnapshot) {
+  // The snapshot walks what its pre-scan listed; listings made under other
+  // rules would bring back what the new ones leave out.
+  BuildTree();
+  SnapshotManager& manager = Open();
+  ASSERT_TRUE(manager.CheckSpace({W(Src())}, INT64_MAX / 2, 0));
+  manager.SetExclusions(ExclusionRules({L"deep.txt"}));
+  ASSERT_TRUE(manager.TakeSnapshot({W(Src())}, INT64_MAX / 2, 0));
+  EXPECT_EQ(Listing(0), (std::vector<std::wstring>{L"a/x.txt", L"c/g.txt", L"top.txt"}));
+}
+
 TEST_F(SnapshotTree, SourceWithoutRecordsGetsAnEmptyRange) {
   BuildTree();
   const std::wstring big = W(Src() / "c" / "g.txt");
