@@ -47,8 +47,27 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
 void BlockStore::EnsureIndex() {
   // Restores and backups of unchanged files never look a block up, so the
   // index is read only when the first file is cut into blocks.
+  WaitForIndex();
   if (indexLoaded_ || !IsOpen()) return;
   indexLoaded_ = true;
+  LoadOrRebuildIndex();
+}
+
+void BlockStore::LoadIndexAhead() {
+  if (!threaded_ || indexLoaded_ || !IsOpen()) return;
+  indexLoaded_ = true;
+  // The writer has nothing to write before the first file is stored.
+  if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
+  indexLoad_ = writer_->Submit([this] { LoadOrRebuildIndex(); });
+}
+
+void BlockStore::WaitForIndex() {
+  if (indexLoad_ == 0) return;
+  writer_->WaitFor(indexLoad_);
+  indexLoad_ = 0;
+}
+
+void BlockStore::LoadOrRebuildIndex() {
   if (indexFile_->HasRecords() && dataFile_->HasRecords()) {
     LoadIndex();
   } else {
@@ -199,6 +218,7 @@ bool BlockStore::WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int
 }
 
 bool BlockStore::FlushBlocks() {
+  WaitForIndex();
   if (!FinishBlocksInFlight()) return false;
   if (!dataFile_->Flush()) {
     BlocksLost();
@@ -429,7 +449,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     // Woken for every few tasks, not for each; tasks here are one block's
     // MD5, so the store's thread hashes the next while it waits.
     helper_ = std::make_unique<WorkerThread>(threaded_, 4, true);
-    writer_ = std::make_unique<WorkerThread>(threaded_);
+    if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
     hasher_ = std::make_unique<BlockHasher>(*helper_);
     ahead_ = std::make_unique<WindowDigests>(*helper_);
   }

@@ -93,8 +93,14 @@ class BlockStore {
   virtual void AttachManager(StoreContext* manager);
   virtual void LoadIndex();
   // Loads the index, or resets it and rebuilds it from the data file when
-  // either file holds no records; once per store.
+  // either file holds no records; once per store. Waits for a load begun
+  // ahead.
   void EnsureIndex();
+  // Begins loading the index on a helper thread, for a caller that knows a
+  // file will be cut into blocks soon; until a call that needs the blocks
+  // waits for it, only IsDamaged may be called meanwhile. Nothing where only
+  // one processor is available.
+  void LoadIndexAhead();
 
   // Checks of a store that change nothing in it (only the damage memory).
   // CheckContent: the record at contentOffset as a restore would read it;
@@ -121,7 +127,14 @@ class BlockStore {
   // The known blocks, loaded first if they are not yet.
   const BlockMap& Blocks();
   // Damage that restores and checks found, kept beside the store.
-  DamageMemory& Damage() { return damage_; }
+  DamageMemory& Damage() {
+    WaitForIndex();
+    return damage_;
+  }
+  // Damage().Has, callable while the index loads ahead.
+  bool IsDamaged(DamageMemory::Kind kind, int64_t position) const {
+    return damage_.Has(kind, position);
+  }
 
  private:
   // The sliding-window pass over a source file opened as `sourceFd`; 0 when
@@ -175,6 +188,9 @@ class BlockStore {
   // (a torn write, or a cut) is dropped, so that new blocks never land inside
   // what its header claims.
   void DiscardTornTail();
+  // The load begun by LoadIndexAhead, once it is done.
+  void WaitForIndex();
+  void LoadOrRebuildIndex();
 
   bool threaded_;
   std::wstring basePath_;
@@ -202,6 +218,7 @@ class BlockStore {
   Md5Digest lookupDigest_{};
   int openError_ = 0;
   bool indexLoaded_ = false;
+  uint64_t indexLoad_ = 0;    // the writer's ticket of a load begun ahead
   size_t writtenBlocks_ = 0;  // known blocks that are on the drive
   // The write in flight: known blocks and index records once it is done.
   bool blocksInFlight_ = false;

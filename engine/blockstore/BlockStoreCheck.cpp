@@ -49,6 +49,7 @@ bool BlockStore::CheckContent(int contentFd, int64_t contentOffset, const std::w
 }
 
 void BlockStore::CheckData(std::vector<std::wstring>* problems) {
+  WaitForIndex();
   checkedBlocks_.clear();
   if (!IsOpen()) {
     problems->push_back(L"the data file cannot be opened: " +

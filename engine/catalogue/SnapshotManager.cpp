@@ -299,7 +299,7 @@ const KeyIndex::Offsets* SnapshotManager::Lookup(SourceScanner& item) const {
   // the new snapshot is whole while the source still holds it.
   const DamageMemory::Kind kind =
       item.IsFolder() ? DamageMemory::Kind::kChildren : DamageMemory::Kind::kContent;
-  if (known != nullptr && store_->Damage().Has(kind, known->contentOffset)) return nullptr;
+  if (known != nullptr && store_->IsDamaged(kind, known->contentOffset)) return nullptr;
   return known;
 }
 
@@ -325,6 +325,9 @@ bool SnapshotManager::Prescan(SourceScanner& item) {
       includedBytes_ += static_cast<int64_t>(item.Size());
       ++includedFiles_;
       if (!known) newBytes_ += static_cast<int64_t>(item.Size());
+      // The snapshot will cut it into blocks: the store's index loads
+      // meanwhile.
+      if (!known && item.Size() >= BlockStore::kSmallFileLimit) store_->LoadIndexAhead();
     }
   } else {
     // The walk expands a changed folder and lists each folder in it again.

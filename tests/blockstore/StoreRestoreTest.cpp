@@ -77,14 +77,30 @@ TEST_F(StoreRestoreTest, KnownContentIsReferencedNotStoredAgain) {
     EXPECT_EQ(before[i].dataPosition, after[i].dataPosition);
   EXPECT_EQ(Restore(second, path), bytes);
 
-  // After reopening, from the index, and after a rebuild without it.
+  // After reopening, from the index and after a rebuild without it, each
+  // loaded when first needed or ahead on a helper.
   for (bool dropIndex : {false, true}) {
-    store_.reset();
-    if (dropIndex) std::filesystem::remove(IndexPath());
-    OpenStore();
-    Store(path);
-    EXPECT_EQ(DataSize(), dataSize) << dropIndex;
+    for (bool ahead : {false, true}) {
+      store_.reset();
+      if (dropIndex) std::filesystem::remove(IndexPath());
+      OpenStore();
+      if (ahead) {
+        store_->LoadIndexAhead();
+        EXPECT_FALSE(store_->IsDamaged(DamageMemory::Kind::kBlock, 0));
+      }
+      Store(path);
+      EXPECT_EQ(DataSize(), dataSize) << dropIndex << ahead;
+    }
   }
+  // A rebuild begun ahead and never waited for still leaves a sound index.
+  store_.reset();
+  std::filesystem::remove(IndexPath());
+  OpenStore();
+  store_->LoadIndexAhead();
+  OpenStore();
+  Store(path);
+  EXPECT_EQ(DataSize(), dataSize);
+  EXPECT_EQ(std::filesystem::file_size(IndexPath()), Entries(first).size() * 32);
 }
 
 TEST_F(StoreRestoreTest, ABlockRepeatedFourTimesIsStoredOnce) {
