@@ -1,5 +1,6 @@
 #include "catalogue/SnapshotManager.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "blockstore/BlockStore.h"
@@ -10,6 +11,7 @@
 #include "catalogue/SnapshotFile.h"
 #include "catalogue/SnapshotHistory.h"
 #include "catalogue/SourceFilter.h"
+#include "catalogue/SourcePrefetch.h"
 #include "catalogue/SourceScanner.h"
 #include "catalogue/SubtreeWalk.h"
 #include "platform/Clock.h"
@@ -28,6 +30,11 @@ namespace {
 constexpr size_t kKeptListingEntries = size_t{1} << 16;
 // A snapshot that follows its pre-scan at once uses the listings it kept.
 constexpr uint32_t kKeptListingMilliseconds = 2000;
+// Files to be stored are asked for a batch at a time, the next batch when
+// fewer than kPrefetchSlack are left ahead of the walk.
+constexpr size_t kPrefetchFiles = 32;
+constexpr uint64_t kPrefetchBytes = uint64_t{8} << 20;
+constexpr size_t kPrefetchSlack = 8;
 
 constexpr const wchar_t* kEntryNotWritten =
     L"The snapshot could not be recorded in the snapshot file";
@@ -502,13 +509,38 @@ bool SnapshotManager::WalkChildren(SourceScanner& folder, int32_t level) {
                              folder.FullPath().c_str()));
     platform::WriteDiagnostic(L"\nfailed to list the folder " + folder.FullPath());
   }
-  for (const platform::FindData& entry : *entries) {
-    SourceScanner child(folder, entry, static_cast<uint64_t>(sizeLimit_));
+  size_t prefetched = 0;  // the entries before it were handed to the prefetch
+  for (size_t i = 0; i < entries->size(); ++i) {
+    if (prefetched <= i + kPrefetchSlack) {
+      prefetched = PrefetchFiles(folder, *entries, std::max(i, prefetched));
+    }
+    SourceScanner child(folder, (*entries)[i], static_cast<uint64_t>(sizeLimit_));
     const int64_t written =
         child.IsFolder() ? WriteTree(child, level + 1) : StoreSourceFile(child, level + 1);
     if (cancelled || written < 0) return false;
   }
   return true;
+}
+
+size_t SnapshotManager::PrefetchFiles(const SourceScanner& folder,
+                                      const std::vector<platform::FindData>& entries, size_t from) {
+  std::vector<std::wstring> paths;
+  uint64_t bytes = 0;
+  size_t next = from;
+  // Up to the next folder: its tree is stored first.
+  for (; next < entries.size() && paths.size() < kPrefetchFiles && bytes < kPrefetchBytes; ++next) {
+    const platform::FindData& entry = entries[next];
+    if ((entry.attributes & platform::kAttributeFolder) != 0) break;
+    // Larger files are read ahead by the system as they are read.
+    if (entry.size == 0 || entry.size > kPrefetchBytes) continue;
+    std::wstring path = folder.FullPath() + platform::kSeparator + entry.name;
+    if (changedPaths_.count(path) == 0) continue;  // its contents are stored already
+    bytes += entry.size;
+    paths.push_back(std::move(path));
+  }
+  if (prefetch_ == nullptr) prefetch_ = std::make_unique<SourcePrefetch>();
+  prefetch_->Ahead(std::move(paths));
+  return next;
 }
 
 int64_t SnapshotManager::WriteFolder(SourceScanner& item, int32_t level, bool expand) {

@@ -32,6 +32,7 @@ namespace vaultline {
 class BlockStore;
 class DirectoryFile;
 class SnapshotFile;
+class SourcePrefetch;
 struct SnapEntry;
 class SourceScanner;
 class SubtreeWalk;
@@ -158,6 +159,10 @@ class SnapshotManager : public StoreContext {
   // Lists the folder from the pre-scan's listing when one was kept.
   void UseKeptListing(SourceScanner& folder);
   bool WalkChildren(SourceScanner& folder, int32_t level);
+  // Hands the files to be stored from entries[from] on to the prefetch, a
+  // batch of them; the index after the last entry looked at.
+  size_t PrefetchFiles(const SourceScanner& folder, const std::vector<platform::FindData>& entries,
+                       size_t from);
   int64_t WriteFolder(SourceScanner& item, int32_t level, bool expand);
   int64_t StoreSourceFile(SourceScanner& item, int32_t level);
   int64_t WriteUnrecordable(SourceScanner& item, int32_t level);
@@ -191,6 +196,7 @@ class SnapshotManager : public StoreContext {
   bool indexed_ = false;
   std::unique_ptr<DirectoryFile> directory_;
   std::unique_ptr<SnapshotFile> snapshot_;
+  std::unique_ptr<SourcePrefetch> prefetch_;  // made by the first walk that stores files
 
   KeyIndex index_;
   KeyIndexFile keyFile_;

@@ -46,6 +46,18 @@ TEST(ListFolder, SortsByNameBytesAndKeepsArbitraryBytes) {
   }
 }
 
+TEST(PrefetchFile, NeverWaitsOnWhatCannotBeRead) {
+  // A file that became a fifo after it was listed has no writer: an open
+  // that waited for one would hang the backup.
+  testing::TempFolder folder;
+  ASSERT_EQ(::mkfifo((folder.path() / "fifo").c_str(), 0600), 0);
+  PrefetchFile(folder.Wide("fifo"));
+  PrefetchFile(folder.Wide("missing"));
+  WriteBytes(folder.path() / "file", 5000);
+  PrefetchFile(folder.Wide("file"));
+  EXPECT_EQ(fs::file_size(folder.path() / "file"), 5000u);
+}
+
 TEST(ListFolder, LeavesOutWhatIsNeitherFileNorFolder) {
   testing::TempFolder folder;
   const fs::path& root = folder.path();
