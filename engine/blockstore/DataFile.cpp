@@ -209,6 +209,11 @@ bool DataFile::FlushBehind(WorkerThread& worker) {
   flushTicket_ = worker.Submit([this, at] {
     flushFailed_ = !platform::WriteFileAt(fd_, inFlight_.data(), inFlight_.size(), at);
     flushError_ = flushFailed_ ? platform::LastError() : 0;
+    // The kernel would hold a first backup's blocks back until the sync
+    // before publishing, and then the backup waits for all of them.
+    if (!flushFailed_) {
+      platform::StartWriteBack(fd_, at, static_cast<int64_t>(inFlight_.size()));
+    }
   });
   return true;
 }

@@ -38,6 +38,10 @@ int64_t TellFile(int fd);
 int64_t FileSizeOf(int fd);
 bool TruncateFile(int fd, int64_t length);
 bool SyncFile(int fd);
+// Starts writing the range out to the disk and returns without waiting, so
+// that a later SyncFile finds less to wait for. Promises nothing: only
+// SyncFile makes bytes durable.
+void StartWriteBack(int fd, int64_t offset, int64_t length);
 // The errno of the last failed call on this thread.
 int LastError();
 

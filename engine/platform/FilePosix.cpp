@@ -199,6 +199,13 @@ bool SyncFile(int fd) {
   return Observed(hook, {FileOperationKind::kSync, {}, {}, OpenMode::kRead, fd}, sync);
 }
 
+void StartWriteBack(int fd, int64_t offset, int64_t length) {
+  // A hint: a failure here shows again at the sync.
+  const int saved = errno;
+  ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+  errno = saved;
+}
+
 int LastError() {
   return errno;
 }
