@@ -1,6 +1,7 @@
 #include "blockstore/LiteralScan.h"
 
 #include <algorithm>
+#include <vector>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
@@ -113,17 +114,109 @@ __attribute__((target("avx2"))) int32_t ScanLiteralRunAvx2(const BlockMap& block
   return i;
 }
 
+// GCC 12's own 512-bit intrinsics start from a deliberately undefined
+// vector, which it then warns of at -O0.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+
+#define VAULTLINE_AVX512 __attribute__((target("avx512f,avx512bw"), always_inline)) inline
+
+// As PrefixSums, over thirty-two lanes: each 128-bit quarter sums its own
+// eight, then adds the totals of the quarters below it.
+VAULTLINE_AVX512 __m512i PrefixSums512(__m512i x) {
+  x = _mm512_add_epi16(x, _mm512_bslli_epi128(x, 2));
+  x = _mm512_add_epi16(x, _mm512_bslli_epi128(x, 4));
+  x = _mm512_add_epi16(x, _mm512_bslli_epi128(x, 8));
+  __m512i total = _mm512_shufflehi_epi16(x, 0xFF);
+  total = _mm512_unpackhi_epi64(total, total);
+  // The quarters' totals moved up by one, two and three quarters.
+  const __m512i below = _mm512_add_epi16(
+      _mm512_add_epi16(_mm512_maskz_shuffle_i64x2(0xFC, total, total, _MM_SHUFFLE(2, 1, 0, 0)),
+                       _mm512_maskz_shuffle_i64x2(0xF0, total, total, _MM_SHUFFLE(1, 0, 0, 0))),
+      _mm512_maskz_shuffle_i64x2(0xC0, total, total, _MM_SHUFFLE(0, 0, 0, 0)));
+  return _mm512_add_epi16(x, below);
+}
+
+// As Probe, for sixteen checksums; a bit for each the filter may know.
+VAULTLINE_AVX512 __mmask16 Probe512(__m512i checksums, const int* words, __m128i wordShift) {
+  const __m512i one = _mm512_set1_epi32(1);
+  const __m512i word = _mm512_srl_epi32(
+      _mm512_mullo_epi32(checksums, _mm512_set1_epi32(static_cast<int>(BlockMap::kWordFactor))),
+      wordShift);
+  const __m512i hash =
+      _mm512_mullo_epi32(checksums, _mm512_set1_epi32(static_cast<int>(BlockMap::kBitFactor)));
+  const __m512i low5 = _mm512_set1_epi32(31);
+  const __m512i mask = _mm512_or_si512(
+      _mm512_or_si512(_mm512_sllv_epi32(one, _mm512_srli_epi32(hash, 27)),
+                      _mm512_sllv_epi32(one, _mm512_and_si512(_mm512_srli_epi32(hash, 22), low5))),
+      _mm512_sllv_epi32(one, _mm512_and_si512(_mm512_srli_epi32(hash, 17), low5)));
+  const __m512i found = _mm512_i32gather_epi32(word, words, 4);
+  return _mm512_cmpeq_epi32_mask(_mm512_and_si512(found, mask), mask);
+}
+
+// The AVX2 scan with thirty-two windows at a time.
+__attribute__((target("avx512f,avx512bw"))) int32_t ScanLiteralRunAvx512(
+    const BlockMap& blocks, const int8_t* in, const int8_t* out, int32_t count, uint32_t length,
+    uint32_t* a, uint32_t* b) {
+  const int* words = reinterpret_cast<const int*>(blocks.FilterWords());
+  const __m128i wordShift = _mm_cvtsi32_si128(blocks.FilterShift());
+  const __m512i n = _mm512_set1_epi16(static_cast<int16_t>(length));
+  const __m512i lastLane = _mm512_set1_epi16(31);
+  __m512i sumA = _mm512_set1_epi16(static_cast<int16_t>(*a));
+  __m512i sumB = _mm512_set1_epi16(static_cast<int16_t>(*b));
+  int32_t i = 0;
+  for (; i + 32 <= count; i += 32) {
+    const __m512i leaving =
+        _mm512_cvtepi8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + i)));
+    const __m512i entering =
+        _mm512_cvtepi8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)));
+    const __m512i windowA =
+        _mm512_add_epi16(sumA, PrefixSums512(_mm512_sub_epi16(entering, leaving)));
+    const __m512i windowB = _mm512_add_epi16(
+        sumB, PrefixSums512(_mm512_sub_epi16(windowA, _mm512_mullo_epi16(leaving, n))));
+    const __mmask16 maybe = Probe512(_mm512_unpacklo_epi16(windowA, windowB), words, wordShift) |
+                            Probe512(_mm512_unpackhi_epi16(windowA, windowB), words, wordShift);
+    if (maybe != 0) {
+      uint32_t runA = static_cast<uint16_t>(_mm_extract_epi16(_mm512_castsi512_si128(sumA), 0));
+      uint32_t runB = static_cast<uint16_t>(_mm_extract_epi16(_mm512_castsi512_si128(sumB), 0));
+      const int32_t at = ScanLiteralRun(blocks, in + i, out + i, 32, length, &runA, &runB);
+      if (at < 32) {
+        *a = runA;
+        *b = runB;
+        return i + at;
+      }
+    }
+    sumA = _mm512_permutexvar_epi16(lastLane, windowA);
+    sumB = _mm512_permutexvar_epi16(lastLane, windowB);
+  }
+  uint32_t runA = static_cast<uint16_t>(_mm_extract_epi16(_mm512_castsi512_si128(sumA), 0));
+  uint32_t runB = static_cast<uint16_t>(_mm_extract_epi16(_mm512_castsi512_si128(sumB), 0));
+  i += ScanLiteralRun(blocks, in + i, out + i, count - i, length, &runA, &runB);
+  *a = runA;
+  *b = runB;
+  return i;
+}
+
+#pragma GCC diagnostic pop
+
 }  // namespace
 #endif
 
-LiteralRunScan FastestLiteralRunScan() {
+std::vector<LiteralRunScan> LiteralRunScans() {
+  std::vector<LiteralRunScan> scans{ScanLiteralRun};
 #ifdef VAULTLINE_AVX2_SCAN
-  static const LiteralRunScan fastest =
-      __builtin_cpu_supports("avx2") ? ScanLiteralRunAvx2 : ScanLiteralRun;
-  return fastest;
-#else
-  return ScanLiteralRun;
+  if (__builtin_cpu_supports("avx2")) scans.push_back(ScanLiteralRunAvx2);
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
+    scans.push_back(ScanLiteralRunAvx512);
+  }
 #endif
+  return scans;
+}
+
+LiteralRunScan FastestLiteralRunScan() {
+  static const LiteralRunScan fastest = LiteralRunScans().back();
+  return fastest;
 }
 
 int64_t PassLiterals(const BlockMap& blocks, const RingBuffer& ring, int32_t start, int32_t length,

@@ -1,11 +1,12 @@
 // The store's inner loop over literal bytes: the weak checksum rolled window
 // by window until one passes the block filter. Nearly every byte of new data
 // goes through here, so where the processor has 256-bit vectors sixteen
-// windows are summed and probed at once; every way stops at the same window
-// with the same checksum.
+// windows are summed and probed at once, with 512-bit ones thirty-two; every
+// way stops at the same window with the same checksum.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "blockstore/BlockMap.h"
 #include "blockstore/RingBuffer.h"
@@ -31,8 +32,9 @@ using LiteralRunScan = int32_t (*)(const BlockMap& blocks, const int8_t* in, con
                                    int32_t count, uint32_t length, uint32_t* a, uint32_t* b);
 int32_t ScanLiteralRun(const BlockMap& blocks, const int8_t* in, const int8_t* out, int32_t count,
                        uint32_t length, uint32_t* a, uint32_t* b);
-// The fastest run scan this processor runs (ScanLiteralRun where nothing
-// faster is built for it).
+// Every run scan this processor runs, ScanLiteralRun first, the fastest last.
+std::vector<LiteralRunScan> LiteralRunScans();
+// The last of them.
 LiteralRunScan FastestLiteralRunScan();
 
 }  // namespace vaultline
