@@ -1,0 +1,47 @@
+// The scan of new bytes against the filter of a store of 100,000 blocks, by
+// each scan this processor runs (0: the simple one, the last: the one used).
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "BenchUtil.h"
+#include "blockstore/BlockMap.h"
+#include "blockstore/LiteralScan.h"
+
+namespace vaultline {
+namespace {
+
+void BM_LiteralScan(benchmark::State& state) {
+  const std::vector<LiteralRunScan> scans = LiteralRunScans();
+  const auto which = static_cast<size_t>(state.range(0));
+  if (which >= scans.size()) {
+    state.SkipWithError("this processor has no such scan");
+    return;
+  }
+  BlockMap map;
+  map.ExpectBlocks(100000);
+  std::mt19937 random(1);
+  Md5Digest digest{};
+  for (int32_t i = 0; i < 100000; ++i) map.Add(static_cast<int32_t>(random()), digest, i);
+  constexpr int32_t kLength = 8192;
+  std::vector<uint8_t> bytes(1 << 20);
+  bench::FillRandom(bytes, 2);
+  const auto* data = reinterpret_cast<const int8_t*>(bytes.data());
+  const int32_t windows = static_cast<int32_t>(bytes.size()) - kLength;
+  for (auto _ : state) {
+    uint32_t a = 0;
+    uint32_t b = 0;
+    // A window the filter passes is stepped over, as the store does after
+    // looking it up.
+    for (int32_t done = 0; done < windows; ++done) {
+      done +=
+          scans[which](map, data + kLength + done, data + done, windows - done, kLength, &a, &b);
+    }
+    benchmark::DoNotOptimize(a);
+  }
+  state.SetBytesProcessed(state.iterations() * windows);
+}
+BENCHMARK(BM_LiteralScan)->DenseRange(0, 2);
+
+}  // namespace
+}  // namespace vaultline
