@@ -174,27 +174,34 @@ int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int3
   }
   int32_t known = blockMap_.First(weakChecksum);
   if (known < 0) return -1;
-  // Equal weak checksums of different bytes are common enough among many
-  // blocks that hashing the window for each costs more than reading the
-  // first bytes of the stored block: bytes that differ there cannot have
-  // the block's digest. MD5 still decides every match.
+  // A window after a match was hashed ahead: its digest is at hand, and
+  // reading each candidate's first bytes from the drive would cost more
+  // than that hash (a drive out of the cache reads them from the disk).
+  const bool hashedAhead = ahead_ != nullptr && ahead_->Take(start, length, &lookupDigest_);
+  bool digested = hashedAhead;
+  // Otherwise: equal weak checksums of different bytes are common enough
+  // among many blocks that hashing the window for each costs more than
+  // reading the first bytes of the stored block: bytes that differ there
+  // cannot have the block's digest. MD5 still decides every match.
   uint8_t window[kPrefixLength];
   const int32_t prefix = std::min(length, kPrefixLength);
-  int32_t first = ring.Contiguous(start, prefix);
-  std::copy(ring.Data() + start, ring.Data() + start + first, window);
-  std::copy(ring.Data(), ring.Data() + (prefix - first), window + first);
-  bool digested = false;
+  if (!hashedAhead) {
+    int32_t first = ring.Contiguous(start, prefix);
+    std::copy(ring.Data() + start, ring.Data() + start + first, window);
+    std::copy(ring.Data(), ring.Data() + (prefix - first), window + first);
+  }
   for (; known >= 0; known = blockMap_.Next(known)) {
     const KnownBlock& block = blockMap_.At(known);
     if (damage_.Has(DamageMemory::Kind::kBlock, block.position)) continue;
-    uint8_t stored[kPrefixLength];
-    if (!dataFile_->ReadPrefix(stored, block.position, prefix, block.digest) ||
-        !std::equal(window, window + prefix, stored)) {
-      continue;
+    if (!hashedAhead) {
+      uint8_t stored[kPrefixLength];
+      if (!dataFile_->ReadPrefix(stored, block.position, prefix, block.digest) ||
+          !std::equal(window, window + prefix, stored)) {
+        continue;
+      }
     }
     if (!digested) {
-      if (ahead_ == nullptr || !ahead_->Take(start, length, &lookupDigest_))
-        DigestOf(length, ring, start, &lookupDigest_);
+      DigestOf(length, ring, start, &lookupDigest_);
       digested = true;
     }
     if (block.digest == lookupDigest_) return block.position;
