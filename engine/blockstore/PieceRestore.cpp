@@ -32,7 +32,10 @@ struct PieceRestore::Run {
 };
 
 PieceRestore::PieceRestore(const DataFile& data, bool threaded)
-    : data_(data), worker_(std::make_unique<WorkerThread>(threaded)) {
+    : data_(data),
+      // Checks are independent of each other, so the waiting caller may
+      // run the next.
+      worker_(std::make_unique<WorkerThread>(threaded, 1, true)) {
   for (size_t i = 0; i < kRuns; ++i) runs_.push_back(std::make_unique<Run>());
 }
 

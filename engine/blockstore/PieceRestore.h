@@ -2,8 +2,10 @@
 // entry order. Adjacent blocks are read as one run with one read; every block
 // is checked against the digest its entry names before a byte of it is
 // written. Reading and checking run on the helper thread while the caller's
-// thread writes the runs checked before, so the output file, the content file
-// and the status sink are only ever touched by the caller.
+// thread writes the runs checked before; a caller that waits for the helper
+// checks the next run itself, as checking is the slower half. The output
+// file, the content file and the status sink are only ever touched by the
+// caller.
 #pragma once
 
 #include <cstdint>
