@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "blockstore/DataRecordHeader.h"
+#include "blockstore/Md5Lanes.h"
 #include "blockstore/WorkerThread.h"
 
 namespace vaultline {
@@ -21,20 +22,50 @@ void BlockHasher::Add(const RingBuffer& ring, int32_t start, int32_t length, int
   std::copy_n(ring.Data(), length - first, block.bytes.data() + first);
   block.length = length;
   block.weakChecksum = weakChecksum;
-  Block* hashed = &block;
-  block.ticket = worker_.Submit([hashed] {
-    hashed->digest = Md5::Of(hashed->bytes.data(), static_cast<size_t>(hashed->length));
-  });
+  block.ticket = 0;
+  if (++gathered_ == kBatch) HandOverGathered();
+}
+
+void BlockHasher::HandOverGathered() {
+  if (gathered_ == 0) return;
+  const size_t from = (first_ + count_ - gathered_) % kBlocks;
+  const size_t count = gathered_;
+  gathered_ = 0;
+  const uint64_t ticket = worker_.Submit([this, from, count] { Hash(from, count); });
+  for (size_t i = 0; i < count; ++i) blocks_[(from + i) % kBlocks].ticket = ticket;
+}
+
+void BlockHasher::Hash(size_t from, size_t count) {
+  // Blocks of the first one's length (all but a file's last, mostly) side
+  // by side, the others one by one.
+  const int32_t length = blocks_[from].length;
+  const uint8_t* messages[kBatch] = {};
+  size_t slots[kBatch] = {};
+  size_t same = 0;
+  for (size_t i = 0; i < count; ++i) {
+    Block& block = blocks_[(from + i) % kBlocks];
+    if (block.length == length) {
+      slots[same] = (from + i) % kBlocks;
+      messages[same++] = block.bytes.data();
+    } else {
+      block.digest = Md5::Of(block.bytes.data(), static_cast<size_t>(block.length));
+    }
+  }
+  Md5Digest digests[kBatch];
+  Md5OfEach(messages, same, static_cast<size_t>(length), digests);
+  for (size_t i = 0; i < same; ++i) blocks_[slots[i]].digest = digests[i];
 }
 
 const BlockHasher::Block& BlockHasher::Oldest() {
   const Block& block = blocks_[first_];
+  if (block.ticket == 0) HandOverGathered();
   worker_.WaitFor(block.ticket);
   return block;
 }
 
 bool BlockHasher::OldestReady() const {
-  return worker_.Done(blocks_[first_].ticket);
+  const Block& block = blocks_[first_];
+  return block.ticket != 0 && worker_.Done(block.ticket);
 }
 
 void BlockHasher::DropOldest() {
@@ -43,7 +74,13 @@ void BlockHasher::DropOldest() {
 }
 
 void BlockHasher::Clear() {
-  if (count_ > 0) worker_.WaitFor(blocks_[(first_ + count_ - 1) % kBlocks].ticket);
+  // Blocks not handed over yet need no hashing; those handed over may be
+  // being hashed.
+  gathered_ = 0;
+  for (size_t i = 0; i < count_; ++i) {
+    const uint64_t ticket = blocks_[(first_ + i) % kBlocks].ticket;
+    if (ticket != 0) worker_.WaitFor(ticket);
+  }
   first_ = 0;
   count_ = 0;
 }

@@ -1,8 +1,9 @@
 // New blocks waiting for their digest: copied out of the ring and hashed on
 // the helper thread in the order they came, so that the scan goes on while
-// MD5 runs. The store takes them back oldest first and only then appends
-// them; until then the filter of the known blocks holds their checksums, so
-// that a window with such a checksum stops the scan and waits for them.
+// MD5 runs. They are handed over eight at a time, or fewer when a digest is
+// wanted before, and hashed side by side (Md5OfEach). The store takes them back oldest first and
+// only then appends them; until then the filter of the known blocks holds their checksums, so that
+// a window with such a checksum stops the scan and waits for them.
 #pragma once
 
 #include <array>
@@ -24,7 +25,7 @@ class BlockHasher {
     int32_t length = 0;
     int32_t weakChecksum = 0;
     Md5Digest digest{};
-    uint64_t ticket = 0;
+    uint64_t ticket = 0;  // 0 while gathered, not yet handed over
   };
 
   // Hashes on `worker`, which the store shares with other helpers' tasks.
@@ -37,12 +38,13 @@ class BlockHasher {
   bool Empty() const { return count_ == 0; }
   // Copies the block out of the ring and hands it to the helper; not Full.
   void Add(const RingBuffer& ring, int32_t start, int32_t length, int32_t weakChecksum);
-  // The oldest block once it is hashed; not Empty.
+  // The oldest block once it is hashed (handing over those gathered, if it
+  // is among them); not Empty.
   const Block& Oldest();
   // Whether the oldest block is hashed, without waiting.
   bool OldestReady() const;
   void DropOldest();
-  // Waits for every block and forgets them.
+  // Waits for every block handed over and forgets them all.
   void Clear();
   // Whether a block waiting here has this checksum.
   bool Holds(int32_t weakChecksum) const;
@@ -53,11 +55,18 @@ class BlockHasher {
 
  private:
   static constexpr size_t kBlocks = 16;
+  static constexpr size_t kBatch = 8;
+
+  // Hands the blocks gathered since the last batch to the helper.
+  void HandOverGathered();
+  // On the helper: the digests of `count` blocks from slot `from` on.
+  void Hash(size_t from, size_t count);
 
   WorkerThread& worker_;
   std::array<Block, kBlocks> blocks_;
   size_t first_ = 0;
   size_t count_ = 0;
+  size_t gathered_ = 0;  // the newest blocks, not yet handed over
 };
 
 }  // namespace vaultline

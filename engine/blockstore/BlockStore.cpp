@@ -453,9 +453,9 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     return fail();
   }
   if (hasher_ == nullptr) {
-    // Woken for every few tasks, not for each; tasks here are one block's
-    // MD5, so the store's thread hashes the next while it waits.
-    helper_ = std::make_unique<WorkerThread>(threaded_, 4, true);
+    // Woken for each task: a task hashes up to eight blocks. The store's
+    // thread hashes the next while it waits.
+    helper_ = std::make_unique<WorkerThread>(threaded_, 1, true);
     if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
     hasher_ = std::make_unique<BlockHasher>(*helper_);
     ahead_ = std::make_unique<WindowDigests>(*helper_);

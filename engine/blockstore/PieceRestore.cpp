@@ -3,6 +3,7 @@
 #include <deque>
 
 #include "blockstore/DataFile.h"
+#include "blockstore/Md5Lanes.h"
 #include "blockstore/WorkerThread.h"
 #include "platform/GatherWrite.h"
 
@@ -48,34 +49,56 @@ void PieceRestore::Check(Run& run) const {
   if (run.length > kRunBytes) return;
   int64_t got = data_.ReadRun(run.bytes.data(), run.position, run.length);
   if (got < 0) return;
-  for (size_t i = 0; i < run.count; ++i) {
-    run.failed = i;
-    const FpEntry& entry = run.entries[i];
+  // The headers first, up to the first that is not sound; then the blocks
+  // before it are hashed together and checked in order, so that the first
+  // block that fails is the one reported, as if each were checked in turn.
+  DataRecordHeader headers[kRunPieces];
+  const uint8_t* blocks[kRunPieces];
+  size_t sound = 0;
+  for (; sound < run.count; ++sound) {
+    const FpEntry& entry = run.entries[sound];
     const int64_t at = entry.dataPosition - run.position;
-    DataRecordHeader header;
     if (entry.length <= 0 || at + DataRecordHeader::kSize > got ||
-        !data_.DecodeSound(&run.bytes[static_cast<size_t>(at)], entry.dataPosition, &header)) {
-      return;
+        !data_.DecodeSound(&run.bytes[static_cast<size_t>(at)], entry.dataPosition,
+                           &headers[sound])) {
+      break;
     }
     // The digest covers the whole block, also where the piece is shorter:
     // only the last block of a run can be, so its rest follows directly.
-    const int64_t end = at + DataRecordHeader::kSize + header.length;
+    const int64_t end = at + DataRecordHeader::kSize + headers[sound].length;
     if (end > got) {
-      if (i + 1 != run.count || data_.ReadRun(&run.bytes[static_cast<size_t>(got)],
-                                              run.position + got, end - got) != end - got) {
-        return;
+      if (sound + 1 != run.count || data_.ReadRun(&run.bytes[static_cast<size_t>(got)],
+                                                  run.position + got, end - got) != end - got) {
+        break;
       }
       got = end;
     }
-    const Md5Digest digest = Md5::Of(&run.bytes[static_cast<size_t>(at + DataRecordHeader::kSize)],
-                                     static_cast<size_t>(header.length));
-    if (digest != header.digest) return;
-    if (entry.length > header.length || digest != entry.digest) {
+    blocks[sound] = &run.bytes[static_cast<size_t>(at + DataRecordHeader::kSize)];
+  }
+  Md5Digest digests[kRunPieces];
+  HashBlocks(blocks, headers, sound, digests);
+  for (size_t i = 0; i < sound; ++i) {
+    run.failed = i;
+    if (digests[i] != headers[i].digest) return;
+    const FpEntry& entry = run.entries[i];
+    if (entry.length > headers[i].length || digests[i] != entry.digest) {
       run.result = Result::kWrongBlock;
       return;
     }
   }
-  run.result = Result::kRestored;
+  run.failed = sound;
+  if (sound == run.count) run.result = Result::kRestored;
+}
+
+void PieceRestore::HashBlocks(const uint8_t* const* blocks, const DataRecordHeader* headers,
+                              size_t count, Md5Digest* digests) {
+  // Runs of blocks of one length (all but a file's last, mostly) side by side.
+  for (size_t from = 0; from < count;) {
+    size_t to = from + 1;
+    while (to < count && headers[to].length == headers[from].length) ++to;
+    Md5OfEach(blocks + from, to - from, static_cast<size_t>(headers[from].length), digests + from);
+    from = to;
+  }
 }
 
 bool PieceRestore::Write(const Run& run, int outputFd) const {

@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 #include "blockstore/Md5.h"
+#include "blockstore/Md5Lanes.h"
 
 namespace vaultline {
 namespace {
@@ -68,6 +69,26 @@ TEST(Md5Test, AgreesWithMd5sumOnALargeRandomInput) {
   std::string expected;
   sum >> expected;
   EXPECT_EQ(Hex(Md5::Of(bytes.data(), bytes.size())), expected);
+}
+
+TEST(Md5Test, MessagesHashedSideBySideGiveTheirOwnDigests) {
+  // Every length around the 56-byte padding limit and whole blocks, and
+  // counts around the eight lanes, each message different.
+  for (size_t length : {0, 1, 55, 56, 63, 64, 65, 119, 120, 128, 8191, 8192}) {
+    for (size_t count : {1, 2, 3, 7, 8, 9, 17}) {
+      std::vector<test::Bytes> messages;
+      std::vector<const uint8_t*> pointers;
+      for (size_t i = 0; i < count; ++i) {
+        messages.push_back(test::RandomBytes(length, 100 * length + i));
+      }
+      for (const test::Bytes& message : messages) pointers.push_back(message.data());
+      std::vector<Md5Digest> digests(count);
+      Md5OfEach(pointers.data(), count, length, digests.data());
+      for (size_t i = 0; i < count; ++i) {
+        EXPECT_EQ(digests[i], Md5::Of(pointers[i], length)) << length << " " << count << " " << i;
+      }
+    }
+  }
 }
 
 }  // namespace
