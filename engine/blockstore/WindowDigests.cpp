@@ -1,5 +1,6 @@
 #include "blockstore/WindowDigests.h"
 
+#include "blockstore/Md5Lanes.h"
 #include "blockstore/WorkerThread.h"
 
 namespace vaultline {
@@ -24,10 +25,15 @@ void WindowDigests::HandOver(const RingBuffer& ring, int32_t start, int32_t leng
       first_ = 0;
       count_ = 0;
     } else {
+      // Windows go over a batch at a time, so that they are hashed side
+      // by side; more are wanted once half of them are taken.
+      if (count_ > kAhead / 2) return;
       count -= static_cast<int32_t>(count_);
       next = ring.Wrap(static_cast<int64_t>(last.start) + length);
     }
   }
+  std::array<Window*, kAhead> batch{};
+  size_t handed = 0;
   for (; count > 0 && count_ < kAhead; --count) {
     Window& window = windows_[(first_ + count_) % kAhead];
     // A dropped window in this slot may still be being hashed.
@@ -35,14 +41,33 @@ void WindowDigests::HandOver(const RingBuffer& ring, int32_t start, int32_t leng
     ++count_;
     window.start = next;
     window.length = length;
-    Window* hashed = &window;
-    const RingBuffer* bytes = &ring;
-    window.ticket = worker_.Submit([hashed, bytes] {
-      hashed->digest = DigestOfWindow(*bytes, hashed->start, hashed->length);
-    });
-    lastTicket_ = window.ticket;
+    batch[handed++] = &window;
     next = ring.Wrap(static_cast<int64_t>(next) + length);
   }
+  if (handed == 0) return;
+  const RingBuffer* bytes = &ring;
+  lastTicket_ = worker_.Submit([batch, handed, bytes] { Hash(*bytes, batch.data(), handed); });
+  for (size_t i = 0; i < handed; ++i) batch[i]->ticket = lastTicket_;
+}
+
+void WindowDigests::Hash(const RingBuffer& ring, Window* const* windows, size_t count) {
+  // Windows that do not wrap round the ring are hashed side by side.
+  const uint8_t* messages[kAhead] = {};
+  Md5Digest digests[kAhead];
+  Window* whole[kAhead] = {};
+  size_t wholeCount = 0;
+  for (size_t i = 0; i < count; ++i) {
+    Window* window = windows[i];
+    if (ring.Contiguous(window->start, window->length) == window->length) {
+      whole[wholeCount] = window;
+      messages[wholeCount++] = ring.Data() + window->start;
+    } else {
+      window->digest = DigestOfWindow(ring, window->start, window->length);
+    }
+  }
+  if (wholeCount == 0) return;
+  Md5OfEach(messages, wholeCount, static_cast<size_t>(whole[0]->length), digests);
+  for (size_t i = 0; i < wholeCount; ++i) whole[i]->digest = digests[i];
 }
 
 bool WindowDigests::Take(int32_t start, int32_t length, Md5Digest* digest) {

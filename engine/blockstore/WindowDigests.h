@@ -22,7 +22,7 @@ Md5Digest DigestOfWindow(const RingBuffer& ring, int32_t start, int32_t length);
 class WindowDigests {
  public:
   // Windows handed over and not yet taken, at most.
-  static constexpr size_t kAhead = 4;
+  static constexpr size_t kAhead = 16;
 
   explicit WindowDigests(WorkerThread& worker) : worker_(worker) {}
   ~WindowDigests() { Settle(); }
@@ -31,7 +31,8 @@ class WindowDigests {
 
   // Hands over the windows of `length` bytes of the ring that follow each
   // other from `start`, as many as `count` and room allow; those handed
-  // over already are kept when they lie on the same chain. The ring's bytes
+  // over already are kept when they lie on the same chain, and while more
+  // than half of them are left nothing is added. The ring's bytes
   // there must not change until Settle.
   void HandOver(const RingBuffer& ring, int32_t start, int32_t length, int32_t count);
   // The digest of the window at `start` when it was handed over (waiting
@@ -50,6 +51,9 @@ class WindowDigests {
     Md5Digest digest{};
     uint64_t ticket = 0;
   };
+
+  // On the helper: the digests of `count` windows of one length.
+  static void Hash(const RingBuffer& ring, Window* const* windows, size_t count);
 
   WorkerThread& worker_;
   std::array<Window, kAhead> windows_;
