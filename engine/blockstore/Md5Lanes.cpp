@@ -42,6 +42,74 @@ VAULTLINE_AVX2 __m256i Add(__m256i a, __m256i b) {
   a = Add(a, _mm256_xor_si256(c, _mm256_or_si256(b, _mm256_xor_si256(d, _mm256_set1_epi32(-1))))); \
   a = Add(VL_ROTATE(a, s), b)
 
+// The 64 steps of RFC 1321, in the order the one-message Transform takes
+// them, for step macros of either instruction set.
+#define VL_MD5_STEPS(F, G, H, I)         \
+  F(a, b, c, d, x[0], 7, 0xd76aa478u);   \
+  F(d, a, b, c, x[1], 12, 0xe8c7b756u);  \
+  F(c, d, a, b, x[2], 17, 0x242070dbu);  \
+  F(b, c, d, a, x[3], 22, 0xc1bdceeeu);  \
+  F(a, b, c, d, x[4], 7, 0xf57c0fafu);   \
+  F(d, a, b, c, x[5], 12, 0x4787c62au);  \
+  F(c, d, a, b, x[6], 17, 0xa8304613u);  \
+  F(b, c, d, a, x[7], 22, 0xfd469501u);  \
+  F(a, b, c, d, x[8], 7, 0x698098d8u);   \
+  F(d, a, b, c, x[9], 12, 0x8b44f7afu);  \
+  F(c, d, a, b, x[10], 17, 0xffff5bb1u); \
+  F(b, c, d, a, x[11], 22, 0x895cd7beu); \
+  F(a, b, c, d, x[12], 7, 0x6b901122u);  \
+  F(d, a, b, c, x[13], 12, 0xfd987193u); \
+  F(c, d, a, b, x[14], 17, 0xa679438eu); \
+  F(b, c, d, a, x[15], 22, 0x49b40821u); \
+  G(a, b, c, d, x[1], 5, 0xf61e2562u);   \
+  G(d, a, b, c, x[6], 9, 0xc040b340u);   \
+  G(c, d, a, b, x[11], 14, 0x265e5a51u); \
+  G(b, c, d, a, x[0], 20, 0xe9b6c7aau);  \
+  G(a, b, c, d, x[5], 5, 0xd62f105du);   \
+  G(d, a, b, c, x[10], 9, 0x02441453u);  \
+  G(c, d, a, b, x[15], 14, 0xd8a1e681u); \
+  G(b, c, d, a, x[4], 20, 0xe7d3fbc8u);  \
+  G(a, b, c, d, x[9], 5, 0x21e1cde6u);   \
+  G(d, a, b, c, x[14], 9, 0xc33707d6u);  \
+  G(c, d, a, b, x[3], 14, 0xf4d50d87u);  \
+  G(b, c, d, a, x[8], 20, 0x455a14edu);  \
+  G(a, b, c, d, x[13], 5, 0xa9e3e905u);  \
+  G(d, a, b, c, x[2], 9, 0xfcefa3f8u);   \
+  G(c, d, a, b, x[7], 14, 0x676f02d9u);  \
+  G(b, c, d, a, x[12], 20, 0x8d2a4c8au); \
+  H(a, b, c, d, x[5], 4, 0xfffa3942u);   \
+  H(d, a, b, c, x[8], 11, 0x8771f681u);  \
+  H(c, d, a, b, x[11], 16, 0x6d9d6122u); \
+  H(b, c, d, a, x[14], 23, 0xfde5380cu); \
+  H(a, b, c, d, x[1], 4, 0xa4beea44u);   \
+  H(d, a, b, c, x[4], 11, 0x4bdecfa9u);  \
+  H(c, d, a, b, x[7], 16, 0xf6bb4b60u);  \
+  H(b, c, d, a, x[10], 23, 0xbebfbc70u); \
+  H(a, b, c, d, x[13], 4, 0x289b7ec6u);  \
+  H(d, a, b, c, x[0], 11, 0xeaa127fau);  \
+  H(c, d, a, b, x[3], 16, 0xd4ef3085u);  \
+  H(b, c, d, a, x[6], 23, 0x04881d05u);  \
+  H(a, b, c, d, x[9], 4, 0xd9d4d039u);   \
+  H(d, a, b, c, x[12], 11, 0xe6db99e5u); \
+  H(c, d, a, b, x[15], 16, 0x1fa27cf8u); \
+  H(b, c, d, a, x[2], 23, 0xc4ac5665u);  \
+  I(a, b, c, d, x[0], 6, 0xf4292244u);   \
+  I(d, a, b, c, x[7], 10, 0x432aff97u);  \
+  I(c, d, a, b, x[14], 15, 0xab9423a7u); \
+  I(b, c, d, a, x[5], 21, 0xfc93a039u);  \
+  I(a, b, c, d, x[12], 6, 0x655b59c3u);  \
+  I(d, a, b, c, x[3], 10, 0x8f0ccc92u);  \
+  I(c, d, a, b, x[10], 15, 0xffeff47du); \
+  I(b, c, d, a, x[1], 21, 0x85845dd1u);  \
+  I(a, b, c, d, x[8], 6, 0x6fa87e4fu);   \
+  I(d, a, b, c, x[15], 10, 0xfe2ce6e0u); \
+  I(c, d, a, b, x[6], 15, 0xa3014314u);  \
+  I(b, c, d, a, x[13], 21, 0x4e0811a1u); \
+  I(a, b, c, d, x[4], 6, 0xf7537e82u);   \
+  I(d, a, b, c, x[11], 10, 0xbd3af235u); \
+  I(c, d, a, b, x[2], 15, 0x2ad7d2bbu);  \
+  I(b, c, d, a, x[9], 21, 0xeb86d391u);
+
 // Rows r[0..7] of eight 32-bit words become columns: word w of every lane.
 VAULTLINE_AVX2 void Transpose(__m256i r[8]) {
   const __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]);
@@ -70,104 +138,62 @@ VAULTLINE_AVX2 void Transpose(__m256i r[8]) {
   r[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
 }
 
-// `count` 64-byte blocks of each of eight messages into the state.
-__attribute__((target("avx2"))) void TransformLanes(__m256i state[4],
-                                                    const uint8_t* const blocks[8], size_t count) {
-  __m256i a0 = state[0], b0 = state[1], c0 = state[2], d0 = state[3];
-  for (size_t block = 0; block < count; ++block) {
-    __m256i x[16];
-    for (int half = 0; half < 2; ++half) {
-      __m256i rows[8];
-      for (int lane = 0; lane < 8; ++lane) {
-        rows[lane] = _mm256_loadu_si256(
-            reinterpret_cast<const __m256i*>(blocks[lane] + 64 * block + 32 * half));
-      }
-      Transpose(rows);
-      for (int w = 0; w < 8; ++w) x[8 * half + w] = rows[w];
-    }
-    __m256i a = a0, b = b0, c = c0, d = d0;
-    VL_STEP_F(a, b, c, d, x[0], 7, 0xd76aa478u);
-    VL_STEP_F(d, a, b, c, x[1], 12, 0xe8c7b756u);
-    VL_STEP_F(c, d, a, b, x[2], 17, 0x242070dbu);
-    VL_STEP_F(b, c, d, a, x[3], 22, 0xc1bdceeeu);
-    VL_STEP_F(a, b, c, d, x[4], 7, 0xf57c0fafu);
-    VL_STEP_F(d, a, b, c, x[5], 12, 0x4787c62au);
-    VL_STEP_F(c, d, a, b, x[6], 17, 0xa8304613u);
-    VL_STEP_F(b, c, d, a, x[7], 22, 0xfd469501u);
-    VL_STEP_F(a, b, c, d, x[8], 7, 0x698098d8u);
-    VL_STEP_F(d, a, b, c, x[9], 12, 0x8b44f7afu);
-    VL_STEP_F(c, d, a, b, x[10], 17, 0xffff5bb1u);
-    VL_STEP_F(b, c, d, a, x[11], 22, 0x895cd7beu);
-    VL_STEP_F(a, b, c, d, x[12], 7, 0x6b901122u);
-    VL_STEP_F(d, a, b, c, x[13], 12, 0xfd987193u);
-    VL_STEP_F(c, d, a, b, x[14], 17, 0xa679438eu);
-    VL_STEP_F(b, c, d, a, x[15], 22, 0x49b40821u);
-    VL_STEP_G(a, b, c, d, x[1], 5, 0xf61e2562u);
-    VL_STEP_G(d, a, b, c, x[6], 9, 0xc040b340u);
-    VL_STEP_G(c, d, a, b, x[11], 14, 0x265e5a51u);
-    VL_STEP_G(b, c, d, a, x[0], 20, 0xe9b6c7aau);
-    VL_STEP_G(a, b, c, d, x[5], 5, 0xd62f105du);
-    VL_STEP_G(d, a, b, c, x[10], 9, 0x02441453u);
-    VL_STEP_G(c, d, a, b, x[15], 14, 0xd8a1e681u);
-    VL_STEP_G(b, c, d, a, x[4], 20, 0xe7d3fbc8u);
-    VL_STEP_G(a, b, c, d, x[9], 5, 0x21e1cde6u);
-    VL_STEP_G(d, a, b, c, x[14], 9, 0xc33707d6u);
-    VL_STEP_G(c, d, a, b, x[3], 14, 0xf4d50d87u);
-    VL_STEP_G(b, c, d, a, x[8], 20, 0x455a14edu);
-    VL_STEP_G(a, b, c, d, x[13], 5, 0xa9e3e905u);
-    VL_STEP_G(d, a, b, c, x[2], 9, 0xfcefa3f8u);
-    VL_STEP_G(c, d, a, b, x[7], 14, 0x676f02d9u);
-    VL_STEP_G(b, c, d, a, x[12], 20, 0x8d2a4c8au);
-    VL_STEP_H(a, b, c, d, x[5], 4, 0xfffa3942u);
-    VL_STEP_H(d, a, b, c, x[8], 11, 0x8771f681u);
-    VL_STEP_H(c, d, a, b, x[11], 16, 0x6d9d6122u);
-    VL_STEP_H(b, c, d, a, x[14], 23, 0xfde5380cu);
-    VL_STEP_H(a, b, c, d, x[1], 4, 0xa4beea44u);
-    VL_STEP_H(d, a, b, c, x[4], 11, 0x4bdecfa9u);
-    VL_STEP_H(c, d, a, b, x[7], 16, 0xf6bb4b60u);
-    VL_STEP_H(b, c, d, a, x[10], 23, 0xbebfbc70u);
-    VL_STEP_H(a, b, c, d, x[13], 4, 0x289b7ec6u);
-    VL_STEP_H(d, a, b, c, x[0], 11, 0xeaa127fau);
-    VL_STEP_H(c, d, a, b, x[3], 16, 0xd4ef3085u);
-    VL_STEP_H(b, c, d, a, x[6], 23, 0x04881d05u);
-    VL_STEP_H(a, b, c, d, x[9], 4, 0xd9d4d039u);
-    VL_STEP_H(d, a, b, c, x[12], 11, 0xe6db99e5u);
-    VL_STEP_H(c, d, a, b, x[15], 16, 0x1fa27cf8u);
-    VL_STEP_H(b, c, d, a, x[2], 23, 0xc4ac5665u);
-    VL_STEP_I(a, b, c, d, x[0], 6, 0xf4292244u);
-    VL_STEP_I(d, a, b, c, x[7], 10, 0x432aff97u);
-    VL_STEP_I(c, d, a, b, x[14], 15, 0xab9423a7u);
-    VL_STEP_I(b, c, d, a, x[5], 21, 0xfc93a039u);
-    VL_STEP_I(a, b, c, d, x[12], 6, 0x655b59c3u);
-    VL_STEP_I(d, a, b, c, x[3], 10, 0x8f0ccc92u);
-    VL_STEP_I(c, d, a, b, x[10], 15, 0xffeff47du);
-    VL_STEP_I(b, c, d, a, x[1], 21, 0x85845dd1u);
-    VL_STEP_I(a, b, c, d, x[8], 6, 0x6fa87e4fu);
-    VL_STEP_I(d, a, b, c, x[15], 10, 0xfe2ce6e0u);
-    VL_STEP_I(c, d, a, b, x[6], 15, 0xa3014314u);
-    VL_STEP_I(b, c, d, a, x[13], 21, 0x4e0811a1u);
-    VL_STEP_I(a, b, c, d, x[4], 6, 0xf7537e82u);
-    VL_STEP_I(d, a, b, c, x[11], 10, 0xbd3af235u);
-    VL_STEP_I(c, d, a, b, x[2], 15, 0x2ad7d2bbu);
-    VL_STEP_I(b, c, d, a, x[9], 21, 0xeb86d391u);
-    a0 = Add(a0, a);
-    b0 = Add(b0, b);
-    c0 = Add(c0, c);
-    d0 = Add(d0, d);
+// A function that takes `count` 64-byte blocks of each of eight messages
+// into the state, with the given steps.
+#define VL_TRANSFORM_LANES(name, instructions, stepF, stepG, stepH, stepI)                        \
+  __attribute__((target(instructions))) void name(__m256i state[4],                               \
+                                                  const uint8_t* const blocks[8], size_t count) { \
+    __m256i a0 = state[0], b0 = state[1], c0 = state[2], d0 = state[3];                           \
+    for (size_t block = 0; block < count; ++block) {                                              \
+      __m256i x[16];                                                                              \
+      for (int half = 0; half < 2; ++half) {                                                      \
+        __m256i rows[8];                                                                          \
+        for (int lane = 0; lane < 8; ++lane) {                                                    \
+          rows[lane] = _mm256_loadu_si256(                                                        \
+              reinterpret_cast<const __m256i*>(blocks[lane] + 64 * block + 32 * half));           \
+        }                                                                                         \
+        Transpose(rows);                                                                          \
+        for (int w = 0; w < 8; ++w) x[8 * half + w] = rows[w];                                    \
+      }                                                                                           \
+      __m256i a = a0, b = b0, c = c0, d = d0;                                                     \
+      VL_MD5_STEPS(stepF, stepG, stepH, stepI);                                                   \
+      a0 = Add(a0, a);                                                                            \
+      b0 = Add(b0, b);                                                                            \
+      c0 = Add(c0, c);                                                                            \
+      d0 = Add(d0, d);                                                                            \
+    }                                                                                             \
+    state[0] = a0;                                                                                \
+    state[1] = b0;                                                                                \
+    state[2] = c0;                                                                                \
+    state[3] = d0;                                                                                \
   }
-  state[0] = a0;
-  state[1] = b0;
-  state[2] = c0;
-  state[3] = d0;
-}
 
-__attribute__((target("avx2"))) void Md5OfEight(const uint8_t* const messages[8], size_t length,
+VL_TRANSFORM_LANES(TransformLanes, "avx2", VL_STEP_F, VL_STEP_G, VL_STEP_H, VL_STEP_I)
+
+// With AVX-512VL each round function is one ternary-logic instruction and
+// the rotation one more.
+#define VL_TSTEP(a, b, c, d, x, s, k, table)                  \
+  a = Add(a, Add(x, _mm256_set1_epi32(static_cast<int>(k)))); \
+  a = Add(a, _mm256_ternarylogic_epi32(b, c, d, table));      \
+  a = Add(_mm256_rol_epi32(a, s), b)
+#define VL_TSTEP_F(a, b, c, d, x, s, k) VL_TSTEP(a, b, c, d, x, s, k, 0xCA)
+#define VL_TSTEP_G(a, b, c, d, x, s, k) VL_TSTEP(a, b, c, d, x, s, k, 0xE4)
+#define VL_TSTEP_H(a, b, c, d, x, s, k) VL_TSTEP(a, b, c, d, x, s, k, 0x96)
+#define VL_TSTEP_I(a, b, c, d, x, s, k) VL_TSTEP(a, b, c, d, x, s, k, 0x39)
+
+VL_TRANSFORM_LANES(TransformLanesTernary, "avx2,avx512f,avx512vl", VL_TSTEP_F, VL_TSTEP_G,
+                   VL_TSTEP_H, VL_TSTEP_I)
+
+using Transform = void (*)(__m256i state[4], const uint8_t* const blocks[8], size_t count);
+
+__attribute__((target("avx2"))) void Md5OfEight(Transform transform,
+                                                const uint8_t* const messages[8], size_t length,
                                                 Md5Digest digests[8]) {
   __m256i state[4] = {
       _mm256_set1_epi32(0x67452301), _mm256_set1_epi32(static_cast<int>(0xefcdab89u)),
       _mm256_set1_epi32(static_cast<int>(0x98badcfeu)), _mm256_set1_epi32(0x10325476)};
   const size_t whole = length / 64;
-  TransformLanes(state, messages, whole);
+  transform(state, messages, whole);
   // The rest of each message, its padding and its length in bits.
   const size_t rest = length % 64;
   const size_t tailBlocks = rest < 56 ? 1 : 2;
@@ -181,7 +207,7 @@ __attribute__((target("avx2"))) void Md5OfEight(const uint8_t* const messages[8]
     StoreLe64(static_cast<uint64_t>(length) * 8, tail + 64 * tailBlocks - 8);
     tailStarts[lane] = tail;
   }
-  TransformLanes(state, tailStarts, tailBlocks);
+  transform(state, tailStarts, tailBlocks);
   alignas(32) uint32_t words[4][8];
   for (int i = 0; i < 4; ++i) _mm256_store_si256(reinterpret_cast<__m256i*>(words[i]), state[i]);
   for (int lane = 0; lane < 8; ++lane) {
@@ -192,24 +218,44 @@ __attribute__((target("avx2"))) void Md5OfEight(const uint8_t* const messages[8]
 }  // namespace
 #endif
 
+int Md5OfEachWays() {
+#ifdef VAULTLINE_MD5_LANES
+  if (!__builtin_cpu_supports("avx2")) return 1;
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") ? 3 : 2;
+#else
+  return 1;
+#endif
+}
+
 void Md5OfEach(const uint8_t* const* messages, size_t count, size_t length, Md5Digest* digests) {
+  static const int fastest = Md5OfEachWays() - 1;
+  Md5OfEach(messages, count, length, digests, fastest);
+}
+
+void Md5OfEach(const uint8_t* const* messages, size_t count, size_t length, Md5Digest* digests,
+               int way) {
   size_t done = 0;
 #ifdef VAULTLINE_MD5_LANES
-  static const bool lanes = __builtin_cpu_supports("avx2");
+  const Transform transform = way == 2   ? TransformLanesTernary
+                              : way == 1 ? TransformLanes
+                                         : nullptr;
   // Fewer than three messages are hashed faster one by one.
-  for (; lanes && count - done >= 3; done += 8) {
+  for (; transform != nullptr && count - done >= 3; done += 8) {
     const uint8_t* group[8];
     Md5Digest groupDigests[8];
     const size_t taken = std::min<size_t>(8, count - done);
-    for (size_t lane = 0; lane < 8; ++lane)
+    for (size_t lane = 0; lane < 8; ++lane) {
       group[lane] = messages[done + std::min(lane, taken - 1)];
-    Md5OfEight(group, length, groupDigests);
+    }
+    Md5OfEight(transform, group, length, groupDigests);
     std::copy_n(groupDigests, taken, digests + done);
     if (taken < 8) {
       done = count;
       break;
     }
   }
+#else
+  (void)way;
 #endif
   for (; done < count; ++done) digests[done] = Md5::Of(messages[done], length);
 }

@@ -82,10 +82,13 @@ TEST(Md5Test, MessagesHashedSideBySideGiveTheirOwnDigests) {
         messages.push_back(test::RandomBytes(length, 100 * length + i));
       }
       for (const test::Bytes& message : messages) pointers.push_back(message.data());
-      std::vector<Md5Digest> digests(count);
-      Md5OfEach(pointers.data(), count, length, digests.data());
-      for (size_t i = 0; i < count; ++i) {
-        EXPECT_EQ(digests[i], Md5::Of(pointers[i], length)) << length << " " << count << " " << i;
+      for (int way = 0; way < Md5OfEachWays(); ++way) {
+        std::vector<Md5Digest> digests(count);
+        Md5OfEach(pointers.data(), count, length, digests.data(), way);
+        for (size_t i = 0; i < count; ++i) {
+          EXPECT_EQ(digests[i], Md5::Of(pointers[i], length))
+              << "way " << way << ", " << length << " bytes, " << count << " messages, #" << i;
+        }
       }
     }
   }
