@@ -22,6 +22,7 @@ void BlockHasher::Add(const RingBuffer& ring, int32_t start, int32_t length, int
   std::copy_n(ring.Data(), length - first, block.bytes.data() + first);
   block.length = length;
   block.weakChecksum = weakChecksum;
+  block.gathered = true;
   block.ticket = 0;
   if (++gathered_ == kBatch) HandOverGathered();
 }
@@ -31,6 +32,7 @@ void BlockHasher::HandOverGathered() {
   const size_t from = (first_ + count_ - gathered_) % kBlocks;
   const size_t count = gathered_;
   gathered_ = 0;
+  for (size_t i = 0; i < count; ++i) blocks_[(from + i) % kBlocks].gathered = false;
   const uint64_t ticket = worker_.Submit([this, from, count] { Hash(from, count); });
   for (size_t i = 0; i < count; ++i) blocks_[(from + i) % kBlocks].ticket = ticket;
 }
@@ -58,14 +60,21 @@ void BlockHasher::Hash(size_t from, size_t count) {
 
 const BlockHasher::Block& BlockHasher::Oldest() {
   const Block& block = blocks_[first_];
-  if (block.ticket == 0) HandOverGathered();
+  if (block.gathered) {
+    // Every block is gathered, and the caller waits for them: waking the
+    // helper would only cost it the time to hand them back.
+    Hash(first_, gathered_);
+    for (size_t i = 0; i < gathered_; ++i) blocks_[(first_ + i) % kBlocks].gathered = false;
+    gathered_ = 0;
+    return block;
+  }
   worker_.WaitFor(block.ticket);
   return block;
 }
 
 bool BlockHasher::OldestReady() const {
   const Block& block = blocks_[first_];
-  return block.ticket != 0 && worker_.Done(block.ticket);
+  return !block.gathered && worker_.Done(block.ticket);
 }
 
 void BlockHasher::DropOldest() {

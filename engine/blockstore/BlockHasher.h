@@ -1,9 +1,9 @@
 // New blocks waiting for their digest: copied out of the ring and hashed on
 // the helper thread in the order they came, so that the scan goes on while
-// MD5 runs. They are handed over eight at a time, or fewer when a digest is
-// wanted before, and hashed side by side (Md5OfEach). The store takes them back oldest first and
-// only then appends them; until then the filter of the known blocks holds their checksums, so that
-// a window with such a checksum stops the scan and waits for them.
+// MD5 runs. They are handed over eight at a time and hashed side by side
+// (Md5OfEach); a digest wanted before that is hashed by the caller. The store takes them back
+// oldest first and only then appends them; until then the filter of the known blocks holds their
+// checksums, so that a window with such a checksum stops the scan and waits for them.
 #pragma once
 
 #include <array>
@@ -25,7 +25,8 @@ class BlockHasher {
     int32_t length = 0;
     int32_t weakChecksum = 0;
     Md5Digest digest{};
-    uint64_t ticket = 0;  // 0 while gathered, not yet handed over
+    bool gathered = false;  // not yet handed over
+    uint64_t ticket = 0;    // of the task that hashes it, once handed over (0: none)
   };
 
   // Hashes on `worker`, which the store shares with other helpers' tasks.
@@ -38,8 +39,8 @@ class BlockHasher {
   bool Empty() const { return count_ == 0; }
   // Copies the block out of the ring and hands it to the helper; not Full.
   void Add(const RingBuffer& ring, int32_t start, int32_t length, int32_t weakChecksum);
-  // The oldest block once it is hashed (handing over those gathered, if it
-  // is among them); not Empty.
+  // The oldest block once it is hashed (on the caller's thread when it is
+  // among those gathered); not Empty.
   const Block& Oldest();
   // Whether the oldest block is hashed, without waiting.
   bool OldestReady() const;
