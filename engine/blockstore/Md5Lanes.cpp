@@ -202,7 +202,7 @@ __attribute__((target("avx2"))) void Md5OfEight(Transform transform,
   for (int lane = 0; lane < 8; ++lane) {
     uint8_t* tail = tails[lane];
     std::memset(tail, 0, sizeof tails[lane]);
-    std::memcpy(tail, messages[lane] + 64 * whole, rest);
+    if (rest > 0) std::memcpy(tail, messages[lane] + 64 * whole, rest);
     tail[rest] = 0x80;
     StoreLe64(static_cast<uint64_t>(length) * 8, tail + 64 * tailBlocks - 8);
     tailStarts[lane] = tail;
