@@ -38,24 +38,16 @@ void BlockHasher::HandOverGathered() {
 }
 
 void BlockHasher::Hash(size_t from, size_t count) {
-  // Blocks of the first one's length (all but a file's last, mostly) side
-  // by side, the others one by one.
-  const int32_t length = blocks_[from].length;
   const uint8_t* messages[kBatch] = {};
-  size_t slots[kBatch] = {};
-  size_t same = 0;
+  size_t lengths[kBatch] = {};
   for (size_t i = 0; i < count; ++i) {
-    Block& block = blocks_[(from + i) % kBlocks];
-    if (block.length == length) {
-      slots[same] = (from + i) % kBlocks;
-      messages[same++] = block.bytes.data();
-    } else {
-      block.digest = Md5::Of(block.bytes.data(), static_cast<size_t>(block.length));
-    }
+    const Block& block = blocks_[(from + i) % kBlocks];
+    messages[i] = block.bytes.data();
+    lengths[i] = static_cast<size_t>(block.length);
   }
   Md5Digest digests[kBatch];
-  Md5OfEach(messages, same, static_cast<size_t>(length), digests);
-  for (size_t i = 0; i < same; ++i) blocks_[slots[i]].digest = digests[i];
+  Md5OfEach(messages, lengths, count, digests);
+  for (size_t i = 0; i < count; ++i) blocks_[(from + i) % kBlocks].digest = digests[i];
 }
 
 const BlockHasher::Block& BlockHasher::Oldest() {

@@ -232,6 +232,16 @@ void Md5OfEach(const uint8_t* const* messages, size_t count, size_t length, Md5D
   Md5OfEach(messages, count, length, digests, fastest);
 }
 
+void Md5OfEach(const uint8_t* const* messages, const size_t* lengths, size_t count,
+               Md5Digest* digests) {
+  for (size_t from = 0; from < count;) {
+    size_t to = from + 1;
+    while (to < count && lengths[to] == lengths[from]) ++to;
+    Md5OfEach(messages + from, to - from, lengths[from], digests + from);
+    from = to;
+  }
+}
+
 void Md5OfEach(const uint8_t* const* messages, size_t count, size_t length, Md5Digest* digests,
                int way) {
   size_t done = 0;

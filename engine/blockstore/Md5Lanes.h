@@ -14,6 +14,10 @@ namespace vaultline {
 // digests[i] = Md5::Of(messages[i], length) for i < count, the fastest way
 // this processor has.
 void Md5OfEach(const uint8_t* const* messages, size_t count, size_t length, Md5Digest* digests);
+// digests[i] = Md5::Of(messages[i], lengths[i]): runs of messages of one
+// length side by side, as above.
+void Md5OfEach(const uint8_t* const* messages, const size_t* lengths, size_t count,
+               Md5Digest* digests);
 // How many ways it has: 0 is one message after another, 1 AVX2, 2 AVX2 with
 // AVX-512VL's ternary logic and rotation. The same digests come from each.
 int Md5OfEachWays();

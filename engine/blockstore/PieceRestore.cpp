@@ -54,6 +54,7 @@ void PieceRestore::Check(Run& run) const {
   // block that fails is the one reported, as if each were checked in turn.
   DataRecordHeader headers[kRunPieces];
   const uint8_t* blocks[kRunPieces];
+  size_t lengths[kRunPieces];
   size_t sound = 0;
   for (; sound < run.count; ++sound) {
     const FpEntry& entry = run.entries[sound];
@@ -74,9 +75,10 @@ void PieceRestore::Check(Run& run) const {
       got = end;
     }
     blocks[sound] = &run.bytes[static_cast<size_t>(at + DataRecordHeader::kSize)];
+    lengths[sound] = static_cast<size_t>(headers[sound].length);
   }
   Md5Digest digests[kRunPieces];
-  HashBlocks(blocks, headers, sound, digests);
+  Md5OfEach(blocks, lengths, sound, digests);
   for (size_t i = 0; i < sound; ++i) {
     run.failed = i;
     if (digests[i] != headers[i].digest) return;
@@ -88,17 +90,6 @@ void PieceRestore::Check(Run& run) const {
   }
   run.failed = sound;
   if (sound == run.count) run.result = Result::kRestored;
-}
-
-void PieceRestore::HashBlocks(const uint8_t* const* blocks, const DataRecordHeader* headers,
-                              size_t count, Md5Digest* digests) {
-  // Runs of blocks of one length (all but a file's last, mostly) side by side.
-  for (size_t from = 0; from < count;) {
-    size_t to = from + 1;
-    while (to < count && headers[to].length == headers[from].length) ++to;
-    Md5OfEach(blocks + from, to - from, static_cast<size_t>(headers[from].length), digests + from);
-    from = to;
-  }
 }
 
 bool PieceRestore::Write(const Run& run, int outputFd) const {

@@ -18,7 +18,6 @@
 namespace vaultline {
 
 class DataFile;
-struct DataRecordHeader;
 class WorkerThread;
 
 class PieceRestore {
@@ -44,8 +43,6 @@ class PieceRestore {
   // Reads the run and checks each of its blocks; on the helper thread.
   void Check(Run& run) const;
   bool Write(const Run& run, int outputFd) const;
-  static void HashBlocks(const uint8_t* const* blocks, const DataRecordHeader* headers,
-                         size_t count, Md5Digest* digests);
 
   const DataFile& data_;
   std::unique_ptr<WorkerThread> worker_;

@@ -369,6 +369,11 @@ void SnapshotManager::KeepListing(SourceScanner& folder) {
   keptListings_.emplace(folder.FullPath(), folder.TakeListing());
 }
 
+void SnapshotManager::DropKeptListings() {
+  keptListings_.clear();
+  keptEntries_ = 0;
+}
+
 void SnapshotManager::UseKeptListing(SourceScanner& folder) {
   auto kept = keptListings_.find(folder.FullPath());
   if (kept == keptListings_.end()) return;
@@ -382,8 +387,7 @@ void SnapshotManager::ScanSources(const std::vector<std::wstring>& sources) {
   newBytes_ = 0;
   oversizeFiles_.clear();
   changedPaths_.clear();
-  keptListings_.clear();
-  keptEntries_ = 0;
+  DropKeptListings();
   for (const std::wstring& source : sources) {
     SourceScanner item(source, 0);
     SourceFilter filter(exclusions_, item.FullPath());
@@ -420,7 +424,7 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
   } else if (platform::TickCount() - prescanEnd_ > kKeptListingMilliseconds) {
     // Files created since an older pre-scan belong in this snapshot: its
     // listings are not used, the walk searches again.
-    keptListings_.clear();
+    DropKeptListings();
   }
   prescanned_.clear();
   sizeLimit_ = sizeLimit;
@@ -470,8 +474,7 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
   }
 
   changedPaths_.clear();
-  keptListings_.clear();
-  keptEntries_ = 0;
+  DropKeptListings();
   bool published = false;
   if (!cancelled && recorded) {
     const bool synced = SyncBeforePublishing();

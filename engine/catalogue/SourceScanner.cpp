@@ -73,7 +73,7 @@ const std::vector<platform::FindData>* SourceScanner::ListEntries() {
   if (!listFailed_) {
     listing_.reserve(entries.size());
     for (auto& entry : entries) {
-      if (sizeLimit_ != 0 && entry.size > sizeLimit_) continue;
+      if (!WithinSizeLimit(entry)) continue;
       if (filter_ != nullptr &&
           !filter_->Keeps(fullPath_ + platform::kSeparator + entry.name,
                           (entry.attributes & platform::kAttributeFolder) != 0)) {
@@ -96,7 +96,7 @@ void SourceScanner::UseListing(std::vector<platform::FindData> entries) {
   listing_.clear();
   listing_.reserve(entries.size());
   for (auto& entry : entries) {
-    if (sizeLimit_ == 0 || entry.size <= sizeLimit_) listing_.push_back(std::move(entry));
+    if (WithinSizeLimit(entry)) listing_.push_back(std::move(entry));
   }
   listed_ = true;
   listFailed_ = false;

@@ -79,6 +79,9 @@ class SourceScanner {
   // Brings a time outside what a record can hold to the nearest it can, so
   // that the key's seconds and the recorded time agree.
   void KeepTimeRecordable();
+  bool WithinSizeLimit(const platform::FindData& entry) const {
+    return sizeLimit_ == 0 || entry.size <= sizeLimit_;
+  }
 
   std::wstring fullPath_;
   platform::FindData data_;

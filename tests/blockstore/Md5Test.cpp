@@ -92,6 +92,17 @@ TEST(Md5Test, MessagesHashedSideBySideGiveTheirOwnDigests) {
       }
     }
   }
+  // Messages of mixed lengths, as a file's last block ends a batch.
+  const std::vector<size_t> lengths = {8192, 8192, 8192, 8192, 100, 8192, 8192, 8192, 0, 64};
+  std::vector<test::Bytes> messages;
+  std::vector<const uint8_t*> pointers;
+  for (size_t i = 0; i < lengths.size(); ++i) messages.push_back(test::RandomBytes(lengths[i], i));
+  for (const test::Bytes& message : messages) pointers.push_back(message.data());
+  std::vector<Md5Digest> digests(lengths.size());
+  Md5OfEach(pointers.data(), lengths.data(), lengths.size(), digests.data());
+  for (size_t i = 0; i < lengths.size(); ++i) {
+    EXPECT_EQ(digests[i], Md5::Of(pointers[i], lengths[i])) << "#" << i;
+  }
 }
 
 }  // namespace
