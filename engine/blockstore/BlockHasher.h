@@ -55,7 +55,7 @@ class BlockHasher {
   }
 
  private:
-  static constexpr size_t kBlocks = 16;
+  static constexpr size_t kBlocks = 64;
   static constexpr size_t kBatch = 8;
 
   // Hands the blocks gathered since the last batch to the helper.

@@ -68,6 +68,7 @@ bool BlockIndexFile::Flush(size_t records) {
   const bool written = platform::WriteFileAt(fd_, pending_.data(), bytes, logicalEnd_);
   if (written) {
     logicalEnd_ += static_cast<int64_t>(bytes);
+    writeBack_.Grown(fd_, logicalEnd_);
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(bytes));
   } else {
     lastError_ = platform::LastError();

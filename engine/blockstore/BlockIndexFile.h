@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "blockstore/IndexRecord.h"
+#include "platform/File.h"
 
 namespace vaultline {
 
@@ -43,6 +44,7 @@ class BlockIndexFile {
  private:
   int fd_;
   int64_t logicalEnd_;
+  platform::GrowingFileWriteBack writeBack_;
   int64_t readPosition_ = 0;
   int lastError_ = 0;
   bool damaged_ = false;

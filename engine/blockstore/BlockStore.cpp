@@ -86,7 +86,11 @@ BlockStore::~BlockStore() {
   // Blocks still gathered are sound and worth keeping; the manager may be
   // gone, so a failure goes to the diagnostic log alone.
   manager_ = &detached_;
-  if (IsOpen()) FlushBlocks();
+  if (IsOpen()) {
+    FlushBlocks();
+  } else {
+    FinishRecords();
+  }
   pieceRestore_.reset();
   ahead_.reset();
   hasher_.reset();
@@ -226,6 +230,7 @@ bool BlockStore::WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int
 
 bool BlockStore::FlushBlocks() {
   WaitForIndex();
+  const bool recorded = FinishRecords();
   if (!FinishBlocksInFlight()) return false;
   if (!dataFile_->Flush()) {
     BlocksLost();
@@ -237,7 +242,7 @@ bool BlockStore::FlushBlocks() {
     ReportWriteError(indexFile_->LastError());
     return false;
   }
-  return true;
+  return recorded;
 }
 
 bool BlockStore::WriteBlocksBehind() {
@@ -285,19 +290,27 @@ bool BlockStore::StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_
   }
   hasher_->Add(ring, start, blockLength, weakChecksum);
   blockMap_.Reserve(weakChecksum);
-  pieces_.push_back(Piece{true, weakChecksum, Md5Digest{}, pieceLength, sourcePosition, -1});
+  QueuePiece(Piece{true, weakChecksum, Md5Digest{}, pieceLength, sourcePosition, -1, storing_});
   return CommitReady();
+}
+
+void BlockStore::QueuePiece(const Piece& piece) {
+  pieces_.push_back(piece);
+  ++piece.record->entries;
+  ++piece.record->uncommitted;
 }
 
 bool BlockStore::CommitPiece() {
   if (commitFailed_) return false;
   Piece piece = pieces_.front();
   pieces_.pop_front();
+  PendingRecord& record = *piece.record;
   if (piece.newBlock) {
     const BlockHasher::Block& block = hasher_->Oldest();
     piece.digest = block.digest;
     dataFile_->AppendBlock(block.weakChecksum, block.digest, block.bytes.data(), block.length,
                            block.bytes.data(), 0, &piece.dataPosition);
+    record.blocksEnd = dataFile_->LogicalEnd() + dataFile_->PendingBytes();
     indexFile_->Append(block.weakChecksum, block.digest, piece.dataPosition);
     const size_t filterBits = blockMap_.FilterBits();
     AddKnownBlock(block.weakChecksum, block.digest, piece.dataPosition);
@@ -308,14 +321,121 @@ bool BlockStore::CommitPiece() {
     }
   }
   bool written = WriteFpEntry(piece.weakChecksum, piece.digest, piece.length, piece.sourcePosition,
-                              piece.dataPosition, *storing_);
+                              piece.dataPosition, *record.file);
   if (!written) {
-    ReportWriteError(storing_->LastError());
+    ReportWriteError(record.file->LastError());
   } else if (piece.newBlock && dataFile_->UnflushedBytes() >= kAppendBatch) {
     written = WriteBlocksBehind();
   }
+  if (written && --record.uncommitted == 0 && record.end >= 0) {
+    written = WriteFinishedRecords();
+  } else if (written && record.file->HeldBytes() >= kContentBatch && &record == &records_.front()) {
+    written = ReleaseOldest();
+  }
   commitFailed_ = !written;
   return written;
+}
+
+BlockStore::PendingRecord& BlockStore::QueueRecord(int contentFd, int64_t offset) {
+  records_.push_back(PendingRecord{});
+  PendingRecord& record = records_.back();
+  record.file = std::make_unique<FpRecordFile>(contentFd);
+  record.offset = offset;
+  if (contentFd != recordsFd_) contentWriteBack_ = platform::GrowingFileWriteBack();
+  recordsFd_ = contentFd;
+  if (records_.size() > 1 || !contentBatch_.empty()) record.file->Hold();
+  return record;
+}
+
+bool BlockStore::RecordsNotWritten(const PendingRecord* record, int error) {
+  // A header among what failed is the likelier loss to name.
+  if (record == nullptr || record->headerHeld) {
+    ReportHeaderWriteError(error);
+  } else {
+    ReportWriteError(error);
+  }
+  commitFailed_ = true;
+  return false;
+}
+
+bool BlockStore::WriteContentBatch() {
+  if (contentBatch_.empty()) return true;
+  const bool written = platform::WriteFile(recordsFd_, contentBatch_.data(), contentBatch_.size());
+  if (!written) {
+    const int error = platform::LastError();
+    platform::WriteDiagnostic(L"\ntrying to write FP records failed");
+    for (int64_t offset : batchedRecords_) damage_.Add(DamageMemory::Kind::kContent, offset);
+    contentBatch_.clear();
+    batchedRecords_.clear();
+    return RecordsNotWritten(nullptr, error);
+  }
+  contentBatch_.clear();
+  batchedRecords_.clear();
+  contentWriteBack_.Grown(recordsFd_, batchEnd_);
+  return true;
+}
+
+bool BlockStore::ReleaseOldest() {
+  PendingRecord& oldest = records_.front();
+  if (!WriteContentBatch()) return false;
+  if (!oldest.file->Release()) return RecordsNotWritten(&oldest, oldest.file->LastError());
+  return true;
+}
+
+bool BlockStore::WriteFinishedRecords() {
+  while (!records_.empty() && !commitFailed_) {
+    PendingRecord& oldest = records_.front();
+    if (oldest.end < 0 || oldest.uncommitted > 0) {
+      // Still being stored or waiting for digests.
+      if (oldest.file->HeldBytes() >= kContentBatch) return ReleaseOldest();
+      break;
+    }
+    if (oldest.file->Held()) {
+      oldest.file->MoveHeldTo(&contentBatch_);
+      batchedRecords_.push_back(oldest.offset);
+      batchEnd_ = oldest.end;
+    } else if (!oldest.file->Flush()) {
+      return RecordsNotWritten(&oldest, oldest.file->LastError());
+    } else {
+      contentWriteBack_.Grown(recordsFd_, oldest.end);
+    }
+    // A file counts as stored once its record is written; writing its
+    // blocks may fail later, and then its record must not be built on.
+    if (oldest.blocksEnd > 0 && oldest.blocksEnd > dataFile_->LogicalEnd()) {
+      unsettled_.push_back(UnsettledFile{oldest.offset, oldest.blocksEnd});
+    }
+    records_.pop_front();
+  }
+  if (contentBatch_.size() >= kContentBatch && !WriteContentBatch()) return false;
+  return !commitFailed_;
+}
+
+void BlockStore::AbandonRecords() {
+  for (const PendingRecord& record : records_) {
+    damage_.Add(DamageMemory::Kind::kContent, record.offset);
+  }
+  for (int64_t offset : batchedRecords_) damage_.Add(DamageMemory::Kind::kContent, offset);
+  records_.clear();
+  contentBatch_.clear();
+  batchedRecords_.clear();
+  pieces_.clear();
+  if (hasher_ != nullptr) hasher_->Clear();
+  commitFailed_ = false;
+}
+
+bool BlockStore::FinishRecords() {
+  if (records_.empty() && contentBatch_.empty()) return true;
+  const bool written = CommitAll() && WriteFinishedRecords() && WriteContentBatch();
+  if (commitFailed_) AbandonRecords();
+  return written;
+}
+
+int64_t BlockStore::ContentEnd(int contentFd) {
+  if (contentFd == recordsFd_) {
+    if (!records_.empty()) return records_.back().end;
+    if (!contentBatch_.empty()) return batchEnd_;
+  }
+  return platform::TellFile(contentFd);
 }
 
 bool BlockStore::CommitReady() {
@@ -351,8 +471,8 @@ bool BlockStore::RecordMatch(const RingBuffer& ring, int32_t literalChecksum,
       return false;
     }
   }
-  pieces_.push_back(
-      Piece{false, windowChecksum, lookupDigest_, windowLength, sourcePosition, matchedPosition});
+  QueuePiece(Piece{false, windowChecksum, lookupDigest_, windowLength, sourcePosition,
+                   matchedPosition, storing_});
   return CommitReady();
 }
 
@@ -387,8 +507,9 @@ void BlockStore::ReportReadError(const std::wstring& fullPath) {
 }
 
 int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
-  int64_t contentOffset = platform::TellFile(contentFd);
-  FpRecordFile record(contentFd);
+  // Records go to one content file at a time.
+  if (contentFd != recordsFd_ && !FinishRecords()) return -1;
+  const int64_t contentOffset = ContentEnd(contentFd);
   std::wstring fullPath = platform::FullPath(path);
   if (fullPath.empty()) {
     ReportError(L"Error getting file to backup ");
@@ -403,6 +524,12 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
   auto fail = [&] {
     platform::CloseFile(sourceFd);
     return int64_t{-1};
+  };
+  // A record that failed as it was written leaves only what it wrote: the
+  // next record goes after that.
+  auto dropRecord = [&] {
+    records_.pop_back();
+    return fail();
   };
   // The size of what was opened, not of what the path names by now.
   const int64_t size = platform::FileSizeOf(sourceFd);
@@ -429,16 +556,19 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     header.size = size;
     header.layout = FpHeader::kLayoutRaw;
     header.rawDigest = Md5::Of(ring_.Data(), static_cast<size_t>(size));
-    if (!record.WriteHeader(header)) {
-      ReportHeaderWriteError(record.LastError());
-      return fail();
+    PendingRecord& pending = QueueRecord(contentFd, contentOffset);
+    if (!pending.file->WriteHeader(header)) {
+      ReportHeaderWriteError(pending.file->LastError());
+      return dropRecord();
     }
-    if (!record.WriteRaw(ring_.Data(), size)) {
-      ReportWriteError(record.LastError());
-      return fail();
+    if (!pending.file->WriteRaw(ring_.Data(), size)) {
+      ReportWriteError(pending.file->LastError());
+      return dropRecord();
     }
+    pending.headerHeld = pending.file->Held();
+    pending.end = contentOffset + FpHeader::kSize + size;
     platform::CloseFile(sourceFd);
-    return contentOffset;
+    return WriteFinishedRecords() ? contentOffset : -1;
   }
 
   if (!IsOpen()) {
@@ -447,41 +577,36 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
   }
   EnsureIndex();
   if (!tailChecked_) DiscardTornTail();
-  if (!WriteFpHeader(record, fullPath, size, FpHeader::kLayoutBlocks)) {
-    ReportHeaderWriteError(record.LastError());
+  PendingRecord& pending = QueueRecord(contentFd, contentOffset);
+  if (!WriteFpHeader(*pending.file, fullPath, size, FpHeader::kLayoutBlocks)) {
+    ReportHeaderWriteError(pending.file->LastError());
     platform::WriteDiagnostic(L"\nfailed to write identidier to " + fullPath);
-    return fail();
+    return dropRecord();
   }
+  pending.headerHeld = pending.file->Held();
   if (hasher_ == nullptr) {
-    // Woken for each task: a task hashes up to eight blocks. The store's
-    // thread hashes the next while it waits.
-    helper_ = std::make_unique<WorkerThread>(threaded_, 1, true);
+    // Woken once four tasks (up to 32 blocks) wait: each wake costs the
+    // store's thread a system call. A task wanted sooner runs on the store's
+    // thread, which also starts the next ones while it waits.
+    helper_ = std::make_unique<WorkerThread>(threaded_, 4, true);
     if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
     hasher_ = std::make_unique<BlockHasher>(*helper_);
     ahead_ = std::make_unique<WindowDigests>(*helper_);
   }
-  storing_ = &record;
-  commitFailed_ = false;
+  storing_ = &pending;
   // Blocks gathered by a file that fails are written all the same: they are
-  // sound and found again by the next file.
-  const bool stored = RunMatchingLoop(record, sourceFd, fullPath, size) == 0;
-  const bool committed = CommitAll();
-  ahead_->Clear();
-  hasher_->Clear();
-  pieces_.clear();
+  // sound and found again by the next file. So is its record, as far as it
+  // got, though no snapshot names it.
+  const bool stored = RunMatchingLoop(*pending.file, sourceFd, fullPath, size) == 0;
   storing_ = nullptr;
-  if (!stored || !committed) return fail();
-  if (!record.Flush()) {
-    ReportWriteError(record.LastError());
-    return fail();
-  }
-  // The blocks of small files gather across files: a write per file would
-  // cost more than the file. Before a snapshot is published, Sync writes
-  // them.
-  if (dataFile_->PendingBytes() > 0) {
-    unsettled_.push_back(
-        UnsettledFile{contentOffset, dataFile_->LogicalEnd() + dataFile_->PendingBytes()});
-  }
+  ahead_->Clear();
+  pending.end =
+      contentOffset + FpHeader::kSize + static_cast<int64_t>(pending.entries) * FpEntry::kSize;
+  // The file's last blocks are still being hashed, and with them its record
+  // waits; the next file's scan goes on meanwhile.
+  const bool written = WriteFinishedRecords();
+  if (commitFailed_) AbandonRecords();
+  if (!stored || !written) return fail();
   platform::CloseFile(sourceFd);
   return contentOffset;
 }

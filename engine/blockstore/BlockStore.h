@@ -22,9 +22,11 @@
 
 #include "blockstore/BlockMap.h"
 #include "blockstore/DamageMemory.h"
+#include "blockstore/FpRecordFile.h"
 #include "blockstore/Md5.h"
 #include "blockstore/RingBuffer.h"
 #include "blockstore/StoreContext.h"
+#include "platform/File.h"
 
 namespace vaultline {
 
@@ -33,7 +35,6 @@ class BlockHasher;
 class WindowDigests;
 class WorkerThread;
 class BlockIndexFile;
-class FpRecordFile;
 class PieceRestore;
 struct ContentRecord;
 
@@ -45,6 +46,8 @@ class BlockStore {
   static constexpr int32_t kPrefixLength = 32;
   // New blocks gather until this many bytes go out with one write.
   static constexpr int64_t kAppendBatch = 1 << 20;
+  // As do content records held for the records before them.
+  static constexpr size_t kContentBatch = 1 << 16;
 
   // Opens (creating if missing) the data file at `basePath` and the index at
   // basePath + ".ind". The known blocks are loaded when first needed.
@@ -65,11 +68,21 @@ class BlockStore {
   // `start`, or -1. On a hit the window's digest is left in the lookup buffer.
   virtual int64_t FindBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
                             int32_t length);
-  // Stores the file at `path` as a record at the content file's current
-  // position; returns that position (contentOffset), or -1 when the file was
-  // not stored. Errors that must end the backup set `cancelled` and are
-  // reported through the sink. The content file descriptor stays the caller's.
+  // Stores the file at `path` as a record at ContentEnd; returns that
+  // position (contentOffset), or -1 when the file was not stored. Errors that
+  // must end the backup set `cancelled` and are reported through the sink.
+  // The record may still wait for its blocks' digests when this returns; it
+  // is written after the records before it, at the latest by FinishRecords.
+  // The content file descriptor stays the caller's, and must stay open until
+  // FinishRecords, FlushBlocks or the store's end.
   virtual int64_t StoreFile(const std::wstring& path, int contentFd);
+  // Where the next record goes: the content file's position once the
+  // records still waiting are written.
+  int64_t ContentEnd(int contentFd);
+  // Writes every record still waiting (and with them their blocks' index
+  // entries); false when a write failed (reported). Records that could not
+  // be written are remembered as damaged.
+  bool FinishRecords();
   // The size of the file the last StoreFile stored.
   int64_t LastStoredSize() const { return lastStoredSize_; }
   // Writes the stored file to outputFd and closes it on every exit. Its
@@ -146,7 +159,35 @@ class BlockStore {
   // `sourcePosition`.
   bool StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_t blockLength, int32_t start,
                   int32_t pieceLength, int64_t sourcePosition, FpRecordFile& record);
-  // A piece of the file being stored, in file order, whose entry is not yet
+  // The content record of a stored file, from its header until it is
+  // written whole. Records reach the content file in the order their files
+  // were stored; all but the oldest are held (FpRecordFile::Hold), so that a
+  // file's scan need not wait for the digests of the file before.
+  struct PendingRecord {
+    std::unique_ptr<FpRecordFile> file;
+    int64_t offset = 0;
+    int64_t end = -1;         // known once its file is scanned
+    size_t entries = 0;       // pieces of its file
+    size_t uncommitted = 0;   // of those, pieces whose entry waits
+    int64_t blocksEnd = 0;    // the end of the data file its blocks need
+    bool headerHeld = false;  // its header was gathered, not yet written
+  };
+  // Queues the record of a file about to be stored at `offset`.
+  PendingRecord& QueueRecord(int contentFd, int64_t offset);
+  // Writes the oldest records that are whole, gathered into writes of
+  // kContentBatch; false when a write failed (reported).
+  bool WriteFinishedRecords();
+  // Writes the records gathered whole; false when that failed (reported).
+  bool WriteContentBatch();
+  // Ends the hold of the oldest record, for one that grew large while its
+  // file is stored: it writes its entries as they come from then on.
+  bool ReleaseOldest();
+  // On a failed write of records: the error, and nothing written after.
+  bool RecordsNotWritten(const PendingRecord* record, int error);
+  // After a failed write: records not yet written never will be, and the
+  // files that name them must not be built on.
+  void AbandonRecords();
+  // A piece of a stored file, in file order, whose entry is not yet
   // written: a match, or a new block whose digest is being computed.
   struct Piece {
     bool newBlock;
@@ -155,7 +196,9 @@ class BlockStore {
     int32_t length;
     int64_t sourcePosition;
     int64_t dataPosition;  // of a match
+    PendingRecord* record;
   };
+  void QueuePiece(const Piece& piece);
   // Writes the oldest piece: a new block is appended, indexed and entered
   // among the known blocks, then its entry is written. False when a write
   // failed (reported); nothing is written after that.
@@ -209,7 +252,14 @@ class BlockStore {
   std::unique_ptr<BlockHasher> hasher_;
   std::unique_ptr<WindowDigests> ahead_;
   std::deque<Piece> pieces_;
-  FpRecordFile* storing_ = nullptr;  // the record of the file being stored
+  std::deque<PendingRecord> records_;
+  int recordsFd_ = -1;  // the content file they go to
+  // Whole records that were held, in order, for one write; and their offsets.
+  std::vector<uint8_t> contentBatch_;
+  std::vector<int64_t> batchedRecords_;
+  int64_t batchEnd_ = 0;  // the end of the last of them
+  platform::GrowingFileWriteBack contentWriteBack_;
+  PendingRecord* storing_ = nullptr;  // the record of the file being stored
   bool commitFailed_ = false;
   int32_t readChunk_;
   int32_t blockLength_;

@@ -12,13 +12,28 @@ FpRecordFile::~FpRecordFile() {
 }
 
 bool FpRecordFile::Flush() {
-  if (pending_.empty()) return true;
+  if (pending_.empty() || held_) return true;
   bool written = Write(pending_.data(), pending_.size(), L"\ntrying to write FP entry failed");
   pending_.clear();
   return written;
 }
 
+void FpRecordFile::MoveHeldTo(std::vector<uint8_t>* bytes) {
+  bytes->insert(bytes->end(), pending_.begin(), pending_.end());
+  pending_.clear();
+}
+
+bool FpRecordFile::Release() {
+  held_ = false;
+  return Flush();
+}
+
 bool FpRecordFile::Write(const void* bytes, size_t length, const wchar_t* failureText) {
+  if (held_) {
+    const auto* first = static_cast<const uint8_t*>(bytes);
+    pending_.insert(pending_.end(), first, first + length);
+    return true;
+  }
   if (platform::WriteFile(fd_, bytes, length)) return true;
   lastError_ = platform::LastError();
   platform::WriteDiagnostic(failureText);

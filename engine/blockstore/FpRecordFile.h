@@ -37,6 +37,17 @@ class FpRecordFile {
 
   // Writes the gathered entries; false when that failed.
   bool Flush();
+  // Until Release, what is written is only gathered: the record waits for
+  // the records before it in the file. A record destroyed while held leaves
+  // nothing in the file.
+  void Hold() { held_ = true; }
+  // Writes all that was gathered; false when that failed.
+  bool Release();
+  bool Held() const { return held_; }
+  size_t HeldBytes() const { return held_ ? pending_.size() : 0; }
+  // Hands what was gathered while held to a caller that writes it, with
+  // other records, in one go; nothing is left to write here.
+  void MoveHeldTo(std::vector<uint8_t>* bytes);
   int LastError() const { return lastError_; }
 
  private:
@@ -44,6 +55,7 @@ class FpRecordFile {
 
   int fd_;
   int lastError_ = 0;
+  bool held_ = false;
   uint8_t header_[FpHeader::kSize] = {};
   uint8_t entry_[FpEntry::kSize] = {};
   std::vector<uint8_t> pending_;

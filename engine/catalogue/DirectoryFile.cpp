@@ -62,6 +62,7 @@ bool DirectoryFile::Flush() {
   const bool written = platform::WriteFileAt(fd_, gathered_.data(), gathered_.size(), writtenEnd_);
   if (written) {
     writtenEnd_ += static_cast<int64_t>(gathered_.size());
+    writeBack_.Grown(fd_, writtenEnd_);
   } else {
     platform::WriteDiagnostic(L"\nErrot trying to write directory file");
     // Drop a partial record so that later records stay where offsets say.

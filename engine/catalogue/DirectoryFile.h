@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "catalogue/DirRecord.h"
+#include "platform/File.h"
 
 namespace vaultline {
 
@@ -63,6 +64,7 @@ class DirectoryFile {
   int64_t bufferStart_ = 0;        // file offset of buffer_[0]
   std::vector<uint8_t> gathered_;  // records from writtenEnd_ on
   int64_t writtenEnd_ = 0;
+  platform::GrowingFileWriteBack writeBack_;
 };
 
 }  // namespace vaultline

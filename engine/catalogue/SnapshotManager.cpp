@@ -580,7 +580,7 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
     if (recordOffset >= 0 && !sameState) Remember(item, contentOffset, recordOffset);
     return recordOffset;
   }
-  int64_t contentOffset = platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
+  int64_t contentOffset = store_->ContentEnd(contentFd_);
   const int64_t size = static_cast<int64_t>(item.Size());
   if (status != nullptr) {
     cancelled = status->OnFile(size, item.FullPath().c_str());
@@ -638,7 +638,8 @@ bool SnapshotManager::SyncBeforePublishing() {
   // be on the drive before it is.
   // Contents written since the last sync may be named by this snapshot, even
   // when they were stored by one that was cancelled.
-  const bool contentsSynced = !contentsDirty_ || (platform::SyncFile(contentFd_) && store_->Sync());
+  const bool contentsSynced = !contentsDirty_ || (store_->FinishRecords() &&
+                                                  platform::SyncFile(contentFd_) && store_->Sync());
   if (contentsSynced) contentsDirty_ = false;
   if (contentsSynced && directory_->Sync()) return true;
   ReportSyncFailure(L"\nfsync before publishing the snapshot failed");

@@ -42,6 +42,22 @@ bool SyncFile(int fd);
 // that a later SyncFile finds less to wait for. Promises nothing: only
 // SyncFile makes bytes durable.
 void StartWriteBack(int fd, int64_t offset, int64_t length);
+// StartWriteBack of a file as it grows, a megabyte at a time: a backup's
+// catalogue files would otherwise wait whole in the cache for the sync that
+// publishes it, and the backup would wait for them there.
+class GrowingFileWriteBack {
+ public:
+  static constexpr int64_t kStep = 1 << 20;
+  // The file now ends at `end`.
+  void Grown(int fd, int64_t end) {
+    if (end - started_ < kStep) return;
+    StartWriteBack(fd, started_, end - started_);
+    started_ = end;
+  }
+
+ private:
+  int64_t started_ = 0;  // where the next writeback begins
+};
 // The errno of the last failed call on this thread.
 int LastError();
 

@@ -111,6 +111,44 @@ TEST_F(StoreDamageTest, BlocksGatheredAcrossFilesThatCannotBeWrittenCostTheirFil
   EXPECT_TRUE(status_.messages.empty());
 }
 
+TEST_F(StoreDamageTest, RecordsThatCannotBeWrittenCostTheirFiles) {
+  Stored before = StoreNew("before", 31);
+  // The first waits for its block's digest, and the two small ones behind it.
+  const Bytes inputs[] = {test::RandomBytes(5000, 32), Bytes(120, 'a'), Bytes(7, 'b')};
+  platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
+  std::vector<std::wstring> paths;
+  int64_t offsets[3];
+  for (int i = 0; i < 3; ++i) {
+    paths.push_back(Source("small" + std::to_string(i), inputs[i]));
+    offsets[i] = store_->StoreFile(paths.back(), contentFd_);
+    ASSERT_GE(offsets[i], 0);
+  }
+  const uintmax_t contentSize = std::filesystem::file_size(ContentPath());
+
+  ASSERT_TRUE(platform::LimitFileSize(contentSize + 10));
+  EXPECT_FALSE(store_->FinishRecords());
+  platform::UnlimitFileSize();
+  EXPECT_TRUE(context_.cancelled);
+  ASSERT_EQ(status_.messages.size(), 1u);
+  EXPECT_EQ(status_.messages[0].text, platform::SystemErrorText(EFBIG));
+  for (int64_t offset : offsets) {
+    EXPECT_TRUE(store_->Damage().Has(DamageMemory::Kind::kContent, offset));
+  }
+  EXPECT_FALSE(store_->Damage().Has(DamageMemory::Kind::kContent, before.offset));
+
+  // Nothing is left waiting, and the files store again.
+  context_.cancelled = false;
+  status_.messages.clear();
+  ASSERT_TRUE(store_->FlushBlocks());
+  for (int i = 0; i < 3; ++i) {
+    const int64_t again = Store(paths[static_cast<size_t>(i)]);
+    ASSERT_GE(again, 0);
+    EXPECT_EQ(Restore(again, paths[static_cast<size_t>(i)]), inputs[i]);
+  }
+  ExpectRestores(before);
+  EXPECT_TRUE(status_.messages.empty());
+}
+
 TEST_F(StoreDamageTest, OnlyStoringReadsTheIndexOrRebuildsIt) {
   Stored file = StoreNew("file", 14);
   store_.reset();

@@ -109,16 +109,17 @@ class StorePipelineTest : public ::testing::Test {
   std::vector<Bytes> StoreAll(bool threaded) {
     std::vector<Bytes> files;
     test::TempFolder folder;
+    int fd = platform::OpenFile((folder / "s.fp").wstring(), platform::OpenMode::kReadWriteStore);
     {
       BlockStore store((folder / "s").wstring(), 163840, 8192, threaded);
       StoreContext context;
       store.AttachManager(&context);
-      int fd = platform::OpenFile((folder / "s.fp").wstring(), platform::OpenMode::kReadWriteStore);
       for (int round = 0; round < 2; ++round) {
         for (const std::wstring& path : paths_) EXPECT_GE(store.StoreFile(path, fd), 0);
       }
-      platform::CloseFile(fd);
+      // Records still waiting for digests are written as the store ends.
     }
+    platform::CloseFile(fd);
     for (const char* name : {"s", "s.ind", "s.fp"}) files.push_back(test::ReadAll(folder / name));
     return files;
   }

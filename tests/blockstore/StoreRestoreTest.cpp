@@ -38,6 +38,32 @@ TEST_F(StoreRestoreTest, FilesOfEverySizeComeBackByteIdentical) {
   EXPECT_FALSE(context_.cancelled);
 }
 
+// A file's record waits for its last blocks' digests, and the records
+// after it for it: stored back to back, each still lands where ContentEnd
+// said, and all come back. The large file grows past what a record may
+// hold back while it waits.
+TEST_F(StoreRestoreTest, RecordsWaitingForDigestsLandWhereTheirOffsetsSay) {
+  const size_t sizes[] = {5000, 100, 3 * 8192, 20, 14 * 1024 * 1024 + 7, 299, 8193, 0, 40000};
+  std::vector<Bytes> inputs;
+  std::vector<std::wstring> paths;
+  std::vector<int64_t> offsets;
+  platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
+  for (size_t size : sizes) {
+    inputs.push_back(test::RandomBytes(size, size + 40));
+    paths.push_back(Source("file" + std::to_string(size), inputs.back()));
+    const int64_t expected = store_->ContentEnd(contentFd_);
+    offsets.push_back(store_->StoreFile(paths.back(), contentFd_));
+    EXPECT_EQ(offsets.back(), expected);
+  }
+  ASSERT_TRUE(store_->FlushBlocks());
+  EXPECT_EQ(static_cast<int64_t>(std::filesystem::file_size(ContentPath())),
+            store_->ContentEnd(contentFd_));
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    EXPECT_EQ(Restore(offsets[i], paths[i]), inputs[i]) << sizes[i];
+  }
+  EXPECT_TRUE(status_.messages.empty());
+}
+
 TEST_F(StoreRestoreTest, SmallFilesAreRawAndLargerOnesAreCutAtBlockBoundaries) {
   Store(Source("small", test::RandomBytes(299, 1)));
   EXPECT_EQ(DataSize(), 0u);
