@@ -198,11 +198,15 @@ int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int3
     const KnownBlock& block = blockMap_.At(known);
     if (damage_.Has(DamageMemory::Kind::kBlock, block.position)) continue;
     if (!hashedAhead) {
-      uint8_t stored[kPrefixLength];
-      if (!dataFile_->ReadPrefix(stored, block.position, prefix, block.digest) ||
-          !std::equal(window, window + prefix, stored)) {
+      uint8_t read[kPrefixLength];
+      const uint8_t* stored = read;
+      if (const Prefix* appended = AppendedPrefix(known)) {
+        if (appended->length < prefix) continue;  // a shorter block
+        stored = appended->bytes.data();
+      } else if (!dataFile_->ReadPrefix(read, block.position, prefix, block.digest)) {
         continue;
       }
+      if (!std::equal(window, window + prefix, stored)) continue;
     }
     if (!digested) {
       DigestOf(length, ring, start, &lookupDigest_);
@@ -211,6 +215,20 @@ int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int3
     if (block.digest == lookupDigest_) return block.position;
   }
   return -1;
+}
+
+const BlockStore::Prefix* BlockStore::AppendedPrefix(int32_t index) const {
+  const auto at = static_cast<size_t>(index);
+  if (at < firstAppended_ || at - firstAppended_ >= appendedPrefixes_.size()) return nullptr;
+  return &appendedPrefixes_[at - firstAppended_];
+}
+
+void BlockStore::RememberPrefix(const uint8_t* bytes, int32_t length) {
+  if (appendedPrefixes_.empty()) firstAppended_ = blockMap_.BlockCount() - 1;
+  if (appendedPrefixes_.size() == kAppendedPrefixes) return;
+  Prefix& prefix = appendedPrefixes_.emplace_back();
+  prefix.length = std::min(length, kPrefixLength);
+  std::copy_n(bytes, prefix.length, prefix.bytes.data());
 }
 
 void BlockStore::DigestOf(int32_t length, const RingBuffer& ring, int32_t start,
@@ -273,6 +291,11 @@ bool BlockStore::FinishBlocksInFlight() {
 
 void BlockStore::BlocksLost() {
   blockMap_.DropFrom(writtenBlocks_);
+  if (!appendedPrefixes_.empty()) {
+    appendedPrefixes_.resize(writtenBlocks_ > firstAppended_
+                                 ? std::min(appendedPrefixes_.size(), writtenBlocks_ - firstAppended_)
+                                 : 0);
+  }
   indexFile_->DropUnflushed();
   for (const UnsettledFile& file : unsettled_) {
     damage_.Add(DamageMemory::Kind::kContent, file.contentOffset);
@@ -313,7 +336,9 @@ bool BlockStore::CommitPiece() {
     record.blocksEnd = dataFile_->LogicalEnd() + dataFile_->PendingBytes();
     indexFile_->Append(block.weakChecksum, block.digest, piece.dataPosition);
     const size_t filterBits = blockMap_.FilterBits();
+    const size_t known = blockMap_.BlockCount();
     AddKnownBlock(block.weakChecksum, block.digest, piece.dataPosition);
+    if (blockMap_.BlockCount() > known) RememberPrefix(block.bytes.data(), block.length);
     hasher_->DropOldest();
     // A grown filter was rebuilt from the known blocks alone.
     if (blockMap_.FilterBits() != filterBits) {

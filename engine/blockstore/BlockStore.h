@@ -233,6 +233,11 @@ class BlockStore {
   void DiscardTornTail();
   // The load begun by LoadIndexAhead, once it is done.
   void WaitForIndex();
+  struct Prefix;
+  // The first bytes of the block at `index` among the known blocks, when
+  // it was appended since the store opened; null otherwise.
+  const Prefix* AppendedPrefix(int32_t index) const;
+  void RememberPrefix(const uint8_t* bytes, int32_t length);
   void LoadOrRebuildIndex();
 
   bool threaded_;
@@ -265,6 +270,17 @@ class BlockStore {
   int32_t blockLength_;
   RingBuffer ring_;
   BlockMap blockMap_;
+  // The first bytes of the blocks appended since the store opened, up to
+  // kAppendedPrefixes of them, from the known block firstAppended_ on: a
+  // window whose weak checksum meets one is told apart without a read of
+  // the data file.
+  static constexpr size_t kAppendedPrefixes = 1 << 18;
+  struct Prefix {
+    std::array<uint8_t, kPrefixLength> bytes;
+    int32_t length;  // of those bytes: the block's, up to kPrefixLength
+  };
+  std::vector<Prefix> appendedPrefixes_;
+  size_t firstAppended_ = 0;
   Md5Digest lookupDigest_{};
   int openError_ = 0;
   bool indexLoaded_ = false;
