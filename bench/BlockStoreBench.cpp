@@ -29,7 +29,10 @@ class Session {
             platform::OpenFile(base.wstring() + L".fp", platform::OpenMode::kReadWriteStore)) {
     store_.AttachManager(&context_);
   }
-  ~Session() { platform::CloseFile(contentFd_); }
+  ~Session() {
+    store_.FinishRecords();  // records still waiting go to the content file first
+    platform::CloseFile(contentFd_);
+  }
 
   void LoadBlocks() { store_.Blocks(); }
   int64_t Store(const fs::path& path) {

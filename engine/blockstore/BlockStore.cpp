@@ -292,9 +292,10 @@ bool BlockStore::FinishBlocksInFlight() {
 void BlockStore::BlocksLost() {
   blockMap_.DropFrom(writtenBlocks_);
   if (!appendedPrefixes_.empty()) {
-    appendedPrefixes_.resize(writtenBlocks_ > firstAppended_
-                                 ? std::min(appendedPrefixes_.size(), writtenBlocks_ - firstAppended_)
-                                 : 0);
+    appendedPrefixes_.resize(
+        writtenBlocks_ > firstAppended_
+            ? std::min(appendedPrefixes_.size(), writtenBlocks_ - firstAppended_)
+            : 0);
   }
   indexFile_->DropUnflushed();
   for (const UnsettledFile& file : unsettled_) {
@@ -389,6 +390,7 @@ bool BlockStore::WriteContentBatch() {
   if (!written) {
     const int error = platform::LastError();
     platform::WriteDiagnostic(L"\ntrying to write FP records failed");
+    WaitForIndex();  // which reads the damage memory
     for (int64_t offset : batchedRecords_) damage_.Add(DamageMemory::Kind::kContent, offset);
     contentBatch_.clear();
     batchedRecords_.clear();
@@ -436,6 +438,7 @@ bool BlockStore::WriteFinishedRecords() {
 }
 
 void BlockStore::AbandonRecords() {
+  WaitForIndex();  // which reads the damage memory
   for (const PendingRecord& record : records_) {
     damage_.Add(DamageMemory::Kind::kContent, record.offset);
   }
@@ -446,6 +449,12 @@ void BlockStore::AbandonRecords() {
   pieces_.clear();
   if (hasher_ != nullptr) hasher_->Clear();
   commitFailed_ = false;
+}
+
+bool BlockStore::SettleRecords() {
+  const bool written = WriteFinishedRecords();
+  if (commitFailed_) AbandonRecords();
+  return written;
 }
 
 bool BlockStore::FinishRecords() {
@@ -531,25 +540,25 @@ void BlockStore::ReportReadError(const std::wstring& fullPath) {
   platform::WriteDiagnostic(L"\nCouldn't read  data from:" + fullPath);
 }
 
-int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
+int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, int sourceFd) {
+  auto fail = [&] {
+    if (sourceFd >= 0) platform::CloseFile(sourceFd);
+    return int64_t{-1};
+  };
   // Records go to one content file at a time.
-  if (contentFd != recordsFd_ && !FinishRecords()) return -1;
+  if (contentFd != recordsFd_ && !FinishRecords()) return fail();
   const int64_t contentOffset = ContentEnd(contentFd);
   std::wstring fullPath = platform::FullPath(path);
   if (fullPath.empty()) {
     ReportError(L"Error getting file to backup ");
-    return -1;
+    return fail();
   }
   if (platform::Utf16Length(fullPath) >= FpHeader::kNameCapacity) {
     platform::WriteDiagnostic(L"\nName too long to store: " + fullPath);
-    return -1;
+    return fail();
   }
-  int sourceFd = platform::OpenFile(fullPath, platform::OpenMode::kRead);
+  if (sourceFd < 0) sourceFd = platform::OpenFile(fullPath, platform::OpenMode::kRead);
   if (sourceFd < 0) return -1;
-  auto fail = [&] {
-    platform::CloseFile(sourceFd);
-    return int64_t{-1};
-  };
   // A record that failed as it was written leaves only what it wrote: the
   // next record goes after that.
   auto dropRecord = [&] {
@@ -593,7 +602,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
     pending.headerHeld = pending.file->Held();
     pending.end = contentOffset + FpHeader::kSize + size;
     platform::CloseFile(sourceFd);
-    return WriteFinishedRecords() ? contentOffset : -1;
+    return SettleRecords() ? contentOffset : -1;
   }
 
   if (!IsOpen()) {
@@ -629,8 +638,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd) {
       contentOffset + FpHeader::kSize + static_cast<int64_t>(pending.entries) * FpEntry::kSize;
   // The file's last blocks are still being hashed, and with them its record
   // waits; the next file's scan goes on meanwhile.
-  const bool written = WriteFinishedRecords();
-  if (commitFailed_) AbandonRecords();
+  const bool written = SettleRecords();
   if (!stored || !written) return fail();
   platform::CloseFile(sourceFd);
   return contentOffset;

@@ -74,8 +74,10 @@ class BlockStore {
   // The record may still wait for its blocks' digests when this returns; it
   // is written after the records before it, at the latest by FinishRecords.
   // The content file descriptor stays the caller's, and must stay open until
-  // FinishRecords, FlushBlocks or the store's end.
-  virtual int64_t StoreFile(const std::wstring& path, int contentFd);
+  // FinishRecords, FlushBlocks or the store's end. `sourceFd`, when not
+  // -1, is the file at `path` opened for reading by the caller; the store
+  // closes it.
+  virtual int64_t StoreFile(const std::wstring& path, int contentFd, int sourceFd = -1);
   // Where the next record goes: the content file's position once the
   // records still waiting are written.
   int64_t ContentEnd(int contentFd);
@@ -187,6 +189,8 @@ class BlockStore {
   // After a failed write: records not yet written never will be, and the
   // files that name them must not be built on.
   void AbandonRecords();
+  // WriteFinishedRecords, abandoning them all when a write failed.
+  bool SettleRecords();
   // A piece of a stored file, in file order, whose entry is not yet
   // written: a match, or a new block whose digest is being computed.
   struct Piece {

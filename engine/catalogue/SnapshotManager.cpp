@@ -427,6 +427,9 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
     DropKeptListings();
   }
   prescanned_.clear();
+  // Files opened ahead for a walk that ended early may have been replaced
+  // since.
+  prefetch_.reset();
   sizeLimit_ = sizeLimit;
   cancelled = false;
   bytesDone = 0;
@@ -475,6 +478,7 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
 
   changedPaths_.clear();
   DropKeptListings();
+  prefetch_.reset();  // what it opened and the walk passed by
   bool published = false;
   if (!cancelled && recorded) {
     const bool synced = SyncBeforePublishing();
@@ -599,7 +603,8 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
     Report(kMessageInfo, platform::FormatWide(L"Start convert, %ld bytes for %ls",
                                               static_cast<int32_t>(size), item.FullPath().c_str()));
     contentsDirty_ = true;
-    const int64_t stored = store_->StoreFile(item.FullPath(), contentFd_);
+    const int sourceFd = prefetch_ != nullptr ? prefetch_->Claim(item.FullPath()) : -1;
+    const int64_t stored = store_->StoreFile(item.FullPath(), contentFd_, sourceFd);
     if (stored < 0) {
       Report(kMessageWarning,
              platform::FormatWide(L"File %ls wasn't converted, file couldn't be read or open",

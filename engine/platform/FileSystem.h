@@ -56,9 +56,11 @@ bool SetFileTime(std::wstring_view path, int64_t seconds, uint32_t nanoseconds =
 bool SetPermissions(std::wstring_view path, uint16_t permissions);
 // Size of a regular file; false when missing or a folder.
 bool GetFileSize64(std::wstring_view path, uint64_t* size);
-// Asks the system to read the file into its cache for a read soon; returns
-// without waiting for the disk. A file that cannot be opened is left alone.
-void PrefetchFile(std::wstring_view path);
+// Opens a regular file for reading and asks the system to read it into its
+// cache for a read soon, without waiting for the disk. Returns the
+// descriptor (the caller's to close), or -1 for what cannot be opened or is
+// not a regular file.
+int OpenAndPrefetch(std::wstring_view path);
 
 // Folder creation: `privateMode` gives 0700 (the store's folders), otherwise
 // the process default. `error` receives errno on failure (EEXIST when it

@@ -188,12 +188,18 @@ bool SetFileTime(std::wstring_view path, int64_t seconds, uint32_t nanoseconds) 
   return ::utimensat(AT_FDCWD, OsPath(path).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-void PrefetchFile(std::wstring_view path) {
+int OpenAndPrefetch(std::wstring_view path) {
   // A fifo in a file's place since it was listed must not hold this up.
+  // Reads of a regular file never block, so the flag may stay.
   const int fd = ::open(OsPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return;
+  if (fd < 0) return -1;
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
-  ::close(fd);
+  return fd;
 }
 
 bool GetFileSize64(std::wstring_view path, uint64_t* size) {

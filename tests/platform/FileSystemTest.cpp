@@ -46,16 +46,20 @@ TEST(ListFolder, SortsByNameBytesAndKeepsArbitraryBytes) {
   }
 }
 
-TEST(PrefetchFile, NeverWaitsOnWhatCannotBeRead) {
+TEST(OpenAndPrefetch, NeverWaitsOnWhatCannotBeRead) {
   // A file that became a fifo after it was listed has no writer: an open
   // that waited for one would hang the backup.
   testing::TempFolder folder;
   ASSERT_EQ(::mkfifo((folder.path() / "fifo").c_str(), 0600), 0);
-  PrefetchFile(folder.Wide("fifo"));
-  PrefetchFile(folder.Wide("missing"));
+  EXPECT_EQ(OpenAndPrefetch(folder.Wide("fifo")), -1);
+  EXPECT_EQ(OpenAndPrefetch(folder.Wide("missing")), -1);
+  EXPECT_EQ(OpenAndPrefetch(folder.Wide()), -1);
   WriteBytes(folder.path() / "file", 5000);
-  PrefetchFile(folder.Wide("file"));
-  EXPECT_EQ(fs::file_size(folder.path() / "file"), 5000u);
+  const int fd = OpenAndPrefetch(folder.Wide("file"));
+  ASSERT_GE(fd, 0);
+  char bytes[6000];
+  EXPECT_EQ(ReadFile(fd, bytes, sizeof bytes), 5000);
+  EXPECT_TRUE(CloseFile(fd));
 }
 
 TEST(ListFolder, LeavesOutWhatIsNeitherFileNorFolder) {
