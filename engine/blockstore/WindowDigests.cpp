@@ -46,7 +46,9 @@ void WindowDigests::HandOver(const RingBuffer& ring, int32_t start, int32_t leng
   }
   if (handed == 0) return;
   const RingBuffer* bytes = &ring;
-  lastTicket_ = worker_.Submit([batch, handed, bytes] { Hash(*bytes, batch.data(), handed); });
+  // Wanted by the next lookups, unlike new blocks, whose digests wait.
+  lastTicket_ =
+      worker_.Submit([batch, handed, bytes] { Hash(*bytes, batch.data(), handed); }, true);
   for (size_t i = 0; i < handed; ++i) batch[i]->ticket = lastTicket_;
 }
 

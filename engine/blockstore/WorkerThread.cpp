@@ -17,7 +17,7 @@ WorkerThread::~WorkerThread() {
   thread_.join();
 }
 
-uint64_t WorkerThread::Submit(std::function<void()> task) {
+uint64_t WorkerThread::Submit(std::function<void()> task, bool urgent) {
   if (!threaded_) {
     task();
     return ++submitted_;
@@ -28,7 +28,7 @@ uint64_t WorkerThread::Submit(std::function<void()> task) {
     std::lock_guard<std::mutex> lock(mutex_);
     tasks_.push_back(std::move(task));
     ticket = ++submitted_;
-    wake = sleeping_ && tasks_.size() >= wakeAfter_;
+    wake = sleeping_ && (urgent || tasks_.size() >= wakeAfter_);
   }
   if (wake) taskReady_.notify_one();
   return ticket;

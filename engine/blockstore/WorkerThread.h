@@ -30,8 +30,9 @@ class WorkerThread {
   WorkerThread(const WorkerThread&) = delete;
   WorkerThread& operator=(const WorkerThread&) = delete;
 
-  // A ticket that WaitFor takes.
-  uint64_t Submit(std::function<void()> task);
+  // A ticket that WaitFor takes. An `urgent` task wakes a sleeping helper
+  // however few tasks wait.
+  uint64_t Submit(std::function<void()> task, bool urgent = false);
   // Returns once the task of `ticket` and every one before it has run; what
   // they wrote is then visible to the caller. Runs those not yet started.
   void WaitFor(uint64_t ticket);
