@@ -32,6 +32,18 @@ class StoreDamageTest : public test::StoreFixture {
     EXPECT_EQ(Restore(file.offset, file.path), file.bytes) << std::filesystem::path(file.path);
   }
 
+  // The write fails where no file may grow past `limit` bytes, and the
+  // store ends the backup with the system's one reason.
+  template <typename Write>
+  void ExpectFailsOnAFullDrive(uintmax_t limit, Write write) {
+    ASSERT_TRUE(platform::LimitFileSize(limit));
+    EXPECT_FALSE(write());
+    platform::UnlimitFileSize();
+    EXPECT_TRUE(context_.cancelled);
+    ASSERT_EQ(status_.messages.size(), 1u);
+    EXPECT_EQ(status_.messages[0].text, platform::SystemErrorText(EFBIG));
+  }
+
   void Damage(const std::filesystem::path& path, int64_t at) {
     Bytes bytes = test::ReadAll(path);
     bytes[static_cast<size_t>(at)] ^= 0x40;
@@ -89,12 +101,7 @@ TEST_F(StoreDamageTest, BlocksGatheredAcrossFilesThatCannotBeWrittenCostTheirFil
   }
   EXPECT_EQ(DataSize(), dataSize);
 
-  ASSERT_TRUE(platform::LimitFileSize(dataSize + 100));
-  EXPECT_FALSE(store_->Sync());
-  platform::UnlimitFileSize();
-  EXPECT_TRUE(context_.cancelled);
-  ASSERT_EQ(status_.messages.size(), 1u);
-  EXPECT_EQ(status_.messages[0].text, platform::SystemErrorText(EFBIG));
+  ExpectFailsOnAFullDrive(dataSize + 100, [&] { return store_->Sync(); });
   EXPECT_EQ(DataSize(), dataSize);
   // Their records name blocks that are not there: no later snapshot may
   // build on them, and the store no longer finds those blocks.
@@ -125,12 +132,7 @@ TEST_F(StoreDamageTest, RecordsThatCannotBeWrittenCostTheirFiles) {
   }
   const uintmax_t contentSize = std::filesystem::file_size(ContentPath());
 
-  ASSERT_TRUE(platform::LimitFileSize(contentSize + 10));
-  EXPECT_FALSE(store_->FinishRecords());
-  platform::UnlimitFileSize();
-  EXPECT_TRUE(context_.cancelled);
-  ASSERT_EQ(status_.messages.size(), 1u);
-  EXPECT_EQ(status_.messages[0].text, platform::SystemErrorText(EFBIG));
+  ExpectFailsOnAFullDrive(contentSize + 10, [&] { return store_->FinishRecords(); });
   for (int64_t offset : offsets) {
     EXPECT_TRUE(store_->Damage().Has(DamageMemory::Kind::kContent, offset));
   }
