@@ -1,5 +1,7 @@
 #include "blockstore/BlockMap.h"
 
+#include <algorithm>
+
 namespace vaultline {
 namespace {
 
@@ -105,7 +107,9 @@ void BlockMap::GrowFilter() {
 
 void BlockMap::ExpectBlocks(size_t count) {
   if (!entries_.empty()) return;
-  entries_.reserve(count);
+  // Room for the blocks the next backups add: growing the list copies all
+  // of it, and a store's first new block would pay for that.
+  entries_.reserve(count + std::max<size_t>(count / 8, 4096));
   size_t slots = kMinSlots;
   while (slots < 2 * count + 2) slots *= 2;
   slots_.assign(slots, Slot{0, -1, -1});
