@@ -8,8 +8,10 @@
 
 namespace vaultline {
 
-BlockHasher::BlockHasher(WorkerThread& worker) : worker_(worker) {
-  for (Block& block : blocks_) block.bytes.resize(DataRecordHeader::kMaxLength);
+BlockHasher::BlockHasher(WorkerThread& worker)
+    : worker_(worker), storage_(new uint8_t[kBlocks * DataRecordHeader::kMaxLength]) {
+  for (size_t i = 0; i < kBlocks; ++i)
+    blocks_[i].bytes = &storage_[i * DataRecordHeader::kMaxLength];
 }
 
 BlockHasher::~BlockHasher() = default;
@@ -18,8 +20,8 @@ void BlockHasher::Add(const RingBuffer& ring, int32_t start, int32_t length, int
   Block& block = blocks_[(first_ + count_) % kBlocks];
   ++count_;
   const int32_t first = ring.Contiguous(start, length);
-  std::copy_n(ring.Data() + start, first, block.bytes.data());
-  std::copy_n(ring.Data(), length - first, block.bytes.data() + first);
+  std::copy_n(ring.Data() + start, first, block.bytes);
+  std::copy_n(ring.Data(), length - first, block.bytes + first);
   block.length = length;
   block.weakChecksum = weakChecksum;
   block.gathered = true;
@@ -42,7 +44,7 @@ void BlockHasher::Hash(size_t from, size_t count) {
   size_t lengths[kBatch] = {};
   for (size_t i = 0; i < count; ++i) {
     const Block& block = blocks_[(from + i) % kBlocks];
-    messages[i] = block.bytes.data();
+    messages[i] = block.bytes;
     lengths[i] = static_cast<size_t>(block.length);
   }
   Md5Digest digests[kBatch];

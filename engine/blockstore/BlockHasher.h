@@ -21,7 +21,7 @@ class WorkerThread;
 class BlockHasher {
  public:
   struct Block {
-    std::vector<uint8_t> bytes;
+    uint8_t* bytes = nullptr;  // room for the longest block
     int32_t length = 0;
     int32_t weakChecksum = 0;
     Md5Digest digest{};
@@ -64,6 +64,9 @@ class BlockHasher {
   void Hash(size_t from, size_t count);
 
   WorkerThread& worker_;
+  // The blocks' bytes, left untouched until used: a store that cuts few
+  // files into blocks would otherwise pay for pages it never needs.
+  std::unique_ptr<uint8_t[]> storage_;
   std::array<Block, kBlocks> blocks_;
   size_t first_ = 0;
   size_t count_ = 0;

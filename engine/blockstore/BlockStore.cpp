@@ -332,14 +332,14 @@ bool BlockStore::CommitPiece() {
   if (piece.newBlock) {
     const BlockHasher::Block& block = hasher_->Oldest();
     piece.digest = block.digest;
-    dataFile_->AppendBlock(block.weakChecksum, block.digest, block.bytes.data(), block.length,
-                           block.bytes.data(), 0, &piece.dataPosition);
+    dataFile_->AppendBlock(block.weakChecksum, block.digest, block.bytes, block.length, block.bytes,
+                           0, &piece.dataPosition);
     record.blocksEnd = dataFile_->LogicalEnd() + dataFile_->PendingBytes();
     indexFile_->Append(block.weakChecksum, block.digest, piece.dataPosition);
     const size_t filterBits = blockMap_.FilterBits();
     const size_t known = blockMap_.BlockCount();
     AddKnownBlock(block.weakChecksum, block.digest, piece.dataPosition);
-    if (blockMap_.BlockCount() > known) RememberPrefix(block.bytes.data(), block.length);
+    if (blockMap_.BlockCount() > known) RememberPrefix(block.bytes, block.length);
     hasher_->DropOldest();
     // A grown filter was rebuilt from the known blocks alone.
     if (blockMap_.FilterBits() != filterBits) {
