@@ -8,7 +8,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -33,7 +32,6 @@ class RecordingStatus : public IBackupRestoreStatus {
   bool OnFile(int64_t size, const wchar_t* path) override {
     if (size >= 0) ++files;
     paths.emplace_back(path);
-    if (beforeStoring) beforeStoring(path);
     return cancelAtFile != 0 && files >= cancelAtFile;
   }
   bool OnProgress(int64_t, int64_t) override { return cancelAtFile != 0 && files >= cancelAtFile; }
@@ -50,7 +48,6 @@ class RecordingStatus : public IBackupRestoreStatus {
   std::vector<std::wstring> problems;  // errors and warnings
   int files = 0;
   int cancelAtFile = 0;  // stop when the n-th file to store is announced
-  std::function<void(const std::wstring&)> beforeStoring;
 };
 
 // What a tree holds: relative path -> contents (folders map to "/").
