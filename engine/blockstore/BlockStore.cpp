@@ -226,6 +226,8 @@ const BlockStore::Prefix* BlockStore::AppendedPrefix(int32_t index) const {
 void BlockStore::RememberPrefix(const uint8_t* bytes, int32_t length) {
   if (appendedPrefixes_.empty()) firstAppended_ = blockMap_.BlockCount() - 1;
   if (appendedPrefixes_.size() == kAppendedPrefixes) return;
+  // Pages are only taken as the list fills; growing it would copy it all.
+  if (appendedPrefixes_.empty()) appendedPrefixes_.reserve(kAppendedPrefixes);
   Prefix& prefix = appendedPrefixes_.emplace_back();
   prefix.length = std::min(length, kPrefixLength);
   std::copy_n(bytes, prefix.length, prefix.bytes.data());
@@ -540,7 +542,8 @@ void BlockStore::ReportReadError(const std::wstring& fullPath) {
   platform::WriteDiagnostic(L"\nCouldn't read  data from:" + fullPath);
 }
 
-int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, int sourceFd) {
+int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, int sourceFd,
+                              int64_t sourceSize) {
   auto fail = [&] {
     if (sourceFd >= 0) platform::CloseFile(sourceFd);
     return int64_t{-1};
@@ -557,7 +560,10 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, int sourc
     platform::WriteDiagnostic(L"\nName too long to store: " + fullPath);
     return fail();
   }
-  if (sourceFd < 0) sourceFd = platform::OpenFile(fullPath, platform::OpenMode::kRead);
+  if (sourceFd < 0) {
+    sourceFd = platform::OpenFile(fullPath, platform::OpenMode::kRead);
+    sourceSize = -1;
+  }
   if (sourceFd < 0) return -1;
   // A record that failed as it was written leaves only what it wrote: the
   // next record goes after that.
@@ -566,7 +572,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, int sourc
     return fail();
   };
   // The size of what was opened, not of what the path names by now.
-  const int64_t size = platform::FileSizeOf(sourceFd);
+  const int64_t size = sourceSize >= 0 ? sourceSize : platform::FileSizeOf(sourceFd);
   if (size < 0) return fail();
   if (contentOffset < 0) {
     ReportError(L"Error writing backup idenifier ");

@@ -75,9 +75,10 @@ class BlockStore {
   // is written after the records before it, at the latest by FinishRecords.
   // The content file descriptor stays the caller's, and must stay open until
   // FinishRecords, FlushBlocks or the store's end. `sourceFd`, when not
-  // -1, is the file at `path` opened for reading by the caller; the store
-  // closes it.
-  virtual int64_t StoreFile(const std::wstring& path, int contentFd, int sourceFd = -1);
+  // -1, is the file at `path` opened for reading by the caller, and
+  // `sourceSize` its size then; the store closes it.
+  virtual int64_t StoreFile(const std::wstring& path, int contentFd, int sourceFd = -1,
+                            int64_t sourceSize = -1);
   // Where the next record goes: the content file's position once the
   // records still waiting are written.
   int64_t ContentEnd(int contentFd);

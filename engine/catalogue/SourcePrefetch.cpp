@@ -20,15 +20,16 @@ void SourcePrefetch::Ahead(std::vector<std::wstring> paths) {
   if (thread_ == nullptr || paths.empty()) return;
   thread_->Submit([this, paths = std::move(paths)] {
     for (const std::wstring& path : paths) {
-      const int fd = platform::OpenAndPrefetch(path);
+      int64_t size = 0;
+      const int fd = platform::OpenAndPrefetch(path, &size);
       if (fd < 0) continue;
       std::lock_guard<std::mutex> lock(mutex_);
-      opened_.push_back(Opened{path, fd});
+      opened_.push_back(Opened{path, fd, size});
     }
   });
 }
 
-int SourcePrefetch::Claim(const std::wstring& path) {
+int SourcePrefetch::Claim(const std::wstring& path, int64_t* size) {
   std::lock_guard<std::mutex> lock(mutex_);
   size_t at = 0;
   while (at < opened_.size() && opened_[at].path != path) ++at;
@@ -36,6 +37,7 @@ int SourcePrefetch::Claim(const std::wstring& path) {
   if (at == opened_.size()) return -1;
   for (size_t i = 0; i < at; ++i) platform::CloseFile(opened_[i].fd);
   const int fd = opened_[at].fd;
+  *size = opened_[at].size;
   opened_.erase(opened_.begin(), opened_.begin() + static_cast<std::ptrdiff_t>(at) + 1);
   return fd;
 }

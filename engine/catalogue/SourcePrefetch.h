@@ -26,14 +26,16 @@ class SourcePrefetch {
   // The next files to be stored, in the order they will be.
   void Ahead(std::vector<std::wstring> paths);
   // The descriptor of `path` when it was opened ahead (a regular file, at
-  // its start), the caller's to close; -1 otherwise. Files handed over
-  // before it and not claimed are closed: they are passed.
-  int Claim(const std::wstring& path);
+  // its start), the caller's to close, with the size it had then; -1
+  // otherwise. Files handed over before it and not claimed are closed: they
+  // are passed.
+  int Claim(const std::wstring& path, int64_t* size);
 
  private:
   struct Opened {
     std::wstring path;
     int fd;
+    int64_t size;
   };
   std::mutex mutex_;
   std::deque<Opened> opened_;             // in the order handed over

@@ -58,9 +58,9 @@ bool SetPermissions(std::wstring_view path, uint16_t permissions);
 bool GetFileSize64(std::wstring_view path, uint64_t* size);
 // Opens a regular file for reading and asks the system to read it into its
 // cache for a read soon, without waiting for the disk. Returns the
-// descriptor (the caller's to close), or -1 for what cannot be opened or is
-// not a regular file.
-int OpenAndPrefetch(std::wstring_view path);
+// descriptor (the caller's to close) and sets `size`, or returns -1 for
+// what cannot be opened or is not a regular file.
+int OpenAndPrefetch(std::wstring_view path, int64_t* size);
 
 // Folder creation: `privateMode` gives 0700 (the store's folders), otherwise
 // the process default. `error` receives errno on failure (EEXIST when it

@@ -188,7 +188,7 @@ bool SetFileTime(std::wstring_view path, int64_t seconds, uint32_t nanoseconds) 
   return ::utimensat(AT_FDCWD, OsPath(path).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-int OpenAndPrefetch(std::wstring_view path) {
+int OpenAndPrefetch(std::wstring_view path, int64_t* size) {
   // A fifo in a file's place since it was listed must not hold this up.
   // Reads of a regular file never block, so the flag may stay.
   const int fd = ::open(OsPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -199,6 +199,7 @@ int OpenAndPrefetch(std::wstring_view path) {
     return -1;
   }
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+  *size = info.st_size;
   return fd;
 }
 

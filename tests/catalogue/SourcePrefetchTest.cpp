@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
-
-#include <unistd.h>
 
 #include "catalogue/SourcePrefetch.h"
 #include "platform/File.h"
@@ -40,16 +39,19 @@ TEST(SourcePrefetchTest, FilesPassedOrNotClaimedAreClosed) {
     SourcePrefetch prefetch;
     prefetch.Ahead(paths);
     int fd = -1;
+    int64_t size = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while ((fd = prefetch.Claim(paths[2])) < 0 && std::chrono::steady_clock::now() < deadline) {
+    while ((fd = prefetch.Claim(paths[2], &size)) < 0 &&
+           std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_GE(fd, 0);
+    EXPECT_EQ(size, 100);
     uint8_t bytes[200];
     EXPECT_EQ(platform::ReadFile(fd, bytes, sizeof bytes), 100);
     EXPECT_TRUE(platform::CloseFile(fd));
-    EXPECT_EQ(prefetch.Claim(paths[0]), -1);  // passed
-    EXPECT_EQ(prefetch.Claim((folder / "never handed over").wstring()), -1);
+    EXPECT_EQ(prefetch.Claim(paths[0], &size), -1);  // passed
+    EXPECT_EQ(prefetch.Claim((folder / "never handed over").wstring(), &size), -1);
   }
   EXPECT_EQ(OpenDescriptors(), before);
   std::filesystem::remove_all(folder);

@@ -51,12 +51,14 @@ TEST(OpenAndPrefetch, NeverWaitsOnWhatCannotBeRead) {
   // that waited for one would hang the backup.
   testing::TempFolder folder;
   ASSERT_EQ(::mkfifo((folder.path() / "fifo").c_str(), 0600), 0);
-  EXPECT_EQ(OpenAndPrefetch(folder.Wide("fifo")), -1);
-  EXPECT_EQ(OpenAndPrefetch(folder.Wide("missing")), -1);
-  EXPECT_EQ(OpenAndPrefetch(folder.Wide()), -1);
+  int64_t size = -1;
+  EXPECT_EQ(OpenAndPrefetch(folder.Wide("fifo"), &size), -1);
+  EXPECT_EQ(OpenAndPrefetch(folder.Wide("missing"), &size), -1);
+  EXPECT_EQ(OpenAndPrefetch(folder.Wide(), &size), -1);
   WriteBytes(folder.path() / "file", 5000);
-  const int fd = OpenAndPrefetch(folder.Wide("file"));
+  const int fd = OpenAndPrefetch(folder.Wide("file"), &size);
   ASSERT_GE(fd, 0);
+  EXPECT_EQ(size, 5000);
   char bytes[6000];
   EXPECT_EQ(ReadFile(fd, bytes, sizeof bytes), 5000);
   EXPECT_TRUE(CloseFile(fd));
