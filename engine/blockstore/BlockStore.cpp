@@ -387,15 +387,12 @@ bool BlockStore::RecordsNotWritten(const PendingRecord* record, int error) {
 }
 
 bool BlockStore::WriteContentBatch() {
+  if (commitFailed_) return false;
   if (contentBatch_.empty()) return true;
-  const bool written = platform::WriteFile(recordsFd_, contentBatch_.data(), contentBatch_.size());
-  if (!written) {
+  if (!platform::WriteFile(recordsFd_, contentBatch_.data(), contentBatch_.size())) {
+    // AbandonRecords remembers the batch's records as damaged.
     const int error = platform::LastError();
     platform::WriteDiagnostic(L"\ntrying to write FP records failed");
-    WaitForIndex();  // which reads the damage memory
-    for (int64_t offset : batchedRecords_) damage_.Add(DamageMemory::Kind::kContent, offset);
-    contentBatch_.clear();
-    batchedRecords_.clear();
     return RecordsNotWritten(nullptr, error);
   }
   contentBatch_.clear();

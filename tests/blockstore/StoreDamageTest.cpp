@@ -44,6 +44,18 @@ class StoreDamageTest : public test::StoreFixture {
     EXPECT_EQ(status_.messages[0].text, platform::SystemErrorText(EFBIG));
   }
 
+  // Stores the files one after another without writing what waits.
+  std::vector<int64_t> StoreBackToBack(const Bytes (&inputs)[3], std::vector<std::wstring>* paths) {
+    platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
+    std::vector<int64_t> offsets;
+    for (const Bytes& input : inputs) {
+      paths->push_back(Source("small" + std::to_string(paths->size()), input));
+      offsets.push_back(store_->StoreFile(paths->back(), contentFd_));
+      EXPECT_GE(offsets.back(), 0);
+    }
+    return offsets;
+  }
+
   void Damage(const std::filesystem::path& path, int64_t at) {
     Bytes bytes = test::ReadAll(path);
     bytes[static_cast<size_t>(at)] ^= 0x40;
@@ -118,18 +130,14 @@ TEST_F(StoreDamageTest, BlocksGatheredAcrossFilesThatCannotBeWrittenCostTheirFil
   EXPECT_TRUE(status_.messages.empty());
 }
 
+// The first of these waits for its block's digest, and the two small ones
+// behind it are held until it is written.
+const Bytes kBackToBack[] = {test::RandomBytes(5000, 32), Bytes(120, 'a'), Bytes(7, 'b')};
+
 TEST_F(StoreDamageTest, RecordsThatCannotBeWrittenCostTheirFiles) {
   Stored before = StoreNew("before", 31);
-  // The first waits for its block's digest, and the two small ones behind it.
-  const Bytes inputs[] = {test::RandomBytes(5000, 32), Bytes(120, 'a'), Bytes(7, 'b')};
-  platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
   std::vector<std::wstring> paths;
-  int64_t offsets[3];
-  for (int i = 0; i < 3; ++i) {
-    paths.push_back(Source("small" + std::to_string(i), inputs[i]));
-    offsets[i] = store_->StoreFile(paths.back(), contentFd_);
-    ASSERT_GE(offsets[i], 0);
-  }
+  const std::vector<int64_t> offsets = StoreBackToBack(kBackToBack, &paths);
   const uintmax_t contentSize = std::filesystem::file_size(ContentPath());
 
   ExpectFailsOnAFullDrive(contentSize + 10, [&] { return store_->FinishRecords(); });
@@ -142,13 +150,31 @@ TEST_F(StoreDamageTest, RecordsThatCannotBeWrittenCostTheirFiles) {
   context_.cancelled = false;
   status_.messages.clear();
   ASSERT_TRUE(store_->FlushBlocks());
-  for (int i = 0; i < 3; ++i) {
-    const int64_t again = Store(paths[static_cast<size_t>(i)]);
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const int64_t again = Store(paths[i]);
     ASSERT_GE(again, 0);
-    EXPECT_EQ(Restore(again, paths[static_cast<size_t>(i)]), inputs[i]);
+    EXPECT_EQ(Restore(again, paths[i]), kBackToBack[i]);
   }
   ExpectRestores(before);
   EXPECT_TRUE(status_.messages.empty());
+}
+
+TEST_F(StoreDamageTest, HeldRecordsWrittenTogetherFailTogether) {
+  std::vector<std::wstring> paths;
+  const std::vector<int64_t> offsets = StoreBackToBack(kBackToBack, &paths);
+  // Room for the first record's one entry, not for the two held behind it.
+  const uintmax_t contentSize = std::filesystem::file_size(ContentPath());
+  ASSERT_TRUE(platform::LimitFileSize(contentSize + FpEntry::kSize + 10));
+  EXPECT_FALSE(store_->FinishRecords());
+  platform::UnlimitFileSize();
+  ASSERT_EQ(status_.messages.size(), 2u);
+  EXPECT_EQ(status_.messages[0].text, L"Error writing backup idenifier ");
+  EXPECT_EQ(status_.messages[1].text, platform::SystemErrorText(EFBIG));
+  EXPECT_FALSE(store_->Damage().Has(DamageMemory::Kind::kContent, offsets[0]));
+  EXPECT_TRUE(store_->Damage().Has(DamageMemory::Kind::kContent, offsets[1]));
+  EXPECT_TRUE(store_->Damage().Has(DamageMemory::Kind::kContent, offsets[2]));
+  ASSERT_TRUE(store_->FlushBlocks());
+  EXPECT_EQ(Restore(offsets[0], paths[0]), kBackToBack[0]);
 }
 
 TEST_F(StoreDamageTest, OnlyStoringReadsTheIndexOrRebuildsIt) {
