@@ -539,10 +539,9 @@ void BlockStore::ReportReadError(const std::wstring& fullPath) {
   platform::WriteDiagnostic(L"\nCouldn't read  data from:" + fullPath);
 }
 
-int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, int sourceFd,
-                              int64_t sourceSize) {
+int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFile source) {
   auto fail = [&] {
-    if (sourceFd >= 0) platform::CloseFile(sourceFd);
+    if (source.fd >= 0) platform::CloseFile(source.fd);
     return int64_t{-1};
   };
   // Records go to one content file at a time.
@@ -557,11 +556,11 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, int sourc
     platform::WriteDiagnostic(L"\nName too long to store: " + fullPath);
     return fail();
   }
-  if (sourceFd < 0) {
-    sourceFd = platform::OpenFile(fullPath, platform::OpenMode::kRead);
-    sourceSize = -1;
+  if (source.fd < 0) {
+    source = SourceFile{};
+    source.fd = platform::OpenFile(fullPath, platform::OpenMode::kRead);
   }
-  if (sourceFd < 0) return -1;
+  if (source.fd < 0) return -1;
   // A record that failed as it was written leaves only what it wrote: the
   // next record goes after that.
   auto dropRecord = [&] {
@@ -569,7 +568,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, int sourc
     return fail();
   };
   // The size of what was opened, not of what the path names by now.
-  const int64_t size = sourceSize >= 0 ? sourceSize : platform::FileSizeOf(sourceFd);
+  const int64_t size = source.size >= 0 ? source.size : platform::FileSizeOf(source.fd);
   if (size < 0) return fail();
   if (contentOffset < 0) {
     ReportError(L"Error writing backup idenifier ");
@@ -579,7 +578,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, int sourc
 
   if (size < kSmallFileLimit) {
     // Read before anything is written: a file that shrank leaves no record.
-    int64_t got = platform::ReadFile(sourceFd, ring_.Data(), static_cast<size_t>(size));
+    int64_t got = source.Read(ring_.Data(), static_cast<size_t>(size));
     if (got < 0) {
       ReportReadError(fullPath);
       return fail();
@@ -604,7 +603,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, int sourc
     }
     pending.headerHeld = pending.file->Held();
     pending.end = contentOffset + FpHeader::kSize + size;
-    platform::CloseFile(sourceFd);
+    platform::CloseFile(source.fd);
     return SettleRecords() ? contentOffset : -1;
   }
 
@@ -634,7 +633,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, int sourc
   // Blocks gathered by a file that fails are written all the same: they are
   // sound and found again by the next file. So is its record, as far as it
   // got, though no snapshot names it.
-  const bool stored = RunMatchingLoop(*pending.file, sourceFd, fullPath, size) == 0;
+  const bool stored = RunMatchingLoop(*pending.file, source, fullPath, size) == 0;
   storing_ = nullptr;
   ahead_->Clear();
   pending.end =
@@ -643,12 +642,12 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, int sourc
   // waits; the next file's scan goes on meanwhile.
   const bool written = SettleRecords();
   if (!stored || !written) return fail();
-  platform::CloseFile(sourceFd);
+  platform::CloseFile(source.fd);
   return contentOffset;
 }
 
-int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::wstring& fullPath,
-                                int64_t size) {
+int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
+                                const std::wstring& fullPath, int64_t size) {
   const RingBuffer& ring = ring_;
   const int32_t n0 = blockLength_;
   const int32_t refillBelow = readChunk_ - blockLength_;
@@ -692,9 +691,9 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::w
         ahead_->Settle();
         // Only the size the header gives is stored: bytes a growing file
         // gained meanwhile belong to the next snapshot.
-        int64_t got = platform::ReadFile(
-            sourceFd, ring_.Data() + fill,
-            static_cast<size_t>(std::min<int64_t>(readChunk_, size - bytesRead)));
+        int64_t got =
+            source.Read(ring_.Data() + fill,
+                        static_cast<size_t>(std::min<int64_t>(readChunk_, size - bytesRead)));
         if (got < 0) {
           ReportReadError(fullPath);
           return -1;

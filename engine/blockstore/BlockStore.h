@@ -25,6 +25,7 @@
 #include "blockstore/FpRecordFile.h"
 #include "blockstore/Md5.h"
 #include "blockstore/RingBuffer.h"
+#include "blockstore/SourceFile.h"
 #include "blockstore/StoreContext.h"
 #include "platform/File.h"
 
@@ -74,11 +75,9 @@ class BlockStore {
   // The record may still wait for its blocks' digests when this returns; it
   // is written after the records before it, at the latest by FinishRecords.
   // The content file descriptor stays the caller's, and must stay open until
-  // FinishRecords, FlushBlocks or the store's end. `sourceFd`, when not
-  // -1, is the file at `path` opened for reading by the caller, and
-  // `sourceSize` its size then; the store closes it.
-  virtual int64_t StoreFile(const std::wstring& path, int contentFd, int sourceFd = -1,
-                            int64_t sourceSize = -1);
+  // FinishRecords, FlushBlocks or the store's end. `source`, when opened,
+  // is the file at `path` as the caller opened it; the store closes it.
+  virtual int64_t StoreFile(const std::wstring& path, int contentFd, SourceFile source = {});
   // Where the next record goes: the content file's position once the
   // records still waiting are written.
   int64_t ContentEnd(int contentFd);
@@ -153,9 +152,9 @@ class BlockStore {
   }
 
  private:
-  // The sliding-window pass over a source file opened as `sourceFd`; 0 when
-  // every byte up to its end was stored, -1 otherwise.
-  int RunMatchingLoop(FpRecordFile& record, int sourceFd, const std::wstring& fullPath,
+  // The sliding-window pass over an opened source file; 0 when every byte
+  // up to its end was stored, -1 otherwise.
+  int RunMatchingLoop(FpRecordFile& record, SourceFile& source, const std::wstring& fullPath,
                       int64_t size);
   // Appends the `blockLength` bytes of the ring from `start` as a new block
   // and records its first `pieceLength` bytes as the piece at

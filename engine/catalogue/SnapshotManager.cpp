@@ -603,9 +603,8 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
     Report(kMessageInfo, platform::FormatWide(L"Start convert, %ld bytes for %ls",
                                               static_cast<int32_t>(size), item.FullPath().c_str()));
     contentsDirty_ = true;
-    int64_t openedSize = -1;
-    const int sourceFd = prefetch_ != nullptr ? prefetch_->Claim(item.FullPath(), &openedSize) : -1;
-    const int64_t stored = store_->StoreFile(item.FullPath(), contentFd_, sourceFd, openedSize);
+    SourceFile source = prefetch_ != nullptr ? prefetch_->Claim(item.FullPath()) : SourceFile{};
+    const int64_t stored = store_->StoreFile(item.FullPath(), contentFd_, std::move(source));
     if (stored < 0) {
       Report(kMessageWarning,
              platform::FormatWide(L"File %ls wasn't converted, file couldn't be read or open",

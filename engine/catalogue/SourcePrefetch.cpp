@@ -6,6 +6,14 @@
 #include "platform/Processors.h"
 
 namespace vaultline {
+namespace {
+
+// Most files of a home folder are below this; larger ones are read by the
+// store in its own chunks, and the system reads them ahead as it goes.
+constexpr int64_t kReadWholeBelow = int64_t{256} << 10;
+constexpr size_t kHeldLimit = size_t{4} << 20;
+
+}  // namespace
 
 SourcePrefetch::SourcePrefetch() {
   if (platform::AvailableProcessors() > 1) thread_ = std::make_unique<WorkerThread>(true);
@@ -13,33 +21,70 @@ SourcePrefetch::SourcePrefetch() {
 
 SourcePrefetch::~SourcePrefetch() {
   thread_.reset();
-  for (const Opened& file : opened_) platform::CloseFile(file.fd);
+  for (const Opened& opened : opened_) platform::CloseFile(opened.file.fd);
 }
 
 void SourcePrefetch::Ahead(std::vector<std::wstring> paths) {
   if (thread_ == nullptr || paths.empty()) return;
-  thread_->Submit([this, paths = std::move(paths)] {
-    for (const std::wstring& path : paths) {
-      int64_t size = 0;
-      const int fd = platform::OpenAndPrefetch(path, &size);
-      if (fd < 0) continue;
-      std::lock_guard<std::mutex> lock(mutex_);
-      opened_.push_back(Opened{path, fd, size});
-    }
-  });
+  const uint64_t first = handedCount_ + 1;
+  for (const std::wstring& path : paths) handed_.emplace_back(++handedCount_, path);
+  thread_->Submit([this, first, paths = std::move(paths)] { OpenAhead(first, paths); });
 }
 
-int SourcePrefetch::Claim(const std::wstring& path, int64_t* size) {
-  std::lock_guard<std::mutex> lock(mutex_);
+void SourcePrefetch::OpenAhead(uint64_t first, const std::vector<std::wstring>& paths) {
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const uint64_t number = first + i;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (number <= passed_) continue;
+    }
+    SourceFile file;
+    file.fd = platform::OpenAndPrefetch(paths[i], &file.size);
+    if (file.fd < 0) continue;
+    ReadSmall(&file);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (number <= passed_) {
+      platform::CloseFile(file.fd);  // the store opened it itself meanwhile
+      continue;
+    }
+    heldBytes_ += file.head.size();
+    opened_.push_back(Opened{number, std::move(file)});
+  }
+}
+
+void SourcePrefetch::ReadSmall(SourceFile* file) {
+  if (file->size <= 0 || file->size >= kReadWholeBelow) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (heldBytes_ + static_cast<size_t>(file->size) > kHeldLimit) return;
+  }
+  file->head.resize(static_cast<size_t>(file->size));
+  const int64_t got = platform::ReadFile(file->fd, file->head.data(), file->head.size());
+  // A file that cannot be read here is read, and its error reported, by
+  // the store; one that shrank meanwhile keeps what it still had.
+  file->head.resize(got < 0 ? 0 : static_cast<size_t>(got));
+  if (got < 0) platform::SeekFile(file->fd, 0, platform::SeekFrom::kStart);
+}
+
+SourceFile SourcePrefetch::Claim(const std::wstring& path) {
   size_t at = 0;
-  while (at < opened_.size() && opened_[at].path != path) ++at;
-  // Not opened (yet): the files before it may still be claimed.
-  if (at == opened_.size()) return -1;
-  for (size_t i = 0; i < at; ++i) platform::CloseFile(opened_[i].fd);
-  const int fd = opened_[at].fd;
-  *size = opened_[at].size;
-  opened_.erase(opened_.begin(), opened_.begin() + static_cast<std::ptrdiff_t>(at) + 1);
-  return fd;
+  while (at < handed_.size() && handed_[at].second != path) ++at;
+  if (at == handed_.size()) return SourceFile{};  // not handed over
+  const uint64_t number = handed_[at].first;
+  handed_.erase(handed_.begin(), handed_.begin() + static_cast<std::ptrdiff_t>(at) + 1);
+
+  std::lock_guard<std::mutex> lock(mutex_);
+  passed_ = number;
+  while (!opened_.empty() && opened_.front().number < number) {
+    heldBytes_ -= opened_.front().file.head.size();
+    platform::CloseFile(opened_.front().file.fd);
+    opened_.pop_front();
+  }
+  if (opened_.empty() || opened_.front().number != number) return SourceFile{};
+  heldBytes_ -= opened_.front().file.head.size();
+  SourceFile claimed = std::move(opened_.front().file);
+  opened_.pop_front();
+  return claimed;
 }
 
 }  // namespace vaultline

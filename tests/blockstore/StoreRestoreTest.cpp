@@ -64,6 +64,42 @@ TEST_F(StoreRestoreTest, RecordsWaitingForDigestsLandWhereTheirOffsetsSay) {
   EXPECT_TRUE(status_.messages.empty());
 }
 
+// A file whose first bytes were read ahead by whoever opened it is stored
+// as if the store had read them: the same blocks (nothing new the second
+// time), and the same bytes back. One that shrank after they were read is
+// not stored.
+TEST_F(StoreRestoreTest, BytesReadAheadAreStoredAsIfTheStoreHadReadThem) {
+  auto opened = [&](const std::wstring& path, size_t headLength, int64_t size) {
+    SourceFile source;
+    source.fd = platform::OpenFile(path, platform::OpenMode::kRead);
+    source.size = size;
+    source.head.resize(headLength);
+    EXPECT_EQ(platform::ReadFile(source.fd, source.head.data(), headLength),
+              static_cast<int64_t>(headLength));
+    return source;
+  };
+  for (size_t size : {size_t{100}, size_t{299}, size_t{8193}, size_t{400000}}) {
+    const Bytes bytes = test::RandomBytes(size, size + 7);
+    const std::wstring path = Source("ahead" + std::to_string(size), bytes);
+    ASSERT_GE(Store(path), 0);
+    for (size_t headLength : {size_t{0}, size / 2, size}) {
+      const uintmax_t dataBefore = DataSize();
+      platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
+      const int64_t offset =
+          store_->StoreFile(path, contentFd_, opened(path, headLength, static_cast<int64_t>(size)));
+      ASSERT_GE(offset, 0) << size << " " << headLength;
+      ASSERT_TRUE(store_->FlushBlocks());
+      EXPECT_EQ(DataSize(), dataBefore) << size << " " << headLength;
+      EXPECT_EQ(Restore(offset, path), bytes) << size << " " << headLength;
+    }
+    EXPECT_EQ(
+        store_->StoreFile(path, contentFd_, opened(path, size / 2, static_cast<int64_t>(size) + 1)),
+        -1)
+        << size;
+  }
+  EXPECT_FALSE(context_.cancelled);
+}
+
 TEST_F(StoreRestoreTest, SmallFilesAreRawAndLargerOnesAreCutAtBlockBoundaries) {
   Store(Source("small", test::RandomBytes(299, 1)));
   EXPECT_EQ(DataSize(), 0u);
