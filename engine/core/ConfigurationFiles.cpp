@@ -43,6 +43,10 @@ bool ConfigurationFiles::WriteTemporary(const std::string& bytes) {
   return WriteSyncedFile(TemporaryPath(), bytes);
 }
 
+void ConfigurationFiles::KeepDamaged() {
+  platform::CopyFile(ConfigPath(), DamagedPath(), true);
+}
+
 bool ConfigurationFiles::RestoreFromBackup(bool replaceExisting) {
   // A copy straight onto config.ini could be cut short by a crash and then be
   // read as the configuration; going through the synced temporary file cannot.

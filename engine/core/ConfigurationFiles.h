@@ -20,6 +20,9 @@ class ConfigurationFiles {
   std::wstring ConfigPath() const { return root_ + L"config.ini"; }
   std::wstring BackupPath() const { return root_ + L"config.bak"; }
   std::wstring TemporaryPath() const { return root_ + L"config.new"; }
+  // A damaged config.ini with nothing to restore it from, kept for whoever
+  // wants to repair it by hand; the engine never reads it.
+  std::wstring DamagedPath() const { return root_ + L"config.damaged"; }
 
   // The whole of config.ini; false when it cannot be read or is far too
   // large to be one.
@@ -31,6 +34,8 @@ class ConfigurationFiles {
   // Puts the contents of config.bak in place of config.ini. Without
   // `replaceExisting`, a config.ini that exists by then is kept.
   bool RestoreFromBackup(bool replaceExisting);
+  // Copies config.ini to DamagedPath, keeping a copy made there earlier.
+  void KeepDamaged();
 
   // Saves `bytes` as config.ini, creating the storage root when missing. The
   // previous config.ini becomes config.bak unless it holds no settings (an

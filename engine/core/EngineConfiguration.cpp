@@ -12,6 +12,10 @@ namespace vaultline {
 namespace {
 
 constexpr const wchar_t* kStorageFolder = L"BackupStorage";
+constexpr const wchar_t* kTextConfigurationDamaged =
+    L"The configuration file is damaged and there is no sound copy to restore it from, so no "
+    L"selections can be shown. \nIt is kept as config.damaged; the backups on the drive are "
+    L"untouched.";
 
 // The location from its first storage folder onwards, as config.ini keeps it.
 std::wstring RelativeLocation(const std::wstring& location) {
@@ -70,7 +74,15 @@ bool Engine::Initialize() {
       // A config.ini still there is a damaged one and gives way.
       files.RestoreFromBackup(files.ConfigExists());
       readable = files.ReadConfig(&bytes);
+      usable = readable && IsUsableConfiguration(bytes);
     }
+  }
+  if (readable && !usable && !bytes.empty()) {
+    // Nothing to fall back on: without a word the selections would simply
+    // be gone. The file is kept before a save can rotate it away.
+    files.KeepDamaged();
+    platform::ShowWarningMessageBox(LoadEngineText(provider_, kTextCaption),
+                                    kTextConfigurationDamaged);
   }
 
   ApplyDiagnostics();

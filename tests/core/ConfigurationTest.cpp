@@ -172,6 +172,36 @@ TEST_F(ConfigurationTest, MissingOrEmptyConfigIsRestoredFromTheBackup) {
   }
 }
 
+// With no sound copy to fall back on, a damaged config.ini is named, not
+// read silently as "no selections", and kept aside before a save rotates it
+// away; a copy kept earlier is not replaced.
+TEST_F(ConfigurationTest, ADamagedConfigWithNoSoundCopyIsReportedAndKept) {
+  auto engine = StartEngine();
+  fs::create_directories(drive_ / "src");
+  Create(*engine, L"one", drive_ / "src");
+  engine.reset();
+  const fs::path damaged = Storage() / "config.damaged";
+  const std::string garbage = "\x13\x37 not a configuration \x00\xFF";
+  for (const char* backup : {"missing", "damaged too"}) {
+    SCOPED_TRACE(backup);
+    MessageBoxLog::Texts().clear();
+    fs::remove(Backup());
+    if (backup == std::string("damaged too")) WriteBytes(Backup(), "\xFF\xFE");
+    WriteBytes(Config(), garbage);
+    auto restarted = StartEngine();
+    ASSERT_EQ(MessageBoxLog::Texts().size(), 1u);
+    EXPECT_NE(MessageBoxLog::Texts()[0].find(L"config.damaged"), std::wstring::npos);
+    EXPECT_TRUE(Names(*restarted).empty());
+    EXPECT_EQ(ReadBytes(damaged), garbage);
+    Create(*restarted, L"two", drive_ / "src");  // saves twice over
+    Create(*restarted, L"three", drive_ / "src");
+    EXPECT_EQ(ReadBytes(damaged), garbage);
+  }
+  MessageBoxLog::Texts().clear();
+  EXPECT_EQ(Names(*StartEngine()), (std::vector<std::wstring>{L"two", L"three"}));
+  EXPECT_TRUE(MessageBoxLog::Texts().empty());
+}
+
 TEST_F(ConfigurationTest, SaveNeverRotatesAnEmptyConfigOverAGoodBackup) {
   auto engine = StartEngine();
   fs::create_directories(drive_ / "src");
