@@ -29,6 +29,18 @@ int32_t ScanLiteralRun(const BlockMap& blocks, const int8_t* in, const int8_t* o
 #ifdef VAULTLINE_AVX2_SCAN
 namespace {
 
+// A bit per window for the probes' bits: unpacking the sums puts windows
+// 8k to 8k+3 of each group of eight in the low probe's lanes and 8k+4 to
+// 8k+7 in the high one's.
+inline uint32_t WindowBits(uint32_t low, uint32_t high) {
+  uint32_t bits = 0;
+  for (int group = 0; group < 4; ++group) {
+    bits |= ((low >> (4 * group)) & 0xF) << (8 * group);
+    bits |= ((high >> (4 * group)) & 0xF) << (8 * group + 4);
+  }
+  return bits;
+}
+
 #define VAULTLINE_AVX2 __attribute__((target("avx2"), always_inline)) inline
 
 // Running sums of sixteen 16-bit lanes: lane i holds x0 + ... + xi.
@@ -89,19 +101,22 @@ __attribute__((target("avx2"))) int32_t ScanLiteralRunAvx2(const BlockMap& block
     const __m256i windowB = _mm256_add_epi16(
         sumB, PrefixSums(_mm256_sub_epi16(windowA, _mm256_mullo_epi16(leaving, n))));
     // B << 16 | A: windows 0-3 and 8-11, then 4-7 and 12-15.
-    const __m256i maybe =
-        _mm256_or_si256(Probe(_mm256_unpacklo_epi16(windowA, windowB), words, wordShift),
-                        Probe(_mm256_unpackhi_epi16(windowA, windowB), words, wordShift));
+    const __m256i low = Probe(_mm256_unpacklo_epi16(windowA, windowB), words, wordShift);
+    const __m256i high = Probe(_mm256_unpackhi_epi16(windowA, windowB), words, wordShift);
+    const __m256i maybe = _mm256_or_si256(low, high);
     if (!_mm256_testz_si256(maybe, maybe)) {
-      // Rare: the scalar pass finds which of the sixteen it was.
-      uint32_t runA = static_cast<uint16_t>(_mm256_extract_epi16(sumA, 0));
-      uint32_t runB = static_cast<uint16_t>(_mm256_extract_epi16(sumB, 0));
-      const int32_t at = ScanLiteralRun(blocks, in + i, out + i, 16, length, &runA, &runB);
-      if (at < 16) {
-        *a = runA;
-        *b = runB;
-        return i + at;
-      }
+      // Rare (about one window in two thousand): the first of them, with
+      // its sums.
+      const int at = __builtin_ctz(
+          WindowBits(static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(low))),
+                     static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(high)))));
+      alignas(32) uint16_t sumsA[16];
+      alignas(32) uint16_t sumsB[16];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(sumsA), windowA);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(sumsB), windowB);
+      *a = sumsA[at];
+      *b = sumsB[at];
+      return i + at;
     }
     sumA = LastLane(windowA);
     sumB = LastLane(windowB);
@@ -175,17 +190,17 @@ __attribute__((target("avx512f,avx512bw"))) int32_t ScanLiteralRunAvx512(
         _mm512_add_epi16(sumA, PrefixSums512(_mm512_sub_epi16(entering, leaving)));
     const __m512i windowB = _mm512_add_epi16(
         sumB, PrefixSums512(_mm512_sub_epi16(windowA, _mm512_mullo_epi16(leaving, n))));
-    const __mmask16 maybe = Probe512(_mm512_unpacklo_epi16(windowA, windowB), words, wordShift) |
-                            Probe512(_mm512_unpackhi_epi16(windowA, windowB), words, wordShift);
-    if (maybe != 0) {
-      uint32_t runA = static_cast<uint16_t>(_mm_extract_epi16(_mm512_castsi512_si128(sumA), 0));
-      uint32_t runB = static_cast<uint16_t>(_mm_extract_epi16(_mm512_castsi512_si128(sumB), 0));
-      const int32_t at = ScanLiteralRun(blocks, in + i, out + i, 32, length, &runA, &runB);
-      if (at < 32) {
-        *a = runA;
-        *b = runB;
-        return i + at;
-      }
+    const __mmask16 low = Probe512(_mm512_unpacklo_epi16(windowA, windowB), words, wordShift);
+    const __mmask16 high = Probe512(_mm512_unpackhi_epi16(windowA, windowB), words, wordShift);
+    if ((low | high) != 0) {
+      const int at = __builtin_ctz(WindowBits(low, high));
+      alignas(64) uint16_t sumsA[32];
+      alignas(64) uint16_t sumsB[32];
+      _mm512_store_si512(sumsA, windowA);
+      _mm512_store_si512(sumsB, windowB);
+      *a = sumsA[at];
+      *b = sumsB[at];
+      return i + at;
     }
     sumA = _mm512_permutexvar_epi16(lastLane, windowA);
     sumB = _mm512_permutexvar_epi16(lastLane, windowB);
