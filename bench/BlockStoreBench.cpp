@@ -41,7 +41,8 @@ class Session {
   }
   bool Restore(int64_t offset, const fs::path& source, const fs::path& output) {
     int fd = platform::OpenFile(output.wstring(), platform::OpenMode::kCreateTruncate);
-    return store_.RestoreFile(contentFd_, fd, offset, source.wstring());
+    const bool restored = store_.RestoreFile(contentFd_, fd, offset, source.wstring());
+    return platform::CloseFile(fd) && restored;
   }
 
  private:

@@ -798,11 +798,6 @@ bool BlockStore::RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
   } else {
     restored = RestorePieces(record, contentOffset, outputFd);
   }
-  // A write the system reports only at close is a failed restore as well.
-  if (!platform::CloseFile(outputFd) && restored) {
-    ReportError(L"Error restoring file");
-    restored = false;
-  }
   return restored;
 }
 

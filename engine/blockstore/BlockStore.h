@@ -87,7 +87,8 @@ class BlockStore {
   bool FinishRecords();
   // The size of the file the last StoreFile stored.
   int64_t LastStoredSize() const { return lastStoredSize_; }
-  // Writes the stored file to outputFd and closes it on every exit. Its
+  // Writes the stored file to outputFd, which stays the caller's to close
+  // (a write the system reports only at close fails the restore too). Its
   // record is checked whole (against expectedName and, when not negative,
   // expectedSize) before a byte is written. True when the file came back
   // whole and verified; false when damage or an error was reported (errors

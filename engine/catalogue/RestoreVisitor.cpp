@@ -20,6 +20,48 @@ namespace {
 constexpr uint16_t kClosedFileMode = 0600;
 constexpr uint16_t kClosedFolderMode = 0700;
 
+// Where recorded attributes are set: a path, or a file still open.
+struct PathAttributes {
+  const std::wstring& path;
+  bool SetTime(const ExactTime& time) const {
+    return platform::SetFileTime(path, time.seconds, time.nanoseconds);
+  }
+  bool SetPermissions(uint16_t permissions) const {
+    return platform::SetPermissions(path, permissions);
+  }
+  bool SetReadOnly(bool readOnly) const { return platform::SetReadOnly(path, readOnly); }
+};
+
+struct OpenFileAttributes {
+  int fd;
+  bool SetTime(const ExactTime& time) const {
+    return platform::SetOpenFileTime(fd, time.seconds, time.nanoseconds);
+  }
+  bool SetPermissions(uint16_t permissions) const {
+    return platform::SetOpenFilePermissions(fd, permissions);
+  }
+  bool SetReadOnly(bool readOnly) const { return platform::SetOpenFileReadOnly(fd, readOnly); }
+};
+
+// The time (exact when recorded so; a plain time 0 is none) and the recorded
+// permission bits, or, for a file of a record without them, the read-only
+// state.
+template <typename Target>
+bool ApplyRecorded(const DirEntry& entry, const Target& target) {
+  bool applied = true;
+  const ExactTime time = DecodeTime(entry);
+  // A plain record's time 0 stands for none (a drive root).
+  if ((entry.extension & kDirHasExactTime) != 0 || time.seconds != 0) {
+    applied = target.SetTime(time);
+  }
+  if (HasPermissions(entry)) {
+    applied = target.SetPermissions(PermissionsOf(entry)) && applied;
+  } else if (!entry.IsFolder()) {
+    applied = target.SetReadOnly((entry.attributes & kReadOnlyAttribute) != 0) && applied;
+  }
+  return applied;
+}
+
 std::wstring LastComponent(const std::wstring& name) {
   const size_t separator = name.rfind(platform::kSeparator);
   return separator == std::wstring::npos ? name : name.substr(separator + 1);
@@ -100,20 +142,24 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
   if (Skipping()) return true;
   const std::wstring destination = Destination(entry.name);
   if (destination.empty()) return true;
-  // A file left read-only by an earlier restore is overwritten; neither
-  // SetReadOnly nor SetPermissions follows a link, and opening refuses one.
   // A file with a recorded mode is written closed (0600), whatever was there
-  // and whatever the umask, and opened up to that mode at the end.
+  // and whatever the umask, and opened up to that mode at the end. Opening
+  // refuses a link.
   const bool closed = HasPermissions(entry);
-  if (closed) {
-    platform::SetPermissions(destination, kClosedFileMode);
-  } else {
-    platform::SetReadOnly(destination, false);
-  }
+  const platform::OpenMode mode =
+      closed ? platform::OpenMode::kCreatePrivate : platform::OpenMode::kCreateTruncate;
   int error = 0;
-  const int fd = platform::OpenFile(
-      destination,
-      closed ? platform::OpenMode::kCreatePrivate : platform::OpenMode::kCreateTruncate, &error);
+  int fd = platform::OpenFile(destination, mode, &error);
+  if (fd < 0 && error == EACCES) {
+    // A file left read-only by an earlier restore is overwritten; neither
+    // SetReadOnly nor SetPermissions follows a link.
+    if (closed) {
+      platform::SetPermissions(destination, kClosedFileMode);
+    } else {
+      platform::SetReadOnly(destination, false);
+    }
+    fd = platform::OpenFile(destination, mode, &error);
+  }
   if (fd < 0) {
     Report(platform::FormatWide(L"Could not create the file %ls: %ls", destination.c_str(),
                                 platform::SystemErrorText(error).c_str()),
@@ -127,8 +173,17 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
     platform::CloseFile(fd);
     return false;
   }
-  const bool restored =
-      store_.RestoreFile(contentFd_, fd, entry.contentOffset, entry.name, entry.size);
+  bool restored = store_.RestoreFile(contentFd_, fd, entry.contentOffset, entry.name, entry.size);
+  // Set through the descriptor: no path is looked up again for them.
+  if (restored) ApplyRecorded(entry, OpenFileAttributes{fd});
+  // A write the system reports only at close is a failed restore as well.
+  if (!platform::CloseFile(fd) && restored) {
+    if (context_.status != nullptr) {
+      context_.status->OnMessage(kMessageError, L"Error restoring file");
+    }
+    context_.cancelled = true;
+    restored = false;
+  }
   if (!restored) {
     // Whatever was written of a damaged file must not pass for the file.
     platform::DeleteFile(destination);
@@ -139,23 +194,11 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
   if (!restored) return true;
   context_.restoredBytes += entry.size;
   if (context_.status != nullptr) context_.status->OnFileDone();
-  ApplyAttributesAndTime(destination, entry);
   return true;
 }
 
 bool RestoreVisitor::ApplyAttributesAndTime(const std::wstring& path, const DirEntry& entry) {
-  bool applied = true;
-  const ExactTime time = DecodeTime(entry);
-  // A plain record's time 0 stands for none (a drive root).
-  if ((entry.extension & kDirHasExactTime) != 0 || time.seconds != 0) {
-    applied = platform::SetFileTime(path, time.seconds, time.nanoseconds);
-  }
-  if (HasPermissions(entry)) {
-    applied = platform::SetPermissions(path, PermissionsOf(entry)) && applied;
-  } else if (!entry.IsFolder()) {
-    applied = platform::SetReadOnly(path, (entry.attributes & kReadOnlyAttribute) != 0) && applied;
-  }
-  return applied;
+  return ApplyRecorded(entry, PathAttributes{path});
 }
 
 }  // namespace vaultline

@@ -54,6 +54,11 @@ bool SetFileTime(std::wstring_view path, int64_t seconds, uint32_t nanoseconds =
 // set-group-ID or sticky. Does not follow a link at `path` (fails on one);
 // fails (ENOTSUP) when the file system keeps another mode.
 bool SetPermissions(std::wstring_view path, uint16_t permissions);
+// As SetReadOnly, SetFileTime and SetPermissions, for a file open as `fd`:
+// no path is looked up again, so they apply to the very file written.
+bool SetOpenFileReadOnly(int fd, bool readOnly);
+bool SetOpenFileTime(int fd, int64_t seconds, uint32_t nanoseconds = 0);
+bool SetOpenFilePermissions(int fd, uint16_t permissions);
 // Size of a regular file; false when missing or a folder.
 bool GetFileSize64(std::wstring_view path, uint64_t* size);
 // Opens a regular file for reading and asks the system to read it into its

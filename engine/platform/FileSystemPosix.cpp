@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <memory>
 #include <string>
@@ -136,6 +137,24 @@ bool GetAttributes(std::wstring_view path, uint32_t* attributes) {
 
 namespace {
 
+// Sets the mode that `change` makes of the one in `info` through `apply`, and
+// checks through `restat` that the file system kept it: some (exFAT through
+// FUSE) accept the change and keep the old mode, which is no success.
+template <typename Apply, typename Restat>
+bool ChangeModeFrom(const struct stat& info, mode_t (*change)(mode_t, unsigned), unsigned argument,
+                    Apply apply, Restat restat) {
+  const mode_t mode = change(info.st_mode & 07777, argument);
+  if (mode == (info.st_mode & 07777)) return true;
+  if (!apply(mode)) return false;
+  struct stat now;
+  if (!restat(&now)) return false;
+  if ((now.st_mode & 0777) != (mode & 0777)) {
+    errno = ENOTSUP;
+    return false;
+  }
+  return true;
+}
+
 // Changes the mode of `path` (not following a link) to what `change` makes of
 // it, and checks that the file system kept it.
 bool ChangeMode(std::wstring_view path, mode_t (*change)(mode_t, unsigned), unsigned argument) {
@@ -146,46 +165,68 @@ bool ChangeMode(std::wstring_view path, mode_t (*change)(mode_t, unsigned), unsi
     errno = ELOOP;
     return false;
   }
-  const mode_t mode = change(info.st_mode & 07777, argument);
-  if (mode == (info.st_mode & 07777)) return true;
-  if (::fchmodat(AT_FDCWD, encoded.c_str(), mode, AT_SYMLINK_NOFOLLOW) != 0) {
-    // Without /proc the C library cannot change a mode without following; the
-    // path was no link a moment ago.
-    if (errno != ENOTSUP && errno != ENOSYS) return false;
-    if (::chmod(encoded.c_str(), mode) != 0) return false;
-  }
-  // Some file systems (exFAT through FUSE) accept the change and keep the old
-  // mode; that is no success.
-  if (::lstat(encoded.c_str(), &info) != 0) return false;
-  if ((info.st_mode & 0777) != (mode & 0777)) {
-    errno = ENOTSUP;
-    return false;
-  }
-  return true;
+  return ChangeModeFrom(
+      info, change, argument,
+      [&](mode_t mode) {
+        if (::fchmodat(AT_FDCWD, encoded.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0) return true;
+        // Without /proc the C library cannot change a mode without
+        // following; the path was no link a moment ago.
+        return (errno == ENOTSUP || errno == ENOSYS) && ::chmod(encoded.c_str(), mode) == 0;
+      },
+      [&](struct stat* now) { return ::lstat(encoded.c_str(), now) == 0; });
+}
+
+// As ChangeMode, for an open file.
+bool ChangeOpenMode(int fd, mode_t (*change)(mode_t, unsigned), unsigned argument) {
+  struct stat info;
+  if (::fstat(fd, &info) != 0) return false;
+  return ChangeModeFrom(
+      info, change, argument, [&](mode_t mode) { return ::fchmod(fd, mode) == 0; },
+      [&](struct stat* now) { return ::fstat(fd, now) == 0; });
+}
+
+mode_t ReadOnlyMode(mode_t mode, unsigned readOnly) {
+  return readOnly != 0 ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
+}
+
+mode_t PermissionMode(mode_t, unsigned permissions) {
+  return permissions & 0777;
+}
+
+// Last access and last write alike.
+std::array<struct timespec, 2> BothTimes(int64_t seconds, uint32_t nanoseconds) {
+  struct timespec time;
+  time.tv_sec = static_cast<time_t>(seconds);
+  time.tv_nsec = static_cast<long>(nanoseconds);
+  return {time, time};
 }
 
 }  // namespace
 
 bool SetReadOnly(std::wstring_view path, bool readOnly) {
-  return ChangeMode(
-      path,
-      [](mode_t mode, unsigned readOnly) -> mode_t {
-        return readOnly != 0 ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
-      },
-      readOnly ? 1 : 0);
+  return ChangeMode(path, ReadOnlyMode, readOnly ? 1 : 0);
 }
 
 bool SetPermissions(std::wstring_view path, uint16_t permissions) {
-  return ChangeMode(
-      path, [](mode_t, unsigned permissions) -> mode_t { return permissions & 0777; }, permissions);
+  return ChangeMode(path, PermissionMode, permissions);
 }
 
 bool SetFileTime(std::wstring_view path, int64_t seconds, uint32_t nanoseconds) {
-  struct timespec times[2];
-  times[0].tv_sec = static_cast<time_t>(seconds);
-  times[0].tv_nsec = static_cast<long>(nanoseconds);
-  times[1] = times[0];
-  return ::utimensat(AT_FDCWD, OsPath(path).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+  const std::array<struct timespec, 2> times = BothTimes(seconds, nanoseconds);
+  return ::utimensat(AT_FDCWD, OsPath(path).c_str(), times.data(), AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool SetOpenFileReadOnly(int fd, bool readOnly) {
+  return ChangeOpenMode(fd, ReadOnlyMode, readOnly ? 1 : 0);
+}
+
+bool SetOpenFilePermissions(int fd, uint16_t permissions) {
+  return ChangeOpenMode(fd, PermissionMode, permissions);
+}
+
+bool SetOpenFileTime(int fd, int64_t seconds, uint32_t nanoseconds) {
+  const std::array<struct timespec, 2> times = BothTimes(seconds, nanoseconds);
+  return ::futimens(fd, times.data()) == 0;
 }
 
 int OpenAndPrefetch(std::wstring_view path, int64_t* size) {

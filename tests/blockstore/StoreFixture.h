@@ -59,7 +59,9 @@ class StoreFixture : public ::testing::Test {
     std::filesystem::path out = folder_ / "restored";
     int fd = platform::OpenFile(out.wstring(), platform::OpenMode::kCreateTruncate);
     EXPECT_GE(fd, 0);
-    if (!store_->RestoreFile(contentFd_, fd, contentOffset, name)) return std::nullopt;
+    const bool restored = store_->RestoreFile(contentFd_, fd, contentOffset, name);
+    EXPECT_TRUE(platform::CloseFile(fd));
+    if (!restored) return std::nullopt;
     return ReadAll(out);
   }
 

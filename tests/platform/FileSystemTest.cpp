@@ -146,6 +146,34 @@ TEST(Attributes, ChangesNeverGoThroughALink) {
   EXPECT_NE(data.lastWriteTime, 1000);
 }
 
+// Set through a descriptor, times, modes and the read-only state land on the
+// file that was opened, even once its path names another.
+TEST(Attributes, ThoseOfAnOpenFileGoToThatFile) {
+  testing::TempFolder folder;
+  WriteBytes(folder.path() / "written", 1);
+  const int fd = OpenFile(folder.Wide("written"), OpenMode::kReadWriteStore);
+  ASSERT_GE(fd, 0);
+  fs::rename(folder.path() / "written", folder.path() / "moved");
+  WriteBytes(folder.path() / "written", 1);
+  const auto before = fs::status(folder.path() / "written").permissions();
+
+  ASSERT_TRUE(SetOpenFileTime(fd, 315626635, 123456789));
+  ASSERT_TRUE(SetOpenFilePermissions(fd, 0640));
+  struct stat info;
+  ASSERT_EQ(::stat((folder.path() / "moved").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mtim.tv_sec, 315626635);
+  EXPECT_EQ(info.st_mtim.tv_nsec, 123456789);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  ASSERT_TRUE(SetOpenFileReadOnly(fd, true));
+  ASSERT_EQ(::stat((folder.path() / "moved").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0440u);
+
+  ASSERT_EQ(::stat((folder.path() / "written").c_str(), &info), 0);
+  EXPECT_NE(info.st_mtim.tv_sec, 315626635);
+  EXPECT_EQ(fs::status(folder.path() / "written").permissions(), before);
+  EXPECT_TRUE(CloseFile(fd));
+}
+
 TEST(CopyFile, KeepsAnExistingTargetWhenAskedAndNeverCopiesOntoItself) {
   testing::TempFolder folder;
   WriteBytes(folder.path() / "a", 70000);
