@@ -137,6 +137,25 @@ TEST_F(Restore, SymbolicLinkAtTheDestinationIsNotWrittenThrough) {
   EXPECT_FALSE(fs::exists(root_ / "drive" / "b"));
 }
 
+// A folder where a file is to go is named as not restorable, and neither its
+// mode nor what it holds is touched (it was once left closed, 0600).
+TEST_F(Restore, AFolderInAFilesPlaceIsReportedAndLeftAsItWas) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  fs::create_directories(Out() / "src" / "top.txt");
+  Write(Out() / "src" / "top.txt" / "inside", "mine");
+  fs::permissions(Out() / "src" / "top.txt", fs::perms::owner_all | fs::perms::group_read |
+                                                 fs::perms::group_exec | fs::perms::others_read |
+                                                 fs::perms::others_exec);
+  const fs::perms before = fs::status(Out() / "src" / "top.txt").permissions();
+  EXPECT_FALSE(RestoreUnder(0, W(Src()), L"", Out(), true));
+  EXPECT_FALSE(status_.problems.empty());
+  EXPECT_EQ(fs::status(Out() / "src" / "top.txt").permissions(), before);
+  std::ifstream in(Out() / "src" / "top.txt" / "inside");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "mine");
+  EXPECT_EQ(Image(Out() / "src" / "a"), Image(Src() / "a"));
+}
+
 TEST(JoinPathRule, LeadingSeparatorStandsForTheDroppedDrive) {
   EXPECT_EQ(SnapshotManager::JoinPath(L"/restore/", L"/data/a.txt"), L"/restore/data/a.txt");
   EXPECT_EQ(SnapshotManager::JoinPath(L"/restore", L"docs/a.txt"), L"/restore/docs/a.txt");
