@@ -107,6 +107,12 @@ void BlockMap::GrowFilter() {
 
 void BlockMap::ExpectBlocks(size_t count) {
   if (!entries_.empty()) return;
+  ReserveBlocks(count);
+  SizeFilterFor(count);
+}
+
+void BlockMap::ReserveBlocks(size_t count) {
+  if (!entries_.empty()) return;
   // Room for the blocks the next backups add: growing the list copies all
   // of it, and a store's first new block would pay for that.
   entries_.reserve(count + std::max<size_t>(count / 8, 4096));
@@ -114,7 +120,6 @@ void BlockMap::ExpectBlocks(size_t count) {
   while (slots < 2 * count + 2) slots *= 2;
   slots_.assign(slots, Slot{0, -1, -1});
   slotMask_ = slots - 1;
-  SizeFilterFor(count);
 }
 
 }  // namespace vaultline

@@ -29,6 +29,9 @@ class BlockMap {
   // Sizes an empty map for about `count` blocks, so that loading a store's
   // blocks does not rebuild the table and filter as they grow.
   void ExpectBlocks(size_t count);
+  // As ExpectBlocks, for blocks that will be entered one by one: the table
+  // is sized for them, the filter still grows with what it holds.
+  void ReserveBlocks(size_t count);
   // False (and nothing changes) when the pair is known already.
   bool Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position);
   // Sets the checksum's bits in the filter alone, for a block that will be

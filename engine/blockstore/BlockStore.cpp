@@ -48,9 +48,20 @@ void BlockStore::EnsureIndex() {
   // Restores and backups of unchanged files never look a block up, so the
   // index is read only when the first file is cut into blocks.
   WaitForIndex();
-  if (indexLoaded_ || !IsOpen()) return;
-  indexLoaded_ = true;
-  LoadOrRebuildIndex();
+  if (!indexLoaded_ && IsOpen()) {
+    indexLoaded_ = true;
+    LoadOrRebuildIndex();
+  }
+  if (expectedBlocks_ > 0 && blockMap_.BlockCount() == 0) blockMap_.ReserveBlocks(expectedBlocks_);
+  expectedBlocks_ = 0;
+}
+
+void BlockStore::ExpectNewBytes(int64_t bytes) {
+  // Past this the table is left to grow: a guess of a huge backup should
+  // not take its memory before a block is stored.
+  constexpr int64_t kMostReserved = int64_t{1} << 20;
+  expectedBlocks_ =
+      static_cast<size_t>(std::clamp<int64_t>(bytes / blockLength_, 0, kMostReserved));
 }
 
 void BlockStore::LoadIndexAhead() {
@@ -90,6 +101,7 @@ BlockStore::~BlockStore() {
     FlushBlocks();
   } else {
     FinishRecords();
+    CloseSources();
   }
   pieceRestore_.reset();
   ahead_.reset();
@@ -248,7 +260,25 @@ bool BlockStore::WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int
   return record.WriteEntry(weakChecksum, digest, length, sourcePosition, dataPosition);
 }
 
+void BlockStore::CloseSource(int fd) {
+  if (fd < 0) return;
+  closing_.push_back(fd);
+  if (closing_.size() >= kCloseBatch) CloseSources();
+}
+
+uint64_t BlockStore::CloseSources() {
+  if (closing_.empty()) return 0;
+  if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
+  const uint64_t ticket = writer_->Submit([fds = std::move(closing_)] {
+    for (const int fd : fds) platform::CloseFile(fd);
+  });
+  closing_.clear();
+  return ticket;
+}
+
 bool BlockStore::FlushBlocks() {
+  // The end of a backup: no source stays open after it.
+  if (const uint64_t closed = CloseSources()) writer_->WaitFor(closed);
   WaitForIndex();
   const bool recorded = FinishRecords();
   if (!FinishBlocksInFlight()) return false;
@@ -541,7 +571,7 @@ void BlockStore::ReportReadError(const std::wstring& fullPath) {
 
 int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFile source) {
   auto fail = [&] {
-    if (source.fd >= 0) platform::CloseFile(source.fd);
+    CloseSource(source.fd);
     return int64_t{-1};
   };
   // Records go to one content file at a time.
@@ -603,7 +633,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFil
     }
     pending.headerHeld = pending.file->Held();
     pending.end = contentOffset + FpHeader::kSize + size;
-    platform::CloseFile(source.fd);
+    CloseSource(source.fd);
     return SettleRecords() ? contentOffset : -1;
   }
 
@@ -628,6 +658,11 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFil
     if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
     hasher_ = std::make_unique<BlockHasher>(*helper_);
     ahead_ = std::make_unique<WindowDigests>(*helper_);
+    // A batch is written once it reaches kAppendBatch: at most one block
+    // more than that is gathered, and a file's last block may be almost
+    // two blocks long.
+    dataFile_->ReserveGathered(static_cast<size_t>(kAppendBatch + DataRecordHeader::kSize) +
+                               2 * static_cast<size_t>(blockLength_));
   }
   storing_ = &pending;
   // Blocks gathered by a file that fails are written all the same: they are
@@ -642,7 +677,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFil
   // waits; the next file's scan goes on meanwhile.
   const bool written = SettleRecords();
   if (!stored || !written) return fail();
-  platform::CloseFile(source.fd);
+  CloseSource(source.fd);
   return contentOffset;
 }
 

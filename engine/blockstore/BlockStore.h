@@ -117,6 +117,10 @@ class BlockStore {
   // waits for it, only IsDamaged may be called meanwhile. Nothing where only
   // one processor is available.
   void LoadIndexAhead();
+  // About how many bytes of new files the running backup will store. An
+  // empty store makes room for their blocks once, instead of growing its
+  // table as they come.
+  void ExpectNewBytes(int64_t bytes);
 
   // Checks of a store that change nothing in it (only the damage memory).
   // CheckContent: the record at contentOffset as a restore would read it;
@@ -244,6 +248,12 @@ class BlockStore {
   const Prefix* AppendedPrefix(int32_t index) const;
   void RememberPrefix(const uint8_t* bytes, int32_t length);
   void LoadOrRebuildIndex();
+  // A file the store has read is closed on the writer's thread, a batch at
+  // a time: the close costs the store's thread a system call that does
+  // nothing for what it stores.
+  void CloseSource(int fd);
+  // The writer's ticket of the batch handed over, or 0.
+  uint64_t CloseSources();
 
   bool threaded_;
   std::wstring basePath_;
@@ -262,6 +272,8 @@ class BlockStore {
   std::unique_ptr<BlockHasher> hasher_;
   std::unique_ptr<WindowDigests> ahead_;
   std::deque<Piece> pieces_;
+  static constexpr size_t kCloseBatch = 64;
+  std::vector<int> closing_;  // files read and not yet handed over to close
   std::deque<PendingRecord> records_;
   int recordsFd_ = -1;  // the content file they go to
   // Whole records that were held, in order, for one write; and their offsets.
@@ -289,8 +301,9 @@ class BlockStore {
   Md5Digest lookupDigest_{};
   int openError_ = 0;
   bool indexLoaded_ = false;
-  uint64_t indexLoad_ = 0;    // the writer's ticket of a load begun ahead
-  size_t writtenBlocks_ = 0;  // known blocks that are on the drive
+  size_t expectedBlocks_ = 0;  // for ExpectNewBytes, once the index is there
+  uint64_t indexLoad_ = 0;     // the writer's ticket of a load begun ahead
+  size_t writtenBlocks_ = 0;   // known blocks that are on the drive
   // The write in flight: known blocks and index records once it is done.
   bool blocksInFlight_ = false;
   size_t inFlightBlocks_ = 0;

@@ -173,6 +173,11 @@ bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length, const 
   return true;
 }
 
+void DataFile::ReserveGathered(size_t bytes) {
+  unflushed_.reserve(bytes);
+  inFlight_.reserve(bytes);
+}
+
 void DataFile::AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
                            int32_t firstLength, const void* second, int32_t secondLength,
                            int64_t* position) {

@@ -44,6 +44,10 @@ class DataFile {
   // flushed are read from memory. Writes nothing to the diagnostic log.
   static constexpr int32_t kMaxPrefix = 64;
   bool ReadPrefix(void* buffer, int64_t position, int32_t length, const Md5Digest& digest);
+  // Room for `bytes` of blocks in each of the two buffers that take turns,
+  // so that gathering never grows them: each growth copies what was
+  // gathered into pages touched for the first time.
+  void ReserveGathered(size_t bytes);
   // Gathers a whole block, header and bytes, behind the blocks not yet
   // flushed; `position` is where its header will be. The bytes may come in
   // two pieces.

@@ -437,6 +437,7 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
   if (sources.empty() || directoryFd_ < 0 || contentFd_ < 0 || snapshotFd_ < 0) return false;
   platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
   snapshot_->SeekToLogicalEnd();
+  store_->ExpectNewBytes(newBytes_);
   if (status != nullptr) cancelled = status->OnTotalSize(newBytes_);
 
   std::vector<SourceRange> ranges;

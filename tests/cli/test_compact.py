@@ -90,7 +90,9 @@ class Compact(harness.DriveTest):
             shutil.rmtree(self.drive.storage)
             shutil.copytree(saved, self.drive.storage)
             compaction = self.drive.start("compact", "tree")
-            time.sleep(rng.uniform(0, duration * 1.2))
+            # Spread evenly over the run and past its end, so that chance
+            # alone does not leave either side of the switch without kills.
+            time.sleep((step + rng.random()) / KILLS * duration * 1.5)
             compaction.send_signal(signal.SIGKILL)
             compaction.communicate()
             # Opening the selection finishes or rolls back the switch.
