@@ -1,5 +1,6 @@
 // The scan of new bytes against the filter of a store of 100,000 blocks, by
-// each scan this processor runs (0: the simple one, the last: the one used).
+// each scan this processor runs (0: the simple one, the last: the one used);
+// and the checksum of one window.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -7,6 +8,7 @@
 #include "BenchUtil.h"
 #include "blockstore/BlockMap.h"
 #include "blockstore/LiteralScan.h"
+#include "blockstore/WeakChecksum.h"
 
 namespace vaultline {
 namespace {
@@ -42,6 +44,18 @@ void BM_LiteralScan(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * windows);
 }
 BENCHMARK(BM_LiteralScan)->DenseRange(0, 2);
+
+// The checksum of a whole window afresh, as the store takes it after every
+// match.
+void BM_WindowChecksum(benchmark::State& state) {
+  std::vector<uint8_t> bytes(8192);
+  bench::FillRandom(bytes, 3);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(WeakChecksum::Of(bytes.data(), bytes.size()).Value());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_WindowChecksum);
 
 }  // namespace
 }  // namespace vaultline

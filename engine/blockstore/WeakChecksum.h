@@ -54,7 +54,7 @@ class WeakChecksum {
  private:
   // Windows are summed afresh after every match, so this runs over every
   // matched byte: sixteen at a time with vectors where the processor has
-  // them.
+  // them; thirty-two at a time with AVX2.
   void Add(const uint8_t* bytes, size_t length);
 
   // Kept in 32 bits; only the low 16 of each are significant.

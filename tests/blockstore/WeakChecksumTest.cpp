@@ -25,7 +25,8 @@ TEST(WeakChecksumTest, KnownValuesAndOneRollingStep) {
 
 TEST(WeakChecksumTest, SummingManyBytesAtOnceEqualsSummingOneAtATime) {
   test::Bytes bytes = test::RandomBytes(9000, 11);
-  for (size_t length : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{100},
+  for (size_t length : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{31},
+                        size_t{32}, size_t{33}, size_t{48}, size_t{63}, size_t{64}, size_t{100},
                         size_t{8191}, size_t{8192}, size_t{9000}}) {
     uint32_t a = 0, b = 0;
     for (size_t i = 0; i < length; ++i) {
@@ -40,6 +41,11 @@ TEST(WeakChecksumTest, SummingManyBytesAtOnceEqualsSummingOneAtATime) {
   EXPECT_EQ(WeakChecksum::Of(low.data(), low.size()).Value(),
             WeakChecksum::Compose(static_cast<uint32_t>(-128 * 8192),
                                   static_cast<uint32_t>(-128LL * 8192 * 8193 / 2)));
+  // Every byte 0x7F: the largest weighted pairs the vector sums meet.
+  test::Bytes high(8192, 0x7F);
+  EXPECT_EQ(WeakChecksum::Of(high.data(), high.size()).Value(),
+            WeakChecksum::Compose(static_cast<uint32_t>(127 * 8192),
+                                  static_cast<uint32_t>(127LL * 8192 * 8193 / 2)));
 }
 
 TEST(WeakChecksumTest, RollingAroundTheRingEqualsComputingAfresh) {
