@@ -1,6 +1,6 @@
 // New blocks waiting for their digest: copied out of the ring and hashed on
 // the helper thread in the order they came, so that the scan goes on while
-// MD5 runs. They are handed over eight at a time and hashed side by side
+// MD5 runs. They are handed over sixteen at a time and hashed side by side
 // (Md5OfEach); a digest wanted before that is hashed by the caller. The store takes them back
 // oldest first and only then appends them; until then the filter of the known blocks holds their
 // checksums, so that a window with such a checksum stops the scan and waits for them.
@@ -56,7 +56,7 @@ class BlockHasher {
 
  private:
   static constexpr size_t kBlocks = 64;
-  static constexpr size_t kBatch = 8;
+  static constexpr size_t kBatch = 16;
 
   // Hands the blocks gathered since the last batch to the helper.
   void HandOverGathered();

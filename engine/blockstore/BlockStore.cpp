@@ -651,10 +651,10 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFil
   }
   pending.headerHeld = pending.file->Held();
   if (hasher_ == nullptr) {
-    // Woken once four tasks (up to 32 blocks) wait: each wake costs the
+    // Woken once two tasks (up to 32 blocks) wait: each wake costs the
     // store's thread a system call. A task wanted sooner runs on the store's
     // thread, which also starts the next ones while it waits.
-    helper_ = std::make_unique<WorkerThread>(threaded_, 4, true);
+    helper_ = std::make_unique<WorkerThread>(threaded_, 2, true);
     if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
     hasher_ = std::make_unique<BlockHasher>(*helper_);
     ahead_ = std::make_unique<WindowDigests>(*helper_);

@@ -1,5 +1,7 @@
 #include "blockstore/WindowDigests.h"
 
+#include <algorithm>
+
 #include "blockstore/Md5Lanes.h"
 #include "blockstore/WorkerThread.h"
 
@@ -44,12 +46,16 @@ void WindowDigests::HandOver(const RingBuffer& ring, int32_t start, int32_t leng
     batch[handed++] = &window;
     next = ring.Wrap(static_cast<int64_t>(next) + length);
   }
-  if (handed == 0) return;
   const RingBuffer* bytes = &ring;
-  // Wanted by the next lookups, unlike new blocks, whose digests wait.
-  lastTicket_ =
-      worker_.Submit([batch, handed, bytes] { Hash(*bytes, batch.data(), handed); }, true);
-  for (size_t i = 0; i < handed; ++i) batch[i]->ticket = lastTicket_;
+  // The first lookups wait for the first task alone.
+  for (size_t from = 0; from < handed; from += kTask) {
+    std::array<Window*, kTask> task{};
+    const size_t count = std::min(kTask, handed - from);
+    std::copy_n(batch.begin() + static_cast<std::ptrdiff_t>(from), count, task.begin());
+    // Wanted by the next lookups, unlike new blocks, whose digests wait.
+    lastTicket_ = worker_.Submit([task, count, bytes] { Hash(*bytes, task.data(), count); }, true);
+    for (size_t i = 0; i < count; ++i) task[i]->ticket = lastTicket_;
+  }
 }
 
 void WindowDigests::Hash(const RingBuffer& ring, Window* const* windows, size_t count) {

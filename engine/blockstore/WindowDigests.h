@@ -21,8 +21,10 @@ Md5Digest DigestOfWindow(const RingBuffer& ring, int32_t start, int32_t length);
 
 class WindowDigests {
  public:
-  // Windows handed over and not yet taken, at most.
-  static constexpr size_t kAhead = 16;
+  // Windows handed over and not yet taken, at most; they are hashed in
+  // tasks of kTask, side by side.
+  static constexpr size_t kAhead = 32;
+  static constexpr size_t kTask = 16;
 
   explicit WindowDigests(WorkerThread& worker) : worker_(worker) {}
   ~WindowDigests() { Settle(); }

@@ -73,9 +73,9 @@ TEST(Md5Test, AgreesWithMd5sumOnALargeRandomInput) {
 
 TEST(Md5Test, MessagesHashedSideBySideGiveTheirOwnDigests) {
   // Every length around the 56-byte padding limit and whole blocks, and
-  // counts around the eight lanes, each message different.
+  // counts around the eight and sixteen lanes, each message different.
   for (size_t length : {0, 1, 55, 56, 63, 64, 65, 119, 120, 128, 8191, 8192}) {
-    for (size_t count : {1, 2, 3, 7, 8, 9, 17}) {
+    for (size_t count : {1, 2, 3, 7, 8, 9, 15, 16, 17, 25, 33}) {
       std::vector<test::Bytes> messages;
       std::vector<const uint8_t*> pointers;
       for (size_t i = 0; i < count; ++i) {

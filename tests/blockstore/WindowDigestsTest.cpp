@@ -46,5 +46,28 @@ TEST(WindowDigestsTest, WindowsHandedOverAreTakenInOrderWithTheirOwnDigests) {
   }
 }
 
+// A long chain goes over in several tasks, and is topped up as it is taken:
+// every window still comes with its own digest, in order.
+TEST(WindowDigestsTest, ALongChainIsHashedInTasksAndToppedUp) {
+  for (bool threaded : {false, true}) {
+    WorkerThread worker(threaded, 2, true);
+    constexpr int32_t kLength = 1000;
+    RingBuffer ring(64 * kLength);
+    test::Bytes bytes = test::RandomBytes(64 * kLength, 22);
+    std::memcpy(ring.Data(), bytes.data(), bytes.size());
+    WindowDigests ahead(worker);
+    int32_t next = 0;
+    for (int round = 0; round < 5; ++round) {
+      ahead.HandOver(ring, next, kLength, 40);
+      // The chain runs round the ring more than once.
+      for (int i = 0; i < 20; ++i, next = ring.Wrap(static_cast<int64_t>(next) + kLength)) {
+        Md5Digest digest{};
+        ASSERT_TRUE(ahead.Take(next, kLength, &digest)) << round << " " << i;
+        EXPECT_EQ(digest, DigestOfRing(ring, next, kLength)) << round << " " << i;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vaultline
