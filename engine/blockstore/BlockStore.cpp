@@ -276,9 +276,12 @@ uint64_t BlockStore::CloseSources() {
   return ticket;
 }
 
-bool BlockStore::FlushBlocks() {
-  // The end of a backup: no source stays open after it.
+void BlockStore::ReleaseSources() {
   if (const uint64_t closed = CloseSources()) writer_->WaitFor(closed);
+}
+
+bool BlockStore::FlushBlocks() {
+  ReleaseSources();
   WaitForIndex();
   const bool recorded = FinishRecords();
   if (!FinishBlocksInFlight()) return false;

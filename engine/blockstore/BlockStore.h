@@ -121,6 +121,9 @@ class BlockStore {
   // empty store makes room for their blocks once, instead of growing its
   // table as they come.
   void ExpectNewBytes(int64_t bytes);
+  // Closes, before it returns, every file StoreFile was given: they are
+  // closed a batch at a time on another thread. FlushBlocks does this too.
+  void ReleaseSources();
 
   // Checks of a store that change nothing in it (only the damage memory).
   // CheckContent: the record at contentOffset as a restore would read it;

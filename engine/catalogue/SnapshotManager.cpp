@@ -369,6 +369,13 @@ void SnapshotManager::KeepListing(SourceScanner& folder) {
   keptListings_.emplace(folder.FullPath(), folder.TakeListing());
 }
 
+void SnapshotManager::CloseSources() {
+  // No source stays open after a backup: neither what the prefetch opened
+  // and the walk passed by nor what the store read.
+  prefetch_.reset();
+  store_->ReleaseSources();
+}
+
 void SnapshotManager::DropKeptListings() {
   keptListings_.clear();
   keptEntries_ = 0;
@@ -471,6 +478,7 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
              platform::FormatWide(L"Errot trying to write directory file: %ls",
                                   platform::SystemErrorText(platform::LastError()).c_str()));
       ForgetKeys();
+      CloseSources();
       return false;
     }
     ranges.push_back(SourceRange{root, directory_->LogicalEnd()});
@@ -479,7 +487,7 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
 
   changedPaths_.clear();
   DropKeptListings();
-  prefetch_.reset();  // what it opened and the walk passed by
+  CloseSources();
   bool published = false;
   if (!cancelled && recorded) {
     const bool synced = SyncBeforePublishing();

@@ -159,6 +159,7 @@ class SnapshotManager : public StoreContext {
   // Lists the folder from the pre-scan's listing when one was kept.
   void UseKeptListing(SourceScanner& folder);
   void DropKeptListings();
+  void CloseSources();
   bool WalkChildren(SourceScanner& folder, int32_t level);
   // Hands the files to be stored from entries[from] on to the prefetch, a
   // batch of them; the index after the last entry looked at.

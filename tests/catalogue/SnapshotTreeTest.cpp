@@ -277,6 +277,17 @@ class FailRecordWrite : public platform::FileOperationHook {
   bool failed = false;
 };
 
+// Files of the source tree this process holds open.
+int OpenFilesUnder(const fs::path& root) {
+  int open = 0;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const std::string target = fs::read_symlink(entry.path(), error).string();
+    if (target.rfind(root.string() + "/", 0) == 0) ++open;
+  }
+  return open;
+}
+
 TEST_F(SnapshotTree, RecordsLostToAFailedWriteAreNotBuiltOnByTheNextSnapshot) {
   BuildTree();
   ASSERT_TRUE(Backup());
@@ -296,6 +307,23 @@ TEST_F(SnapshotTree, RecordsLostToAFailedWriteAreNotBuiltOnByTheNextSnapshot) {
   ASSERT_EQ(Open().ListSnapshots().size(), 2u);
   EXPECT_EQ(Listing(1), (std::vector<std::wstring>{L"a/b/deep.txt", L"a/x.txt", L"c/g.txt",
                                                    L"c/new.txt", L"top.txt"}));
+}
+
+// The store closes the files it read a batch at a time, behind its back;
+// none is left open once a backup returns, whether it failed or not.
+TEST_F(SnapshotTree, NoSourceStaysOpenAfterABackup) {
+  for (int i = 0; i < 100; ++i) Write(Src() / ("f" + std::to_string(i)), std::string(500, 'x'));
+  SnapshotManager& manager = Open();
+  FailRecordWrite hook;
+  platform::SetFileOperationHook(&hook);
+  ASSERT_TRUE(manager.CheckSpace({W(Src())}, INT64_MAX / 2, 0));
+  EXPECT_FALSE(manager.TakeSnapshot({W(Src())}, INT64_MAX / 2, 0));
+  platform::SetFileOperationHook(nullptr);
+  ASSERT_TRUE(hook.failed);
+  EXPECT_EQ(OpenFilesUnder(Src()), 0);
+  ASSERT_TRUE(manager.CheckSpace({W(Src())}, INT64_MAX / 2, 0));
+  ASSERT_TRUE(manager.TakeSnapshot({W(Src())}, INT64_MAX / 2, 0));
+  EXPECT_EQ(OpenFilesUnder(Src()), 0);
 }
 
 TEST_F(SnapshotTree, CancelledSnapshotPublishesNothingAndTheNextSucceeds) {
