@@ -92,16 +92,30 @@ TEST(Md5Test, MessagesHashedSideBySideGiveTheirOwnDigests) {
       }
     }
   }
-  // Messages of mixed lengths, as a file's last block ends a batch.
-  const std::vector<size_t> lengths = {8192, 8192, 8192, 8192, 100, 8192, 8192, 8192, 0, 64};
-  std::vector<test::Bytes> messages;
-  std::vector<const uint8_t*> pointers;
-  for (size_t i = 0; i < lengths.size(); ++i) messages.push_back(test::RandomBytes(lengths[i], i));
-  for (const test::Bytes& message : messages) pointers.push_back(message.data());
-  std::vector<Md5Digest> digests(lengths.size());
-  Md5OfEach(pointers.data(), lengths.data(), lengths.size(), digests.data());
-  for (size_t i = 0; i < lengths.size(); ++i) {
-    EXPECT_EQ(digests[i], Md5::Of(pointers[i], lengths[i])) << "#" << i;
+  // Messages of mixed lengths, as a file's last block ends a batch; then
+  // groups of every size up to past two passes of sixteen lanes, of lengths
+  // around the block and tail limits, empty ones among them.
+  std::vector<std::vector<size_t>> groups = {
+      {8192, 8192, 8192, 8192, 100, 8192, 8192, 8192, 0, 64}};
+  const size_t picks[] = {0, 1, 55, 56, 63, 64, 65, 119, 120, 200, 4097, 8191, 8192, 16383};
+  for (size_t count = 1; count <= 34; ++count) {
+    std::vector<size_t> lengths;
+    for (size_t i = 0; i < count; ++i) lengths.push_back(picks[(count * 7 + i * 5) % 14]);
+    groups.push_back(lengths);
+  }
+  for (const std::vector<size_t>& lengths : groups) {
+    std::vector<test::Bytes> messages;
+    std::vector<const uint8_t*> pointers;
+    for (size_t i = 0; i < lengths.size(); ++i) {
+      messages.push_back(test::RandomBytes(lengths[i], 1000 + i));
+    }
+    for (const test::Bytes& message : messages) pointers.push_back(message.data());
+    std::vector<Md5Digest> digests(lengths.size());
+    Md5OfEach(pointers.data(), lengths.data(), lengths.size(), digests.data());
+    for (size_t i = 0; i < lengths.size(); ++i) {
+      EXPECT_EQ(digests[i], Md5::Of(pointers[i], lengths[i]))
+          << "#" << i << " of " << lengths.size() << ", " << lengths[i] << " bytes";
+    }
   }
 }
 
