@@ -5,7 +5,7 @@
 // Most lookups are misses (one per unmatched byte of a file), so a filter
 // answers "certainly absent" with one memory probe before the table is
 // consulted: a hash of the checksum picks one 32-bit word and another picks
-// three bits in it (a blocked Bloom filter). The filter grows with the number
+// four bits in it (a blocked Bloom filter). The filter grows with the number
 // of known blocks and stays small enough to live in cache. Its layout is
 // public so that a scan can probe many checksums at once.
 #pragma once
@@ -56,8 +56,8 @@ class BlockMap {
 
   // Multiplicative hashing: checksums of real data cluster in their low
   // bits, and the top bits of each product depend on all of them. The word
-  // comes from the top bits of one product, the three bits in it from the
-  // top fifteen of another.
+  // comes from the top bits of one product, the four bits in it from the
+  // top twenty of another.
   static constexpr uint32_t kWordFactor = 0x9E3779B1u;
   static constexpr uint32_t kBitFactor = 0x85EBCA77u;
   const uint32_t* FilterWords() const { return filter_.data(); }
@@ -69,7 +69,7 @@ class BlockMap {
   static uint32_t FilterMask(int32_t weakChecksum) {
     const uint32_t hash = static_cast<uint32_t>(weakChecksum) * kBitFactor;
     return uint32_t{1} << (hash >> 27) | uint32_t{1} << ((hash >> 22) & 31) |
-           uint32_t{1} << ((hash >> 17) & 31);
+           uint32_t{1} << ((hash >> 17) & 31) | uint32_t{1} << ((hash >> 12) & 31);
   }
 
  private:

@@ -75,7 +75,8 @@ VAULTLINE_AVX2 __m256i Probe(__m256i checksums, const int* words, __m128i wordSh
   const __m256i mask = _mm256_or_si256(
       _mm256_or_si256(_mm256_sllv_epi32(one, _mm256_srli_epi32(hash, 27)),
                       _mm256_sllv_epi32(one, _mm256_and_si256(_mm256_srli_epi32(hash, 22), low5))),
-      _mm256_sllv_epi32(one, _mm256_and_si256(_mm256_srli_epi32(hash, 17), low5)));
+      _mm256_or_si256(_mm256_sllv_epi32(one, _mm256_and_si256(_mm256_srli_epi32(hash, 17), low5)),
+                      _mm256_sllv_epi32(one, _mm256_and_si256(_mm256_srli_epi32(hash, 12), low5))));
   const __m256i found = _mm256_i32gather_epi32(words, word, 4);
   return _mm256_cmpeq_epi32(_mm256_and_si256(found, mask), mask);
 }
@@ -165,7 +166,8 @@ VAULTLINE_AVX512 __mmask16 Probe512(__m512i checksums, const int* words, __m128i
   const __m512i mask = _mm512_or_si512(
       _mm512_or_si512(_mm512_sllv_epi32(one, _mm512_srli_epi32(hash, 27)),
                       _mm512_sllv_epi32(one, _mm512_and_si512(_mm512_srli_epi32(hash, 22), low5))),
-      _mm512_sllv_epi32(one, _mm512_and_si512(_mm512_srli_epi32(hash, 17), low5)));
+      _mm512_or_si512(_mm512_sllv_epi32(one, _mm512_and_si512(_mm512_srli_epi32(hash, 17), low5)),
+                      _mm512_sllv_epi32(one, _mm512_and_si512(_mm512_srli_epi32(hash, 12), low5))));
   const __m512i found = _mm512_i32gather_epi32(word, words, 4);
   return _mm512_cmpeq_epi32_mask(_mm512_and_si512(found, mask), mask);
 }
