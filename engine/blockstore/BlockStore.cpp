@@ -839,6 +839,12 @@ bool BlockStore::RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
   return restored;
 }
 
+bool BlockStore::CloseRestoredFile(int outputFd, bool restored) {
+  if (platform::CloseFile(outputFd) || !restored) return restored;
+  ReportError(L"Error restoring file");
+  return false;
+}
+
 bool BlockStore::RestorePieces(const ContentRecord& record, int64_t contentOffset, int outputFd) {
   if (pieceRestore_ == nullptr) {
     pieceRestore_ = std::make_unique<PieceRestore>(*dataFile_, threaded_);

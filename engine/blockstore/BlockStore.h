@@ -88,13 +88,17 @@ class BlockStore {
   // The size of the file the last StoreFile stored.
   int64_t LastStoredSize() const { return lastStoredSize_; }
   // Writes the stored file to outputFd, which stays the caller's to close
-  // (a write the system reports only at close fails the restore too). Its
-  // record is checked whole (against expectedName and, when not negative,
-  // expectedSize) before a byte is written. True when the file came back
-  // whole and verified; false when damage or an error was reported (errors
-  // of the output also set cancelled). Damage found is remembered.
+  // with CloseRestoredFile. Its record is checked whole (against
+  // expectedName and, when not negative, expectedSize) before a byte is
+  // written. True when the file came back whole and verified; false when
+  // damage or an error was reported (errors of the output also set
+  // cancelled). Damage found is remembered.
   virtual bool RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
                            const std::wstring& expectedName, int64_t expectedSize = -1);
+  // Closes a file RestoreFile wrote. A write the system reports only at
+  // close fails the restore too: then, when `restored`, it is reported and
+  // the operation ends. Returns whether the file came back.
+  bool CloseRestoredFile(int outputFd, bool restored);
   virtual bool WriteFpHeader(FpRecordFile& record, const std::wstring& name, int64_t size,
                              uint16_t layout);
   virtual bool WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int32_t length,

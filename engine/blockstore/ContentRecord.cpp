@@ -28,7 +28,6 @@ Check Damaged(std::wstring* why, const wchar_t* text) {
 Check ReadEntries(int contentFd, int64_t at, int64_t size, int64_t contentEnd, int64_t dataEnd,
                   std::vector<uint8_t> ahead, std::vector<FpEntry>* entries, std::wstring* why) {
   std::vector<uint8_t> chunk = std::move(ahead);
-  bool fromAhead = true;
   int64_t covered = 0;
   while (covered < size) {
     // Every piece holds at least one byte, so no more entries can be due;
@@ -40,12 +39,11 @@ Check ReadEntries(int contentFd, int64_t at, int64_t size, int64_t contentEnd, i
     const int64_t want = std::min<int64_t>(due * FpEntry::kSize, contentEnd - at);
     if (want < FpEntry::kSize) return Damaged(why, L"its list of pieces is cut short");
     int64_t got = static_cast<int64_t>(chunk.size());
-    if (!fromAhead || got < FpEntry::kSize) {
+    if (got < FpEntry::kSize) {
       chunk.resize(static_cast<size_t>(want));
       got = platform::ReadFileAt(contentFd, chunk.data(), chunk.size(), at);
       if (got < 0) return Check::kReadError;
     }
-    fromAhead = false;
     if (got < FpEntry::kSize) return Damaged(why, L"its list of pieces is cut short");
     for (int64_t p = 0; p + FpEntry::kSize <= got && covered < size; p += FpEntry::kSize) {
       const FpEntry entry = FpEntry::Decode(chunk.data() + p);
@@ -63,6 +61,7 @@ Check ReadEntries(int contentFd, int64_t at, int64_t size, int64_t contentEnd, i
       covered += entry.length;
       at += FpEntry::kSize;
     }
+    chunk.clear();  // a piece of an entry left over is read again from `at`
   }
   return covered == size ? Check::kSound : Damaged(why, L"its pieces do not add up to its size");
 }

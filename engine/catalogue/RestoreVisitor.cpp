@@ -176,14 +176,7 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
   bool restored = store_.RestoreFile(contentFd_, fd, entry.contentOffset, entry.name, entry.size);
   // Set through the descriptor: no path is looked up again for them.
   if (restored) ApplyRecorded(entry, OpenFileAttributes{fd});
-  // A write the system reports only at close is a failed restore as well.
-  if (!platform::CloseFile(fd) && restored) {
-    if (context_.status != nullptr) {
-      context_.status->OnMessage(kMessageError, L"Error restoring file");
-    }
-    context_.cancelled = true;
-    restored = false;
-  }
+  restored = store_.CloseRestoredFile(fd, restored);
   if (!restored) {
     // Whatever was written of a damaged file must not pass for the file.
     platform::DeleteFile(destination);

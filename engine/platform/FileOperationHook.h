@@ -15,7 +15,7 @@ namespace vaultline::platform {
 
 enum class FileOperationKind {
   kOpen,          // path, mode, fd (After only: the new descriptor)
-  kClose,         // fd
+  kClose,         // fd (released even when Before fails it)
   kWrite,         // fd, offset, pieces
   kTruncate,      // fd, offset (the new length)
   kSync,          // fd

@@ -87,10 +87,14 @@ int OpenFile(std::wstring_view path, OpenMode mode, int* error) {
 bool CloseFile(int fd) {
   FileOperationHook* hook = InstalledFileOperationHook();
   if (hook == nullptr) return ::close(fd) == 0;
-  // A descriptor is gone even when close reports an error.
+  // A descriptor is gone even when close reports an error, or the hook
+  // fails it (a write the system reported only then).
+  const FileOperation operation{FileOperationKind::kClose, {}, {}, OpenMode::kRead, fd};
+  const int refused = hook->Before(operation);
   const bool closed = ::close(fd) == 0;
-  hook->After({FileOperationKind::kClose, {}, {}, OpenMode::kRead, fd});
-  return closed;
+  hook->After(operation);
+  if (refused != 0) errno = refused;
+  return closed && refused == 0;
 }
 
 int64_t ReadFile(int fd, void* buffer, size_t length) {

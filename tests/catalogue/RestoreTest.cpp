@@ -1,8 +1,11 @@
 // Round trips: what a snapshot lists and what restoring it writes back, with
 // contents, read-only state and modification times.
 #include <algorithm>
+#include <cerrno>
+#include <mutex>
 
 #include "CatalogueFixture.h"
+#include "platform/FileOperationHook.h"
 
 namespace vaultline::test {
 namespace {
@@ -154,6 +157,52 @@ TEST_F(Restore, AFolderInAFilesPlaceIsReportedAndLeftAsItWas) {
   std::ifstream in(Out() / "src" / "top.txt" / "inside");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "mine");
   EXPECT_EQ(Image(Out() / "src" / "a"), Image(Src() / "a"));
+}
+
+// Fails the close of the first file opened under `root`, as a write the
+// system reports only at close.
+class FailCloseUnder : public platform::FileOperationHook {
+ public:
+  explicit FailCloseUnder(std::wstring root) : root_(std::move(root)) {}
+  int Before(const platform::FileOperation& operation) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (operation.kind != platform::FileOperationKind::kClose || operation.fd != fd_) return 0;
+    fd_ = -1;
+    failed = true;
+    return EIO;
+  }
+  void After(const platform::FileOperation& operation) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (operation.kind == platform::FileOperationKind::kOpen && !failed && fd_ < 0 &&
+        operation.path.starts_with(root_)) {
+      fd_ = operation.fd;
+    }
+  }
+  bool failed = false;
+
+ private:
+  std::mutex mutex_;
+  std::wstring root_;
+  int fd_ = -1;
+};
+
+TEST_F(Restore, AFileWhoseCloseFailsIsNotPassedOffAsRestored) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  FailCloseUnder hook(W(Out()));
+  platform::SetFileOperationHook(&hook);
+  const bool restored = RestoreUnder(0, W(Src()), L"", Out(), true);
+  platform::SetFileOperationHook(nullptr);
+  ASSERT_TRUE(hook.failed);
+  EXPECT_FALSE(restored);
+  EXPECT_NE(std::find(status_.problems.begin(), status_.problems.end(), L"Error restoring file"),
+            status_.problems.end());
+  // The file closed with an error is not left behind as if it were whole.
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(Out())) {
+    files += entry.is_regular_file() ? 1 : 0;
+  }
+  EXPECT_LT(files, 3u);
 }
 
 TEST(JoinPathRule, LeadingSeparatorStandsForTheDroppedDrive) {
