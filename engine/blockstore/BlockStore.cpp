@@ -9,6 +9,7 @@
 #include "blockstore/FpRecordFile.h"
 #include "blockstore/LiteralScan.h"
 #include "blockstore/PieceRestore.h"
+#include "blockstore/RestoreAhead.h"
 #include "blockstore/WeakChecksum.h"
 #include "blockstore/WindowDigests.h"
 #include "blockstore/WorkerThread.h"
@@ -103,6 +104,7 @@ BlockStore::~BlockStore() {
     FinishRecords();
     CloseSources();
   }
+  restoreAhead_.reset();
   pieceRestore_.reset();
   ahead_.reset();
   hasher_.reset();
@@ -816,16 +818,30 @@ bool BlockStore::RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
                              const std::wstring& expectedName, int64_t expectedSize) {
   // Blocks a cancelled backup left gathered are read from the drive.
   if (IsOpen()) FlushBlocks();
-  ContentRecord record;
-  std::wstring why;
-  const int64_t dataEnd = dataFile_ != nullptr ? dataFile_->LogicalEnd() : 0;
-  const ContentRecord::Check check = ContentRecord::Read(contentFd, contentOffset, expectedName,
-                                                         expectedSize, dataEnd, &record, &why);
+  RestoreAhead::File* ahead =
+      restoreAhead_ != nullptr
+          ? restoreAhead_->Take(contentFd, contentOffset, expectedName, expectedSize)
+          : nullptr;
+  ContentRecord ownRecord;
+  std::wstring ownWhy;
+  const ContentRecord& record = ahead != nullptr ? ahead->record : ownRecord;
+  const std::wstring& why = ahead != nullptr ? ahead->why : ownWhy;
+  ContentRecord::Check check;
+  int readError;
+  if (ahead != nullptr) {
+    check = ahead->check;
+    readError = ahead->readError;
+  } else {
+    const int64_t dataEnd = dataFile_ != nullptr ? dataFile_->LogicalEnd() : 0;
+    check = ContentRecord::Read(contentFd, contentOffset, expectedName, expectedSize, dataEnd,
+                                &ownRecord, &ownWhy);
+    readError = platform::LastError();
+  }
   bool restored = false;
   if (check == ContentRecord::Check::kReadError) {
     ReportDamage(platform::FormatWide(L"The stored contents of %ls could not be read: %ls",
                                       expectedName.c_str(),
-                                      platform::SystemErrorText(platform::LastError()).c_str()));
+                                      platform::SystemErrorText(readError).c_str()));
   } else if (check == ContentRecord::Check::kDamaged) {
     damage_.Add(DamageMemory::Kind::kContent, contentOffset);
     ReportDamage(platform::FormatWide(L"The stored contents of %ls are damaged: %ls",
@@ -834,9 +850,34 @@ bool BlockStore::RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
     restored = platform::WriteFile(outputFd, record.raw.data(), record.raw.size());
     if (!restored) ReportError(L"Error restoring file");
   } else {
-    restored = RestorePieces(record, contentOffset, outputFd);
+    restored = RestorePieces(record, contentOffset, outputFd,
+                             ahead != nullptr && ahead->runChecked ? &ahead->run : nullptr);
   }
   return restored;
+}
+
+void BlockStore::ExpectRestore(int contentFd, int64_t contentOffset, const std::wstring& name,
+                               int64_t size) {
+  // Without a second thread there is nothing to overlap.
+  if (!threaded_ || dataFile_ == nullptr) return;
+  // What a cancelled backup left gathered must be on the drive before a
+  // block of it is read.
+  if (IsOpen()) FlushBlocks();
+  if (restoreAhead_ == nullptr) {
+    restoreAhead_ = std::make_unique<RestoreAhead>(Pieces(), Pieces().Helper());
+  }
+  restoreAhead_->Expect(contentFd, contentOffset, name, size, dataFile_->LogicalEnd());
+}
+
+void BlockStore::ForgetExpectedRestores() {
+  if (restoreAhead_ != nullptr) restoreAhead_->Clear();
+}
+
+PieceRestore& BlockStore::Pieces() {
+  if (pieceRestore_ == nullptr) {
+    pieceRestore_ = std::make_unique<PieceRestore>(*dataFile_, threaded_);
+  }
+  return *pieceRestore_;
 }
 
 bool BlockStore::CloseRestoredFile(int outputFd, bool restored) {
@@ -845,10 +886,8 @@ bool BlockStore::CloseRestoredFile(int outputFd, bool restored) {
   return false;
 }
 
-bool BlockStore::RestorePieces(const ContentRecord& record, int64_t contentOffset, int outputFd) {
-  if (pieceRestore_ == nullptr) {
-    pieceRestore_ = std::make_unique<PieceRestore>(*dataFile_, threaded_);
-  }
+bool BlockStore::RestorePieces(const ContentRecord& record, int64_t contentOffset, int outputFd,
+                               const PieceRestore::Run* checked) {
   int64_t reported = 0;
   auto pieceWritten = [&](int64_t written) {
     if (written - reported >= kProgressStep) {
@@ -859,7 +898,8 @@ bool BlockStore::RestorePieces(const ContentRecord& record, int64_t contentOffse
   };
   int64_t damagedAt = -1;
   const PieceRestore::Result result =
-      pieceRestore_->Restore(record.entries, outputFd, pieceWritten, &damagedAt);
+      checked != nullptr ? Pieces().RestoreChecked(*checked, outputFd, pieceWritten, &damagedAt)
+                         : Pieces().Restore(record.entries, outputFd, pieceWritten, &damagedAt);
   switch (result) {
     case PieceRestore::Result::kRestored:
       return true;

@@ -24,6 +24,7 @@
 #include "blockstore/DamageMemory.h"
 #include "blockstore/FpRecordFile.h"
 #include "blockstore/Md5.h"
+#include "blockstore/PieceRestore.h"
 #include "blockstore/RingBuffer.h"
 #include "blockstore/SourceFile.h"
 #include "blockstore/StoreContext.h"
@@ -36,7 +37,7 @@ class BlockHasher;
 class WindowDigests;
 class WorkerThread;
 class BlockIndexFile;
-class PieceRestore;
+class RestoreAhead;
 struct ContentRecord;
 
 class BlockStore {
@@ -95,6 +96,12 @@ class BlockStore {
   // cancelled). Damage found is remembered.
   virtual bool RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
                            const std::wstring& expectedName, int64_t expectedSize = -1);
+  // Names a file that RestoreFile will be asked for after those named
+  // before it, so that its record and blocks are read and checked ahead on
+  // another thread. A file named and not restored costs only that work.
+  void ExpectRestore(int contentFd, int64_t contentOffset, const std::wstring& name, int64_t size);
+  // Forgets the files named: a restore that stops.
+  void ForgetExpectedRestores();
   // Closes a file RestoreFile wrote. A write the system reports only at
   // close fails the restore too: then, when `restored`, it is reported and
   // the operation ends. Returns whether the file came back.
@@ -242,7 +249,10 @@ class BlockStore {
   void ReportWriteError(int error);
   void ReportHeaderWriteError(int error);
   void ReportReadError(const std::wstring& fullPath);
-  bool RestorePieces(const ContentRecord& record, int64_t contentOffset, int outputFd);
+  // `checked`: the file's one run, read and checked ahead.
+  bool RestorePieces(const ContentRecord& record, int64_t contentOffset, int outputFd,
+                     const PieceRestore::Run* checked);
+  PieceRestore& Pieces();
   // Before the first append: a last block cut short by the end of the file
   // (a torn write, or a cut) is dropped, so that new blocks never land inside
   // what its header claims.
@@ -270,6 +280,7 @@ class BlockStore {
   std::unique_ptr<DataFile> dataFile_;
   std::unique_ptr<BlockIndexFile> indexFile_;
   std::unique_ptr<PieceRestore> pieceRestore_;  // made by the first restore of blocks
+  std::unique_ptr<RestoreAhead> restoreAhead_;  // made by the first file named
   // Made by the first file stored in blocks: the helper thread and what
   // runs on it, and a thread of their own for writes of the data file: a
   // wait for a hashed block waits for every task before it, and a write

@@ -19,19 +19,6 @@ constexpr size_t kRuns = 3;
 
 }  // namespace
 
-struct PieceRestore::Run {
-  // Room for the run and the rest of a last block longer than its piece.
-  std::vector<uint8_t> bytes =
-      std::vector<uint8_t>(kRunBytes + DataRecordHeader::kSize + DataRecordHeader::kMaxLength);
-  const FpEntry* entries = nullptr;
-  size_t count = 0;
-  int64_t position = 0;  // of the first block's header
-  int64_t length = 0;    // from there to the end of the last piece
-  Result result = Result::kRestored;
-  size_t failed = 0;  // the entry whose block failed its check
-  uint64_t ticket = 0;
-};
-
 PieceRestore::PieceRestore(const DataFile& data, bool threaded)
     : data_(data),
       // Checks are independent of each other, so the waiting caller may
@@ -47,6 +34,9 @@ void PieceRestore::Check(Run& run) const {
   run.failed = 0;
   // Only a first entry of an absurd length can make a run overflow.
   if (run.length > kRunBytes) return;
+  const auto room =
+      static_cast<size_t>(run.length + DataRecordHeader::kSize + DataRecordHeader::kMaxLength);
+  if (run.bytes.size() < room) run.bytes.resize(room);
   int64_t got = data_.ReadRun(run.bytes.data(), run.position, run.length);
   if (got < 0) return;
   // The headers first, up to the first that is not sound; then the blocks
@@ -103,6 +93,53 @@ bool PieceRestore::Write(const Run& run, int outputFd) const {
   return platform::WriteFileGather(outputFd, pieces, count);
 }
 
+size_t PieceRestore::FormRun(const std::vector<FpEntry>& entries, size_t next, Run* run) {
+  const FpEntry* entry = &entries[next++];
+  run->entries = entry;
+  run->count = 1;
+  run->position = entry->dataPosition;
+  run->length = DataRecordHeader::kSize + entry->length;
+  // Blocks stored one after another are read together, as long as the
+  // entries name them that way.
+  while (next < entries.size() && run->count < kRunPieces) {
+    entry = &entries[next];
+    if (entry->dataPosition != run->position + run->length ||
+        run->length + DataRecordHeader::kSize + entry->length > kRunBytes) {
+      break;
+    }
+    ++next;
+    ++run->count;
+    run->length += DataRecordHeader::kSize + entry->length;
+  }
+  return next;
+}
+
+bool PieceRestore::OneRun(const std::vector<FpEntry>& entries, Run* run) {
+  return !entries.empty() && FormRun(entries, 0, run) == entries.size();
+}
+
+PieceRestore::Result PieceRestore::Deliver(const Run& run, int outputFd,
+                                           const std::function<void(int64_t written)>& pieceWritten,
+                                           int64_t* written, int64_t* damagedAt) const {
+  if (run.result != Result::kRestored) {
+    *damagedAt = run.entries[run.failed].dataPosition;
+    return run.result;
+  }
+  if (!Write(run, outputFd)) return Result::kWriteFailed;
+  for (size_t i = 0; i < run.count; ++i) {
+    *written += run.entries[i].length;
+    pieceWritten(*written);
+  }
+  return Result::kRestored;
+}
+
+PieceRestore::Result PieceRestore::RestoreChecked(
+    const Run& run, int outputFd, const std::function<void(int64_t written)>& pieceWritten,
+    int64_t* damagedAt) const {
+  int64_t written = 0;
+  return Deliver(run, outputFd, pieceWritten, &written, damagedAt);
+}
+
 PieceRestore::Result PieceRestore::Restore(const std::vector<FpEntry>& entries, int outputFd,
                                            const std::function<void(int64_t written)>& pieceWritten,
                                            int64_t* damagedAt) {
@@ -119,23 +156,7 @@ PieceRestore::Result PieceRestore::Restore(const std::vector<FpEntry>& entries, 
     while (!idle.empty() && next < entries.size()) {
       Run& run = *idle.back();
       idle.pop_back();
-      const FpEntry* entry = &entries[next++];
-      run.entries = entry;
-      run.count = 1;
-      run.position = entry->dataPosition;
-      run.length = DataRecordHeader::kSize + entry->length;
-      // Blocks stored one after another are read together, as long as the
-      // entries name them that way.
-      while (next < entries.size() && run.count < kRunPieces) {
-        entry = &entries[next];
-        if (entry->dataPosition != run.position + run.length ||
-            run.length + DataRecordHeader::kSize + entry->length > kRunBytes) {
-          break;
-        }
-        ++next;
-        ++run.count;
-        run.length += DataRecordHeader::kSize + entry->length;
-      }
+      next = FormRun(entries, next, &run);
       if (busy.empty() && next == entries.size()) {
         // A file of one run (most files) has nothing to overlap its check
         // with: handing it over would only cost two thread switches.
@@ -151,18 +172,10 @@ PieceRestore::Result PieceRestore::Restore(const std::vector<FpEntry>& entries, 
     Run& run = *busy.front();
     worker_->WaitFor(run.ticket);
     busy.pop_front();
-    if (run.result != Result::kRestored) {
-      *damagedAt = run.entries[run.failed].dataPosition;
+    const Result result = Deliver(run, outputFd, pieceWritten, &written, damagedAt);
+    if (result != Result::kRestored) {
       drain();
-      return run.result;
-    }
-    if (!Write(run, outputFd)) {
-      drain();
-      return Result::kWriteFailed;
-    }
-    for (size_t i = 0; i < run.count; ++i) {
-      written += run.entries[i].length;
-      pieceWritten(written);
+      return result;
     }
     idle.push_back(&run);
   }

@@ -38,11 +38,38 @@ class PieceRestore {
   Result Restore(const std::vector<FpEntry>& entries, int outputFd,
                  const std::function<void(int64_t written)>& pieceWritten, int64_t* damagedAt);
 
- private:
-  struct Run;
-  // Reads the run and checks each of its blocks; on the helper thread.
+  // The thread the checks run on, for other work of a restore.
+  WorkerThread& Helper() const { return *worker_; }
+
+  // Adjacent blocks read together, and what checking them found.
+  struct Run {
+    std::vector<uint8_t> bytes;  // grown to the run and the rest of its last block
+    const FpEntry* entries = nullptr;
+    size_t count = 0;
+    int64_t position = 0;  // of the first block's header
+    int64_t length = 0;    // from there to the end of the last piece
+    Result result = Result::kRestored;
+    size_t failed = 0;  // the entry whose block failed its check
+    uint64_t ticket = 0;
+  };
+  // Whether all of `entries` (at least one) make one run; `run` is then it.
+  static bool OneRun(const std::vector<FpEntry>& entries, Run* run);
+  // Reads the run and checks each of its blocks; on any thread.
   void Check(Run& run) const;
+  // As Restore, for a file of one run that Check has checked.
+  Result RestoreChecked(const Run& run, int outputFd,
+                        const std::function<void(int64_t written)>& pieceWritten,
+                        int64_t* damagedAt) const;
+
+ private:
+  // Makes `run` of the entries from entries[next] on, as many as form one;
+  // returns the index after them.
+  static size_t FormRun(const std::vector<FpEntry>& entries, size_t next, Run* run);
   bool Write(const Run& run, int outputFd) const;
+  // Writes a checked run, or says why not; `written` counts on from before.
+  Result Deliver(const Run& run, int outputFd,
+                 const std::function<void(int64_t written)>& pieceWritten, int64_t* written,
+                 int64_t* damagedAt) const;
 
   const DataFile& data_;
   std::unique_ptr<WorkerThread> worker_;

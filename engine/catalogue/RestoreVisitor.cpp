@@ -146,6 +146,12 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
   // and whatever the umask, and opened up to that mode at the end. Opening
   // refuses a link.
   const bool closed = HasPermissions(entry);
+  // Announced before it is opened: a stop asked for now leaves a file that
+  // is already there as it was, not cut to nothing.
+  if (context_.status != nullptr) {
+    context_.cancelled = context_.status->OnFile(entry.size, destination.c_str());
+  }
+  if (context_.cancelled) return false;
   const platform::OpenMode mode =
       closed ? platform::OpenMode::kCreatePrivate : platform::OpenMode::kCreateTruncate;
   int error = 0;
@@ -165,13 +171,6 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
                                 platform::SystemErrorText(error).c_str()),
            L"\nCan not create the file " + destination);
     return true;
-  }
-  if (context_.status != nullptr) {
-    context_.cancelled = context_.status->OnFile(entry.size, destination.c_str());
-  }
-  if (context_.cancelled) {
-    platform::CloseFile(fd);
-    return false;
   }
   bool restored = store_.RestoreFile(contentFd_, fd, entry.contentOffset, entry.name, entry.size);
   // Set through the descriptor: no path is looked up again for them.

@@ -7,6 +7,7 @@
 #include "catalogue/DirectoryFile.h"
 #include "catalogue/ListingVisitor.h"
 #include "catalogue/PathJoin.h"
+#include "catalogue/RestoreLookahead.h"
 #include "catalogue/RestoreVisitor.h"
 #include "catalogue/SnapshotFile.h"
 #include "catalogue/SnapshotHistory.h"
@@ -878,8 +879,11 @@ bool SnapshotManager::RestoreItem(int index, const std::wstring& path, const std
 bool SnapshotManager::RestoreRecords(int index, int64_t offset, const std::wstring& target,
                                      bool flatten) {
   RestoreVisitor visitor(*store_, contentFd_, *this, target, flatten);
+  RestoreLookahead lookahead(visitor, *store_, contentFd_);
   SubtreeWalk walk(*directory_, &extendedRanges_);
-  const bool walked = walk.Walk(offset, 1, visitor);
+  bool walked = walk.Walk(offset, 1, lookahead);
+  // Damage does not stop the walk, nor the visits held back.
+  walked = lookahead.Finish() && walked;
   ReportDamage(index, walk);
   return walked && !visitor.Failed() && !cancelled;
 }

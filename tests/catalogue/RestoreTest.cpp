@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "CatalogueFixture.h"
+#include "catalogue/RestoreLookahead.h"
 #include "platform/FileOperationHook.h"
 
 namespace vaultline::test {
@@ -203,6 +204,144 @@ TEST_F(Restore, AFileWhoseCloseFailsIsNotPassedOffAsRestored) {
     files += entry.is_regular_file() ? 1 : 0;
   }
   EXPECT_LT(files, 3u);
+}
+
+// Files whose records and blocks are read and checked ahead of the one being
+// written: damage is still named on the file it is in, a file that cannot be
+// created costs only itself, and every other file comes back whole.
+class RestoreAheadTest : public Restore {
+ protected:
+  // Small files of one run of blocks each, and raw ones below the
+  // small-file limit, each with contents of its own.
+  void BuildManyFiles() {
+    for (int i = 0; i < 40; ++i) {
+      std::string contents = "file-" + std::to_string(100 + i) + ":";
+      for (int j = 0; contents.size() < static_cast<size_t>(500 + 300 * i); ++j) {
+        contents += std::to_string(i * 7919 + j);
+      }
+      Write(Src() / "many" / ("f" + std::to_string(100 + i) + ".txt"), contents);
+    }
+    for (int i = 0; i < 5; ++i) {
+      Write(Src() / "many" / ("r" + std::to_string(i) + ".txt"), "raw " + std::to_string(i));
+    }
+  }
+  // Flips the byte after `marker` in the data file.
+  void FlipAfter(const std::string& marker) {
+    std::fstream data(Location(), std::ios::in | std::ios::out | std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(data)), {});
+    const size_t at = bytes.find(marker);
+    ASSERT_NE(at, std::string::npos);
+    data.seekp(static_cast<std::streamoff>(at + marker.size()));
+    data.put(static_cast<char>(bytes[at + marker.size()] ^ 1));
+  }
+  bool Named(const std::wstring& text) const {
+    return std::any_of(
+        status_.problems.begin(), status_.problems.end(),
+        [&](const std::wstring& problem) { return problem.find(text) != std::wstring::npos; });
+  }
+};
+
+TEST_F(RestoreAheadTest, DamageAndFailuresStayWithTheirOwnFiles) {
+  BuildManyFiles();
+  ASSERT_TRUE(Backup());
+  FlipAfter("file-117:");
+  fs::create_directories(Out() / "src" / "many" / "f125.txt");
+  EXPECT_FALSE(RestoreUnder(0, W(Src()), L"", Out(), true));
+  EXPECT_TRUE(Named(L"f117.txt could not be restored"));
+  EXPECT_TRUE(Named(L"f125.txt"));
+  TreeImage restored = Image(Out() / "src");
+  TreeImage expected = Image(Src());
+  EXPECT_EQ(restored.count("many/f117.txt"), 0u);
+  EXPECT_EQ(restored.at("many/f125.txt"), "/");
+  expected.erase("many/f117.txt");
+  restored.erase("many/f125.txt");
+  expected.erase("many/f125.txt");
+  EXPECT_EQ(restored, expected);
+}
+
+// The files read ahead of the one it stopped at are never opened, and the
+// file it stopped at, restored before, is left as it was (it was once cut to
+// nothing).
+TEST_F(RestoreAheadTest, ACancelledRestoreWritesNothingFromWhereItStopped) {
+  BuildManyFiles();
+  ASSERT_TRUE(Backup());
+  ASSERT_TRUE(RestoreUnder(0, W(Src()), L"", Out(), true));
+  const TreeImage before = Image(Out() / "src");
+  fs::remove_all(Out() / "src" / "many");
+  SnapshotManager& manager = Open();
+  ASSERT_FALSE(manager.ListSnapshots().empty());
+  status_.cancelAtFile = 10;
+  EXPECT_FALSE(manager.RestoreItemUnder(0, W(Src()), L"", W(Out()), true));
+  ASSERT_EQ(status_.paths.size(), 10u);
+  const std::wstring stoppedAt = status_.paths.back();
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(Out())) {
+    files += entry.is_regular_file() ? 1 : 0;
+  }
+  EXPECT_EQ(files, 9u);
+  EXPECT_FALSE(fs::exists(stoppedAt));
+  // Over a whole earlier restore: the file it stopped at keeps its contents.
+  ASSERT_TRUE(RestoreUnder(0, W(Src()), L"", Out(), true));
+  SnapshotManager& again = Open();
+  status_.cancelAtFile = 10;
+  EXPECT_FALSE(again.RestoreItemUnder(0, W(Src()), L"", W(Out()), true));
+  EXPECT_EQ(Image(Out() / "src"), before);
+}
+
+// Records what a walk hands on, and stops at the file named `stopAt`.
+class VisitLog : public RecordVisitor {
+ public:
+  bool VisitFile(const DirEntry& entry, int64_t) override {
+    log.push_back(L"file " + entry.name);
+    return entry.name != stopAt;
+  }
+  bool EnterFolder(const DirEntry& entry, int64_t) override {
+    log.push_back(L"enter " + entry.name);
+    return true;
+  }
+  bool LeaveFolder(const DirEntry& entry) override {
+    log.push_back(L"leave " + entry.name);
+    return true;
+  }
+  std::vector<std::wstring> log;
+  std::wstring stopAt;
+};
+
+TEST_F(Restore, LookaheadHandsVisitsOnInOrderAndAStopDropsThoseHeldBack) {
+  BlockStore store(W(root_ / "lookahead"), 163840, 8192, false);
+  auto walk = [&](RecordVisitor& visitor) {
+    bool goOn = true;
+    for (int folderIndex = 0; folderIndex < 3 && goOn; ++folderIndex) {
+      DirEntry folderEntry;
+      folderEntry.name = L"d" + std::to_wstring(folderIndex);
+      goOn = visitor.EnterFolder(folderEntry, 0);
+      for (int file = 0; file < folderIndex * 2 && goOn; ++file) {
+        DirEntry fileEntry;
+        fileEntry.name = folderEntry.name + L"/f" + std::to_wstring(file);
+        goOn = visitor.VisitFile(fileEntry, 0);
+      }
+      if (goOn) goOn = visitor.LeaveFolder(folderEntry);
+    }
+    return goOn;
+  };
+  VisitLog direct;
+  ASSERT_TRUE(walk(direct));
+  VisitLog late;
+  RestoreLookahead lookahead(late, store, -1);
+  EXPECT_TRUE(walk(lookahead));
+  EXPECT_LT(late.log.size(), direct.log.size());
+  EXPECT_TRUE(lookahead.Finish());
+  EXPECT_EQ(late.log, direct.log);
+
+  VisitLog stopped;
+  stopped.stopAt = L"d2/f1";
+  VisitLog stoppedDirect;
+  stoppedDirect.stopAt = L"d2/f1";
+  EXPECT_FALSE(walk(stoppedDirect));
+  RestoreLookahead stopping(stopped, store, -1);
+  walk(stopping);
+  EXPECT_FALSE(stopping.Finish());
+  EXPECT_EQ(stopped.log, stoppedDirect.log);
 }
 
 TEST(JoinPathRule, LeadingSeparatorStandsForTheDroppedDrive) {
