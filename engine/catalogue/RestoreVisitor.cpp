@@ -142,16 +142,16 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
   if (Skipping()) return true;
   const std::wstring destination = Destination(entry.name);
   if (destination.empty()) return true;
-  // A file with a recorded mode is written closed (0600), whatever was there
-  // and whatever the umask, and opened up to that mode at the end. Opening
-  // refuses a link.
-  const bool closed = HasPermissions(entry);
   // Announced before it is opened: a stop asked for now leaves a file that
   // is already there as it was, not cut to nothing.
   if (context_.status != nullptr) {
     context_.cancelled = context_.status->OnFile(entry.size, destination.c_str());
   }
   if (context_.cancelled) return false;
+  // A file with a recorded mode is written closed (0600), whatever was there
+  // and whatever the umask, and opened up to that mode at the end. Opening
+  // refuses a link.
+  const bool closed = HasPermissions(entry);
   const platform::OpenMode mode =
       closed ? platform::OpenMode::kCreatePrivate : platform::OpenMode::kCreateTruncate;
   int error = 0;
