@@ -32,7 +32,7 @@ bool RestoreLookahead::HandOn(size_t files) {
   while (!held_.empty() && (heldFiles_ > files || files == 0)) {
     const Visit visit = std::move(held_.front());
     held_.pop_front();
-    bool goOn;
+    bool goOn = false;
     switch (visit.kind) {
       case Kind::kFile:
         --heldFiles_;

@@ -40,9 +40,9 @@ class RestoreLookahead : public RecordVisitor {
     int64_t offset;
   };
 
-  // Holds the visit back, then hands on those due while more than `files`
-  // files are held.
+  // Holds the visit back, then hands on what is due.
   bool Hold(Kind kind, const DirEntry& entry, int64_t offset);
+  // Hands on visits while more than `files` files are held; 0: all of them.
   bool HandOn(size_t files);
 
   RecordVisitor& visitor_;
