@@ -10,6 +10,7 @@
 #include "blockstore/LiteralScan.h"
 #include "blockstore/PieceRestore.h"
 #include "blockstore/RestoreAhead.h"
+#include "blockstore/SourceReadAhead.h"
 #include "blockstore/WeakChecksum.h"
 #include "blockstore/WindowDigests.h"
 #include "blockstore/WorkerThread.h"
@@ -36,7 +37,7 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
       indexPath_(basePath_ + L".ind"),
       readChunk_(readChunk),
       blockLength_(blockLength),
-      ring_(2 * readChunk),
+      ring_(3 * readChunk),
       damage_(basePath_ + L".bad") {
   dataFd_ = platform::OpenFile(basePath_, platform::OpenMode::kReadWriteStore, &openError_);
   indexFd_ = platform::OpenFile(indexPath_, platform::OpenMode::kReadWriteStore, &openError_);
@@ -661,6 +662,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFil
     // thread, which also starts the next ones while it waits.
     helper_ = std::make_unique<WorkerThread>(threaded_, 2, true);
     if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
+    if (threaded_) reader_ = std::make_unique<WorkerThread>(true);
     hasher_ = std::make_unique<BlockHasher>(*helper_);
     ahead_ = std::make_unique<WindowDigests>(*helper_);
     // A batch is written once it reaches kAppendBatch: at most one block
@@ -708,6 +710,7 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
   bool computeAfresh = true;  // first window, and the one after each match
   int64_t progressPosition = 0;
   int64_t bytesRead = 0;
+  SourceReadAhead readAhead(reader_.get(), source);
 
   for (;;) {
     bool rolled = false;
@@ -732,8 +735,8 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
         // Only the size the header gives is stored: bytes a growing file
         // gained meanwhile belong to the next snapshot.
         int64_t got =
-            source.Read(ring_.Data() + fill,
-                        static_cast<size_t>(std::min<int64_t>(readChunk_, size - bytesRead)));
+            readAhead.Read(ring_.Data() + fill,
+                           static_cast<size_t>(std::min<int64_t>(readChunk_, size - bytesRead)));
         if (got < 0) {
           ReportReadError(fullPath);
           return -1;
@@ -748,6 +751,13 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
           // cannot be described by it.
           platform::WriteDiagnostic(L"\nFile shrank while being stored: " + fullPath);
           return -1;
+        }
+        if (!endOfFile) {
+          // The chunk after it lands where nothing left to scan lies: the
+          // ring holds two chunks besides the one being read.
+          ahead_->Settle();
+          readAhead.Start(ring_.Data() + fill,
+                          static_cast<size_t>(std::min<int64_t>(readChunk_, size - bytesRead)));
         }
       }
       if (atBoundary && unconsumed < 2 * static_cast<int64_t>(n0)) {

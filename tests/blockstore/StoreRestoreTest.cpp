@@ -105,6 +105,32 @@ TEST_F(StoreRestoreTest, BytesReadAheadAreStoredAsIfTheStoreHadReadThem) {
   EXPECT_FALSE(context_.cancelled);
 }
 
+// The next chunk of a large file is read while the one before is scanned.
+// A file that lost chunks since it was opened is given up when the read
+// ahead comes back short, one that grew is stored as long as it was, and
+// the file after either is stored whole.
+TEST_F(StoreRestoreTest, ChunksReadAheadStopAtTheSizeTheFileHadWhenOpened) {
+  const Bytes bytes = test::RandomBytes(7 * kReadChunk + 1000, 41);
+  const std::wstring path = Source("chunks", bytes);
+  auto opened = [&](int64_t size) {
+    SourceFile source;
+    source.fd = platform::OpenFile(path, platform::OpenMode::kRead);
+    source.size = size;
+    return source;
+  };
+  const int64_t length = static_cast<int64_t>(bytes.size());
+  platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
+  EXPECT_EQ(store_->StoreFile(path, contentFd_, opened(length + 3 * kReadChunk)), -1);
+  for (int64_t size : {length - 2 * kReadChunk - 5, length, int64_t{3} * kReadChunk}) {
+    platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
+    const int64_t offset = store_->StoreFile(path, contentFd_, opened(size));
+    ASSERT_GE(offset, 0) << size;
+    ASSERT_TRUE(store_->FlushBlocks());
+    EXPECT_EQ(Restore(offset, path), Bytes(bytes.begin(), bytes.begin() + size)) << size;
+  }
+  EXPECT_FALSE(context_.cancelled);
+}
+
 // Files the store has read are closed behind its back, but none is left
 // open once the backup's blocks are flushed: stored raw, in blocks, or
 // given up on.

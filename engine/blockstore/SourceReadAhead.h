@@ -1,0 +1,45 @@
+// The next chunk of a file being stored, read on a helper thread while the
+// store's thread scans the chunk before it: the kernel's copy of the bytes
+// then costs the scan nothing. One read at a time; without a helper the
+// read is made when it is needed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "blockstore/SourceFile.h"
+
+namespace vaultline {
+
+class WorkerThread;
+
+class SourceReadAhead {
+ public:
+  // `reader` may be null (no second processor).
+  SourceReadAhead(WorkerThread* reader, SourceFile& source) : reader_(reader), source_(source) {}
+  // Waits for a read still running: neither the buffer nor the source may
+  // go away under it.
+  ~SourceReadAhead() { Finish(); }
+  SourceReadAhead(const SourceReadAhead&) = delete;
+  SourceReadAhead& operator=(const SourceReadAhead&) = delete;
+
+  // Starts reading up to `length` bytes into `buffer`, which nothing else
+  // touches until Finish. With no helper it does nothing, and Read reads.
+  void Start(uint8_t* buffer, size_t length);
+  // The bytes read, as SourceFile::Read gives them: those of the read
+  // started (which must have been of these bytes), waiting for it, or else
+  // of a read made now.
+  int64_t Read(uint8_t* buffer, size_t length);
+
+ private:
+  int64_t Finish();
+
+  WorkerThread* reader_;
+  SourceFile& source_;
+  uint64_t ticket_ = 0;  // of the read started, or 0
+  uint8_t* buffer_ = nullptr;
+  size_t length_ = 0;
+  int64_t got_ = 0;
+};
+
+}  // namespace vaultline
