@@ -730,8 +730,9 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
 
     if (!rolled) {
       if (!endOfFile && ring.Distance(lastRead, w) < refillBelow) {
-        // Windows hashed ahead that were dropped lie where this read lands.
-        ahead_->Settle();
+        // Windows hashed ahead that were dropped lie where a read lands; one
+        // read ahead was settled for when it started.
+        if (!readAhead.Started()) ahead_->Settle();
         // Only the size the header gives is stored: bytes a growing file
         // gained meanwhile belong to the next snapshot.
         int64_t got =

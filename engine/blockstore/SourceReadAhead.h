@@ -26,6 +26,7 @@ class SourceReadAhead {
   // Starts reading up to `length` bytes into `buffer`, which nothing else
   // touches until Finish. With no helper it does nothing, and Read reads.
   void Start(uint8_t* buffer, size_t length);
+  bool Started() const { return ticket_ != 0; }
   // The bytes read, as SourceFile::Read gives them: those of the read
   // started (which must have been of these bytes), waiting for it, or else
   // of a read made now.
