@@ -711,6 +711,11 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
   int64_t progressPosition = 0;
   int64_t bytesRead = 0;
   SourceReadAhead readAhead(reader_.get(), source);
+  // Only the size the header gives is stored: bytes a growing file gained
+  // meanwhile belong to the next snapshot.
+  auto nextChunk = [&] {
+    return static_cast<size_t>(std::min<int64_t>(readChunk_, size - bytesRead));
+  };
 
   for (;;) {
     bool rolled = false;
@@ -733,11 +738,7 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
         // Windows hashed ahead that were dropped lie where a read lands; one
         // read ahead was settled for when it started.
         if (!readAhead.Started()) ahead_->Settle();
-        // Only the size the header gives is stored: bytes a growing file
-        // gained meanwhile belong to the next snapshot.
-        int64_t got =
-            readAhead.Read(ring_.Data() + fill,
-                           static_cast<size_t>(std::min<int64_t>(readChunk_, size - bytesRead)));
+        int64_t got = readAhead.Read(ring_.Data() + fill, nextChunk());
         if (got < 0) {
           ReportReadError(fullPath);
           return -1;
@@ -757,8 +758,7 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
           // The chunk after it lands where nothing left to scan lies: the
           // ring holds two chunks besides the one being read.
           ahead_->Settle();
-          readAhead.Start(ring_.Data() + fill,
-                          static_cast<size_t>(std::min<int64_t>(readChunk_, size - bytesRead)));
+          readAhead.Start(ring_.Data() + fill, nextChunk());
         }
       }
       if (atBoundary && unconsumed < 2 * static_cast<int64_t>(n0)) {
