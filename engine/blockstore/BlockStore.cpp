@@ -662,7 +662,6 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFil
     // thread, which also starts the next ones while it waits.
     helper_ = std::make_unique<WorkerThread>(threaded_, 2, true);
     if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
-    if (threaded_) reader_ = std::make_unique<WorkerThread>(true);
     hasher_ = std::make_unique<BlockHasher>(*helper_);
     ahead_ = std::make_unique<WindowDigests>(*helper_);
     // A batch is written once it reaches kAppendBatch: at most one block
@@ -710,7 +709,8 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
   bool computeAfresh = true;  // first window, and the one after each match
   int64_t progressPosition = 0;
   int64_t bytesRead = 0;
-  SourceReadAhead readAhead(reader_.get(), source);
+  // The helper reads among its hashing, and wakes for it no sooner.
+  SourceReadAhead readAhead(threaded_ ? helper_.get() : nullptr, source);
   // Only the size the header gives is stored: bytes a growing file gained
   // meanwhile belong to the next snapshot.
   auto nextChunk = [&] {

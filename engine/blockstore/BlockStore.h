@@ -287,7 +287,6 @@ class BlockStore {
   // there would hold it up.
   std::unique_ptr<WorkerThread> helper_;
   std::unique_ptr<WorkerThread> writer_;
-  std::unique_ptr<WorkerThread> reader_;  // of the file being stored
   std::unique_ptr<BlockHasher> hasher_;
   std::unique_ptr<WindowDigests> ahead_;
   std::deque<Piece> pieces_;

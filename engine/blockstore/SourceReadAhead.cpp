@@ -9,7 +9,7 @@ void SourceReadAhead::Start(uint8_t* buffer, size_t length) {
   Finish();
   buffer_ = buffer;
   length_ = length;
-  ticket_ = reader_->Submit([this] { got_ = source_.Read(buffer_, length_); }, true);
+  ticket_ = reader_->Submit([this] { got_ = source_.Read(buffer_, length_); });
 }
 
 int64_t SourceReadAhead::Read(uint8_t* buffer, size_t length) {

@@ -1,7 +1,8 @@
 // The next chunk of a file being stored, read on a helper thread while the
 // store's thread scans the chunk before it: the kernel's copy of the bytes
-// then costs the scan nothing. One read at a time; without a helper the
-// read is made when it is needed.
+// then costs the scan nothing. One read at a time, queued behind the
+// helper's other tasks; without a helper the read is made when it is
+// needed.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +16,8 @@ class WorkerThread;
 
 class SourceReadAhead {
  public:
-  // `reader` may be null (no second processor).
+  // `reader` may be null (no second processor). A caller that needs the
+  // read before `reader` got to it runs it, and what is queued before it.
   SourceReadAhead(WorkerThread* reader, SourceFile& source) : reader_(reader), source_(source) {}
   // Waits for a read still running: neither the buffer nor the source may
   // go away under it.
