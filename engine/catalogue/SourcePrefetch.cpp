@@ -39,9 +39,12 @@ void SourcePrefetch::OpenAhead(uint64_t first, const std::vector<std::wstring>& 
       if (number <= passed_) continue;
     }
     SourceFile file;
-    file.fd = platform::OpenAndPrefetch(paths[i], &file.size);
+    file.fd = platform::OpenRegularFile(paths[i], &file.size);
     if (file.fd < 0) continue;
+    // A file read whole here needs no reading ahead: the read waits for the
+    // disk at once.
     ReadSmall(&file);
+    if (file.head.empty()) platform::PrefetchFile(file.fd);
     std::lock_guard<std::mutex> lock(mutex_);
     if (number <= passed_) {
       platform::CloseFile(file.fd);  // the store opened it itself meanwhile

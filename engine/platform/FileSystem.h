@@ -61,11 +61,13 @@ bool SetOpenFileTime(int fd, int64_t seconds, uint32_t nanoseconds = 0);
 bool SetOpenFilePermissions(int fd, uint16_t permissions);
 // Size of a regular file; false when missing or a folder.
 bool GetFileSize64(std::wstring_view path, uint64_t* size);
-// Opens a regular file for reading and asks the system to read it into its
-// cache for a read soon, without waiting for the disk. Returns the
-// descriptor (the caller's to close) and sets `size`, or returns -1 for
-// what cannot be opened or is not a regular file.
-int OpenAndPrefetch(std::wstring_view path, int64_t* size);
+// Opens a regular file for reading without waiting on what is not one.
+// Returns the descriptor (the caller's to close) and sets `size`, or
+// returns -1 for what cannot be opened or is not a regular file.
+int OpenRegularFile(std::wstring_view path, int64_t* size);
+// Asks the system to read the file into its cache for a read soon, without
+// waiting for the disk.
+void PrefetchFile(int fd);
 
 // Folder creation: `privateMode` gives 0700 (the store's folders), otherwise
 // the process default. `error` receives errno on failure (EEXIST when it

@@ -229,7 +229,7 @@ bool SetOpenFileTime(int fd, int64_t seconds, uint32_t nanoseconds) {
   return ::futimens(fd, times.data()) == 0;
 }
 
-int OpenAndPrefetch(std::wstring_view path, int64_t* size) {
+int OpenRegularFile(std::wstring_view path, int64_t* size) {
   // A fifo in a file's place since it was listed must not hold this up.
   // Reads of a regular file never block, so the flag may stay.
   const int fd = ::open(OsPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -239,9 +239,12 @@ int OpenAndPrefetch(std::wstring_view path, int64_t* size) {
     ::close(fd);
     return -1;
   }
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
   *size = info.st_size;
   return fd;
+}
+
+void PrefetchFile(int fd) {
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
 }
 
 bool GetFileSize64(std::wstring_view path, uint64_t* size) {

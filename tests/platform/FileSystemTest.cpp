@@ -46,17 +46,17 @@ TEST(ListFolder, SortsByNameBytesAndKeepsArbitraryBytes) {
   }
 }
 
-TEST(OpenAndPrefetch, NeverWaitsOnWhatCannotBeRead) {
+TEST(OpenRegularFile, NeverWaitsOnWhatCannotBeRead) {
   // A file that became a fifo after it was listed has no writer: an open
   // that waited for one would hang the backup.
   testing::TempFolder folder;
   ASSERT_EQ(::mkfifo((folder.path() / "fifo").c_str(), 0600), 0);
   int64_t size = -1;
-  EXPECT_EQ(OpenAndPrefetch(folder.Wide("fifo"), &size), -1);
-  EXPECT_EQ(OpenAndPrefetch(folder.Wide("missing"), &size), -1);
-  EXPECT_EQ(OpenAndPrefetch(folder.Wide(), &size), -1);
+  EXPECT_EQ(OpenRegularFile(folder.Wide("fifo"), &size), -1);
+  EXPECT_EQ(OpenRegularFile(folder.Wide("missing"), &size), -1);
+  EXPECT_EQ(OpenRegularFile(folder.Wide(), &size), -1);
   WriteBytes(folder.path() / "file", 5000);
-  const int fd = OpenAndPrefetch(folder.Wide("file"), &size);
+  const int fd = OpenRegularFile(folder.Wide("file"), &size);
   ASSERT_GE(fd, 0);
   EXPECT_EQ(size, 5000);
   char bytes[6000];
