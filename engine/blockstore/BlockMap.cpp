@@ -28,7 +28,7 @@ BlockMap::BlockMap()
       filterShift_(ShiftFor(kMinFilterLog2)) {}
 
 size_t BlockMap::SlotOf(int32_t weakChecksum) const {
-  size_t i = static_cast<size_t>(Hash(weakChecksum) >> 32) & slotMask_;
+  size_t i = HomeSlot(weakChecksum);
   while (slots_[i].first >= 0 && slots_[i].weakChecksum != weakChecksum) i = (i + 1) & slotMask_;
   return i;
 }
