@@ -7,9 +7,7 @@ namespace vaultline {
 void SourceReadAhead::Start(uint8_t* buffer, size_t length) {
   if (reader_ == nullptr) return;
   Finish();
-  buffer_ = buffer;
-  length_ = length;
-  ticket_ = reader_->Submit([this] { got_ = source_.Read(buffer_, length_); });
+  ticket_ = reader_->Submit([this, buffer, length] { got_ = source_.Read(buffer, length); });
 }
 
 int64_t SourceReadAhead::Read(uint8_t* buffer, size_t length) {

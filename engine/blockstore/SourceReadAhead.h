@@ -40,8 +40,6 @@ class SourceReadAhead {
   WorkerThread* reader_;
   SourceFile& source_;
   uint64_t ticket_ = 0;  // of the read started, or 0
-  uint8_t* buffer_ = nullptr;
-  size_t length_ = 0;
   int64_t got_ = 0;
 };
 

@@ -49,7 +49,6 @@ bool RestoreLookahead::HandOn(size_t files) {
       stopped_ = true;
       held_.clear();
       heldFiles_ = 0;
-      store_.ForgetExpectedRestores();
       return false;
     }
   }

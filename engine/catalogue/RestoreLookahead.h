@@ -2,7 +2,8 @@
 // store as soon as the walk reaches it: the store reads and checks the next
 // files while the one before is written. The visits keep their order, and
 // one that stops the walk drops those held back, as if the walk had ended
-// there.
+// there. The caller has the store forget the files named once the walk is
+// over, however it ended.
 #pragma once
 
 #include <cstdint>
