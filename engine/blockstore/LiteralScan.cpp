@@ -43,6 +43,11 @@ inline uint32_t WindowBits(uint32_t low, uint32_t high) {
 
 #define VAULTLINE_AVX2 __attribute__((target("avx2"), always_inline)) inline
 
+// Lane 7 of each 128-bit half in all eight lanes of that half.
+VAULTLINE_AVX2 __m256i SpreadLane7(__m256i x) {
+  return _mm256_shuffle_epi8(x, _mm256_set1_epi16(0x0F0E));
+}
+
 // Running sums of sixteen 16-bit lanes: lane i holds x0 + ... + xi.
 VAULTLINE_AVX2 __m256i PrefixSums(__m256i x) {
   x = _mm256_add_epi16(x, _mm256_slli_si256(x, 2));
@@ -50,33 +55,35 @@ VAULTLINE_AVX2 __m256i PrefixSums(__m256i x) {
   x = _mm256_add_epi16(x, _mm256_slli_si256(x, 8));
   // Each 128-bit half has summed its own eight; the upper half adds the
   // lower half's total.
-  __m256i lowTotal = _mm256_shufflehi_epi16(x, 0xFF);
-  lowTotal = _mm256_unpackhi_epi64(lowTotal, lowTotal);
-  lowTotal = _mm256_permute2x128_si256(lowTotal, lowTotal, 0x08);
-  return _mm256_add_epi16(x, lowTotal);
+  const __m256i totals = SpreadLane7(x);
+  return _mm256_add_epi16(x, _mm256_permute2x128_si256(totals, totals, 0x08));
 }
 
 // Lane 15 in every lane.
 VAULTLINE_AVX2 __m256i LastLane(__m256i x) {
-  __m256i last = _mm256_permute4x64_epi64(x, 0xFF);
-  last = _mm256_shufflelo_epi16(last, 0xFF);
-  return _mm256_shufflehi_epi16(last, 0xFF);
+  const __m256i totals = SpreadLane7(x);
+  return _mm256_permute2x128_si256(totals, totals, 0x11);
+}
+
+// BlockMap::FilterMask of eight checksums: in each byte, the bit that three
+// bits of the folded product name, looked up by a byte shuffle.
+VAULTLINE_AVX2 __m256i BitsOfBytes(__m256i checksums) {
+  const __m256i hash =
+      _mm256_mullo_epi32(checksums, _mm256_set1_epi32(static_cast<int>(BlockMap::kBitFactor)));
+  const __m256i folded = _mm256_xor_si256(hash, _mm256_srli_epi32(hash, 16));
+  const __m256i fields =
+      _mm256_and_si256(_mm256_srli_epi32(folded, 5), _mm256_set1_epi8(static_cast<char>(7)));
+  const __m256i bit = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2,
+                                       4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0);
+  return _mm256_shuffle_epi8(bit, fields);
 }
 
 // A lane of all ones for each of eight checksums the filter may know.
 VAULTLINE_AVX2 __m256i Probe(__m256i checksums, const int* words, __m128i wordShift) {
-  const __m256i one = _mm256_set1_epi32(1);
   const __m256i word = _mm256_srl_epi32(
       _mm256_mullo_epi32(checksums, _mm256_set1_epi32(static_cast<int>(BlockMap::kWordFactor))),
       wordShift);
-  const __m256i hash =
-      _mm256_mullo_epi32(checksums, _mm256_set1_epi32(static_cast<int>(BlockMap::kBitFactor)));
-  const __m256i low5 = _mm256_set1_epi32(31);
-  const __m256i mask = _mm256_or_si256(
-      _mm256_or_si256(_mm256_sllv_epi32(one, _mm256_srli_epi32(hash, 27)),
-                      _mm256_sllv_epi32(one, _mm256_and_si256(_mm256_srli_epi32(hash, 22), low5))),
-      _mm256_or_si256(_mm256_sllv_epi32(one, _mm256_and_si256(_mm256_srli_epi32(hash, 17), low5)),
-                      _mm256_sllv_epi32(one, _mm256_and_si256(_mm256_srli_epi32(hash, 12), low5))));
+  const __m256i mask = BitsOfBytes(checksums);
   const __m256i found = _mm256_i32gather_epi32(words, word, 4);
   return _mm256_cmpeq_epi32(_mm256_and_si256(found, mask), mask);
 }
@@ -156,18 +163,17 @@ VAULTLINE_AVX512 __m512i PrefixSums512(__m512i x) {
 
 // As Probe, for sixteen checksums; a bit for each the filter may know.
 VAULTLINE_AVX512 __mmask16 Probe512(__m512i checksums, const int* words, __m128i wordShift) {
-  const __m512i one = _mm512_set1_epi32(1);
   const __m512i word = _mm512_srl_epi32(
       _mm512_mullo_epi32(checksums, _mm512_set1_epi32(static_cast<int>(BlockMap::kWordFactor))),
       wordShift);
   const __m512i hash =
       _mm512_mullo_epi32(checksums, _mm512_set1_epi32(static_cast<int>(BlockMap::kBitFactor)));
-  const __m512i low5 = _mm512_set1_epi32(31);
-  const __m512i mask = _mm512_or_si512(
-      _mm512_or_si512(_mm512_sllv_epi32(one, _mm512_srli_epi32(hash, 27)),
-                      _mm512_sllv_epi32(one, _mm512_and_si512(_mm512_srli_epi32(hash, 22), low5))),
-      _mm512_or_si512(_mm512_sllv_epi32(one, _mm512_and_si512(_mm512_srli_epi32(hash, 17), low5)),
-                      _mm512_sllv_epi32(one, _mm512_and_si512(_mm512_srli_epi32(hash, 12), low5))));
+  const __m512i folded = _mm512_xor_si512(hash, _mm512_srli_epi32(hash, 16));
+  const __m512i fields =
+      _mm512_and_si512(_mm512_srli_epi32(folded, 5), _mm512_set1_epi8(static_cast<char>(7)));
+  const __m512i bit =
+      _mm512_broadcast_i32x4(_mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0));
+  const __m512i mask = _mm512_shuffle_epi8(bit, fields);
   const __m512i found = _mm512_i32gather_epi32(word, words, 4);
   return _mm512_cmpeq_epi32_mask(_mm512_and_si512(found, mask), mask);
 }
