@@ -38,14 +38,20 @@ bool BlockMap::Add(int32_t weakChecksum, const Md5Digest& digest, int64_t positi
   for (int32_t i = slots_[slot].first; i >= 0; i = Next(i)) {
     if (At(i).digest == digest) return false;
   }
+  const bool grow = AddGrowsFilter();
   entries_.push_back(Entry{KnownBlock{digest, position}, weakChecksum, -1});
   Link(static_cast<int32_t>(entries_.size() - 1));
-  if (entries_.size() * kBitsPerBlock > FilterBits() && filterShift_ > ShiftFor(kMaxFilterLog2)) {
+  if (grow) {
     GrowFilter();
   } else {
     SetFilterBit(weakChecksum);
   }
   return true;
+}
+
+bool BlockMap::AddGrowsFilter() const {
+  return (entries_.size() + 1) * kBitsPerBlock > FilterBits() &&
+         filterShift_ > ShiftFor(kMaxFilterLog2);
 }
 
 void BlockMap::Link(int32_t index) {
@@ -86,10 +92,6 @@ void BlockMap::GrowTable() {
   for (const Slot& slot : old) {
     if (slot.first >= 0) slots_[SlotOf(slot.weakChecksum)] = slot;
   }
-}
-
-void BlockMap::SetFilterBit(int32_t weakChecksum) {
-  filter_[FilterWord(weakChecksum)] |= FilterMask(weakChecksum);
 }
 
 void BlockMap::SizeFilterFor(size_t blocks) {

@@ -10,6 +10,7 @@
 // public so that a scan can probe many checksums at once.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -45,8 +46,17 @@ class BlockMap {
   // False means no block has this checksum; true means there may be one.
   bool MayContain(int32_t weakChecksum) const {
     const uint32_t mask = FilterMask(weakChecksum);
-    return (filter_[FilterWord(weakChecksum)] & mask) == mask;
+    return (FilterWordAt(FilterWord(weakChecksum)).load(std::memory_order_relaxed) & mask) == mask;
   }
+  // Sets the checksum's bits in the filter alone, from any thread: a scan
+  // ahead sets those of blocks it expects. Bits are only ever added, so
+  // scans on other threads see each as set or not yet set.
+  void SetFilterBit(int32_t weakChecksum) {
+    FilterWordAt(FilterWord(weakChecksum))
+        .fetch_or(FilterMask(weakChecksum), std::memory_order_relaxed);
+  }
+  // Whether entering one more block rebuilds the filter (which moves it).
+  bool AddGrowsFilter() const;
   // The first block entered with this checksum, or -1; Next gives the
   // others in the order they were entered, then -1.
   int32_t First(int32_t weakChecksum) const;
@@ -108,7 +118,9 @@ class BlockMap {
   size_t SlotOf(int32_t weakChecksum) const;
   void Link(int32_t index);
   void GrowTable();
-  void SetFilterBit(int32_t weakChecksum);
+  std::atomic_ref<uint32_t> FilterWordAt(size_t word) const {
+    return std::atomic_ref<uint32_t>(const_cast<uint32_t&>(filter_[word]));
+  }
   void GrowFilter();
   void SizeFilterFor(size_t blocks);
 

@@ -10,6 +10,7 @@
 #include "blockstore/LiteralScan.h"
 #include "blockstore/PieceRestore.h"
 #include "blockstore/RestoreAhead.h"
+#include "blockstore/ScanAhead.h"
 #include "blockstore/SourceReadAhead.h"
 #include "blockstore/WeakChecksum.h"
 #include "blockstore/WindowDigests.h"
@@ -107,6 +108,8 @@ BlockStore::~BlockStore() {
   }
   restoreAhead_.reset();
   pieceRestore_.reset();
+  scanAhead_.reset();
+  scanHelper_.reset();
   ahead_.reset();
   hasher_.reset();
   helper_.reset();
@@ -376,6 +379,8 @@ bool BlockStore::CommitPiece() {
     indexFile_->Append(block.weakChecksum, block.digest, piece.dataPosition);
     const size_t filterBits = blockMap_.FilterBits();
     const size_t known = blockMap_.BlockCount();
+    // A scan ahead reads the filter that this would move.
+    if (scanAhead_ != nullptr && blockMap_.AddGrowsFilter()) scanAhead_->Drop();
     AddKnownBlock(block.weakChecksum, block.digest, piece.dataPosition);
     if (blockMap_.BlockCount() > known) RememberPrefix(block.bytes, block.length);
     hasher_->DropOldest();
@@ -664,6 +669,10 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFil
     if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
     hasher_ = std::make_unique<BlockHasher>(*helper_);
     ahead_ = std::make_unique<WindowDigests>(*helper_);
+    if (threaded_) {
+      scanHelper_ = std::make_unique<WorkerThread>(true);
+      scanAhead_ = std::make_unique<ScanAhead>(*scanHelper_, blockMap_, ring_, blockLength_);
+    }
     // A batch is written once it reaches kAppendBatch: at most one block
     // more than that is gathered, and a file's last block may be almost
     // two blocks long.
@@ -707,6 +716,7 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
   bool takeLiteralChecksum = true;
   bool finalWindow = false;
   bool computeAfresh = true;  // first window, and the one after each match
+  bool afterCut = false;      // the last span ended as a new block
   int64_t progressPosition = 0;
   int64_t bytesRead = 0;
   // The helper reads among its hashing, and wakes for it no sooner.
@@ -716,18 +726,32 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
   auto nextChunk = [&] {
     return static_cast<size_t>(std::min<int64_t>(readChunk_, size - bytesRead));
   };
+  // Spans scanned ahead read the ring and the filter: neither may change
+  // under them once this file is done with.
+  struct DropScanAhead {
+    ScanAhead* scan;
+    ~DropScanAhead() {
+      if (scan != nullptr) scan->Drop();
+    }
+  } dropScanAhead{scanAhead_.get()};
 
   for (;;) {
     bool rolled = false;
     // Literal bytes that the filter rejects: no lookup, no block, no read and
     // no progress report is due, so only the checksum moves.
     if (!computeAfresh && !atBoundary) {
-      int64_t turns = std::min<int64_t>(n0 - 1 - ring.Distance(w, literalStart),
-                                        progressPosition + kProgressStep - p - 1);
-      if (!endOfFile) {
-        turns = std::min<int64_t>(turns, ring.Distance(lastRead, w) - refillBelow + 1);
+      const int32_t offset = ring.Distance(w, literalStart);
+      int64_t passed;
+      // A span scanned ahead lies in the ring already; its progress is
+      // reported as it ends.
+      if (scanAhead_ == nullptr || !scanAhead_->Pass(p - offset, offset, &passed, &sum, &rolled)) {
+        int64_t turns =
+            std::min<int64_t>(n0 - 1 - offset, progressPosition + kProgressStep - p - 1);
+        if (!endOfFile) {
+          turns = std::min<int64_t>(turns, ring.Distance(lastRead, w) - refillBelow + 1);
+        }
+        passed = PassLiterals(blockMap_, ring, w, n, turns, &sum, &rolled);
       }
-      int64_t passed = PassLiterals(blockMap_, ring, w, n, turns, &sum, &rolled);
       w = ring.Wrap(static_cast<int64_t>(w) + passed);
       p += passed;
       unconsumed -= passed;
@@ -738,6 +762,7 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
         // Windows hashed ahead that were dropped lie where a read lands; one
         // read ahead was settled for when it started.
         if (!readAhead.Started()) ahead_->Settle();
+        if (scanAhead_ != nullptr && scanAhead_->TakenBack()) scanAhead_->Drop();
         int64_t got = readAhead.Read(ring_.Data() + fill, nextChunk());
         if (got < 0) {
           ReportReadError(fullPath);
@@ -765,6 +790,15 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
         n = static_cast<int32_t>(unconsumed);
         finalWindow = true;
       }
+      if (atBoundary && scanAhead_ != nullptr) {
+        scanAhead_->Passed(p);
+        // New data goes on being new: the spans after the next few are
+        // handed over once a span has ended as a new block.
+        if (afterCut && !finalWindow && !scanAhead_->Busy() &&
+            unconsumed >= scanAhead_->BytesNeeded()) {
+          scanAhead_->Start(w, p);
+        }
+      }
       if (computeAfresh || finalWindow) {
         sum = WeakChecksum::Of(ring, w, n);
         computeAfresh = false;
@@ -783,6 +817,9 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
     int64_t matched = FindBlock(ring, checksum, w, n);
     if (commitFailed_) return -1;
     if (matched >= 0) {
+      // The spans handed over were scanned as if this span ended as a new block.
+      if (scanAhead_ != nullptr) scanAhead_->Drop();
+      afterCut = false;
       if (!RecordMatch(ring, literalChecksum, checksum, w, n, literalStart, p, matched, record)) {
         return -1;
       }
@@ -817,6 +854,7 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
       literalStart = w;
       atBoundary = true;
       takeLiteralChecksum = true;
+      afterCut = true;
     }
     if (p - progressPosition >= kProgressStep) {
       progressPosition = p;

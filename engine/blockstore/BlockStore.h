@@ -38,6 +38,7 @@ class WindowDigests;
 class WorkerThread;
 class BlockIndexFile;
 class RestoreAhead;
+class ScanAhead;
 struct ContentRecord;
 
 class BlockStore {
@@ -289,6 +290,8 @@ class BlockStore {
   std::unique_ptr<WorkerThread> writer_;
   std::unique_ptr<BlockHasher> hasher_;
   std::unique_ptr<WindowDigests> ahead_;
+  std::unique_ptr<WorkerThread> scanHelper_;
+  std::unique_ptr<ScanAhead> scanAhead_;  // with a second processor
   std::deque<Piece> pieces_;
   static constexpr size_t kCloseBatch = 64;
   std::vector<int> closing_;  // files read and not yet handed over to close
