@@ -96,12 +96,12 @@ bool ScanAhead::Pass(int64_t spanStart, int32_t offset, int64_t* passed, WeakChe
 }
 
 void ScanAhead::Passed(int64_t position) {
+  if (ticket_ == 0) return;
   // Spans taken back are scanned here: the helper may as well start on
-  // the next ones, once it has let go of these.
-  if (ticket_ != 0 && (position >= first_ + int64_t{kSpans} * length_ ||
-                       (taken_ < kSpans && helper_.Done(ticket_)))) {
-    Drop();
-  }
+  // the next ones, once it has let go of these. One it may still be
+  // scanning is not waited for; a read waits for it before landing there.
+  const bool past = position >= first_ + int64_t{kSpans} * length_;
+  if (taken_ < kSpans ? helper_.Done(ticket_) : past) Drop();
 }
 
 bool ScanAhead::TakenBack() const {
