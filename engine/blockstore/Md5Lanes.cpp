@@ -244,6 +244,76 @@ void StoreDigests(const uint32_t* words, int lanes, Md5Digest* digests) {
   }
 }
 
+// Messages of lengths of their own side by side: the blocks all of them
+// have go in together; then each lane takes its own blocks and tail while
+// those done keep their state.
+template <int kLanes>
+class MixedLanes {
+ public:
+  MixedLanes(const uint8_t* const messages[kLanes], const size_t lengths[kLanes])
+      : messages_(messages) {
+    common_ = lengths[0] / 64;
+    for (int lane = 1; lane < kLanes; ++lane) common_ = std::min(common_, lengths[lane] / 64);
+    for (int lane = 0; lane < kLanes; ++lane) {
+      ownBlocks_[lane] = lengths[lane] / 64 - common_;
+      lastBlock_[lane] = ownBlocks_[lane] + PadTail(messages[lane], lengths[lane], tails_[lane]);
+      longest_ = std::max(longest_, lastBlock_[lane]);
+    }
+  }
+  size_t Common() const { return common_; }
+  // Steps of one block each after the common ones.
+  size_t Steps() const { return longest_; }
+  // The block of each lane at `step`, and a bit for each lane that takes
+  // its block in.
+  uint32_t Step(size_t step, const uint8_t* blocks[kLanes]) const {
+    uint32_t lanes = 0;
+    for (int lane = 0; lane < kLanes; ++lane) {
+      if (step < ownBlocks_[lane]) {
+        blocks[lane] = messages_[lane] + 64 * (common_ + step);
+      } else if (step < lastBlock_[lane]) {
+        blocks[lane] = tails_[lane] + 64 * (step - ownBlocks_[lane]);
+      } else {
+        blocks[lane] = tails_[lane];  // read, and left out
+      }
+      if (step < lastBlock_[lane]) lanes |= 1u << lane;
+    }
+    return lanes;
+  }
+
+ private:
+  const uint8_t* const* messages_;
+  size_t common_;
+  size_t ownBlocks_[kLanes];  // whole blocks after the common ones
+  size_t lastBlock_[kLanes];  // of own blocks and tail
+  size_t longest_ = 0;
+  alignas(64) uint8_t tails_[kLanes][128];
+};
+
+// Eight messages of lengths of their own. Lanes whose message has ended take
+// their state back after each step.
+__attribute__((target("avx2"))) void Md5OfEightMixed(const uint8_t* const messages[8],
+                                                     const size_t lengths[8],
+                                                     Md5Digest digests[8]) {
+  __m256i state[4] = {
+      _mm256_set1_epi32(0x67452301), _mm256_set1_epi32(static_cast<int>(0xefcdab89u)),
+      _mm256_set1_epi32(static_cast<int>(0x98badcfeu)), _mm256_set1_epi32(0x10325476)};
+  const MixedLanes<8> plan(messages, lengths);
+  TransformLanes(state, messages, plan.Common());
+  const __m256i laneBits = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+  for (size_t step = 0; step < plan.Steps(); ++step) {
+    const uint8_t* blocks[8];
+    const __m256i taken = _mm256_cmpeq_epi32(
+        _mm256_and_si256(_mm256_set1_epi32(static_cast<int>(plan.Step(step, blocks))), laneBits),
+        laneBits);
+    const __m256i before[4] = {state[0], state[1], state[2], state[3]};
+    TransformLanes(state, blocks, 1);
+    for (int i = 0; i < 4; ++i) state[i] = _mm256_blendv_epi8(before[i], state[i], taken);
+  }
+  alignas(32) uint32_t words[4][8];
+  for (int i = 0; i < 4; ++i) _mm256_store_si256(reinterpret_cast<__m256i*>(words[i]), state[i]);
+  StoreDigests(&words[0][0], 8, digests);
+}
+
 // GCC 12's own 512-bit intrinsics start from a deliberately undefined
 // vector, which it then warns of.
 #pragma GCC diagnostic push
@@ -312,39 +382,17 @@ __attribute__((target("avx2,avx512f,avx512vl"))) void TransformAllSixteen(
 VL_MD5_OF_LANES(Md5OfSixteen, "avx2,avx512f,avx512vl", __m512i, 16, TransformAllSixteen,
                 _mm512_set1_epi32, _mm512_store_si512)
 
-// Sixteen messages of lengths of their own: the blocks all of them have go
-// in together; then each lane takes its own blocks and tail while those
-// done keep their state.
+// Sixteen messages of lengths of their own; lanes left out keep their state.
 __attribute__((target("avx2,avx512f,avx512vl"))) void Md5OfSixteenMixed(
     const uint8_t* const messages[16], const size_t lengths[16], Md5Digest digests[16]) {
   __m512i state[4] = {
       _mm512_set1_epi32(0x67452301), _mm512_set1_epi32(static_cast<int>(0xefcdab89u)),
       _mm512_set1_epi32(static_cast<int>(0x98badcfeu)), _mm512_set1_epi32(0x10325476)};
-  size_t common = lengths[0] / 64;
-  for (int lane = 1; lane < 16; ++lane) common = std::min(common, lengths[lane] / 64);
-  TransformSixteen(state, messages, common, 0xFFFF);
-  alignas(64) uint8_t tails[16][128];
-  size_t ownBlocks[16];  // whole blocks after the common ones
-  size_t lastBlock[16];  // of own blocks and tail
-  size_t longest = 0;
-  for (int lane = 0; lane < 16; ++lane) {
-    ownBlocks[lane] = lengths[lane] / 64 - common;
-    lastBlock[lane] = ownBlocks[lane] + PadTail(messages[lane], lengths[lane], tails[lane]);
-    longest = std::max(longest, lastBlock[lane]);
-  }
-  for (size_t step = 0; step < longest; ++step) {
+  const MixedLanes<16> plan(messages, lengths);
+  TransformSixteen(state, messages, plan.Common(), 0xFFFF);
+  for (size_t step = 0; step < plan.Steps(); ++step) {
     const uint8_t* blocks[16];
-    __mmask16 lanes = 0;
-    for (int lane = 0; lane < 16; ++lane) {
-      if (step < ownBlocks[lane]) {
-        blocks[lane] = messages[lane] + 64 * (common + step);
-      } else if (step < lastBlock[lane]) {
-        blocks[lane] = tails[lane] + 64 * (step - ownBlocks[lane]);
-      } else {
-        blocks[lane] = tails[lane];  // read, and left out
-      }
-      if (step < lastBlock[lane]) lanes = static_cast<__mmask16>(lanes | (1u << lane));
-    }
+    const auto lanes = static_cast<__mmask16>(plan.Step(step, blocks));
     TransformSixteen(state, blocks, 1, lanes);
   }
   alignas(64) uint32_t words[4][16];
@@ -400,37 +448,59 @@ void Md5OfEach(const uint8_t* const* messages, size_t count, size_t length, Md5D
   Md5OfEach(messages, count, length, digests, fastest);
 }
 
-void Md5OfEach(const uint8_t* const* messages, const size_t* lengths, size_t count,
-               Md5Digest* digests) {
-#ifdef VAULTLINE_MD5_LANES
-  // Where sixteen lanes go, three messages or more take one pass whatever
-  // their lengths (a file's last block is seldom as long as the others).
-  static const bool mixed = Md5OfEachWays() == 4;
-  size_t done = 0;
-  while (mixed && count - done >= 3) {
-    const uint8_t* group[16];
-    size_t groupLengths[16];
-    Md5Digest groupDigests[16];
-    const size_t taken = std::min<size_t>(16, count - done);
-    for (size_t lane = 0; lane < 16; ++lane) {
-      group[lane] = messages[done + std::min(lane, taken - 1)];
-      groupLengths[lane] = lengths[done + std::min(lane, taken - 1)];
-    }
-    Md5OfSixteenMixed(group, groupLengths, groupDigests);
-    std::copy_n(groupDigests, taken, digests + done);
-    done += taken;
-  }
-  messages += done;
-  lengths += done;
-  digests += done;
-  count -= done;
-#endif
+namespace {
+
+// Each run of messages of one length side by side.
+void HashRuns(const uint8_t* const* messages, const size_t* lengths, size_t count,
+              Md5Digest* digests) {
   for (size_t from = 0; from < count;) {
     size_t to = from + 1;
     while (to < count && lengths[to] == lengths[from]) ++to;
     Md5OfEach(messages + from, to - from, lengths[from], digests + from);
     from = to;
   }
+}
+
+}  // namespace
+
+void Md5OfEach(const uint8_t* const* messages, const size_t* lengths, size_t count,
+               Md5Digest* digests) {
+  size_t done = 0;
+#ifdef VAULTLINE_MD5_LANES
+  // Three messages or more take one pass of the lanes whatever their
+  // lengths: a file's last block is seldom as long as the others, and the
+  // blocks of small files are all of lengths of their own.
+  static const int ways = Md5OfEachWays();
+  const size_t lanes = ways == 4 ? 16 : 8;
+  while (ways >= 2 && count - done >= 3) {
+    const uint8_t* group[16];
+    size_t groupLengths[16];
+    Md5Digest groupDigests[16];
+    const size_t taken = std::min(lanes, count - done);
+    size_t longest = 0;
+    size_t blocks = 0;
+    for (size_t lane = 0; lane < lanes; ++lane) {
+      group[lane] = messages[done + std::min(lane, taken - 1)];
+      groupLengths[lane] = lengths[done + std::min(lane, taken - 1)];
+      if (lane < taken) {
+        longest = std::max(longest, groupLengths[lane] / 64 + 1);
+        blocks += groupLengths[lane] / 64 + 1;
+      }
+    }
+    if (lanes == 16) {
+      Md5OfSixteenMixed(group, groupLengths, groupDigests);
+    } else if (2 * longest <= blocks) {
+      Md5OfEightMixed(group, groupLengths, groupDigests);
+    } else {
+      // A step of eight lanes takes about twice the time of one block of
+      // one message: lengths this far apart go faster one run at a time.
+      HashRuns(messages + done, lengths + done, taken, groupDigests);
+    }
+    std::copy_n(groupDigests, taken, digests + done);
+    done += taken;
+  }
+#endif
+  HashRuns(messages + done, lengths + done, count - done, digests + done);
 }
 
 void Md5OfEach(const uint8_t* const* messages, size_t count, size_t length, Md5Digest* digests,
