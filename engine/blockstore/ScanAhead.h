@@ -37,7 +37,7 @@ class ScanAhead {
   ScanAhead(const ScanAhead&) = delete;
   ScanAhead& operator=(const ScanAhead&) = delete;
 
-  // Whether spans are handed over and not yet passed.
+  // Whether spans are handed over and not yet forgotten.
   bool Busy() const { return ticket_ != 0; }
   // Bytes from the start of the next span that must be in the ring.
   int64_t BytesNeeded() const { return int64_t{2 * kSpans + 1} * length_; }
@@ -53,8 +53,8 @@ class ScanAhead {
   // Whether the store's thread took spans back: the helper may still be
   // reading one of them, and must have let go before a read lands there.
   bool TakenBack() const;
-  // Forgets the spans once the store's thread is past them or has taken
-  // them back.
+  // Forgets the spans once the store's thread is past them, or once the
+  // helper has let go of them after spans were taken back.
   void Passed(int64_t position);
   // Stops the helper and forgets every span.
   void Drop();
