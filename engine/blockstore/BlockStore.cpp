@@ -12,6 +12,7 @@
 #include "blockstore/RestoreAhead.h"
 #include "blockstore/ScanAhead.h"
 #include "blockstore/SourceReadAhead.h"
+#include "blockstore/SyncBehind.h"
 #include "blockstore/WeakChecksum.h"
 #include "blockstore/WindowDigests.h"
 #include "blockstore/WorkerThread.h"
@@ -44,6 +45,7 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
   indexFd_ = platform::OpenFile(indexPath_, platform::OpenMode::kReadWriteStore, &openError_);
   if (!IsOpen()) return;
   dataFile_ = std::make_unique<DataFile>(dataFd_);
+  syncBehind_ = std::make_unique<SyncBehind>(dataFd_, threaded_, kSyncBehindStep);
   indexFile_ = std::make_unique<BlockIndexFile>(indexFd_);
 }
 
@@ -114,6 +116,7 @@ BlockStore::~BlockStore() {
   hasher_.reset();
   helper_.reset();
   writer_.reset();
+  syncBehind_.reset();
   damage_.Save();  // derived data: a failed save only loses the memory
   dataFile_.reset();
   indexFile_.reset();
@@ -131,7 +134,7 @@ void BlockStore::AttachManager(StoreContext* manager) {
 
 bool BlockStore::Sync() {
   if (!IsOpen() || !FlushBlocks()) return false;
-  bool dataSynced = platform::SyncFile(dataFd_);
+  bool dataSynced = syncBehind_->Finish() && platform::SyncFile(dataFd_);
   return platform::SyncFile(indexFd_) && dataSynced;
 }
 
@@ -306,6 +309,7 @@ bool BlockStore::FlushBlocks() {
 
 bool BlockStore::WriteBlocksBehind() {
   if (!FinishBlocksInFlight()) return false;
+  syncBehind_->Grown(dataFile_->LogicalEnd());
   blocksInFlight_ = true;
   inFlightBlocks_ = blockMap_.BlockCount();
   inFlightRecords_ = indexFile_->PendingRecords();

@@ -35,6 +35,7 @@ namespace vaultline {
 class DataFile;
 class BlockHasher;
 class WindowDigests;
+class SyncBehind;
 class WorkerThread;
 class BlockIndexFile;
 class RestoreAhead;
@@ -279,6 +280,10 @@ class BlockStore {
   int dataFd_ = -1;
   int indexFd_ = -1;
   std::unique_ptr<DataFile> dataFile_;
+  // Every 64 MiB written: a first backup's final sync would otherwise wait
+  // for all of it.
+  static constexpr int64_t kSyncBehindStep = int64_t{64} << 20;
+  std::unique_ptr<SyncBehind> syncBehind_;
   std::unique_ptr<BlockIndexFile> indexFile_;
   std::unique_ptr<PieceRestore> pieceRestore_;  // made by the first restore of blocks
   std::unique_ptr<RestoreAhead> restoreAhead_;  // made by the first file named

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "StoreFixture.h"
+#include "platform/FileOperationHook.h"
 #include "platform/FileSizeLimit.h"
 #include "platform/Format.h"
+#include "platform/Processors.h"
 
 namespace vaultline {
 namespace {
@@ -128,6 +133,44 @@ TEST_F(StoreDamageTest, BlocksGatheredAcrossFilesThatCannotBeWrittenCostTheirFil
   EXPECT_EQ(Restore(again, paths[1]), second);
   ExpectRestores(before);
   EXPECT_TRUE(status_.messages.empty());
+}
+
+// Fails the first sync of any file with EIO.
+class FailFirstSync : public platform::FileOperationHook {
+ public:
+  int Before(const platform::FileOperation& operation) override {
+    if (operation.kind != platform::FileOperationKind::kSync) return 0;
+    return syncs.fetch_add(1) == 0 ? EIO : 0;
+  }
+  void After(const platform::FileOperation&) override {}
+
+  std::atomic<int> syncs{0};
+};
+
+TEST_F(StoreDamageTest, AWriteBackThatFailedWhileStoringFailsTheSyncBeforePublishing) {
+  if (platform::AvailableProcessors() < 2) GTEST_SKIP() << "nothing is synced behind";
+  // More than the step after which the data file is synced behind.
+  const Bytes big = test::RandomBytes((65 << 20) + 3000, 41);
+  const std::wstring path = Source("big", big);
+  FailFirstSync hook;
+  platform::SetFileOperationHook(&hook);
+  const int64_t offset = Store(path);
+  // The sync behind runs by itself, before any sync is asked for.
+  for (int i = 0; i < 10000 && hook.syncs == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const int syncsBehind = hook.syncs;
+  errno = 0;
+  const bool synced = store_->Sync();
+  const int error = errno;
+  platform::SetFileOperationHook(nullptr);
+  ASSERT_GE(offset, 0);
+  ASSERT_GE(syncsBehind, 1);
+  // The system reports a failed write-back once: the data file's own sync
+  // would not have seen it again.
+  EXPECT_FALSE(synced);
+  EXPECT_EQ(error, EIO);
+  EXPECT_TRUE(store_->Sync());
 }
 
 // The first of these waits for its block's digest, and the two small ones
