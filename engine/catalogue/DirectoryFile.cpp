@@ -138,10 +138,9 @@ int64_t DirectoryFile::ReadNextRecord(DirEntry* entry) {
     const int64_t want = std::min<int64_t>(kRecordsPerRead * kDirRecordSize, logicalEnd_ - offset);
     buffer_.resize(static_cast<size_t>(want));
     bufferStart_ = offset;
-    int64_t got = -1;
-    if (platform::SeekFile(fd_, offset, platform::SeekFrom::kStart) == offset) {
-      got = platform::ReadFile(fd_, buffer_.data(), buffer_.size());
-    }
+    // At an offset of its own: a second reader of the file may share the
+    // descriptor.
+    const int64_t got = platform::ReadFileAt(fd_, buffer_.data(), buffer_.size(), offset);
     if (got < kDirRecordSize) {
       buffer_.clear();
       platform::WriteDiagnostic(L"\nfailed to read from next dir file");

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "blockstore/BlockStore.h"
+#include "blockstore/WorkerThread.h"
 #include "catalogue/DirectoryFile.h"
 #include "catalogue/ListingVisitor.h"
 #include "catalogue/PathJoin.h"
@@ -21,6 +22,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
+#include "platform/Processors.h"
 #include "vaultline/Vaultline.h"
 
 namespace vaultline {
@@ -129,6 +131,7 @@ bool SnapshotManager::LoadKeyIndex() {
 }
 
 SnapshotManager::~SnapshotManager() {
+  keyReader_.reset();
   store_.reset();
   snapshot_.reset();
   directory_.reset();
@@ -173,8 +176,8 @@ int SnapshotManager::LoadCatalogue() {
   for (size_t i = known; i < indexedEntries_.size(); ++i) {
     const SnapSource& range = indexedEntries_[i].source;
     const size_t before = added.size();
-    if (IndexRange(range.rootOffset, range.endOffset, indexedEntries_[i].snapshotTime, &added) !=
-        0) {
+    if (IndexRange(*directory_, range.rootOffset, range.endOffset, indexedEntries_[i].snapshotTime,
+                   &added) != 0) {
       return -1;
     }
     for (size_t k = before; k < added.size(); ++k) index_.Remember(added[k]);
@@ -230,8 +233,27 @@ void SnapshotManager::SaveSidecar(size_t known, const std::vector<KeyIndex::Entr
   }
 }
 
-void SnapshotManager::AddToSidecar(int32_t snapshotTime, const std::vector<SourceRange>& ranges) {
+void SnapshotManager::ReadKeysAhead(int32_t snapshotTime, const SourceRange& range) {
   if (!indexed_ || !keyFile_.IsCurrent()) return;
+  if (keyReader_ == nullptr) {
+    keyReader_ = std::make_unique<WorkerThread>(platform::AvailableProcessors() > 1);
+  }
+  keysFound_.clear();
+  // Records of the snapshot are extended ones, so the extended ranges that
+  // AddToSidecar adds to do not bear on them.
+  keysAhead_ = keyReader_->Submit(
+      [this, snapshotTime, range] {
+        DirectoryFile reader(directoryFd_);
+        keysResult_ =
+            IndexRange(reader, range.rootOffset, range.endOffset, snapshotTime, &keysFound_);
+      },
+      true);
+}
+
+void SnapshotManager::AddToSidecar(int32_t snapshotTime, const std::vector<SourceRange>& ranges) {
+  if (keysAhead_ == 0) return;
+  keyReader_->WaitFor(keysAhead_);
+  keysAhead_ = 0;
   // The snapshot's records as a load would index them once it is listed.
   SnapEntry published;
   published.snapshotTime = snapshotTime;
@@ -240,23 +262,21 @@ void SnapshotManager::AddToSidecar(int32_t snapshotTime, const std::vector<Sourc
   published.source.endOffset = ranges[0].endOffset;
   published.extended = true;
   NoteEntry(published);
-  std::vector<KeyIndex::Entry> added;
-  if (IndexRange(published.source.rootOffset, published.source.endOffset, snapshotTime, &added) !=
-      0) {
+  if (keysResult_ != 0) {
     keyFile_.Remove();
     return;
   }
   indexedEntries_.push_back(published);
-  keyFile_.Append(added, KeyIndexFile::Describe(indexedEntries_, indexedEntries_.size(),
-                                                directoryFd_, directory_->LogicalEnd()));
+  keyFile_.Append(keysFound_, KeyIndexFile::Describe(indexedEntries_, indexedEntries_.size(),
+                                                     directoryFd_, directory_->LogicalEnd()));
 }
 
-int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime,
-                                std::vector<KeyIndex::Entry>* found) {
+int SnapshotManager::IndexRange(DirectoryFile& directory, int64_t start, int64_t end,
+                                int32_t snapshotTime, std::vector<KeyIndex::Entry>* found) {
   // A range that runs past the end of the directory file lost records: its
   // folders may miss children, so only its files are trusted.
-  const bool whole = end <= directory_->LogicalEnd();
-  directory_->SeekTo(start);
+  const bool whole = end <= directory.LogicalEnd();
+  directory.SeekTo(start);
   // Folders whose listing follows them, innermost last: a listing ends at
   // the next record that is not deeper than its folder.
   struct OpenListing {
@@ -271,9 +291,9 @@ int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime
     }
   };
   DirEntry entry;
-  while (directory_->Position() < end) {
-    const int64_t offset = directory_->Position();
-    const int64_t next = directory_->ReadNextRecord(&entry);
+  while (directory.Position() < end) {
+    const int64_t offset = directory.Position();
+    const int64_t next = directory.ReadNextRecord(&entry);
     if (next == -2) break;
     if (next < 0) {
       platform::WriteDiagnostic(L"\neror readin directory file in building index");
@@ -297,7 +317,7 @@ int SnapshotManager::IndexRange(int64_t start, int64_t end, int32_t snapshotTime
       }
     }
   }
-  if (whole) closeListings(INT32_MIN, directory_->Position());
+  if (whole) closeListings(INT32_MIN, directory.Position());
   return 0;
 }
 
@@ -491,10 +511,13 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
   CloseSources();
   bool published = false;
   if (!cancelled && recorded) {
-    const bool synced = SyncBeforePublishing();
+    const bool synced = SyncBeforePublishing(snapshotTime, ranges[0]);
     if (!synced) ForgetKeys();
     published = synced && WriteEntry(snapshotTime, ranges, sources) && SyncAfterPublishing();
     if (published) AddToSidecar(snapshotTime, ranges);
+    // Keys read ahead for a snapshot that was not published are dropped.
+    if (keysAhead_ != 0) keyReader_->WaitFor(keysAhead_);
+    keysAhead_ = 0;
   }
   if (!published) {
     // What a stopped backup stored is kept for the next one to build on.
@@ -648,9 +671,14 @@ void SnapshotManager::ReportWriteFailure(int error) {
                                              platform::SystemErrorText(error).c_str()));
 }
 
-bool SnapshotManager::SyncBeforePublishing() {
+bool SnapshotManager::SyncBeforePublishing(int32_t snapshotTime, const SourceRange& range) {
   // The entry is the only thing that publishes a snapshot; what it names must
   // be on the drive before it is.
+  if (!directory_->Flush()) {
+    ReportSyncFailure(L"\nwrite of directory records before publishing the snapshot failed");
+    return false;
+  }
+  ReadKeysAhead(snapshotTime, range);
   // Contents written since the last sync may be named by this snapshot, even
   // when they were stored by one that was cancelled.
   const bool contentsSynced = !contentsDirty_ || (store_->FinishRecords() &&

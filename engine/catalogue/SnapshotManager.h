@@ -36,6 +36,7 @@ class SourcePrefetch;
 struct SnapEntry;
 class SourceScanner;
 class SubtreeWalk;
+class WorkerThread;
 
 class SnapshotManager : public StoreContext {
  public:
@@ -149,8 +150,14 @@ class SnapshotManager : public StoreContext {
   void ReportLoadFailure();
   bool SidecarAgrees() const;
   void SaveSidecar(size_t known, const std::vector<KeyIndex::Entry>& added);
-  int IndexRange(int64_t start, int64_t end, int32_t snapshotTime,
+  // The keys of the records from `start` to `end` as a load indexes them;
+  // reads only `directory` and the extended ranges.
+  int IndexRange(DirectoryFile& directory, int64_t start, int64_t end, int32_t snapshotTime,
                  std::vector<KeyIndex::Entry>* found);
+  // Starts reading back the keys of the snapshot being published for the
+  // sidecar, on a thread of its own while the snapshot's files sync; its
+  // records must have been written.
+  void ReadKeysAhead(int32_t snapshotTime, const SourceRange& range);
   void AddToSidecar(int32_t snapshotTime, const std::vector<SourceRange>& ranges);
   bool Prescan(SourceScanner& item);
   // Keeps the pre-scan's listing of a folder for the walk, while the
@@ -170,7 +177,7 @@ class SnapshotManager : public StoreContext {
   int64_t WriteUnrecordable(SourceScanner& item, int32_t level);
   bool WriteEntry(int32_t snapshotTime, const std::vector<SourceRange>& ranges,
                   const std::vector<std::wstring>& sources);
-  bool SyncBeforePublishing();
+  bool SyncBeforePublishing(int32_t snapshotTime, const SourceRange& range);
   bool SyncAfterPublishing();
   void ReportSyncFailure(const wchar_t* diagnostic);
   void ReportWriteFailure(int error);
@@ -202,6 +209,11 @@ class SnapshotManager : public StoreContext {
 
   KeyIndex index_;
   KeyIndexFile keyFile_;
+  // What ReadKeysAhead found, once the ticket of its task is done.
+  std::unique_ptr<WorkerThread> keyReader_;
+  uint64_t keysAhead_ = 0;  // the ticket, or 0
+  std::vector<KeyIndex::Entry> keysFound_;
+  int keysResult_ = 0;
   std::vector<SnapEntry> indexedEntries_;  // the sound entries the index was made of
   ExclusionRules exclusions_;
   std::unordered_set<std::wstring> changedPaths_;
