@@ -1,5 +1,7 @@
 #include "blockstore/WorkerThread.h"
 
+#include "platform/Processors.h"
+
 namespace vaultline {
 
 WorkerThread::WorkerThread(bool threaded, size_t wakeAfter, bool helpWhileWaiting)
@@ -64,6 +66,7 @@ bool WorkerThread::Done(uint64_t ticket) const {
 }
 
 void WorkerThread::Run() {
+  platform::MarkThreadAsBatchWork();
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     sleeping_ = true;

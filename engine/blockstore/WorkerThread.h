@@ -7,6 +7,8 @@
 // must not depend on each other. Where only one processor is available there
 // is no thread: each task runs on the caller's thread when it is handed over.
 // Tasks never call the status sink; that stays on the caller's thread.
+// The helper does batch work (platform::MarkThreadAsBatchWork): waking it
+// does not push the caller aside, whose work it serves.
 #pragma once
 
 #include <condition_variable>

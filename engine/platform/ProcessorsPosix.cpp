@@ -12,4 +12,10 @@ int AvailableProcessors() {
   return count > 0 ? count : 1;
 }
 
+void MarkThreadAsBatchWork() {
+  // Linux schedules each thread on its own: 0 is the calling one.
+  sched_param param{};
+  ::sched_setscheduler(0, SCHED_BATCH, &param);
+}
+
 }  // namespace vaultline::platform

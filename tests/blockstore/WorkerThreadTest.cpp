@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <atomic>
 #include <vector>
@@ -70,6 +71,19 @@ TEST(WorkerThreadTest, ATaskNotWaitedForIsNotDoneWhileItRuns) {
   release = true;
   worker.WaitFor(ticket);
   EXPECT_TRUE(worker.Done(ticket));
+}
+
+TEST(WorkerThreadTest, TheHelperDoesBatchWorkAndTheCallerKeepsItsScheduling) {
+  const int callerPolicy = sched_getscheduler(0);
+  std::atomic<int> helperPolicy{-1};
+  {
+    WorkerThread worker(true, 1);
+    const uint64_t ticket = worker.Submit([&] { helperPolicy = sched_getscheduler(0); }, true);
+    // Not WaitFor, which would run the task here if the helper had not.
+    while (!worker.Done(ticket)) std::this_thread::yield();
+  }
+  EXPECT_EQ(helperPolicy, SCHED_BATCH);
+  EXPECT_EQ(sched_getscheduler(0), callerPolicy);
 }
 
 }  // namespace
