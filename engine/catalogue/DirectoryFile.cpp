@@ -1,13 +1,16 @@
 #include "catalogue/DirectoryFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 
 #include "blockstore/Crc32.h"
+#include "blockstore/WorkerThread.h"
 #include "catalogue/SourceScanner.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
+#include "platform/Processors.h"
 #include "platform/Text.h"
 
 namespace vaultline {
@@ -46,7 +49,7 @@ RecordDamage Examine(const DirRecord& record, int64_t logicalEnd) {
 
 }  // namespace
 
-DirectoryFile::DirectoryFile(int fd) : fd_(fd) {
+DirectoryFile::DirectoryFile(int fd) : fd_(fd), threaded_(platform::AvailableProcessors() > 1) {
   const int64_t size = fd_ < 0 ? -1 : platform::FileSizeOf(fd_);
   logicalEnd_ = size < 0 ? 0 : size;
   writtenEnd_ = logicalEnd_;
@@ -57,7 +60,43 @@ DirectoryFile::~DirectoryFile() {
   Flush();
 }
 
+bool DirectoryFile::FinishWrite() {
+  if (writeTicket_ == 0) return true;
+  writer_->WaitFor(writeTicket_);
+  writeTicket_ = 0;
+  if (!writeFailed_) {
+    writtenEnd_ += static_cast<int64_t>(inFlight_.size());
+    inFlight_.clear();
+    return true;
+  }
+  writeFailed_ = false;
+  platform::WriteDiagnostic(L"\nErrot trying to write directory file");
+  platform::TruncateFile(fd_, writtenEnd_);
+  logicalEnd_ = writtenEnd_;
+  inFlight_.clear();
+  gathered_.clear();
+  errno = writeError_;
+  return false;
+}
+
+bool DirectoryFile::FlushBehind() {
+  if (!threaded_) return Flush();
+  if (!FinishWrite()) return false;
+  if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(true);
+  // The two buffers take turns, so that neither is allocated afresh.
+  inFlight_.swap(gathered_);
+  const int64_t at = writtenEnd_;
+  writeTicket_ = writer_->Submit([this, at] {
+    const int64_t end = at + static_cast<int64_t>(inFlight_.size());
+    writeFailed_ = !platform::WriteFileAt(fd_, inFlight_.data(), inFlight_.size(), at);
+    writeError_ = writeFailed_ ? platform::LastError() : 0;
+    if (!writeFailed_) writeBack_.Grown(fd_, end);
+  });
+  return true;
+}
+
 bool DirectoryFile::Flush() {
+  if (!FinishWrite()) return false;
   if (gathered_.empty()) return true;
   const bool written = platform::WriteFileAt(fd_, gathered_.data(), gathered_.size(), writtenEnd_);
   if (written) {
@@ -120,7 +159,7 @@ int64_t DirectoryFile::AppendRecord(const DirEntry& entry) {
   gathered_.insert(gathered_.end(), bytes, bytes + sizeof(record_));
   logicalEnd_ = recordOffset + kDirRecordSize;
   position_ = logicalEnd_;
-  if (gathered_.size() >= kRecordsPerWrite * kDirRecordSize && !Flush()) return -1;
+  if (gathered_.size() >= kRecordsPerWrite * kDirRecordSize && !FlushBehind()) return -1;
   return recordOffset;
 }
 

@@ -1,7 +1,8 @@
 // Writes and reads the fixed records of a selection's directory file. Reads go
 // through a buffer of many records, so that walking or indexing a tree costs
 // one system call per chunk, not per record; appends gather and go out a
-// chunk at a time too.
+// chunk at a time too, written by a thread of their own where a second
+// processor is available while the walk goes on.
 //
 // Does not own the descriptor. Offsets are byte positions in the file; read
 // results: the offset just after the record, -2 when no whole record lies
@@ -9,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "catalogue/DirRecord.h"
@@ -17,6 +19,7 @@
 namespace vaultline {
 
 class SourceScanner;
+class WorkerThread;
 
 class DirectoryFile {
  public:
@@ -34,11 +37,12 @@ class DirectoryFile {
                       bool childrenFollow);
   // Appends `entry` as it stands (a record copied from another directory
   // file); its offset, or -1. Records gather in memory and are written a
-  // chunk at a time: -1 also when an earlier record of the chunk could not
-  // be written. The file is then cut back to the last record written and
-  // every offset handed out since is void.
+  // chunk at a time: -1 also when an earlier record, of this chunk or of
+  // the one written before, could not be written. The file is then cut back
+  // to the last record written and every offset handed out since is void.
   int64_t AppendRecord(const DirEntry& entry);
-  // Writes the gathered records; false as AppendRecord's -1.
+  // Writes the gathered records, after the chunk being written, if any;
+  // false as AppendRecord's -1.
   bool Flush();
 
   int64_t ReadNextRecord(DirEntry* entry);
@@ -56,15 +60,30 @@ class DirectoryFile {
   bool Sync();
 
  private:
+  // Hands the gathered chunk to the writer, after the one in flight; false
+  // as Flush. Without a second processor, Flush.
+  bool FlushBehind();
+  // Waits for the chunk in flight. When it failed, the file is cut back to
+  // the last record written and what was gathered since is dropped; false
+  // then, with errno set to the write's error.
+  bool FinishWrite();
   int fd_;
   DirRecord record_{};
   int64_t logicalEnd_ = 0;
   int64_t position_ = 0;
   std::vector<uint8_t> buffer_;
   int64_t bufferStart_ = 0;        // file offset of buffer_[0]
-  std::vector<uint8_t> gathered_;  // records from writtenEnd_ on
+  std::vector<uint8_t> gathered_;  // records from writtenEnd_ on, after those in flight
   int64_t writtenEnd_ = 0;
   platform::GrowingFileWriteBack writeBack_;
+  // The chunk being written behind; the results are the writer's until its
+  // ticket is done.
+  std::vector<uint8_t> inFlight_;
+  bool threaded_;
+  std::unique_ptr<WorkerThread> writer_;  // made by the first chunk written behind
+  uint64_t writeTicket_ = 0;              // of the chunk in flight, or 0
+  bool writeFailed_ = false;
+  int writeError_ = 0;
 };
 
 }  // namespace vaultline

@@ -229,6 +229,50 @@ TEST_F(RecordFiles, FailedDirectoryWriteReportsAndLeavesTheFileAsItWas) {
   EXPECT_EQ(fs::file_size(CatalogueFile(".dir")), 0u);
 }
 
+// Enough records for chunks to be written behind while more gather.
+DirEntry NumberedRecord(int i) {
+  DirEntry entry;
+  entry.name = L"/src/file" + std::to_wstring(i);
+  entry.size = i;
+  entry.count = 1;
+  entry.contentOffset = 40 * i;
+  return entry;
+}
+
+TEST_F(RecordFiles, RecordsWrittenAChunkAtATimeReadBackInOrder) {
+  DirectoryFile file(OpenFile(".dir"));
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_EQ(file.AppendRecord(NumberedRecord(i)), int64_t{i} * kDirRecordSize);
+  }
+  // Reading waits for what is being written.
+  DirEntry entry;
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_EQ(file.ReadRecordAt(int64_t{i} * kDirRecordSize, &entry),
+              int64_t{i + 1} * kDirRecordSize);
+    EXPECT_EQ(entry.name, NumberedRecord(i).name);
+    EXPECT_EQ(entry.contentOffset, 40 * i);
+  }
+  EXPECT_EQ(fs::file_size(CatalogueFile(".dir")), 300u * kDirRecordSize);
+}
+
+TEST_F(RecordFiles, AChunkThatCannotBeWrittenFailsALaterAppendAndVoidsWhatFollowed) {
+  std::ofstream(CatalogueFile(".dir")).close();
+  const int readOnly = platform::OpenFile(W(CatalogueFile(".dir")), platform::OpenMode::kRead);
+  fds_.push_back(readOnly);
+  DirectoryFile file(readOnly);
+  // The first chunk's write fails where it is written; an append after it
+  // reports it, at the latest when the next chunk goes.
+  int failedAt = -1;
+  for (int i = 0; i < 300 && failedAt < 0; ++i) {
+    if (file.AppendRecord(NumberedRecord(i)) < 0) failedAt = i;
+  }
+  ASSERT_GE(failedAt, 0);
+  EXPECT_LT(failedAt, 128);
+  EXPECT_NE(log_.find(L"\nErrot trying to write directory file"), std::wstring::npos);
+  EXPECT_EQ(file.LogicalEnd(), 0);
+  EXPECT_EQ(fs::file_size(CatalogueFile(".dir")), 0u);
+}
+
 TEST(ItemKeyText, NumbersArePrintedAsSigned32BitWithTheSizeHalvesRunTogether) {
   EXPECT_EQ(ItemKey(L"C:\\a.bin", 1000, (int64_t{1} << 32) + 5, 0x20, 1).Text(),
             L"C:\\a.bin*1000*15*32*1");
