@@ -2,6 +2,7 @@
 // one record per source when nothing changed, and exactly the folders on the
 // path to a change.
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 
@@ -263,18 +264,18 @@ TEST_F(SnapshotTree, PathTooLongForARecordIsReportedAndSkipped) {
 }
 
 // Fails the first write of directory records (a whole number of them).
+// Directory records may be written on a thread of their own.
 class FailRecordWrite : public platform::FileOperationHook {
  public:
   int Before(const platform::FileOperation& operation) override {
-    if (failed || operation.kind != platform::FileOperationKind::kWrite ||
-        operation.pieceCount != 1 || operation.pieces[0].length % kDirRecordSize != 0) {
+    if (operation.kind != platform::FileOperationKind::kWrite || operation.pieceCount != 1 ||
+        operation.pieces[0].length % kDirRecordSize != 0) {
       return 0;
     }
-    failed = true;
-    return ENOSPC;
+    return failed.exchange(true) ? 0 : ENOSPC;
   }
   void After(const platform::FileOperation&) override {}
-  bool failed = false;
+  std::atomic<bool> failed{false};
 };
 
 // Files of the source tree this process holds open.
