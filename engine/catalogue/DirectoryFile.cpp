@@ -70,13 +70,18 @@ bool DirectoryFile::FinishWrite() {
     return true;
   }
   writeFailed_ = false;
-  platform::WriteDiagnostic(L"\nErrot trying to write directory file");
-  platform::TruncateFile(fd_, writtenEnd_);
-  logicalEnd_ = writtenEnd_;
   inFlight_.clear();
-  gathered_.clear();
+  DropUnwritten();
   errno = writeError_;
   return false;
+}
+
+void DirectoryFile::DropUnwritten() {
+  platform::WriteDiagnostic(L"\nErrot trying to write directory file");
+  // Drop a partial record so that later records stay where offsets say.
+  platform::TruncateFile(fd_, writtenEnd_);
+  logicalEnd_ = writtenEnd_;
+  gathered_.clear();
 }
 
 bool DirectoryFile::FlushBehind() {
@@ -99,17 +104,14 @@ bool DirectoryFile::Flush() {
   if (!FinishWrite()) return false;
   if (gathered_.empty()) return true;
   const bool written = platform::WriteFileAt(fd_, gathered_.data(), gathered_.size(), writtenEnd_);
-  if (written) {
-    writtenEnd_ += static_cast<int64_t>(gathered_.size());
-    writeBack_.Grown(fd_, writtenEnd_);
-  } else {
-    platform::WriteDiagnostic(L"\nErrot trying to write directory file");
-    // Drop a partial record so that later records stay where offsets say.
-    platform::TruncateFile(fd_, writtenEnd_);
-    logicalEnd_ = writtenEnd_;
+  if (!written) {
+    DropUnwritten();
+    return false;
   }
+  writtenEnd_ += static_cast<int64_t>(gathered_.size());
+  writeBack_.Grown(fd_, writtenEnd_);
   gathered_.clear();
-  return written;
+  return true;
 }
 
 int64_t DirectoryFile::WriteRecord(SourceScanner& item, int32_t level, int64_t* contentOffset,

@@ -67,6 +67,9 @@ class DirectoryFile {
   // the last record written and what was gathered since is dropped; false
   // then, with errno set to the write's error.
   bool FinishWrite();
+  // After a failed write: logs it, cuts the file back to the last record
+  // written and drops what was gathered.
+  void DropUnwritten();
   int fd_;
   DirRecord record_{};
   int64_t logicalEnd_ = 0;
