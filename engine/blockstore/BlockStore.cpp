@@ -615,6 +615,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFil
   // The size of what was opened, not of what the path names by now.
   const int64_t size = source.size >= 0 ? source.size : platform::FileSizeOf(source.fd);
   if (size < 0) return fail();
+  source.size = size;
   if (contentOffset < 0) {
     ReportError(L"Error writing backup idenifier ");
     return fail();

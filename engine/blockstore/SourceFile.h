@@ -1,6 +1,11 @@
 // A file to be stored, as its caller opened it: the descriptor, the size it
 // had then and the bytes already read from its start, so that a thread
 // which opened it ahead can also spare the store's thread its reads.
+//
+// A large file is asked of the system well ahead of its reads. The system's
+// own read-ahead starts only at a page missing from its cache, so a file
+// that lost a few pages of it would otherwise make a read wait for the disk
+// at each one, behind whatever else the disk is writing.
 #pragma once
 
 #include <cstddef>
@@ -17,8 +22,17 @@ struct SourceFile {
   // As platform::ReadFile: what is left of `head` first, then the file.
   int64_t Read(void* buffer, size_t length);
 
+  // How far ahead of the reads the file is asked for, in pieces that every
+  // system reads ahead whole.
+  static constexpr int64_t kAskAhead = int64_t{32} << 20;
+  static constexpr int64_t kAskPiece = int64_t{1} << 20;
+
  private:
+  void AskAhead();
+
   size_t headTaken_ = 0;
+  int64_t fileRead_ = 0;  // bytes read from the descriptor
+  int64_t askedTo_ = 0;   // the bytes before it were asked for
 };
 
 }  // namespace vaultline

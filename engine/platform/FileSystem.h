@@ -68,6 +68,9 @@ int OpenRegularFile(std::wstring_view path, int64_t* size);
 // Asks the system to read the file into its cache for a read soon, without
 // waiting for the disk.
 void PrefetchFile(int fd);
+// As PrefetchFile, for `length` bytes from `offset`. Systems read at most
+// their read-ahead's worth for one call.
+void PrefetchFileRange(int fd, int64_t offset, int64_t length);
 
 // Folder creation: `privateMode` gives 0700 (the store's folders), otherwise
 // the process default. `error` receives errno on failure (EEXIST when it

@@ -247,6 +247,10 @@ void PrefetchFile(int fd) {
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
 }
 
+void PrefetchFileRange(int fd, int64_t offset, int64_t length) {
+  ::posix_fadvise(fd, offset, length, POSIX_FADV_WILLNEED);
+}
+
 bool GetFileSize64(std::wstring_view path, uint64_t* size) {
   struct stat info;
   if (::stat(OsPath(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;

@@ -83,7 +83,10 @@ TEST_F(StoreRestoreTest, BytesReadAheadAreStoredAsIfTheStoreHadReadThem) {
               static_cast<int64_t>(headLength));
     return source;
   };
-  for (size_t size : {size_t{100}, size_t{299}, size_t{8193}, size_t{400000}}) {
+  // The largest is asked of the system ahead of its reads, from wherever
+  // the bytes read ahead leave off.
+  const size_t asked = static_cast<size_t>(SourceFile::kAskPiece) * 3 + 123;
+  for (size_t size : {size_t{100}, size_t{299}, size_t{8193}, size_t{400000}, asked}) {
     const Bytes bytes = test::RandomBytes(size, size + 7);
     const std::wstring path = Source("ahead" + std::to_string(size), bytes);
     ASSERT_GE(Store(path), 0);
