@@ -571,7 +571,7 @@ size_t SnapshotManager::PrefetchFiles(const SourceScanner& folder,
   for (; next < entries.size() && paths.size() < kPrefetchFiles && bytes < kPrefetchBytes; ++next) {
     const platform::FindData& entry = entries[next];
     if ((entry.attributes & platform::kAttributeFolder) != 0) break;
-    // Larger files are read ahead by the system as they are read.
+    // Larger files are asked for ahead by the store as it reads them.
     if (entry.size == 0 || entry.size > kPrefetchBytes) continue;
     std::wstring path = folder.FullPath() + platform::kSeparator + entry.name;
     if (changedPaths_.count(path) == 0) continue;  // its contents are stored already

@@ -9,7 +9,7 @@ namespace vaultline {
 namespace {
 
 // Most files of a home folder are below this; larger ones are read by the
-// store in its own chunks, and the system reads them ahead as it goes.
+// store in its own chunks and asked for ahead as it goes.
 constexpr int64_t kReadWholeBelow = int64_t{256} << 10;
 constexpr size_t kHeldLimit = size_t{4} << 20;
 
