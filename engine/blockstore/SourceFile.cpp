@@ -27,7 +27,7 @@ void SourceFile::AskAhead() {
   const int64_t until = std::min(size, static_cast<int64_t>(head.size()) + fileRead_ + kAskAhead);
   while (askedTo_ < until) {
     const int64_t piece = std::min(kAskPiece, size - askedTo_);
-    platform::PrefetchFileRange(fd, askedTo_, piece);
+    platform::PrefetchFile(fd, askedTo_, piece);
     askedTo_ += piece;
   }
 }

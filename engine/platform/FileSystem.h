@@ -65,12 +65,10 @@ bool GetFileSize64(std::wstring_view path, uint64_t* size);
 // Returns the descriptor (the caller's to close) and sets `size`, or
 // returns -1 for what cannot be opened or is not a regular file.
 int OpenRegularFile(std::wstring_view path, int64_t* size);
-// Asks the system to read the file into its cache for a read soon, without
-// waiting for the disk.
-void PrefetchFile(int fd);
-// As PrefetchFile, for `length` bytes from `offset`. Systems read at most
-// their read-ahead's worth for one call.
-void PrefetchFileRange(int fd, int64_t offset, int64_t length);
+// Asks the system to read `length` bytes of the file from `offset` (0: to
+// its end) into its cache for a read soon, without waiting for the disk.
+// Systems read at most their read-ahead's worth for one call.
+void PrefetchFile(int fd, int64_t offset = 0, int64_t length = 0);
 
 // Folder creation: `privateMode` gives 0700 (the store's folders), otherwise
 // the process default. `error` receives errno on failure (EEXIST when it

@@ -243,11 +243,7 @@ int OpenRegularFile(std::wstring_view path, int64_t* size) {
   return fd;
 }
 
-void PrefetchFile(int fd) {
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
-}
-
-void PrefetchFileRange(int fd, int64_t offset, int64_t length) {
+void PrefetchFile(int fd, int64_t offset, int64_t length) {
   ::posix_fadvise(fd, offset, length, POSIX_FADV_WILLNEED);
 }
 
