@@ -1,19 +1,24 @@
 #include "CMainFrame.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMetaObject>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTextEdit>
 #include <QToolBar>
 
 #include "AppStrings.h"
@@ -88,12 +93,15 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   FillSelectionList();
   UpdateStatusBar();
   UpdateCommandStates();
+  // Key presses reach the text fields before the window's shortcuts see them.
+  qApp->installEventFilter(this);
   m_pContentView->setFocus();
   QMetaObject::invokeMethod(
       this, [this] { OnCommand(cmd::kFirstRunCheck); }, Qt::QueuedConnection);
 }
 
 CMainFrame::~CMainFrame() {
+  qApp->removeEventFilter(this);
   // The views outlive this destructor for a moment (Qt deletes children
   // later) and signal their clearing; nothing of this window may answer.
   // Saved here rather than on close: every way out of the program passes here.
@@ -123,7 +131,7 @@ void CMainFrame::CreateActions() {
     QString tip = ToolTipText(command);
     if (!tip.isEmpty()) action->setToolTip(tip.trimmed());
     action->setIconText(PlainCommandName(text));
-    action->setShortcut(BoundKey(command, keys.value(command)));
+    action->setShortcut(CommandKey(command, keys.value(command)));
     action->setShortcutContext(Qt::WindowShortcut);
     connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
     m_actions.insert(command, action);
@@ -222,7 +230,7 @@ void CMainFrame::CreatePanes() {
   // not count.
   connect(m_pRowSplitter, &QSplitter::splitterMoved, this, [this] { m_rowSplitterMoved = true; });
 
-  connect(m_pSelectionView, &CMarrowbyView::focusedSelectionChanged, this,
+  connect(m_pSelectionView, &CMarrowbyView::backupSelectionChanged, this,
           &CMainFrame::FillSnapshotList);
   connect(m_pSelectionView, &CMarrowbyView::renameRequested, this, &CMainFrame::OnRename);
   connect(m_pSelectionView, &CMarrowbyView::commandRequested, this, &CMainFrame::OnCommand);
@@ -270,7 +278,30 @@ void CMainFrame::ApplyRowHeights() {
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_pRowSplitter && event->type() == QEvent::Resize) ApplyRowHeights();
+  // A command key typed into a text field of this window (a label being
+  // renamed) is the field's: Ctrl+V pastes there, it views no file.
+  if (event->type() == QEvent::ShortcutOverride && IsTextFieldOfThisWindow(watched) &&
+      IsCommandKey(*static_cast<QKeyEvent*>(event))) {
+    event->accept();
+  }
   return QMainWindow::eventFilter(watched, event);
+}
+
+bool CMainFrame::IsTextFieldOfThisWindow(const QObject* object) const {
+  const auto* widget = qobject_cast<const QWidget*>(object);
+  if (widget == nullptr || !isAncestorOf(widget)) return false;
+  return qobject_cast<const QLineEdit*>(widget) != nullptr ||
+         qobject_cast<const QTextEdit*>(widget) != nullptr ||
+         qobject_cast<const QPlainTextEdit*>(widget) != nullptr ||
+         qobject_cast<const QAbstractSpinBox*>(widget) != nullptr;
+}
+
+bool CMainFrame::IsCommandKey(const QKeyEvent& key) const {
+  const QKeySequence typed(key.keyCombination());
+  for (const QAction* action : m_actions) {
+    if (action->shortcuts().contains(typed)) return true;
+  }
+  return false;
 }
 
 void CMainFrame::FillSelectionList() {
@@ -304,7 +335,10 @@ void CMainFrame::FillContentTree() {
   std::wstring snapshotName;
   int selection = m_pSelectionView->Selected();
   int snapshot = m_pSnapshotView->Selected(&snapshotName);
-  if (m_pIVaultline != nullptr && selection >= 0 && snapshot >= 0) {
+  if (m_pIVaultline == nullptr || selection < 0 || snapshot < 0) {
+    // Nothing chosen: the tree must not go on showing another snapshot.
+    m_pContentView->Clear();
+  } else {
     StringList list = m_pIVaultline->GetSnapshotContents(selection, snapshot);
     if (list == nullptr) {
       m_pContentView->Clear();

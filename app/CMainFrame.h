@@ -68,6 +68,9 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  bool IsTextFieldOfThisWindow(const QObject* object) const;
+  // True when `key` is bound to one of this window's commands.
+  bool IsCommandKey(const class QKeyEvent& key) const;
   // Selection commands carried out here.
   void OnRenameSelection();
   void OnRename(int index, const QString& name);

@@ -62,9 +62,9 @@ CMarrowbyView::CMarrowbyView(QWidget* parent) : QListWidget(parent) {
   setAcceptDrops(true);
   viewport()->setAcceptDrops(true);
   setDragDropMode(QAbstractItemView::DropOnly);
-  connect(this, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
-    if (current != nullptr) emit focusedSelectionChanged();
-  });
+  // The selection, not the current item: a mouse press moves the current item
+  // before it selects, and the panes must show what is selected.
+  connect(this, &QListWidget::itemSelectionChanged, this, &CMarrowbyView::backupSelectionChanged);
   connect(this, &QListWidget::itemActivated, this, &CMarrowbyView::selectionActivated);
 }
 

@@ -26,7 +26,9 @@ class CMarrowbyView : public QListWidget {
   void BeginRename();
 
  signals:
-  void focusedSelectionChanged();
+  // The selected row changed (by mouse, keyboard or program), or none is
+  // selected any more.
+  void backupSelectionChanged();
   void selectionActivated();
   // End of an in-place edit with a non-empty text; the label stays as it was
   // until the main window sets it.

@@ -28,9 +28,9 @@ CSnapshotView::CSnapshotView(QWidget* parent) : QTreeWidget(parent) {
   setHeaderLabel(QString());
   setMinimumSize(1, 1);
   setAccessibleName(LoadString(marrowby::ids::kSnapshotListName));
-  connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
-    if (current != nullptr) emit snapshotChanged();
-  });
+  // The selection, not the current item: a mouse press moves the current item
+  // before it selects, and the tree must show the selected snapshot.
+  connect(this, &QTreeWidget::itemSelectionChanged, this, &CSnapshotView::snapshotChanged);
   connect(this, &QTreeWidget::itemActivated, this, &CSnapshotView::snapshotActivated);
 }
 

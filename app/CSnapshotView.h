@@ -21,6 +21,8 @@ class CSnapshotView : public QTreeWidget {
   void Clear();
 
  signals:
+  // The selected row changed (by mouse, keyboard or program), or none is
+  // selected any more.
   void snapshotChanged();
   void snapshotActivated();
   void contextMenuRequested(unsigned menuId, const QPoint& globalPos);

@@ -123,14 +123,14 @@ void CMainFrame::OnVerify() {
   try {
     CBackupProgressDlg* progress = ProgressWindow();
     progress->SetCaption(FormatString(ids::kVerifyCaption, name.c_str()));
-    progress->Prepare(CBackupProgressDlg::kRestoreMode, std::wstring());
+    progress->Prepare(CBackupProgressDlg::kVerifyMode, std::wstring());
     progress->SetItemName(ToQString(name));
     m_pStatus = progress;
     RunOnWorker(progress, &RunVerifyRoutine,
                 BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index)});
     FillSnapshotList();
   } catch (const std::exception& error) {
-    ShowFailure(this, ids::kRestoreException, error.what());
+    ShowFailure(this, ids::kVerifyException, error.what());
   }
 }
 

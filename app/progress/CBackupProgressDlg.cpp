@@ -275,7 +275,7 @@ void CBackupProgressDlg::ApplyOpening() {
 
 void CBackupProgressDlg::ApplyModeLayout() {
   const bool restore = mode_ != kBackupMode;
-  summaryGroup_->setVisible(mode_ != kCompactMode);
+  summaryGroup_->setVisible(mode_ == kBackupMode || mode_ == kRestoreMode);
   filesSkippedCaption_->setVisible(!restore);
   filesSkippedLabel_->setVisible(!restore);
   capacityUsedCaption_->setVisible(!restore);
@@ -330,7 +330,8 @@ bool CBackupProgressDlg::OnTotalSize(int64_t total) {
     }
     if (measure) storageSizeBefore_ = sizeBefore;
     const int64_t available = mode_ == kRestoreMode ? destinationFreeSpace_ : backupAllowance_;
-    const bool checked = mode_ == kRestoreMode || backupAllowance_ >= 0;
+    // Only what is written needs room; a verify only reads.
+    const bool checked = mode_ == kRestoreMode || (mode_ == kBackupMode && backupAllowance_ >= 0);
     if (checked && total > available) {
       QString reason = FormatString(ids::kNoSpaceAvailable, total / 1024, available / 1024);
       // A backup over the quota is told the ways out.
@@ -476,6 +477,7 @@ void CBackupProgressDlg::RefreshStatusText() {
       {ids::kBackupCompleted, ids::kBackupNotCompleted, ids::kSnapshotInProcess},
       {ids::kRestoreCompleted, ids::kRestoreNotCompleted, ids::kRestoreInProcess},
       {ids::kCompactCompleted, ids::kCompactNotCompleted, ids::kCompactInProcess},
+      {ids::kVerifyCompleted, ids::kVerifyNotCompleted, ids::kVerifyInProcess},
   };
   const StatusTexts& texts = kTexts[mode_];
   const std::wstring item = FromQString(itemName_);

@@ -30,9 +30,9 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   Q_OBJECT
 
  public:
-  // Compaction has no files to count: its window shows the bar and the
-  // messages alone.
-  enum Mode { kBackupMode = 0, kRestoreMode = 1, kCompactMode = 2 };
+  // Compaction and verify have no files to count: their window shows the bar
+  // and the messages alone.
+  enum Mode { kBackupMode = 0, kRestoreMode = 1, kCompactMode = 2, kVerifyMode = 3 };
   enum Status {
     kCompleted = 0,
     kCompletedWithWarnings = 1,

@@ -106,6 +106,10 @@ inline constexpr unsigned kVerifyUnexpected = 400;  // the engine's failure text
 inline constexpr unsigned kDamagedSnapshot = 401;   // a snapshot list row that cannot be read
 inline constexpr unsigned kVerifyCaption = 402;
 inline constexpr unsigned kVerifySound = 403;
+inline constexpr unsigned kVerifyInProcess = 404;
+inline constexpr unsigned kVerifyCompleted = 405;
+inline constexpr unsigned kVerifyNotCompleted = 406;
+inline constexpr unsigned kVerifyException = 407;
 // Desktop texts beyond the original table.
 inline constexpr unsigned kContentTreeName = 270;   // accessible name of the content tree
 inline constexpr unsigned kSnapshotListName = 271;  // accessible name of an empty snapshot list

@@ -112,6 +112,9 @@ void BlockStore::CheckData(std::vector<std::wstring>* problems) {
     }
   }
 
+  // A stopped scan has not seen the blocks behind it: they are not damage.
+  if (manager_->cancelled) return;
+
   // The index against the blocks: a record must name a sound block with its
   // digest. Blocks the index lacks cost only de-duplication.
   // Read in pieces at their offsets: the index object keeps its own place in

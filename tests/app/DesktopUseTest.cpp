@@ -1,7 +1,7 @@
 // The main window as a keyboard and screen-reader user meets it: arrow keys
-// walk the lists, the Menu key and Shift+F10 open the context menus, bound
-// keys leave the desktop's standard keys alone, the panes and buttons have
-// names, and a folder dropped on the list becomes a Backup Selection.
+// walk the lists, the Menu key and Shift+F10 open the context menus, the
+// panes and buttons have names, and a folder dropped on the list becomes a
+// Backup Selection.
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -19,7 +19,6 @@
 #include "CMainFrame.h"
 #include "CMarrowbyView.h"
 #include "CSnapshotView.h"
-#include "CommandKeys.h"
 #include "MessageBox.h"
 #include "TestDialogsSupport.h"
 #include "resources/ResourceIds.h"
@@ -57,7 +56,6 @@ class DesktopUseTest : public QObject {
   void cleanup();
   void arrowKeysWalkTheListsKeepingTheFocus();
   void menuKeysOpenEachContextMenu();
-  void boundKeysLeaveStandardKeysAlone();
   void panesAndButtonsHaveNames();
   void droppedFolderBecomesASelection();
 
@@ -139,38 +137,6 @@ void DesktopUseTest::menuKeysOpenEachContextMenu() {
   selections->clearSelection();
   QCOMPARE(MenuFromKey(selections, Qt::Key_Menu, Qt::NoModifier),
            QStringList(QStringLiteral("&New Backup Selection...")));
-}
-
-void DesktopUseTest::boundKeysLeaveStandardKeysAlone() {
-  const QList<QKeySequence> standard = StandardKeys();
-  QVERIFY(standard.contains(QKeySequence(QKeySequence::Paste)));
-  int bound = 0;
-  for (QAction* menu : frame_->menuBar()->actions()) {
-    for (QAction* action : menu->menu()->actions()) {
-      if (action->isSeparator()) continue;
-      // The label keeps its key text whether or not the key is bound.
-      const QString shown = action->text().section(u'\t', 1);
-      for (const QKeySequence& key : action->shortcuts()) {
-        ++bound;
-        QCOMPARE(key.toString(), shown);
-        const bool ownMeaning =
-            StandardMeaning(action->objectName().mid(6).toUInt()) == QKeySequence::New &&
-            key == QKeySequence(QKeySequence::New);
-        QVERIFY2(ownMeaning || !standard.contains(key), qPrintable(key.toString()));
-      }
-    }
-  }
-  QCOMPARE(frame_->CommandAction(cmd::kViewFile)->text(), QStringLiteral("&View File\tCtrl+V"));
-  QVERIFY(frame_->CommandAction(cmd::kViewFile)->shortcut().isEmpty());
-  QCOMPARE(frame_->CommandAction(cmd::kNewSelection)->shortcut(), QKeySequence(QKeySequence::New));
-  QCOMPARE(bound, 1);
-
-  // Ctrl+V in the tree is no View File: nothing opens, nothing is restored.
-  frame_->ContentView()->setFocus();
-  frame_->ContentView()->setCurrentItem(frame_->ContentView()->topLevelItem(0)->child(1));
-  QVERIFY(frame_->CommandAction(cmd::kViewFile)->isEnabled());
-  QTest::keyClick(frame_->ContentView(), Qt::Key_V, Qt::ControlModifier);
-  QCOMPARE(QApplication::activeModalWidget(), nullptr);
 }
 
 void DesktopUseTest::panesAndButtonsHaveNames() {

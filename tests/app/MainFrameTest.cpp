@@ -370,19 +370,34 @@ QTEST_MAIN(MainFrameTest)
 void MainFrameTest::verifyTellsASoundStoreFromADamagedOne() {
   frame_->SelectionView()->setCurrentRow(0);
   {
+    // Blocks in the data file: its size is what the verify reads.
+    QFile big(drive_->SourceRoot() + QSep(QStringLiteral("docs|big.bin")));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 40000; ++i) big.write(QByteArray::number(i * 7919));
+    big.close();
+    ProgressCloser backup(frame_.get());
+    frame_->OnCommand(cmd::kBackup);
+    QCOMPARE(backup.Closed(), 1);
+  }
+  {
     ProgressCloser closer(frame_.get(), QStringLiteral("verify-sound"));
+    MessageBox::ClearLastText();
     frame_->OnCommand(cmd::kVerify);
     QCOMPARE(closer.Closed(), 1);
     QCOMPARE(closer.LastTitle(), QStringLiteral("Verifying Documents"));
-    QVERIFY(closer.LastStatus() != CBackupProgressDlg::kFailed);
+    // Sound, worded as a verify, and no box about space or damage on the way.
+    QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kCompleted);
+    QCOMPARE(closer.LastStatusText(),
+             QStringLiteral("Verify of Documents completed: the store is sound."));
+    QCOMPARE(MessageBox::LastText(), QString());
   }
-  // A byte of the newest stored content of the selection's two snapshots.
+  // A byte of the newest stored content of the selection's three snapshots.
   QDirIterator stores(drive_->Folder(), {QStringLiteral("file.snp")}, QDir::Files,
                       QDirIterator::Subdirectories);
   QString folder;
   while (stores.hasNext()) {
     const QFileInfo snapshots(stores.next());
-    if (snapshots.size() == 2 * 2088) folder = snapshots.absolutePath();
+    if (snapshots.size() == 3 * 2088) folder = snapshots.absolutePath();
   }
   QFile contents(folder + QStringLiteral("/file.fp"));
   QVERIFY(contents.open(QIODevice::ReadWrite));

@@ -260,5 +260,24 @@ TEST_F(BackupRestoreTest, EverythingSurvivesARestart) {
   EXPECT_EQ(TreeOf(out / "Documents"), TreeOf(source_));
 }
 
+TEST_F(BackupRestoreTest, AVerifyStoppedBeforeReadingTheDataReportsNoDamage) {
+  int index = Create(*engine_, L"docs", source_);
+  ASSERT_TRUE(engine_->BackUp(index));
+  status_.stopAtTotal = true;
+  EXPECT_EQ(engine_->Verify(index, true), nullptr);
+  for (const std::wstring& error : status_.MessagesAt(kMessageError)) {
+    EXPECT_EQ(error.find(L"damaged"), std::wstring::npos)
+        << std::string(error.begin(), error.end());
+  }
+  status_.stopAtTotal = false;
+  status_.messages.clear();
+  StringList found = engine_->Verify(index, true);
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(engine_->GetListCount(found), 0);
+  engine_->ReleaseList(found);
+  EXPECT_TRUE(status_.MessagesAt(kMessageError).empty());
+  EXPECT_FALSE(engine_->IsSnapshotDamaged(index, 0));
+}
+
 }  // namespace
 }  // namespace vaultline::testing

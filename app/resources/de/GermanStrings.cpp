@@ -169,6 +169,10 @@ const MarrowbyString kGermanStrings[] = {
     {401, L"Beschädigter Snapshot - nicht lesbar"},
     {402, L"%s wird geprüft"},
     {403, L"Keine Schäden gefunden: jeder Snapshot kann wiederhergestellt werden."},
+    {404, L"Prüfung läuft"},
+    {405, L"Prüfung von %s abgeschlossen: der Speicher ist in Ordnung."},
+    {406, L"Prüfung von %s nicht abgeschlossen, Grund: %s."},
+    {407, L"Die Prüfung konnte nicht ausgeführt werden. Ausnahme: %1!s!."},
     {32784,
      L"Snapshot auf den Datenträger wiederherstellen\nSnapshot-Sicherung auf den Datenträger "
      L"wiederherstellen"},

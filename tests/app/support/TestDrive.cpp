@@ -18,8 +18,7 @@ TestDrive::TestDrive(const QString& parent)
 
 TestDrive::~TestDrive() = default;
 
-bool TestDrive::AddSelection(const std::wstring& name, const QString& sourceName,
-                             const std::vector<QString>& files, int snapshots) {
+bool TestDrive::WriteFiles(const QString& sourceName, const std::vector<QString>& files) const {
   QString source = SourceRoot() + sourceName;
   QDir().mkpath(source);
   for (const QString& file : files) {
@@ -33,6 +32,24 @@ bool TestDrive::AddSelection(const std::wstring& name, const QString& sourceName
     if (!out.open(QIODevice::WriteOnly)) return false;
     out.write("contents of " + file.toUtf8());
   }
+  return true;
+}
+
+bool TestDrive::AddSnapshot(int index, const QString& sourceName,
+                            const std::vector<QString>& files) {
+  if (!WriteFiles(sourceName, files)) return false;
+  std::wstring root = platform::DeviceRootOf(Folder().toStdWString());
+  IVaultline* engine = InitializeT(nullptr, root.c_str(), 1, 0, 2);
+  if (engine == nullptr) return false;
+  bool ok = engine->BackUp(static_cast<unsigned>(index));
+  Cleanup(engine);
+  return ok;
+}
+
+bool TestDrive::AddSelection(const std::wstring& name, const QString& sourceName,
+                             const std::vector<QString>& files, int snapshots) {
+  if (!WriteFiles(sourceName, files)) return false;
+  QString source = SourceRoot() + sourceName;
   std::wstring root = platform::DeviceRootOf(Folder().toStdWString());
   IVaultline* engine = InitializeT(nullptr, root.c_str(), 1, 0, 2);
   if (engine == nullptr) return false;

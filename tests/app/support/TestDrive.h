@@ -25,9 +25,14 @@ class TestDrive {
   // and takes `snapshots` snapshots. Returns false when the engine failed.
   bool AddSelection(const std::wstring& name, const QString& sourceName,
                     const std::vector<QString>& files, int snapshots);
+  // Writes `files` into the source folder `sourceName` of selection `index`
+  // and takes one more snapshot of it.
+  bool AddSnapshot(int index, const QString& sourceName, const std::vector<QString>& files);
   QString SourceRoot() const { return sources_.path() + QSep(QStringLiteral("|")); }
 
  private:
+  bool WriteFiles(const QString& sourceName, const std::vector<QString>& files) const;
+
   QTemporaryDir dir_;
   QTemporaryDir sources_;
 };
