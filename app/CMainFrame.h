@@ -19,6 +19,7 @@ class CMarrowbyView;
 class CSnapshotView;
 class CContentView;
 class CBackupProgressDlg;
+struct RestoreJob;
 
 class CMainFrame : public QMainWindow, public IResourceProvider {
   Q_OBJECT
@@ -86,6 +87,9 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   void OnNewSelection();
   void OnBackup();
   void OnRestore();
+  // Before a restore writes: says how many files `rule` replaces at the
+  // destination and asks to go on; true when none would be or the user agrees.
+  bool ConfirmReplacedFiles(const RestoreJob& job, int rule);
   void OnVerify();
   // Forgets the selected snapshot after the user confirms, then offers to
   // give its space back.

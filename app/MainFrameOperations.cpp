@@ -13,6 +13,7 @@
 #include "CollectedMessages.h"
 #include "EngineList.h"
 #include "MessageBox.h"
+#include "SnapshotTimeText.h"
 #include "dialogs/CCreateProfileDlg.h"
 #include "dialogs/CFirstRunWizard.h"
 #include "dialogs/CPreferenceDlg.h"
@@ -20,6 +21,7 @@
 #include "dialogs/CRestorePath.h"
 #include "dialogs/CSelectContent.h"
 #include "dialogs/SharedPaths.h"
+#include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
@@ -27,6 +29,7 @@
 #include "progress/FileViewer.h"
 #include "progress/WorkerRoutines.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/RestoreConflict.h"
 
 using namespace marrowby;
 namespace platform = vaultline::platform;
@@ -190,21 +193,27 @@ void CMainFrame::OnRestore() {
   }
   try {
     CBackupProgressDlg* progress = ProgressWindow();
-    const int profile = m_pSelectionView->Selected();
-    const int snapshot = m_pSnapshotView->Selected();
+    std::wstring selectionName;
+    std::wstring snapshotText;
+    const int profile = m_pSelectionView->Selected(&selectionName);
+    const int snapshot = m_pSnapshotView->Selected(&snapshotText);
     if (profile < 0) return;
     const std::wstring source =
         FirstOf(TakeList(m_pIVaultline, m_pIVaultline->GetProfileContents(profile)));
     if (source.empty()) return;
-    // By default the item goes back where it came from.
-    CRestorePath dialog(this);
-    DefaultRestoreDestination() = source.substr(0, source.rfind(platform::kSeparator) + 1) +
-                                  m_pContentView->SelectedParentPath();
+    const std::wstring treePath = m_pContentView->SelectedDisplayPath();
+    // By default the item goes to a new folder beside its source, so that
+    // nothing of the user's is touched unless the user says so.
+    const std::wstring besideSource = source.substr(0, source.rfind(platform::kSeparator) + 1);
+    const CRestorePath::Request request{
+        m_pSnapshotView->SelectedText(), ToQString(treePath),
+        besideSource + m_pContentView->SelectedParentPath(),
+        besideSource + selectionName + L' ' + FromQString(SnapshotStamp(ToQString(snapshotText)))};
+    CRestorePath dialog(this, request);
     if (!dialog.Run()) return;
     m_restoreDestination = platform::FullPath(DefaultRestoreDestination());
     if (m_restoreDestination.empty()) return;
 
-    const std::wstring treePath = m_pContentView->SelectedDisplayPath();
     progress->SetCaption(FormatString(ids::kRestoreCaption, treePath.c_str()));
     progress->Prepare(CBackupProgressDlg::kRestoreMode, std::wstring());
     uint64_t freeBytes = 0;
@@ -221,11 +230,27 @@ void CMainFrame::OnRestore() {
     if (snapshot >= 0) job.snapshot = snapshot;
     const size_t first = treePath.find(platform::kSeparator);
     if (first != std::wstring::npos) job.item = treePath.substr(first + 1);
+    if (!ConfirmReplacedFiles(job, dialog.ConflictRule())) return;
+    SetRestoreConflict(m_pIVaultline, dialog.ConflictRule(), false);
     progress->SetItemName(ToQString(treePath));
     RunOnWorker(progress, &RunRestoreRoutine, job);
   } catch (const std::exception& error) {
     ShowFailure(this, ids::kRestoreException, error.what());
   }
+}
+
+bool CMainFrame::ConfirmReplacedFiles(const RestoreJob& job, int rule) {
+  if (rule == kKeepBothFiles || !job.snapshot || !platform::IsFolder(job.destination)) return true;
+  // A restore that writes nothing and names each file it would replace.
+  CollectedMessages counter;
+  IBackupRestoreStatus* previous = m_pIVaultline->SetStatusCallback(&counter);
+  SetRestoreConflict(m_pIVaultline, rule, true);
+  m_pIVaultline->Restore(*job.profile, *job.snapshot, job.item.c_str(), job.destination.c_str());
+  SetRestoreConflict(m_pIVaultline, kReplaceLocalFile, false);
+  m_pIVaultline->SetStatusCallback(previous);
+  const int replaced = counter.FilesNamed();
+  return replaced == 0 ||
+         MessageBox::AskYesNo(this, FormatString(ids::kFilesWillBeReplaced, replaced));
 }
 
 void CMainFrame::OnViewFile() {

@@ -12,10 +12,22 @@ QLocale DisplayLocale() {
   return name.empty() ? QLocale::system() : QLocale(QString::fromStdString(name));
 }
 
-QString SnapshotTimeText(const QString& stored, const QLocale& locale) {
+namespace {
+
+QDateTime StoredTime(const QString& stored) {
   // ctime pads the day with a space and ends with a line feed.
-  const QDateTime time =
-      QLocale::c().toDateTime(stored.simplified(), QStringLiteral("ddd MMM d HH:mm:ss yyyy"));
+  return QLocale::c().toDateTime(stored.simplified(), QStringLiteral("ddd MMM d HH:mm:ss yyyy"));
+}
+
+}  // namespace
+
+QString SnapshotStamp(const QString& stored) {
+  const QDateTime time = StoredTime(stored);
+  return time.isValid() ? time.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")) : stored;
+}
+
+QString SnapshotTimeText(const QString& stored, const QLocale& locale) {
+  const QDateTime time = StoredTime(stored);
   if (!time.isValid()) return stored;
   QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
   if (!dateFormat.contains(QStringLiteral("yyyy"))) {

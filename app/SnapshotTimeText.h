@@ -12,3 +12,6 @@ QLocale DisplayLocale();
 // seconds (two snapshots a few seconds apart must not look alike); `stored`
 // itself when it is no ctime text.
 QString SnapshotTimeText(const QString& stored, const QLocale& locale = DisplayLocale());
+// `stored` as part of a folder name, sortable and without colons
+// ("2026-12-08 08.20.52"); `stored` itself when it is no ctime text.
+QString SnapshotStamp(const QString& stored);

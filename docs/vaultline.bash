@@ -50,7 +50,7 @@ _vaultline() {
 
   local options=""
   case $command in
-    restore) options="--to" ;;
+    restore) options="--to --overwrite" ;;
     check) options="--read-data" ;;
     forget) options="--keep-last --keep-daily --keep-weekly --keep-monthly --dry-run --compact" ;;
   esac

@@ -18,8 +18,12 @@ int RunDelete(EngineSession& session, const std::wstring& selection);
 int RunBackup(EngineSession& session, const std::wstring& selection);
 int RunSnapshots(EngineSession& session, const std::wstring& selection);
 int RunLs(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot);
+// conflictRule: a RestoreConflictRule for files already at the destination.
 int RunRestore(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot,
-               const std::optional<std::wstring>& item, const std::wstring& destination);
+               const std::optional<std::wstring>& item, const std::wstring& destination,
+               int conflictRule);
+// The rule --overwrite names: "replace", "keep-both", else keep-newer.
+int ConflictRuleNamed(const std::string& name);
 int RunCat(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot,
            const std::wstring& item);
 int RunCheck(EngineSession& session, const std::wstring& selection, bool readData);

@@ -24,7 +24,8 @@ constexpr const char* kUsage =
     "  backup SEL                        take a snapshot\n"
     "  snapshots SEL                     index and time of each snapshot, oldest first\n"
     "  ls SEL [SNAP]                     the stored paths of a snapshot\n"
-    "  restore SEL SNAP [ITEM] --to DIR  restore the whole snapshot, or ITEM\n"
+    "  restore SEL SNAP [ITEM] --to DIR [--overwrite keep-newer|replace|keep-both]\n"
+    "                                    restore the whole snapshot, or ITEM\n"
     "  cat SEL SNAP ITEM                 write one stored file to standard output\n"
     "  check SEL [--read-data]           find damage in the stored snapshots\n"
     "  forget SEL SNAP...                forget snapshots; their space comes back by compact\n"
@@ -84,6 +85,13 @@ int Run(int argc, char** argv) {
   restore->add_option("SNAP", snapshot)->required();
   restore->add_option("ITEM", item);
   restore->add_option("--to", destination, "folder to restore into")->required()->type_name("DIR");
+  std::string overwrite = "keep-newer";
+  restore
+      ->add_option("--overwrite", overwrite,
+                   "a file already there: keep-newer (replaced unless it is newer), replace, "
+                   "keep-both (the restored one renamed)")
+      ->check(CLI::IsMember({"keep-newer", "replace", "keep-both"}))
+      ->type_name("RULE");
   CLI::App* cat = app.add_subcommand("cat", "write one stored file to standard output");
   cat->add_option("SEL", selection)->required();
   cat->add_option("SNAP", snapshot)->required();
@@ -146,7 +154,8 @@ int Run(int argc, char** argv) {
     if (*snapshots) return RunSnapshots(session, sel);
     if (*ls) return RunLs(session, sel, snap);
     if (*restore)
-      return RunRestore(session, sel, snap, OptionalText(item), ArgumentText(destination));
+      return RunRestore(session, sel, snap, OptionalText(item), ArgumentText(destination),
+                        ConflictRuleNamed(overwrite));
     if (*cat) return RunCat(session, sel, snap, ArgumentText(*item));
     if (*check) return RunCheck(session, sel, readData);
     if (*exclude) {

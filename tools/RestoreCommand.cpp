@@ -15,6 +15,7 @@
 #include "platform/Path.h"
 #include "platform/Terminal.h"
 #include "vaultline/FileUtilities.h"
+#include "vaultline/RestoreConflict.h"
 
 namespace vaultline::cli {
 namespace {
@@ -50,22 +51,34 @@ std::wstring DestinationOf(const std::wstring& target, const std::wstring& liste
 }
 
 // The listed files that were not written whole: the sink names the files
-// it saw finished by their destinations.
+// it saw finished by their destinations. Unless the rule replaces every file,
+// one that is there but was not written is a local file the rule kept.
 std::vector<std::wstring> FailedFiles(const std::vector<std::wstring>& expected,
                                       const std::vector<std::wstring>& finished,
-                                      const std::wstring& target, const std::wstring& listedItem) {
+                                      const std::wstring& target, const std::wstring& listedItem,
+                                      int conflictRule) {
   const std::set<std::wstring> done(finished.begin(), finished.end());
   std::vector<std::wstring> failed;
   for (const auto& path : expected) {
-    if (!done.contains(DestinationOf(target, listedItem, path))) failed.push_back(path);
+    const std::wstring destination = DestinationOf(target, listedItem, path);
+    const bool kept = conflictRule != kReplaceLocalFile && platform::PathExists(destination) &&
+                      !platform::IsFolder(destination);
+    if (!done.contains(destination) && !kept) failed.push_back(path);
   }
   return failed;
 }
 
 }  // namespace
 
+int ConflictRuleNamed(const std::string& name) {
+  if (name == "replace") return kReplaceLocalFile;
+  if (name == "keep-both") return kKeepBothFiles;
+  return kKeepNewerLocalFile;
+}
+
 int RunRestore(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot,
-               const std::optional<std::wstring>& item, const std::wstring& destination) {
+               const std::optional<std::wstring>& item, const std::wstring& destination,
+               int conflictRule) {
   IVaultline& engine = session.engine();
   const unsigned index = ResolveSelection(session, selection);
   const int snap = ResolveSnapshot(session, index, snapshot);
@@ -86,6 +99,7 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
   bool ran = false;
   {
     StatusScope scope(engine, status);
+    SetRestoreConflict(&engine, conflictRule, false);
     ran = engine.Restore(index, snap, restoreItem.c_str(), target.c_str());
   }
   if (status.IsCancelled()) throw CommandError{kExitFailure, L"the restore was cancelled"};
@@ -95,8 +109,8 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
   }
   // Some failures (a folder that cannot be made) reach only the engine's
   // diagnostic log, so the files written back are checked as well.
-  const auto failed =
-      FailedFiles(expected, status.finishedFiles(), target, restoreItem.empty() ? L"" : listedItem);
+  const auto failed = FailedFiles(expected, status.finishedFiles(), target,
+                                  restoreItem.empty() ? L"" : listedItem, conflictRule);
   const bool whole = status.errors() == 0 && failed.empty();
   if (session.options().json) {
     nlohmann::json failedList = nlohmann::json::array();

@@ -1,5 +1,6 @@
 #include "dialogs/CRestorePath.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -7,14 +8,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "AppStrings.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
+#include "ScreenScale.h"
 #include "dialogs/PictureFrame.h"
 #include "dialogs/SharedPaths.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/RestoreConflict.h"
 
 using namespace marrowby;
 
@@ -26,23 +30,45 @@ QString Text(unsigned control) {
 
 }  // namespace
 
-CRestorePath::CRestorePath(QWidget* owner) : QDialog(owner) {
+CRestorePath::CRestorePath(QWidget* owner, const Request& request)
+    : QDialog(owner), request_(request) {
   setObjectName(QStringLiteral("restorePathDialog"));
   setWindowTitle(Text(dlg::kCaption));
   DefaultRestoreDestination().clear();
 
-  destinationEdit_ = new QLineEdit;
+  auto* what = new QLabel(FormatString(ids::kRestoreWhat, FromQString(request.item).c_str(),
+                                       FromQString(request.snapshot).c_str()));
+  what->setObjectName(QStringLiteral("restoreWhatLabel"));
+  what->setWordWrap(true);
+  originalButton_ =
+      new QRadioButton(FormatString(ids::kRestoreToOriginal, request.originalFolder.c_str()));
+  originalButton_->setObjectName(QStringLiteral("originalFolderRadioButton"));
+  otherButton_ = new QRadioButton(Text(restore_path_dlg::kDestinationLabel));
+  otherButton_->setObjectName(QStringLiteral("otherFolderRadioButton"));
+  otherButton_->setChecked(true);
+  // Without a known origin there is only the other folder.
+  originalButton_->setVisible(!request.originalFolder.empty());
+  destinationEdit_ = new QLineEdit(QString::fromStdWString(request.otherFolder));
   destinationEdit_->setObjectName(QStringLiteral("destinationLineEdit"));
-  destinationEdit_->setMinimumWidth(320);
-  auto* browseButton = new QPushButton(Text(restore_path_dlg::kBrowseButton));
-  browseButton->setObjectName(QStringLiteral("browseButton"));
-  browseButton->setAutoDefault(false);
+  destinationEdit_->setMinimumWidth(Scaled(this, 320));
+  browseButton_ = new QPushButton(Text(restore_path_dlg::kBrowseButton));
+  browseButton_->setObjectName(QStringLiteral("browseButton"));
+  browseButton_->setAutoDefault(false);
+  conflictCombo_ = new QComboBox;
+  conflictCombo_->setObjectName(QStringLiteral("conflictComboBox"));
+  conflictCombo_->addItem(LoadString(ids::kConflictKeepNewer), kKeepNewerLocalFile);
+  conflictCombo_->addItem(LoadString(ids::kConflictReplace), kReplaceLocalFile);
+  conflictCombo_->addItem(LoadString(ids::kConflictKeepBoth), kKeepBothFiles);
 
   auto* fields = new QGridLayout;
-  fields->addWidget(new QLabel(Text(restore_path_dlg::kDestinationLabel)), 0, 0, 1, 2);
-  fields->addWidget(destinationEdit_, 1, 0);
-  fields->addWidget(browseButton, 1, 1);
-  fields->setRowStretch(2, 1);
+  fields->addWidget(what, 0, 0, 1, 2);
+  fields->addWidget(originalButton_, 1, 0, 1, 2);
+  fields->addWidget(otherButton_, 2, 0, 1, 2);
+  fields->addWidget(destinationEdit_, 3, 0);
+  fields->addWidget(browseButton_, 3, 1);
+  fields->addWidget(new QLabel(LoadString(ids::kConflictQuestion)), 4, 0, 1, 2);
+  fields->addWidget(conflictCombo_, 5, 0, 1, 2);
+  fields->setRowStretch(6, 1);
   auto* body = new QHBoxLayout;
   body->addWidget(new PictureFrame(PictureFrame::Picture::kSelection), 0, Qt::AlignTop);
   body->addLayout(fields, 1);
@@ -58,11 +84,9 @@ CRestorePath::CRestorePath(QWidget* owner) : QDialog(owner) {
   layout->addLayout(body, 1);
   layout->addWidget(buttons);
 
-  connect(destinationEdit_, &QLineEdit::textChanged, this, [this] {
-    ReadField();
-    okButton_->setEnabled(!DefaultRestoreDestination().empty());
-  });
-  connect(browseButton, &QPushButton::clicked, this, &CRestorePath::Browse);
+  connect(destinationEdit_, &QLineEdit::textChanged, this, [this] { UpdateChoice(); });
+  connect(originalButton_, &QRadioButton::toggled, this, [this] { UpdateChoice(); });
+  connect(browseButton_, &QPushButton::clicked, this, &CRestorePath::Browse);
   connect(buttons, &QDialogButtonBox::accepted, this, [this] {
     ReadField();
     accept();
@@ -71,17 +95,30 @@ CRestorePath::CRestorePath(QWidget* owner) : QDialog(owner) {
 }
 
 bool CRestorePath::Run() {
-  RefreshField();
-  okButton_->setEnabled(!DefaultRestoreDestination().empty());
+  UpdateChoice();
   return exec() == QDialog::Accepted && !DefaultRestoreDestination().empty();
 }
 
+int CRestorePath::ConflictRule() const {
+  return conflictCombo_->currentData().toInt();
+}
+
 void CRestorePath::ReadField() {
-  DefaultRestoreDestination() = FromQString(destinationEdit_->text());
+  DefaultRestoreDestination() = originalButton_->isChecked()
+                                    ? request_.originalFolder
+                                    : FromQString(destinationEdit_->text());
 }
 
 void CRestorePath::RefreshField() {
   destinationEdit_->setText(QString::fromStdWString(DefaultRestoreDestination()));
+}
+
+void CRestorePath::UpdateChoice() {
+  const bool other = otherButton_->isChecked();
+  destinationEdit_->setEnabled(other);
+  browseButton_->setEnabled(other);
+  ReadField();
+  okButton_->setEnabled(!DefaultRestoreDestination().empty());
 }
 
 void CRestorePath::Browse() {
@@ -92,4 +129,5 @@ void CRestorePath::Browse() {
   if (chosen.isEmpty()) return;
   DefaultRestoreDestination() = FromQString(chosen);
   RefreshField();
+  otherButton_->setChecked(true);
 }

@@ -64,7 +64,7 @@ const MarrowbyDialogText kEnglishDialogTexts[] = {
     {dlg::kProperties, dlg::kCancel, L"Cancel"},
 
     {dlg::kRestorePath, dlg::kCaption, L"Restore Snapshot to Disk"},
-    {dlg::kRestorePath, restore_path_dlg::kDestinationLabel, L"Restore to this folder:"},
+    {dlg::kRestorePath, restore_path_dlg::kDestinationLabel, L"To this folder:"},
     {dlg::kRestorePath, restore_path_dlg::kBrowseButton, L"Browse..."},
     {dlg::kRestorePath, dlg::kOk, L"OK"},
     {dlg::kRestorePath, dlg::kCancel, L"Cancel"},

@@ -110,6 +110,13 @@ inline constexpr unsigned kVerifyInProcess = 404;
 inline constexpr unsigned kVerifyCompleted = 405;
 inline constexpr unsigned kVerifyNotCompleted = 406;
 inline constexpr unsigned kVerifyException = 407;
+inline constexpr unsigned kRestoreWhat = 408;
+inline constexpr unsigned kRestoreToOriginal = 409;
+inline constexpr unsigned kConflictQuestion = 410;
+inline constexpr unsigned kConflictKeepNewer = 411;
+inline constexpr unsigned kConflictReplace = 412;
+inline constexpr unsigned kConflictKeepBoth = 413;
+inline constexpr unsigned kFilesWillBeReplaced = 414;
 // Desktop texts beyond the original table.
 inline constexpr unsigned kContentTreeName = 270;   // accessible name of the content tree
 inline constexpr unsigned kSnapshotListName = 271;  // accessible name of an empty snapshot list

@@ -11,6 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
+#include "vaultline/RestoreConflict.h"
 #include "vaultline/Vaultline.h"
 
 namespace vaultline {
@@ -71,6 +72,23 @@ bool IsUnsafeComponent(std::wstring_view component) {
   return component.empty() || component == L"." || component == L"..";
 }
 
+// The first free name beside `path` for a restored file that must not replace
+// it: "report (restored).txt", then "report (restored 2).txt", ...
+std::wstring FreeNameBeside(const std::wstring& path) {
+  const size_t separator = path.rfind(platform::kSeparator);
+  const size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
+  size_t dot = path.rfind(L'.');
+  // A leading dot starts a hidden name, not an extension.
+  if (dot == std::wstring::npos || dot <= nameStart) dot = path.size();
+  const std::wstring stem = path.substr(0, dot);
+  const std::wstring extension = path.substr(dot);
+  for (int n = 1;; ++n) {
+    const std::wstring mark = n == 1 ? L" (restored)" : L" (restored " + std::to_wstring(n) + L")";
+    std::wstring candidate = stem + mark + extension;
+    if (!platform::PathExists(candidate) && !platform::IsSymbolicLink(candidate)) return candidate;
+  }
+}
+
 bool HasParentComponent(const std::wstring& name) {
   size_t start = 0;
   while (start <= name.size()) {
@@ -112,7 +130,7 @@ bool RestoreVisitor::EnterFolder(const DirEntry& entry, int64_t) {
   }
   const std::wstring destination = Destination(entry.name);
   folders_.push_back(destination);
-  if (destination.empty()) return true;
+  if (destination.empty() || conflict_.countOnly) return true;
   // A folder with a recorded mode is made closed (0700) and opened up to that
   // mode only when its contents are in place, so that nothing in it is ever
   // reachable by more users than it was.
@@ -133,15 +151,15 @@ bool RestoreVisitor::LeaveFolder(const DirEntry& entry) {
   const std::wstring destination = folders_.back();
   folders_.pop_back();
   if (context_.cancelled) return false;
-  if (!destination.empty()) ApplyAttributesAndTime(destination, entry);
+  if (!destination.empty() && !conflict_.countOnly) ApplyAttributesAndTime(destination, entry);
   return true;
 }
 
 bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
   if (context_.cancelled) return false;
   if (Skipping()) return true;
-  const std::wstring destination = Destination(entry.name);
-  if (destination.empty()) return true;
+  const std::wstring destination = UnderConflictRule(entry, Destination(entry.name));
+  if (destination.empty() || conflict_.countOnly) return true;
   // Announced before it is opened: a stop asked for now leaves a file that
   // is already there as it was, not cut to nothing.
   if (context_.status != nullptr) {
@@ -187,6 +205,36 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
   context_.restoredBytes += entry.size;
   if (context_.status != nullptr) context_.status->OnFileDone();
   return true;
+}
+
+std::wstring RestoreVisitor::UnderConflictRule(const DirEntry& entry,
+                                               const std::wstring& destination) {
+  platform::FindData local;
+  const bool exists = !destination.empty() && platform::DescribePath(destination, &local) &&
+                      (local.attributes & platform::kAttributeFolder) == 0;
+  if (!exists) return conflict_.countOnly ? std::wstring() : destination;
+  const ExactTime stored = DecodeTime(entry);
+  // A plain record keeps whole seconds only: within its second no file is newer.
+  const bool exact = (entry.extension & kDirHasExactTime) != 0;
+  const bool localIsNewer = local.lastWriteSeconds > stored.seconds ||
+                            (exact && local.lastWriteSeconds == stored.seconds &&
+                             local.lastWriteNanoseconds > stored.nanoseconds);
+  const bool replaces = conflict_.rule == kReplaceLocalFile ||
+                        (conflict_.rule == kKeepNewerLocalFile && !localIsNewer);
+  if (conflict_.countOnly) {
+    if (replaces && context_.status != nullptr) {
+      context_.status->OnFile(entry.size, destination.c_str());
+    }
+    return std::wstring();
+  }
+  if (replaces) return destination;
+  if (conflict_.rule == kKeepBothFiles) return FreeNameBeside(destination);
+  if (context_.status != nullptr) {
+    const std::wstring text = platform::FormatWide(
+        L"The file %ls was kept: it is newer than the one in the snapshot", destination.c_str());
+    context_.status->OnMessage(kMessageInfo, text.c_str());
+  }
+  return std::wstring();
 }
 
 bool RestoreVisitor::ApplyAttributesAndTime(const std::wstring& path, const DirEntry& entry) {

@@ -18,13 +18,20 @@ struct StoreContext;
 
 class RestoreVisitor : public RecordVisitor {
  public:
+  // What is done with a file already at its destination.
+  struct Conflict {
+    int rule = 0;            // a RestoreConflictRule
+    bool countOnly = false;  // write nothing; name each file `rule` would replace (OnFile)
+  };
+
   RestoreVisitor(BlockStore& store, int contentFd, StoreContext& context, std::wstring target,
-                 bool flatten)
+                 bool flatten, Conflict conflict)
       : store_(store),
         contentFd_(contentFd),
         context_(context),
         target_(std::move(target)),
-        flatten_(flatten) {}
+        flatten_(flatten),
+        conflict_(conflict) {}
 
   bool VisitFile(const DirEntry& entry, int64_t offset) override;
   bool EnterFolder(const DirEntry& entry, int64_t offset) override;
@@ -42,6 +49,9 @@ class RestoreVisitor : public RecordVisitor {
   // Where `name` goes; empty when the name is refused (reported here).
   std::wstring Destination(const std::wstring& name);
   bool Skipping() const { return !folders_.empty() && folders_.back().empty(); }
+  // Where the file of `entry` is written under the conflict rule, given the
+  // path it would take; empty when the local file there stays.
+  std::wstring UnderConflictRule(const DirEntry& entry, const std::wstring& destination);
   void Report(const std::wstring& text, const std::wstring& diagnostic);
 
   BlockStore& store_;
@@ -49,6 +59,7 @@ class RestoreVisitor : public RecordVisitor {
   StoreContext& context_;
   std::wstring target_;
   bool flatten_;
+  Conflict conflict_;
   std::vector<std::wstring> folders_;  // destinations of the open folders; empty: refused
   bool failed_ = false;
 };

@@ -906,7 +906,8 @@ bool SnapshotManager::RestoreItem(int index, const std::wstring& path, const std
 
 bool SnapshotManager::RestoreRecords(int index, int64_t offset, const std::wstring& target,
                                      bool flatten) {
-  RestoreVisitor visitor(*store_, contentFd_, *this, target, flatten);
+  RestoreVisitor visitor(*store_, contentFd_, *this, target, flatten,
+                         {restoreConflict, restoreCountOnly});
   RestoreLookahead lookahead(visitor, *store_, contentFd_);
   SubtreeWalk walk(*directory_, &extendedRanges_);
   bool walked = walk.Walk(offset, 1, lookahead);

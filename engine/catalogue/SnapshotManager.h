@@ -116,6 +116,11 @@ class SnapshotManager : public StoreContext {
   // `target` (empty target: back where it came from). With flatten the item
   // lands directly in target; without, its whole stored path is joined.
   // False when anything failed or was cancelled.
+  // What the restores of this catalogue do with a file already at its
+  // destination (a RestoreConflictRule); with restoreCountOnly they write
+  // nothing and name each file the rule would replace through OnFile.
+  int restoreConflict = 0;
+  bool restoreCountOnly = false;
   bool RestoreItemUnder(int index, const std::wstring& sourceRoot, const std::wstring& relativePath,
                         const std::wstring& target, bool flatten);
   bool RestoreItem(int index, const std::wstring& path, const std::wstring& target, bool flatten);

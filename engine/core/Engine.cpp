@@ -6,6 +6,7 @@
 #include "core/StringList.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "vaultline/RestoreConflict.h"
 
 namespace vaultline {
 
@@ -92,6 +93,12 @@ IVaultline* InitializeT(IResourceProvider* provider, const wchar_t* deviceRoot,
     return nullptr;
   }
   return engine;
+}
+
+void SetRestoreConflict(IVaultline* engine, int rule, bool countOnly) {
+  // The library hands out no other implementation of the interface.
+  if (auto* own = dynamic_cast<vaultline::Engine*>(engine))
+    own->SetRestoreConflict(rule, countOnly);
 }
 
 void Cleanup(IVaultline* engine) {

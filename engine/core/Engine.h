@@ -76,6 +76,12 @@ class Engine : public IVaultline {
   // Deletes the selection folder of `location`; never the storage root.
   virtual bool RemoveProfileStorage(const std::wstring& location);
 
+  // The rule of the later restores for files already at their destination.
+  void SetRestoreConflict(int rule, bool countOnly) {
+    restoreConflict_ = rule;
+    restoreCountOnly_ = countOnly;
+  }
+
   const std::wstring& StorageRoot() const { return storageRoot_; }
   ConfigEncoding GetConfigEncoding() const { return configEncoding_; }
 
@@ -132,6 +138,8 @@ class Engine : public IVaultline {
 
   DiagnosticsMap diagnostics_;
   IBackupRestoreStatus* status_ = nullptr;
+  int restoreConflict_ = 0;
+  bool restoreCountOnly_ = false;
   int64_t maxFileSize_ = 0;
   int64_t maxBackupSize_ = kDefaultMaxBackupSize;
   std::wstring deviceRoot_;

@@ -105,6 +105,8 @@ bool Engine::Restore(unsigned index, int snapshot, const wchar_t* item,
     SnapshotManager* catalogue = OpenCatalogue(*profile, status_);
     bool cancelled = status_ != nullptr && status_->IsCancelled();
     if (catalogue != nullptr && !cancelled) {
+      catalogue->restoreConflict = restoreConflict_;
+      catalogue->restoreCountOnly = restoreCountOnly_;
       catalogue->RestoreItemUnder(snapshot, profile->contents.front(), item != nullptr ? item : L"",
                                   destination != nullptr ? destination : L"", true);
       cancelled = status_ != nullptr && status_->IsCancelled();

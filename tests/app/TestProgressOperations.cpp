@@ -120,10 +120,13 @@ class TestProgressOperations : public QObject {
     QVERIFY(top != nullptr);
     tree->setCurrentItem(ChildNamed(top, QStringLiteral("A")));
     QVERIFY(frame_->IsCommandEnabled(cmd::kRestore));
-    bool defaultWasTheSource = false;
+    bool defaultWasANewFolderBesideTheSource = false;
     OnNextModal<QDialog>([&](QDialog* dialog) {
       auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("destinationLineEdit"));
-      defaultWasTheSource = QDir(edit->text()) == QDir(source_);
+      defaultWasANewFolderBesideTheSource =
+          QDir(edit->text()) != QDir(source_) &&
+          QFileInfo(edit->text()).absolutePath() == QFileInfo(source_).absolutePath() &&
+          !QFileInfo::exists(edit->text());
       SaveScreenshot(dialog, QStringLiteral("restore-path-dialog"));
       edit->setText(InFolder(destination.path(), "folder"));
       dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
@@ -131,7 +134,7 @@ class TestProgressOperations : public QObject {
     ProgressCloser closer(frame_.get(), QStringLiteral("progress-restore-after"));
     frame_->OnCommand(cmd::kRestore);
     QCOMPARE(closer.Closed(), 1);
-    QVERIFY(defaultWasTheSource);
+    QVERIFY(defaultWasANewFolderBesideTheSource);
     QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kCompleted);
     CompareTrees(InFolder(source_, "A"), InFolder(destination.path(), "folder", "A"));
 

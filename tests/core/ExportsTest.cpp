@@ -42,7 +42,8 @@ bool IsBoundaryName(const std::string& name) {
                                                   "Rtrim",
                                                   "DoubleQuotes",
                                                   "RemoveDoubleQuotes",
-                                                  "GetLineParameters"};
+                                                  "GetLineParameters",
+                                                  "SetRestoreConflict"};
   for (const char* boundaryClass : {"IVaultline", "IBackupRestoreStatus", "IResourceProvider"}) {
     std::string owner = boundaryClass;
     if (name.rfind(owner + "::", 0) == 0) return true;
@@ -66,7 +67,7 @@ TEST(ExportsTest, LibraryExportsExactlyTheBoundary) {
   for (const char* required :
        {"InitializeT", "Cleanup", "CheckCreatePath", "GetDirInfo", "GetFileSize", "RemoveFolder",
         "SetFileProtection", "RemoveFileProtection", "Ltrim", "Rtrim", "DoubleQuotes",
-        "RemoveDoubleQuotes", "GetLineParameters", "vtable for IVaultline",
+        "RemoveDoubleQuotes", "GetLineParameters", "SetRestoreConflict", "vtable for IVaultline",
         "typeinfo for IVaultline"}) {
     EXPECT_TRUE(exported.count(required)) << "missing export: " << required;
   }

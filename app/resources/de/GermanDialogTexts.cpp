@@ -67,7 +67,7 @@ const MarrowbyDialogText kGermanDialogTexts[] = {
     {dlg::kProperties, dlg::kCancel, L"Abbrechen"},
 
     {dlg::kRestorePath, dlg::kCaption, L"Snapshot auf den Datenträger wiederherstellen"},
-    {dlg::kRestorePath, restore_path_dlg::kDestinationLabel, L"In diesen Ordner wiederherstellen:"},
+    {dlg::kRestorePath, restore_path_dlg::kDestinationLabel, L"In diesen Ordner:"},
     {dlg::kRestorePath, restore_path_dlg::kBrowseButton, L"Durchsuchen..."},
     {dlg::kRestorePath, dlg::kOk, L"OK"},
     {dlg::kRestorePath, dlg::kCancel, L"Abbrechen"},

@@ -173,6 +173,13 @@ const MarrowbyString kGermanStrings[] = {
     {405, L"Prüfung von %s abgeschlossen: der Speicher ist in Ordnung."},
     {406, L"Prüfung von %s nicht abgeschlossen, Grund: %s."},
     {407, L"Die Prüfung konnte nicht ausgeführt werden. Ausnahme: %1!s!."},
+    {408, L"%s aus dem Snapshot vom %s wiederherstellen."},
+    {409, L"In den Ordner, aus dem es stammt: %s"},
+    {410, L"Wenn eine Datei schon vorhanden ist:"},
+    {411, L"Behalten, wenn sie neuer ist als die im Snapshot"},
+    {412, L"Ersetzen"},
+    {413, L"Beide behalten: die wiederhergestellte Datei bekommt einen neuen Namen"},
+    {414, L"%d Dateien werden ersetzt.\nMöchten Sie fortfahren?"},
     {32784,
      L"Snapshot auf den Datenträger wiederherstellen\nSnapshot-Sicherung auf den Datenträger "
      L"wiederherstellen"},
