@@ -32,6 +32,7 @@
 #include "MessageBox.h"
 #include "ScreenScale.h"
 #include "ShellOpen.h"
+#include "SizeText.h"
 #include "platform/Path.h"
 #include "resources/ResourceIds.h"
 
@@ -368,8 +369,16 @@ void CMainFrame::UpdateStatusBar() {
   uint64_t totalBytes = 0;
   int error = 0;
   if (!platform::DiskSpace(m_driveRoot, &freeBytes, &totalBytes, &error)) return;
-  m_pStoragePane->setText(FormatString(ids::kStorageUsage, static_cast<uint32_t>(used >> 20),
-                                       static_cast<uint32_t>(freeBytes >> 20)));
+  const std::wstring usedText = FromQString(SizeText(used));
+  const std::wstring freeText = FromQString(SizeText(static_cast<int64_t>(freeBytes)));
+  if (limit > 0) {
+    const std::wstring limitText = FromQString(SizeText(limit));
+    m_pStoragePane->setText(FormatString(ids::kStorageUsageOfQuota, usedText.c_str(),
+                                         limitText.c_str(), freeText.c_str()));
+  } else {
+    m_pStoragePane->setText(
+        FormatString(ids::kStorageUsageNoQuota, usedText.c_str(), freeText.c_str()));
+  }
 }
 
 bool CMainFrame::IsCommandEnabled(unsigned command) const {

@@ -395,11 +395,11 @@ void CMainFrame::RunFirstRunWizard() {
     preferences->SetBackupSizeLimit(m_pIVaultline->GetMaxBackupSize());
     preferences->SetMaxFileSize(m_pIVaultline->GetMaxFileSize());
     const int64_t configuredTotalMb = m_pIVaultline->GetTotalSpaceAvailabeInDevice();
-    if (configuredTotalMb != 0) {
-      // A configured drive is offered whole.
-      preferences->SetDriveTotal(configuredTotalMb << 20);
-      preferences->SetBackupSizeLimit(configuredTotalMb << 20);
-    }
+    if (configuredTotalMb != 0) preferences->SetDriveTotal(configuredTotalMb << 20);
+    // The drive is offered whole (in whole MB, as the page shows it): the
+    // engine's default quota is far too small for a first real backup.
+    const int64_t driveMb = preferences->DriveTotal() >> 20;
+    if (driveMb > 0) preferences->SetBackupSizeLimit(driveMb << 20);
   }
   bool finished = wizard.exec() == QDialog::Accepted;
   while (finished) {

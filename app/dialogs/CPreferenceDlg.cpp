@@ -15,6 +15,7 @@
 
 #include "AppStrings.h"
 #include "MessageBox.h"
+#include "SnapshotTimeText.h"
 #include "dialogs/PageDialog.h"
 #include "dialogs/PictureFrame.h"
 #include "platform/Path.h"
@@ -30,6 +31,16 @@ QString Text(unsigned control) {
 
 enum Unit { kKilobytes = 0, kMegabytes = 1 };
 constexpr int kUnitShift[] = {10, 20};
+enum CapacityUnit { kCapacityMegabytes = 0, kCapacityGigabytes = 1 };
+constexpr int kCapacityShift[] = {20, 30};
+
+// Numbers as the language in use writes them, without group separators so
+// that what is shown can be typed back.
+QLocale NumberLocale() {
+  QLocale locale = DisplayLocale();
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  return locale;
+}
 
 }  // namespace
 
@@ -52,7 +63,11 @@ CPreferenceDlg::CPreferenceDlg(const std::wstring& driveRoot, Use use, QWidget* 
   sliderPercentLabel_->setMinimumWidth(50);
   capacityEdit_ = new QLineEdit;
   capacityEdit_->setObjectName(QStringLiteral("capacityLineEdit"));
-  capacityEdit_->setReadOnly(true);
+  capacityEdit_->setPlaceholderText(LoadString(ids::kNoCapacityLimit));
+  capacityUnitComboBox_ = new QComboBox;
+  capacityUnitComboBox_->setObjectName(QStringLiteral("capacityUnitComboBox"));
+  capacityUnitComboBox_->addItem(Text(preferences_dlg::kCapacityUnit), kCapacityMegabytes);
+  capacityUnitComboBox_->addItem(LoadString(ids::kGigabytesUnit), kCapacityGigabytes);
   limitFilesCheckBox_ = new QCheckBox(Text(preferences_dlg::kLimitFilesCheck));
   limitFilesCheckBox_->setObjectName(QStringLiteral("limitFilesCheckBox"));
   fileSizeSpinBox_ = new QSpinBox;
@@ -74,7 +89,7 @@ CPreferenceDlg::CPreferenceDlg(const std::wstring& driveRoot, Use use, QWidget* 
   grid->addWidget(sliderPercentLabel_, 1, 2);
   grid->addWidget(new QLabel(Text(preferences_dlg::kCapacityLabel)), 2, 0);
   grid->addWidget(capacityEdit_, 2, 1);
-  grid->addWidget(new QLabel(Text(preferences_dlg::kCapacityUnit)), 2, 2);
+  grid->addWidget(capacityUnitComboBox_, 2, 2);
   grid->addWidget(limitFilesCheckBox_, 3, 0, 1, 3);
   grid->addWidget(fileSizeSpinBox_, 4, 1);
   grid->addWidget(unitComboBox_, 4, 2);
@@ -106,6 +121,9 @@ CPreferenceDlg::CPreferenceDlg(const std::wstring& driveRoot, Use use, QWidget* 
   layout->addLayout(buttons.row);
 
   connect(slider_, &QSlider::valueChanged, this, &CPreferenceDlg::OnSliderMoved);
+  connect(capacityEdit_, &QLineEdit::textEdited, this, &CPreferenceDlg::OnCapacityEdited);
+  connect(capacityUnitComboBox_, &QComboBox::currentIndexChanged, this,
+          &CPreferenceDlg::ShowFields);
   connect(limitFilesCheckBox_, &QCheckBox::clicked, this, &CPreferenceDlg::OnLimitFilesClicked);
 
   uint64_t freeBytes = 0;
@@ -145,14 +163,13 @@ void CPreferenceDlg::Open() {
       maxFileSize_ > 0 ? maxFileSize_ >> kUnitShift[unitComboBox_->currentIndex()] : 0;
   fileSizeSpinBox_->setValue(static_cast<int>(std::min<int64_t>(value, INT_MAX)));
 
-  if (backupSizeLimit_ != 0) capacityMb_ = backupSizeLimit_ >> 20;
-  const int64_t driveTotalMb = driveTotal_ >> 20;
+  capacityBytes_ = backupSizeLimit_;
   // Without a drive total there is no share to show: 0 % and no slider.
-  sliderPosition_ =
-      driveTotalMb > 0
-          ? static_cast<int>(
-                static_cast<double>(capacityMb_) * 100.0 / static_cast<double>(driveTotalMb) + 0.5)
-          : 0;
+  sliderPosition_ = driveTotal_ > 0 ? static_cast<int>(static_cast<double>(capacityBytes_) * 100.0 /
+                                                           static_cast<double>(driveTotal_) +
+                                                       0.5)
+                                    : 0;
+  const int64_t driveTotalMb = driveTotal_ >> 20;
   slider_->setEnabled(driveTotalMb > 0);
   {
     const QSignalBlocker blocker(slider_);
@@ -175,17 +192,55 @@ void CPreferenceDlg::Open() {
   EnableFileSizeControls();
 }
 
+int CPreferenceDlg::CapacityShift() const {
+  return kCapacityShift[std::max(capacityUnitComboBox_->currentIndex(), 0)];
+}
+
 void CPreferenceDlg::ShowFields() {
-  capacityEdit_->setText(QString::number(capacityMb_));
+  // 0 is no limit: the field stays empty and says so.
+  if (capacityBytes_ <= 0) {
+    capacityEdit_->clear();
+    return;
+  }
+  const int shift = CapacityShift();
+  const int64_t unit = int64_t{1} << shift;
+  capacityEdit_->setText(
+      capacityBytes_ % unit == 0
+          ? QString::number(capacityBytes_ >> shift)
+          : NumberLocale().toString(static_cast<double>(capacityBytes_) / static_cast<double>(unit),
+                                    'f', 2));
 }
 
 void CPreferenceDlg::OnSliderMoved(int position) {
   sliderPercentLabel_->setText(ToQString(vaultline::platform::FormatWide(L"%d %%", position)));
   if (position == sliderPosition_) return;
   const uint64_t driveTotalMb = static_cast<uint64_t>(driveTotal_ >> 20);
-  capacityMb_ = static_cast<int64_t>(driveTotalMb * static_cast<uint64_t>(position) / 100);
+  capacityBytes_ = static_cast<int64_t>(driveTotalMb * static_cast<uint64_t>(position) / 100) << 20;
   sliderPosition_ = position;
   ShowFields();
+}
+
+void CPreferenceDlg::OnCapacityEdited(const QString& text) {
+  bool ok = false;
+  double value = NumberLocale().toDouble(text.trimmed(), &ok);
+  if (!ok) value = QLocale::c().toDouble(text.trimmed(), &ok);
+  if (text.trimmed().isEmpty()) {
+    value = 0;
+    ok = true;
+  }
+  if (!ok || value < 0) return;  // the last valid capacity stays
+  capacityBytes_ = static_cast<int64_t>(value * static_cast<double>(int64_t{1} << CapacityShift()));
+  // The slider follows without moving the capacity in its 1 % steps.
+  sliderPosition_ = driveTotal_ > 0
+                        ? static_cast<int>(std::min(static_cast<double>(capacityBytes_) * 100.0 /
+                                                            static_cast<double>(driveTotal_) +
+                                                        0.5,
+                                                    100.0))
+                        : 0;
+  const QSignalBlocker blocker(slider_);
+  slider_->setValue(sliderPosition_);
+  sliderPercentLabel_->setText(
+      ToQString(vaultline::platform::FormatWide(L"%d %%", sliderPosition_)));
 }
 
 void CPreferenceDlg::EnableFileSizeControls() {
@@ -209,5 +264,5 @@ void CPreferenceDlg::Save() {
   if (limitFilesCheckBox_->isChecked() && unit >= 0) {
     maxFileSize_ = static_cast<int64_t>(fileSizeSpinBox_->value()) << kUnitShift[unit];
   }
-  backupSizeLimit_ = capacityMb_ << 20;
+  backupSizeLimit_ = capacityBytes_;
 }

@@ -1,7 +1,7 @@
-// The two backup limits: the backup capacity as a share of the drive and the
-// largest file a backup takes. A dialog of its own (Preferences) and the
-// second page of the first-run wizard, so both always show the same thing.
-// It never calls the engine; the caller reads the limits after Save.
+// The two backup limits: the backup capacity, typed in MB or GB or set as a
+// share of the drive, and the largest file a backup takes. A dialog of its own (Preferences) and
+// the second page of the first-run wizard, so both always show the same thing. It never calls the
+// engine; the caller reads the limits after Save.
 #pragma once
 
 #include <QWizardPage>
@@ -43,13 +43,16 @@ class CPreferenceDlg : public QWizardPage {
   void Open();
   void ShowFields();
   void OnSliderMoved(int position);
+  // The user typed a capacity in the unit shown.
+  void OnCapacityEdited(const QString& text);
+  int CapacityShift() const;
   void OnLimitFilesClicked();
   void EnableFileSizeControls();
   void Save();
 
   Use use_;
   int64_t backupSizeLimit_ = 0;
-  int64_t capacityMb_ = 0;
+  int64_t capacityBytes_ = 0;  // exact: a quota set elsewhere survives Save unchanged
   int64_t maxFileSize_ = 0;
   int64_t driveTotal_ = 0;
   int64_t driveFree_ = 0;
@@ -59,6 +62,7 @@ class CPreferenceDlg : public QWizardPage {
   QSlider* slider_;
   QLabel* sliderPercentLabel_;
   QLineEdit* capacityEdit_;
+  QComboBox* capacityUnitComboBox_;
   QCheckBox* limitFilesCheckBox_;
   QSpinBox* fileSizeSpinBox_;
   QComboBox* unitComboBox_;

@@ -73,8 +73,8 @@ const MarrowbyString kEnglishStrings[] = {
     {185, L"No space available. Space needed: %I64d KB, Space available %I64d KB"},
     {186, L"File skipped %s"},
     {187,
-     L"To make room, raise the limit for total backup storage in Backup Preferences, or forget "
-     L"old snapshots with the command line: vaultline forget."},
+     L"To make room, raise the limit for total backup storage in Backup Preferences, or delete "
+     L"old snapshots: choose one in the list of snapshots and Delete Snapshot."},
     {188, L"Number of files restored to disk:"},
     {189, L"Total size of files restored to disk:"},
     {190, L"Restore of %s completed."},
@@ -178,6 +178,10 @@ const MarrowbyString kEnglishStrings[] = {
     {412, L"Replace it"},
     {413, L"Keep both: the restored file gets a new name"},
     {414, L"%d files will be replaced.\nDo you want to continue?"},
+    {415, L"Used for backup: %s of %s | Free on drive: %s"},
+    {416, L"Used for backup: %s (no limit) | Free on drive: %s"},
+    {417, L"no limit"},
+    {418, L"GB"},
     {32784, L"Restore snapshot to disk\nRestore Snapshot Backup to Disk"},
     {32785, L"Show selected file \nView file"},
     {32790, L"Display the Backup Selection properties"},

@@ -117,6 +117,10 @@ inline constexpr unsigned kConflictKeepNewer = 411;
 inline constexpr unsigned kConflictReplace = 412;
 inline constexpr unsigned kConflictKeepBoth = 413;
 inline constexpr unsigned kFilesWillBeReplaced = 414;
+inline constexpr unsigned kStorageUsageOfQuota = 415;  // the status bar in readable units
+inline constexpr unsigned kStorageUsageNoQuota = 416;
+inline constexpr unsigned kNoCapacityLimit = 417;  // the empty capacity field
+inline constexpr unsigned kGigabytesUnit = 418;
 // Desktop texts beyond the original table.
 inline constexpr unsigned kContentTreeName = 270;   // accessible name of the content tree
 inline constexpr unsigned kSnapshotListName = 271;  // accessible name of an empty snapshot list

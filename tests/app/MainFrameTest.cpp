@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
@@ -229,8 +230,18 @@ void MainFrameTest::gaugeFollowsLimit() {
   frame_->Engine()->SetMaxBackupSize(0);
   frame_->UpdateStatusBar();
   QCOMPARE(gauge->value(), 0);
+  // Used, quota and free in units a person reads.
   auto* storage = frame_->findChild<QLabel*>(QStringLiteral("storagePane"));
-  QVERIFY(storage->text().startsWith(QStringLiteral("Used for backup: ")));
+  QVERIFY2(QRegularExpression(
+               QStringLiteral("^Used for backup: [0-9.]+ (bytes|KB|MB) \\(no limit\\) \\| "
+                              "Free on drive: [0-9.]+ (KB|MB|GB|TB)$"))
+               .match(storage->text())
+               .hasMatch(),
+           qPrintable(storage->text()));
+  frame_->Engine()->SetMaxBackupSize(int64_t{3} << 29);
+  frame_->UpdateStatusBar();
+  QVERIFY2(storage->text().contains(QStringLiteral(" of 1.5 GB | Free on drive: ")),
+           qPrintable(storage->text()));
 }
 
 void MainFrameTest::snapshotRowKeepsItsShare() {

@@ -61,6 +61,46 @@ class TestPreferencesDialog : public QObject {
     QCOMPARE(dialog.BackupSizeLimit(), 4 * kGiB);
   }
 
+  // A quota that is no whole number of MB (set with the command line) is kept
+  // as it is when Save changes nothing, not cut to 0, which means no limit.
+  void aQuotaSetElsewhereSurvivesSave() {
+    for (int64_t quota : {int64_t{500000}, 3 * kMiB + 12345, int64_t{0}}) {
+      CPreferenceDlg dialog(vaultline::platform::kSeparatorText, CPreferenceDlg::Use::kStandalone);
+      dialog.SetDriveTotal(4 * kGiB);
+      dialog.SetBackupSizeLimit(quota);
+      QVERIFY(RunAndSave(dialog, [&] {
+        auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("capacityLineEdit"));
+        QCOMPARE(edit->text().isEmpty(), quota == 0);
+        if (quota == 0) QCOMPARE(edit->placeholderText(), QStringLiteral("no limit"));
+      }));
+      QCOMPARE(dialog.BackupSizeLimit(), quota);
+    }
+  }
+
+  // Typed capacities, in MB or GB, move the slider to their share.
+  void capacityIsTypedInMegabytesOrGigabytes() {
+    CPreferenceDlg dialog(vaultline::platform::kSeparatorText, CPreferenceDlg::Use::kStandalone);
+    dialog.SetDriveTotal(4 * kGiB);
+    dialog.SetBackupSizeLimit(kGiB);
+    QVERIFY(RunAndSave(dialog, [&] {
+      auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("capacityLineEdit"));
+      auto* unit = dialog.findChild<QComboBox*>(QStringLiteral("capacityUnitComboBox"));
+      auto* slider = dialog.findChild<QSlider*>(QStringLiteral("capacitySlider"));
+      QVERIFY(!edit->isReadOnly());
+      unit->setCurrentIndex(1);
+      QCOMPARE(edit->text(), QStringLiteral("1"));
+      edit->selectAll();
+      QTest::keyClicks(edit, QStringLiteral("3"));
+      QCOMPARE(slider->value(), 75);
+      QCOMPARE(TextOf<QLabel>(&dialog, "sliderPercentLabel"), QStringLiteral("75 %"));
+      unit->setCurrentIndex(0);
+      QCOMPARE(edit->text(), QStringLiteral("3072"));
+      edit->selectAll();
+      QTest::keyClicks(edit, QStringLiteral("700"));
+    }));
+    QCOMPARE(dialog.BackupSizeLimit(), 700 * kMiB);
+  }
+
   void fileSizeOpensInTheUnitThatFitsAndRoundTrips() {
     struct Case {
       int64_t bytes;

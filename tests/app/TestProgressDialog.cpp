@@ -112,7 +112,7 @@ class TestProgressDialog : public QObject {
     QCOMPARE(dialog.FailureReason(),
              QStringLiteral("No space available. Space needed: 4 KB, Space available 2 KB\n") +
                  LoadString(marrowby::ids::kQuotaWayOut));
-    QVERIFY(MessageBox::LastText().contains(QStringLiteral("vaultline forget")));
+    QVERIFY(MessageBox::LastText().contains(QStringLiteral("Delete Snapshot")));
   }
 
   void restoreBeyondFreeSpaceFailsWithBothTexts() {

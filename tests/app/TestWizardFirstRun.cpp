@@ -57,6 +57,7 @@ class TestWizardFirstRun : public QObject {
     WriteFile(InFolder(source, "2026", "june.txt"), 300);
     WriteFile(InFolder(source, "big.iso"), 600 * 1024);
     bool finishWaited = false;
+    QString proposed;
     OnNextModal<QWizard>([&](QWizard* wizard) {
       QCOMPARE(wizard->currentId(), int{CFirstRunWizard::kWelcomePage});
       QVERIFY(!wizard->button(QWizard::BackButton)->isVisible());
@@ -67,6 +68,8 @@ class TestWizardFirstRun : public QObject {
       QVERIFY(!wizard->currentPage()
                    ->findChild<QPushButton*>(QStringLiteral("saveButton"))
                    ->isVisible());
+      // The drive is offered whole, not the engine's 16 MB.
+      proposed = TextOf<QLineEdit>(wizard->currentPage(), "capacityLineEdit");
       wizard->currentPage()->findChild<QCheckBox*>(QStringLiteral("limitFilesCheckBox"))->click();
       SaveScreenshot(wizard, QStringLiteral("wizard-2-preferences"));
       wizard->next();
@@ -89,12 +92,18 @@ class TestWizardFirstRun : public QObject {
     QCOMPARE(frame_->SelectionView()->item(0)->text(), QStringLiteral("Letters"));
     QCOMPARE(frame_->SnapshotView()->topLevelItemCount(), 1);
     QCOMPARE(frame_->Engine()->GetMaxFileSize(), int64_t{500 * 1024});
-    QCOMPARE(frame_->Engine()->GetMaxBackupSize(), int64_t{16777216});
+    uint64_t freeBytes = 0;
+    uint64_t totalBytes = 0;
+    int error = 0;
+    QVERIFY(vaultline::platform::DiskSpace(frame_->DriveRoot(), &freeBytes, &totalBytes, &error));
+    QCOMPARE(frame_->Engine()->GetMaxBackupSize(), static_cast<int64_t>(totalBytes >> 20 << 20));
+    QCOMPARE(proposed, QString::number(totalBytes >> 20));
     QVERIFY(frame_->isVisible());
   }
 
-  // The proposed 16 MB cannot take a 17 MB source: the selection goes again
-  // and the wizard comes back on its last page; a smaller source then works.
+  // A typed capacity of 16 MB cannot take a 17 MB source: the selection goes
+  // again and the wizard comes back on its last page; a smaller source then
+  // works.
   void failedFirstBackupReturnsToTheLastPage() {
     const QString tooBig = InFolder(sources_.path(), "Video");
     WriteFile(InFolder(tooBig, "film.mkv"), 17 * 1024 * 1024);
@@ -103,6 +112,10 @@ class TestWizardFirstRun : public QObject {
     int selectionsWhenBack = -1;
     OnNextModal<QWizard>([&](QWizard* wizard) {
       wizard->next();
+      auto* capacity =
+          wizard->currentPage()->findChild<QLineEdit*>(QStringLiteral("capacityLineEdit"));
+      capacity->selectAll();
+      QTest::keyClicks(capacity, QStringLiteral("16"));
       wizard->next();
       MessageBox::SetNextAnswer(QMessageBox::Ok);  // the engine's error
       FinishWithPath(wizard, tooBig);

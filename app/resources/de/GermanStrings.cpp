@@ -73,8 +73,8 @@ const MarrowbyString kGermanStrings[] = {
     {186, L"Datei übersprungen: %s"},
     {187,
      L"Um Platz zu schaffen, erhöhen Sie in den Sicherungseinstellungen die Obergrenze für den "
-     L"gesamten Sicherungsspeicher, oder entfernen Sie alte Snapshots über die Befehlszeile: "
-     L"vaultline forget."},
+     L"gesamten Sicherungsspeicher, oder löschen Sie alte Snapshots: einen in der Liste der "
+     L"Snapshots wählen und Snapshot löschen."},
     {188, L"Anzahl der auf den Datenträger wiederhergestellten Dateien:"},
     {189, L"Gesamtgröße der auf den Datenträger wiederhergestellten Dateien:"},
     {190, L"Wiederherstellung von %s abgeschlossen."},
@@ -180,6 +180,10 @@ const MarrowbyString kGermanStrings[] = {
     {412, L"Ersetzen"},
     {413, L"Beide behalten: die wiederhergestellte Datei bekommt einen neuen Namen"},
     {414, L"%d Dateien werden ersetzt.\nMöchten Sie fortfahren?"},
+    {415, L"Für Sicherungen belegt: %s von %s | Frei auf dem Laufwerk: %s"},
+    {416, L"Für Sicherungen belegt: %s (ohne Grenze) | Frei auf dem Laufwerk: %s"},
+    {417, L"ohne Grenze"},
+    {418, L"GB"},
     {32784,
      L"Snapshot auf den Datenträger wiederherstellen\nSnapshot-Sicherung auf den Datenträger "
      L"wiederherstellen"},
