@@ -206,7 +206,10 @@ void CMainFrame::CreateStatusBar() {
   m_pGauge->setRange(0, kGaugeRange);
   m_pGauge->setValue(0);
   m_pGauge->setTextVisible(false);
-  m_pGauge->setFixedWidth(qMax(metrics.horizontalAdvance(LoadString(ids::kStatusGaugeSizer)), 60));
+  // Narrower than its sizer text of old: the storage text in words needs the room.
+  m_pGauge->setFixedWidth(
+      qMin(qMax(metrics.horizontalAdvance(LoadString(ids::kStatusGaugeSizer)), 60),
+           metrics.averageCharWidth() * 16));
   m_pGauge->setMaximumHeight(metrics.height() + 2);
   bar->addPermanentWidget(m_pGauge);
 }

@@ -363,7 +363,7 @@ bool CBackupProgressDlg::OnFile(int64_t size, const wchar_t* path) {
       ListLine(FormatString(
           ids::kWarningLine,
           FromQString(FormatString(ids::kFileSkipped, FromQString(name).c_str())).c_str()));
-      status_ = kCompletedWithWarnings;
+      MarkWarned();
     } else {
       ++filesDone_;
       bytesDone_ += size;
@@ -403,9 +403,13 @@ void CBackupProgressDlg::OnFinished(const wchar_t* text) {
     cancelButton_->setText(LoadString(ids::kClose));
     if (measure) storageSizeAfter_ = sizeAfter;
     detailsButton_->setEnabled(messageList_->count() > 0);
-    if (progressBar_->maximum() == 0) progressBar_->setRange(0, 1);
-    progressBar_->setValue(progressBar_->maximum());
     if (status_ == kInProcess) status_ = kCompleted;
+    // Only a finished operation fills the bar; a failed or cancelled one keeps
+    // how far it got, as the percentage beside it says.
+    if (status_ == kCompleted || status_ == kCompletedWithWarnings) {
+      if (progressBar_->maximum() == 0) progressBar_->setRange(0, 1);
+      progressBar_->setValue(progressBar_->maximum());
+    }
     RefreshStatusText();
     RefreshSummary();
     RefreshProgressText(true);
@@ -433,7 +437,7 @@ void CBackupProgressDlg::OnMessage(int level, const wchar_t* text) {
         break;
       case kMessageWarning:
         ListLine(FormatString(ids::kWarningLine, FromQString(message).c_str()));
-        status_ = kCompletedWithWarnings;
+        MarkWarned();
         RefreshStatusText();
         break;
       case kMessageInfo:
@@ -462,6 +466,11 @@ bool CBackupProgressDlg::IsCancelled() {
 QString CBackupProgressDlg::TickPrefix() const {
   if (showTimeTick_ == 0) return QString();
   return FormatString(ids::kTickPrefix, static_cast<int>(vaultline::platform::TickCount()));
+}
+
+void CBackupProgressDlg::MarkWarned() {
+  // A warning must not turn a failure or a cancelled operation into a success.
+  if (status_ == kInProcess || status_ == kCompleted) status_ = kCompletedWithWarnings;
 }
 
 void CBackupProgressDlg::ListLine(const QString& line) {
@@ -500,6 +509,17 @@ void CBackupProgressDlg::RefreshStatusText() {
       break;
   }
   statusLabel_->setText(text);
+  // A long reason (a path, a system's text) is shown whole, on as many lines
+  // as it takes.
+  const int lines =
+      statusLabel_->fontMetrics()
+          .boundingRect(QRect(0, 0,
+                              statusLabel_->width() > 100 ? statusLabel_->width()
+                                                          : Scaled(this, kWindowWidth - 120),
+                              INT_MAX),
+                        Qt::TextWordWrap, text)
+          .height();
+  statusLabel_->setFixedHeight(std::max(lines, 2 * statusLabel_->fontMetrics().lineSpacing()) + 4);
 }
 
 void CBackupProgressDlg::RefreshSummary() {

@@ -93,6 +93,8 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   void ToggleDetails();
   void SetDetailsExpanded(bool expanded);
   void ListLine(const QString& line);
+  // A warning arrived: "completed with warnings" unless it failed or was cancelled.
+  void MarkWarned();
   QString TickPrefix() const;
   void RefreshStatusText();
   void RefreshSummary();

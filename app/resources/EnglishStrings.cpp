@@ -33,7 +33,7 @@ const MarrowbyString kEnglishStrings[] = {
     {147, L"Backup Selection Properties"},
     {148, L"Snapshot Backup: %s"},
     {149, L"%s\nPlease verify that the path or file name are correct."},
-    {150, L"Used for backup: 0000 MB | Available: 0000 MB"},
+    {150, L"Used for backup: 000.0 MB of 000.0 GB | Free on drive: 000.0 GB"},
     {151,
      L"                                                                                            "
      L"                                        "},

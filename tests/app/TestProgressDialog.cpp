@@ -85,6 +85,38 @@ class TestProgressDialog : public QObject {
     QCOMPARE(Lines(dialog), QStringList{QStringLiteral("Error: disk on fire")});
   }
 
+  // A warning after an error or a Cancel leaves the operation failed or
+  // cancelled; such an end keeps the bar where it stopped; a long reason is
+  // shown whole.
+  void stoppedOperationsEndAsWhatTheyAre() {
+    CBackupProgressDlg dialog(nullptr);
+    auto* bar = dialog.findChild<QProgressBar*>();
+    const QString reason = QStringLiteral("the file %1 could not be read").arg(QString(300, u'x'));
+    dialog.Prepare(CBackupProgressDlg::kBackupMode, std::wstring());
+    dialog.SetItemName(QStringLiteral("Photos"));
+    dialog.OnTotalSize(100);
+    dialog.OnProgress(40, 0);
+    QCoreApplication::processEvents();
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    dialog.OnMessage(2, FromQString(reason).c_str());
+    dialog.OnMessage(3, L"a warning after it");
+    dialog.OnFinished(L"");
+    QCOMPARE(dialog.GetStatus(), CBackupProgressDlg::kFailed);
+    QCOMPARE(bar->value(), 40);
+    QCOMPARE(TextOf<QLabel>(&dialog, "progressText"), QStringLiteral("40 %"));
+    auto* status = dialog.findChild<QLabel*>(QStringLiteral("statusLabel"));
+    QVERIFY(status->height() > 3 * status->fontMetrics().lineSpacing());
+
+    dialog.Prepare(CBackupProgressDlg::kBackupMode, std::wstring());
+    dialog.OnTotalSize(100);
+    dialog.reject();  // Cancel
+    dialog.OnMessage(3, L"a file left half-read");
+    dialog.OnFinished(L"");
+    QCOMPARE(dialog.GetStatus(), CBackupProgressDlg::kCancelPressed);
+    QCOMPARE(Status(dialog), QStringLiteral("The Cancel button was pressed."));
+    QVERIFY(bar->value() < bar->maximum());
+  }
+
   void countsFilesAndAppliesTheHandedOverLimits() {
     CBackupProgressDlg dialog(nullptr);
     dialog.Prepare(CBackupProgressDlg::kBackupMode, std::wstring());

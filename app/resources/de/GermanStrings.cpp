@@ -32,7 +32,7 @@ const MarrowbyString kGermanStrings[] = {
     {147, L"Eigenschaften der Sicherungsauswahl"},
     {148, L"Snapshot-Sicherung: %s"},
     {149, L"%s\nBitte prüfen Sie, ob Pfad und Dateiname stimmen."},
-    {150, L"Für Sicherungen belegt: 0000 MB | Verfügbar: 0000 MB"},
+    {150, L"Für Sicherungen belegt: 000,0 MB von 000,0 GB | Frei auf dem Laufwerk: 000,0 GB"},
     {151,
      L"                                                                                            "
      L"                                        "},
