@@ -14,6 +14,7 @@
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
@@ -24,6 +25,7 @@
 #include "AppStrings.h"
 #include "CAboutDlg.h"
 #include "CContentView.h"
+#include "CMarrowbyApp.h"
 #include "CMarrowbyView.h"
 #include "CSnapshotView.h"
 #include "CommandIcons.h"
@@ -89,6 +91,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CreateToolBar();
   CreateStatusBar();
   resize(Scaled(this, kInitialSize));
+  // At 2x on a small screen the scaled size would not fit.
+  if (const QScreen* screen = this->screen()) {
+    resize(size().boundedTo(screen->availableGeometry().size() * 0.9));
+  }
   RestoreWindowState();
 
   FillSelectionList();
@@ -521,8 +527,13 @@ void CMainFrame::OnHelpContents() {
     MessageBox::Show(this, LoadString(ids::kNoHelpFile));
     return;
   }
-  QString helpFile = ToQString(platform::ProgramFolder()) + QStringLiteral("HelpFiles") +
-                     QChar(platform::kSeparator) + program + QStringLiteral(".html");
+  const QString page =
+      QStringLiteral("HelpFiles") + QChar(platform::kSeparator) + program + QStringLiteral(".html");
+  QString helpFile;
+  for (const std::wstring& folder : ProgramFolders()) {
+    helpFile = ToQString(folder) + page;
+    if (QFileInfo::exists(helpFile)) break;
+  }
   // The codes a shell reports for a missing file and for no handler.
   int code = !QFileInfo::exists(helpFile) ? 2 : ShellOpen(helpFile) ? 33 : 31;
   if (code <= 32) {

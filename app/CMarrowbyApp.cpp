@@ -34,6 +34,16 @@ void UseProgramFolder(const std::wstring& folder) {
   platform::SetEnvironmentValue(L"BRINDLE_HOME", folder);
 }
 
+std::vector<std::wstring> ProgramFolders() {
+  std::vector<std::wstring> folders = {platform::ProgramFolder()};
+  // With --drive the drive may be a folder of backups alone; the languages
+  // and the help stay beside the program itself.
+  std::wstring own = FromQString(QCoreApplication::applicationDirPath());
+  if (!own.empty() && own.back() != platform::kSeparator) own += platform::kSeparator;
+  if (!own.empty() && own != folders.front()) folders.push_back(own);
+  return folders;
+}
+
 CMarrowbyApp::CMarrowbyApp() = default;
 
 CMarrowbyApp::~CMarrowbyApp() {
@@ -74,8 +84,11 @@ bool CMarrowbyApp::InitInstance(const QStringList& arguments) {
 void CMarrowbyApp::LoadLanguageLibrary() {
   // The library's file name always comes from the program's own table.
   std::wstring fileName = ResourceModule::BuiltIn().Text(marrowby::ids::kLanguageLibrary);
-  m_language = LoadLanguage(platform::ProgramFolder(), fileName, platform::UserDefaultLocaleId(),
-                            platform::SystemDefaultLocaleId());
+  for (const std::wstring& folder : ProgramFolders()) {
+    m_language = LoadLanguage(folder, fileName, platform::UserDefaultLocaleId(),
+                              platform::SystemDefaultLocaleId());
+    if (m_language.table != nullptr) break;
+  }
   if (m_language.table == nullptr) return;
   m_pResources = std::make_unique<ResourceModule>(*m_language.table);
   ResourceModule::SetCurrent(m_pResources.get(), m_language.language);

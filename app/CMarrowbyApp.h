@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "LanguageLoader.h"
 #include "ResourceModule.h"
@@ -19,6 +20,9 @@ inline constexpr const wchar_t* kInstanceMutexName = L"{73417BAD-67FB-4f0b-97E1-
 
 // --drive DIR: DIR stands for the program's folder, here and in the engine.
 void UseProgramFolder(const std::wstring& folder);
+// Where the language libraries and the help are looked for, in this order:
+// the program's folder (the drive), then the folder of the program file.
+std::vector<std::wstring> ProgramFolders();
 
 // Qt's own texts in `locale`: the translation in `folder` (beside the
 // language library), else the host's; null when neither exists.

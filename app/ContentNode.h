@@ -11,6 +11,10 @@ struct CaseInsensitiveLess {
   bool operator()(const std::wstring& a, const std::wstring& b) const;
 };
 
+// Case-insensitive, with runs of digits compared by value: letter_2 before
+// letter_10.
+bool NaturalLess(const std::wstring& a, const std::wstring& b);
+
 struct ContentNode {
   std::wstring name;  // empty for the root
   std::map<std::wstring, std::unique_ptr<ContentNode>, CaseInsensitiveLess> children;
@@ -19,7 +23,7 @@ struct ContentNode {
   ContentNode* parent = nullptr;
   bool populated = false;  // children inserted into the tree control
 
-  // Folders first, then files, each in case-insensitive name order.
+  // Folders first, then files, each in natural name order (NaturalLess).
   std::vector<ContentNode*> OrderedChildren() const;
   // Names from the top-level node down to this one, joined with separators.
   std::wstring Path() const;

@@ -411,6 +411,6 @@ void CMainFrame::RunFirstRunWizard() {
     if (CreateSelectionAndBackUp(NewSelectionName(), NewSelectionPath())) return;
     finished = wizard.RunAgainOnLastPage();
   }
-  MessageBox::Show(this, LoadString(ids::kNoSelectionDefined));
-  close();
+  // Cancelled: the window stays, empty; New Backup Selection is one click
+  // away, and quitting is the user's own choice.
 }

@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QTimer>
+#include <cstdio>
+#include <string_view>
 
 #include "CMarrowbyApp.h"
 
@@ -27,7 +29,26 @@ void GrabMainWindowWhenAsked() {
 
 }  // namespace
 
+// Answered before any window system is asked for: `marrowby --help` works on
+// a terminal without a display.
+bool PrintHelpWhenAsked(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument(argv[i]);
+    if (argument == "--help" || argument == "-h") {
+      std::fputs(
+          "usage: marrowby [--drive DIR]\n"
+          "  --drive DIR  take DIR as the drive: the backups are in DIR/BackupStorage/\n"
+          "               (by default the folder of the program)\n"
+          "  --help       show this text\n",
+          stdout);
+      return true;
+    }
+  }
+  return false;
+}
+
 int main(int argc, char** argv) {
+  if (PrintHelpWhenAsked(argc, argv)) return 0;
   QApplication application(argc, argv);
   CMarrowbyApp marrowby;
   if (!marrowby.InitInstance(QApplication::arguments())) return 1;

@@ -1,11 +1,23 @@
 #include "progress/WorkerRoutines.h"
 
+#include <QFileInfo>
+
 #include "AppStrings.h"
 #include "MessageBox.h"
 #include "resources/ResourceIds.h"
 #include "vaultline/FileUtilities.h"
 
 namespace {
+
+// The nearest existing folder at or above `path` when the user may not write
+// into it; empty when writing there is allowed or nothing above exists.
+QString ReadOnlyAncestor(const QString& path) {
+  QFileInfo at(path);
+  while (!at.exists() && !at.isRoot() && at.absolutePath() != at.absoluteFilePath()) {
+    at = QFileInfo(at.absolutePath());
+  }
+  return at.exists() && at.isDir() && !at.isWritable() ? at.absoluteFilePath() : QString();
+}
 
 // Ends an operation that never reached the engine, so that the window still
 // offers Close.
@@ -64,10 +76,13 @@ void RunRestoreRoutine(const RestoreJob& job) {
     return;
   }
   if (!CheckCreatePath(job.destination)) {
-    // Nothing could be written there; say so instead of a silent empty restore.
-    job.sink->OnMessage(
-        kMessageError,
-        FromQString(FormatString(marrowby::ids::kVerifyPath, job.destination.c_str())).c_str());
+    // Nothing could be written there; say so instead of a silent empty restore,
+    // and say why when it is the permissions, not the path.
+    const std::wstring blocking = FromQString(ReadOnlyAncestor(ToQString(job.destination)));
+    const QString reason = blocking.empty()
+                               ? FormatString(marrowby::ids::kVerifyPath, job.destination.c_str())
+                               : FormatString(marrowby::ids::kNoWritePermission, blocking.c_str());
+    job.sink->OnMessage(kMessageError, FromQString(reason).c_str());
     job.sink->OnFinished(L"");
     return;
   }

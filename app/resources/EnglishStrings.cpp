@@ -182,6 +182,7 @@ const MarrowbyString kEnglishStrings[] = {
     {416, L"Used for backup: %s (no limit) | Free on drive: %s"},
     {417, L"no limit"},
     {418, L"GB"},
+    {419, L"You have no permission to write into the folder %s."},
     {32784, L"Restore snapshot to disk\nRestore Snapshot Backup to Disk"},
     {32785, L"Show selected file \nView file"},
     {32790, L"Display the Backup Selection properties"},

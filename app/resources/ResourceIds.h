@@ -121,6 +121,7 @@ inline constexpr unsigned kStorageUsageOfQuota = 415;  // the status bar in read
 inline constexpr unsigned kStorageUsageNoQuota = 416;
 inline constexpr unsigned kNoCapacityLimit = 417;  // the empty capacity field
 inline constexpr unsigned kGigabytesUnit = 418;
+inline constexpr unsigned kNoWritePermission = 419;  // a restore destination not writable
 // Desktop texts beyond the original table.
 inline constexpr unsigned kContentTreeName = 270;   // accessible name of the content tree
 inline constexpr unsigned kSnapshotListName = 271;  // accessible name of an empty snapshot list

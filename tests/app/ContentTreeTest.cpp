@@ -47,6 +47,13 @@ void ContentTreeTest::pathsBuildOneNodePerComponent() {
   BuildContentTree(root, {Sep(L"|x||y.txt"), L"Z"});
   QCOMPARE(NamesOf(root.OrderedChildren()), (std::vector<std::wstring>{L"x", L"Z"}));
   QCOMPARE(root.OrderedChildren()[0]->OrderedChildren()[0]->Path(), Sep(L"x|y.txt"));
+
+  // Numbers in names in the order of their values, whatever their width.
+  BuildContentTree(root, {L"letter_10", L"letter_2", L"Letter_1", L"letter_010a", L"letter_02b",
+                          L"letter_", Sep(L"1999|"), Sep(L"200|")});
+  QCOMPARE(NamesOf(root.OrderedChildren()),
+           (std::vector<std::wstring>{L"200", L"1999", L"letter_", L"Letter_1", L"letter_2",
+                                      L"letter_02b", L"letter_10", L"letter_010a"}));
 }
 
 void ContentTreeTest::unplaceablePathsAreSkipped() {

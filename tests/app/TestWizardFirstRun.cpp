@@ -17,6 +17,7 @@
 #include "MessageBox.h"
 #include "TestDialogsSupport.h"
 #include "dialogs/CFirstRunWizard.h"
+#include "resources/ResourceIds.h"
 
 namespace {
 
@@ -136,19 +137,22 @@ class TestWizardFirstRun : public QObject {
     QCOMPARE(frame_->SnapshotView()->topLevelItemCount(), 1);
   }
 
-  void cancelSaysSoAndCloses() {
+  // Cancel leaves the empty window open: a selection can still be made.
+  void cancelKeepsTheWindowOpen() {
+    bool cancelled = false;
     OnNextModal<QWizard>([&](QWizard* wizard) {
-      MessageBox::SetNextAnswer(QMessageBox::Ok);
       wizard->button(QWizard::CancelButton)->click();
+      cancelled = true;
     });
     MessageBox::ClearLastText();
     frame_ = std::make_unique<CMainFrame>();
     frame_->show();
-    QTRY_VERIFY_WITH_TIMEOUT(!frame_->isVisible(), 10000);
-    QCOMPARE(
-        MessageBox::LastText(),
-        QStringLiteral("There is no backup selection defined. The application will be closed."));
+    QTRY_VERIFY_WITH_TIMEOUT(cancelled, 10000);
+    QTest::qWait(50);
+    QVERIFY(frame_->isVisible());
+    QCOMPARE(MessageBox::LastText(), QString());
     QCOMPARE(frame_->SelectionView()->count(), 0);
+    QVERIFY(frame_->IsCommandEnabled(marrowby::cmd::kNewSelection));
   }
 
  private:

@@ -184,6 +184,7 @@ const MarrowbyString kGermanStrings[] = {
     {416, L"Für Sicherungen belegt: %s (ohne Grenze) | Frei auf dem Laufwerk: %s"},
     {417, L"ohne Grenze"},
     {418, L"GB"},
+    {419, L"Sie haben keine Berechtigung, in den Ordner %s zu schreiben."},
     {32784,
      L"Snapshot auf den Datenträger wiederherstellen\nSnapshot-Sicherung auf den Datenträger "
      L"wiederherstellen"},
