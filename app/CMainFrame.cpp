@@ -529,10 +529,14 @@ void CMainFrame::OnHelpContents() {
   }
   const QString page =
       QStringLiteral("HelpFiles") + QChar(platform::kSeparator) + program + QStringLiteral(".html");
-  QString helpFile;
-  for (const std::wstring& folder : ProgramFolders()) {
-    helpFile = ToQString(folder) + page;
-    if (QFileInfo::exists(helpFile)) break;
+  // The first place that has it; when none has, the failure names the drive's.
+  const std::vector<std::wstring> folders = ProgramFolders();
+  QString helpFile = ToQString(folders.front()) + page;
+  for (const std::wstring& folder : folders) {
+    if (QFileInfo::exists(ToQString(folder) + page)) {
+      helpFile = ToQString(folder) + page;
+      break;
+    }
   }
   // The codes a shell reports for a missing file and for no handler.
   int code = !QFileInfo::exists(helpFile) ? 2 : ShellOpen(helpFile) ? 33 : 31;

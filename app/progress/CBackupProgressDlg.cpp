@@ -18,6 +18,7 @@
 #include "DesktopNotification.h"
 #include "MessageBox.h"
 #include "ScreenScale.h"
+#include "SizeText.h"
 #include "platform/Clock.h"
 #include "resources/ResourceIds.h"
 #include "vaultline/FileUtilities.h"
@@ -106,12 +107,8 @@ CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
                                        &filesSkippedLabel_, "filesSkipped");
   bytesDoneCaption_ =
       AddSummaryRow(grid, 2, Text(progress_dlg::kBytesDoneLabel), &bytesDoneLabel_, "bytesDone");
-  grid->addWidget(new QLabel(Text(progress_dlg::kBytesDoneUnit)), 2, 2);
   capacityUsedCaption_ = AddSummaryRow(grid, 3, Text(progress_dlg::kCapacityUsedLabel),
                                        &capacityUsedLabel_, "capacityUsed");
-  capacityUnitLabel_ = new QLabel(Text(progress_dlg::kCapacityUsedUnit));
-  capacityUnitLabel_->setObjectName(QStringLiteral("capacityUnitLabel"));
-  grid->addWidget(capacityUnitLabel_, 3, 2);
   grid->setColumnStretch(3, 1);
 
   detailsPanel_ = new QWidget;
@@ -280,7 +277,6 @@ void CBackupProgressDlg::ApplyModeLayout() {
   filesSkippedLabel_->setVisible(!restore);
   capacityUsedCaption_->setVisible(!restore);
   capacityUsedLabel_->setVisible(!restore);
-  capacityUnitLabel_->setVisible(!restore);
   filesDoneCaption_->setText(restore ? LoadString(ids::kFilesRestored)
                                      : Text(progress_dlg::kFilesDoneLabel));
   bytesDoneCaption_->setText(restore ? LoadString(ids::kSizeRestored)
@@ -525,7 +521,9 @@ void CBackupProgressDlg::RefreshStatusText() {
 void CBackupProgressDlg::RefreshSummary() {
   filesDoneLabel_->setText(QString::number(filesDone_));
   filesSkippedLabel_->setText(QString::number(filesSkipped_));
-  bytesDoneLabel_->setText(QString::number(bytesDone_ / 1024));
+  // In units a person reads, each figure with its own unit.
+  bytesDoneLabel_->setText(SizeText(bytesDone_));
   const int32_t used = static_cast<int32_t>(storageSizeAfter_ - storageSizeBefore_);
-  capacityUsedLabel_->setText(QString::number(storageSizeAfter_ == 0 ? 0 : used / 1024));
+  const int64_t grown = storageSizeAfter_ == 0 ? 0 : used;
+  capacityUsedLabel_->setText(grown < 0 ? u'-' + SizeText(-grown) : SizeText(grown));
 }

@@ -143,7 +143,6 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   QLabel* bytesDoneLabel_;
   QLabel* capacityUsedCaption_;
   QLabel* capacityUsedLabel_;
-  QLabel* capacityUnitLabel_;
   QWidget* summaryGroup_;
   QWidget* detailsPanel_;
   QListWidget* messageList_;

@@ -129,7 +129,7 @@ class TestProgressDialog : public QObject {
     dialog.OnFile(5000, L"over.bin");
     QCOMPARE(TextOf<QLabel>(&dialog, "filesDoneLabel"), QStringLiteral("2"));
     QCOMPARE(TextOf<QLabel>(&dialog, "filesSkippedLabel"), QStringLiteral("2"));
-    QCOMPARE(TextOf<QLabel>(&dialog, "bytesDoneLabel"), QStringLiteral("4"));
+    QCOMPARE(TextOf<QLabel>(&dialog, "bytesDoneLabel"), QStringLiteral("4.9 KB"));
     QVERIFY(Lines(dialog).contains(QStringLiteral("Warning: File skipped over.bin")));
     QVERIFY(!dialog.IsCancelled());
 
