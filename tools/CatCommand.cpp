@@ -1,6 +1,7 @@
 // cat SEL SNAP ITEM: one stored file on standard output, restored through a
 // private temporary folder as the desktop's View File does.
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -32,10 +33,24 @@ int RunCat(EngineSession& session, const std::wstring& selection, const std::wst
   }
   // A file is restored under its own name, without the folders above it.
   const std::wstring name = listed.path.substr(listed.path.rfind(platform::kSeparator) + 1);
-  std::ifstream file(folder.path() / platform::EncodeName(name), std::ios::binary);
-  if (!ran || status.errors() > 0 || !file) {
+  const std::filesystem::path restored = folder.path() / platform::EncodeName(name);
+  std::error_code error;
+  const std::filesystem::file_status kind = std::filesystem::symlink_status(restored, error);
+  if (!ran || status.errors() > 0 || error) {
     throw CommandError{kExitFailure, item + L" could not be restored"};
   }
+  // A link is shown by its target; what other special files hold is never
+  // read (a fifo would wait for a writer).
+  if (std::filesystem::is_symlink(kind)) {
+    PrintBytes(std::filesystem::read_symlink(restored, error).native());
+    std::fflush(stdout);
+    return kExitSuccess;
+  }
+  if (!std::filesystem::is_regular_file(kind)) {
+    throw CommandError{kExitFailure, item + L" is a special file, not a file"};
+  }
+  std::ifstream file(restored, std::ios::binary);
+  if (!file) throw CommandError{kExitFailure, item + L" could not be restored"};
   // An open file reads to its end after its name is gone, so a reader that
   // stops early (a closed pipe ends the program) leaves no copy behind.
   folder.Remove();

@@ -71,6 +71,13 @@ void ConsoleStatus::OnFinished(const wchar_t*) {
   progress_.Clear();
 }
 
+bool ConsoleStatus::Warned(const std::wstring& path) const {
+  for (const std::wstring& text : warningTexts_) {
+    if (text.find(path) != std::wstring::npos) return true;
+  }
+  return false;
+}
+
 void ConsoleStatus::OnMessage(int level, const wchar_t* text) {
   const std::wstring_view message = text ? text : L"";
   if (level == kMessageError) {
@@ -78,6 +85,7 @@ void ConsoleStatus::OnMessage(int level, const wchar_t* text) {
     if (quietErrors_) return;
   } else if (level == kMessageWarning) {
     ++warnings_;
+    warningTexts_.emplace_back(message);
   } else if (verbosity_ < (level == kMessageInfo ? 1 : 2)) {
     return;
   }

@@ -31,6 +31,8 @@ class ConsoleStatus final : public IBackupRestoreStatus {
 
   unsigned errors() const { return errors_; }
   unsigned warnings() const { return warnings_; }
+  // Whether a warning named `path`.
+  bool Warned(const std::wstring& path) const;
   // Files left out for size, as announced during the walk or summed up.
   unsigned skippedFiles() const;
   bool hasSummary() const { return hasSummary_; }
@@ -56,6 +58,7 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   ProgressLine progress_;
   unsigned errors_ = 0;
   unsigned warnings_ = 0;
+  std::vector<std::wstring> warningTexts_;
   unsigned announcedSkips_ = 0;
   unsigned summarySkips_ = 0;
   bool hasSummary_ = false;

@@ -12,18 +12,31 @@ int RunLs(EngineSession& session, const std::wstring& selection, const std::wstr
   const unsigned index = ResolveSelection(session, selection);
   const int snap = ResolveSnapshot(session, index, snapshot);
   const auto paths = session.Take(session.engine().GetSnapshotContents(index, snap));
+  auto kinds =
+      session.Take(session.engine().GetSnapshotItemKinds(index, static_cast<unsigned>(snap)));
+  kinds.resize(paths.size());
+  // A link shows where it points: "path -> target".
+  auto shown = [&](size_t i) {
+    const size_t tab = kinds[i].find(L'\t');
+    if (!kinds[i].starts_with(L"link\t")) return paths[i];
+    return paths[i] + L" -> " + kinds[i].substr(tab + 1);
+  };
   // What could be read is listed; damage makes the listing a failure.
   const bool damaged = session.engine().IsSnapshotDamaged(index, static_cast<unsigned>(snap));
   const int exitCode = damaged ? kExitFailure : kExitSuccess;
   if (damaged) PrintError(DamagedSnapshotText(index, snap) + L"; the listing is incomplete");
   if (!session.options().json) {
-    for (const auto& path : paths) PrintLine(path);
+    for (size_t i = 0; i < paths.size(); ++i) PrintLine(shown(i));
     return exitCode;
   }
   nlohmann::json list = nlohmann::json::array();
-  for (const auto& path : paths) {
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const std::wstring& path = paths[i];
     nlohmann::json entry = {{"folder", !path.empty() && path.back() == platform::kSeparator}};
     PutText(entry, "path", path);
+    const size_t tab = kinds[i].find(L'\t');
+    if (!kinds[i].empty()) PutText(entry, "kind", kinds[i].substr(0, tab));
+    if (tab != std::wstring::npos) PutText(entry, "detail", kinds[i].substr(tab + 1));
     list.push_back(std::move(entry));
   }
   PrintJson({{"selection", index}, {"snapshot", snap}, {"damaged", damaged}, {"paths", list}});

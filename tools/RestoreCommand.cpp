@@ -52,18 +52,21 @@ std::wstring DestinationOf(const std::wstring& target, const std::wstring& liste
 
 // The listed files that were not written whole: the sink names the files
 // it saw finished by their destinations. Unless the rule replaces every file,
-// one that is there but was not written is a local file the rule kept.
+// one that is there but was not written is a local file the rule kept. Those
+// a warning named as left out (a device only the administrator makes) go to
+// `leftOut`.
 std::vector<std::wstring> FailedFiles(const std::vector<std::wstring>& expected,
-                                      const std::vector<std::wstring>& finished,
-                                      const std::wstring& target, const std::wstring& listedItem,
-                                      int conflictRule) {
-  const std::set<std::wstring> done(finished.begin(), finished.end());
+                                      const ConsoleStatus& status, const std::wstring& target,
+                                      const std::wstring& listedItem, int conflictRule,
+                                      std::vector<std::wstring>* leftOut) {
+  const std::set<std::wstring> done(status.finishedFiles().begin(), status.finishedFiles().end());
   std::vector<std::wstring> failed;
   for (const auto& path : expected) {
     const std::wstring destination = DestinationOf(target, listedItem, path);
     const bool kept = conflictRule != kReplaceLocalFile && platform::PathExists(destination) &&
                       !platform::IsFolder(destination);
-    if (!done.contains(destination) && !kept) failed.push_back(path);
+    if (done.contains(destination) || kept) continue;
+    (status.Warned(destination) ? leftOut : &failed)->push_back(path);
   }
   return failed;
 }
@@ -109,8 +112,9 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
   }
   // Some failures (a folder that cannot be made) reach only the engine's
   // diagnostic log, so the files written back are checked as well.
-  const auto failed = FailedFiles(expected, status.finishedFiles(), target,
-                                  restoreItem.empty() ? L"" : listedItem, conflictRule);
+  std::vector<std::wstring> leftOut;
+  const auto failed = FailedFiles(expected, status, target, restoreItem.empty() ? L"" : listedItem,
+                                  conflictRule, &leftOut);
   const bool whole = status.errors() == 0 && failed.empty();
   if (session.options().json) {
     nlohmann::json failedList = nlohmann::json::array();
@@ -133,6 +137,11 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
   }
   if (!session.options().json) {
     PrintLine(std::to_wstring(status.filesDone()) + L" file(s) restored to " + target);
+  }
+  if (!leftOut.empty() || status.warnings() > 0) {
+    PrintWarning(L"the restore is incomplete: " + std::to_wstring(leftOut.size()) +
+                 L" item(s) could not be made as they were");
+    return kExitPartial;
   }
   return kExitSuccess;
 }

@@ -633,24 +633,8 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFil
       platform::WriteDiagnostic(L"\nFile shrank while being stored: " + fullPath);
       return fail();
     }
-    FpHeader header;
-    header.name = fullPath;
-    header.size = size;
-    header.layout = FpHeader::kLayoutRaw;
-    header.rawDigest = Md5::Of(ring_.Data(), static_cast<size_t>(size));
-    PendingRecord& pending = QueueRecord(contentFd, contentOffset);
-    if (!pending.file->WriteHeader(header)) {
-      ReportHeaderWriteError(pending.file->LastError());
-      return dropRecord();
-    }
-    if (!pending.file->WriteRaw(ring_.Data(), size)) {
-      ReportWriteError(pending.file->LastError());
-      return dropRecord();
-    }
-    pending.headerHeld = pending.file->Held();
-    pending.end = contentOffset + FpHeader::kSize + size;
     CloseSource(source.fd);
-    return SettleRecords() ? contentOffset : -1;
+    return StoreRaw(fullPath, contentFd, contentOffset, ring_.Data(), size);
   }
 
   if (!IsOpen()) {

@@ -81,6 +81,10 @@ class BlockStore {
   // FinishRecords, FlushBlocks or the store's end. `source`, when opened,
   // is the file at `path` as the caller opened it; the store closes it.
   virtual int64_t StoreFile(const std::wstring& path, int contentFd, SourceFile source = {});
+  // Stores `bytes` as what `path` holds (a link's target; nothing for a
+  // fifo, socket or device), raw behind its header whatever their length.
+  // As StoreFile otherwise.
+  int64_t StoreBytes(const std::wstring& path, int contentFd, const std::string& bytes);
   // Where the next record goes: the content file's position once the
   // records still waiting are written.
   int64_t ContentEnd(int contentFd);
@@ -98,6 +102,13 @@ class BlockStore {
   // cancelled). Damage found is remembered.
   virtual bool RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
                            const std::wstring& expectedName, int64_t expectedSize = -1);
+  // The bytes StoreBytes stored, checked as RestoreFile checks a file; false
+  // when they could not be read or are damaged (reported, and remembered).
+  bool RestoreBytes(int contentFd, int64_t contentOffset, const std::wstring& expectedName,
+                    int64_t expectedSize, std::string* bytes);
+  // As RestoreBytes, reporting nothing: `why` says what is wrong.
+  bool ReadBytes(int contentFd, int64_t contentOffset, const std::wstring& expectedName,
+                 int64_t expectedSize, std::string* bytes, std::wstring* why);
   // Names a file that RestoreFile will be asked for after those named
   // before it, so that its record and blocks are read and checked ahead on
   // another thread. A file named and not restored costs only that work.
@@ -173,6 +184,10 @@ class BlockStore {
   }
 
  private:
+  // Queues the record of `size` bytes that follow their header raw, at
+  // `contentOffset`; that offset, or -1 when it could not be written.
+  int64_t StoreRaw(const std::wstring& fullPath, int contentFd, int64_t contentOffset,
+                   const uint8_t* bytes, int64_t size);
   // The sliding-window pass over an opened source file; 0 when every byte
   // up to its end was stored, -1 otherwise.
   int RunMatchingLoop(FpRecordFile& record, SourceFile& source, const std::wstring& fullPath,

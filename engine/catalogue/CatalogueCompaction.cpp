@@ -27,13 +27,16 @@ constexpr int64_t kRawChunk = 163840;
 enum FileIndex { kData, kIndex, kContent, kDirectory, kSnapshot };
 
 // Every directory record a snapshot's trees read, in the order first read,
-// and the content records of their stored files.
+// and the content records of their stored files and attribute lists.
 class ReferenceVisitor : public RecordVisitor {
  public:
   ReferenceVisitor(std::vector<int64_t>* records, std::map<int64_t, int64_t>* contents)
       : records_(records), contents_(contents) {}
-  void ReadRecord(const DirEntry& /*entry*/, int64_t offset) override {
+  void ReadRecord(const DirEntry& entry, int64_t offset) override {
     if (seen_.insert(offset).second) records_->push_back(offset);
+    if (entry.HasTail() && entry.tail.attributesOffset >= 0) {
+      contents_->emplace(entry.tail.attributesOffset, 0);
+    }
   }
   bool VisitFile(const DirEntry& entry, int64_t /*offset*/) override {
     contents_->emplace(entry.contentOffset, 0);
@@ -360,16 +363,16 @@ bool CatalogueCompaction::WriteContents() {
     FpRecordFile target(newContent);
     std::vector<uint8_t> raw(kRawChunk);
     for (const auto& [offset, length] : contentLengths_) {
-      std::wstring name, secondName;
-      int64_t size = 0;
-      uint16_t layout = 0;
+      // The whole header goes across, extensions and all: a small file's
+      // digest is what lets a restore check it.
+      FpHeader header;
       platform::SeekFile(contentFd_, offset, platform::SeekFrom::kStart);
-      if (!source.ReadHeader(&name, &size, &layout, &secondName) ||
-          !target.WriteHeader(name, size, layout, secondName)) {
+      if (!source.ReadHeader(&header) || !target.WriteHeader(header)) {
         written = false;
         break;
       }
-      if (layout == FpHeader::kLayoutRaw) {
+      const int64_t size = header.size;
+      if (header.layout == FpHeader::kLayoutRaw) {
         for (int64_t left = size; written && left > 0;) {
           const int64_t chunk = std::min(left, kRawChunk);
           written = source.ReadRaw(raw.data(), chunk) && target.WriteRaw(raw.data(), chunk);
@@ -423,6 +426,9 @@ bool CatalogueCompaction::WriteRecords() {
         // backup writes it: at the record behind its own.
         entry.contentOffset =
             entry.count > 0 ? recordNumbers_(entry.contentOffset) : newOffset + kDirRecordSize;
+      }
+      if (entry.HasTail() && entry.tail.attributesOffset >= 0) {
+        entry.tail.attributesOffset = contentNumbers_(entry.tail.attributesOffset);
       }
       if (target.AppendRecord(entry) != newOffset) {
         ReportWriteFailure(directoryPath);

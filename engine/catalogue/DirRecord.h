@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/ItemTail.h"
+
 namespace vaultline {
 
 static_assert(std::endian::native == std::endian::little, "records are read in place");
@@ -20,6 +22,7 @@ inline constexpr uint32_t kReadOnlyAttribute = 0x01;
 inline constexpr uint16_t kDirExtended = 0x8000;      // checksum at `checksum`
 inline constexpr uint16_t kDirHasMode = 0x4000;       // permission bits in bits 0-8
 inline constexpr uint16_t kDirHasExactTime = 0x2000;  // nanoseconds and era in `timeExtra`
+inline constexpr uint16_t kDirHasTail = 0x1000;       // an ItemTail ends the name array
 inline constexpr uint16_t kDirModeBits = 0x01FF;
 
 struct DirRecord {
@@ -72,7 +75,10 @@ struct DirEntry {
   int64_t size = 0;
   int32_t count = 0;
   int64_t contentOffset = 0;
+  ItemTail tail;  // with kDirHasTail
 
+  bool HasTail() const { return (extension & kDirHasTail) != 0; }
+  platform::ItemKind Kind() const { return HasTail() ? tail.kind : platform::ItemKind::kPlain; }
   bool IsFolder() const { return (attributes & kFolderAttribute) != 0; }
   bool IsExtended() const { return (extension & kDirExtended) != 0; }
   bool IsSound() const { return damage == RecordDamage::kNone; }

@@ -34,6 +34,13 @@ RecordDamage Examine(const DirRecord& record, int64_t logicalEnd) {
     return RecordDamage::kChecksum;
   }
   if (record.nameLength >= kDirNameUnits) return RecordDamage::kInconsistent;
+  if ((record.extension & kDirHasTail) != 0) {
+    ItemTail tail;
+    if (record.nameLength > kMaxTailedNameUnits ||
+        !ItemTail::Decode(record.name + kItemTailInName, &tail)) {
+      return RecordDamage::kInconsistent;
+    }
+  }
   if (record.nameLength == 0) return RecordDamage::kNone;  // skipped by every reader
   if ((record.attributes & kFolderAttribute) != 0) {
     const bool childrenInside =
@@ -132,6 +139,7 @@ int64_t DirectoryFile::WriteRecord(SourceScanner& item, int32_t level, int64_t* 
   const RecordExtension extension = item.Extension();
   entry.extension = extension.extension;
   entry.timeExtra = extension.timeExtra;
+  if (item.HasTail()) entry.tail = item.Tail();
   return AppendRecord(entry);
 }
 
@@ -148,6 +156,14 @@ int64_t DirectoryFile::AppendRecord(const DirEntry& entry) {
   // made anew, over what it holds now.
   record_.extension = entry.extension;
   record_.timeExtra = entry.timeExtra;
+  if (entry.HasTail()) {
+    // Only a short name leaves the tail's bytes free.
+    if (record_.nameLength <= kMaxTailedNameUnits) {
+      entry.tail.Encode(record_.name + kItemTailInName);
+    } else {
+      record_.extension &= ~kDirHasTail;
+    }
+  }
   record_.attributes = entry.attributes;
   record_.modifyTime = entry.modifyTime;
   record_.size = entry.size;
@@ -202,6 +218,10 @@ int64_t DirectoryFile::ReadNextRecord(DirEntry* entry) {
   entry->size = record_.size;
   entry->count = record_.count;
   entry->contentOffset = record_.contentOffset;
+  entry->tail = ItemTail{};
+  if (entry->HasTail() && entry->damage == RecordDamage::kNone) {
+    ItemTail::Decode(record_.name + kItemTailInName, &entry->tail);
+  }
   position_ = offset + kDirRecordSize;
   return position_;
 }

@@ -13,10 +13,11 @@ namespace vaultline {
 namespace {
 
 constexpr uint32_t kSegmentMagic = 0x5359454B;  // "KEYS" in the file
-constexpr uint16_t kVersion = 2;                // 1 had no listing ends: rebuilt
+// 1 had no listing ends, 2 no tail states: both are rebuilt.
+constexpr uint16_t kVersion = 3;
 constexpr size_t kHeaderSize = 40;
 constexpr size_t kChecksumOffset = 32;
-constexpr size_t kRecordSize = 48;
+constexpr size_t kRecordSize = 64;
 constexpr size_t kEntryPrintSize = 24;
 // Far beyond any index of a drive's catalogue; a larger file is not ours.
 constexpr int64_t kMaxFileSize = int64_t{1} << 30;
@@ -30,6 +31,9 @@ void PutRecord(const KeyIndex::Entry& key, uint8_t* at) {
   StoreLe16(0, at + 34);
   StoreLe32(key.offsets.state.timeExtra, at + 36);
   StoreLe64(static_cast<uint64_t>(key.offsets.listingEnd), at + 40);
+  StoreLe32(key.offsets.state.tailState, at + 48);
+  StoreLe32(0, at + 52);
+  StoreLe64(static_cast<uint64_t>(key.offsets.state.attributesOffset), at + 56);
 }
 
 KeyIndex::Entry GetRecord(const uint8_t* at) {
@@ -41,6 +45,8 @@ KeyIndex::Entry GetRecord(const uint8_t* at) {
   key.offsets.state.extension = LoadLe16(at + 32);
   key.offsets.state.timeExtra = LoadLe32(at + 36);
   key.offsets.listingEnd = static_cast<int64_t>(LoadLe64(at + 40));
+  key.offsets.state.tailState = LoadLe32(at + 48);
+  key.offsets.state.attributesOffset = static_cast<int64_t>(LoadLe64(at + 56));
   return key;
 }
 

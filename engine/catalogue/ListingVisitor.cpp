@@ -12,6 +12,7 @@ std::wstring ListingVisitor::Relative(const std::wstring& name) const {
 
 bool ListingVisitor::VisitFile(const DirEntry& entry, int64_t offset) {
   listing_->push_back(Relative(entry.name));
+  if (entry.Kind() != platform::ItemKind::kPlain) nodes_->emplace_back(listing_->size() - 1, entry);
   (*pathToRecord_)[entry.name] = offset;
   *restoreBytes_ += entry.size;
   return true;

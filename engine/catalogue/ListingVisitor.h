@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "catalogue/SubtreeWalk.h"
@@ -14,13 +15,18 @@ namespace vaultline {
 
 class ListingVisitor : public RecordVisitor {
  public:
+  // A link or special file listed at position i of the listing.
+  using Node = std::pair<size_t, DirEntry>;
+
   ListingVisitor(const std::wstring& prefix, bool withFolders, std::vector<std::wstring>* listing,
-                 std::unordered_map<std::wstring, int64_t>* pathToRecord, int64_t* restoreBytes)
+                 std::unordered_map<std::wstring, int64_t>* pathToRecord, int64_t* restoreBytes,
+                 std::vector<Node>* nodes)
       : prefix_(prefix),
         withFolders_(withFolders),
         listing_(listing),
         pathToRecord_(pathToRecord),
-        restoreBytes_(restoreBytes) {}
+        restoreBytes_(restoreBytes),
+        nodes_(nodes) {}
 
   bool VisitFile(const DirEntry& entry, int64_t offset) override;
   bool EnterFolder(const DirEntry& entry, int64_t offset) override;
@@ -36,6 +42,7 @@ class ListingVisitor : public RecordVisitor {
   std::vector<std::wstring>* listing_;
   std::unordered_map<std::wstring, int64_t>* pathToRecord_;
   int64_t* restoreBytes_;
+  std::vector<Node>* nodes_;
 };
 
 }  // namespace vaultline

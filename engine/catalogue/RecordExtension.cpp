@@ -36,6 +36,12 @@ RecordExtension EncodeExtension(uint16_t permissions, const ExactTime& time) {
   return extension;
 }
 
+RecordExtension StateOf(const DirEntry& entry) {
+  if (!entry.HasTail()) return RecordExtension{entry.extension, entry.timeExtra, 0, -1};
+  return RecordExtension{entry.extension, entry.timeExtra, entry.tail.State(),
+                         entry.tail.attributesOffset};
+}
+
 ExactTime DecodeTime(const DirEntry& entry) {
   if ((entry.extension & kDirHasExactTime) == 0) return ExactTime{entry.modifyTime, 0};
   // The era's two bits are a two's-complement number.

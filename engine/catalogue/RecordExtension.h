@@ -12,14 +12,18 @@
 namespace vaultline {
 
 struct RecordExtension {
-  uint16_t extension = 0;  // kDirHasMode, kDirHasExactTime and the mode bits
+  uint16_t extension = 0;  // kDirHasMode, kDirHasExactTime, kDirHasTail and the mode bits
   uint32_t timeExtra = 0;
+  uint32_t tailState = 0;  // ItemTail::State() with kDirHasTail, else 0
+  // Where the record's attribute list lies (-1: none); no part of the state.
+  int64_t attributesOffset = -1;
 
   // What tells two states of an item apart that the key does not: the mode,
-  // the nanoseconds and the era. The checksum flag is no part of it.
+  // the nanoseconds and the era, the kind, owner and attributes. The
+  // checksum flag is no part of it.
   bool SameState(const RecordExtension& other) const {
     return (extension & ~kDirExtended) == (other.extension & ~kDirExtended) &&
-           timeExtra == other.timeExtra;
+           timeExtra == other.timeExtra && tailState == other.tailState;
   }
   bool operator==(const RecordExtension&) const = default;
 };
@@ -35,6 +39,9 @@ int32_t LowSeconds(int64_t seconds);
 ExactTime RecordableTime(const ExactTime& time);
 // The extension of an item with this mode and time.
 RecordExtension EncodeExtension(uint16_t permissions, const ExactTime& time);
+
+// The state a record holds beside its key.
+RecordExtension StateOf(const DirEntry& entry);
 
 // The record's full time: exact with kDirHasExactTime, else modifyTime.
 ExactTime DecodeTime(const DirEntry& entry);

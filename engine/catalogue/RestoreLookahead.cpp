@@ -5,7 +5,10 @@
 namespace vaultline {
 
 bool RestoreLookahead::VisitFile(const DirEntry& entry, int64_t offset) {
-  store_.ExpectRestore(contentFd_, entry.contentOffset, entry.name, entry.size);
+  // A link or special file is made, not written.
+  if (entry.Kind() == platform::ItemKind::kPlain) {
+    store_.ExpectRestore(contentFd_, entry.contentOffset, entry.name, entry.size);
+  }
   return Hold(Kind::kFile, entry, offset);
 }
 

@@ -3,14 +3,18 @@
 #include <cerrno>
 
 #include "blockstore/BlockStore.h"
+#include "blockstore/Crc32.h"
 #include "blockstore/StoreContext.h"
+#include "catalogue/AttributeList.h"
 #include "catalogue/PathJoin.h"
 #include "catalogue/RecordExtension.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
+#include "platform/Owners.h"
 #include "platform/Path.h"
+#include "platform/SpecialFiles.h"
 #include "vaultline/RestoreConflict.h"
 #include "vaultline/Vaultline.h"
 
@@ -27,10 +31,14 @@ struct PathAttributes {
   bool SetTime(const ExactTime& time) const {
     return platform::SetFileTime(path, time.seconds, time.nanoseconds);
   }
-  bool SetPermissions(uint16_t permissions) const {
-    return platform::SetPermissions(path, permissions);
-  }
+  bool SetMode(uint16_t mode) const { return platform::SetMode(path, mode); }
   bool SetReadOnly(bool readOnly) const { return platform::SetReadOnly(path, readOnly); }
+  bool SetOwner(uint32_t owner, uint32_t group) const {
+    return platform::SetOwner(path, owner, group);
+  }
+  bool SetAttribute(const platform::ExtendedAttribute& attribute) const {
+    return platform::SetExtendedAttribute(path, attribute);
+  }
 };
 
 struct OpenFileAttributes {
@@ -38,27 +46,70 @@ struct OpenFileAttributes {
   bool SetTime(const ExactTime& time) const {
     return platform::SetOpenFileTime(fd, time.seconds, time.nanoseconds);
   }
-  bool SetPermissions(uint16_t permissions) const {
-    return platform::SetOpenFilePermissions(fd, permissions);
-  }
+  bool SetMode(uint16_t mode) const { return platform::SetOpenFileMode(fd, mode); }
   bool SetReadOnly(bool readOnly) const { return platform::SetOpenFileReadOnly(fd, readOnly); }
+  bool SetOwner(uint32_t owner, uint32_t group) const {
+    return platform::SetOpenFileOwner(fd, owner, group);
+  }
+  bool SetAttribute(const platform::ExtendedAttribute& attribute) const {
+    return platform::SetOpenFileExtendedAttribute(fd, attribute);
+  }
 };
 
-// The time (exact when recorded so; a plain time 0 is none) and the recorded
-// permission bits, or, for a file of a record without them, the read-only
-// state.
+// The id a recorded name has on this computer, else the recorded id.
+uint32_t IdOnThisComputer(const std::wstring& name, uint32_t recorded,
+                          bool (*lookUp)(std::wstring_view, uint32_t*)) {
+  uint32_t id = recorded;
+  if (!name.empty()) lookUp(name, &id);
+  return id;
+}
+
+// Sets what the record and its attribute list hold: owner and group (by
+// the administrator only; anyone else keeps the items as their own), the
+// extended attributes, all twelve mode bits (or, for a record without them,
+// the read-only state) and last the time (exact when recorded so; a plain
+// time 0 is none). A set-ID bit is kept only with the owner or group it was
+// set for, never for whoever restores. What could not be set is named in
+// `left`; false when the mode or time could not be set.
 template <typename Target>
-bool ApplyRecorded(const DirEntry& entry, const Target& target) {
+bool ApplyRecorded(const DirEntry& entry, const AttributeList* list, const Target& target,
+                   std::vector<std::wstring>* left) {
   bool applied = true;
+  bool ownerKept = false;
+  bool groupKept = false;
+  if (list != nullptr) {
+    const uint32_t owner = IdOnThisComputer(list->ownerName, list->ownerId, platform::OwnerIdOf);
+    const uint32_t group = IdOnThisComputer(list->groupName, list->groupId, platform::GroupIdOf);
+    if (platform::IsAdministrator()) {
+      ownerKept = groupKept = target.SetOwner(owner, group);
+      if (!ownerKept) left->push_back(L"its owner and group");
+    } else {
+      ownerKept = owner == platform::ProcessOwnerId();
+      groupKept = group == platform::ProcessGroupId();
+    }
+    for (const platform::ExtendedAttribute& attribute : list->attributes) {
+      if (!target.SetAttribute(attribute)) left->push_back(L"the attribute " + attribute.name);
+    }
+  }
+  // A link has no mode of its own to set.
+  if (entry.Kind() != platform::ItemKind::kSymbolicLink && HasPermissions(entry)) {
+    uint16_t mode = PermissionsOf(entry) | (entry.HasTail() ? entry.tail.specialMode : 0);
+    if ((mode & 04000) != 0 && !ownerKept) {
+      mode &= ~04000;
+      left->push_back(L"its set-user-ID bit");
+    }
+    if ((mode & 02000) != 0 && !groupKept) {
+      mode &= ~02000;
+      left->push_back(L"its set-group-ID bit");
+    }
+    applied = target.SetMode(mode);
+  } else if (!entry.IsFolder() && entry.Kind() == platform::ItemKind::kPlain) {
+    applied = target.SetReadOnly((entry.attributes & kReadOnlyAttribute) != 0);
+  }
   const ExactTime time = DecodeTime(entry);
   // A plain record's time 0 stands for none (a drive root).
   if ((entry.extension & kDirHasExactTime) != 0 || time.seconds != 0) {
-    applied = target.SetTime(time);
-  }
-  if (HasPermissions(entry)) {
-    applied = target.SetPermissions(PermissionsOf(entry)) && applied;
-  } else if (!entry.IsFolder()) {
-    applied = target.SetReadOnly((entry.attributes & kReadOnlyAttribute) != 0) && applied;
+    applied = target.SetTime(time) && applied;
   }
   return applied;
 }
@@ -66,6 +117,20 @@ bool ApplyRecorded(const DirEntry& entry, const Target& target) {
 std::wstring LastComponent(const std::wstring& name) {
   const size_t separator = name.rfind(platform::kSeparator);
   return separator == std::wstring::npos ? name : name.substr(separator + 1);
+}
+
+bool IsDevice(platform::ItemKind kind) {
+  return kind == platform::ItemKind::kCharacterDevice || kind == platform::ItemKind::kBlockDevice;
+}
+
+// Makes room for a link or special file: whatever is in its place goes,
+// but never a folder.
+bool ClearPlace(const std::wstring& path, int* error) {
+  if (!platform::PathExists(path) && !platform::IsSymbolicLink(path)) return true;
+  if (platform::DeleteFile(path, error)) return true;
+  // A read-only file left by an earlier restore is replaced all the same.
+  return *error == EACCES && platform::SetReadOnly(path, false) &&
+         platform::DeleteFile(path, error);
 }
 
 bool IsUnsafeComponent(std::wstring_view component) {
@@ -151,7 +216,7 @@ bool RestoreVisitor::LeaveFolder(const DirEntry& entry) {
   const std::wstring destination = folders_.back();
   folders_.pop_back();
   if (context_.cancelled) return false;
-  if (!destination.empty() && !conflict_.countOnly) ApplyAttributesAndTime(destination, entry);
+  if (!destination.empty() && !conflict_.countOnly) ApplyTo(entry, destination);
   return true;
 }
 
@@ -166,6 +231,12 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
     context_.cancelled = context_.status->OnFile(entry.size, destination.c_str());
   }
   if (context_.cancelled) return false;
+  if (entry.Kind() != platform::ItemKind::kPlain) return MakeNode(entry, destination);
+  AttributeList list;
+  const bool listed = ReadAttributeList(entry, destination, &list);
+  if (listed && list.linkGroup != 0 && LinkToEarlierName(list.linkGroup, entry, destination)) {
+    return Done(entry);
+  }
   // A file with a recorded mode is written closed (0600), whatever was there
   // and whatever the umask, and opened up to that mode at the end. Opening
   // refuses a link.
@@ -192,7 +263,7 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
   }
   bool restored = store_.RestoreFile(contentFd_, fd, entry.contentOffset, entry.name, entry.size);
   // Set through the descriptor: no path is looked up again for them.
-  if (restored) ApplyRecorded(entry, OpenFileAttributes{fd});
+  if (restored) ApplyTo(entry, destination, fd, listed ? &list : nullptr);
   restored = store_.CloseRestoredFile(fd, restored);
   if (!restored) {
     // Whatever was written of a damaged file must not pass for the file.
@@ -202,9 +273,10 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
   }
   if (context_.cancelled) return false;
   if (!restored) return true;
-  context_.restoredBytes += entry.size;
-  if (context_.status != nullptr) context_.status->OnFileDone();
-  return true;
+  if (listed && list.linkGroup != 0) {
+    linkedFiles_.emplace(list.linkGroup, LinkedFile{destination, entry.size});
+  }
+  return Done(entry);
 }
 
 std::wstring RestoreVisitor::UnderConflictRule(const DirEntry& entry,
@@ -237,8 +309,101 @@ std::wstring RestoreVisitor::UnderConflictRule(const DirEntry& entry,
   return std::wstring();
 }
 
-bool RestoreVisitor::ApplyAttributesAndTime(const std::wstring& path, const DirEntry& entry) {
-  return ApplyRecorded(entry, PathAttributes{path});
+bool RestoreVisitor::Done(const DirEntry& entry) {
+  context_.restoredBytes += entry.size;
+  if (context_.status != nullptr) context_.status->OnFileDone();
+  return !context_.cancelled;
+}
+
+bool RestoreVisitor::LinkToEarlierName(uint64_t linkGroup, const DirEntry& entry,
+                                       const std::wstring& destination) {
+  const auto earlier = linkedFiles_.find(linkGroup);
+  if (earlier == linkedFiles_.end() || earlier->second.size != entry.size) return false;
+  // Where no second name can be made (another file system), the file is
+  // written again instead.
+  int error = 0;
+  return ClearPlace(destination, &error) &&
+         platform::CreateHardLink(earlier->second.destination, destination, &error);
+}
+
+bool RestoreVisitor::ReadAttributeList(const DirEntry& entry, const std::wstring& destination,
+                                       AttributeList* list) {
+  if (!entry.HasTail() || entry.tail.attributesOffset < 0) return false;
+  std::string bytes;
+  std::wstring why = L"they do not match their record";
+  if (store_.ReadBytes(contentFd_, entry.tail.attributesOffset, std::wstring(), -1, &bytes, &why)) {
+    uint32_t crc = Crc32(bytes.data(), bytes.size());
+    if (crc == 0) crc = 0xFFFFFFFF;
+    if (crc == entry.tail.attributesCrc && AttributeList::Decode(bytes, list)) return true;
+  }
+  // The item itself comes back: a warning, as for any attribute not set.
+  platform::WriteDiagnostic(L"\nDamaged attribute list of " + entry.name + L": " + why);
+  if (context_.status != nullptr) {
+    const std::wstring text = platform::FormatWide(
+        L"%ls was restored without its owner and attributes: they are damaged on the drive",
+        destination.c_str());
+    context_.status->OnMessage(kMessageWarning, text.c_str());
+  }
+  return false;
+}
+
+void RestoreVisitor::ApplyTo(const DirEntry& entry, const std::wstring& destination) {
+  AttributeList list;
+  const bool listed = ReadAttributeList(entry, destination, &list);
+  ApplyTo(entry, destination, -1, listed ? &list : nullptr);
+}
+
+void RestoreVisitor::ApplyTo(const DirEntry& entry, const std::wstring& destination, int fd,
+                             const AttributeList* list) {
+  std::vector<std::wstring> left;
+  if (fd >= 0) {
+    ApplyRecorded(entry, list, OpenFileAttributes{fd}, &left);
+  } else {
+    ApplyRecorded(entry, list, PathAttributes{destination}, &left);
+  }
+  if (left.empty() || context_.status == nullptr) return;
+  std::wstring what = left.front();
+  for (size_t i = 1; i < left.size(); ++i) what += L", " + left[i];
+  const std::wstring text =
+      platform::FormatWide(L"%ls was restored without %ls", destination.c_str(), what.c_str());
+  context_.status->OnMessage(kMessageWarning, text.c_str());
+}
+
+bool RestoreVisitor::MakeNode(const DirEntry& entry, const std::wstring& destination) {
+  const platform::ItemKind kind = entry.Kind();
+  int error = 0;
+  bool made = ClearPlace(destination, &error);
+  if (made && kind == platform::ItemKind::kSymbolicLink) {
+    std::string target;
+    if (!store_.RestoreBytes(contentFd_, entry.contentOffset, entry.name, entry.size, &target)) {
+      Report(platform::FormatWide(L"The file %ls could not be restored", destination.c_str()),
+             L"\nCould not restore " + destination);
+      return !context_.cancelled;
+    }
+    made = platform::CreateSymbolicLink(target, destination, &error);
+  } else if (made) {
+    made = platform::CreateSpecialNode(destination, kind, entry.tail.deviceMajor,
+                                       entry.tail.deviceMinor, &error);
+  }
+  if (!made && IsDevice(kind) && error == EPERM) {
+    // Only the administrator makes devices: a restore by anyone else leaves
+    // them out, and says so.
+    if (context_.status != nullptr) {
+      const std::wstring text = platform::FormatWide(
+          L"The device %ls was not restored: only the administrator can make devices",
+          destination.c_str());
+      context_.status->OnMessage(kMessageWarning, text.c_str());
+    }
+    return !context_.cancelled;
+  }
+  if (!made) {
+    Report(platform::FormatWide(L"Could not create the file %ls: %ls", destination.c_str(),
+                                platform::SystemErrorText(error).c_str()),
+           L"\nCan not create the file " + destination);
+    return !context_.cancelled;
+  }
+  ApplyTo(entry, destination);
+  return Done(entry);
 }
 
 }  // namespace vaultline

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/SubtreeWalk.h"
@@ -14,6 +15,7 @@
 namespace vaultline {
 
 class BlockStore;
+struct AttributeList;
 struct StoreContext;
 
 class RestoreVisitor : public RecordVisitor {
@@ -40,12 +42,28 @@ class RestoreVisitor : public RecordVisitor {
   // Something was refused or could not be restored (already reported).
   bool Failed() const { return failed_; }
 
-  // The time (exact when recorded so; a plain time 0 is none) and the
-  // recorded permission bits, or, for a file of a record without them, the
-  // read-only state; nothing else.
-  static bool ApplyAttributesAndTime(const std::wstring& path, const DirEntry& entry);
-
  private:
+  // Makes the link or special file of `entry` at `destination`, in place of
+  // whatever is there but a folder. A device that only the administrator
+  // may make is a warning.
+  bool MakeNode(const DirEntry& entry, const std::wstring& destination);
+  // Counts a file in place; false when the restore is to stop.
+  bool Done(const DirEntry& entry);
+  // Makes `destination` a second name of the file of `linkGroup` this
+  // restore wrote before, when it wrote one of the same size.
+  bool LinkToEarlierName(uint64_t linkGroup, const DirEntry& entry,
+                         const std::wstring& destination);
+  // The record's attribute list; false when it has none or it is damaged
+  // (reported).
+  bool ReadAttributeList(const DirEntry& entry, const std::wstring& destination,
+                         AttributeList* list);
+  // Sets the recorded owner, attributes (`list`, null for none), mode and
+  // time on the item at `destination`, through `fd` when it is open; what
+  // could not be set is a warning.
+  void ApplyTo(const DirEntry& entry, const std::wstring& destination, int fd,
+               const AttributeList* list);
+  // As above, by path, with the record's own attribute list.
+  void ApplyTo(const DirEntry& entry, const std::wstring& destination);
   // Where `name` goes; empty when the name is refused (reported here).
   std::wstring Destination(const std::wstring& name);
   bool Skipping() const { return !folders_.empty() && folders_.back().empty(); }
@@ -61,6 +79,12 @@ class RestoreVisitor : public RecordVisitor {
   bool flatten_;
   Conflict conflict_;
   std::vector<std::wstring> folders_;  // destinations of the open folders; empty: refused
+  // The first name restored of each file with several names.
+  struct LinkedFile {
+    std::wstring destination;
+    int64_t size;
+  };
+  std::unordered_map<uint64_t, LinkedFile> linkedFiles_;
   bool failed_ = false;
 };
 

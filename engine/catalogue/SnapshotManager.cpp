@@ -23,6 +23,8 @@
 #include "platform/Format.h"
 #include "platform/Path.h"
 #include "platform/Processors.h"
+#include "platform/SpecialFiles.h"
+#include "platform/Text.h"
 #include "vaultline/Vaultline.h"
 
 namespace vaultline {
@@ -46,12 +48,17 @@ int OpenStoreFile(const std::wstring& path) {
   return platform::OpenFile(path, platform::OpenMode::kReadWriteStore);
 }
 
-// A file changed in the second its snapshot began may have changed again,
-// within that second, after it was read: its key cannot tell, so it is
-// never taken as unchanged. A folder needs no such care: it is reused only
-// while every child it lists now is known.
-bool IsSettled(bool folder, int32_t modifyTime, int32_t snapshotTime) {
-  return folder || modifyTime < snapshotTime;
+// A file changed in the second its snapshot began, or while it ran, may have
+// changed again within the same second after it was read: its key cannot
+// tell, so it is never taken as unchanged. A time more than a day past the
+// present (a clock ahead of this one aside) was set by hand and is no such
+// change. Full times are compared: the low 32 bits alone would mistake other
+// eras for the present. A folder needs no such care: it is reused only while
+// every child it lists now is known.
+constexpr int64_t kClockAhead = 24 * 3600;
+bool IsSettled(bool folder, int64_t modifySeconds, int32_t snapshotTime) {
+  return folder || modifySeconds < snapshotTime ||
+         modifySeconds > int64_t{platform::CurrentTime()} + kClockAhead;
 }
 
 ItemKey KeyOf(const DirEntry& entry) {
@@ -307,11 +314,10 @@ int SnapshotManager::IndexRange(DirectoryFile& directory, int64_t start, int64_t
     }
     closeListings(entry.level, offset);
     if (entry.name.empty() || (!entry.IsFolder() && entry.count == -1)) continue;
-    if (!IsSettled(entry.IsFolder(), entry.modifyTime, snapshotTime)) continue;
+    if (!IsSettled(entry.IsFolder(), DecodeTime(entry).seconds, snapshotTime)) continue;
     if (whole || !entry.IsFolder()) {
-      found->push_back(KeyIndex::Entry{
-          KeyOf(entry).Digest(),
-          {offset, entry.contentOffset, RecordExtension{entry.extension, entry.timeExtra}, -1}});
+      found->push_back(KeyIndex::Entry{KeyOf(entry).Digest(),
+                                       {offset, entry.contentOffset, StateOf(entry), -1}});
       if (entry.IsFolder() && entry.contentOffset == offset + kDirRecordSize) {
         open.push_back({entry.level, found->size() - 1});
       }
@@ -332,7 +338,7 @@ const KeyIndex::Offsets* SnapshotManager::Lookup(SourceScanner& item) const {
 }
 
 void SnapshotManager::Remember(SourceScanner& item, int64_t contentOffset, int64_t recordOffset) {
-  if (!IsSettled(item.IsFolder(), item.ModifyTime(), snapshotTime_)) return;
+  if (!IsSettled(item.IsFolder(), item.ExactModifyTime().seconds, snapshotTime_)) return;
   index_.Remember(KeyOf(item), recordOffset, contentOffset, item.Extension());
 }
 
@@ -372,7 +378,7 @@ bool SnapshotManager::Prescan(SourceScanner& item) {
       if (child.IsFolder()) subfolders.push_back(std::move(child));
     }
     // Walked again each time, so that every snapshot reports it.
-    if (item.ListFailed()) changed = true;
+    if (item.ListFailed() || !item.Undescribed().empty()) changed = true;
     if (changed) {
       for (SourceScanner& subfolder : subfolders) KeepListing(subfolder);
     }
@@ -455,6 +461,9 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
     DropKeptListings();
   }
   prescanned_.clear();
+  // Lists and contents that a snapshot which failed may have lost are not
+  // pointed at.
+  storedLists_.clear();
   // Files opened ahead for a walk that ended early may have been replaced
   // since.
   prefetch_.reset();
@@ -549,6 +558,12 @@ bool SnapshotManager::WalkChildren(SourceScanner& folder, int32_t level) {
                              folder.FullPath().c_str()));
     platform::WriteDiagnostic(L"\nfailed to list the folder " + folder.FullPath());
   }
+  for (const std::wstring& path : folder.Undescribed()) {
+    ++unrecordable_;
+    Report(kMessageWarning,
+           platform::FormatWide(L"The item %ls could not be read and was not backed up",
+                                path.c_str()));
+  }
   size_t prefetched = 0;  // the entries before it were handed to the prefetch
   for (size_t i = 0; i < entries->size(); ++i) {
     if (prefetched <= i + kPrefetchSlack) {
@@ -571,6 +586,8 @@ size_t SnapshotManager::PrefetchFiles(const SourceScanner& folder,
   for (; next < entries.size() && paths.size() < kPrefetchFiles && bytes < kPrefetchBytes; ++next) {
     const platform::FindData& entry = entries[next];
     if ((entry.attributes & platform::kAttributeFolder) != 0) break;
+    // What a link or special file holds is never read as a file.
+    if (entry.kind != platform::ItemKind::kPlain) continue;
     // Larger files are asked for ahead by the store as it reads them.
     if (entry.size == 0 || entry.size > kPrefetchBytes) continue;
     std::wstring path = folder.FullPath() + platform::kSeparator + entry.name;
@@ -583,8 +600,50 @@ size_t SnapshotManager::PrefetchFiles(const SourceScanner& folder,
   return next;
 }
 
+void SnapshotManager::DropTailThatDoesNotFit(SourceScanner& item) {
+  if (!item.HasTail() || item.TailFits()) return;
+  ++unrecordable_;
+  Report(kMessageWarning,
+         platform::FormatWide(L"The path %ls is too long to keep its mode bits, owner and "
+                              L"attributes; it was backed up without them",
+                              item.FullPath().c_str()));
+  item.DropTail();
+}
+
+void SnapshotManager::StoreAttributes(SourceScanner& item, const KeyIndex::Offsets* known) {
+  if (!item.HasTail()) return;
+  if (item.AttributesUnreadable()) {
+    ++unrecordable_;
+    Report(kMessageWarning,
+           platform::FormatWide(L"The extended attributes of %ls could not be read; it was backed "
+                                L"up without them",
+                                item.FullPath().c_str()));
+  }
+  // Most items share their owner and attributes with many others: each list
+  // is stored once, and an unchanged item points at its earlier one.
+  std::string bytes = item.ItemAttributes().Encode();
+  auto stored = storedLists_.find(bytes);
+  if (stored == storedLists_.end() && known != nullptr && known->state.attributesOffset >= 0 &&
+      known->state.SameState(item.Extension()) &&
+      !store_->IsDamaged(DamageMemory::Kind::kContent, known->state.attributesOffset)) {
+    stored = storedLists_.emplace(std::move(bytes), known->state.attributesOffset).first;
+  } else if (stored == storedLists_.end()) {
+    contentsDirty_ = true;
+    const int64_t offset = store_->StoreBytes(std::wstring(), contentFd_, bytes);
+    if (offset < 0) {
+      item.DropTail();  // the store has said why
+      return;
+    }
+    stored = storedLists_.emplace(std::move(bytes), offset).first;
+  }
+  item.SetAttributesOffset(stored->second);
+}
+
 int64_t SnapshotManager::WriteFolder(SourceScanner& item, int32_t level, bool expand) {
   if (!item.IsRecordable()) return WriteUnrecordable(item, level);
+  DropTailThatDoesNotFit(item);
+  StoreAttributes(item, Lookup(item));
+  if (cancelled) return -1;  // the list could not be written
   int64_t childrenOffset = -1;
   if (expand) {
     const int64_t recordOffset = directory_->WriteRecord(item, level, &childrenOffset, true);
@@ -609,7 +668,11 @@ int64_t SnapshotManager::WriteUnrecordable(SourceScanner& item, int32_t level) {
 
 int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
   if (!item.IsRecordable()) return WriteUnrecordable(item, level);
-  if (const KeyIndex::Offsets* known = Lookup(item)) {
+  DropTailThatDoesNotFit(item);
+  const KeyIndex::Offsets* known = Lookup(item);
+  StoreAttributes(item, known);
+  if (cancelled) return -1;  // the list could not be written
+  if (known != nullptr) {
     int64_t contentOffset = known->contentOffset;
     const bool sameState = known->state.SameState(item.Extension());
     const int64_t recordOffset = directory_->WriteRecord(item, level, &contentOffset, true);
@@ -627,8 +690,17 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
   // It may have grown past the limit since its folder was listed: record it
   // as not stored, so that the folder's count of records stays right.
   uint64_t sizeNow = 0;
-  if (sizeLimit_ != 0 && platform::GetFileSize64(item.FullPath(), &sizeNow) &&
-      sizeNow > static_cast<uint64_t>(sizeLimit_)) {
+  if (item.Kind() != platform::ItemKind::kPlain) {
+    contentsDirty_ = true;
+    contentOffset = StoreNode(item);
+    if (contentOffset < 0) {
+      Report(kMessageWarning,
+             platform::FormatWide(L"File %ls wasn't converted, file couldn't be read or open",
+                                  item.FullPath().c_str()));
+      item.MarkNotStored();
+    }
+  } else if (sizeLimit_ != 0 && platform::GetFileSize64(item.FullPath(), &sizeNow) &&
+             sizeNow > static_cast<uint64_t>(sizeLimit_)) {
     if (status != nullptr) cancelled = status->OnFile(-1, item.FullPath().c_str());
     oversizeFiles_.push_back(item.FullPath());
     item.MarkNotStored();
@@ -637,7 +709,14 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
                                               static_cast<int32_t>(size), item.FullPath().c_str()));
     contentsDirty_ = true;
     SourceFile source = prefetch_ != nullptr ? prefetch_->Claim(item.FullPath()) : SourceFile{};
-    const int64_t stored = store_->StoreFile(item.FullPath(), contentFd_, std::move(source));
+    // Below the source nothing is followed: an item that became a link since
+    // it was listed is not read through.
+    if (source.fd < 0 && level > 0) {
+      source.fd = platform::OpenRegularFile(item.FullPath(), &source.size);
+    }
+    const int64_t stored = source.fd < 0 && level > 0
+                               ? -1
+                               : store_->StoreFile(item.FullPath(), contentFd_, std::move(source));
     if (stored < 0) {
       Report(kMessageWarning,
              platform::FormatWide(L"File %ls wasn't converted, file couldn't be read or open",
@@ -659,6 +738,16 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
   if (recordOffset >= 0 && !item.IsNotStored()) Remember(item, contentOffset, recordOffset);
   bytesDone += static_cast<int64_t>(item.Size());
   return recordOffset;
+}
+
+int64_t SnapshotManager::StoreNode(SourceScanner& item) {
+  std::string target;
+  if (item.IsSymbolicLink()) {
+    if (!platform::ReadLinkTarget(item.FullPath(), &target)) return -1;
+    // The record describes the target that was stored.
+    item.SetStoredSize(target.size());
+  }
+  return store_->StoreBytes(item.FullPath(), contentFd_, target);
 }
 
 void SnapshotManager::ReportSyncFailure(const wchar_t* diagnostic) {
@@ -763,6 +852,7 @@ const std::vector<std::wstring>& SnapshotManager::ListSnapshots() {
 
 bool SnapshotManager::Collect(int index, const std::wstring& prefix, bool withFolders) {
   listing_.clear();
+  listingNodes_.clear();
   listingFailed_ = false;
   if (index < 0 || static_cast<size_t>(index) >= snapshotRanges_.size()) return true;
   restoreBytes_ = 0;
@@ -774,7 +864,8 @@ bool SnapshotManager::Collect(int index, const std::wstring& prefix, bool withFo
   const SourceRange& range = snapshotRanges_[static_cast<size_t>(index)];
   // A source that produced no records has an empty range: nothing to list.
   if (range.rootOffset == range.endOffset) return true;
-  ListingVisitor visitor(prefix, withFolders, &listing_, &pathToRecord_, &restoreBytes_);
+  ListingVisitor visitor(prefix, withFolders, &listing_, &pathToRecord_, &restoreBytes_,
+                         &listingNodes_);
   SubtreeWalk walk(*directory_, &extendedRanges_);
   listingFailed_ = !walk.Walk(range.rootOffset, 1, visitor);
   return !listingFailed_;
@@ -789,6 +880,31 @@ const std::vector<std::wstring>& SnapshotManager::ListEntries(int index,
                                                               const std::wstring& prefix) {
   Collect(index, prefix, true);
   return listing_;
+}
+
+std::vector<std::wstring> SnapshotManager::ListingKinds() {
+  std::vector<std::wstring> kinds(listing_.size());
+  for (const auto& [at, entry] : listingNodes_) {
+    const platform::ItemKind kind = entry.Kind();
+    std::wstring& text = kinds[at];
+    if (kind == platform::ItemKind::kSymbolicLink) {
+      std::string target;
+      text = L"link\t";
+      if (store_->RestoreBytes(contentFd_, entry.contentOffset, entry.name, entry.size, &target)) {
+        text += platform::DecodeName(target);
+      }
+    } else if (kind == platform::ItemKind::kFifo) {
+      text = L"fifo";
+    } else if (kind == platform::ItemKind::kSocket) {
+      text = L"socket";
+    } else {
+      text = platform::FormatWide(kind == platform::ItemKind::kBlockDevice
+                                      ? L"block device\t%u:%u"
+                                      : L"character device\t%u:%u",
+                                  entry.tail.deviceMajor, entry.tail.deviceMinor);
+    }
+  }
+  return kinds;
 }
 
 bool SnapshotManager::IsSnapshotDamaged(int index) const {

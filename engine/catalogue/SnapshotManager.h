@@ -23,6 +23,7 @@
 #include "catalogue/ExtendedRanges.h"
 #include "catalogue/KeyIndex.h"
 #include "catalogue/KeyIndexFile.h"
+#include "catalogue/ListingVisitor.h"
 #include "platform/FileSystem.h"
 
 class IBackupRestoreStatus;
@@ -111,6 +112,11 @@ class SnapshotManager : public StoreContext {
   const std::vector<std::wstring>& ListFiles(int index, const std::wstring& prefix);
   const std::vector<std::wstring>& ListEntries(int index, const std::wstring& prefix);
   bool ListingFailed() const { return listingFailed_; }
+  // What each item of the last listing is, in its order: empty for a file
+  // or folder; else "link", "fifo", "socket", "character device" or "block
+  // device", and for a link a tab and its target, for a device a tab and
+  // its numbers ("1:3").
+  std::vector<std::wstring> ListingKinds();
 
   // Restores JoinPath(sourceRoot, relativePath) of snapshot `index` into
   // `target` (empty target: back where it came from). With flatten the item
@@ -180,6 +186,15 @@ class SnapshotManager : public StoreContext {
   int64_t WriteFolder(SourceScanner& item, int32_t level, bool expand);
   int64_t StoreSourceFile(SourceScanner& item, int32_t level);
   int64_t WriteUnrecordable(SourceScanner& item, int32_t level);
+  // An item whose path leaves no room in its record for the tail it needs
+  // is recorded without it, and named.
+  void DropTailThatDoesNotFit(SourceScanner& item);
+  // Stores the item's attribute list, or finds it stored, and tells the
+  // item where it lies; `known` is the item's earlier record, if any.
+  void StoreAttributes(SourceScanner& item, const KeyIndex::Offsets* known);
+  // Stores what a link or special file holds: a link's target, nothing
+  // for the others. Its contentOffset, or -1.
+  int64_t StoreNode(SourceScanner& item);
   bool WriteEntry(int32_t snapshotTime, const std::vector<SourceRange>& ranges,
                   const std::vector<std::wstring>& sources);
   bool SyncBeforePublishing(int32_t snapshotTime, const SourceRange& range);
@@ -230,6 +245,8 @@ class SnapshotManager : public StoreContext {
   uint32_t prescanEnd_ = 0;               // TickCount when the last pre-scan ended
   std::vector<std::wstring> prescanned_;  // sources whose pre-scan the next snapshot uses
   std::vector<std::wstring> oversizeFiles_;
+  // Attribute lists this snapshot points at, by their bytes.
+  std::unordered_map<std::string, int64_t> storedLists_;
   uint32_t unrecordable_ = 0;
   int64_t newBytes_ = 0;
   int64_t includedBytes_ = 0;
@@ -244,6 +261,7 @@ class SnapshotManager : public StoreContext {
   std::vector<bool> snapshotDamaged_;
   ExtendedRanges extendedRanges_;
   std::vector<std::wstring> listing_;
+  std::vector<ListingVisitor::Node> listingNodes_;
   bool listingFailed_ = false;
   std::unordered_map<std::wstring, int64_t> pathToRecord_;
   int64_t restoreBytes_ = 0;

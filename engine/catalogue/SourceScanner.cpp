@@ -1,6 +1,11 @@
 #include "catalogue/SourceScanner.h"
 
+#include <cerrno>
+
+#include "blockstore/Crc32.h"
 #include "catalogue/SourceFilter.h"
+#include "platform/File.h"
+#include "platform/Owners.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 
@@ -29,14 +34,66 @@ void SourceScanner::KeepTimeRecordable() {
 
 RecordExtension SourceScanner::Extension() const {
   if (!Exists() || !data_.exact) return RecordExtension{};
-  return EncodeExtension(data_.permissions,
-                         ExactTime{data_.lastWriteSeconds, data_.lastWriteNanoseconds});
+  RecordExtension extension = EncodeExtension(
+      data_.permissions, ExactTime{data_.lastWriteSeconds, data_.lastWriteNanoseconds});
+  if (HasTail()) {
+    const ItemTail tail = Tail();
+    extension.extension |= kDirHasTail;
+    extension.tailState = tail.State();
+    extension.attributesOffset = tail.attributesOffset;
+  }
+  return extension;
+}
+
+bool SourceScanner::HasTail() const {
+  return Exists() && data_.exact && !tailDropped_;
+}
+
+ItemTail SourceScanner::Tail() const {
+  ItemTail tail;
+  tail.kind = data_.kind;
+  tail.specialMode = data_.specialMode;
+  tail.deviceMajor = data_.deviceMajor;
+  tail.deviceMinor = data_.deviceMinor;
+  ItemAttributes();
+  tail.attributesCrc = attributesCrc_;
+  tail.attributesOffset = attributesOffset_;
+  return tail;
+}
+
+const AttributeList& SourceScanner::ItemAttributes() const {
+  if (attributes_) return *attributes_;
+  AttributeList& list = attributes_.emplace();
+  list.ownerId = data_.ownerId;
+  list.groupId = data_.groupId;
+  list.ownerName = platform::OwnerName(data_.ownerId);
+  list.groupName = platform::GroupName(data_.groupId);
+  if (IsHardLinked()) {
+    // One value for every name of the file; never 0, which means none.
+    list.linkGroup = (data_.fileId ^ (data_.fileSystemId * 0x9E3779B97F4A7C15)) | 1;
+  }
+  // An item gone since it was listed is reported as such when it is stored.
+  attributesUnreadable_ = Exists() && data_.exact &&
+                          !platform::ReadExtendedAttributes(fullPath_, &list.attributes) &&
+                          platform::LastError() != ENOENT;
+  const std::string bytes = list.Encode();
+  attributesCrc_ = Crc32(bytes.data(), bytes.size());
+  if (attributesCrc_ == 0) attributesCrc_ = 0xFFFFFFFF;
+  return list;
+}
+
+bool SourceScanner::TailFits() const {
+  return platform::Utf16Length(fullPath_) <= kMaxTailedNameUnits;
 }
 
 void SourceScanner::Open(std::wstring_view path, uint64_t sizeLimit) {
   listing_.clear();
+  undescribed_.clear();
   listed_ = false;
   notStored_ = false;
+  tailDropped_ = false;
+  attributes_.reset();
+  attributesOffset_ = -1;
   sizeLimit_ = sizeLimit;
   data_ = platform::FindData{};
   fullPath_ = platform::FullPath(path);
@@ -68,8 +125,13 @@ const std::vector<platform::FindData>* SourceScanner::ListEntries() {
   if (listed_) return &listing_;
   if (!IsFolder()) return nullptr;
   std::vector<platform::FindData> entries;
+  std::vector<std::wstring> undescribed;
   // A folder that cannot be searched lists no entries.
-  listFailed_ = !platform::ListFolder(fullPath_, &entries);
+  listFailed_ = !platform::ListFolder(fullPath_, &entries, &undescribed);
+  for (const std::wstring& name : undescribed) {
+    const std::wstring path = fullPath_ + platform::kSeparator + name;
+    if (filter_ == nullptr || filter_->Keeps(path, false)) undescribed_.push_back(path);
+  }
   if (!listFailed_) {
     listing_.reserve(entries.size());
     for (auto& entry : entries) {
@@ -109,6 +171,7 @@ int32_t SourceScanner::EntryCount() {
 }
 
 bool SourceScanner::IsRecordable() const {
+  if (Kind() != platform::ItemKind::kPlain) return TailFits();
   return platform::Utf16Length(fullPath_) <= kMaxRecordedPathUnits;
 }
 

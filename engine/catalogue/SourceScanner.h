@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "catalogue/AttributeList.h"
+#include "catalogue/ItemTail.h"
 #include "catalogue/RecordExtension.h"
 #include "platform/FileSystem.h"
 
@@ -43,6 +46,9 @@ class SourceScanner {
   const std::vector<platform::FindData>* ListEntries();
   // True once ListEntries found a folder it could not search.
   bool ListFailed() const { return listFailed_; }
+  // Full paths of the entries the listing found and could not describe
+  // (they vanished, or the folder may be read but not searched).
+  const std::vector<std::wstring>& Undescribed() const { return undescribed_; }
   // The entries a sound listing found, moved out; this item is listed no
   // more (ListEntries then gives none).
   std::vector<platform::FindData> TakeListing();
@@ -57,13 +63,36 @@ class SourceScanner {
   bool IsFile() const { return Exists() && !IsFolder(); }
   const std::wstring& FullPath() const { return fullPath_; }
   int32_t ModifyTime() const { return Exists() ? data_.lastWriteTime : 0; }
-  // Permission bits and exact time as a record carries them; none for a
-  // missing item or a drive root.
+  // The full time, as recorded (brought into the recordable range).
+  ExactTime ExactModifyTime() const {
+    if (!Exists() || !data_.exact) return ExactTime{ModifyTime(), 0};
+    return ExactTime{data_.lastWriteSeconds, data_.lastWriteNanoseconds};
+  }
+  // Permission bits, exact time and the tail's state as a record carries
+  // them; none for a missing item or a drive root.
   RecordExtension Extension() const;
+  platform::ItemKind Kind() const { return Exists() ? data_.kind : platform::ItemKind::kPlain; }
+  bool IsSymbolicLink() const { return Kind() == platform::ItemKind::kSymbolicLink; }
+  // What the item's record says beyond the plain layout: every item the
+  // file system described has one.
+  bool HasTail() const;
+  ItemTail Tail() const;
+  // Owner, group, hard links and extended attributes; read once.
+  const AttributeList& ItemAttributes() const;
+  // The extended attributes could not be read: the list holds none.
+  bool AttributesUnreadable() const { return ItemAttributes(), attributesUnreadable_; }
+  // Where the attribute list lies in the content file, once stored.
+  void SetAttributesOffset(int64_t offset) { attributesOffset_ = offset; }
+  // The item shares its file with other names.
+  bool IsHardLinked() const { return IsFile() && data_.linkCount > 1; }
+  // A record of it leaves no room for its tail: recorded without one.
+  bool TailFits() const;
+  void DropTail() { tailDropped_ = true; }
   // 0 when missing, 1 for a file, the number of listed entries for a folder.
   int32_t EntryCount();
   bool Exists() const { return !fullPath_.empty(); }
-  // False when the full path is too long for a directory record.
+  // False when the full path is too long for a directory record (of its
+  // kind: a link or special file is nothing without its tail).
   bool IsRecordable() const;
 
   // The size the store read, when the file changed size after it was listed:
@@ -88,9 +117,15 @@ class SourceScanner {
   uint64_t sizeLimit_ = 0;
   const SourceFilter* filter_ = nullptr;
   std::vector<platform::FindData> listing_;
+  std::vector<std::wstring> undescribed_;
   bool listed_ = false;
   bool listFailed_ = false;
   bool notStored_ = false;
+  bool tailDropped_ = false;
+  mutable std::optional<AttributeList> attributes_;
+  mutable uint32_t attributesCrc_ = 0;
+  mutable bool attributesUnreadable_ = false;
+  int64_t attributesOffset_ = -1;
 };
 
 }  // namespace vaultline

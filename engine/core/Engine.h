@@ -52,6 +52,7 @@ class Engine : public IVaultline {
   StringList GetProfileNames() override;
   StringList GetSnapshots(unsigned profile) override;
   StringList GetSnapshotContents(unsigned profile, unsigned snapshot) override;
+  StringList GetSnapshotItemKinds(unsigned profile, unsigned snapshot) override;
   StringList GetProfileContents(unsigned profile) override;
   StringList GetProfileLocation(unsigned profile) override;
   int64_t GetStorageUsed() override;

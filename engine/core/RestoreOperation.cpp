@@ -92,6 +92,16 @@ StringList Engine::GetSnapshotContents(unsigned index, unsigned snapshot) {
   return result;
 }
 
+StringList Engine::GetSnapshotItemKinds(unsigned index, unsigned snapshot) {
+  Profile* profile = ProfileAt(index);
+  if (profile == nullptr || profile->deleted || profile->contents.empty()) return nullptr;
+  CatalogueCloser closer(this, profile);
+  SnapshotManager* catalogue = OpenCatalogue(*profile, nullptr);
+  if (catalogue == nullptr || snapshot >= catalogue->ListSnapshots().size()) return nullptr;
+  catalogue->ListEntries(static_cast<int>(snapshot), profile->contents.front());
+  return MakeStringList(catalogue->ListingKinds());
+}
+
 bool Engine::Restore(unsigned index, int snapshot, const wchar_t* item,
                      const wchar_t* destination) {
   Profile* profile = ProfileAt(index);

@@ -13,6 +13,20 @@ inline constexpr uint32_t kAttributeReadOnly = 0x01;
 inline constexpr uint32_t kAttributeHidden = 0x02;
 inline constexpr uint32_t kAttributeFolder = 0x10;
 
+// What an item is beyond the folder attribute: a plain item is a regular file
+// or a folder, as its attributes say.
+enum class ItemKind : uint8_t {
+  kPlain = 0,
+  kSymbolicLink = 1,
+  kFifo = 2,
+  kSocket = 3,
+  kCharacterDevice = 4,
+  kBlockDevice = 5,
+};
+
+// The mode bits beside the permissions: set-user-ID, set-group-ID, sticky.
+inline constexpr uint16_t kSpecialModeBits = 07000;
+
 // What FindFirstFileW/FindNextFileW report of one entry.
 struct FindData {
   std::wstring name;        // the entry's name alone
@@ -25,18 +39,30 @@ struct FindData {
   uint16_t permissions = 0;  // rwxrwxrwx of owner, group and others
   int64_t lastWriteSeconds = 0;
   uint32_t lastWriteNanoseconds = 0;
+  ItemKind kind = ItemKind::kPlain;
+  uint16_t specialMode = 0;  // kSpecialModeBits of the mode
+  uint32_t deviceMajor = 0;  // a device's own number
+  uint32_t deviceMinor = 0;
+  uint32_t ownerId = 0;
+  uint32_t groupId = 0;
+  // The file's identity on this computer and its number of names: items
+  // with one identity and more than one name are hard links of each other.
+  uint64_t fileSystemId = 0;
+  uint64_t fileId = 0;
+  uint64_t linkCount = 1;
 };
 
 // Describes `path` itself, following symbolic links (a selection's source may
-// be a link). False when it does not exist or is neither a regular file nor a
-// folder; errno then tells which (EINVAL for a fifo, socket or device).
+// be a link: the user chose it). False when it does not exist.
 bool DescribePath(std::wstring_view path, FindData* data);
 
-// Lists a folder in byte order of the names, without "." and "..", following
-// links to files; leaves out entries that are neither regular files nor
-// folders (fifos, sockets, devices, dangling links) and links to folders.
-// `entries` is emptied first. False when the folder cannot be listed.
-bool ListFolder(std::wstring_view folder, std::vector<FindData>* entries);
+// Lists a folder in byte order of the names, without "." and "..". Every
+// entry is described as it is, never followed: a symbolic link is a link,
+// whatever it points at. Names of entries that vanished or could not be
+// described go to `undescribed` (when given). Both are emptied first. False
+// when the folder cannot be listed.
+bool ListFolder(std::wstring_view folder, std::vector<FindData>* entries,
+                std::vector<std::wstring>* undescribed = nullptr);
 
 bool PathExists(std::wstring_view path);  // follows links
 bool IsFolder(std::wstring_view path);    // follows links
@@ -54,6 +80,13 @@ bool SetFileTime(std::wstring_view path, int64_t seconds, uint32_t nanoseconds =
 // set-group-ID or sticky. Does not follow a link at `path` (fails on one);
 // fails (ENOTSUP) when the file system keeps another mode.
 bool SetPermissions(std::wstring_view path, uint16_t permissions);
+// Sets all twelve mode bits: the permissions and kSpecialModeBits. Does not
+// follow a link at `path` (fails on one); fails (ENOTSUP) when the file
+// system keeps other permission bits.
+bool SetMode(std::wstring_view path, uint16_t mode);
+bool SetOpenFileMode(int fd, uint16_t mode);
+// A second name for the file at `existing`; fails when `path` exists.
+bool CreateHardLink(std::wstring_view existing, std::wstring_view path, int* error = nullptr);
 // As SetReadOnly, SetFileTime and SetPermissions, for a file open as `fd`:
 // no path is looked up again, so they apply to the very file written.
 bool SetOpenFileReadOnly(int fd, bool readOnly);
@@ -61,7 +94,8 @@ bool SetOpenFileTime(int fd, int64_t seconds, uint32_t nanoseconds = 0);
 bool SetOpenFilePermissions(int fd, uint16_t permissions);
 // Size of a regular file; false when missing or a folder.
 bool GetFileSize64(std::wstring_view path, uint64_t* size);
-// Opens a regular file for reading without waiting on what is not one.
+// Opens a regular file for reading without waiting on what is not one, and
+// never through a link at `path`.
 // Returns the descriptor (the caller's to close) and sets `size`, or
 // returns -1 for what cannot be opened or is not a regular file.
 int OpenRegularFile(std::wstring_view path, int64_t* size);

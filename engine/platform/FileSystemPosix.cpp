@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,15 +42,37 @@ uint32_t AttributesOf(const struct stat& info, std::string_view name) {
   return attributes;
 }
 
+ItemKind KindOf(mode_t mode) {
+  if (S_ISLNK(mode)) return ItemKind::kSymbolicLink;
+  if (S_ISFIFO(mode)) return ItemKind::kFifo;
+  if (S_ISSOCK(mode)) return ItemKind::kSocket;
+  if (S_ISCHR(mode)) return ItemKind::kCharacterDevice;
+  if (S_ISBLK(mode)) return ItemKind::kBlockDevice;
+  return ItemKind::kPlain;
+}
+
 void Describe(const struct stat& info, std::string_view name, FindData* data) {
   data->name = DecodeName(name);
   data->attributes = AttributesOf(info, name);
   data->lastWriteTime = static_cast<int32_t>(info.st_mtime);
-  data->size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
+  data->kind = KindOf(info.st_mode);
+  // A link's size is the length of its target; other special files hold
+  // nothing a backup reads.
+  const bool sized = S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
+  data->size = sized ? static_cast<uint64_t>(info.st_size) : 0;
   data->exact = true;
   data->permissions = static_cast<uint16_t>(info.st_mode & 0777);
   data->lastWriteSeconds = static_cast<int64_t>(info.st_mtim.tv_sec);
   data->lastWriteNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
+  data->specialMode = static_cast<uint16_t>(info.st_mode & kSpecialModeBits);
+  const bool device = S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode);
+  data->deviceMajor = device ? major(info.st_rdev) : 0;
+  data->deviceMinor = device ? minor(info.st_rdev) : 0;
+  data->ownerId = info.st_uid;
+  data->groupId = info.st_gid;
+  data->fileSystemId = static_cast<uint64_t>(info.st_dev);
+  data->fileId = static_cast<uint64_t>(info.st_ino);
+  data->linkCount = static_cast<uint64_t>(info.st_nlink);
 }
 
 struct DirCloser {
@@ -64,17 +87,15 @@ bool DescribePath(std::wstring_view path, FindData* data) {
   const std::string encoded = OsPath(full);
   struct stat info;
   if (::stat(encoded.c_str(), &info) != 0) return false;
-  if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) {
-    errno = EINVAL;  // a fifo, socket or device: nothing a backup can hold
-    return false;
-  }
   if (data != nullptr) Describe(info, LastComponent(encoded), data);
   return true;
 }
 
-bool ListFolder(std::wstring_view folder, std::vector<FindData>* entries) {
+bool ListFolder(std::wstring_view folder, std::vector<FindData>* entries,
+                std::vector<std::wstring>* undescribed) {
   if (entries == nullptr) return false;
   entries->clear();
+  if (undescribed != nullptr) undescribed->clear();
   std::unique_ptr<DIR, DirCloser> dir(::opendir(OsPath(folder).c_str()));
   if (!dir) return false;
   const int dirFd = ::dirfd(dir.get());
@@ -90,12 +111,8 @@ bool ListFolder(std::wstring_view folder, std::vector<FindData>* entries) {
     const std::string_view name(entry->d_name);
     if (name == "." || name == "..") continue;
     struct stat info;
-    if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (S_ISLNK(info.st_mode)) {
-      // Links to files are described by their target; links to folders would
-      // let the walk leave the tree or loop, and dangling links describe nothing.
-      if (::fstatat(dirFd, entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)) continue;
-    } else if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+    if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (undescribed != nullptr) undescribed->push_back(DecodeName(name));
       continue;
     }
     found.emplace_back(std::string(name), info);
@@ -193,6 +210,10 @@ mode_t PermissionMode(mode_t, unsigned permissions) {
   return permissions & 0777;
 }
 
+mode_t FullMode(mode_t, unsigned mode) {
+  return mode & 07777;
+}
+
 // Last access and last write alike.
 std::array<struct timespec, 2> BothTimes(int64_t seconds, uint32_t nanoseconds) {
   struct timespec time;
@@ -209,6 +230,20 @@ bool SetReadOnly(std::wstring_view path, bool readOnly) {
 
 bool SetPermissions(std::wstring_view path, uint16_t permissions) {
   return ChangeMode(path, PermissionMode, permissions);
+}
+
+bool SetMode(std::wstring_view path, uint16_t mode) {
+  return ChangeMode(path, FullMode, mode);
+}
+
+bool SetOpenFileMode(int fd, uint16_t mode) {
+  return ChangeOpenMode(fd, FullMode, mode);
+}
+
+bool CreateHardLink(std::wstring_view existing, std::wstring_view path, int* error) {
+  if (::link(OsPath(existing).c_str(), OsPath(path).c_str()) == 0) return true;
+  SetError(error, errno);
+  return false;
 }
 
 bool SetFileTime(std::wstring_view path, int64_t seconds, uint32_t nanoseconds) {
@@ -232,7 +267,8 @@ bool SetOpenFileTime(int fd, int64_t seconds, uint32_t nanoseconds) {
 int OpenRegularFile(std::wstring_view path, int64_t* size) {
   // A fifo in a file's place since it was listed must not hold this up.
   // Reads of a regular file never block, so the flag may stay.
-  const int fd = ::open(OsPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const int fd =
+      ::open(OsPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return -1;
   struct stat info;
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -2,6 +2,8 @@
 // every kept snapshot restores as it was taken, and the compacted store holds
 // nothing its snapshots do not reference. Also the switch's recovery from
 // each point at which a compaction can be interrupted.
+#include <cstring>
+
 #include "CatalogueFixture.h"
 #include "catalogue/CatalogueCompaction.h"
 #include "catalogue/CompactionSwitch.h"
@@ -240,6 +242,57 @@ TEST(RetentionPolicyRule, KeepsTheNewestOfEachPeriodAndAlwaysTheNewest) {
     EXPECT_EQ(keptIndices(c.policy), c.kept) << c.policy.last << " " << c.policy.daily << " "
                                              << c.policy.weekly << " " << c.policy.monthly;
   }
+}
+
+}  // namespace
+}  // namespace vaultline::test
+
+namespace vaultline::test {
+namespace {
+
+// Every content header of the file at `path`: its extension flags and
+// whether a raw one keeps its digest, walked as a restore reads them.
+std::vector<std::string> Headers(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes(std::istreambuf_iterator<char>(in), {});
+  std::vector<std::string> headers;
+  for (size_t at = 0; at + 2072 <= bytes.size();) {
+    uint16_t extension = 0, layout = 0;
+    int64_t size = 0;
+    std::memcpy(&extension, bytes.data() + at + 2, 2);
+    std::memcpy(&size, bytes.data() + at + 1032, 8);
+    std::memcpy(&layout, bytes.data() + at + 1040, 2);
+    const bool digest = bytes.substr(at + 1056, 16) != std::string(16, '\0');
+    headers.push_back(std::to_string(extension) + (digest ? " digest" : ""));
+    at += 2072;
+    for (int64_t covered = 0; layout == 1 && covered < size; at += 40) {
+      int32_t length = 0;
+      std::memcpy(&length, bytes.data() + at + 20, 4);
+      covered += length;
+    }
+    if (layout == 0) at += static_cast<size_t>(size);
+  }
+  return headers;
+}
+
+TEST_F(Compaction, EveryHeaderKeepsItsExtensionsAndDigest) {
+  Write(Src() / "small.txt", "small");
+  Write(Src() / "large.bin", std::string(20000, 'l'));
+  fs::create_symlink("small.txt", Src() / "link");
+  ASSERT_TRUE(Backup());
+  Write(Src() / "gone.txt", "forgotten");
+  ASSERT_TRUE(Backup());
+  const std::vector<std::string> before = Headers(CatalogueFile(".fp"));
+  ASSERT_TRUE(Open().ForgetSnapshots({1}));
+  manager_.reset();
+  CatalogueCompaction compaction(W(Location()), &status_);
+  ASSERT_TRUE(compaction.Plan() && compaction.Run());
+  const std::vector<std::string> after = Headers(CatalogueFile(".fp"));
+  // What snapshot 0 holds comes first and unchanged, byte for byte in its
+  // extension fields.
+  ASSERT_LT(after.size(), before.size());
+  EXPECT_EQ(after, std::vector<std::string>(before.begin(), before.begin() + after.size()));
+  EXPECT_NE(std::count(after.begin(), after.end(), "49152 digest"), 0);
 }
 
 }  // namespace

@@ -156,6 +156,26 @@ TEST_F(SnapshotTree, FileChangedInTheSecondOfItsSnapshotIsReadAgain) {
   }
 }
 
+TEST_F(SnapshotTree, FilesOfOtherErasAreTrustedByTheirFullTime) {
+  // Low 32 bits of 1894 and 2166 lie after any snapshot of now; 2040's are
+  // negative; the last lies past the recordable range and is recorded at its
+  // end. None was written in the second of a snapshot.
+  const int64_t times[] = {1'900'000'000 - (int64_t{1} << 32), 1'900'000'000 + (int64_t{1} << 32),
+                           2'208'988'800, int64_t{9'000'000'000}};
+  for (int64_t time : times) {
+    const fs::path file = Src() / ("at-" + std::to_string(time));
+    Write(file, std::to_string(time));
+    SetTime(file, time);
+  }
+  SetTime(Src(), 1000);
+  ASSERT_TRUE(Backup());
+  EXPECT_EQ(status_.files, 4);
+  const int64_t records = DirRecords();
+  ASSERT_TRUE(Backup());
+  EXPECT_EQ(status_.files, 0);
+  EXPECT_EQ(DirRecords(), records + 1);  // the root alone, pointing at the first listing
+}
+
 TEST_F(SnapshotTree, UnreadableFileIsRecordedAsNotStoredAndRetried) {
   BuildTree();
   const fs::path lost = Src() / "c" / "g.txt";

@@ -100,10 +100,10 @@ def digest(path):
 
 
 def manifest(root):
-    """Every file and folder below root as the engine should keep it: links
-    to files as the files they point at, links to folders and dangling links
-    left out. Maps the relative path (bytes) to (kind, digest, mtime,
-    read-only)."""
+    """Every item below root as the engine should keep it: links as links
+    with their targets, never followed; fifos, sockets and devices as nodes of
+    their kind. Maps the relative path (bytes) to (kind, digest or target or
+    device, mtime, read-only)."""
     root = os.fsencode(root)
     found = {}
 
@@ -111,17 +111,22 @@ def manifest(root):
         for entry in sorted(os.scandir(folder), key=lambda e: e.name):
             path = relative + b"/" + entry.name if relative else entry.name
             try:
-                info = os.stat(entry.path)
+                info = os.lstat(entry.path)
             except FileNotFoundError:
                 continue
+            mtime = int(info.st_mtime)
             if stat.S_ISDIR(info.st_mode):
-                if entry.is_symlink():
-                    continue
-                found[path] = ("folder", None, int(info.st_mtime), False)
+                found[path] = ("folder", None, mtime, False)
                 walk(entry.path, path)
             elif stat.S_ISREG(info.st_mode):
                 read_only = not info.st_mode & stat.S_IWUSR
-                found[path] = ("file", digest(entry.path), int(info.st_mtime), read_only)
+                found[path] = ("file", digest(entry.path), mtime, read_only)
+            elif stat.S_ISLNK(info.st_mode):
+                found[path] = ("link", os.readlink(entry.path), mtime, False)
+            else:
+                kind = stat.S_IFMT(info.st_mode)
+                device = info.st_rdev if stat.S_ISCHR(kind) or stat.S_ISBLK(kind) else None
+                found[path] = (kind, device, mtime, False)
 
     walk(root, b"")
     return found
@@ -179,7 +184,9 @@ class Tree:
         os.makedirs(self.path(relative), exist_ok=True)
 
     def link(self, relative, target):
+        os.makedirs(os.path.dirname(self.path(relative)), exist_ok=True)
         os.symlink(os.fsencode(target), self.path(relative))
+        self.tick(self.path(relative))
 
     def remove(self, relative):
         path = self.path(relative)

@@ -95,11 +95,11 @@ class PermissionsTest : public DriveTest {
     index_ = Create(*engine_, L"home", source_);
   }
 
-  // Relative path below the source -> mode, without set-ID and sticky bits.
+  // Relative path below the source -> mode, all twelve bits.
   std::map<std::string, mode_t> SourceModes() {
-    std::map<std::string, mode_t> modes{{"home", ModeOf(source_) & 0777}};
+    std::map<std::string, mode_t> modes{{"home", ModeOf(source_)}};
     for (const auto& entry : fs::recursive_directory_iterator(source_)) {
-      modes["home/" + fs::relative(entry.path(), source_).string()] = ModeOf(entry.path()) & 0777;
+      modes["home/" + fs::relative(entry.path(), source_).string()] = ModeOf(entry.path());
     }
     return modes;
   }
@@ -130,7 +130,8 @@ class PermissionsTest : public DriveTest {
 TEST_F(PermissionsTest, ModesComeBackUnderAnyUmaskAndAreNeverMoreOpenOnTheWay) {
   ASSERT_TRUE(engine_->BackUp(index_));
   const auto recorded = SourceModes();
-  EXPECT_EQ(recorded.at("home/setuid.bin"), 0755u);
+  // Restored by its owner: the set-user-ID bit stays.
+  EXPECT_EQ(recorded.at("home/setuid.bin"), 04755u);
   for (const mode_t mask : {mode_t{022}, mode_t{0}, mode_t{077}}) {
     Umask umask(mask);
     const fs::path out = drive_ / ("out-" + std::to_string(mask));

@@ -64,7 +64,7 @@ TEST(OpenRegularFile, NeverWaitsOnWhatCannotBeRead) {
   EXPECT_TRUE(CloseFile(fd));
 }
 
-TEST(ListFolder, LeavesOutWhatIsNeitherFileNorFolder) {
+TEST(ListFolder, DescribesEveryEntryAsItIsWithoutFollowingLinks) {
   testing::TempFolder folder;
   const fs::path& root = folder.path();
   WriteBytes(root / "file", 5);
@@ -78,12 +78,20 @@ TEST(ListFolder, LeavesOutWhatIsNeitherFileNorFolder) {
   std::vector<FindData> entries = {FindData{}};  // a stale entry must not survive
   ASSERT_TRUE(ListFolder(folder.Wide(), &entries));
   ASSERT_EQ(EncodedNames(entries),
-            (std::vector<std::string>{"file", "link-to-file", "sub", "target"}));
-  EXPECT_EQ(entries[0].size, 5u);
-  EXPECT_EQ(entries[0].attributes, 0u);
-  EXPECT_EQ(entries[1].size, 300u);  // described by its target
-  EXPECT_EQ(entries[2].attributes, kAttributeFolder);
-  EXPECT_EQ(entries[2].size, 0u);
+            (std::vector<std::string>{"dangling", "fifo", "file", "link-to-file", "link-to-folder",
+                                      "sub", "target"}));
+  EXPECT_EQ(entries[0].kind, ItemKind::kSymbolicLink);
+  EXPECT_EQ(entries[1].kind, ItemKind::kFifo);
+  EXPECT_EQ(entries[1].size, 0u);
+  EXPECT_EQ(entries[2].size, 5u);
+  EXPECT_EQ(entries[2].attributes, 0u);
+  EXPECT_EQ(entries[2].kind, ItemKind::kPlain);
+  // A link is described as a link: the length of its target, never a folder.
+  EXPECT_EQ(entries[3].size, (root / "target").string().size());
+  EXPECT_EQ(entries[4].kind, ItemKind::kSymbolicLink);
+  EXPECT_EQ(entries[4].attributes & kAttributeFolder, 0u);
+  EXPECT_EQ(entries[5].attributes, kAttributeFolder);
+  EXPECT_EQ(entries[5].size, 0u);
 
   EXPECT_FALSE(ListFolder(folder.Wide("file"), &entries));
   EXPECT_FALSE(ListFolder(folder.Wide("missing"), &entries));
@@ -94,8 +102,8 @@ TEST(ListFolder, LeavesOutWhatIsNeitherFileNorFolder) {
   ASSERT_TRUE(DescribePath(folder.Wide("link-to-folder/"), &data));
   EXPECT_EQ(data.name, L"link-to-folder");
   EXPECT_EQ(data.attributes, kAttributeFolder);
-  EXPECT_FALSE(DescribePath(folder.Wide("fifo"), &data));
-  EXPECT_EQ(LastError(), EINVAL);
+  ASSERT_TRUE(DescribePath(folder.Wide("fifo"), &data));
+  EXPECT_EQ(data.kind, ItemKind::kFifo);
   EXPECT_FALSE(DescribePath(folder.Wide("dangling"), &data));
   EXPECT_EQ(LastError(), ENOENT);
   EXPECT_TRUE(IsSymbolicLink(folder.Wide("dangling")));

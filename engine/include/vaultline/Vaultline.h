@@ -190,6 +190,13 @@ class VAULTLINE_API IVaultline {
   // when no pattern decides.
   virtual int TestExclusion(unsigned profile, const wchar_t* path, StringList* decidedBy) = 0;
 
+  // What each item of GetSnapshotContents(profile, snapshot) is, one text
+  // for each, in the same order: empty for a file or folder; else "link",
+  // "fifo", "socket", "character device" or "block device", followed for a
+  // link by a tab and its target, for a device by a tab and its numbers
+  // ("1:3"). Null when the snapshot cannot be listed.
+  virtual StringList GetSnapshotItemKinds(unsigned profile, unsigned snapshot) = 0;
+
  protected:
   IVaultline();
 };
