@@ -52,6 +52,24 @@ bool BlockIndexFile::ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t*
   return true;
 }
 
+void BlockIndexFile::SeekRecord(uint64_t number) {
+  readPosition_ = std::min(static_cast<int64_t>(number) * IndexRecord::kSize, logicalEnd_);
+  readBuffer_.clear();
+  readAt_ = 0;
+}
+
+bool BlockIndexFile::ReadRecord(uint64_t number, IndexRecord* record, uint32_t* crc) const {
+  const int64_t at = static_cast<int64_t>(number) * IndexRecord::kSize;
+  uint8_t bytes[IndexRecord::kSize];
+  if (at + IndexRecord::kSize > logicalEnd_ ||
+      platform::ReadFileAt(fd_, bytes, sizeof bytes, at) != IndexRecord::kSize) {
+    return false;
+  }
+  *record = IndexRecord::Decode(bytes);
+  if (crc != nullptr) *crc = Crc32(bytes, sizeof bytes);
+  return record->checksumMatches;
+}
+
 bool BlockIndexFile::Append(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
   IndexRecord record;
   record.weakChecksum = weakChecksum;

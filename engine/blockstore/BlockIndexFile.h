@@ -25,6 +25,15 @@ class BlockIndexFile {
   // that none goes out before the block it names.
   virtual bool Append(int32_t weakChecksum, const Md5Digest& digest, int64_t position);
   virtual bool HasRecords() const;
+  // Records on the drive, and those gathered after them.
+  uint64_t RecordCount() const {
+    return static_cast<uint64_t>(logicalEnd_) / IndexRecord::kSize + PendingRecords();
+  }
+  // Reads on from record `number`.
+  void SeekRecord(uint64_t number);
+  // Record `number` of those on the drive, and its bytes' CRC-32; false when
+  // it cannot be read or fails its checksum. Reads nothing else.
+  bool ReadRecord(uint64_t number, IndexRecord* record, uint32_t* crc = nullptr) const;
   virtual void Reset();  // empties the file
 
   // Writes the gathered records; false when that failed (they are cut off

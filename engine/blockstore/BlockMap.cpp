@@ -7,12 +7,13 @@ namespace {
 
 // At 64 bits per known block, four bits per checksum give about 0.04% false
 // hits (three gave 0.1%; each false hit costs a look into the table, which
-// is seldom in cache, while a fourth bit costs the scan next to nothing). Past 2^23 bits (1 MiB)
-// the filter no longer stays in the second-level cache of a busy machine, and a miss there costs
-// more than the false hits a smaller filter lets through.
+// is seldom in cache, while a fourth bit costs the scan next to nothing). The map holds the
+// blocks of one backup and those stored before without an anchor; up to 2^25 bits (4 MiB, a
+// backup of 4 GiB at full density) the filter stays in the last-level cache, where a probe costs
+// less than the false hits of a smaller one.
 constexpr size_t kBitsPerBlock = 64;
 constexpr int kMinFilterLog2 = 15;
-constexpr int kMaxFilterLog2 = 23;
+constexpr int kMaxFilterLog2 = 25;
 constexpr size_t kMinSlots = 1024;
 
 constexpr int ShiftFor(int filterLog2) {

@@ -6,12 +6,14 @@
 #include "blockstore/BlockIndexFile.h"
 #include "blockstore/ContentRecord.h"
 #include "blockstore/DataFile.h"
+#include "blockstore/DataRecordHeader.h"
 #include "blockstore/FpRecordFile.h"
 #include "blockstore/LiteralScan.h"
 #include "blockstore/PieceRestore.h"
 #include "blockstore/RestoreAhead.h"
 #include "blockstore/ScanAhead.h"
 #include "blockstore/SourceReadAhead.h"
+#include "blockstore/StoredBlockReader.h"
 #include "blockstore/SyncBehind.h"
 #include "blockstore/WeakChecksum.h"
 #include "blockstore/WindowDigests.h"
@@ -40,6 +42,8 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
       readChunk_(readChunk),
       blockLength_(blockLength),
       ring_(3 * readChunk),
+      lookup_(basePath_ + L".lookup"),
+      far_(lookup_, blockLength),
       damage_(basePath_ + L".bad") {
   dataFd_ = platform::OpenFile(basePath_, platform::OpenMode::kReadWriteStore, &openError_);
   indexFd_ = platform::OpenFile(indexPath_, platform::OpenMode::kReadWriteStore, &openError_);
@@ -89,6 +93,8 @@ void BlockStore::LoadOrRebuildIndex() {
   } else {
     indexFile_->Reset();
     RebuildIndex();
+    lookup_.Create(indexFile_->RecordCount());
+    CatchUp(0);
   }
   writtenBlocks_ = blockMap_.BlockCount();
 }
@@ -104,6 +110,7 @@ BlockStore::~BlockStore() {
   manager_ = &detached_;
   if (IsOpen()) {
     FlushBlocks();
+    lookup_.Save(IndexCoverage());
   } else {
     FinishRecords();
     CloseSources();
@@ -135,31 +142,89 @@ void BlockStore::AttachManager(StoreContext* manager) {
 bool BlockStore::Sync() {
   if (!IsOpen() || !FlushBlocks()) return false;
   bool dataSynced = syncBehind_->Finish() && platform::SyncFile(dataFd_);
-  return platform::SyncFile(indexFd_) && dataSynced;
+  const bool synced = platform::SyncFile(indexFd_) && dataSynced;
+  lookup_.Save(IndexCoverage());  // derived: a failure costs a rebuild
+  return synced;
 }
 
 void BlockStore::LoadIndex() {
-  // Every block takes more than a header in the data file, so a damaged
-  // index's size cannot make this ask for more than the data file needs.
-  blockMap_.ExpectBlocks(
-      static_cast<size_t>(std::min(indexFile_->LogicalEnd() / IndexRecord::kSize,
-                                   dataFile_->LogicalEnd() / (DataRecordHeader::kSize + 1))));
-  int32_t checksum;
-  Md5Digest digest;
-  int64_t position;
-  while (indexFile_->ReadNext(&checksum, &digest, &position)) {
-    // A record naming a block beyond the data file would hand out positions
-    // that no restore can read.
-    if (position >= 0 && position + DataRecordHeader::kSize < dataFile_->LogicalEnd()) {
-      AddKnownBlock(checksum, digest, position);
-    }
-  }
+  // Stored blocks are looked up through the lookup file; only those without
+  // an anchor are held in memory. A file that no longer agrees with the
+  // index is made again from it.
+  const uint64_t records = indexFile_->RecordCount();
+  const LookupFile::Coverage covered = lookup_.Open() ? lookup_.Covered() : LookupFile::Coverage{};
+  IndexRecord last;
+  uint32_t lastCrc = 0;
+  const bool current =
+      lookup_.IsOpen() && covered.records <= records &&
+      (covered.records == 0 || (indexFile_->ReadRecord(covered.records - 1, &last, &lastCrc) &&
+                                lastCrc == covered.lastRecordCrc));
+  if (!current) lookup_.Create(records);
+  const uint64_t first = current ? covered.records : 0;
+  LoadAnchorless();
+  CatchUp(first);
   if (indexFile_->Damaged()) {
     platform::WriteDiagnostic(L"\nIndex record damaged; rebuilding the index from the data file");
     blockMap_ = BlockMap();
     indexFile_->Reset();
     RebuildIndex();
+    lookup_.Create(indexFile_->RecordCount());
+    CatchUp(0);
+  } else if (records > 0 && indexFile_->ReadRecord(records - 1, &last)) {
+    lastKnownBlock_ = std::max(lastKnownBlock_, last.position);
   }
+  if (first < indexFile_->RecordCount()) lookup_.Save(IndexCoverage());
+}
+
+void BlockStore::LoadAnchorless() {
+  IndexRecord record;
+  for (const uint32_t number : lookup_.Anchorless()) {
+    if (indexFile_->ReadRecord(number, &record) && record.position >= 0 &&
+        record.position + DataRecordHeader::kSize < dataFile_->LogicalEnd()) {
+      AddKnownBlock(record.weakChecksum, record.digest, record.position);
+    }
+  }
+}
+
+void BlockStore::CatchUp(uint64_t first) {
+  StoredBlockReader blocks(*dataFile_);
+  indexFile_->SeekRecord(first);
+  int32_t checksum;
+  Md5Digest digest;
+  int64_t position;
+  for (uint64_t record = first; indexFile_->ReadNext(&checksum, &digest, &position); ++record) {
+    // A record naming a block beyond the data file would hand out positions
+    // that no restore can read.
+    if (position < 0 || position + DataRecordHeader::kSize >= dataFile_->LogicalEnd()) continue;
+    if (!lookup_.IsOpen()) {
+      AddKnownBlock(checksum, digest, position);  // no room for the file: in memory
+      continue;
+    }
+    lastKnownBlock_ = std::max(lastKnownBlock_, position);
+    int32_t length;
+    int32_t offset;
+    uint32_t key;
+    // A block that cannot be read is left to checks and restores to name.
+    const uint8_t* bytes = blocks.Read(position, &length);
+    if (bytes == nullptr) continue;
+    if (block_anchor::FindInBlock(bytes, length, &offset, &key)) {
+      lookup_.AddAnchored(
+          {key, checksum, static_cast<uint32_t>(record), static_cast<uint16_t>(offset)});
+    } else {
+      lookup_.AddAnchorless(static_cast<uint32_t>(record));
+      AddKnownBlock(checksum, digest, position);
+    }
+  }
+}
+
+LookupFile::Coverage BlockStore::IndexCoverage() const {
+  const uint64_t records = static_cast<uint64_t>(indexFile_->LogicalEnd()) / IndexRecord::kSize;
+  IndexRecord last;
+  LookupFile::Coverage coverage;
+  if (records > 0 && indexFile_->ReadRecord(records - 1, &last, &coverage.lastRecordCrc)) {
+    coverage.records = records;
+  }
+  return coverage;
 }
 
 void BlockStore::RebuildIndex() {
@@ -168,7 +233,6 @@ void BlockStore::RebuildIndex() {
   int64_t position;
   while (dataFile_->ReadNextHeader(&checksum, &digest, &position)) {
     indexFile_->Append(checksum, digest, position);
-    AddKnownBlock(checksum, digest, position);
   }
   indexFile_->Flush();
 }
@@ -191,6 +255,8 @@ void BlockStore::DiscardTornTail() {
 
 int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
                               int32_t length) {
+  const bool digestReady = digestReady_;
+  digestReady_ = false;
   if (!blockMap_.MayContain(weakChecksum)) return -1;
   // Blocks still being hashed are entered first: the lookup then sees what
   // it would have seen had they been stored at once.
@@ -202,7 +268,8 @@ int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int3
   // A window after a match was hashed ahead: its digest is at hand, and
   // reading each candidate's first bytes from the drive would cost more
   // than that hash (a drive out of the cache reads them from the disk).
-  const bool hashedAhead = ahead_ != nullptr && ahead_->Take(start, length, &lookupDigest_);
+  const bool hashedAhead =
+      digestReady || (ahead_ != nullptr && ahead_->Take(start, length, &lookupDigest_));
   bool digested = hashedAhead;
   // Otherwise: equal weak checksums of different bytes are common enough
   // among many blocks that hashing the window for each costs more than
@@ -234,6 +301,32 @@ int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int3
       digested = true;
     }
     if (block.digest == lookupDigest_) return block.position;
+  }
+  return -1;
+}
+
+int64_t BlockStore::FindAnchored(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
+                                 int32_t length) {
+  for (const FarCandidates::Candidate& candidate : far_.AtNext()) {
+    if (candidate.weakChecksum != weakChecksum) continue;
+    // The lookup file only points: the index says what is stored where.
+    IndexRecord stored;
+    if (!indexFile_->ReadRecord(candidate.record, &stored) || stored.weakChecksum != weakChecksum ||
+        stored.position < 0 ||
+        stored.position + DataRecordHeader::kSize >= dataFile_->LogicalEnd() ||
+        damage_.Has(DamageMemory::Kind::kBlock, stored.position)) {
+      continue;
+    }
+    if (!digestReady_) {
+      if (ahead_ == nullptr || !ahead_->Take(start, length, &lookupDigest_)) {
+        DigestOf(length, ring, start, &lookupDigest_);
+      }
+      digestReady_ = true;
+    }
+    if (stored.digest == lookupDigest_) {
+      digestReady_ = false;
+      return stored.position;
+    }
   }
   return -1;
 }
@@ -359,7 +452,13 @@ bool BlockStore::StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_
   }
   hasher_->Add(ring, start, blockLength, weakChecksum);
   blockMap_.Reserve(weakChecksum);
-  QueuePiece(Piece{true, weakChecksum, Md5Digest{}, pieceLength, sourcePosition, -1, storing_});
+  int32_t anchorOffset = -1;
+  uint32_t anchorKey = 0;
+  if (lookup_.IsOpen() && !far_.AnchorOf(sourcePosition, blockLength, &anchorOffset, &anchorKey)) {
+    anchorOffset = -1;
+  }
+  QueuePiece(Piece{true, weakChecksum, Md5Digest{}, pieceLength, sourcePosition, -1, storing_,
+                   anchorOffset, anchorKey});
   return CommitReady();
 }
 
@@ -380,7 +479,14 @@ bool BlockStore::CommitPiece() {
     dataFile_->AppendBlock(block.weakChecksum, block.digest, block.bytes, block.length, block.bytes,
                            0, &piece.dataPosition);
     record.blocksEnd = dataFile_->LogicalEnd() + dataFile_->PendingBytes();
+    const auto recordNumber = static_cast<uint32_t>(indexFile_->RecordCount());
     indexFile_->Append(block.weakChecksum, block.digest, piece.dataPosition);
+    if (piece.anchorOffset >= 0) {
+      lookup_.AddAnchored({piece.anchorKey, block.weakChecksum, recordNumber,
+                           static_cast<uint16_t>(piece.anchorOffset)});
+    } else {
+      lookup_.AddAnchorless(recordNumber);
+    }
     const size_t filterBits = blockMap_.FilterBits();
     const size_t known = blockMap_.BlockCount();
     // A scan ahead reads the filter that this would move.
@@ -550,7 +656,7 @@ bool BlockStore::RecordMatch(const RingBuffer& ring, int32_t literalChecksum,
     }
   }
   QueuePiece(Piece{false, windowChecksum, lookupDigest_, windowLength, sourcePosition,
-                   matchedPosition, storing_});
+                   matchedPosition, storing_, -1, 0});
   return CommitReady();
 }
 
@@ -709,7 +815,12 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
   int64_t progressPosition = 0;
   int64_t bytesRead = 0;
   // The helper reads among its hashing, and wakes for it no sooner.
-  SourceReadAhead readAhead(threaded_ ? helper_.get() : nullptr, source);
+  // Blocks stored before are looked for only where the file's anchors
+  // place them, found as the file is read.
+  anchorFinder_.Reset();
+  far_.Reset();
+  SourceReadAhead readAhead(threaded_ ? helper_.get() : nullptr, source,
+                            lookup_.IsOpen() ? &anchorFinder_ : nullptr);
   // Only the size the header gives is stored: bytes a growing file gained
   // meanwhile belong to the next snapshot.
   auto nextChunk = [&] {
@@ -733,13 +844,19 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
       int64_t passed;
       // A span scanned ahead lies in the ring already; its progress is
       // reported as it ends.
+      // A stored block placed in this span is looked up by this thread.
+      const int64_t nextFar = far_.NextAt(p);
+      if (scanAhead_ != nullptr && nextFar < p - offset + n0 && scanAhead_->Busy()) {
+        scanAhead_->Drop();
+      }
       if (scanAhead_ == nullptr || !scanAhead_->Pass(p - offset, offset, &passed, &sum, &rolled)) {
         int64_t turns =
             std::min<int64_t>(n0 - 1 - offset, progressPosition + kProgressStep - p - 1);
         if (!endOfFile) {
           turns = std::min<int64_t>(turns, ring.Distance(lastRead, w) - refillBelow + 1);
         }
-        passed = PassLiterals(blockMap_, ring, w, n, turns, &sum, &rolled);
+        turns = std::min(turns, nextFar - p);
+        passed = turns > 0 ? PassLiterals(blockMap_, ring, w, n, turns, &sum, &rolled) : 0;
       }
       w = ring.Wrap(static_cast<int64_t>(w) + passed);
       p += passed;
@@ -757,6 +874,8 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
           ReportReadError(fullPath);
           return -1;
         }
+        anchorFinder_.Take(&anchors_);
+        far_.Add(&anchors_);
         bytesRead += got;
         fill = ring.Wrap(static_cast<int64_t>(fill) + got);
         lastRead = ring.Wrap(static_cast<int64_t>(fill) - 1);
@@ -803,7 +922,8 @@ int BlockStore::RunMatchingLoop(FpRecordFile& record, SourceFile& source,
     }
     atBoundary = false;
 
-    int64_t matched = FindBlock(ring, checksum, w, n);
+    int64_t matched = far_.NextAt(p) == p ? FindAnchored(ring, checksum, w, n) : -1;
+    if (matched < 0) matched = FindBlock(ring, checksum, w, n);
     if (commitFailed_) return -1;
     if (matched >= 0) {
       // The spans handed over were scanned as if this span ended as a new block.

@@ -20,9 +20,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "blockstore/BlockAnchor.h"
 #include "blockstore/BlockMap.h"
 #include "blockstore/DamageMemory.h"
+#include "blockstore/FarCandidates.h"
 #include "blockstore/FpRecordFile.h"
+#include "blockstore/LookupFile.h"
 #include "blockstore/Md5.h"
 #include "blockstore/PieceRestore.h"
 #include "blockstore/RingBuffer.h"
@@ -171,8 +174,14 @@ class BlockStore {
   // published snapshot names is on the drive.
   bool Sync();
 
-  // The known blocks, loaded first if they are not yet.
+  // The blocks held in memory (those of this backup and stored ones without
+  // an anchor), loaded first if they are not yet.
   const BlockMap& Blocks();
+  // Every block a lookup may find: those in memory and in the lookup file.
+  size_t KnownBlockCount() {
+    EnsureIndex();
+    return blockMap_.BlockCount() + lookup_.Table().Used();
+  }
   // Damage that restores and checks found, kept beside the store.
   DamageMemory& Damage() {
     WaitForIndex();
@@ -237,6 +246,8 @@ class BlockStore {
     int64_t sourcePosition;
     int64_t dataPosition;  // of a match
     PendingRecord* record;
+    int32_t anchorOffset;  // of a new block's anchor, -1 for none
+    uint32_t anchorKey;
   };
   void QueuePiece(const Piece& piece);
   // Writes the oldest piece: a new block is appended, indexed and entered
@@ -282,6 +293,16 @@ class BlockStore {
   const Prefix* AppendedPrefix(int32_t index) const;
   void RememberPrefix(const uint8_t* bytes, int32_t length);
   void LoadOrRebuildIndex();
+  // Enters stored index records from `first` on in the lookup file and
+  // their blocks without an anchor among the known blocks.
+  void CatchUp(uint64_t first);
+  // The known blocks of the lookup file's records without an anchor.
+  void LoadAnchorless();
+  // What of the index the lookup file covers once it is written.
+  LookupFile::Coverage IndexCoverage() const;
+  // A stored block found through its anchor at source position `position`
+  // whose `length` bytes are those of the ring from `start`, or -1.
+  int64_t FindAnchored(const RingBuffer& ring, int32_t weakChecksum, int32_t start, int32_t length);
   // A file the store has read is closed on the writer's thread, a batch at
   // a time: the close costs the store's thread a system call that does
   // nothing for what it stores.
@@ -340,6 +361,11 @@ class BlockStore {
   std::vector<Prefix> appendedPrefixes_;
   size_t firstAppended_ = 0;
   Md5Digest lookupDigest_{};
+  bool digestReady_ = false;  // lookupDigest_ is of the window FindBlock is given
+  LookupFile lookup_;
+  AnchorFinder anchorFinder_;
+  std::vector<Anchor> anchors_;
+  FarCandidates far_;
   int openError_ = 0;
   bool indexLoaded_ = false;
   size_t expectedBlocks_ = 0;  // for ExpectNewBytes, once the index is there

@@ -13,12 +13,16 @@
 namespace vaultline {
 
 class WorkerThread;
+class AnchorFinder;
 
 class SourceReadAhead {
  public:
   // `reader` may be null (no second processor). A caller that needs the
   // read before `reader` got to it runs it, and what is queued before it.
-  SourceReadAhead(WorkerThread* reader, SourceFile& source) : reader_(reader), source_(source) {}
+  // Bytes read are fed to `anchors` (when not null) by the thread that read
+  // them: the caller takes what it found once Read has returned.
+  SourceReadAhead(WorkerThread* reader, SourceFile& source, AnchorFinder* anchors = nullptr)
+      : reader_(reader), source_(source), anchors_(anchors) {}
   // Waits for a read still running: neither the buffer nor the source may
   // go away under it.
   ~SourceReadAhead() { Finish(); }
@@ -36,9 +40,11 @@ class SourceReadAhead {
 
  private:
   int64_t Finish();
+  int64_t ReadNow(uint8_t* buffer, size_t length);
 
   WorkerThread* reader_;
   SourceFile& source_;
+  AnchorFinder* anchors_;
   uint64_t ticket_ = 0;  // of the read started, or 0
   int64_t got_ = 0;
 };

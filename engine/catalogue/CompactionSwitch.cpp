@@ -28,7 +28,7 @@ CompactionSwitch::CompactionSwitch(std::wstring location) {
   files_ = {location, location + L".ind", location + L".fp", location + L".dir",
             location + L".snp"};
   // Derived from the old offsets; they would point the new files astray.
-  sidecars_ = {location + L".keys", location + L".bad"};
+  sidecars_ = {location + L".keys", location + L".bad", location + L".lookup"};
 }
 
 std::wstring CompactionSwitch::StagedPath(const std::wstring& file) const {

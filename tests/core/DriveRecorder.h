@@ -69,8 +69,9 @@ class DriveRecorder : public platform::FileOperationHook {
   // Whether the failed call was the fsync of a folder just emptied and
   // removed (a leftover being cleared): nothing stored depends on it.
   bool FailedAfterRemoval() const { return failedAfterRemoval_; }
-  // Whether the failed call wrote the key index sidecar, which is derived:
-  // a backup goes on without it and the next one rebuilds it.
+  // Whether the failed call wrote a derived sidecar (the key index or the
+  // block lookup file): a backup goes on without it and the next one
+  // rebuilds it.
   bool FailedOnSidecar() const { return failedOnSidecar_; }
   int Writes() const { return writes_; }
   int Syncs() const { return syncs_; }
@@ -108,8 +109,10 @@ class DriveRecorder : public platform::FileOperationHook {
                           !operations_.empty() &&
                           operations_.back().kind == RecordedOperation::kRmdir;
     auto file = operation.fd >= 0 ? files_.find(operation.fd) : files_.end();
-    failedOnSidecar_ = file != files_.end() && (file->second.path.ends_with(".keys") ||
-                                                file->second.path.ends_with(".keys.new"));
+    failedOnSidecar_ =
+        file != files_.end() &&
+        (file->second.path.ends_with(".keys") || file->second.path.ends_with(".keys.new") ||
+         file->second.path.ends_with(".lookup") || file->second.path.ends_with(".lookup.new"));
     return error_;
   }
 

@@ -108,7 +108,7 @@ TEST_F(InjectedError, EveryWriteAndFsyncFailingKeepsWhatWasListed) {
   fs::remove_all(sourceBase);
   std::cout << "injected errors: " << writes << " writes and " << syncs
             << " fsyncs, each failing with ENOSPC and with EIO: " << tally.injected << " injected ("
-            << tally.onSidecar << " on the derived key sidecar, which a backup may go on without), "
+            << tally.onSidecar << " on the derived sidecars, which a backup may go on without), "
             << tally.reportedSuccess << " reported as success, " << tally.withoutText
             << " without the system's text, " << tally.lost << " lost, " << tally.damaged
             << " damaged listed, 0 crashes\n";

@@ -1,0 +1,191 @@
+#include "blockstore/LookupFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "blockstore/ByteOrder.h"
+#include "blockstore/Crc32.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+
+namespace vaultline {
+
+namespace {
+
+constexpr size_t kHeaderCrcOffset = 60;
+
+int64_t TableEnd(uint32_t capacity) {
+  return LookupFile::kHeaderSize + int64_t{capacity} * static_cast<int64_t>(AnchorTable::kSlotSize);
+}
+
+}  // namespace
+
+LookupFile::~LookupFile() {
+  Close();
+}
+
+void LookupFile::Close() {
+  map_.Unmap();
+  table_ = AnchorTable();
+  if (fd_ >= 0) platform::CloseFile(fd_);
+  fd_ = -1;
+}
+
+bool LookupFile::Open() {
+  Close();
+  anchorless_.clear();
+  savedAnchorless_ = 0;
+  fd_ = platform::OpenFile(path_, platform::OpenMode::kReadWriteStore);
+  if (fd_ < 0) return false;
+  uint8_t header[kHeaderSize];
+  const int64_t size = platform::FileSizeOf(fd_);
+  const bool sound = platform::ReadFileAt(fd_, header, sizeof header, 0) == kHeaderSize &&
+                     LoadLe32(header) == kMagic && LoadLe16(header + 4) == kVersion &&
+                     LoadLe32(header + kHeaderCrcOffset) == Crc32(header, kHeaderCrcOffset);
+  const uint32_t capacity = sound ? LoadLe32(header + 8) : 0;
+  const uint32_t used = sound ? LoadLe32(header + 12) : 0;
+  const uint32_t anchorless = sound ? LoadLe32(header + 28) : 0;
+  const int64_t listEnd = TableEnd(capacity) + int64_t{anchorless} * 4;
+  if (!sound || capacity == 0 || used > capacity || size < listEnd || !MapTable(capacity, used)) {
+    Close();
+    return false;
+  }
+  covered_.records = LoadLe64(header + 16);
+  covered_.lastRecordCrc = LoadLe32(header + 24);
+  std::vector<uint8_t> list(size_t{anchorless} * 4);
+  if (platform::ReadFileAt(fd_, list.data(), list.size(), TableEnd(capacity)) !=
+      static_cast<int64_t>(list.size())) {
+    Close();
+    return false;
+  }
+  anchorless_.resize(anchorless);
+  for (size_t i = 0; i < anchorless_.size(); ++i) anchorless_[i] = LoadLe32(&list[i * 4]);
+  savedAnchorless_ = anchorless_.size();
+  return true;
+}
+
+bool LookupFile::MapTable(uint32_t capacity, uint32_t used) {
+  if (!map_.Map(fd_, static_cast<size_t>(TableEnd(capacity)))) return false;
+  table_ = AnchorTable(map_.Data() + kHeaderSize, capacity, used);
+  return true;
+}
+
+bool LookupFile::Create(uint64_t blocks) {
+  Close();
+  anchorless_.clear();
+  savedAnchorless_ = 0;
+  covered_ = {};
+  fd_ = platform::OpenFile(path_, platform::OpenMode::kCreatePrivate);
+  if (fd_ < 0) return false;
+  const uint32_t capacity = AnchorTable::CapacityFor(blocks);
+  // The slots start free: a file of holes takes room only as they fill.
+  if (!platform::TruncateFile(fd_, TableEnd(capacity)) || !MapTable(capacity, 0) ||
+      !WriteHeader(fd_, covered_, capacity, 0, 0)) {
+    Remove();
+    return false;
+  }
+  return true;
+}
+
+void LookupFile::AddAnchored(const AnchoredBlock& block) {
+  if (!IsOpen()) return;
+  if (!table_.HasRoomFor(1) && !Grow(1)) return;
+  table_.Insert(block);
+}
+
+void LookupFile::AddAnchorless(uint32_t record) {
+  if (IsOpen()) anchorless_.push_back(record);
+}
+
+bool LookupFile::Grow(uint64_t more) {
+  const std::wstring newPath = path_ + L".new";
+  const int fd = platform::OpenFile(newPath, platform::OpenMode::kCreatePrivate);
+  if (fd < 0) {
+    Remove();
+    return false;
+  }
+  const uint32_t capacity = AnchorTable::CapacityFor((uint64_t{table_.Used()} + more) * 3 / 2);
+  platform::MappedFile map;
+  bool written = platform::TruncateFile(fd, TableEnd(capacity)) &&
+                 map.Map(fd, static_cast<size_t>(TableEnd(capacity)));
+  AnchorTable table(map.Data() + kHeaderSize, capacity, 0);
+  if (written) {
+    const uint8_t* old = map_.Data() + kHeaderSize;
+    for (uint32_t slot = 0; slot < table_.Capacity(); ++slot) {
+      const uint8_t* at = old + size_t{slot} * AnchorTable::kSlotSize;
+      const uint32_t record = LoadLe32(at + 8);
+      if (record != 0) {
+        table.Insert(
+            {LoadLe32(at), static_cast<int32_t>(LoadLe32(at + 4)), record - 1, LoadLe16(at + 12)});
+      }
+    }
+    std::vector<uint8_t> list(anchorless_.size() * 4);
+    for (size_t i = 0; i < anchorless_.size(); ++i) StoreLe32(anchorless_[i], &list[i * 4]);
+    written =
+        map.Sync() &&
+        (list.empty() || platform::WriteFileAt(fd, list.data(), list.size(), TableEnd(capacity))) &&
+        WriteHeader(fd, covered_, capacity, table.Used(),
+                    static_cast<uint32_t>(anchorless_.size()));
+  }
+  map.Unmap();
+  platform::CloseFile(fd);
+  if (!written || !platform::RenameFile(newPath, path_)) {
+    platform::DeleteFile(newPath);
+    Remove();
+    return false;
+  }
+  const uint32_t used = table.Used();
+  Close();
+  fd_ = platform::OpenFile(path_, platform::OpenMode::kReadWriteStore);
+  if (fd_ < 0 || !MapTable(capacity, used)) {
+    Remove();
+    return false;
+  }
+  savedAnchorless_ = anchorless_.size();
+  return true;
+}
+
+bool LookupFile::Save(const Coverage& coverage) {
+  if (!IsOpen()) return false;
+  const size_t unsaved = anchorless_.size() - savedAnchorless_;
+  std::vector<uint8_t> list(unsaved * 4);
+  for (size_t i = 0; i < unsaved; ++i) StoreLe32(anchorless_[savedAnchorless_ + i], &list[i * 4]);
+  const int64_t listAt = TableEnd(table_.Capacity()) + static_cast<int64_t>(savedAnchorless_) * 4;
+  // The table's slots reach the file before a header that counts on them.
+  const bool saved =
+      map_.Sync() &&
+      (list.empty() || platform::WriteFileAt(fd_, list.data(), list.size(), listAt)) &&
+      WriteHeader(fd_, coverage, table_.Capacity(), table_.Used(),
+                  static_cast<uint32_t>(anchorless_.size()));
+  if (!saved) {
+    Remove();
+    return false;
+  }
+  savedAnchorless_ = anchorless_.size();
+  covered_ = coverage;
+  return true;
+}
+
+bool LookupFile::WriteHeader(int fd, const Coverage& coverage, uint32_t capacity, uint32_t used,
+                             uint32_t anchorless) {
+  uint8_t header[kHeaderSize] = {};
+  StoreLe32(kMagic, header);
+  StoreLe16(kVersion, header + 4);
+  StoreLe32(capacity, header + 8);
+  StoreLe32(used, header + 12);
+  StoreLe64(coverage.records, header + 16);
+  StoreLe32(coverage.lastRecordCrc, header + 24);
+  StoreLe32(anchorless, header + 28);
+  StoreLe32(Crc32(header, kHeaderCrcOffset), header + kHeaderCrcOffset);
+  return platform::WriteFileAt(fd, header, sizeof header, 0);
+}
+
+void LookupFile::Remove() {
+  Close();
+  anchorless_.clear();
+  savedAnchorless_ = 0;
+  covered_ = {};
+  platform::DeleteFile(path_);
+}
+
+}  // namespace vaultline
