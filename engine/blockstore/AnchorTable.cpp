@@ -12,13 +12,15 @@ uint32_t AnchorTable::CapacityFor(uint64_t blocks) {
 
 void AnchorTable::Insert(const AnchoredBlock& block) {
   uint32_t slot = Home(block.key);
-  for (;; slot = slot + 1 == capacity_ ? 0 : slot + 1) {
-    uint8_t* at = slots_ + size_t{slot} * kSlotSize;
-    const uint32_t record = LoadLe32(at + 8);
-    if (record == 0) break;
-    if (record == block.record + 1 && LoadLe32(at) == block.key) return;
+  uint8_t* at = nullptr;
+  for (uint32_t probes = 0; at == nullptr; ++probes) {
+    if (probes == MostProbes()) return;
+    uint8_t* probed = slots_ + size_t{slot} * kSlotSize;
+    const uint32_t record = LoadLe32(probed + 8);
+    if (record == block.record + 1 && LoadLe32(probed) == block.key) return;
+    if (record == 0) at = probed;
+    slot = slot + 1 == capacity_ ? 0 : slot + 1;
   }
-  uint8_t* at = slots_ + size_t{slot} * kSlotSize;
   StoreLe32(block.key, at);
   StoreLe32(static_cast<uint32_t>(block.weakChecksum), at + 4);
   StoreLe32(block.record + 1, at + 8);

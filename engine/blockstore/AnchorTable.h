@@ -39,9 +39,10 @@ class AnchorTable {
   // Calls visit(block) for every block entered under `key`.
   template <typename Visit>
   void ForEach(uint32_t key, Visit visit) const {
-    if (capacity_ == 0) return;
-    for (uint32_t slot = Home(key);; slot = slot + 1 == capacity_ ? 0 : slot + 1) {
+    uint32_t slot = Home(key);
+    for (uint32_t probes = 0; probes < MostProbes(); ++probes) {
       const uint8_t* at = slots_ + size_t{slot} * kSlotSize;
+      slot = slot + 1 == capacity_ ? 0 : slot + 1;
       const uint32_t record = LoadLe32(at + 8);
       if (record == 0) return;
       if (LoadLe32(at) == key) visit(Decode(at, record));
@@ -51,6 +52,10 @@ class AnchorTable {
   uint32_t Used() const { return used_; }
 
  private:
+  // Slots probed from a key's home at most. Far more than a sound table at
+  // 80 % needs; a damaged one may have no free slot left, and then a block
+  // is missed rather than every look-up crawling through it.
+  uint32_t MostProbes() const { return capacity_ < 4096 ? capacity_ : 4096; }
   uint32_t Home(uint32_t key) const {
     return static_cast<uint32_t>((uint64_t{key} * capacity_) >> 32);
   }

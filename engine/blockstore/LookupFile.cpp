@@ -122,7 +122,6 @@ bool LookupFile::Grow(uint64_t more) {
     std::vector<uint8_t> list(anchorless_.size() * 4);
     for (size_t i = 0; i < anchorless_.size(); ++i) StoreLe32(anchorless_[i], &list[i * 4]);
     written =
-        map.Sync() &&
         (list.empty() || platform::WriteFileAt(fd, list.data(), list.size(), TableEnd(capacity))) &&
         WriteHeader(fd, covered_, capacity, table.Used(),
                     static_cast<uint32_t>(anchorless_.size()));
@@ -151,9 +150,9 @@ bool LookupFile::Save(const Coverage& coverage) {
   std::vector<uint8_t> list(unsaved * 4);
   for (size_t i = 0; i < unsaved; ++i) StoreLe32(anchorless_[savedAnchorless_ + i], &list[i * 4]);
   const int64_t listAt = TableEnd(table_.Capacity()) + static_cast<int64_t>(savedAnchorless_) * 4;
-  // The table's slots reach the file before a header that counts on them.
+  // Not synced: a header that reaches the drive before the slots it counts
+  // on costs only blocks stored again.
   const bool saved =
-      map_.Sync() &&
       (list.empty() || platform::WriteFileAt(fd_, list.data(), list.size(), listAt)) &&
       WriteHeader(fd_, coverage, table_.Capacity(), table_.Used(),
                   static_cast<uint32_t>(anchorless_.size()));

@@ -1,5 +1,5 @@
 // A file mapped into memory, shared with the file: what is written through
-// the mapping is the file's, and reaches the drive with Sync or in time.
+// the mapping is the file's, and reaches the drive in time.
 // Used for derived files read at random, of which a run touches few pages.
 #pragma once
 
@@ -20,8 +20,6 @@ class MappedFile {
   // when the system refuses.
   bool Map(int fd, size_t length);
   void Unmap();
-  // Writes the changed pages to the file and waits for them.
-  bool Sync();
   uint8_t* Data() const { return data_; }
   size_t Length() const { return length_; }
 

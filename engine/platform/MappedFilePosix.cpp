@@ -23,8 +23,4 @@ void MappedFile::Unmap() {
   length_ = 0;
 }
 
-bool MappedFile::Sync() {
-  return data_ == nullptr || msync(data_, length_, MS_SYNC) == 0;
-}
-
 }  // namespace vaultline::platform

@@ -31,6 +31,7 @@ class StoreFixture : public ::testing::Test {
 
   std::filesystem::path DataPath() const { return folder_ / "store"; }
   std::filesystem::path IndexPath() const { return folder_ / "store.ind"; }
+  std::filesystem::path LookupPath() const { return folder_ / "store.lookup"; }
   std::filesystem::path ContentPath() const { return folder_ / "store.fp"; }
   uintmax_t DataSize() const { return std::filesystem::file_size(DataPath()); }
 
