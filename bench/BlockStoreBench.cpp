@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "BenchUtil.h"
+#include "StoreSession.h"
 #include "blockstore/BlockIndexFile.h"
 #include "blockstore/BlockStore.h"
 #include "blockstore/DataFile.h"
@@ -15,41 +16,9 @@ namespace vaultline {
 namespace {
 
 namespace fs = std::filesystem;
+using bench::kBlockLength;
 
 constexpr int64_t kFileSize = 64 << 20;
-constexpr int32_t kReadChunk = 163840;
-constexpr int32_t kBlockLength = 8192;
-
-// An open store with its content file, as the snapshot manager holds them.
-class Session {
- public:
-  explicit Session(const fs::path& base)
-      : store_(base.wstring(), kReadChunk, kBlockLength),
-        contentFd_(
-            platform::OpenFile(base.wstring() + L".fp", platform::OpenMode::kReadWriteStore)) {
-    store_.AttachManager(&context_);
-  }
-  ~Session() {
-    store_.FinishRecords();  // records still waiting go to the content file first
-    platform::CloseFile(contentFd_);
-  }
-
-  void LoadBlocks() { store_.Blocks(); }
-  int64_t Store(const fs::path& path) {
-    platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
-    return store_.StoreFile(path.wstring(), contentFd_);
-  }
-  bool Restore(int64_t offset, const fs::path& source, const fs::path& output) {
-    int fd = platform::OpenFile(output.wstring(), platform::OpenMode::kCreateTruncate);
-    const bool restored = store_.RestoreFile(contentFd_, fd, offset, source.wstring());
-    return platform::CloseFile(fd) && restored;
-  }
-
- private:
-  StoreContext context_;
-  BlockStore store_;
-  int contentFd_;
-};
 
 const fs::path& SourceFile() {
   static const fs::path path = [] {
@@ -60,23 +29,15 @@ const fs::path& SourceFile() {
   return path;
 }
 
-// Cuts the store's files back to what they held before a measured run.
-void ResetStore(const fs::path& base, uintmax_t dataSize, uintmax_t indexSize) {
-  fs::resize_file(base, dataSize);
-  fs::resize_file(base.string() + ".ind", indexSize);
-  fs::resize_file(base.string() + ".fp", 0);
-}
-
 // Stores the source into the store at `base` once per iteration, starting
 // each time from the store's state when the benchmark began.
 void MeasureNewData(benchmark::State& state, const fs::path& base, const fs::path& source) {
-  { Session open(base); }  // creates the files if missing
-  const uintmax_t dataSize = fs::file_size(base);
-  const uintmax_t indexSize = fs::file_size(base.string() + ".ind");
+  { bench::StoreSession open(base); }  // creates the files if missing
+  const bench::StoreState before(base);
   for (auto _ : state) {
     state.PauseTiming();
-    ResetStore(base, dataSize, indexSize);
-    auto session = std::make_unique<Session>(base);
+    before.Restore();
+    auto session = std::make_unique<bench::StoreSession>(base);
     session->LoadBlocks();  // as every backup that stores a file does
     state.ResumeTiming();
     const bool stored = session->Store(source) >= 0;
@@ -89,7 +50,7 @@ void MeasureNewData(benchmark::State& state, const fs::path& base, const fs::pat
     }
     state.ResumeTiming();
   }
-  ResetStore(base, dataSize, indexSize);  // for the next repetition
+  before.Restore();  // for the next repetition
   state.SetBytesProcessed(state.iterations() * kFileSize);
 }
 
@@ -138,12 +99,12 @@ void BM_StoreNewLarge(benchmark::State& state) {
 BENCHMARK(BM_StoreNewLarge)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime();
 
 // A store holding the source file once; the content offset of its record.
-int64_t StoreSourceOnce(Session& session) {
+int64_t StoreSourceOnce(bench::StoreSession& session) {
   return session.Store(SourceFile());
 }
 
 void BM_StoreMatching(benchmark::State& state) {
-  Session session(bench::BenchFolder() / "matching");
+  bench::StoreSession session(bench::BenchFolder() / "matching");
   StoreSourceOnce(session);
   for (auto _ : state) {
     if (session.Store(SourceFile()) < 0) state.SkipWithError("store failed");
@@ -153,7 +114,7 @@ void BM_StoreMatching(benchmark::State& state) {
 BENCHMARK(BM_StoreMatching)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime();
 
 void BM_StoreShifted(benchmark::State& state) {
-  Session session(bench::BenchFolder() / "shifted");
+  bench::StoreSession session(bench::BenchFolder() / "shifted");
   StoreSourceOnce(session);
   const fs::path shifted = bench::BenchFolder() / "source-shifted";
   std::vector<uint8_t> prefix(1000);
@@ -179,7 +140,7 @@ void BM_StoreShifted(benchmark::State& state) {
 BENCHMARK(BM_StoreShifted)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime();
 
 void BM_Restore(benchmark::State& state) {
-  Session session(bench::BenchFolder() / "restore");
+  bench::StoreSession session(bench::BenchFolder() / "restore");
   int64_t offset = StoreSourceOnce(session);
   const fs::path output = bench::BenchFolder() / "restored";
   for (auto _ : state) {

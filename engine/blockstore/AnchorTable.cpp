@@ -16,9 +16,13 @@ void AnchorTable::Insert(const AnchoredBlock& block) {
   for (uint32_t probes = 0; at == nullptr; ++probes) {
     if (probes == MostProbes()) return;
     uint8_t* probed = slots_ + size_t{slot} * kSlotSize;
-    const uint32_t record = LoadLe32(probed + 8);
-    if (record == block.record + 1 && LoadLe32(probed) == block.key) return;
-    if (record == 0) at = probed;
+    if (tags_[slot] == 0) {
+      at = probed;
+      tags_[slot] = TagOf(block.key);
+    } else if (tags_[slot] == TagOf(block.key) && LoadLe32(probed + 8) == block.record + 1 &&
+               LoadLe32(probed) == block.key) {
+      return;
+    }
     slot = slot + 1 == capacity_ ? 0 : slot + 1;
   }
   StoreLe32(block.key, at);

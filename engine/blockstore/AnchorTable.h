@@ -1,6 +1,10 @@
 // The stored blocks that have an anchor, by the anchor's key: an
 // open-addressed table of 16-byte slots over memory it does not own (the
-// mapped lookup file), four slots to a cache line, probed linearly.
+// mapped lookup file), four slots to a cache line, probed linearly. Beside
+// it, one byte per slot: the low byte of the slot's key, 1 for a key whose
+// low byte is 0, and 0 for a free slot. New data's anchors are nearly all
+// unknown, and the tags (a sixteenth of the table, kept in memory) answer
+// them without a look at the slots, which are read from the drive.
 //
 //   0  u32  anchor key       8  u32  index record number + 1 (0: free slot)
 //   4  i32  weak checksum   12  u16  anchor offset in the block, u16 zero
@@ -28,8 +32,8 @@ class AnchorTable {
   static constexpr size_t kSlotSize = 16;
 
   AnchorTable() = default;
-  AnchorTable(uint8_t* slots, uint32_t capacity, uint32_t used)
-      : slots_(slots), capacity_(capacity), used_(used) {}
+  AnchorTable(uint8_t* tags, uint8_t* slots, uint32_t capacity, uint32_t used)
+      : tags_(tags), slots_(slots), capacity_(capacity), used_(used) {}
 
   // Slots for `blocks`, filled to 80 % at most: probes stay short.
   static uint32_t CapacityFor(uint64_t blocks);
@@ -39,13 +43,16 @@ class AnchorTable {
   // Calls visit(block) for every block entered under `key`.
   template <typename Visit>
   void ForEach(uint32_t key, Visit visit) const {
+    const uint8_t tag = TagOf(key);
     uint32_t slot = Home(key);
     for (uint32_t probes = 0; probes < MostProbes(); ++probes) {
+      const uint8_t probed = tags_[slot];
+      if (probed == 0) return;
       const uint8_t* at = slots_ + size_t{slot} * kSlotSize;
       slot = slot + 1 == capacity_ ? 0 : slot + 1;
+      if (probed != tag || LoadLe32(at) != key) continue;
       const uint32_t record = LoadLe32(at + 8);
-      if (record == 0) return;
-      if (LoadLe32(at) == key) visit(Decode(at, record));
+      if (record != 0) visit(Decode(at, record));
     }
   }
   uint32_t Capacity() const { return capacity_; }
@@ -56,6 +63,10 @@ class AnchorTable {
   // 80 % needs; a damaged one may have no free slot left, and then a block
   // is missed rather than every look-up crawling through it.
   uint32_t MostProbes() const { return capacity_ < 4096 ? capacity_ : 4096; }
+  static uint8_t TagOf(uint32_t key) {
+    const auto low = static_cast<uint8_t>(key);
+    return low == 0 ? 1 : low;
+  }
   uint32_t Home(uint32_t key) const {
     return static_cast<uint32_t>((uint64_t{key} * capacity_) >> 32);
   }
@@ -63,6 +74,7 @@ class AnchorTable {
     return {LoadLe32(at), static_cast<int32_t>(LoadLe32(at + 4)), record - 1, LoadLe16(at + 12)};
   }
 
+  uint8_t* tags_ = nullptr;
   uint8_t* slots_ = nullptr;
   uint32_t capacity_ = 0;
   uint32_t used_ = 0;

@@ -14,8 +14,16 @@ namespace {
 
 constexpr size_t kHeaderCrcOffset = 60;
 
+constexpr int64_t kPage = 4096;
+
+// The header has the first page; the tags start on the second, the slots
+// on the page after them.
+int64_t SlotsAt(uint32_t capacity) {
+  return kPage + (int64_t{capacity} + kPage - 1) / kPage * kPage;
+}
+
 int64_t TableEnd(uint32_t capacity) {
-  return LookupFile::kHeaderSize + int64_t{capacity} * static_cast<int64_t>(AnchorTable::kSlotSize);
+  return SlotsAt(capacity) + int64_t{capacity} * static_cast<int64_t>(AnchorTable::kSlotSize);
 }
 
 }  // namespace
@@ -66,7 +74,9 @@ bool LookupFile::Open() {
 
 bool LookupFile::MapTable(uint32_t capacity, uint32_t used) {
   if (!map_.Map(fd_, static_cast<size_t>(TableEnd(capacity)))) return false;
-  table_ = AnchorTable(map_.Data() + kHeaderSize, capacity, used);
+  // Every look-up reads the tags: mapped at once, not page by page.
+  map_.Populate(kPage, static_cast<size_t>(capacity));
+  table_ = AnchorTable(map_.Data() + kPage, map_.Data() + SlotsAt(capacity), capacity, used);
   return true;
 }
 
@@ -108,9 +118,9 @@ bool LookupFile::Grow(uint64_t more) {
   platform::MappedFile map;
   bool written = platform::TruncateFile(fd, TableEnd(capacity)) &&
                  map.Map(fd, static_cast<size_t>(TableEnd(capacity)));
-  AnchorTable table(map.Data() + kHeaderSize, capacity, 0);
+  AnchorTable table(map.Data() + kPage, map.Data() + SlotsAt(capacity), capacity, 0);
   if (written) {
-    const uint8_t* old = map_.Data() + kHeaderSize;
+    const uint8_t* old = map_.Data() + SlotsAt(table_.Capacity());
     for (uint32_t slot = 0; slot < table_.Capacity(); ++slot) {
       const uint8_t* at = old + size_t{slot} * AnchorTable::kSlotSize;
       const uint32_t record = LoadLe32(at + 8);

@@ -5,13 +5,14 @@
 // and the CRC-32 of the last of them, and is rebuilt when the index no longer
 // agrees. A block it misses is stored again; it never decides a match alone.
 //
-//   header (64 bytes)
+//   header (64 bytes, then zeros to 4096)
 //    0 u32 magic 0x4B4F4F4C ("LOOK")   16 u64 index records covered
 //    4 u16 version 1, u16 zero          24 u32 CRC-32 of the last of them, 0 if none
 //    8 u32 table slots                  28 u32 records without an anchor
 //   12 u32 slots in use                 32..59 zero, 60 u32 CRC-32 of bytes 0..59
-//   the table (slots x 16 bytes, see AnchorTable), then the records without
-//   an anchor (u32 each), in the order they were added.
+//   the tags (a byte per slot, then zeros to a multiple of 4096), the slots
+//   (16 bytes each, see AnchorTable), then the records without an anchor
+//   (u32 each), in the order they were added.
 //
 // The table is mapped and changed in place as blocks are stored; the header
 // is written last. Slots of records the header does not cover are harmless:

@@ -20,6 +20,9 @@ class MappedFile {
   // when the system refuses.
   bool Map(int fd, size_t length);
   void Unmap();
+  // Maps the pages of the file from `offset` for `length` bytes now (one
+  // call, not a fault per page); nothing when the system cannot.
+  void Populate(size_t offset, size_t length);
   uint8_t* Data() const { return data_; }
   size_t Length() const { return length_; }
 

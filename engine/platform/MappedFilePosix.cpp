@@ -1,5 +1,7 @@
 #include <sys/mman.h>
 
+#include <algorithm>
+
 #include "platform/MappedFile.h"
 
 namespace vaultline::platform {
@@ -15,6 +17,16 @@ bool MappedFile::Map(int fd, size_t length) {
   data_ = static_cast<uint8_t*>(at);
   length_ = length;
   return true;
+}
+
+void MappedFile::Populate(size_t offset, size_t length) {
+#ifdef MADV_POPULATE_READ
+  if (data_ == nullptr || offset >= length_) return;
+  madvise(data_ + offset, std::min(length, length_ - offset), MADV_POPULATE_READ);
+#else
+  (void)offset;
+  (void)length;
+#endif
 }
 
 void MappedFile::Unmap() {

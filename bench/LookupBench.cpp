@@ -1,0 +1,149 @@
+// The block store against stores of real sizes: 1 million, 12.5 million and
+// 128 million stored blocks (8 GiB, 100 GiB and 1 TiB), made of a small
+// real store whose index is extended with records and whose lookup file is
+// filled with as many synthetic anchored blocks. Figures: opening the store
+// for a backup, new data into it against an empty store, one new 1 MiB file
+// with the store opened and closed as a backup does, and the lookup file's
+// bytes per block. The stores are kept in the system's temporary folder
+// (vaultline-bench-lookup), the largest taking 2.6 GB.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <random>
+
+#include "BenchUtil.h"
+#include "StoreSession.h"
+#include "blockstore/Crc32.h"
+#include "blockstore/LookupFile.h"
+
+namespace vaultline {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int64_t kNewData = 64 << 20;
+
+// The store for `blocks` stored blocks, made once and kept across runs.
+fs::path StoreOf(int64_t blocks) {
+  const fs::path folder =
+      fs::temp_directory_path() / "vaultline-bench-lookup" / std::to_string(blocks);
+  const fs::path base = folder / "file";
+  if (fs::exists(folder / "ready")) return base;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const fs::path seed = folder / "seed";
+  bench::WriteRandomFile(seed, 1 << 20, 7);
+  {
+    bench::StoreSession session(base);
+    session.Store(seed);
+  }
+  if (blocks > 0) {
+    fs::resize_file(base.string() + ".ind", static_cast<uintmax_t>(blocks) * 32);
+    LookupFile lookup(base.wstring() + L".lookup");
+    // Room for what the runs store on top.
+    if (!lookup.Create(static_cast<uint64_t>(blocks) + 65536)) return {};
+    std::mt19937_64 random(11);
+    for (int64_t i = 0; i < blocks; ++i) {
+      const uint64_t r = random();
+      lookup.AddAnchored({static_cast<uint32_t>(r), static_cast<int32_t>(r >> 32),
+                          static_cast<uint32_t>(i), static_cast<uint16_t>(63 + (r >> 40) % 8000)});
+    }
+    const uint8_t zeros[32] = {};
+    lookup.Save({static_cast<uint64_t>(blocks), Crc32(zeros, sizeof zeros)});
+  }
+  std::ofstream(folder / "ready") << "made by LookupBench\n";
+  return base;
+}
+
+const fs::path& NewData(int64_t size) {
+  static std::map<int64_t, fs::path> files;
+  fs::path& path = files[size];
+  if (path.empty()) {
+    path = bench::BenchFolder() / ("new-" + std::to_string(size));
+    bench::WriteRandomFile(path, size, 1234 + static_cast<uint64_t>(size));
+  }
+  return path;
+}
+
+void CountBytesPerBlock(benchmark::State& state, const fs::path& base, int64_t blocks) {
+  if (blocks == 0) return;
+  const fs::path lookup = base.string() + ".lookup";
+  state.counters["bytes_per_block"] =
+      static_cast<double>(fs::file_size(lookup)) / static_cast<double>(blocks);
+}
+
+// A backup's first look-up: the store opened and its stored blocks loaded.
+void BM_LookupOpen(benchmark::State& state) {
+  const fs::path base = StoreOf(state.range(0));
+  if (base.empty()) return state.SkipWithError("no room for the store");
+  const bench::StoreState before(base);
+  for (auto _ : state) {
+    bench::StoreSession session(base);
+    session.LoadBlocks();
+  }
+  before.Restore();
+  CountBytesPerBlock(state, base, state.range(0));
+}
+BENCHMARK(BM_LookupOpen)
+    ->Arg(0)
+    ->Arg(1000000)
+    ->Arg(12500000)
+    ->Arg(128000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Stores `size` bytes of new data per run into the store of state.range(0)
+// blocks; with `whole`, opening and closing the store are timed too.
+void MeasureStore(benchmark::State& state, int64_t size, bool whole) {
+  const fs::path base = StoreOf(state.range(0));
+  if (base.empty()) return state.SkipWithError("no room for the store");
+  const fs::path& source = NewData(size);
+  const bench::StoreState before(base);
+  for (auto _ : state) {
+    state.PauseTiming();
+    before.Restore();
+    if (whole) state.ResumeTiming();
+    auto session = std::make_unique<bench::StoreSession>(base);
+    session->LoadBlocks();
+    if (!whole) state.ResumeTiming();
+    const bool stored = session->Store(source) >= 0;
+    if (!whole) state.PauseTiming();
+    session.reset();
+    if (!whole) state.ResumeTiming();
+    if (!stored) {
+      state.SkipWithError("store failed");
+      break;
+    }
+  }
+  before.Restore();
+  state.SetBytesProcessed(state.iterations() * size);
+  CountBytesPerBlock(state, base, state.range(0));
+}
+
+void BM_StoreNewData(benchmark::State& state) {
+  MeasureStore(state, kNewData, false);
+}
+BENCHMARK(BM_StoreNewData)
+    ->Arg(0)
+    ->Arg(1000000)
+    ->Arg(12500000)
+    ->Arg(128000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(4)
+    ->UseRealTime();
+
+void BM_StoreOneNewMiB(benchmark::State& state) {
+  MeasureStore(state, 1 << 20, true);
+}
+BENCHMARK(BM_StoreOneNewMiB)
+    ->Arg(0)
+    ->Arg(1000000)
+    ->Arg(12500000)
+    ->Arg(128000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->UseRealTime();
+
+}  // namespace
+}  // namespace vaultline
