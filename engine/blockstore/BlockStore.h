@@ -26,6 +26,7 @@
 #include "blockstore/FarCandidates.h"
 #include "blockstore/FpRecordFile.h"
 #include "blockstore/LookupFile.h"
+#include "blockstore/MatchingScan.h"
 #include "blockstore/Md5.h"
 #include "blockstore/PieceRestore.h"
 #include "blockstore/RingBuffer.h"
@@ -45,10 +46,10 @@ class RestoreAhead;
 class ScanAhead;
 struct ContentRecord;
 
-class BlockStore {
+class BlockStore : private MatchingScan::Store {
  public:
   static constexpr int32_t kSmallFileLimit = 300;
-  static constexpr int64_t kProgressStep = 131072;
+  static constexpr int64_t kProgressStep = MatchingScan::kProgressStep;
   // Bytes of a stored block compared before a window is hashed.
   static constexpr int32_t kPrefixLength = 32;
   // New blocks gather until this many bytes go out with one write.
@@ -197,10 +198,24 @@ class BlockStore {
   // `contentOffset`; that offset, or -1 when it could not be written.
   int64_t StoreRaw(const std::wstring& fullPath, int contentFd, int64_t contentOffset,
                    const uint8_t* bytes, int64_t size);
-  // The sliding-window pass over an opened source file; 0 when every byte
-  // up to its end was stored, -1 otherwise.
-  int RunMatchingLoop(FpRecordFile& record, SourceFile& source, const std::wstring& fullPath,
-                      int64_t size);
+  // What the scan of a file asks of the store.
+  int64_t Lookup(const RingBuffer& ring, int32_t checksum, int32_t start, int32_t length,
+                 bool anchored) override;
+  bool Failed() const override { return commitFailed_; }
+  bool Match(const RingBuffer& ring, int32_t literalChecksum, int32_t windowChecksum,
+             int32_t windowStart, int32_t windowLength, int32_t literalStart,
+             int64_t sourcePosition, int64_t matchedPosition, FpRecordFile& record) override {
+    return RecordMatch(ring, literalChecksum, windowChecksum, windowStart, windowLength,
+                       literalStart, sourcePosition, matchedPosition, record);
+  }
+  bool NewBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t length, int32_t start,
+                int64_t sourcePosition, FpRecordFile& record) override {
+    return StoreNewBlock(ring, weakChecksum, length, start, sourcePosition, record);
+  }
+  bool Progress(int64_t position) override {
+    return ReportProgress(manager_->bytesDone + position, position);
+  }
+  void ReadFailed(const std::wstring& fullPath) override { ReportReadError(fullPath); }
   // Appends the `blockLength` bytes of the ring from `start` as a new block
   // and records its first `pieceLength` bytes as the piece at
   // `sourcePosition`.
@@ -364,7 +379,6 @@ class BlockStore {
   bool digestReady_ = false;  // lookupDigest_ is of the window FindBlock is given
   LookupFile lookup_;
   AnchorFinder anchorFinder_;
-  std::vector<Anchor> anchors_;
   FarCandidates far_;
   int openError_ = 0;
   bool indexLoaded_ = false;
