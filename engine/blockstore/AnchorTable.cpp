@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "blockstore/ByteOrder.h"
+#include "platform/File.h"
+
 namespace vaultline {
 
 uint32_t AnchorTable::CapacityFor(uint64_t blocks) {
@@ -10,27 +13,57 @@ uint32_t AnchorTable::CapacityFor(uint64_t blocks) {
   return static_cast<uint32_t>(std::clamp<uint64_t>(blocks * 5 / 4 + 64, 64, kMost));
 }
 
-void AnchorTable::Insert(const AnchoredBlock& block) {
-  uint32_t slot = Home(block.key);
-  uint8_t* at = nullptr;
-  for (uint32_t probes = 0; at == nullptr; ++probes) {
-    if (probes == MostProbes()) return;
-    uint8_t* probed = slots_ + size_t{slot} * kSlotSize;
-    if (tags_[slot] == 0) {
-      at = probed;
-      tags_[slot] = TagOf(block.key);
-    } else if (tags_[slot] == TagOf(block.key) && LoadLe32(probed + 8) == block.record + 1 &&
-               LoadLe32(probed) == block.key) {
-      return;
-    }
-    slot = slot + 1 == capacity_ ? 0 : slot + 1;
+bool AnchorTable::ReadSlot(uint32_t slot, AnchoredBlock* block) const {
+  uint8_t read[kSlotSize];
+  const uint8_t* bytes = memory_.empty() ? read : &memory_[size_t{slot} * kSlotSize];
+  const int64_t at = slotsAt_ + int64_t{slot} * static_cast<int64_t>(kSlotSize);
+  if (memory_.empty() &&
+      platform::ReadFileAt(fd_, read, sizeof read, at) != static_cast<int64_t>(sizeof read)) {
+    return false;
   }
-  StoreLe32(block.key, at);
-  StoreLe32(static_cast<uint32_t>(block.weakChecksum), at + 4);
-  StoreLe32(block.record + 1, at + 8);
-  StoreLe16(block.offset, at + 12);
-  StoreLe16(0, at + 14);
+  const uint32_t record = LoadLe32(bytes + 8);
+  if (record == 0) return false;
+  *block = {LoadLe32(bytes), static_cast<int32_t>(LoadLe32(bytes + 4)), record - 1,
+            LoadLe16(bytes + 12)};
+  return true;
+}
+
+bool AnchorTable::Insert(const AnchoredBlock& block) {
+  const uint8_t tag = TagOf(block.key);
+  uint32_t slot = Home(block.key);
+  for (uint32_t probes = 0; tags_[slot] != 0; ++probes) {
+    if (probes + 1 >= MostProbes()) return true;  // missed, as a damaged table misses
+    AnchoredBlock entered;
+    if (tags_[slot] == tag && ReadSlot(slot, &entered) && entered.key == block.key &&
+        entered.record == block.record) {
+      return true;
+    }
+    slot = slot + 1 == Capacity() ? 0 : slot + 1;
+  }
+  uint8_t bytes[kSlotSize] = {};
+  StoreLe32(block.key, bytes);
+  StoreLe32(static_cast<uint32_t>(block.weakChecksum), bytes + 4);
+  StoreLe32(block.record + 1, bytes + 8);
+  StoreLe16(block.offset, bytes + 12);
+  const int64_t at = slotsAt_ + int64_t{slot} * static_cast<int64_t>(kSlotSize);
+  if (!memory_.empty()) {
+    std::copy(bytes, bytes + kSlotSize, &memory_[size_t{slot} * kSlotSize]);
+  } else if (!platform::WriteFileAt(fd_, bytes, sizeof bytes, at)) {
+    return false;
+  }
+  tags_[slot] = tag;
+  changed_[slot / kTagPage] = true;
   ++used_;
+  return true;
+}
+
+std::vector<uint32_t> AnchorTable::TakeChangedPages() {
+  std::vector<uint32_t> pages;
+  for (size_t page = 0; page < changed_.size(); ++page) {
+    if (changed_[page]) pages.push_back(static_cast<uint32_t>(page));
+    changed_[page] = false;
+  }
+  return pages;
 }
 
 }  // namespace vaultline

@@ -1,13 +1,14 @@
 // The stored blocks that have an anchor, by the anchor's key: an
-// open-addressed table of 16-byte slots over memory it does not own (the
-// mapped lookup file), four slots to a cache line, probed linearly. Beside
-// it, one byte per slot: the low byte of the slot's key, 1 for a key whose
-// low byte is 0, and 0 for a free slot. New data's anchors are nearly all
-// unknown, and the tags (a sixteenth of the table, kept in memory) answer
-// them without a look at the slots, which are read from the drive.
+// open-addressed table of 16-byte slots in the lookup file, probed linearly.
 //
 //   0  u32  anchor key       8  u32  index record number + 1 (0: free slot)
 //   4  i32  weak checksum   12  u16  anchor offset in the block, u16 zero
+//
+// Beside it, one byte per slot, kept in memory: the low byte of the slot's
+// key, 1 for a key whose low byte is 0, and 0 for a free slot. New data's
+// anchors are nearly all unknown, and the tags answer them without a read of
+// the slots, which stay on the drive and are read one by one (not mapped: a
+// drive pulled under a mapping would end the program).
 //
 // A slot may name a record that is not, or no longer, the block it was made
 // for: every block found through the table is confirmed from the index.
@@ -15,8 +16,8 @@
 
 #include <cstddef>
 #include <cstdint>
-
-#include "blockstore/ByteOrder.h"
+#include <utility>
+#include <vector>
 
 namespace vaultline {
 
@@ -30,16 +31,23 @@ struct AnchoredBlock {
 class AnchorTable {
  public:
   static constexpr size_t kSlotSize = 16;
+  static constexpr size_t kTagPage = 4096;
 
   AnchorTable() = default;
-  AnchorTable(uint8_t* tags, uint8_t* slots, uint32_t capacity, uint32_t used)
-      : tags_(tags), slots_(slots), capacity_(capacity), used_(used) {}
+  // The table whose slots start at `slotsAt` in the open file `fd`.
+  AnchorTable(int fd, int64_t slotsAt, std::vector<uint8_t> tags, uint32_t used)
+      : fd_(fd),
+        slotsAt_(slotsAt),
+        tags_(std::move(tags)),
+        used_(used),
+        changed_(tags_.size() / kTagPage + 1, false) {}
 
   // Slots for `blocks`, filled to 80 % at most: probes stay short.
   static uint32_t CapacityFor(uint64_t blocks);
-  bool HasRoomFor(uint64_t more) const { return (used_ + more) * 5 <= uint64_t{capacity_} * 4; }
-  // Enters the block unless the same one is there already.
-  void Insert(const AnchoredBlock& block);
+  bool HasRoomFor(uint64_t more) const { return (used_ + more) * 5 <= uint64_t{Capacity()} * 4; }
+  // Enters the block unless the same one is there already; false when the
+  // slot could not be written.
+  bool Insert(const AnchoredBlock& block);
   // Calls visit(block) for every block entered under `key`.
   template <typename Visit>
   void ForEach(uint32_t key, Visit visit) const {
@@ -48,36 +56,47 @@ class AnchorTable {
     for (uint32_t probes = 0; probes < MostProbes(); ++probes) {
       const uint8_t probed = tags_[slot];
       if (probed == 0) return;
-      const uint8_t* at = slots_ + size_t{slot} * kSlotSize;
-      slot = slot + 1 == capacity_ ? 0 : slot + 1;
-      if (probed != tag || LoadLe32(at) != key) continue;
-      const uint32_t record = LoadLe32(at + 8);
-      if (record != 0) visit(Decode(at, record));
+      AnchoredBlock block;
+      if (probed == tag && ReadSlot(slot, &block) && block.key == key) visit(block);
+      slot = slot + 1 == Capacity() ? 0 : slot + 1;
     }
   }
-  uint32_t Capacity() const { return capacity_; }
+  // A new table whose slots are kept in memory until TakeSlots: one that is
+  // filled whole is written with one write, not one per slot.
+  static AnchorTable InMemory(uint32_t capacity) {
+    AnchorTable table(-1, 0, std::vector<uint8_t>(capacity), 0);
+    table.memory_.resize(size_t{capacity} * kSlotSize);
+    return table;
+  }
+  std::vector<uint8_t> TakeSlots() { return std::exchange(memory_, {}); }
+  uint32_t Capacity() const { return static_cast<uint32_t>(tags_.size()); }
   uint32_t Used() const { return used_; }
+  const std::vector<uint8_t>& Tags() const { return tags_; }
+  // The pages of the tags (kTagPage bytes each) changed since the last call.
+  std::vector<uint32_t> TakeChangedPages();
+  void MarkChanged(uint32_t page) { changed_[page] = true; }
 
  private:
-  // Slots probed from a key's home at most. Far more than a sound table at
-  // 80 % needs; a damaged one may have no free slot left, and then a block
-  // is missed rather than every look-up crawling through it.
-  uint32_t MostProbes() const { return capacity_ < 4096 ? capacity_ : 4096; }
   static uint8_t TagOf(uint32_t key) {
     const auto low = static_cast<uint8_t>(key);
     return low == 0 ? 1 : low;
   }
   uint32_t Home(uint32_t key) const {
-    return static_cast<uint32_t>((uint64_t{key} * capacity_) >> 32);
+    return static_cast<uint32_t>((uint64_t{key} * Capacity()) >> 32);
   }
-  static AnchoredBlock Decode(const uint8_t* at, uint32_t record) {
-    return {LoadLe32(at), static_cast<int32_t>(LoadLe32(at + 4)), record - 1, LoadLe16(at + 12)};
-  }
+  // Slots probed from a key's home at most. Far more than a sound table at
+  // 80 % needs; a damaged one may have no free slot left, and then a block
+  // is missed rather than every look-up crawling through it.
+  uint32_t MostProbes() const { return Capacity() < 4096 ? Capacity() : 4096; }
+  // False for a free slot or one that cannot be read.
+  bool ReadSlot(uint32_t slot, AnchoredBlock* block) const;
 
-  uint8_t* tags_ = nullptr;
-  uint8_t* slots_ = nullptr;
-  uint32_t capacity_ = 0;
+  int fd_ = -1;
+  int64_t slotsAt_ = 0;
+  std::vector<uint8_t> tags_;
   uint32_t used_ = 0;
+  std::vector<bool> changed_;    // by page of tags
+  std::vector<uint8_t> memory_;  // the slots of a table InMemory
 };
 
 }  // namespace vaultline

@@ -257,7 +257,7 @@ bool BlockStore::CommitPiece() {
     const auto recordNumber = static_cast<uint32_t>(indexFile_->RecordCount());
     indexFile_->Append(block.weakChecksum, block.digest, piece.dataPosition);
     if (piece.anchorOffset >= 0) {
-      lookup_.AddAnchored({piece.anchorKey, block.weakChecksum, recordNumber,
+      lookup_.AddStored({piece.anchorKey, block.weakChecksum, recordNumber,
                            static_cast<uint16_t>(piece.anchorOffset)});
     } else {
       lookup_.AddAnchorless(recordNumber);

@@ -9,24 +9,31 @@ void FarCandidates::Reset() {
   head_ = 0;
   sorted_ = 0;
   recent_.clear();
+  recentHead_ = 0;
 }
 
 void FarCandidates::Add(std::vector<Anchor>* anchors) {
   const AnchorTable& table = lookup_.Table();
-  for (const Anchor& anchor : *anchors) {
-    table.ForEach(anchor.key, [&](const AnchoredBlock& block) {
-      const int64_t position = anchor.position - block.offset;
-      if (position >= 0) candidates_.push_back({position, block.record, block.weakChecksum});
-    });
-    recent_.push_back(anchor);
+  if (table.Used() > 0) {
+    for (const Anchor& anchor : *anchors) {
+      table.ForEach(anchor.key, [&](const AnchoredBlock& block) {
+        const int64_t position = anchor.position - block.offset;
+        if (position >= 0) candidates_.push_back({position, block.record, block.weakChecksum});
+      });
+    }
   }
+  if (recentHead_ > recent_.size() / 2) {
+    recent_.erase(recent_.begin(), recent_.begin() + static_cast<std::ptrdiff_t>(recentHead_));
+    recentHead_ = 0;
+  }
+  recent_.insert(recent_.end(), anchors->begin(), anchors->end());
   anchors->clear();
 }
 
 int64_t FarCandidates::NextAt(int64_t position) {
   // A new block begins at most one block length before the scan.
-  while (!recent_.empty() && recent_.front().position < position - blockLength_) {
-    recent_.pop_front();
+  while (recentHead_ < recent_.size() && recent_[recentHead_].position < position - blockLength_) {
+    ++recentHead_;
   }
   if (sorted_ < candidates_.size()) {
     // Anchors come in order, but blocks sit at different offsets from them.
@@ -56,10 +63,14 @@ std::span<const FarCandidates::Candidate> FarCandidates::AtNext() const {
 
 bool FarCandidates::AnchorOf(int64_t position, int32_t length, int32_t* offset, uint32_t* key) {
   using namespace block_anchor;
-  while (!recent_.empty() && recent_.front().position < position + kQuiet) recent_.pop_front();
-  if (recent_.empty() || recent_.front().position > position + length - kWindow) return false;
-  *offset = static_cast<int32_t>(recent_.front().position - position);
-  *key = recent_.front().key;
+  while (recentHead_ < recent_.size() && recent_[recentHead_].position < position + kQuiet) {
+    ++recentHead_;
+  }
+  if (recentHead_ == recent_.size() || recent_[recentHead_].position > position + length - kKeyed) {
+    return false;
+  }
+  *offset = static_cast<int32_t>(recent_[recentHead_].position - position);
+  *key = recent_[recentHead_].key;
   return true;
 }
 

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <limits>
 #include <span>
 #include <vector>
@@ -48,8 +47,9 @@ class FarCandidates {
   int32_t blockLength_;
   std::vector<Candidate> candidates_;  // sorted from head_ on
   size_t head_ = 0;
-  size_t sorted_ = 0;  // candidates_ up to here are in order
-  std::deque<Anchor> recent_;
+  size_t sorted_ = 0;           // candidates_ up to here are in order
+  std::vector<Anchor> recent_;  // from recentHead_ on
+  size_t recentHead_ = 0;
 };
 
 }  // namespace vaultline

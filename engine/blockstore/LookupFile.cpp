@@ -33,7 +33,6 @@ LookupFile::~LookupFile() {
 }
 
 void LookupFile::Close() {
-  map_.Unmap();
   table_ = AnchorTable();
   if (fd_ >= 0) platform::CloseFile(fd_);
   fd_ = -1;
@@ -54,29 +53,21 @@ bool LookupFile::Open() {
   const uint32_t used = sound ? LoadLe32(header + 12) : 0;
   const uint32_t anchorless = sound ? LoadLe32(header + 28) : 0;
   const int64_t listEnd = TableEnd(capacity) + int64_t{anchorless} * 4;
-  if (!sound || capacity == 0 || used > capacity || size < listEnd || !MapTable(capacity, used)) {
+  std::vector<uint8_t> tags(capacity);
+  std::vector<uint8_t> list(size_t{anchorless} * 4);
+  if (!sound || capacity == 0 || used > capacity || size < listEnd ||
+      platform::ReadFileAt(fd_, tags.data(), tags.size(), kPage) != int64_t{capacity} ||
+      platform::ReadFileAt(fd_, list.data(), list.size(), TableEnd(capacity)) !=
+          static_cast<int64_t>(list.size())) {
     Close();
     return false;
   }
+  table_ = AnchorTable(fd_, SlotsAt(capacity), std::move(tags), used);
   covered_.records = LoadLe64(header + 16);
   covered_.lastRecordCrc = LoadLe32(header + 24);
-  std::vector<uint8_t> list(size_t{anchorless} * 4);
-  if (platform::ReadFileAt(fd_, list.data(), list.size(), TableEnd(capacity)) !=
-      static_cast<int64_t>(list.size())) {
-    Close();
-    return false;
-  }
   anchorless_.resize(anchorless);
   for (size_t i = 0; i < anchorless_.size(); ++i) anchorless_[i] = LoadLe32(&list[i * 4]);
   savedAnchorless_ = anchorless_.size();
-  return true;
-}
-
-bool LookupFile::MapTable(uint32_t capacity, uint32_t used) {
-  if (!map_.Map(fd_, static_cast<size_t>(TableEnd(capacity)))) return false;
-  // Every look-up reads the tags: mapped at once, not page by page.
-  map_.Populate(kPage, static_cast<size_t>(capacity));
-  table_ = AnchorTable(map_.Data() + kPage, map_.Data() + SlotsAt(capacity), capacity, used);
   return true;
 }
 
@@ -89,18 +80,21 @@ bool LookupFile::Create(uint64_t blocks) {
   if (fd_ < 0) return false;
   const uint32_t capacity = AnchorTable::CapacityFor(blocks);
   // The slots start free: a file of holes takes room only as they fill.
-  if (!platform::TruncateFile(fd_, TableEnd(capacity)) || !MapTable(capacity, 0) ||
+  if (!platform::TruncateFile(fd_, TableEnd(capacity)) ||
       !WriteHeader(fd_, covered_, capacity, 0, 0)) {
     Remove();
     return false;
   }
+  table_ = AnchorTable(fd_, SlotsAt(capacity), std::vector<uint8_t>(capacity), 0);
   return true;
 }
 
 void LookupFile::AddAnchored(const AnchoredBlock& block) {
   if (!IsOpen()) return;
   if (!table_.HasRoomFor(1) && !Grow(1)) return;
-  table_.Insert(block);
+  // A slot that cannot be written (a full drive) ends the file: the next
+  // backup makes it again.
+  if (!table_.Insert(block)) Remove();
 }
 
 void LookupFile::AddAnchorless(uint32_t record) {
@@ -115,47 +109,86 @@ bool LookupFile::Grow(uint64_t more) {
     return false;
   }
   const uint32_t capacity = AnchorTable::CapacityFor((uint64_t{table_.Used()} + more) * 3 / 2);
-  platform::MappedFile map;
-  bool written = platform::TruncateFile(fd, TableEnd(capacity)) &&
-                 map.Map(fd, static_cast<size_t>(TableEnd(capacity)));
-  AnchorTable table(map.Data() + kPage, map.Data() + SlotsAt(capacity), capacity, 0);
-  if (written) {
-    const uint8_t* old = map_.Data() + SlotsAt(table_.Capacity());
-    for (uint32_t slot = 0; slot < table_.Capacity(); ++slot) {
-      const uint8_t* at = old + size_t{slot} * AnchorTable::kSlotSize;
+  // A table of up to 32 MiB (two million slots) is made in memory and
+  // written at once; a larger one slot by slot.
+  constexpr uint64_t kMostInMemory = uint64_t{32} << 20;
+  const bool inMemory = uint64_t{capacity} * AnchorTable::kSlotSize <= kMostInMemory;
+  AnchorTable grown = inMemory
+                          ? AnchorTable::InMemory(capacity)
+                          : AnchorTable(fd, SlotsAt(capacity), std::vector<uint8_t>(capacity), 0);
+  bool written = platform::TruncateFile(fd, TableEnd(capacity));
+  // The old slots are read in runs, in order.
+  constexpr uint32_t kRun = 65536;
+  std::vector<uint8_t> run(size_t{kRun} * AnchorTable::kSlotSize);
+  const int64_t oldSlots = SlotsAt(table_.Capacity());
+  for (uint32_t first = 0; written && first < table_.Capacity(); first += kRun) {
+    const uint32_t count = std::min(kRun, table_.Capacity() - first);
+    const size_t bytes = size_t{count} * AnchorTable::kSlotSize;
+    written = platform::ReadFileAt(fd_, run.data(), bytes,
+                                   oldSlots + int64_t{first} * AnchorTable::kSlotSize) ==
+              static_cast<int64_t>(bytes);
+    for (uint32_t i = 0; written && i < count; ++i) {
+      const uint8_t* at = &run[size_t{i} * AnchorTable::kSlotSize];
       const uint32_t record = LoadLe32(at + 8);
-      if (record != 0) {
-        table.Insert(
+      if (record != 0 && table_.Tags()[first + i] != 0) {
+        written = grown.Insert(
             {LoadLe32(at), static_cast<int32_t>(LoadLe32(at + 4)), record - 1, LoadLe16(at + 12)});
       }
     }
-    std::vector<uint8_t> list(anchorless_.size() * 4);
-    for (size_t i = 0; i < anchorless_.size(); ++i) StoreLe32(anchorless_[i], &list[i * 4]);
-    written =
-        (list.empty() || platform::WriteFileAt(fd, list.data(), list.size(), TableEnd(capacity))) &&
-        WriteHeader(fd, covered_, capacity, table.Used(),
-                    static_cast<uint32_t>(anchorless_.size()));
   }
-  map.Unmap();
-  platform::CloseFile(fd);
+  if (inMemory) {
+    const std::vector<uint8_t> slots = grown.TakeSlots();
+    written = written && platform::WriteFileAt(fd, slots.data(), slots.size(), SlotsAt(capacity));
+    std::vector<uint8_t> tags = grown.Tags();
+    const uint32_t used = grown.Used();
+    grown = AnchorTable(fd, SlotsAt(capacity), std::move(tags), used);
+    for (uint32_t page = 0; size_t{page} * AnchorTable::kTagPage < capacity; ++page) {
+      grown.MarkChanged(page);
+    }
+  }
+  std::vector<uint8_t> list(anchorless_.size() * 4);
+  for (size_t i = 0; i < anchorless_.size(); ++i) StoreLe32(anchorless_[i], &list[i * 4]);
+  written =
+      written && WriteTags(fd, grown, grown.TakeChangedPages()) &&
+      (list.empty() || platform::WriteFileAt(fd, list.data(), list.size(), TableEnd(capacity))) &&
+      WriteHeader(fd, covered_, capacity, grown.Used(), static_cast<uint32_t>(anchorless_.size()));
   if (!written || !platform::RenameFile(newPath, path_)) {
+    platform::CloseFile(fd);
     platform::DeleteFile(newPath);
     Remove();
     return false;
   }
-  const uint32_t used = table.Used();
   Close();
-  fd_ = platform::OpenFile(path_, platform::OpenMode::kReadWriteStore);
-  if (fd_ < 0 || !MapTable(capacity, used)) {
-    Remove();
-    return false;
-  }
+  fd_ = fd;  // now the file at path_
+  table_ = std::move(grown);
   savedAnchorless_ = anchorless_.size();
+  return true;
+}
+
+bool LookupFile::WriteTags(int fd, const AnchorTable& table, const std::vector<uint32_t>& pages) {
+  const std::vector<uint8_t>& tags = table.Tags();
+  for (const uint32_t page : pages) {
+    const size_t from = size_t{page} * AnchorTable::kTagPage;
+    const size_t length = std::min(AnchorTable::kTagPage, tags.size() - from);
+    if (!platform::WriteFileAt(fd, tags.data() + from, length,
+                               kPage + static_cast<int64_t>(from))) {
+      return false;
+    }
+  }
   return true;
 }
 
 bool LookupFile::Save(const Coverage& coverage) {
   if (!IsOpen()) return false;
+  // Grown once for all the blocks the backup stored.
+  if (!table_.HasRoomFor(stored_.size()) && !Grow(stored_.size())) return false;
+  for (const AnchoredBlock& block : stored_) {
+    if (!table_.Insert(block)) {
+      Remove();
+      return false;
+    }
+  }
+  stored_.clear();
   const size_t unsaved = anchorless_.size() - savedAnchorless_;
   std::vector<uint8_t> list(unsaved * 4);
   for (size_t i = 0; i < unsaved; ++i) StoreLe32(anchorless_[savedAnchorless_ + i], &list[i * 4]);
@@ -163,6 +196,7 @@ bool LookupFile::Save(const Coverage& coverage) {
   // Not synced: a header that reaches the drive before the slots it counts
   // on costs only blocks stored again.
   const bool saved =
+      WriteTags(fd_, table_, table_.TakeChangedPages()) &&
       (list.empty() || platform::WriteFileAt(fd_, list.data(), list.size(), listAt)) &&
       WriteHeader(fd_, coverage, table_.Capacity(), table_.Used(),
                   static_cast<uint32_t>(anchorless_.size()));
@@ -191,6 +225,7 @@ bool LookupFile::WriteHeader(int fd, const Coverage& coverage, uint32_t capacity
 
 void LookupFile::Remove() {
   Close();
+  stored_.clear();
   anchorless_.clear();
   savedAnchorless_ = 0;
   covered_ = {};

@@ -14,9 +14,11 @@
 //   (16 bytes each, see AnchorTable), then the records without an anchor
 //   (u32 each), in the order they were added.
 //
-// The table is mapped and changed in place as blocks are stored; the header
-// is written last. Slots of records the header does not cover are harmless:
-// every block found is confirmed from the index.
+// The tags are read whole on open and the slots as look-ups need them; a
+// block stored writes its slot at once, its tag page and the header when
+// the store is synced or closed, the header last. Slots of records the
+// header does not cover are harmless: every block found is confirmed from
+// the index.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +26,6 @@
 #include <vector>
 
 #include "blockstore/AnchorTable.h"
-#include "platform/MappedFile.h"
 
 namespace vaultline {
 
@@ -57,6 +58,11 @@ class LookupFile {
 
   // Enter a block; the table grows (the file is rewritten) when full.
   void AddAnchored(const AnchoredBlock& block);
+  // As AddAnchored, for a block of the running backup, which finds its own
+  // blocks in memory: entered with the others when the file is saved.
+  void AddStored(const AnchoredBlock& block) {
+    if (IsOpen()) stored_.push_back(block);
+  }
   void AddAnchorless(uint32_t record);
   // Writes what was entered and the coverage; false when that failed (the
   // file is then deleted: it would be rebuilt anyway).
@@ -65,17 +71,17 @@ class LookupFile {
   void Remove();
 
  private:
-  bool MapTable(uint32_t capacity, uint32_t used);
   bool Grow(uint64_t more);
+  bool WriteTags(int fd, const AnchorTable& table, const std::vector<uint32_t>& pages);
   bool WriteHeader(int fd, const Coverage& coverage, uint32_t capacity, uint32_t used,
                    uint32_t anchorless);
   void Close();
 
   std::wstring path_;
   int fd_ = -1;
-  platform::MappedFile map_;
   AnchorTable table_;
   Coverage covered_;
+  std::vector<AnchoredBlock> stored_;
   std::vector<uint32_t> anchorless_;
   size_t savedAnchorless_ = 0;  // of those, the ones in the file
 };
