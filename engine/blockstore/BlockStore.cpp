@@ -108,6 +108,11 @@ BlockStore::~BlockStore() {
   manager_ = &detached_;
   if (IsOpen()) {
     FlushBlocks();
+    // The blocks in memory are found in the lookup file from now on; it is
+    // written after they are let go of (a backup's peak of memory), and
+    // only here: a store left without it catches up from the index.
+    blockMap_ = BlockMap();
+    appendedPrefixes_ = {};
     lookup_.Save(IndexCoverage());
   } else {
     FinishRecords();
@@ -140,9 +145,7 @@ void BlockStore::AttachManager(StoreContext* manager) {
 bool BlockStore::Sync() {
   if (!IsOpen() || !FlushBlocks()) return false;
   bool dataSynced = syncBehind_->Finish() && platform::SyncFile(dataFd_);
-  const bool synced = platform::SyncFile(indexFd_) && dataSynced;
-  lookup_.Save(IndexCoverage());  // derived: a failure costs a rebuild
-  return synced;
+  return platform::SyncFile(indexFd_) && dataSynced;
 }
 
 void BlockStore::LoadIndex() {
