@@ -258,7 +258,7 @@ bool BlockStore::CommitPiece() {
     indexFile_->Append(block.weakChecksum, block.digest, piece.dataPosition);
     if (piece.anchorOffset >= 0) {
       lookup_.AddStored({piece.anchorKey, block.weakChecksum, recordNumber,
-                           static_cast<uint16_t>(piece.anchorOffset)});
+                         static_cast<uint16_t>(piece.anchorOffset)});
     } else {
       lookup_.AddAnchorless(recordNumber);
     }
