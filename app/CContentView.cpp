@@ -1,12 +1,16 @@
 #include "CContentView.h"
 
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <cwchar>
 
 #include "AppStrings.h"
 #include "KeyboardMenu.h"
+#include "SizeText.h"
+#include "SnapshotTimeText.h"
 #include "resources/ResourceIds.h"
 
 namespace {
@@ -15,8 +19,14 @@ constexpr int kNodeRole = Qt::UserRole;
 
 CContentView::CContentView(QWidget* parent) : QTreeWidget(parent) {
   setObjectName(QStringLiteral("contentTree"));
-  setHeaderHidden(true);
-  setColumnCount(1);
+  setColumnCount(3);
+  setHeaderLabels({LoadString(marrowby::ids::kColumnName), LoadString(marrowby::ids::kColumnSize),
+                   LoadString(marrowby::ids::kColumnModified)});
+  header()->setStretchLastSection(false);
+  header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+  header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+  headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setRootIsDecorated(true);
   setExpandsOnDoubleClick(true);
@@ -28,8 +38,21 @@ CContentView::CContentView(QWidget* parent) : QTreeWidget(parent) {
   connect(this, &QTreeWidget::itemSelectionChanged, this, &CContentView::contentSelectionChanged);
 }
 
-void CContentView::Fill(const std::vector<std::wstring>& paths, const std::wstring& snapshotName) {
+void CContentView::Fill(const std::vector<std::wstring>& paths, const std::wstring& snapshotName,
+                        const std::vector<std::wstring>& details) {
   Clear();
+  // Details that do not match the paths one for one are not shown at all.
+  if (details.size() == paths.size()) {
+    for (const std::wstring& text : details) {
+      const size_t tab = text.find(L'\t');
+      Details parsed;
+      if (tab != std::wstring::npos) {
+        parsed.size = std::wcstoll(text.c_str(), nullptr, 10);
+        parsed.modified = std::wcstoll(text.c_str() + tab + 1, nullptr, 10);
+      }
+      details_.push_back(parsed);
+    }
+  }
   BuildContentTree(root_, paths);
   for (ContentNode* node : root_.OrderedChildren()) InsertNode(node, nullptr, true);
   QTreeWidgetItem* first = topLevelItem(0);
@@ -49,6 +72,7 @@ void CContentView::Fill(const std::vector<std::wstring>& paths, const std::wstri
 void CContentView::Clear() {
   clear();
   root_.children.clear();
+  details_.clear();
 }
 
 QTreeWidgetItem* CContentView::InsertNode(ContentNode* node, QTreeWidgetItem* parent,
@@ -58,6 +82,15 @@ QTreeWidgetItem* CContentView::InsertNode(ContentNode* node, QTreeWidgetItem* pa
   item->setText(0, name);
   item->setIcon(0, node->folder ? icons_.FolderIcon() : icons_.FileIcon(name));
   item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
+  if (node->entryIndex >= 0 && static_cast<size_t>(node->entryIndex) < details_.size()) {
+    const Details& known = details_[static_cast<size_t>(node->entryIndex)];
+    if (known.size >= 0 && !node->folder) item->setText(1, SizeText(known.size));
+    item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    if (known.size >= 0) {
+      item->setText(2, DisplayLocale().toString(QDateTime::fromSecsSinceEpoch(known.modified),
+                                                QLocale::ShortFormat));
+    }
+  }
   if (expanded) {
     InsertChildren(node, item);
   } else if (!node->children.empty()) {

@@ -16,8 +16,11 @@ class CContentView : public QTreeWidget {
   explicit CContentView(QWidget* parent = nullptr);
 
   // Rebuilds the tree from the snapshot's paths. A non-empty snapshot name
-  // decorates the first top-level item.
-  void Fill(const std::vector<std::wstring>& paths, const std::wstring& snapshotName);
+  // decorates the first top-level item. `details` ("SIZE\tTIME" for each
+  // path, GetSnapshotItemDetails) fills the size and date columns; without
+  // them those stay empty.
+  void Fill(const std::vector<std::wstring>& paths, const std::wstring& snapshotName,
+            const std::vector<std::wstring>& details = {});
   void Clear();
 
   // -1 when nothing is selected.
@@ -51,6 +54,12 @@ class CContentView : public QTreeWidget {
   void InsertChildren(ContentNode* node, QTreeWidgetItem* item);
   void OnItemExpanded(QTreeWidgetItem* item);
 
+  // Size and time of the path with the same index; -1 size: not known.
+  struct Details {
+    int64_t size = -1;
+    int64_t modified = 0;
+  };
+  std::vector<Details> details_;
   ContentNode root_;
   FileIconCache icons_;
 };

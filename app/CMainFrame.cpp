@@ -37,6 +37,7 @@
 #include "SizeText.h"
 #include "platform/Path.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/SnapshotDetails.h"
 
 using namespace marrowby;
 namespace platform = vaultline::platform;
@@ -354,8 +355,10 @@ void CMainFrame::FillContentTree() {
       m_pContentView->Clear();
     } else {
       // The focus stays where it is: arrow keys walk the lists.
-      m_pContentView->Fill(TakeList(m_pIVaultline, list),
-                           FromQString(m_pSnapshotView->SelectedText()));
+      StringList details = GetSnapshotItemDetails(m_pIVaultline, selection, snapshot);
+      m_pContentView->Fill(
+          TakeList(m_pIVaultline, list), FromQString(m_pSnapshotView->SelectedText()),
+          details != nullptr ? TakeList(m_pIVaultline, details) : std::vector<std::wstring>());
     }
   }
   QApplication::restoreOverrideCursor();

@@ -122,6 +122,9 @@ inline constexpr unsigned kStorageUsageNoQuota = 416;
 inline constexpr unsigned kNoCapacityLimit = 417;  // the empty capacity field
 inline constexpr unsigned kGigabytesUnit = 418;
 inline constexpr unsigned kNoWritePermission = 419;  // a restore destination not writable
+inline constexpr unsigned kColumnName = 420;         // the content tree's columns
+inline constexpr unsigned kColumnSize = 421;
+inline constexpr unsigned kColumnModified = 422;
 // Desktop texts beyond the original table.
 inline constexpr unsigned kContentTreeName = 270;   // accessible name of the content tree
 inline constexpr unsigned kSnapshotListName = 271;  // accessible name of an empty snapshot list

@@ -1,5 +1,6 @@
 #include "catalogue/ListingVisitor.h"
 
+#include "catalogue/RecordExtension.h"
 #include "platform/Path.h"
 
 namespace vaultline {
@@ -12,6 +13,7 @@ std::wstring ListingVisitor::Relative(const std::wstring& name) const {
 
 bool ListingVisitor::VisitFile(const DirEntry& entry, int64_t offset) {
   listing_->push_back(Relative(entry.name));
+  items_->push_back({entry.size, DecodeTime(entry).seconds});
   if (entry.Kind() != platform::ItemKind::kPlain) nodes_->emplace_back(listing_->size() - 1, entry);
   (*pathToRecord_)[entry.name] = offset;
   *restoreBytes_ += entry.size;
@@ -20,7 +22,10 @@ bool ListingVisitor::VisitFile(const DirEntry& entry, int64_t offset) {
 
 bool ListingVisitor::EnterFolder(const DirEntry& entry, int64_t offset) {
   (*pathToRecord_)[entry.name] = offset;
-  if (withFolders_) listing_->push_back(Relative(entry.name) + platform::kSeparator);
+  if (withFolders_) {
+    listing_->push_back(Relative(entry.name) + platform::kSeparator);
+    items_->push_back({0, DecodeTime(entry).seconds});
+  }
   return true;
 }
 

@@ -853,6 +853,7 @@ const std::vector<std::wstring>& SnapshotManager::ListSnapshots() {
 bool SnapshotManager::Collect(int index, const std::wstring& prefix, bool withFolders) {
   listing_.clear();
   listingNodes_.clear();
+  listedItems_.clear();
   listingFailed_ = false;
   if (index < 0 || static_cast<size_t>(index) >= snapshotRanges_.size()) return true;
   restoreBytes_ = 0;
@@ -864,8 +865,8 @@ bool SnapshotManager::Collect(int index, const std::wstring& prefix, bool withFo
   const SourceRange& range = snapshotRanges_[static_cast<size_t>(index)];
   // A source that produced no records has an empty range: nothing to list.
   if (range.rootOffset == range.endOffset) return true;
-  ListingVisitor visitor(prefix, withFolders, &listing_, &pathToRecord_, &restoreBytes_,
-                         &listingNodes_);
+  ListingVisitor visitor(prefix, withFolders, &listing_, &listedItems_, &pathToRecord_,
+                         &restoreBytes_, &listingNodes_);
   SubtreeWalk walk(*directory_, &extendedRanges_);
   listingFailed_ = !walk.Walk(range.rootOffset, 1, visitor);
   return !listingFailed_;

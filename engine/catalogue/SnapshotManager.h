@@ -111,6 +111,8 @@ class SnapshotManager : public StoreContext {
   // damaged records (the list then holds what was read before).
   const std::vector<std::wstring>& ListFiles(int index, const std::wstring& prefix);
   const std::vector<std::wstring>& ListEntries(int index, const std::wstring& prefix);
+  // Size and time of each path of the last ListFiles or ListEntries.
+  const std::vector<ListedItem>& ListedItems() const { return listedItems_; }
   bool ListingFailed() const { return listingFailed_; }
   // What each item of the last listing is, in its order: empty for a file
   // or folder; else "link", "fifo", "socket", "character device" or "block
@@ -262,6 +264,7 @@ class SnapshotManager : public StoreContext {
   ExtendedRanges extendedRanges_;
   std::vector<std::wstring> listing_;
   std::vector<ListingVisitor::Node> listingNodes_;
+  std::vector<ListedItem> listedItems_;  // one for each path of listing_
   bool listingFailed_ = false;
   std::unordered_map<std::wstring, int64_t> pathToRecord_;
   int64_t restoreBytes_ = 0;

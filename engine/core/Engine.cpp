@@ -7,6 +7,7 @@
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "vaultline/RestoreConflict.h"
+#include "vaultline/SnapshotDetails.h"
 
 namespace vaultline {
 
@@ -93,6 +94,11 @@ IVaultline* InitializeT(IResourceProvider* provider, const wchar_t* deviceRoot,
     return nullptr;
   }
   return engine;
+}
+
+StringList GetSnapshotItemDetails(IVaultline* engine, unsigned profile, unsigned snapshot) {
+  auto* own = dynamic_cast<vaultline::Engine*>(engine);
+  return own != nullptr ? own->GetSnapshotDetails(profile, snapshot) : nullptr;
 }
 
 void SetRestoreConflict(IVaultline* engine, int rule, bool countOnly) {

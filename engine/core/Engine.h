@@ -77,6 +77,9 @@ class Engine : public IVaultline {
   // Deletes the selection folder of `location`; never the storage root.
   virtual bool RemoveProfileStorage(const std::wstring& location);
 
+  // "SIZE\tTIME" of each item GetSnapshotContents lists, in its order; null
+  // when the listing cannot be read whole.
+  StringList GetSnapshotDetails(unsigned profile, unsigned snapshot);
   // The rule of the later restores for files already at their destination.
   void SetRestoreConflict(int rule, bool countOnly) {
     restoreConflict_ = rule;

@@ -18,6 +18,8 @@ struct SnapshotEntry {
   std::wstring location;
   // Item paths prefixed with the source's name; absent until first asked for.
   std::optional<std::vector<std::wstring>> contents;
+  // "SIZE\tTIME" of each item of contents (bytes, seconds since 1970 UTC).
+  std::optional<std::vector<std::wstring>> details;
   bool damaged = false;  // the entry, or the records its last listing met
 };
 

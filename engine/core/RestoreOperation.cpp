@@ -12,7 +12,7 @@ namespace {
 SnapshotEntry EntryFor(const std::wstring& listedText, const std::wstring& location) {
   std::wstring descriptor = listedText;
   if (!descriptor.empty() && descriptor.back() == L'\n') descriptor.pop_back();
-  return {std::move(descriptor), location, std::nullopt};
+  return {std::move(descriptor), location, std::nullopt, std::nullopt};
 }
 
 }  // namespace
@@ -85,7 +85,12 @@ StringList Engine::GetSnapshotContents(unsigned index, unsigned snapshot) {
       entries[snapshot].damaged = true;
       result = MakeStringList(contents);
     } else {
+      std::vector<std::wstring> details;
+      for (const ListedItem& listed : catalogue->ListedItems()) {
+        details.push_back(std::to_wstring(listed.size) + L'\t' + std::to_wstring(listed.modified));
+      }
       entries[snapshot].contents = std::move(contents);
+      entries[snapshot].details = std::move(details);
       result = MakeStringList(*entries[snapshot].contents);
     }
   }
@@ -100,6 +105,19 @@ StringList Engine::GetSnapshotItemKinds(unsigned index, unsigned snapshot) {
   if (catalogue == nullptr || snapshot >= catalogue->ListSnapshots().size()) return nullptr;
   catalogue->ListEntries(static_cast<int>(snapshot), profile->contents.front());
   return MakeStringList(catalogue->ListingKinds());
+}
+
+StringList Engine::GetSnapshotDetails(unsigned index, unsigned snapshot) {
+  Profile* profile = ProfileAt(index);
+  if (profile == nullptr) return nullptr;
+  // The details come with the listing, which the contents keep.
+  if (snapshot >= profile->snapshots.size() || !profile->snapshots[snapshot].details) {
+    ReleaseList(GetSnapshotContents(index, snapshot));
+  }
+  if (snapshot >= profile->snapshots.size() || !profile->snapshots[snapshot].details) {
+    return nullptr;
+  }
+  return MakeStringList(*profile->snapshots[snapshot].details);
 }
 
 bool Engine::Restore(unsigned index, int snapshot, const wchar_t* item,

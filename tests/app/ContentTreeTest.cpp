@@ -1,5 +1,7 @@
 // The content tree: nodes built from the engine's paths, the order of the
 // items, lazy children and the paths handed on to restore and view.
+#include <QDateTime>
+#include <QLocale>
 #include <QTest>
 
 #include "CContentView.h"
@@ -23,6 +25,7 @@ class ContentTreeTest : public QObject {
   void pathsBuildOneNodePerComponent();
   void unplaceablePathsAreSkipped();
   void viewInsertsChildrenOnExpansion();
+  void sizesAndDatesFillTheirColumns();
   void selectedPathsLeaveOutTheDecoration();
 };
 
@@ -92,6 +95,24 @@ void ContentTreeTest::viewInsertsChildrenOnExpansion() {
   folder->setExpanded(false);
   folder->setExpanded(true);
   QCOMPARE(folder->childCount(), 2);
+}
+
+void ContentTreeTest::sizesAndDatesFillTheirColumns() {
+  CContentView view;
+  QCOMPARE(view.headerItem()->text(1), QStringLiteral("Size"));
+  const QDateTime when(QDate(2026, 3, 4), QTime(5, 6));
+  const std::wstring seconds = std::to_wstring(when.toSecsSinceEpoch());
+  view.Fill({Sep(L"S|"), Sep(L"S|big.iso"), Sep(L"S|small.txt")}, L"",
+            {L"0\t" + seconds, L"3221225472\t" + seconds, L"1536\t" + seconds});
+  QTreeWidgetItem* top = view.topLevelItem(0);
+  QCOMPARE(top->text(1), QString());  // a folder has no size of its own
+  QCOMPARE(top->child(0)->text(1), QStringLiteral("3.0 GB"));
+  QCOMPARE(top->child(1)->text(1), QStringLiteral("1.5 KB"));
+  QCOMPARE(top->child(1)->text(2), QLocale::system().toString(when, QLocale::ShortFormat));
+
+  // Details that do not match the paths are left out, not shown beside the wrong item.
+  view.Fill({Sep(L"S|a.txt"), Sep(L"S|b.txt")}, L"", {L"1\t0"});
+  QCOMPARE(view.topLevelItem(0)->child(0)->text(1), QString());
 }
 
 void ContentTreeTest::selectedPathsLeaveOutTheDecoration() {

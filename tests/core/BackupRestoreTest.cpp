@@ -4,6 +4,7 @@
 #include "core/SelectionLock.h"
 #include "platform/File.h"
 #include "platform/Format.h"
+#include "vaultline/SnapshotDetails.h"
 
 namespace vaultline::testing {
 namespace {
@@ -277,6 +278,47 @@ TEST_F(BackupRestoreTest, AVerifyStoppedBeforeReadingTheDataReportsNoDamage) {
   engine_->ReleaseList(found);
   EXPECT_TRUE(status_.MessagesAt(kMessageError).empty());
   EXPECT_FALSE(engine_->IsSnapshotDamaged(index, 0));
+}
+
+TEST_F(BackupRestoreTest, EachListedItemHasItsSizeAndTime) {
+  int index = Create(*engine_, L"docs", source_);
+  fs::last_write_time(source_ / "a.txt",
+                      fs::file_time_type::clock::now() - std::chrono::hours(24 * 400));
+  ASSERT_TRUE(engine_->BackUp(index));
+  ASSERT_TRUE(engine_->RefreshSnapshots(index));
+  const auto paths = Items(*engine_, engine_->GetSnapshotContents(index, 0));
+  const auto details = Items(*engine_, GetSnapshotItemDetails(engine_.get(), index, 0));
+  ASSERT_EQ(details.size(), paths.size());
+  const std::wstring file =
+      std::wstring(L"Documents") + platform::kSeparator + L"docs" + platform::kSeparator + L"b.txt";
+  const std::wstring old = std::wstring(L"Documents") + platform::kSeparator + L"a.txt";
+  const int64_t yearAgo =
+      std::chrono::duration_cast<std::chrono::seconds>(
+          (std::chrono::system_clock::now() - std::chrono::hours(24 * 365)).time_since_epoch())
+          .count();
+  int seen = 0;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const size_t tab = details[i].find(L'\t');
+    ASSERT_NE(tab, std::wstring::npos);
+    const int64_t size = std::stoll(details[i].substr(0, tab));
+    const int64_t modified = std::stoll(details[i].substr(tab + 1));
+    if (paths[i] == file) {
+      EXPECT_EQ(size, 20004);
+      EXPECT_GT(modified, yearAgo);
+      ++seen;
+    }
+    if (paths[i] == old) {
+      EXPECT_LT(modified, yearAgo);
+      ++seen;
+    }
+    if (paths[i].back() == platform::kSeparator) {
+      EXPECT_EQ(size, 0);
+    }
+  }
+  EXPECT_EQ(seen, 2);
+  // The cached listing answers again, and an index beyond the list has none.
+  EXPECT_EQ(Items(*engine_, GetSnapshotItemDetails(engine_.get(), index, 0)), details);
+  EXPECT_EQ(GetSnapshotItemDetails(engine_.get(), index, 5), nullptr);
 }
 
 }  // namespace

@@ -43,7 +43,8 @@ bool IsBoundaryName(const std::string& name) {
                                                   "DoubleQuotes",
                                                   "RemoveDoubleQuotes",
                                                   "GetLineParameters",
-                                                  "SetRestoreConflict"};
+                                                  "SetRestoreConflict",
+                                                  "GetSnapshotItemDetails"};
   for (const char* boundaryClass : {"IVaultline", "IBackupRestoreStatus", "IResourceProvider"}) {
     std::string owner = boundaryClass;
     if (name.rfind(owner + "::", 0) == 0) return true;
@@ -67,8 +68,8 @@ TEST(ExportsTest, LibraryExportsExactlyTheBoundary) {
   for (const char* required :
        {"InitializeT", "Cleanup", "CheckCreatePath", "GetDirInfo", "GetFileSize", "RemoveFolder",
         "SetFileProtection", "RemoveFileProtection", "Ltrim", "Rtrim", "DoubleQuotes",
-        "RemoveDoubleQuotes", "GetLineParameters", "SetRestoreConflict", "vtable for IVaultline",
-        "typeinfo for IVaultline"}) {
+        "RemoveDoubleQuotes", "GetLineParameters", "SetRestoreConflict", "GetSnapshotItemDetails",
+        "vtable for IVaultline", "typeinfo for IVaultline"}) {
     EXPECT_TRUE(exported.count(required)) << "missing export: " << required;
   }
 }

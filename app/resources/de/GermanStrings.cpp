@@ -185,6 +185,9 @@ const MarrowbyString kGermanStrings[] = {
     {417, L"ohne Grenze"},
     {418, L"GB"},
     {419, L"Sie haben keine Berechtigung, in den Ordner %s zu schreiben."},
+    {420, L"Name"},
+    {421, L"Größe"},
+    {422, L"Geändert"},
     {32784,
      L"Snapshot auf den Datenträger wiederherstellen\nSnapshot-Sicherung auf den Datenträger "
      L"wiederherstellen"},
