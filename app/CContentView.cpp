@@ -39,8 +39,9 @@ CContentView::CContentView(QWidget* parent) : QTreeWidget(parent) {
 }
 
 void CContentView::Fill(const std::vector<std::wstring>& paths, const std::wstring& snapshotName,
-                        const std::vector<std::wstring>& details) {
+                        const std::vector<std::wstring>& details, std::vector<std::wstring> kinds) {
   Clear();
+  kinds_ = std::move(kinds);
   // Details that do not match the paths one for one are not shown at all.
   if (details.size() == paths.size()) {
     for (const std::wstring& text : details) {
@@ -81,6 +82,17 @@ QTreeWidgetItem* CContentView::InsertNode(ContentNode* node, QTreeWidgetItem* pa
   QString name = ToQString(node->name);
   item->setText(0, name);
   item->setIcon(0, node->folder ? icons_.FolderIcon() : icons_.FileIcon(name));
+  // A link shows where it points ("name -> target"), a special file its kind.
+  const size_t index = static_cast<size_t>(node->entryIndex);
+  if (node->entryIndex >= 0 && index < kinds_.size() && !kinds_[index].empty()) {
+    const std::wstring& kind = kinds_[index];
+    const size_t tab = kind.find(L'\t');
+    const bool link = kind.starts_with(L"link\t");
+    item->setText(0, name + (link ? QStringLiteral(" -> ") + ToQString(kind.substr(tab + 1))
+                                  : QStringLiteral(" (") + ToQString(kind.substr(0, tab)) +
+                                        QStringLiteral(")")));
+    item->setToolTip(0, ToQString(kind.substr(0, tab)));
+  }
   item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
   if (node->entryIndex >= 0 && static_cast<size_t>(node->entryIndex) < details_.size()) {
     const Details& known = details_[static_cast<size_t>(node->entryIndex)];

@@ -18,9 +18,11 @@ class CContentView : public QTreeWidget {
   // Rebuilds the tree from the snapshot's paths. A non-empty snapshot name
   // decorates the first top-level item. `details` ("SIZE\tTIME" for each
   // path, GetSnapshotItemDetails) fills the size and date columns; without
-  // them those stay empty.
+  // them those stay empty. `kinds` says what each path is, as
+  // GetSnapshotItemKinds does: links show their targets, special files what
+  // they are.
   void Fill(const std::vector<std::wstring>& paths, const std::wstring& snapshotName,
-            const std::vector<std::wstring>& details = {});
+            const std::vector<std::wstring>& details = {}, std::vector<std::wstring> kinds = {});
   void Clear();
 
   // -1 when nothing is selected.
@@ -61,5 +63,6 @@ class CContentView : public QTreeWidget {
   };
   std::vector<Details> details_;
   ContentNode root_;
+  std::vector<std::wstring> kinds_;
   FileIconCache icons_;
 };

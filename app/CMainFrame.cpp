@@ -358,7 +358,8 @@ void CMainFrame::FillContentTree() {
       StringList details = GetSnapshotItemDetails(m_pIVaultline, selection, snapshot);
       m_pContentView->Fill(
           TakeList(m_pIVaultline, list), FromQString(m_pSnapshotView->SelectedText()),
-          details != nullptr ? TakeList(m_pIVaultline, details) : std::vector<std::wstring>());
+          details != nullptr ? TakeList(m_pIVaultline, details) : std::vector<std::wstring>(),
+          TakeList(m_pIVaultline, m_pIVaultline->GetSnapshotItemKinds(selection, snapshot)));
     }
   }
   QApplication::restoreOverrideCursor();

@@ -1,10 +1,12 @@
 #include "blockstore/PieceRestore.h"
 
+#include <cstring>
 #include <deque>
 
 #include "blockstore/DataFile.h"
 #include "blockstore/Md5Lanes.h"
 #include "blockstore/WorkerThread.h"
+#include "platform/File.h"
 #include "platform/GatherWrite.h"
 
 namespace vaultline {
@@ -88,9 +90,21 @@ bool PieceRestore::Write(const Run& run, int outputFd) const {
   for (size_t i = 0; i < run.count; ++i) {
     const FpEntry& entry = run.entries[i];
     const int64_t at = entry.dataPosition - run.position + DataRecordHeader::kSize;
-    pieces[count++] = {&run.bytes[static_cast<size_t>(at)], static_cast<size_t>(entry.length)};
+    const uint8_t* bytes = &run.bytes[static_cast<size_t>(at)];
+    const auto length = static_cast<size_t>(entry.length);
+    // A piece of zeros is left a hole: the file reads back the same and
+    // keeps no space for it (the restorer ends the file at its length).
+    if (bytes[0] == 0 && std::memcmp(bytes, bytes + 1, length - 1) == 0) {
+      if ((count > 0 && !platform::WriteFileGather(outputFd, pieces, count)) ||
+          platform::SeekFile(outputFd, entry.length, platform::SeekFrom::kCurrent) < 0) {
+        return false;
+      }
+      count = 0;
+      continue;
+    }
+    pieces[count++] = {bytes, length};
   }
-  return platform::WriteFileGather(outputFd, pieces, count);
+  return count == 0 || platform::WriteFileGather(outputFd, pieces, count);
 }
 
 size_t PieceRestore::FormRun(const std::vector<FpEntry>& entries, size_t next, Run* run) {

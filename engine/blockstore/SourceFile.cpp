@@ -14,10 +14,44 @@ int64_t SourceFile::Read(void* buffer, size_t length) {
   headTaken_ += taken;
   if (taken == length) return static_cast<int64_t>(taken);
   AskAhead();
-  const int64_t got = platform::ReadFile(fd, static_cast<uint8_t*>(buffer) + taken, length - taken);
-  if (got < 0) return got;
-  fileRead_ += got;
-  return got + static_cast<int64_t>(taken);
+  auto* out = static_cast<uint8_t*>(buffer) + taken;
+  size_t done = 0;
+  while (done < length - taken) {
+    const int64_t got = ReadFromFile(out + done, length - taken - done);
+    if (got < 0) return got;
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return static_cast<int64_t>(done + taken);
+}
+
+int64_t SourceFile::ReadFromFile(uint8_t* buffer, size_t length) {
+  const int64_t at = static_cast<int64_t>(head.size()) + fileRead_;
+  // Small files are read whole: a hole in them costs no more than its zeros.
+  if (holesKnown_ && size >= kAskPiece && at >= dataEnd_ && at >= zerosEnd_) {
+    int64_t dataStart = 0;
+    int64_t holeStart = 0;
+    holesKnown_ = platform::FindDataExtent(fd, at, &dataStart, &holeStart);
+    if (holesKnown_ && dataStart == at) dataEnd_ = holeStart;
+    // In a hole: zeros up to the next data, or to the end of the file.
+    if (holesKnown_ && dataStart != at) zerosEnd_ = dataStart < 0 ? size : dataStart;
+  }
+  if (at < zerosEnd_) {
+    const auto zeros =
+        static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(length), zerosEnd_ - at));
+    std::memset(buffer, 0, zeros);
+    if (platform::SeekFile(fd, at + static_cast<int64_t>(zeros), platform::SeekFrom::kStart) < 0) {
+      return -1;
+    }
+    fileRead_ += static_cast<int64_t>(zeros);
+    return static_cast<int64_t>(zeros);
+  }
+  if (holesKnown_ && size >= kAskPiece && dataEnd_ > at) {
+    length = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(length), dataEnd_ - at));
+  }
+  const int64_t got = platform::ReadFile(fd, buffer, length);
+  if (got > 0) fileRead_ += got;
+  return got;
 }
 
 void SourceFile::AskAhead() {

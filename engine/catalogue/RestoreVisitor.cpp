@@ -262,6 +262,8 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
     return true;
   }
   bool restored = store_.RestoreFile(contentFd_, fd, entry.contentOffset, entry.name, entry.size);
+  // Pieces of zeros were left holes, the last of them too.
+  restored = restored && platform::EndFileAtPosition(fd);
   // Set through the descriptor: no path is looked up again for them.
   if (restored) ApplyTo(entry, destination, fd, listed ? &list : nullptr);
   restored = store_.CloseRestoredFile(fd, restored);

@@ -37,6 +37,14 @@ int64_t SeekFile(int fd, int64_t offset, SeekFrom from);
 int64_t TellFile(int fd);
 int64_t FileSizeOf(int fd);
 bool TruncateFile(int fd, int64_t length);
+// The data of a file at or after `offset` (SEEK_DATA, SEEK_HOLE): where it
+// begins and where the hole behind it begins (the end of the file when
+// none); `dataStart` -1 when only a hole follows. The position is left as
+// it was. False when the file system cannot tell.
+bool FindDataExtent(int fd, int64_t offset, int64_t* dataStart, int64_t* holeStart);
+// Extends the file to the current position when it ends before it (a
+// trailing hole written by seeking past the end).
+bool EndFileAtPosition(int fd);
 bool SyncFile(int fd);
 // Starts writing the range out to the disk and returns without waiting, so
 // that a later SyncFile finds less to wait for. Promises nothing: only

@@ -196,6 +196,29 @@ bool TruncateFile(int fd, int64_t length) {
                   truncate);
 }
 
+bool FindDataExtent(int fd, int64_t offset, int64_t* dataStart, int64_t* holeStart) {
+  const off_t data = ::lseek(fd, static_cast<off_t>(offset), SEEK_DATA);
+  off_t hole = data;
+  if (data >= 0) hole = ::lseek(fd, data, SEEK_HOLE);
+  const int error = errno;
+  if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
+  if (data < 0 && error == ENXIO) {  // nothing but a hole up to the end
+    *dataStart = *holeStart = -1;
+    return true;
+  }
+  if (data < 0 || hole < 0) return false;
+  *dataStart = data;
+  *holeStart = hole;
+  return true;
+}
+
+bool EndFileAtPosition(int fd) {
+  const off_t position = ::lseek(fd, 0, SEEK_CUR);
+  struct stat info;
+  if (position < 0 || ::fstat(fd, &info) != 0) return false;
+  return info.st_size >= position || TruncateFile(fd, position);
+}
+
 bool SyncFile(int fd) {
   auto sync = [&] { return ::fsync(fd) == 0; };
   FileOperationHook* hook = InstalledFileOperationHook();

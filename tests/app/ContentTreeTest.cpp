@@ -27,6 +27,7 @@ class ContentTreeTest : public QObject {
   void viewInsertsChildrenOnExpansion();
   void sizesAndDatesFillTheirColumns();
   void selectedPathsLeaveOutTheDecoration();
+  void linksAndSpecialFilesAreMarked();
 };
 
 void ContentTreeTest::pathsBuildOneNodePerComponent() {
@@ -113,6 +114,19 @@ void ContentTreeTest::sizesAndDatesFillTheirColumns() {
   // Details that do not match the paths are left out, not shown beside the wrong item.
   view.Fill({Sep(L"S|a.txt"), Sep(L"S|b.txt")}, L"", {L"1\t0"});
   QCOMPARE(view.topLevelItem(0)->child(0)->text(1), QString());
+}
+
+void ContentTreeTest::linksAndSpecialFilesAreMarked() {
+  CContentView view;
+  view.Fill({Sep(L"S|"), Sep(L"S|a-link"), Sep(L"S|pipe"), Sep(L"S|plain.txt")}, L"", {},
+            {L"", L"link\t../target", L"fifo", L""});
+  QTreeWidgetItem* top = view.topLevelItem(0);
+  QCOMPARE(top->child(0)->text(0), QStringLiteral("a-link -> ../target"));
+  QCOMPARE(top->child(1)->text(0), QStringLiteral("pipe (fifo)"));
+  QCOMPARE(top->child(2)->text(0), QStringLiteral("plain.txt"));
+  // The paths handed on are the items' own.
+  view.setCurrentItem(top->child(0));
+  QCOMPARE(view.SelectedNodePath(), Sep(L"S|a-link"));
 }
 
 void ContentTreeTest::selectedPathsLeaveOutTheDecoration() {

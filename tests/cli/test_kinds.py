@@ -72,6 +72,12 @@ def home_tree(root):
     with socket.socket(socket.AF_UNIX) as listening:
         listening.bind(tree.path(b"agent.sock"))
     tree.tick(tree.path(b"agent.sock"))
+    tree.folder(b"vm")
+    with open(tree.path(b"vm/disk.img"), "wb") as disk:  # an image mostly holes
+        disk.truncate(256 << 20)
+        disk.seek(100 << 20)
+        disk.write(tree.noise(4096))
+    tree.tick(tree.path(b"vm/disk.img"))
     tree.write(b"bin/tool", b"#!/bin/sh\n")
     os.chmod(tree.path(b"bin/tool"), 0o4755)
     os.link(tree.path(b"bin/tool"), tree.path(b"bin/same-tool"))
@@ -103,6 +109,8 @@ class Kinds(harness.DriveTest):
         self.source = self.scratch_path("home")
         self.tree = home_tree(self.source)
         self.drive.ok("create", "home", self.source)
+        # The quota counts a sparse file at its length.
+        self.drive.ok("config", "max-backup-size", 0)
 
     def test_every_kind_comes_back_and_an_unchanged_backup_stores_nothing(self):
         expected = described(self.source)
@@ -117,6 +125,9 @@ class Kinds(harness.DriveTest):
             self.assertEqual(sorted(expected), sorted(restored))
             for path in expected:
                 self.assertEqual(expected[path], restored[path], path)
+            # The image's holes stay holes.
+            disk = os.path.join(target, b"home/vm/disk.img")
+            self.assertLessEqual(os.lstat(disk).st_blocks * 512, (1 << 20))
         listed = self.drive.ok("ls", "home", "latest").splitlines()
         self.assertIn(b"home/.bashrc -> .dotfiles/bashrc", listed)
         self.assertIn(b"home/broken -> ../no/such/place", listed)
