@@ -34,7 +34,9 @@ int64_t SourceFile::ReadFromFile(uint8_t* buffer, size_t length) {
     holesKnown_ = platform::FindDataExtent(fd, at, &dataStart, &holeStart);
     if (holesKnown_ && dataStart == at) dataEnd_ = holeStart;
     // In a hole: zeros up to the next data, or to the end of the file.
-    if (holesKnown_ && dataStart != at) zerosEnd_ = dataStart < 0 ? size : dataStart;
+    // A file that shrank ends where it ends now.
+    if (holesKnown_ && dataStart != at)
+      zerosEnd_ = dataStart < 0 ? std::min(size, holeStart) : dataStart;
   }
   if (at < zerosEnd_) {
     const auto zeros =

@@ -39,8 +39,9 @@ int64_t FileSizeOf(int fd);
 bool TruncateFile(int fd, int64_t length);
 // The data of a file at or after `offset` (SEEK_DATA, SEEK_HOLE): where it
 // begins and where the hole behind it begins (the end of the file when
-// none); `dataStart` -1 when only a hole follows. The position is left as
-// it was. False when the file system cannot tell.
+// none); `dataStart` -1 when only a hole follows, up to `holeStart`, the
+// end of the file. The position is left as it was. False when the file
+// system cannot tell.
 bool FindDataExtent(int fd, int64_t offset, int64_t* dataStart, int64_t* holeStart);
 // Extends the file to the current position when it ends before it (a
 // trailing hole written by seeking past the end).

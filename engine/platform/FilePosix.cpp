@@ -200,10 +200,13 @@ bool FindDataExtent(int fd, int64_t offset, int64_t* dataStart, int64_t* holeSta
   const off_t data = ::lseek(fd, static_cast<off_t>(offset), SEEK_DATA);
   off_t hole = data;
   if (data >= 0) hole = ::lseek(fd, data, SEEK_HOLE);
+  // Nothing but a hole up to the end, or the offset lies past it.
+  if (data < 0 && errno == ENXIO) hole = ::lseek(fd, 0, SEEK_END);
   const int error = errno;
   if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
-  if (data < 0 && error == ENXIO) {  // nothing but a hole up to the end
-    *dataStart = *holeStart = -1;
+  if (data < 0 && error == ENXIO && hole >= 0) {
+    *dataStart = -1;
+    *holeStart = hole;
     return true;
   }
   if (data < 0 || hole < 0) return false;
