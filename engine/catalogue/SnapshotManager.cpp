@@ -388,8 +388,12 @@ bool SnapshotManager::Prescan(SourceScanner& item) {
 }
 
 void SnapshotManager::KeepListing(SourceScanner& folder) {
-  // A failed listing is searched again by the walk, which reports it.
-  if (!folder.IsFolder() || !folder.IsRecordable() || folder.ListFailed()) return;
+  // A failed listing, or one with entries it could not describe, is searched
+  // again by the walk, which reports them.
+  if (!folder.IsFolder() || !folder.IsRecordable() || folder.ListFailed() ||
+      !folder.Undescribed().empty()) {
+    return;
+  }
   const size_t entries = folder.ListEntries()->size();
   if (keptEntries_ + entries > kKeptListingEntries) return;
   keptEntries_ += entries;
@@ -558,8 +562,9 @@ bool SnapshotManager::WalkChildren(SourceScanner& folder, int32_t level) {
                              folder.FullPath().c_str()));
     platform::WriteDiagnostic(L"\nfailed to list the folder " + folder.FullPath());
   }
+  // Named as warnings, which make the backup partial; the summary's count
+  // is of the files left out for size and paths too long to record.
   for (const std::wstring& path : folder.Undescribed()) {
-    ++unrecordable_;
     Report(kMessageWarning,
            platform::FormatWide(L"The item %ls could not be read and was not backed up",
                                 path.c_str()));
@@ -602,7 +607,6 @@ size_t SnapshotManager::PrefetchFiles(const SourceScanner& folder,
 
 void SnapshotManager::DropTailThatDoesNotFit(SourceScanner& item) {
   if (!item.HasTail() || item.TailFits()) return;
-  ++unrecordable_;
   Report(kMessageWarning,
          platform::FormatWide(L"The path %ls is too long to keep its mode bits, owner and "
                               L"attributes; it was backed up without them",
@@ -613,7 +617,6 @@ void SnapshotManager::DropTailThatDoesNotFit(SourceScanner& item) {
 void SnapshotManager::StoreAttributes(SourceScanner& item, const KeyIndex::Offsets* known) {
   if (!item.HasTail()) return;
   if (item.AttributesUnreadable()) {
-    ++unrecordable_;
     Report(kMessageWarning,
            platform::FormatWide(L"The extended attributes of %ls could not be read; it was backed "
                                 L"up without them",

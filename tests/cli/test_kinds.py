@@ -144,24 +144,42 @@ class Kinds(harness.DriveTest):
         self.assertEqual(PARTIAL, result.returncode, result.stderr)
         self.assertIn(name, result.stderr)
 
-    def test_devices_restored_by_an_ordinary_user_are_named(self):
-        if os.geteuid() != 0:
-            self.skipTest("only the administrator makes the devices to back up")
-        self.drive.ok("backup", "home")
-        target = self.scratch_path("user-restore")
-        os.makedirs(target)
+    def open_to_everyone(self):
         for parent, folders, files in os.walk(self.scratch):
             for name in folders + files:
                 path = os.path.join(parent, name)
                 if not os.path.islink(path):
                     os.chmod(path, 0o777 if os.path.isdir(path) else 0o666)
         os.chmod(self.scratch, 0o777)
-        result = subprocess.run(
-            self.drive.command("restore", "home", "latest", "--to", target),
+
+    def as_nobody(self, *args):
+        return subprocess.run(
+            self.drive.command(*args),
             capture_output=True,
             env=harness.environment(),
             preexec_fn=as_nobody,
         )
+
+    def test_entries_an_ordinary_user_cannot_describe_are_named(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs a user to become another")
+        self.tree.write(b"closed/inside.txt", b"x")
+        self.open_to_everyone()
+        # Listed, but not searched: the entry's name is all there is.
+        os.chmod(self.tree.path(b"closed"), 0o444)
+        for _ in range(2):
+            result = self.as_nobody("backup", "home")
+            self.assertEqual(PARTIAL, result.returncode, result.stderr)
+            self.assertIn(b"closed/inside.txt", result.stderr)
+
+    def test_devices_restored_by_an_ordinary_user_are_named(self):
+        if os.geteuid() != 0:
+            self.skipTest("only the administrator makes the devices to back up")
+        self.drive.ok("backup", "home")
+        target = self.scratch_path("user-restore")
+        os.makedirs(target)
+        self.open_to_everyone()
+        result = self.as_nobody("restore", "home", "latest", "--to", target)
         self.assertEqual(PARTIAL, result.returncode, result.stderr)
         for device in (b"null-copy", b"loop-copy"):
             self.assertIn(device, result.stderr)
