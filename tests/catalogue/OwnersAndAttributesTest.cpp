@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "CatalogueFixture.h"
+#include "catalogue/CatalogueCompaction.h"
 
 namespace vaultline::test {
 namespace {
@@ -199,6 +200,28 @@ TEST_F(OwnersAndAttributes, AChangeOfOwnerOrAttributeAloneIsANewRecordWithTheSam
   EXPECT_EQ(Attributes(Out() / "1" / "src" / "file"), std::vector<std::string>{"user.tag=v2"});
   ASSERT_TRUE(RestoreAll(0, Out() / "0"));
   EXPECT_TRUE(Attributes(Out() / "0" / "src" / "file").empty());
+}
+
+TEST_F(OwnersAndAttributes, AttributeListsMoveWithACompaction) {
+  Write(Src() / "old", "forgotten");
+  ASSERT_TRUE(Backup());
+  fs::remove(Src() / "old");
+  Write(Src() / "kept", "kept");
+  const std::string tag = "kept";
+  if (::setxattr((Src() / "kept").c_str(), "user.tag", tag.data(), tag.size(), 0) != 0) {
+    GTEST_SKIP() << "this file system keeps no user attributes";
+  }
+  ASSERT_EQ(::chmod((Src() / "kept").c_str(), 01640), 0);
+  Settle();
+  ASSERT_TRUE(Backup());
+  ASSERT_TRUE(Open().ForgetSnapshots({0}));
+  manager_.reset();
+  CatalogueCompaction compaction(W(Location()), &status_);
+  ASSERT_TRUE(compaction.Plan() && compaction.Run());
+  ASSERT_TRUE(RestoreAll(0, Out()));
+  EXPECT_EQ(Attributes(Out() / "src" / "kept"), std::vector<std::string>{"user.tag=kept"});
+  EXPECT_EQ(Lstat(Out() / "src" / "kept").st_mode & 07777, 01640u);
+  EXPECT_TRUE(status_.problems.empty());
 }
 
 TEST_F(OwnersAndAttributes, HardLinksComeBackAsOneFileWithItsBlocksStoredOnce) {
