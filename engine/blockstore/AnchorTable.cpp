@@ -14,12 +14,20 @@ uint32_t AnchorTable::CapacityFor(uint64_t blocks) {
 }
 
 bool AnchorTable::ReadSlot(uint32_t slot, AnchoredBlock* block) const {
-  uint8_t read[kSlotSize];
-  const uint8_t* bytes = memory_.empty() ? read : &memory_[size_t{slot} * kSlotSize];
-  const int64_t at = slotsAt_ + int64_t{slot} * static_cast<int64_t>(kSlotSize);
-  if (memory_.empty() &&
-      platform::ReadFileAt(fd_, read, sizeof read, at) != static_cast<int64_t>(sizeof read)) {
-    return false;
+  const uint8_t* bytes = nullptr;
+  if (!memory_.empty()) {
+    bytes = &memory_[size_t{slot} * kSlotSize];
+  } else {
+    if (slot < runFirst_ || slot >= runFirst_ + runSlots_) {
+      const uint32_t slots = std::min(kReadRun, Capacity() - slot);
+      run_.resize(size_t{slots} * kSlotSize);
+      const int64_t at = slotsAt_ + int64_t{slot} * static_cast<int64_t>(kSlotSize);
+      const int64_t got = platform::ReadFileAt(fd_, run_.data(), run_.size(), at);
+      runFirst_ = slot;
+      runSlots_ = got > 0 ? static_cast<uint32_t>(static_cast<size_t>(got) / kSlotSize) : 0;
+      if (runSlots_ == 0) return false;
+    }
+    bytes = &run_[size_t{slot - runFirst_} * kSlotSize];
   }
   const uint32_t record = LoadLe32(bytes + 8);
   if (record == 0) return false;
@@ -50,6 +58,8 @@ bool AnchorTable::Insert(const AnchoredBlock& block) {
     std::copy(bytes, bytes + kSlotSize, &memory_[size_t{slot} * kSlotSize]);
   } else if (!platform::WriteFileAt(fd_, bytes, sizeof bytes, at)) {
     return false;
+  } else if (slot >= runFirst_ && slot < runFirst_ + runSlots_) {
+    std::copy(bytes, bytes + kSlotSize, &run_[size_t{slot - runFirst_} * kSlotSize]);
   }
   tags_[slot] = tag;
   changed_[slot / kTagPage] = true;

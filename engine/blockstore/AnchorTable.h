@@ -97,6 +97,12 @@ class AnchorTable {
   uint32_t used_ = 0;
   std::vector<bool> changed_;    // by page of tags
   std::vector<uint8_t> memory_;  // the slots of a table InMemory
+  // The slots last read: a key held by many blocks (a phrase common to many
+  // files) fills a run of slots, read with one call.
+  static constexpr uint32_t kReadRun = 64;
+  mutable std::vector<uint8_t> run_;
+  mutable uint32_t runFirst_ = 0;
+  mutable uint32_t runSlots_ = 0;
 };
 
 }  // namespace vaultline

@@ -70,6 +70,16 @@ bool BlockIndexFile::ReadRecord(uint64_t number, IndexRecord* record, uint32_t* 
   return record->checksumMatches;
 }
 
+size_t BlockIndexFile::ReadRecords(uint64_t first, size_t count,
+                                   std::vector<uint8_t>* bytes) const {
+  const int64_t at = static_cast<int64_t>(first) * IndexRecord::kSize;
+  const int64_t wanted = std::min(static_cast<int64_t>(count) * IndexRecord::kSize,
+                                  std::max<int64_t>(logicalEnd_ - at, 0));
+  bytes->resize(static_cast<size_t>(wanted));
+  const int64_t got = wanted > 0 ? platform::ReadFileAt(fd_, bytes->data(), bytes->size(), at) : 0;
+  return got > 0 ? static_cast<size_t>(got) / IndexRecord::kSize : 0;
+}
+
 bool BlockIndexFile::Append(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
   IndexRecord record;
   record.weakChecksum = weakChecksum;

@@ -34,6 +34,9 @@ class BlockIndexFile {
   // Record `number` of those on the drive, and its bytes' CRC-32; false when
   // it cannot be read or fails its checksum. Reads nothing else.
   bool ReadRecord(uint64_t number, IndexRecord* record, uint32_t* crc = nullptr) const;
+  // The bytes of up to `count` records on the drive from record `first`,
+  // with one read; how many records were read.
+  size_t ReadRecords(uint64_t first, size_t count, std::vector<uint8_t>* bytes) const;
   virtual void Reset();  // empties the file
 
   // Writes the gathered records; false when that failed (they are cut off
