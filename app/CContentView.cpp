@@ -99,8 +99,7 @@ QTreeWidgetItem* CContentView::InsertNode(ContentNode* node, QTreeWidgetItem* pa
     if (known.size >= 0 && !node->folder) item->setText(1, SizeText(known.size));
     item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     if (known.size >= 0) {
-      item->setText(2, DisplayLocale().toString(QDateTime::fromSecsSinceEpoch(known.modified),
-                                                QLocale::ShortFormat));
+      item->setText(2, DateTimeText(QDateTime::fromSecsSinceEpoch(known.modified)));
     }
   }
   if (expanded) {

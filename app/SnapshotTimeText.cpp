@@ -28,7 +28,10 @@ QString SnapshotStamp(const QString& stored) {
 
 QString SnapshotTimeText(const QString& stored, const QLocale& locale) {
   const QDateTime time = StoredTime(stored);
-  if (!time.isValid()) return stored;
+  return time.isValid() ? DateTimeText(time, locale) : stored;
+}
+
+QString DateTimeText(const QDateTime& time, const QLocale& locale) {
   QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
   if (!dateFormat.contains(QStringLiteral("yyyy"))) {
     dateFormat.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));

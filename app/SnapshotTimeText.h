@@ -3,6 +3,7 @@
 // what the program hands back to the engine and compares.
 #pragma once
 
+#include <QDateTime>
 #include <QLocale>
 #include <QString>
 
@@ -12,6 +13,9 @@ QLocale DisplayLocale();
 // seconds (two snapshots a few seconds apart must not look alike); `stored`
 // itself when it is no ctime text.
 QString SnapshotTimeText(const QString& stored, const QLocale& locale = DisplayLocale());
+// `time` in the same form: `locale`'s numeric date with four-digit year and
+// its time with seconds.
+QString DateTimeText(const QDateTime& time, const QLocale& locale = DisplayLocale());
 // `stored` as part of a folder name, sortable and without colons
 // ("2026-12-08 08.20.52"); `stored` itself when it is no ctime text.
 QString SnapshotStamp(const QString& stored);
