@@ -12,9 +12,9 @@
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
+#include "platform/LinksAndNodes.h"
 #include "platform/Owners.h"
 #include "platform/Path.h"
-#include "platform/SpecialFiles.h"
 #include "vaultline/RestoreConflict.h"
 #include "vaultline/Vaultline.h"
 

@@ -21,9 +21,9 @@
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
+#include "platform/LinksAndNodes.h"
 #include "platform/Path.h"
 #include "platform/Processors.h"
-#include "platform/SpecialFiles.h"
 #include "platform/Text.h"
 #include "vaultline/Vaultline.h"
 

@@ -4,8 +4,8 @@
 
 #include <cerrno>
 
+#include "platform/LinksAndNodes.h"
 #include "platform/OsPath.h"
-#include "platform/SpecialFiles.h"
 
 namespace vaultline::platform {
 
