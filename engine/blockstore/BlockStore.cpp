@@ -108,9 +108,8 @@ BlockStore::~BlockStore() {
   manager_ = &detached_;
   if (IsOpen()) {
     FlushBlocks();
-    // The blocks in memory are found in the lookup file from now on; it is
-    // written after they are let go of (a backup's peak of memory), and
-    // only here: a store left without it catches up from the index.
+    // The blocks in memory are found in the lookup file from now on; what
+    // it still lacks is written after they are let go of.
     blockMap_ = BlockMap();
     appendedPrefixes_ = {};
     lookup_.Save(IndexCoverage());
@@ -145,7 +144,12 @@ void BlockStore::AttachManager(StoreContext* manager) {
 bool BlockStore::Sync() {
   if (!IsOpen() || !FlushBlocks()) return false;
   bool dataSynced = syncBehind_->Finish() && platform::SyncFile(dataFd_);
-  return platform::SyncFile(indexFd_) && dataSynced;
+  const bool synced = platform::SyncFile(indexFd_) && dataSynced;
+  // A store stays open for as long as the desktop program runs: the blocks
+  // of each published snapshot are entered now, or a program that is killed
+  // leaves the next backup to read them back from the data file.
+  lookup_.Save(IndexCoverage());  // derived: a failure costs a rebuild
+  return synced;
 }
 
 void BlockStore::LoadIndex() {
