@@ -28,7 +28,7 @@ class ContentTreeTest : public QObject {
   void viewInsertsChildrenOnExpansion();
   void sizesAndDatesFillTheirColumns();
   void selectedPathsLeaveOutTheDecoration();
-  void linksAndSpecialFilesAreMarked();
+  void linksFifosAndDevicesAreMarked();
 };
 
 void ContentTreeTest::pathsBuildOneNodePerComponent() {
@@ -119,7 +119,7 @@ void ContentTreeTest::sizesAndDatesFillTheirColumns() {
   QCOMPARE(view.topLevelItem(0)->child(0)->text(1), QString());
 }
 
-void ContentTreeTest::linksAndSpecialFilesAreMarked() {
+void ContentTreeTest::linksFifosAndDevicesAreMarked() {
   CContentView view;
   view.Fill({Sep(L"S|"), Sep(L"S|a-link"), Sep(L"S|pipe"), Sep(L"S|plain.txt")}, L"", {},
             {L"", L"link\t../target", L"fifo", L""});
