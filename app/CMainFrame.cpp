@@ -407,6 +407,8 @@ bool CMainFrame::IsCommandEnabled(unsigned command) const {
       return engine && selection;
     case cmd::kDeleteSnapshot:
       return engine && selection && m_pSnapshotView->Selected() >= 0;
+    case cmd::kBackupAll:
+      return engine && m_pSelectionView->count() > 0;
     case cmd::kRestore:
       return engine && selection && m_pSnapshotView->Selected() >= 0 &&
              !m_pContentView->SelectedDisplayPath().empty();
@@ -464,6 +466,9 @@ void CMainFrame::OnCommand(unsigned command) {
       break;
     case cmd::kBackup:
       OnBackup();
+      break;
+    case cmd::kBackupAll:
+      OnBackupAll();
       break;
     case cmd::kRestore:
       OnRestore();

@@ -86,6 +86,8 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   // Commands whose dialogs and worker threads live in MainFrameOperations.cpp.
   void OnNewSelection();
   void OnBackup();
+  // Every selection in turn in one progress window, with one summary.
+  void OnBackupAll();
   void OnRestore();
   // Before a restore writes: says how many files `rule` replaces at the
   // destination and asks to go on; true when none would be or the user agrees.

@@ -16,6 +16,8 @@ QString ArtworkName(unsigned command) {
       return QStringLiteral("new");
     case kBackup:
       return QStringLiteral("backup");
+    case kBackupAll:
+      return QStringLiteral("backup-all");
     case kRestore:
       return QStringLiteral("restore");
     case kViewFile:

@@ -9,12 +9,10 @@
 #include "resources/ResourceIds.h"
 
 // Toolbar commands in button order; 0 stands for the separator.
-inline constexpr unsigned kToolbarCommands[] = {marrowby::cmd::kNewSelection,
-                                                marrowby::cmd::kBackup,
-                                                marrowby::cmd::kRestore,
-                                                marrowby::cmd::kViewFile,
-                                                0,
-                                                marrowby::cmd::kHelpContents};
+inline constexpr unsigned kToolbarCommands[] = {
+    marrowby::cmd::kNewSelection, marrowby::cmd::kBackup,   marrowby::cmd::kBackupAll,
+    marrowby::cmd::kRestore,      marrowby::cmd::kViewFile, 0,
+    marrowby::cmd::kHelpContents};
 
 // The image of a toolbar command; a null icon for other commands.
 QIcon CommandIcon(unsigned command);

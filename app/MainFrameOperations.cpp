@@ -25,6 +25,7 @@
 #include "platform/Format.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "progress/BackupAllRoutine.h"
 #include "progress/CBackupProgressDlg.h"
 #include "progress/FileViewer.h"
 #include "progress/WorkerRoutines.h"
@@ -116,6 +117,37 @@ bool CMainFrame::RunBackup() {
 
 void CMainFrame::OnBackup() {
   RunBackup();
+}
+
+void CMainFrame::OnBackupAll() {
+  if (m_pIVaultline == nullptr) return;
+  BackupAllJob job{m_pIVaultline, nullptr, {}};
+  std::wstring storageRoot;
+  const std::vector<std::wstring> names = TakeList(m_pIVaultline, m_pIVaultline->GetProfileNames());
+  for (unsigned i = 0; i < names.size(); ++i) {
+    // A deleted selection keeps its slot with an empty location.
+    const std::wstring location =
+        FirstOf(TakeList(m_pIVaultline, m_pIVaultline->GetProfileLocation(i)));
+    if (location.empty()) continue;
+    job.items.push_back({i, ToQString(names[i])});
+    const std::wstring folder = StorageFolderOf(location);
+    if (storageRoot.empty()) storageRoot = folder.substr(0, folder.rfind(platform::kSeparator));
+  }
+  if (job.items.empty()) return;
+  try {
+    CBackupProgressDlg* progress = ProgressWindow();
+    progress->SetCaption(LoadString(ids::kBackupAllCaption));
+    progress->Prepare(CBackupProgressDlg::kBackupMode, storageRoot);
+    progress->SetMaxFileSize(m_pIVaultline->GetMaxFileSize());
+    progress->SetItemName(LoadString(ids::kBackupAllSelections));
+    m_pStatus = progress;
+    job.window = progress;
+    RunOnWorker(progress, &RunBackupAllRoutine, job);
+    FillSnapshotList();
+    UpdateStatusBar();
+  } catch (const std::exception& error) {
+    ShowFailure(this, ids::kBackupException, error.what());
+  }
 }
 
 void CMainFrame::OnVerify() {

@@ -51,6 +51,7 @@ _vaultline() {
   local options=""
   case $command in
     restore) options="--to --overwrite" ;;
+    backup) options="--all" ;;
     check) options="--read-data" ;;
     forget) options="--keep-last --keep-daily --keep-weekly --keep-monthly --dry-run --compact" ;;
   esac

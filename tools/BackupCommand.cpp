@@ -1,6 +1,8 @@
-// backup SEL: one snapshot. A snapshot that left files out ends with status 3,
-// so that a partial backup is never mistaken for a whole one.
+// backup SEL | backup --all: snapshots. A snapshot that left files out ends
+// with status 3, so that a partial backup is never mistaken for a whole one;
+// --all goes on after a selection fails and ends with the worst status.
 #include <algorithm>
+#include <optional>
 
 #include "CommandError.h"
 #include "Commands.h"
@@ -14,9 +16,23 @@
 
 namespace vaultline::cli {
 
-int RunBackup(EngineSession& session, const std::wstring& selection) {
+namespace {
+
+struct BackupOutcome {
+  int exitCode = kExitFailure;
+  bool cancelled = false;  // stopped by Ctrl-C, not by an error
+  std::optional<unsigned> snapshot;
+  bool hasSummary = false;
+  unsigned files = 0;
+  int64_t bytes = 0;
+  unsigned skipped = 0;
+};
+
+// One snapshot of selection `index`; `named` is how the advice names it.
+// Errors and warnings go to standard error as they come.
+BackupOutcome TakeSnapshot(EngineSession& session, unsigned index, const std::wstring& named) {
   IVaultline& engine = session.engine();
-  const unsigned index = ResolveSelection(session, selection);
+  BackupOutcome outcome;
   const size_t before = session.Take(engine.GetSnapshots(index)).size();
   ConsoleStatus status(session.options().verbosity, platform::StandardErrorIsTerminal());
   // The quota counts what the drive's storage already holds; 0 means none.
@@ -30,10 +46,10 @@ int RunBackup(EngineSession& session, const std::wstring& selection) {
   if (status.IsCancelled()) {
     // A stop the sink asked for after an error (the quota) has said why.
     if (status.refusedSize() > 0) {
-      PrintWayOutOfFullQuota(session, selection, status.refusedSize(), true);
+      PrintWayOutOfFullQuota(session, named, status.refusedSize(), true);
     }
-    if (status.errors() > 0) return kExitFailure;
-    throw CommandError{kExitFailure, L"the backup was cancelled"};
+    outcome.cancelled = status.errors() == 0;
+    return outcome;
   }
   engine.RefreshSnapshots(index);
   const size_t after = session.Take(engine.GetSnapshots(index)).size();
@@ -42,36 +58,106 @@ int RunBackup(EngineSession& session, const std::wstring& selection) {
   if (!taken || after <= before) {
     if (status.errors() == 0) PrintError(L"no snapshot was taken");
     // The engine refuses a snapshot the drive's free space cannot hold.
-    if (status.filesDone() == 0) {
-      PrintWayOutOfFullQuota(session, selection, status.totalSize(), false);
-    }
-    return kExitFailure;
+    if (status.filesDone() == 0) PrintWayOutOfFullQuota(session, named, status.totalSize(), false);
+    return outcome;
   }
-  const unsigned snapshot = static_cast<unsigned>(after - 1);
-  if (session.options().json) {
-    PrintJson({{"selection", index},
-               {"snapshot", snapshot},
-               {"files", status.summaryFiles()},
-               {"bytes", status.summaryBytes()},
-               {"skipped", status.skippedFiles()}});
-  } else {
-    std::wstring summary = L"snapshot " + std::to_wstring(snapshot);
-    if (status.hasSummary()) {
-      summary += L": " + std::to_wstring(status.summaryFiles()) + L" files, " +
-                 std::to_wstring(status.summaryBytes()) + L" bytes";
-    }
-    if (status.skippedFiles() > 0) {
-      summary += L", " + std::to_wstring(status.skippedFiles()) + L" skipped for size";
-    }
-    PrintLine(summary);
-  }
-  if (status.errors() > 0) return kExitFailure;
+  outcome.snapshot = static_cast<unsigned>(after - 1);
+  outcome.hasSummary = status.hasSummary();
+  outcome.files = status.summaryFiles();
+  outcome.bytes = status.summaryBytes();
+  outcome.skipped = status.skippedFiles();
+  if (status.errors() > 0) return outcome;
   if (status.skippedFiles() > 0 || status.warnings() > 0) {
-    PrintWarning(L"snapshot " + std::to_wstring(snapshot) +
+    PrintWarning(L"snapshot " + std::to_wstring(*outcome.snapshot) +
                  L" is incomplete: files were skipped or could not be read");
-    return kExitPartial;
+    outcome.exitCode = kExitPartial;
+    return outcome;
   }
-  return kExitSuccess;
+  outcome.exitCode = kExitSuccess;
+  return outcome;
+}
+
+// "snapshot 4: 12 files, 30000 bytes, 1 skipped for size"
+std::wstring SnapshotText(const BackupOutcome& outcome) {
+  std::wstring text = L"snapshot " + std::to_wstring(*outcome.snapshot);
+  if (outcome.hasSummary) {
+    text += L": " + std::to_wstring(outcome.files) + L" files, " + std::to_wstring(outcome.bytes) +
+            L" bytes";
+  }
+  if (outcome.skipped > 0) text += L", " + std::to_wstring(outcome.skipped) + L" skipped for size";
+  return text;
+}
+
+nlohmann::json SnapshotJson(unsigned index, const BackupOutcome& outcome) {
+  return {{"selection", index},
+          {"snapshot", *outcome.snapshot},
+          {"files", outcome.files},
+          {"bytes", outcome.bytes},
+          {"skipped", outcome.skipped}};
+}
+
+// Success, partial, failure: the order in which one outcome is worse.
+int Severity(int exitCode) {
+  return exitCode == kExitSuccess ? 0 : exitCode == kExitPartial ? 1 : 2;
+}
+
+std::wstring OutcomeText(const BackupOutcome& outcome, bool run) {
+  if (!run) return L"not run: the backups were cancelled";
+  if (outcome.cancelled) return L"cancelled";
+  if (!outcome.snapshot) return L"failed";
+  if (outcome.exitCode == kExitPartial) return L"incomplete, " + SnapshotText(outcome);
+  if (outcome.exitCode != kExitSuccess) return L"failed, " + SnapshotText(outcome);
+  return SnapshotText(outcome);
+}
+
+}  // namespace
+
+int RunBackup(EngineSession& session, const std::wstring& selection) {
+  const unsigned index = ResolveSelection(session, selection);
+  const BackupOutcome outcome = TakeSnapshot(session, index, selection);
+  if (outcome.cancelled) throw CommandError{kExitFailure, L"the backup was cancelled"};
+  if (!outcome.snapshot) return kExitFailure;
+  if (session.options().json) {
+    PrintJson(SnapshotJson(index, outcome));
+  } else {
+    PrintLine(SnapshotText(outcome));
+  }
+  return outcome.exitCode;
+}
+
+int RunBackupAll(EngineSession& session) {
+  const auto names = session.Take(session.engine().GetProfileNames());
+  std::vector<unsigned> live;
+  for (unsigned i = 0; i < names.size(); ++i) {
+    if (IsLiveSelection(session, i)) live.push_back(i);
+  }
+  if (live.empty()) throw CommandError{kExitFailure, L"there is no Backup Selection to back up"};
+  int worst = kExitSuccess;
+  bool cancelled = false;
+  nlohmann::json selections = nlohmann::json::array();
+  std::vector<std::wstring> lines;
+  for (unsigned index : live) {
+    BackupOutcome outcome;
+    if (!cancelled) {
+      outcome = TakeSnapshot(session, index, names[index]);
+      cancelled = outcome.cancelled;
+    }
+    const int exitCode = cancelled ? kExitFailure : outcome.exitCode;
+    if (Severity(exitCode) > Severity(worst)) worst = exitCode;
+    lines.push_back(std::to_wstring(index) + L"\t" + names[index] + L"\t" +
+                    OutcomeText(outcome, !cancelled || outcome.cancelled));
+    nlohmann::json entry =
+        outcome.snapshot ? SnapshotJson(index, outcome) : nlohmann::json{{"selection", index}};
+    PutText(entry, "name", names[index]);
+    entry["status"] = exitCode;
+    selections.push_back(std::move(entry));
+  }
+  if (session.options().json) {
+    PrintJson({{"selections", selections}, {"status", worst}});
+  } else {
+    for (const std::wstring& line : lines) PrintLine(line);
+  }
+  return worst;
 }
 
 }  // namespace vaultline::cli

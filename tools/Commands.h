@@ -16,6 +16,8 @@ int RunCreate(EngineSession& session, const std::wstring& name, const std::wstri
 int RunRename(EngineSession& session, const std::wstring& selection, const std::wstring& name);
 int RunDelete(EngineSession& session, const std::wstring& selection);
 int RunBackup(EngineSession& session, const std::wstring& selection);
+// Every live selection in turn, then one line (or JSON entry) for each.
+int RunBackupAll(EngineSession& session);
 int RunSnapshots(EngineSession& session, const std::wstring& selection);
 int RunLs(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot);
 // conflictRule: a RestoreConflictRule for files already at the destination.

@@ -22,6 +22,7 @@ constexpr const char* kUsage =
     "  rename SEL NAME                   rename a selection\n"
     "  delete SEL                        delete a selection with its storage\n"
     "  backup SEL                        take a snapshot\n"
+    "  backup --all                      a snapshot of every selection in turn\n"
     "  snapshots SEL                     index and time of each snapshot, oldest first\n"
     "  ls SEL [SNAP]                     the stored paths of a snapshot\n"
     "  restore SEL SNAP [ITEM] --to DIR [--overwrite keep-newer|replace|keep-both]\n"
@@ -73,8 +74,12 @@ int Run(int argc, char** argv) {
   rename->add_option("NAME", name)->required();
   CLI::App* remove = app.add_subcommand("delete", "delete a Backup Selection with its storage");
   remove->add_option("SEL", selection)->required();
+  bool backupAll = false;
   CLI::App* backup = app.add_subcommand("backup", "take a snapshot");
-  backup->add_option("SEL", selection)->required();
+  backup->add_option("SEL", selection);
+  backup->add_flag("--all", backupAll,
+                   "every selection in turn; one failing does not stop the others, the exit "
+                   "status is the worst");
   CLI::App* snapshots = app.add_subcommand("snapshots", "index and time text of each snapshot");
   snapshots->add_option("SEL", selection)->required();
   CLI::App* ls = app.add_subcommand("ls", "the stored paths of a snapshot (default: latest)");
@@ -136,6 +141,10 @@ int Run(int argc, char** argv) {
     return kExitUsage;
   }
   if (snapshot.empty()) snapshot = "latest";
+  if (*backup && backupAll == !selection.empty()) {
+    std::fprintf(stderr, "error: backup takes either SEL or --all\n%s", kUsage);
+    return kExitUsage;
+  }
   // An empty path would silently stand for the current folder.
   if ((app.count("--drive") > 0 && options.drive.empty()) || (*restore && destination.empty())) {
     std::fprintf(stderr, "error: an empty folder name was given\n%s", kUsage);
@@ -150,7 +159,7 @@ int Run(int argc, char** argv) {
     if (*create) return RunCreate(session, ArgumentText(name), ArgumentText(source));
     if (*rename) return RunRename(session, sel, ArgumentText(name));
     if (*remove) return RunDelete(session, sel);
-    if (*backup) return RunBackup(session, sel);
+    if (*backup) return backupAll ? RunBackupAll(session) : RunBackup(session, sel);
     if (*snapshots) return RunSnapshots(session, sel);
     if (*ls) return RunLs(session, sel, snap);
     if (*restore)

@@ -223,6 +223,12 @@ void CBackupProgressDlg::Prepare(Mode mode, const std::wstring& storageFolder) {
   status_ = kInProcess;
   itemName_.clear();
   failureReason_.clear();
+  series_ = false;
+  userCancelled_ = false;
+  seriesText_.clear();
+  seriesFilesDone_ = 0;
+  seriesFilesSkipped_ = 0;
+  seriesBytesDone_ = 0;
   // A reused window must not show the previous operation's lines.
   messageList_->clear();
   detailsButton_->setEnabled(false);
@@ -301,6 +307,7 @@ void CBackupProgressDlg::reject() {
     return;
   }
   cancelled_ = true;
+  userCancelled_ = true;
   cancelButton_->setText(LoadString(ids::kCanceling));
   buttonState_ = kCancelingButton;
   status_ = kCancelPressed;
@@ -314,8 +321,54 @@ void CBackupProgressDlg::SetProgressRange(int64_t total) {
   progressBar_->setRange(0, total > 0 ? static_cast<int>(total >> shift) : 0);
 }
 
+bool CBackupProgressDlg::BeginSeriesItem(const QString& name, int64_t allowance) {
+  // A series measures its storage once, before its first backup.
+  const bool first = !series_;
+  const uint32_t sizeBefore = first && !storageFolder_.empty() ? StorageSize(storageFolder_) : 0;
+  bool begun = false;
+  OnWindowThread([this, &begun, name, allowance, first, sizeBefore] {
+    if (userCancelled_) return;
+    series_ = true;
+    if (first) storageSizeBefore_ = sizeBefore;
+    seriesFilesDone_ = filesDone_;
+    seriesFilesSkipped_ = filesSkipped_;
+    seriesBytesDone_ = bytesDone_;
+    cancelled_ = false;
+    status_ = kInProcess;
+    failureReason_.clear();
+    backupAllowance_ = allowance;
+    ListLine(FormatString(ids::kBackupAllStarting, FromQString(name).c_str()));
+    SetProgressRange(0);
+    progressBar_->setValue(0);
+    remaining_.Start(0, NowMs());
+    RefreshStatusText();
+    begun = true;
+  });
+  return begun;
+}
+
+CBackupProgressDlg::Status CBackupProgressDlg::SeriesItemStatus(QString* reason) {
+  Status status = kInProcess;
+  OnWindowThread([this, &status, reason] {
+    // A backup that returned while still "in process" met nothing to report.
+    status = userCancelled_ ? kCancelPressed : status_ == kInProcess ? kCompleted : status_;
+    if (reason != nullptr) *reason = failureReason_;
+  });
+  return status;
+}
+
+void CBackupProgressDlg::EndSeries(Status status, const QString& text,
+                                   const QStringList& outcomes) {
+  OnWindowThread([this, status, text, outcomes] {
+    status_ = status;
+    seriesText_ = text;
+    for (const QString& line : outcomes) ListLine(line);
+    SetDetailsExpanded(true);
+  });
+}
+
 bool CBackupProgressDlg::OnTotalSize(int64_t total) {
-  const bool measure = mode_ == kBackupMode && !storageFolder_.empty();
+  const bool measure = mode_ == kBackupMode && !storageFolder_.empty() && !series_;
   const uint32_t sizeBefore = measure ? StorageSize(storageFolder_) : 0;
   OnWindowThread([this, total, measure, sizeBefore] {
     SetProgressRange(total);
@@ -424,8 +477,11 @@ void CBackupProgressDlg::OnMessage(int level, const wchar_t* text) {
         return;
       case kMessageError:
         ListLine(FormatString(ids::kErrorLine, FromQString(message).c_str()));
-        MessageBox::Show(this, message, QMessageBox::Critical, QMessageBox::Ok,
-                         QMessageBox::NoButton, windowTitle());
+        // In a series the box would hold every later backup until answered.
+        if (!series_) {
+          MessageBox::Show(this, message, QMessageBox::Critical, QMessageBox::Ok,
+                           QMessageBox::NoButton, windowTitle());
+        }
         status_ = kFailed;
         failureReason_ = message;
         cancelled_ = true;
@@ -448,9 +504,9 @@ void CBackupProgressDlg::OnMessage(int level, const wchar_t* text) {
 
 bool CBackupProgressDlg::OnSummary(unsigned skippedFiles, unsigned files, int64_t bytes) {
   OnWindowThread([this, skippedFiles, files, bytes] {
-    filesSkipped_ = skippedFiles;
-    filesDone_ = files;
-    bytesDone_ = bytes;
+    filesSkipped_ = seriesFilesSkipped_ + skippedFiles;
+    filesDone_ = seriesFilesDone_ + files;
+    bytesDone_ = seriesBytesDone_ + bytes;
   });
   return true;
 }
@@ -504,6 +560,7 @@ void CBackupProgressDlg::RefreshStatusText() {
       text = LoadString(ids::kCancelPressed);
       break;
   }
+  if (!seriesText_.isEmpty()) text = seriesText_;
   statusLabel_->setText(text);
   // A long reason (a path, a system's text) is shown whole, on as many lines
   // as it takes.

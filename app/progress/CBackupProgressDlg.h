@@ -11,6 +11,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -68,6 +69,19 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   bool DetailsExpanded() const { return detailsExpanded_; }
   QString FailureReason() const { return failureReason_; }
 
+  // Back Up All: several backups in one window. An error is listed without a
+  // message box and ends only the backup it belongs to; Cancel ends them all.
+  // The calls below come from the worker thread.
+  //
+  // The next backup of the series begins, with what the quota still allows
+  // it (negative: no quota). False once the user pressed Cancel.
+  bool BeginSeriesItem(const QString& name, int64_t allowance);
+  // How the current backup of the series ended so far, and why it failed.
+  Status SeriesItemStatus(QString* reason);
+  // Closes the series before OnFinished: its overall status and text, and one
+  // line for each selection, shown with the details open.
+  void EndSeries(Status status, const QString& text, const QStringList& outcomes);
+
   bool OnTotalSize(int64_t total) override;
   bool OnFile(int64_t size, const wchar_t* path) override;
   bool OnProgress(int64_t done, int64_t currentFileSize) override;
@@ -112,6 +126,13 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   std::atomic<bool> progressPosted_{false};
 
   QString failureReason_;
+  bool series_ = false;
+  bool userCancelled_ = false;
+  QString seriesText_;  // the series' final status text
+  // Counters of the earlier backups of a series, under the current one's.
+  unsigned seriesFilesDone_ = 0;
+  unsigned seriesFilesSkipped_ = 0;
+  int64_t seriesBytesDone_ = 0;
   QString itemName_;
   std::wstring storageFolder_;
   ButtonState buttonState_ = kCancelButton;

@@ -17,6 +17,7 @@ const MarrowbyMenuItem kEnglishMenuItems[] = {
     {menu::kMain, 1, cmd::kExit, L"E&xit"},
     {menu::kMain, 0, 0, L"&Actions"},
     {menu::kMain, 1, cmd::kBackup, L"&Backup\tCtrl+B"},
+    {menu::kMain, 1, cmd::kBackupAll, L"Back Up &All\tCtrl+Shift+B"},
     {menu::kMain, 1, cmd::kRestore, L"R&estore...\tCtrl+E"},
     {menu::kMain, 1, cmd::kViewFile, L"&View File\tCtrl+V"},
     {menu::kMain, 1, cmd::kVerify, L"Veri&fy"},

@@ -147,6 +147,16 @@ inline constexpr unsigned kCompactCompleted = 295;
 inline constexpr unsigned kCompactNotCompleted = 296;
 inline constexpr unsigned kSnapshotNotDeleted = 297;
 inline constexpr unsigned kCompactException = 298;
+// Back Up All: every selection in turn in one progress window.
+inline constexpr unsigned kBackupAllCaption = 600;
+inline constexpr unsigned kBackupAllSelections = 601;  // the item name of the whole series
+inline constexpr unsigned kBackupAllStarting = 602;    // the heading of one selection's lines
+inline constexpr unsigned kBackupAllOutcomeDone = 603;
+inline constexpr unsigned kBackupAllOutcomeWarned = 604;
+inline constexpr unsigned kBackupAllOutcomeFailed = 605;
+inline constexpr unsigned kBackupAllOutcomeNotRun = 606;
+inline constexpr unsigned kBackupAllSummary = 607;  // the final status: done of all
+inline constexpr unsigned kNoSnapshotTaken = 608;
 inline constexpr unsigned kAppTitle = 57344;
 inline constexpr unsigned kReady = 57345;
 }  // namespace ids
@@ -160,6 +170,7 @@ inline constexpr unsigned kDeleteSelection = 32780;
 inline constexpr unsigned kPreferences = 32782;
 inline constexpr unsigned kBackup = 32783;
 inline constexpr unsigned kRestore = 32784;
+inline constexpr unsigned kBackupAll = 32830;
 inline constexpr unsigned kVerify = 32800;
 inline constexpr unsigned kDeleteSnapshot = 32801;
 inline constexpr unsigned kViewFile = 32785;

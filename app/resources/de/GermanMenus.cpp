@@ -16,6 +16,7 @@ const MarrowbyMenuItem kGermanMenuItems[] = {
     {menu::kMain, 1, cmd::kExit, L"&Beenden"},
     {menu::kMain, 0, 0, L"&Aktionen"},
     {menu::kMain, 1, cmd::kBackup, L"&Sichern\tStrg+B"},
+    {menu::kMain, 1, cmd::kBackupAll, L"A&lle sichern\tStrg+Umschalt+B"},
     {menu::kMain, 1, cmd::kRestore, L"&Wiederherstellen...\tStrg+E"},
     {menu::kMain, 1, cmd::kViewFile, L"Datei &anzeigen\tStrg+V"},
     {menu::kMain, 1, cmd::kVerify, L"&Prüfen"},
