@@ -67,14 +67,15 @@ BackupOutcome TakeSnapshot(EngineSession& session, unsigned index, const std::ws
   outcome.bytes = status.summaryBytes();
   outcome.skipped = status.skippedFiles();
   if (status.errors() > 0) return outcome;
-  if (status.skippedFiles() > 0 || status.warnings() > 0) {
-    PrintWarning(L"snapshot " + std::to_wstring(*outcome.snapshot) +
-                 L" is incomplete: files were skipped or could not be read");
-    outcome.exitCode = kExitPartial;
-    return outcome;
-  }
-  outcome.exitCode = kExitSuccess;
+  outcome.exitCode =
+      status.skippedFiles() > 0 || status.warnings() > 0 ? kExitPartial : kExitSuccess;
   return outcome;
+}
+
+void WarnIfIncomplete(const BackupOutcome& outcome) {
+  if (outcome.exitCode != kExitPartial) return;
+  PrintWarning(L"snapshot " + std::to_wstring(*outcome.snapshot) +
+               L" is incomplete: files were skipped or could not be read");
 }
 
 // "snapshot 4: 12 files, 30000 bytes, 1 skipped for size"
@@ -122,6 +123,7 @@ int RunBackup(EngineSession& session, const std::wstring& selection) {
   } else {
     PrintLine(SnapshotText(outcome));
   }
+  WarnIfIncomplete(outcome);
   return outcome.exitCode;
 }
 
@@ -141,6 +143,7 @@ int RunBackupAll(EngineSession& session) {
     if (!cancelled) {
       outcome = TakeSnapshot(session, index, names[index]);
       cancelled = outcome.cancelled;
+      WarnIfIncomplete(outcome);
     }
     const int exitCode = cancelled ? kExitFailure : outcome.exitCode;
     if (Severity(exitCode) > Severity(worst)) worst = exitCode;

@@ -148,8 +148,11 @@ void DesktopUseTest::panesAndButtonsHaveNames() {
   QCOMPARE(toolBar->windowTitle(), QStringLiteral("Toolbar"));
   QVERIFY(!toolBar->toggleViewAction()->isVisible());
   QCOMPARE(toolBar->contextMenuPolicy(), Qt::PreventContextMenu);
-  const QStringList expected = {QStringLiteral("New Backup Selection"), QStringLiteral("Backup"),
-                                QStringLiteral("Restore"), QStringLiteral("View File"),
+  const QStringList expected = {QStringLiteral("New Backup Selection"),
+                                QStringLiteral("Backup"),
+                                QStringLiteral("Back Up All"),
+                                QStringLiteral("Restore"),
+                                QStringLiteral("View File"),
                                 QStringLiteral("Contents")};
   QStringList names;
   for (QToolButton* button : toolBar->findChildren<QToolButton*>()) {
