@@ -9,10 +9,12 @@
 #include "Console.h"
 #include "ConsoleStatus.h"
 #include "JsonText.h"
+#include "ProgressLine.h"
 #include "QuotaAdvice.h"
 #include "SelectionArguments.h"
 #include "StatusScope.h"
 #include "platform/Terminal.h"
+#include "vaultline/SnapshotFigures.h"
 
 namespace vaultline::cli {
 
@@ -26,6 +28,10 @@ struct BackupOutcome {
   unsigned files = 0;
   int64_t bytes = 0;
   unsigned skipped = 0;
+  // Of the files, those the snapshot stored (new or changed), and what it
+  // added to the drive; unknown when its figures could not be read.
+  std::optional<int64_t> changedFiles;
+  std::optional<int64_t> newBytes;
 };
 
 // One snapshot of selection `index`; `named` is how the advice names it.
@@ -66,6 +72,11 @@ BackupOutcome TakeSnapshot(EngineSession& session, unsigned index, const std::ws
   outcome.files = status.summaryFiles();
   outcome.bytes = status.summaryBytes();
   outcome.skipped = status.skippedFiles();
+  const auto figures = session.Take(GetSnapshotFigures(&engine, index));
+  const SnapshotFigureFields stored = SnapshotFigureFields::Parse(
+      *outcome.snapshot < figures.size() ? figures[*outcome.snapshot].c_str() : L"");
+  outcome.changedFiles = stored.changedFiles;
+  outcome.newBytes = stored.newBytes;
   if (status.errors() > 0) return outcome;
   outcome.exitCode =
       status.skippedFiles() > 0 || status.warnings() > 0 ? kExitPartial : kExitSuccess;
@@ -78,12 +89,20 @@ void WarnIfIncomplete(const BackupOutcome& outcome) {
                L" is incomplete: files were skipped or could not be read");
 }
 
-// "snapshot 4: 12 files, 30000 bytes, 1 skipped for size"
+// "snapshot 4: 12 files, 30000 bytes (1 new or changed, 11 unchanged),
+// 9.3 KiB stored, 1 skipped for size": the files a snapshot holds are not
+// what it stored, as most are unchanged.
 std::wstring SnapshotText(const BackupOutcome& outcome) {
   std::wstring text = L"snapshot " + std::to_wstring(*outcome.snapshot);
   if (outcome.hasSummary) {
     text += L": " + std::to_wstring(outcome.files) + L" files, " + std::to_wstring(outcome.bytes) +
             L" bytes";
+  }
+  if (outcome.hasSummary && outcome.changedFiles && outcome.newBytes) {
+    const int64_t unchanged = std::max<int64_t>(outcome.files - *outcome.changedFiles, 0);
+    text += L" (" + std::to_wstring(*outcome.changedFiles) + L" new or changed, " +
+            std::to_wstring(unchanged) + L" unchanged), " + ByteText(*outcome.newBytes) +
+            L" stored";
   }
   if (outcome.skipped > 0) text += L", " + std::to_wstring(outcome.skipped) + L" skipped for size";
   return text;
@@ -94,6 +113,8 @@ nlohmann::json SnapshotJson(unsigned index, const BackupOutcome& outcome) {
           {"snapshot", *outcome.snapshot},
           {"files", outcome.files},
           {"bytes", outcome.bytes},
+          {"changedFiles", OptionalNumber(outcome.changedFiles)},
+          {"newBytes", OptionalNumber(outcome.newBytes)},
           {"skipped", outcome.skipped}};
 }
 

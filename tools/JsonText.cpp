@@ -26,4 +26,8 @@ void PrintJson(const nlohmann::json& document) {
   PrintBytes(document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
+nlohmann::json OptionalNumber(const std::optional<int64_t>& value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
 }  // namespace vaultline::cli

@@ -3,7 +3,9 @@
 // its bytes, in base64, under KEY_base64.
 #pragma once
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +15,9 @@ namespace vaultline::cli {
 bool IsExactUtf8(std::wstring_view text);
 
 void PutText(nlohmann::json& object, const std::string& key, std::wstring_view text);
+
+// The number, or null when it is not known.
+nlohmann::json OptionalNumber(const std::optional<int64_t>& value);
 
 // The document on standard output, followed by a line feed.
 void PrintJson(const nlohmann::json& document);

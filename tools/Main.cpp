@@ -23,7 +23,8 @@ constexpr const char* kUsage =
     "  delete SEL                        delete a selection with its storage\n"
     "  backup SEL                        take a snapshot\n"
     "  backup --all                      a snapshot of every selection in turn\n"
-    "  snapshots SEL                     index and time of each snapshot, oldest first\n"
+    "  snapshots SEL                     each snapshot, oldest first: index, time, files, size,\n"
+    "                                    new data stored, items skipped\n"
     "  ls SEL [SNAP]                     the stored paths of a snapshot\n"
     "  restore SEL SNAP [ITEM] --to DIR [--overwrite keep-newer|replace|keep-both]\n"
     "                                    restore the whole snapshot, or ITEM\n"
@@ -80,7 +81,8 @@ int Run(int argc, char** argv) {
   backup->add_flag("--all", backupAll,
                    "every selection in turn; one failing does not stop the others, the exit "
                    "status is the worst");
-  CLI::App* snapshots = app.add_subcommand("snapshots", "index and time text of each snapshot");
+  CLI::App* snapshots =
+      app.add_subcommand("snapshots", "each snapshot: time, files, size, new data, skipped");
   snapshots->add_option("SEL", selection)->required();
   CLI::App* ls = app.add_subcommand("ls", "the stored paths of a snapshot (default: latest)");
   ls->add_option("SEL", selection)->required();

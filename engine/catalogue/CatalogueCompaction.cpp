@@ -10,6 +10,7 @@
 #include "blockstore/FpRecordFile.h"
 #include "catalogue/DirectoryFile.h"
 #include "catalogue/ExtendedRanges.h"
+#include "catalogue/SnapshotFiguresFile.h"
 #include "catalogue/SubtreeWalk.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
@@ -24,7 +25,7 @@ namespace {
 constexpr int64_t kProgressStep = 1 << 20;
 constexpr int64_t kRawChunk = 163840;
 
-enum FileIndex { kData, kIndex, kContent, kDirectory, kSnapshot };
+enum FileIndex { kData, kIndex, kContent, kDirectory, kSnapshot, kFigures };
 
 // Every directory record a snapshot's trees read, in the order first read,
 // and the content records of their stored files and attribute lists.
@@ -450,7 +451,30 @@ bool CatalogueCompaction::WriteSnapshots() {
     ReportWriteFailure(snapshotPath);
     return false;
   }
+  WriteFigures();
   return true;
+}
+
+void CatalogueCompaction::WriteFigures() {
+  const std::wstring& figuresPath = switch_.Files()[kFigures];
+  const std::vector<SnapshotFigures> known = SnapshotFiguresFile(figuresPath).Load();
+  if (known.empty()) return;
+  // What a backup recorded of its snapshot stays true of it; only the range
+  // that names the snapshot moves.
+  std::vector<SnapshotFigures> kept;
+  for (size_t i = 0; i < history_.size(); ++i) {
+    if (history_[i].damaged) continue;
+    const SnapSource& before = history_[i].sources.front();
+    const SnapshotFigures* found = SnapshotFiguresFile::Find(known, history_[i].snapshotTime,
+                                                             before.rootOffset, before.endOffset);
+    if (found == nullptr) continue;
+    SnapshotFigures figures = *found;
+    figures.rootOffset = renumbered_[i].sources.front().rootOffset;
+    figures.endOffset = renumbered_[i].sources.front().endOffset;
+    kept.push_back(figures);
+  }
+  // Derived data: without it the old file stays, naming no snapshot.
+  SnapshotFiguresFile(switch_.StagedPath(figuresPath)).Rewrite(kept);
 }
 
 }  // namespace vaultline

@@ -61,6 +61,8 @@ class CatalogueCompaction {
   bool WriteContents();
   bool WriteRecords();
   bool WriteSnapshots();
+  // The figures sidecar, its snapshots named by their new ranges.
+  void WriteFigures();
   bool Progress(int64_t bytes);
   void ReportDamage(const std::wstring& what);
   void ReportWriteFailure(const std::wstring& file);

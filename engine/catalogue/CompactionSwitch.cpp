@@ -25,8 +25,10 @@ CompactionSwitch::CompactionSwitch(std::wstring location) {
   folder_ = FolderOfPath(location);
   staging_ = folder_ + platform::kSeparator + kStagingName;
   marker_ = folder_ + platform::kSeparator + kMarkerName;
-  files_ = {location, location + L".ind", location + L".fp", location + L".dir",
-            location + L".snp"};
+  // The figures sidecar names snapshots by their ranges: it is renumbered
+  // and switched with the set.
+  files_ = {location,           location + L".ind", location + L".fp",
+            location + L".dir", location + L".snp", location + L".figures"};
   // Derived from the old offsets; they would point the new files astray.
   sidecars_ = {location + L".keys", location + L".bad", location + L".lookup"};
 }

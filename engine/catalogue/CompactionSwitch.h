@@ -22,7 +22,8 @@ class CompactionSwitch {
   // ".dir" and ".snp".
   explicit CompactionSwitch(std::wstring location);
 
-  // The five files of the selection, the data file first.
+  // The five files of the selection, the data file first, and the figures
+  // sidecar (which may be missing).
   const std::vector<std::wstring>& Files() const { return files_; }
   // Where the new version of one of Files() is written.
   std::wstring StagedPath(const std::wstring& file) const;

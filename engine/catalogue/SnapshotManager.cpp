@@ -70,15 +70,30 @@ ItemKey KeyOf(SourceScanner& item) {
                  item.Attributes(), item.EntryCount());
 }
 
-// Beside the directory file ("file.dir"): "file.keys".
-std::wstring KeySidecarPath(const std::wstring& directoryPath) {
+// The selection's location: the directory file ("file.dir") without ".dir".
+std::wstring LocationOf(const std::wstring& directoryPath) {
   const std::wstring suffix = L".dir";
   const bool named =
       directoryPath.size() >= suffix.size() &&
       directoryPath.compare(directoryPath.size() - suffix.size(), suffix.size(), suffix) == 0;
-  return (named ? directoryPath.substr(0, directoryPath.size() - suffix.size()) : directoryPath) +
-         L".keys";
+  return named ? directoryPath.substr(0, directoryPath.size() - suffix.size()) : directoryPath;
 }
+
+// Counts what a snapshot's tree holds, for figures its backup did not record.
+class FileCounter : public RecordVisitor {
+ public:
+  explicit FileCounter(SnapshotFigures* figures) : figures_(figures) {}
+  bool VisitFile(const DirEntry& entry, int64_t /*offset*/) override {
+    ++figures_->files;
+    figures_->bytes += entry.size;
+    return true;
+  }
+  bool EnterFolder(const DirEntry& /*entry*/, int64_t /*offset*/) override { return true; }
+  bool LeaveFolder(const DirEntry& /*entry*/) override { return true; }
+
+ private:
+  SnapshotFigures* figures_;
+};
 
 // A sidecar holding many more records than keys is written anew.
 bool WorthRewriting(size_t records, size_t keys) {
@@ -91,8 +106,10 @@ SnapshotManager::SnapshotManager(std::wstring contentPath, std::wstring director
                                  std::wstring snapshotPath, std::unique_ptr<BlockStore> store,
                                  IBackupRestoreStatus* status)
     : store_(std::move(store)),
+      location_(LocationOf(directoryPath)),
       snapshotPath_(std::move(snapshotPath)),
-      keyFile_(KeySidecarPath(directoryPath)) {
+      keyFile_(LocationOf(directoryPath) + L".keys"),
+      figuresFile_(LocationOf(directoryPath) + L".figures") {
   StoreContext::status = status;
   contentFd_ = OpenStoreFile(contentPath);
   directoryFd_ = OpenStoreFile(directoryPath);
@@ -475,7 +492,11 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
   cancelled = false;
   bytesDone = 0;
   unrecordable_ = 0;
+  walked_ = SnapshotFigures();
+  notStoredFiles_ = 0;
+  notStoredBytes_ = 0;
   if (sources.empty() || directoryFd_ < 0 || contentFd_ < 0 || snapshotFd_ < 0) return false;
+  const int64_t bytesBefore = StoreBytes();
   platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
   snapshot_->SeekToLogicalEnd();
   store_->ExpectNewBytes(newBytes_);
@@ -527,7 +548,10 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
     const bool synced = SyncBeforePublishing(snapshotTime, ranges[0]);
     if (!synced) ForgetKeys();
     published = synced && WriteEntry(snapshotTime, ranges, sources) && SyncAfterPublishing();
-    if (published) AddToSidecar(snapshotTime, ranges);
+    if (published) {
+      AddToSidecar(snapshotTime, ranges);
+      AddFigures(snapshotTime, ranges[0], bytesBefore);
+    }
     // Keys read ahead for a snapshot that was not published are dropped.
     if (keysAhead_ != 0) keyReader_->WaitFor(keysAhead_);
     keysAhead_ = 0;
@@ -556,6 +580,7 @@ bool SnapshotManager::WalkChildren(SourceScanner& folder, int32_t level) {
   const std::vector<platform::FindData>* entries = folder.ListEntries();
   if (entries == nullptr) return true;
   if (folder.ListFailed()) {
+    ++walked_.unreadFolders;
     Report(
         kMessageWarning,
         platform::FormatWide(L"The folder %ls could not be read; its contents were not backed up",
@@ -565,6 +590,7 @@ bool SnapshotManager::WalkChildren(SourceScanner& folder, int32_t level) {
   // Named as warnings, which make the backup partial; the summary's count
   // is of the files left out for size and paths too long to record.
   for (const std::wstring& path : folder.Undescribed()) {
+    ++walked_.unreadable;
     Report(kMessageWarning,
            platform::FormatWide(L"The item %ls could not be read and was not backed up",
                                 path.c_str()));
@@ -680,7 +706,10 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
     const bool sameState = known->state.SameState(item.Extension());
     const int64_t recordOffset = directory_->WriteRecord(item, level, &contentOffset, true);
     // The next snapshot compares with the state recorded now.
-    if (recordOffset >= 0 && !sameState) Remember(item, contentOffset, recordOffset);
+    if (recordOffset >= 0 && !sameState) {
+      Remember(item, contentOffset, recordOffset);
+      ++walked_.changedFiles;
+    }
     return recordOffset;
   }
   int64_t contentOffset = store_->ContentEnd(contentFd_);
@@ -701,6 +730,7 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
              platform::FormatWide(L"File %ls wasn't converted, file couldn't be read or open",
                                   item.FullPath().c_str()));
       item.MarkNotStored();
+      ++walked_.unreadable;
     }
   } else if (sizeLimit_ != 0 && platform::GetFileSize64(item.FullPath(), &sizeNow) &&
              sizeNow > static_cast<uint64_t>(sizeLimit_)) {
@@ -725,6 +755,7 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
              platform::FormatWide(L"File %ls wasn't converted, file couldn't be read or open",
                                   item.FullPath().c_str()));
       item.MarkNotStored();
+      ++walked_.unreadable;
     } else {
       contentOffset = stored;
       item.SetStoredSize(static_cast<uint64_t>(store_->LastStoredSize()));
@@ -739,6 +770,13 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
   const int64_t recordOffset = directory_->WriteRecord(item, level, &contentOffset, true);
   // A file that was not stored is not remembered: the next snapshot retries it.
   if (recordOffset >= 0 && !item.IsNotStored()) Remember(item, contentOffset, recordOffset);
+  if (!item.IsNotStored()) {
+    ++walked_.changedFiles;
+  } else {
+    // The pre-scan counted it among the files the snapshot holds.
+    ++notStoredFiles_;
+    notStoredBytes_ += static_cast<int64_t>(item.Size());
+  }
   bytesDone += static_cast<int64_t>(item.Size());
   return recordOffset;
 }
@@ -826,6 +864,62 @@ const std::vector<std::wstring>* SnapshotManager::GetOversizeFiles() const {
 
 uint32_t SnapshotManager::GetSkippedCount() const {
   return static_cast<uint32_t>(oversizeFiles_.size()) + unrecordable_;
+}
+
+int64_t SnapshotManager::StoreBytes() const {
+  int64_t total = 0;
+  for (const wchar_t* suffix : {L"", L".ind", L".fp", L".dir", L".snp"}) {
+    uint64_t size = 0;
+    if (platform::GetFileSize64(location_ + suffix, &size)) total += static_cast<int64_t>(size);
+  }
+  return total;
+}
+
+void SnapshotManager::AddFigures(int32_t snapshotTime, const SourceRange& range,
+                                 int64_t bytesBefore) {
+  SnapshotFigures figures = walked_;
+  figures.snapshotTime = snapshotTime;
+  figures.rootOffset = range.rootOffset;
+  figures.endOffset = range.endOffset;
+  figures.recorded = true;
+  // The pre-scan saw every file, those in unchanged folders too; the walk
+  // found some of them unreadable (or grown past the limit).
+  figures.files = includedFiles_ > notStoredFiles_ ? includedFiles_ - notStoredFiles_ : 0;
+  figures.bytes = std::max<int64_t>(includedBytes_ - notStoredBytes_, 0);
+  figures.newBytes = std::max<int64_t>(StoreBytes() - bytesBefore, 0);
+  figures.oversize = static_cast<uint32_t>(oversizeFiles_.size());
+  figures.pathTooLong = unrecordable_;
+  // Derived data: a failure costs only what a later count cannot know.
+  figuresFile_.Append({figures});
+}
+
+std::vector<std::optional<SnapshotFigures>> SnapshotManager::ListFigures() {
+  const std::vector<SnapshotFigures> known = figuresFile_.Load();
+  std::vector<std::optional<SnapshotFigures>> list(snapshotTimes_.size());
+  std::vector<SnapshotFigures> counted;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (snapshotDamaged_[i]) continue;
+    const SourceRange& range = snapshotRanges_[i];
+    if (const SnapshotFigures* found = SnapshotFiguresFile::Find(
+            known, snapshotTimes_[i], range.rootOffset, range.endOffset)) {
+      list[i] = *found;
+      continue;
+    }
+    SnapshotFigures figures;
+    figures.snapshotTime = snapshotTimes_[i];
+    figures.rootOffset = range.rootOffset;
+    figures.endOffset = range.endOffset;
+    if (range.rootOffset != range.endOffset) {
+      FileCounter counter(&figures);
+      SubtreeWalk walk(*directory_, &extendedRanges_);
+      // A tree that cannot be read whole has no figures to keep.
+      if (!walk.Walk(range.rootOffset, 1, counter)) continue;
+    }
+    list[i] = figures;
+    counted.push_back(figures);
+  }
+  if (!counted.empty()) figuresFile_.Append(counted);
+  return list;
 }
 
 // ---- Browsing and restoring ------------------------------------------------
@@ -976,6 +1070,15 @@ bool SnapshotManager::ForgetSnapshots(const std::vector<size_t>& indices) {
                                 platform::SystemErrorText(platform::LastError()).c_str()));
     return false;
   }
+  // Figures of the forgotten snapshots describe nothing listed any more.
+  std::vector<SnapshotFigures> figures = figuresFile_.Load();
+  std::erase_if(figures, [&](const SnapshotFigures& f) {
+    return std::none_of(kept.begin(), kept.end(), [&](const StoredSnapshot& snapshot) {
+      return !snapshot.damaged && f.Describes(snapshot.snapshotTime, snapshot.sources[0].rootOffset,
+                                              snapshot.sources[0].endOffset);
+    });
+  });
+  figuresFile_.Rewrite(figures);
   // The old descriptor holds the replaced file; the forgotten snapshots'
   // keys go with them.
   platform::CloseFile(snapshotFd_);

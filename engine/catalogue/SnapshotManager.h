@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -24,6 +25,8 @@
 #include "catalogue/KeyIndex.h"
 #include "catalogue/KeyIndexFile.h"
 #include "catalogue/ListingVisitor.h"
+#include "catalogue/SnapshotFigures.h"
+#include "catalogue/SnapshotFiguresFile.h"
 #include "platform/FileSystem.h"
 
 class IBackupRestoreStatus;
@@ -94,6 +97,10 @@ class SnapshotManager : public StoreContext {
   const std::vector<std::wstring>& ListSnapshots();
   // The times of the snapshots ListSnapshots read last, in the same order.
   const std::vector<int32_t>& SnapshotTimes() const { return snapshotTimes_; }
+  // The figures of each snapshot ListSnapshots read last, in its order; none
+  // for a damaged one. Those the sidecar does not hold are counted from the
+  // snapshot's records (files and bytes only) and added to it.
+  std::vector<std::optional<SnapshotFigures>> ListFigures();
   // Removes the entries of the snapshots at `indices` (as ListSnapshots
   // counts them) from the snapshot file, which is rewritten crash-safely:
   // a power loss leaves the old list or the new one. Their records and
@@ -205,6 +212,9 @@ class SnapshotManager : public StoreContext {
   void ReportWriteFailure(int error);
   void ScanSources(const std::vector<std::wstring>& sources);
   void Remember(SourceScanner& item, int64_t contentOffset, int64_t recordOffset);
+  // Bytes of the selection's five files now.
+  int64_t StoreBytes() const;
+  void AddFigures(int32_t snapshotTime, const SourceRange& range, int64_t bytesBefore);
   const KeyIndex::Offsets* Lookup(SourceScanner& item) const;
 
   int64_t WriteTree(SourceScanner& folder, int32_t level);
@@ -217,6 +227,7 @@ class SnapshotManager : public StoreContext {
   void NoteEntry(const SnapEntry& entry);
 
   std::unique_ptr<BlockStore> store_;
+  std::wstring location_;  // the data file's path, which the others extend
   std::wstring snapshotPath_;
   int contentFd_ = -1;
   int directoryFd_ = -1;
@@ -231,6 +242,12 @@ class SnapshotManager : public StoreContext {
 
   KeyIndex index_;
   KeyIndexFile keyFile_;
+  SnapshotFiguresFile figuresFile_;
+  // What the walk of the snapshot being taken met beside the pre-scan's
+  // totals.
+  SnapshotFigures walked_;
+  uint32_t notStoredFiles_ = 0;  // of those the pre-scan counted
+  int64_t notStoredBytes_ = 0;
   // What ReadKeysAhead found, once the ticket of its task is done.
   std::unique_ptr<WorkerThread> keyReader_;
   uint64_t keysAhead_ = 0;  // the ticket, or 0

@@ -80,6 +80,8 @@ class Engine : public IVaultline {
   // "SIZE\tTIME" of each item GetSnapshotContents lists, in its order; null
   // when the listing cannot be read whole.
   StringList GetSnapshotDetails(unsigned profile, unsigned snapshot);
+  // The figures of each listed snapshot, as GetSnapshotFigures describes.
+  StringList GetSnapshotFigures(unsigned profile);
   // The rule of the later restores for files already at their destination.
   void SetRestoreConflict(int rule, bool countOnly) {
     restoreConflict_ = rule;

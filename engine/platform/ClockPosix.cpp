@@ -22,6 +22,7 @@ bool ToLocalTime(int32_t time, LocalDateTime* local) {
   local->minute = parts.tm_min;
   local->second = parts.tm_sec;
   local->dayOfWeek = parts.tm_wday;
+  local->utcOffset = static_cast<int>(parts.tm_gmtoff);
   return true;
 }
 
@@ -34,6 +35,15 @@ std::wstring CtimeText(int32_t time) {
   return FormatWide(L"%s %s %02d %02d:%02d:%02d %d\n", kDays[local.dayOfWeek],
                     kMonths[local.month - 1], local.day, local.hour, local.minute, local.second,
                     local.year);
+}
+
+std::wstring Iso8601Text(int32_t time) {
+  LocalDateTime local;
+  if (!ToLocalTime(time, &local)) return {};
+  const int offset = local.utcOffset < 0 ? -local.utcOffset : local.utcOffset;
+  return FormatWide(L"%04d-%02d-%02dT%02d:%02d:%02d%lc%02d:%02d", local.year, local.month,
+                    local.day, local.hour, local.minute, local.second,
+                    local.utcOffset < 0 ? L'-' : L'+', offset / 3600, offset / 60 % 60);
 }
 
 uint32_t TickCount() {

@@ -2,6 +2,7 @@
 restore, forget and compact. Each is one document on standard output whose
 figures agree with the drive, also when the command fails part-way."""
 
+import glob
 import json
 import os
 
@@ -27,12 +28,50 @@ class Json(harness.DriveTest):
 
     def test_backup_counts_files_bytes_and_skipped(self):
         first = self.json("backup", "docs")
-        self.assertEqual(first, {"selection": 0, "snapshot": 0, "files": 4,
+        stored = first.pop("newBytes")
+        self.assertEqual(first, {"selection": 0, "snapshot": 0, "files": 4, "changedFiles": 4,
                                  "bytes": 12 + 40000 + 50000 + 300000, "skipped": 0})
+        self.assertGreater(stored, 12 + 40000 + 50000 + 300000)
         self.drive.ok("config", "max-file-size", 100000)
+        self.tree.write(b"notes.txt", b"second notes\n")
         partial = self.json("backup", "docs", expect=3)  # a snapshot, but not whole
         self.assertEqual((partial["snapshot"], partial["files"], partial["skipped"]), (1, 3, 1))
-        self.assertEqual(partial["bytes"], 12 + 40000 + 50000)
+        self.assertEqual(partial["bytes"], 13 + 40000 + 50000)
+        # Of the three files it holds, one changed; the photos were stored before.
+        self.assertEqual(partial["changedFiles"], 1)
+        self.assertLess(partial["newBytes"], 40000)
+
+    def test_snapshots_tell_what_each_holds_stored_and_left_out(self):
+        self.drive.ok("backup", "docs")
+        self.drive.ok("config", "max-file-size", 100000)
+        self.drive.ok("backup", "docs", expect=3)
+        listed = self.json("snapshots", "docs")["snapshots"]
+        texts = self.drive.ok("snapshots", "docs").decode().splitlines()
+        self.assertEqual([s["index"] for s in listed], [0, 1])
+        for snapshot, line in zip(listed, texts):
+            # Local time with its offset; the time text stays beside it.
+            self.assertRegex(snapshot["time"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$")
+            self.assertEqual(line.split("\t")[1], snapshot["text"])
+        self.assertEqual((listed[0]["files"], listed[0]["bytes"], listed[0]["skipped"]),
+                         (4, 390012, 0))
+        self.assertEqual((listed[1]["files"], listed[1]["changedFiles"], listed[1]["skipped"]),
+                         (3, 0, 1))
+        self.assertEqual(listed[1]["skippedKinds"], {"oversize": 1, "pathTooLong": 0,
+                                                     "unreadable": 0, "unreadFolders": 0})
+        self.assertLess(listed[1]["newBytes"], 20000)  # records only, no contents
+        self.assertTrue(texts[1].endswith("1 skipped (1 over the size limit)"), texts[1])
+
+        # Without the sidecar (a drive written before it) the files and their
+        # size are counted; what only the backup knew is unknown, not invented.
+        (figures,) = glob.glob(os.path.join(self.drive.storage, b"*", b"Dir", b"file.figures"))
+        os.remove(figures)
+        counted = self.json("snapshots", "docs")["snapshots"]
+        self.assertEqual([(s["files"], s["bytes"]) for s in counted],
+                         [(s["files"], s["bytes"]) for s in listed])
+        self.assertEqual({(s["newBytes"], s["skipped"], s["skippedKinds"]) for s in counted},
+                         {(None, None, None)})
+        self.assertIn("new data unknown\tskipped unknown",
+                      self.drive.ok("snapshots", "docs").decode())
 
     def test_restore_lists_what_it_could_not_write(self):
         self.drive.ok("backup", "docs")
@@ -55,7 +94,7 @@ class Json(harness.DriveTest):
             self.tree.write(b"round.bin", self.tree.noise(200000 + round))
             self.tree.settle_folders()
             self.drive.ok("backup", "docs")
-        times = [s["time"] for s in self.json("snapshots", "docs")["snapshots"]]
+        times = [s["text"] for s in self.json("snapshots", "docs")["snapshots"]]
 
         dry = self.json("forget", "docs", "--keep-last", 1, "--dry-run")
         self.assertEqual(dry, {"selection": 0, "dryRun": True, "forget": [
