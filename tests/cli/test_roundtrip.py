@@ -164,7 +164,7 @@ class RoundTrip(harness.DriveTest):
 
         snapshots = json.loads(self.drive.ok("snapshots", 0, "--json"))["snapshots"]
         self.assertEqual([0], [s["index"] for s in snapshots])
-        self.assertRegex(snapshots[0]["time"], r"^\w{3} \w{3} \d\d \d\d:\d\d:\d\d \d{4}$")
+        self.assertRegex(snapshots[0]["text"], r"^\w{3} \w{3} \d\d \d\d:\d\d:\d\d \d{4}$")
 
         self.drive.ok("delete", 1)
         self.assertEqual(1, len(self.drive.ok("list").splitlines()))
