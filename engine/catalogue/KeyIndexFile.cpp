@@ -5,6 +5,7 @@
 #include "blockstore/ByteOrder.h"
 #include "blockstore/Crc32.h"
 #include "catalogue/DirRecord.h"
+#include "catalogue/SidecarBytes.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 
@@ -89,15 +90,7 @@ bool KeyIndexFile::Load(KeyIndex* index) {
   soundLength_ = 0;
   records_ = 0;
   current_ = false;
-  const int fd = platform::OpenFile(path_, platform::OpenMode::kRead);
-  if (fd < 0) return false;
-  const int64_t size = platform::FileSizeOf(fd);
-  std::vector<uint8_t> bytes;
-  if (size > 0 && size <= kMaxFileSize) {
-    bytes.resize(static_cast<size_t>(size));
-    if (platform::ReadFile(fd, bytes.data(), bytes.size()) != size) bytes.clear();
-  }
-  platform::CloseFile(fd);
+  const std::vector<uint8_t> bytes = ReadSidecar(path_, kMaxFileSize);
 
   size_t at = 0;
   while (bytes.size() - at >= kHeaderSize) {
@@ -147,16 +140,7 @@ bool KeyIndexFile::Rewrite(const KeyIndex& index, const Coverage& coverage) {
   current_ = false;
   const std::vector<KeyIndex::Entry> keys = index.SortedEntries();
   const std::vector<uint8_t> bytes = Segment(keys, coverage);
-  // Beside the old file and renamed over it: a reader never meets half of
-  // it. Not synced: a file lost to a power loss is only rebuilt.
-  const std::wstring fresh = path_ + L".new";
-  const int fd = platform::OpenFile(fresh, platform::OpenMode::kReadWriteStore);
-  bool written = fd >= 0 && platform::TruncateFile(fd, 0) && WriteWhole(fd, bytes);
-  if (fd >= 0) written = platform::CloseFile(fd) && written;
-  if (!written || !platform::RenameFile(fresh, path_)) {
-    platform::DeleteFile(fresh);
-    return false;
-  }
+  if (!ReplaceSidecar(path_, bytes)) return false;
   covered_ = coverage;
   soundLength_ = static_cast<int64_t>(bytes.size());
   records_ = keys.size();

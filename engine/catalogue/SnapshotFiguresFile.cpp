@@ -2,6 +2,7 @@
 
 #include "blockstore/ByteOrder.h"
 #include "blockstore/Crc32.h"
+#include "catalogue/SidecarBytes.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 
@@ -68,15 +69,7 @@ std::vector<uint8_t> Records(const std::vector<SnapshotFigures>& figures) {
 
 std::vector<SnapshotFigures> SnapshotFiguresFile::Load() const {
   std::vector<SnapshotFigures> figures;
-  const int fd = platform::OpenFile(path_, platform::OpenMode::kRead);
-  if (fd < 0) return figures;
-  const int64_t size = platform::FileSizeOf(fd);
-  std::vector<uint8_t> bytes;
-  if (size > 0 && size <= kMaxFileSize) {
-    bytes.resize(static_cast<size_t>(size));
-    if (platform::ReadFile(fd, bytes.data(), bytes.size()) != size) bytes.clear();
-  }
-  platform::CloseFile(fd);
+  const std::vector<uint8_t> bytes = ReadSidecar(path_, kMaxFileSize);
   for (size_t at = 0; at + kRecordSize <= bytes.size(); at += kRecordSize) {
     SnapshotFigures record;
     if (GetRecord(bytes.data() + at, &record)) figures.push_back(record);
@@ -100,18 +93,7 @@ bool SnapshotFiguresFile::Append(const std::vector<SnapshotFigures>& figures) co
 }
 
 bool SnapshotFiguresFile::Rewrite(const std::vector<SnapshotFigures>& figures) const {
-  const std::vector<uint8_t> bytes = Records(figures);
-  // Not synced: a file lost to a power loss costs only figures.
-  const std::wstring fresh = path_ + L".new";
-  const int fd = platform::OpenFile(fresh, platform::OpenMode::kReadWriteStore);
-  bool written = fd >= 0 && platform::TruncateFile(fd, 0) &&
-                 platform::WriteFile(fd, bytes.data(), bytes.size());
-  if (fd >= 0) written = platform::CloseFile(fd) && written;
-  if (!written || !platform::RenameFile(fresh, path_)) {
-    platform::DeleteFile(fresh);
-    return false;
-  }
-  return true;
+  return ReplaceSidecar(path_, Records(figures));
 }
 
 const SnapshotFigures* SnapshotFiguresFile::Find(const std::vector<SnapshotFigures>& figures,
