@@ -123,9 +123,9 @@ bool CatalogueCompaction::OpenOldFiles() {
   directoryFd_ = OpenStoreFile(files[kDirectory]);
   snapshotFd_ = OpenStoreFile(files[kSnapshot]);
   currentBytes_ = 0;
-  for (const std::wstring& file : files) {
+  for (int file = kData; file <= kSnapshot; ++file) {
     uint64_t size = 0;
-    if (platform::GetFileSize64(file, &size)) currentBytes_ += static_cast<int64_t>(size);
+    if (platform::GetFileSize64(files[file], &size)) currentBytes_ += static_cast<int64_t>(size);
   }
   if (dataFd_ < 0 || contentFd_ < 0 || directoryFd_ < 0 || snapshotFd_ < 0) {
     ReportDamage(L"a file of its store");

@@ -29,7 +29,8 @@ using namespace marrowby;
 namespace {
 
 constexpr int kRoundBytes = 256 << 10;
-constexpr qint64 kEntryBytes = 2088;  // one entry of the snapshot file
+constexpr qint64 kEntryBytes = 2088;        // one entry of the snapshot file
+constexpr qint64 kFiguresRecordBytes = 80;  // one record of the figures sidecar
 
 // Every file of the drive's storage by its path below it, with its hash.
 QMap<QString, QByteArray> StoreDigests(const QString& drive) {
@@ -67,6 +68,10 @@ QString SnapshotFileOf(const QMap<QString, qint64>& sizes) {
     if (it.key().endsWith(QStringLiteral("file.snp"))) return it.key();
   }
   return QString();
+}
+
+QString FiguresFileOf(const QString& snapshotFile) {
+  return QString(snapshotFile).replace(QStringLiteral("file.snp"), QStringLiteral("file.figures"));
 }
 
 // Bytes that differ from round to round, so that a forgotten snapshot holds
@@ -200,11 +205,16 @@ void DeleteSnapshotTest::yesForgetsThatSnapshotAndDecliningKeepsTheSizes() {
   QCOMPARE(FilesOfRow(0), newest);
   QCOMPARE(FilesOfRow(1), oldest);
 
-  // Only the snapshot file lost an entry; the rest waits for a compaction.
+  // Only the snapshot file lost an entry, and the figures its record; the
+  // rest waits for a compaction.
   QMap<QString, qint64> after = StoreSizes(drive_->Folder());
   const QString snapshots = SnapshotFileOf(before);
   QCOMPARE(after.value(snapshots), before.value(snapshots) - kEntryBytes);
   after.insert(snapshots, before.value(snapshots));
+  const QString figures =
+      QString(snapshots).replace(QStringLiteral(".snp"), QStringLiteral(".figures"));
+  QCOMPARE(after.value(figures), before.value(figures) - kFiguresRecordBytes);
+  after.insert(figures, before.value(figures));
   QCOMPARE(after, before);
 }
 
@@ -307,11 +317,15 @@ void DeleteSnapshotTest::refusedCompactionShowsTheMessageInTheWindow() {
   QVERIFY2(status.contains(QStringLiteral("bytes are available. Nothing was changed.")),
            qPrintable(status));
 
-  // Only the forget wrote: the snapshot file lost its entry, nothing else moved.
+  // Only the forget wrote: the snapshot file lost its entry and the figures
+  // its record, nothing else moved.
   QMap<QString, QByteArray> after = StoreDigests(drive_->Folder());
   const QString snapshots = SnapshotFileOf(StoreSizes(drive_->Folder()));
+  const QString figures = FiguresFileOf(snapshots);
   QVERIFY(after.value(snapshots) != before.value(snapshots));
+  QVERIFY(after.value(figures) != before.value(figures));
   after.insert(snapshots, before.value(snapshots));
+  after.insert(figures, before.value(figures));
   QCOMPARE(after, before);
   QCOMPARE(frame_->SnapshotView()->topLevelItemCount(), 2);
   QCOMPARE(FilesOfRow(1), QStringList({QStringLiteral("notes.md"), QStringLiteral("round0.bin")}));

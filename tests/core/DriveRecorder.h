@@ -69,9 +69,9 @@ class DriveRecorder : public platform::FileOperationHook {
   // Whether the failed call was the fsync of a folder just emptied and
   // removed (a leftover being cleared): nothing stored depends on it.
   bool FailedAfterRemoval() const { return failedAfterRemoval_; }
-  // Whether the failed call wrote a derived sidecar (the key index or the
-  // block lookup file): a backup goes on without it and the next one
-  // rebuilds it.
+  // Whether the failed call wrote a derived sidecar (the key index, the
+  // block lookup file or the figures): a backup goes on without it and the
+  // next one rebuilds it.
   bool FailedOnSidecar() const { return failedOnSidecar_; }
   int Writes() const { return writes_; }
   int Syncs() const { return syncs_; }
@@ -112,7 +112,8 @@ class DriveRecorder : public platform::FileOperationHook {
     failedOnSidecar_ =
         file != files_.end() &&
         (file->second.path.ends_with(".keys") || file->second.path.ends_with(".keys.new") ||
-         file->second.path.ends_with(".lookup") || file->second.path.ends_with(".lookup.new"));
+         file->second.path.ends_with(".lookup") || file->second.path.ends_with(".lookup.new") ||
+         file->second.path.ends_with(".figures") || file->second.path.ends_with(".figures.new"));
     return error_;
   }
 

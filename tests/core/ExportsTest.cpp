@@ -44,7 +44,8 @@ bool IsBoundaryName(const std::string& name) {
                                                   "RemoveDoubleQuotes",
                                                   "GetLineParameters",
                                                   "SetRestoreConflict",
-                                                  "GetSnapshotItemDetails"};
+                                                  "GetSnapshotItemDetails",
+                                                  "GetSnapshotFigures"};
   for (const char* boundaryClass : {"IVaultline", "IBackupRestoreStatus", "IResourceProvider"}) {
     std::string owner = boundaryClass;
     if (name.rfind(owner + "::", 0) == 0) return true;
@@ -69,7 +70,7 @@ TEST(ExportsTest, LibraryExportsExactlyTheBoundary) {
        {"InitializeT", "Cleanup", "CheckCreatePath", "GetDirInfo", "GetFileSize", "RemoveFolder",
         "SetFileProtection", "RemoveFileProtection", "Ltrim", "Rtrim", "DoubleQuotes",
         "RemoveDoubleQuotes", "GetLineParameters", "SetRestoreConflict", "GetSnapshotItemDetails",
-        "vtable for IVaultline", "typeinfo for IVaultline"}) {
+        "GetSnapshotFigures", "vtable for IVaultline", "typeinfo for IVaultline"}) {
     EXPECT_TRUE(exported.count(required)) << "missing export: " << required;
   }
 }
