@@ -34,14 +34,17 @@ size_t BlockMap::SlotOf(int32_t weakChecksum) const {
   return i;
 }
 
-bool BlockMap::Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
+bool BlockMap::Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position, bool filtered) {
   size_t slot = SlotOf(weakChecksum);
   for (int32_t i = slots_[slot].first; i >= 0; i = Next(i)) {
     if (At(i).digest == digest) return false;
   }
-  const bool grow = AddGrowsFilter();
+  const bool grow = filtered && AddGrowsFilter();
   entries_.push_back(Entry{KnownBlock{digest, position}, weakChecksum, -1});
+  filtered_.push_back(filtered);
   Link(static_cast<int32_t>(entries_.size() - 1));
+  if (!filtered) return true;
+  ++filteredCount_;
   if (grow) {
     GrowFilter();
   } else {
@@ -51,7 +54,7 @@ bool BlockMap::Add(int32_t weakChecksum, const Md5Digest& digest, int64_t positi
 }
 
 bool BlockMap::AddGrowsFilter() const {
-  return (entries_.size() + 1) * kBitsPerBlock > FilterBits() &&
+  return (filteredCount_ + 1) * kBitsPerBlock > FilterBits() &&
          filterShift_ > ShiftFor(kMaxFilterLog2);
 }
 
@@ -71,6 +74,8 @@ void BlockMap::Link(int32_t index) {
 void BlockMap::DropFrom(size_t count) {
   if (count >= entries_.size()) return;
   entries_.resize(count);
+  filtered_.resize(count);
+  filteredCount_ = static_cast<size_t>(std::count(filtered_.begin(), filtered_.end(), true));
   slots_.assign(slots_.size(), Slot{0, -1, -1});
   usedSlots_ = 0;
   for (size_t i = 0; i < entries_.size(); ++i) Link(static_cast<int32_t>(i));
@@ -103,9 +108,10 @@ void BlockMap::SizeFilterFor(size_t blocks) {
 }
 
 void BlockMap::GrowFilter() {
-  SizeFilterFor(entries_.size());
-  for (const Slot& slot : slots_) {
-    if (slot.first >= 0) SetFilterBit(slot.weakChecksum);
+  SizeFilterFor(filteredCount_);
+  anyBits_ = false;
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (filtered_[i]) SetFilterBit(entries_[i].weakChecksum);
   }
 }
 
@@ -120,6 +126,7 @@ void BlockMap::ReserveBlocks(size_t count) {
   // Room for the blocks the next backups add: growing the list copies all
   // of it, and a store's first new block would pay for that.
   entries_.reserve(count + std::max<size_t>(count / 8, 4096));
+  filtered_.reserve(entries_.capacity());
   size_t slots = kMinSlots;
   while (slots < 2 * count + 2) slots *= 2;
   slots_.assign(slots, Slot{0, -1, -1});

@@ -33,8 +33,10 @@ class BlockMap {
   // As ExpectBlocks, for blocks that will be entered one by one: the table
   // is sized for them, the filter still grows with what it holds.
   void ReserveBlocks(size_t count);
-  // False (and nothing changes) when the pair is known already.
-  bool Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position);
+  // False (and nothing changes) when the pair is known already. A block
+  // that is looked up only where its anchor places it (`filtered` false)
+  // stays out of the filter: the scan then probes for the others alone.
+  bool Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position, bool filtered = true);
   // Sets the checksum's bits in the filter alone, for a block that will be
   // entered later; until then lookups of it stop at the filter's "maybe".
   // Its slot of the table is fetched meanwhile: entering it is then no
@@ -54,7 +56,12 @@ class BlockMap {
   void SetFilterBit(int32_t weakChecksum) {
     FilterWordAt(FilterWord(weakChecksum))
         .fetch_or(FilterMask(weakChecksum), std::memory_order_relaxed);
+    if (!AnyBits().load(std::memory_order_relaxed))
+      AnyBits().store(true, std::memory_order_relaxed);
   }
+  // Whether the filter says "absent" to every checksum: a scan need not
+  // probe it at all.
+  bool FilterEmpty() const { return !AnyBits().load(std::memory_order_relaxed); }
   // Whether entering one more block rebuilds the filter (which moves it).
   bool AddGrowsFilter() const;
   // The first block entered with this checksum, or -1; Next gives the
@@ -121,15 +128,21 @@ class BlockMap {
   std::atomic_ref<uint32_t> FilterWordAt(size_t word) const {
     return std::atomic_ref<uint32_t>(const_cast<uint32_t&>(filter_[word]));
   }
+  std::atomic_ref<bool> AnyBits() const {
+    return std::atomic_ref<bool>(const_cast<bool&>(anyBits_));
+  }
   void GrowFilter();
   void SizeFilterFor(size_t blocks);
 
   std::vector<Entry> entries_;
+  std::vector<bool> filtered_;  // per entry: its checksum is in the filter
+  size_t filteredCount_ = 0;
   std::vector<Slot> slots_;
   size_t slotMask_;
   size_t usedSlots_ = 0;
   std::vector<uint32_t> filter_;
-  int filterShift_;  // 32 - log2(filter words)
+  int filterShift_;       // 32 - log2(filter words)
+  bool anyBits_ = false;  // set with the filter's bits, from any thread
 };
 
 }  // namespace vaultline

@@ -255,11 +255,16 @@ void BlockStore::RebuildIndex() {
 }
 
 void BlockStore::AddKnownBlock(int32_t weakChecksum, const Md5Digest& digest, int64_t position) {
+  EnterBlock(weakChecksum, digest, position, true);
+}
+
+void BlockStore::EnterBlock(int32_t weakChecksum, const Md5Digest& digest, int64_t position,
+                            bool filtered) {
   // New content never goes into a block known to be damaged; a sound copy
   // of it, stored again, takes its place.
   lastKnownBlock_ = std::max(lastKnownBlock_, position);
   if (damage_.Has(DamageMemory::Kind::kBlock, position)) return;
-  blockMap_.Add(weakChecksum, digest, position);
+  blockMap_.Add(weakChecksum, digest, position, filtered);
 }
 
 void BlockStore::DiscardTornTail() {
@@ -272,9 +277,16 @@ void BlockStore::DiscardTornTail() {
 
 int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
                               int32_t length) {
+  return FindInMap(ring, weakChecksum, start, length, false);
+}
+
+int64_t BlockStore::FindInMap(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
+                              int32_t length, bool placedByAnchor) {
   const bool digestReady = digestReady_;
   digestReady_ = false;
-  if (!blockMap_.MayContain(weakChecksum)) return -1;
+  // Blocks of this backup that have an anchor are not in the filter: they
+  // are looked up only where their anchor places them.
+  if (!placedByAnchor && !blockMap_.MayContain(weakChecksum)) return -1;
   // Blocks still being hashed are entered first: the lookup then sees what
   // it would have seen had they been stored at once.
   while (hasher_ != nullptr && hasher_->Holds(weakChecksum)) {
@@ -324,14 +336,19 @@ int64_t BlockStore::FindBlock(const RingBuffer& ring, int32_t weakChecksum, int3
 
 int64_t BlockStore::Lookup(const RingBuffer& ring, int32_t checksum, int32_t start, int32_t length,
                            bool anchored) {
-  const int64_t found = anchored ? FindAnchored(ring, checksum, start, length) : -1;
-  return found >= 0 ? found : FindBlock(ring, checksum, start, length);
+  bool ofThisBackup = false;
+  const int64_t found = anchored ? FindAnchored(ring, checksum, start, length, &ofThisBackup) : -1;
+  return found >= 0 ? found : FindInMap(ring, checksum, start, length, ofThisBackup);
 }
 
 int64_t BlockStore::FindAnchored(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
-                                 int32_t length) {
+                                 int32_t length, bool* ofThisBackup) {
   for (const FarCandidates::Candidate& candidate : far_.AtNext()) {
     if (candidate.weakChecksum != weakChecksum) continue;
+    if (candidate.record == FarCandidates::kThisBackup) {
+      *ofThisBackup = true;  // in the map
+      continue;
+    }
     // The lookup file only points: the index says what is stored where.
     IndexRecord stored;
     if (!indexFile_->ReadRecord(candidate.record, &stored) || stored.weakChecksum != weakChecksum ||

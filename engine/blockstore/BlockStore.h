@@ -317,7 +317,16 @@ class BlockStore : private MatchingScan::Store {
   LookupFile::Coverage IndexCoverage() const;
   // A stored block found through its anchor at source position `position`
   // whose `length` bytes are those of the ring from `start`, or -1.
-  int64_t FindAnchored(const RingBuffer& ring, int32_t weakChecksum, int32_t start, int32_t length);
+  // The stored block a candidate of the lookup file names at this window;
+  // `ofThisBackup` is set when a block of this backup may start here too.
+  int64_t FindAnchored(const RingBuffer& ring, int32_t weakChecksum, int32_t start, int32_t length,
+                       bool* ofThisBackup);
+  // FindBlock, past the filter where an anchor placed a block of this backup.
+  int64_t FindInMap(const RingBuffer& ring, int32_t weakChecksum, int32_t start, int32_t length,
+                    bool placedByAnchor);
+  // AddKnownBlock; a block of this backup with an anchor stays out of the
+  // filter (`filtered` false).
+  void EnterBlock(int32_t weakChecksum, const Md5Digest& digest, int64_t position, bool filtered);
   // A file the store has read is closed on the writer's thread, a batch at
   // a time: the close costs the store's thread a system call that does
   // nothing for what it stores.

@@ -226,11 +226,13 @@ bool BlockStore::StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_
     if (!CommitPiece()) return false;
   }
   hasher_->Add(ring, start, blockLength, weakChecksum);
-  blockMap_.Reserve(weakChecksum);
   int32_t anchorOffset = -1;
   uint32_t anchorKey = 0;
-  if (lookup_.IsOpen() && !far_.AnchorOf(sourcePosition, blockLength, &anchorOffset, &anchorKey)) {
+  if (lookup_.IsOpen() && far_.AnchorOf(sourcePosition, blockLength, &anchorOffset, &anchorKey)) {
+    far_.AddBlockOfThisBackup(anchorKey, anchorOffset, weakChecksum, sourcePosition + blockLength);
+  } else {
     anchorOffset = -1;
+    blockMap_.Reserve(weakChecksum);
   }
   QueuePiece(Piece{true, weakChecksum, Md5Digest{}, pieceLength, sourcePosition, -1, storing_,
                    anchorOffset, anchorKey});
@@ -266,7 +268,7 @@ bool BlockStore::CommitPiece() {
     const size_t known = blockMap_.BlockCount();
     // A scan ahead reads the filter that this would move.
     if (scanAhead_ != nullptr && blockMap_.AddGrowsFilter()) scanAhead_->Drop();
-    AddKnownBlock(block.weakChecksum, block.digest, piece.dataPosition);
+    EnterBlock(block.weakChecksum, block.digest, piece.dataPosition, piece.anchorOffset < 0);
     if (blockMap_.BlockCount() > known) RememberPrefix(block.bytes, block.length);
     hasher_->DropOldest();
     // A grown filter was rebuilt from the known blocks alone.

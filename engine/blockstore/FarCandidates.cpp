@@ -4,37 +4,65 @@
 
 namespace vaultline {
 
+namespace {
+
+size_t KeySlot(uint32_t key, size_t mask) {
+  return static_cast<size_t>((uint64_t{key} * 0x9E3779B97F4A7C15u) >> 32) & mask;
+}
+
+}  // namespace
+
 void FarCandidates::Reset() {
   candidates_.clear();
   head_ = 0;
   sorted_ = 0;
+  Pass(recent_.size() - recentHead_);
   recent_.clear();
   recentHead_ = 0;
 }
 
+void FarCandidates::Pass(size_t count) {
+  for (size_t i = recentHead_; i < recentHead_ + count; ++i) --recentKeys_[recent_[i].key & 0xFFFF];
+  recentHead_ += count;
+}
+
 void FarCandidates::Add(std::vector<Anchor>* anchors) {
   const AnchorTable& table = lookup_.Table();
-  if (table.Used() > 0) {
+  const bool stored = table.Used() > 0;
+  const bool kept = keptCount_ > 0;
+  if (stored || kept) {
     for (const Anchor& anchor : *anchors) {
-      table.ForEach(anchor.key, [&](const AnchoredBlock& block) {
-        const int64_t position = anchor.position - block.offset;
-        if (position >= 0) candidates_.push_back({position, block.record, block.weakChecksum});
-      });
+      if (stored) {
+        table.ForEach(anchor.key, [&](const AnchoredBlock& block) {
+          const int64_t position = anchor.position - block.offset;
+          if (position >= 0) candidates_.push_back({position, block.record, block.weakChecksum});
+        });
+      }
+      if (kept) {
+        ForEachKept(anchor.key, [&](const Kept& block) {
+          const int64_t position = anchor.position - block.offset;
+          if (position >= 0) candidates_.push_back({position, kThisBackup, block.weakChecksum});
+        });
+      }
     }
   }
   if (recentHead_ > recent_.size() / 2) {
     recent_.erase(recent_.begin(), recent_.begin() + static_cast<std::ptrdiff_t>(recentHead_));
     recentHead_ = 0;
   }
+  for (const Anchor& anchor : *anchors) ++recentKeys_[anchor.key & 0xFFFF];
   recent_.insert(recent_.end(), anchors->begin(), anchors->end());
   anchors->clear();
 }
 
 int64_t FarCandidates::NextAt(int64_t position) {
   // A new block begins at most one block length before the scan.
-  while (recentHead_ < recent_.size() && recent_[recentHead_].position < position - blockLength_) {
-    ++recentHead_;
+  size_t passed = 0;
+  while (recentHead_ + passed < recent_.size() &&
+         recent_[recentHead_ + passed].position < position - blockLength_) {
+    ++passed;
   }
+  Pass(passed);
   if (sorted_ < candidates_.size()) {
     // Anchors come in order, but blocks sit at different offsets from them.
     std::sort(candidates_.begin() + static_cast<std::ptrdiff_t>(head_), candidates_.end(),
@@ -63,15 +91,58 @@ std::span<const FarCandidates::Candidate> FarCandidates::AtNext() const {
 
 bool FarCandidates::AnchorOf(int64_t position, int32_t length, int32_t* offset, uint32_t* key) {
   using namespace block_anchor;
-  while (recentHead_ < recent_.size() && recent_[recentHead_].position < position + kQuiet) {
-    ++recentHead_;
+  size_t passed = 0;
+  while (recentHead_ + passed < recent_.size() &&
+         recent_[recentHead_ + passed].position < position + kQuiet) {
+    ++passed;
   }
+  Pass(passed);
   if (recentHead_ == recent_.size() || recent_[recentHead_].position > position + length - kKeyed) {
     return false;
   }
   *offset = static_cast<int32_t>(recent_[recentHead_].position - position);
   *key = recent_[recentHead_].key;
   return true;
+}
+
+void FarCandidates::AddBlockOfThisBackup(uint32_t key, int32_t offset, int32_t weakChecksum,
+                                         int64_t from) {
+  Keep(key, offset, weakChecksum);
+  if (recentKeys_[key & 0xFFFF] == 0) return;
+  for (size_t i = recentHead_; i < recent_.size(); ++i) {
+    const int64_t position = recent_[i].position - offset;
+    if (recent_[i].key == key && position >= from) {
+      candidates_.push_back({position, kThisBackup, weakChecksum});
+    }
+  }
+}
+
+void FarCandidates::Keep(uint32_t key, int32_t offset, int32_t weakChecksum) {
+  if ((keptCount_ + 1) * 2 > kept_.size()) {
+    std::vector<Kept> old(std::max<size_t>(1024, kept_.size() * 2), Kept{});
+    old.swap(kept_);
+    keptCount_ = 0;
+    for (const Kept& block : old) {
+      if (block.used != 0) Keep(block.key, block.offset, block.weakChecksum);
+    }
+  }
+  const size_t mask = kept_.size() - 1;
+  size_t slot = KeySlot(key, mask);
+  while (kept_[slot].used != 0) {
+    const Kept& there = kept_[slot];
+    if (there.key == key && there.offset == offset && there.weakChecksum == weakChecksum) return;
+    slot = (slot + 1) & mask;
+  }
+  kept_[slot] = Kept{key, weakChecksum, static_cast<uint16_t>(offset), 1};
+  ++keptCount_;
+}
+
+template <typename Visit>
+void FarCandidates::ForEachKept(uint32_t key, Visit visit) const {
+  const size_t mask = kept_.size() - 1;
+  for (size_t slot = KeySlot(key, mask); kept_[slot].used != 0; slot = (slot + 1) & mask) {
+    if (kept_[slot].key == key) visit(kept_[slot]);
+  }
 }
 
 }  // namespace vaultline

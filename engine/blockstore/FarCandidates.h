@@ -1,8 +1,11 @@
-// The blocks stored before this backup that may start at a position of the
-// file being stored: for each anchor of the file, the stored blocks with
-// that anchor key, placed at the anchor less their anchor offset. The scan
-// looks up these positions, and the filter of the blocks in memory, alone.
-// Also keeps the file's recent anchors, from which a new block takes its own.
+// The blocks that may start at a position of the file being stored: for
+// each anchor of the file, the blocks with that anchor key, placed at the
+// anchor less their anchor offset. Those stored before this backup come
+// from the lookup file; those this backup stored, from a table in memory
+// (their copies are then found by weak checksum in the store's map, which
+// leaves them out of its filter). The scan looks up these positions, and
+// those the filter of the other blocks in memory names, alone. Also keeps
+// the file's recent anchors, from which a new block takes its own.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +26,8 @@ class FarCandidates {
     int32_t weakChecksum;
   };
   static constexpr int64_t kNone = std::numeric_limits<int64_t>::max();
+  // The record of a candidate that is a block of this backup.
+  static constexpr uint32_t kThisBackup = std::numeric_limits<uint32_t>::max();
 
   FarCandidates(const LookupFile& lookup, int32_t blockLength)
       : lookup_(lookup), blockLength_(blockLength) {}
@@ -41,8 +46,24 @@ class FarCandidates {
   // file's anchors; false when it has none. Blocks are asked for in the
   // order of their positions.
   bool AnchorOf(int64_t position, int32_t length, int32_t* offset, uint32_t* key);
+  // A block of this backup with that anchor, whose copies may start at
+  // `from` or later: placed at the file's anchors found already, and at
+  // those found from now on, in this file and the next ones.
+  void AddBlockOfThisBackup(uint32_t key, int32_t offset, int32_t weakChecksum, int64_t from);
 
  private:
+  // Open addressing, linear probes, half full at most.
+  struct Kept {
+    uint32_t key;
+    int32_t weakChecksum;
+    uint16_t offset;
+    uint16_t used;  // 0: a free slot
+  };
+  void Keep(uint32_t key, int32_t offset, int32_t weakChecksum);
+  template <typename Visit>
+  void ForEachKept(uint32_t key, Visit visit) const;
+  void Pass(size_t count);  // forgets recent anchors before recentHead_ + count
+
   const LookupFile& lookup_;
   int32_t blockLength_;
   std::vector<Candidate> candidates_;  // sorted from head_ on
@@ -50,6 +71,11 @@ class FarCandidates {
   size_t sorted_ = 0;           // candidates_ up to here are in order
   std::vector<Anchor> recent_;  // from recentHead_ on
   size_t recentHead_ = 0;
+  // How many of the recent anchors from recentHead_ on have each low 16
+  // bits of key: a new block's key is nearly always absent.
+  std::vector<uint16_t> recentKeys_ = std::vector<uint16_t>(size_t{1} << 16);
+  std::vector<Kept> kept_;
+  size_t keptCount_ = 0;
 };
 
 }  // namespace vaultline

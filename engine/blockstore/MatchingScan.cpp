@@ -79,7 +79,17 @@ int MatchingScan::Run(FpRecordFile& record, SourceFile& source, const std::wstri
           turns = std::min<int64_t>(turns, ring.Distance(lastRead, w) - refillBelow + 1);
         }
         turns = std::min(turns, nextFar - p);
-        passed = turns > 0 ? PassLiterals(blocks_, ring, w, n, turns, &sum, &rolled) : 0;
+        if (turns <= 0) {
+          passed = 0;
+        } else if (blocks_.FilterEmpty()) {
+          // Every block in memory is placed by its anchor: no window
+          // before the next stop can be one, and the checksum is taken
+          // afresh there.
+          passed = turns;
+          computeAfresh = true;
+        } else {
+          passed = PassLiterals(blocks_, ring, w, n, turns, &sum, &rolled);
+        }
       }
       w = ring.Wrap(static_cast<int64_t>(w) + passed);
       p += passed;
@@ -127,7 +137,7 @@ int MatchingScan::Run(FpRecordFile& record, SourceFile& source, const std::wstri
         scanAhead_->Passed(p);
         // New data goes on being new: the spans after the next few are
         // handed over once a span has ended as a new block.
-        if (afterCut && !finalWindow && !scanAhead_->Busy() &&
+        if (afterCut && !finalWindow && !scanAhead_->Busy() && !blocks_.FilterEmpty() &&
             unconsumed >= scanAhead_->BytesNeeded()) {
           scanAhead_->Start(w, p);
         }
