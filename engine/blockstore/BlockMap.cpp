@@ -23,20 +23,22 @@ constexpr int ShiftFor(int filterLog2) {
 }  // namespace
 
 BlockMap::BlockMap()
-    : slots_(kMinSlots, Slot{0, -1, -1}),
+    : slots_(kMinSlots, -1),
       slotMask_(kMinSlots - 1),
       filter_((size_t{1} << kMinFilterLog2) / 32, 0),
       filterShift_(ShiftFor(kMinFilterLog2)) {}
 
 size_t BlockMap::SlotOf(int32_t weakChecksum) const {
   size_t i = HomeSlot(weakChecksum);
-  while (slots_[i].first >= 0 && slots_[i].weakChecksum != weakChecksum) i = (i + 1) & slotMask_;
+  while (slots_[i] >= 0 && entries_[static_cast<size_t>(slots_[i])].weakChecksum != weakChecksum) {
+    i = (i + 1) & slotMask_;
+  }
   return i;
 }
 
 bool BlockMap::Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position, bool filtered) {
   size_t slot = SlotOf(weakChecksum);
-  for (int32_t i = slots_[slot].first; i >= 0; i = Next(i)) {
+  for (int32_t i = slots_[slot]; i >= 0; i = Next(i)) {
     if (At(i).digest == digest) return false;
   }
   const bool grow = filtered && AddGrowsFilter();
@@ -62,13 +64,15 @@ void BlockMap::Link(int32_t index) {
   Entry& entry = entries_[static_cast<size_t>(index)];
   entry.next = -1;
   size_t slot = SlotOf(entry.weakChecksum);
-  if (slots_[slot].first < 0) {
-    slots_[slot] = Slot{entry.weakChecksum, index, index};
+  if (slots_[slot] < 0) {
+    slots_[slot] = index;
     if (++usedSlots_ * 2 > slots_.size()) GrowTable();
-  } else {
-    entries_[static_cast<size_t>(slots_[slot].last)].next = index;
-    slots_[slot].last = index;
+    return;
   }
+  // Blocks of one checksum are few: the list is walked to keep its order.
+  int32_t last = slots_[slot];
+  while (Next(last) >= 0) last = Next(last);
+  entries_[static_cast<size_t>(last)].next = index;
 }
 
 void BlockMap::DropFrom(size_t count) {
@@ -76,13 +80,13 @@ void BlockMap::DropFrom(size_t count) {
   entries_.resize(count);
   filtered_.resize(count);
   filteredCount_ = static_cast<size_t>(std::count(filtered_.begin(), filtered_.end(), true));
-  slots_.assign(slots_.size(), Slot{0, -1, -1});
+  slots_.assign(slots_.size(), -1);
   usedSlots_ = 0;
   for (size_t i = 0; i < entries_.size(); ++i) Link(static_cast<int32_t>(i));
 }
 
 int32_t BlockMap::First(int32_t weakChecksum) const {
-  return slots_[SlotOf(weakChecksum)].first;
+  return slots_[SlotOf(weakChecksum)];
 }
 
 std::vector<KnownBlock> BlockMap::ListOf(int32_t weakChecksum) const {
@@ -92,11 +96,11 @@ std::vector<KnownBlock> BlockMap::ListOf(int32_t weakChecksum) const {
 }
 
 void BlockMap::GrowTable() {
-  std::vector<Slot> old(slots_.size() * 2, Slot{0, -1, -1});
+  std::vector<int32_t> old(slots_.size() * 2, -1);
   old.swap(slots_);
   slotMask_ = slots_.size() - 1;
-  for (const Slot& slot : old) {
-    if (slot.first >= 0) slots_[SlotOf(slot.weakChecksum)] = slot;
+  for (const int32_t first : old) {
+    if (first >= 0) slots_[SlotOf(entries_[static_cast<size_t>(first)].weakChecksum)] = first;
   }
 }
 
@@ -105,6 +109,13 @@ void BlockMap::SizeFilterFor(size_t blocks) {
   while (log2 < kMaxFilterLog2 && (size_t{1} << log2) < blocks * kBitsPerBlock) ++log2;
   filter_.assign((size_t{1} << log2) / 32, 0);
   filterShift_ = ShiftFor(log2);
+}
+
+void BlockMap::FilterAll() {
+  if (filteredCount_ == entries_.size()) return;
+  filtered_.assign(entries_.size(), true);
+  filteredCount_ = entries_.size();
+  GrowFilter();
 }
 
 void BlockMap::GrowFilter() {
@@ -129,7 +140,7 @@ void BlockMap::ReserveBlocks(size_t count) {
   filtered_.reserve(entries_.capacity());
   size_t slots = kMinSlots;
   while (slots < 2 * count + 2) slots *= 2;
-  slots_.assign(slots, Slot{0, -1, -1});
+  slots_.assign(slots, -1);
   slotMask_ = slots - 1;
 }
 

@@ -62,6 +62,9 @@ class BlockMap {
   // Whether the filter says "absent" to every checksum: a scan need not
   // probe it at all.
   bool FilterEmpty() const { return !AnyBits().load(std::memory_order_relaxed); }
+  // Puts every block in the filter: those left out can no longer be found
+  // by their anchors.
+  void FilterAll();
   // Whether entering one more block rebuilds the filter (which moves it).
   bool AddGrowsFilter() const;
   // The first block entered with this checksum, or -1; Next gives the
@@ -115,12 +118,9 @@ class BlockMap {
     int32_t weakChecksum;
     int32_t next;  // the next block with the same checksum, or -1
   };
-  // One per distinct checksum, in an open-addressed table of twice as many.
-  struct Slot {
-    int32_t weakChecksum;
-    int32_t first;  // -1 marks an empty slot
-    int32_t last;
-  };
+  // Per distinct checksum, the first of its entries (-1: an empty slot), in
+  // an open-addressed table of twice as many: the checksum is read from the
+  // entry, as lookups are rare beside the blocks a big backup enters.
 
   size_t SlotOf(int32_t weakChecksum) const;
   void Link(int32_t index);
@@ -137,7 +137,7 @@ class BlockMap {
   std::vector<Entry> entries_;
   std::vector<bool> filtered_;  // per entry: its checksum is in the filter
   size_t filteredCount_ = 0;
-  std::vector<Slot> slots_;
+  std::vector<int32_t> slots_;
   size_t slotMask_;
   size_t usedSlots_ = 0;
   std::vector<uint32_t> filter_;

@@ -148,7 +148,10 @@ bool BlockStore::Sync() {
   // A store stays open for as long as the desktop program runs: the blocks
   // of each published snapshot are entered now, or a program that is killed
   // leaves the next backup to read them back from the data file.
-  lookup_.Save(IndexCoverage());  // derived: a failure costs a rebuild
+  // The lookup file then holds the backup's blocks that have an anchor:
+  // they are found through it from now on.
+  far_.ForgetBlocksOfThisBackup();
+  if (!lookup_.Save(IndexCoverage())) blockMap_.FilterAll();  // derived: a failure costs a rebuild
   return synced;
 }
 
@@ -344,11 +347,11 @@ int64_t BlockStore::Lookup(const RingBuffer& ring, int32_t checksum, int32_t sta
 int64_t BlockStore::FindAnchored(const RingBuffer& ring, int32_t weakChecksum, int32_t start,
                                  int32_t length, bool* ofThisBackup) {
   for (const FarCandidates::Candidate& candidate : far_.AtNext()) {
-    if (candidate.weakChecksum != weakChecksum) continue;
     if (candidate.record == FarCandidates::kThisBackup) {
-      *ofThisBackup = true;  // in the map
+      *ofThisBackup = true;  // in the map, by weak checksum
       continue;
     }
+    if (candidate.weakChecksum != weakChecksum) continue;
     // The lookup file only points: the index says what is stored where.
     IndexRecord stored;
     if (!indexFile_->ReadRecord(candidate.record, &stored) || stored.weakChecksum != weakChecksum ||

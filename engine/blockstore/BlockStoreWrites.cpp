@@ -229,7 +229,7 @@ bool BlockStore::StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_
   int32_t anchorOffset = -1;
   uint32_t anchorKey = 0;
   if (lookup_.IsOpen() && far_.AnchorOf(sourcePosition, blockLength, &anchorOffset, &anchorKey)) {
-    far_.AddBlockOfThisBackup(anchorKey, anchorOffset, weakChecksum, sourcePosition + blockLength);
+    far_.AddBlockOfThisBackup(anchorKey, anchorOffset, sourcePosition + blockLength);
   } else {
     anchorOffset = -1;
     blockMap_.Reserve(weakChecksum);

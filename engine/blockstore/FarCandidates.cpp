@@ -39,9 +39,9 @@ void FarCandidates::Add(std::vector<Anchor>* anchors) {
         });
       }
       if (kept) {
-        ForEachKept(anchor.key, [&](const Kept& block) {
-          const int64_t position = anchor.position - block.offset;
-          if (position >= 0) candidates_.push_back({position, kThisBackup, block.weakChecksum});
+        ForEachKept(anchor.key, [&](int32_t offset) {
+          const int64_t position = anchor.position - offset;
+          if (position >= 0) candidates_.push_back({position, kThisBackup, 0});
         });
       }
     }
@@ -105,43 +105,41 @@ bool FarCandidates::AnchorOf(int64_t position, int32_t length, int32_t* offset, 
   return true;
 }
 
-void FarCandidates::AddBlockOfThisBackup(uint32_t key, int32_t offset, int32_t weakChecksum,
-                                         int64_t from) {
-  Keep(key, offset, weakChecksum);
+void FarCandidates::AddBlockOfThisBackup(uint32_t key, int32_t offset, int64_t from) {
+  Keep(uint64_t{key} << 32 | static_cast<uint32_t>(offset + 1));
   if (recentKeys_[key & 0xFFFF] == 0) return;
   for (size_t i = recentHead_; i < recent_.size(); ++i) {
     const int64_t position = recent_[i].position - offset;
-    if (recent_[i].key == key && position >= from) {
-      candidates_.push_back({position, kThisBackup, weakChecksum});
-    }
+    if (recent_[i].key == key && position >= from)
+      candidates_.push_back({position, kThisBackup, 0});
   }
 }
 
-void FarCandidates::Keep(uint32_t key, int32_t offset, int32_t weakChecksum) {
-  if ((keptCount_ + 1) * 2 > kept_.size()) {
-    std::vector<Kept> old(std::max<size_t>(1024, kept_.size() * 2), Kept{});
+void FarCandidates::Keep(Kept block) {
+  if ((keptCount_ + 1) * 4 > kept_.size() * 3) {
+    std::vector<Kept> old(std::max<size_t>(1024, kept_.size() * 2), 0);
     old.swap(kept_);
     keptCount_ = 0;
-    for (const Kept& block : old) {
-      if (block.used != 0) Keep(block.key, block.offset, block.weakChecksum);
+    for (const Kept there : old) {
+      if (there != 0) Keep(there);
     }
   }
   const size_t mask = kept_.size() - 1;
-  size_t slot = KeySlot(key, mask);
-  while (kept_[slot].used != 0) {
-    const Kept& there = kept_[slot];
-    if (there.key == key && there.offset == offset && there.weakChecksum == weakChecksum) return;
-    slot = (slot + 1) & mask;
+  size_t slot = KeySlot(static_cast<uint32_t>(block >> 32), mask);
+  for (; kept_[slot] != 0; slot = (slot + 1) & mask) {
+    if (kept_[slot] == block) return;
   }
-  kept_[slot] = Kept{key, weakChecksum, static_cast<uint16_t>(offset), 1};
+  kept_[slot] = block;
   ++keptCount_;
 }
 
 template <typename Visit>
 void FarCandidates::ForEachKept(uint32_t key, Visit visit) const {
   const size_t mask = kept_.size() - 1;
-  for (size_t slot = KeySlot(key, mask); kept_[slot].used != 0; slot = (slot + 1) & mask) {
-    if (kept_[slot].key == key) visit(kept_[slot]);
+  for (size_t slot = KeySlot(key, mask); kept_[slot] != 0; slot = (slot + 1) & mask) {
+    if (static_cast<uint32_t>(kept_[slot] >> 32) == key) {
+      visit(static_cast<int32_t>(static_cast<uint32_t>(kept_[slot]) - 1));
+    }
   }
 }
 

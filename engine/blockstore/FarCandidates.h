@@ -49,17 +49,20 @@ class FarCandidates {
   // A block of this backup with that anchor, whose copies may start at
   // `from` or later: placed at the file's anchors found already, and at
   // those found from now on, in this file and the next ones.
-  void AddBlockOfThisBackup(uint32_t key, int32_t offset, int32_t weakChecksum, int64_t from);
+  // Their candidates carry no weak checksum: the store's map has it.
+  void AddBlockOfThisBackup(uint32_t key, int32_t offset, int64_t from);
+  // Once the lookup file holds them.
+  void ForgetBlocksOfThisBackup() {
+    kept_ = {};
+    keptCount_ = 0;
+  }
 
  private:
-  // Open addressing, linear probes, half full at most.
-  struct Kept {
-    uint32_t key;
-    int32_t weakChecksum;
-    uint16_t offset;
-    uint16_t used;  // 0: a free slot
-  };
-  void Keep(uint32_t key, int32_t offset, int32_t weakChecksum);
+  // Open addressing, linear probes, three quarters full at most (a probe
+  // is rare beside the memory a big backup's blocks take): the key in the high
+  // half, the offset + 1 in the low (0: a free slot).
+  using Kept = uint64_t;
+  void Keep(Kept block);
   template <typename Visit>
   void ForEachKept(uint32_t key, Visit visit) const;
   void Pass(size_t count);  // forgets recent anchors before recentHead_ + count

@@ -137,6 +137,10 @@ bool LookupFile::Grow(uint64_t more) {
     }
   }
   if (inMemory) {
+    // The blocks waiting to be saved go in with the others: one write, not
+    // one each.
+    for (const AnchoredBlock& block : stored_) written = written && grown.Insert(block);
+    stored_.clear();
     const std::vector<uint8_t> slots = grown.TakeSlots();
     written = written && platform::WriteFileAt(fd, slots.data(), slots.size(), SlotsAt(capacity));
     std::vector<uint8_t> tags = grown.Tags();

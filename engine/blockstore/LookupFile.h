@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -81,7 +82,7 @@ class LookupFile {
   int fd_ = -1;
   AnchorTable table_;
   Coverage covered_;
-  std::vector<AnchoredBlock> stored_;
+  std::deque<AnchoredBlock> stored_;  // grows without copying what it holds
   std::vector<uint32_t> anchorless_;
   size_t savedAnchorless_ = 0;  // of those, the ones in the file
 };
