@@ -38,6 +38,7 @@
 #include "platform/Path.h"
 #include "resources/ResourceIds.h"
 #include "vaultline/SnapshotDetails.h"
+#include "vaultline/SnapshotFigures.h"
 
 using namespace marrowby;
 namespace platform = vaultline::platform;
@@ -337,7 +338,8 @@ void CMainFrame::FillSnapshotList() {
       snapshots[i] = FromQString(LoadString(ids::kDamagedSnapshot));
     }
   }
-  m_pSnapshotView->Fill(name, snapshots);
+  m_pSnapshotView->Fill(name, snapshots,
+                        TakeList(m_pIVaultline, GetSnapshotFigures(m_pIVaultline, index)));
   UpdateCommandStates();
 }
 

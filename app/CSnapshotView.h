@@ -12,8 +12,13 @@ class CSnapshotView : public QTreeWidget {
  public:
   explicit CSnapshotView(QWidget* parent = nullptr);
 
+  enum Column { kTimeColumn, kFilesColumn, kSizeColumn, kNewDataColumn, kSkippedColumn };
+
   // Replaces the rows; the engine's last snapshot comes first and is selected.
-  void Fill(const std::wstring& selectionName, const std::vector<std::wstring>& snapshots);
+  // `figures` (GetSnapshotFigures, one text for each snapshot) fills the
+  // columns beside the time; without them those stay empty.
+  void Fill(const std::wstring& selectionName, const std::vector<std::wstring>& snapshots,
+            const std::vector<std::wstring>& figures = {});
   // Index of the selected row and the engine's text of it, or -1.
   int Selected(std::wstring* name = nullptr) const;
   // The selected row as shown (in the user's time format); empty for none.
@@ -35,4 +40,5 @@ class CSnapshotView : public QTreeWidget {
 
  private:
   void OpenKeyboardMenu();
+  void ShowFigures(QTreeWidgetItem* row, const std::wstring& figures) const;
 };

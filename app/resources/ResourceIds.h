@@ -125,6 +125,19 @@ inline constexpr unsigned kNoWritePermission = 419;  // a restore destination no
 inline constexpr unsigned kColumnName = 420;         // the content tree's columns
 inline constexpr unsigned kColumnSize = 421;
 inline constexpr unsigned kColumnModified = 422;
+// The snapshot list's columns beside the time, and the mark of what a backup
+// left out.
+inline constexpr unsigned kColumnFiles = 700;
+inline constexpr unsigned kColumnNewData = 701;
+inline constexpr unsigned kColumnSkipped = 702;
+inline constexpr unsigned kFigureUnknown = 703;
+inline constexpr unsigned kSkippedHeading = 704;
+inline constexpr unsigned kSkippedOversize = 705;
+inline constexpr unsigned kSkippedPathTooLong = 706;
+inline constexpr unsigned kSkippedUnreadable = 707;
+inline constexpr unsigned kSkippedUnreadFolders = 708;
+inline constexpr unsigned kSkippedUnknown = 709;
+inline constexpr unsigned kFilesChanged = 710;  // of the files a backup took
 // Desktop texts beyond the original table.
 inline constexpr unsigned kContentTreeName = 270;   // accessible name of the content tree
 inline constexpr unsigned kSnapshotListName = 271;  // accessible name of an empty snapshot list
