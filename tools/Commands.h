@@ -28,6 +28,9 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
 int ConflictRuleNamed(const std::string& name);
 int RunCat(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot,
            const std::wstring& item);
+// Serves the selection's snapshots read-only at `folder` until it is
+// unmounted or the program is stopped.
+int RunMount(EngineSession& session, const std::wstring& selection, const std::wstring& folder);
 int RunCheck(EngineSession& session, const std::wstring& selection, bool readData);
 // words: empty (list), "add"/"remove" PATTERN..., or "test" PATH.
 int RunExclude(EngineSession& session, const std::wstring& selection,

@@ -29,6 +29,8 @@ constexpr const char* kUsage =
     "  restore SEL SNAP [ITEM] --to DIR [--overwrite keep-newer|replace|keep-both]\n"
     "                                    restore the whole snapshot, or ITEM\n"
     "  cat SEL SNAP ITEM                 write one stored file to standard output\n"
+    "  mount SEL DIR                     the snapshots as read-only folders at DIR, until\n"
+    "                                    Ctrl-C or fusermount3 -u DIR\n"
     "  check SEL [--read-data]           find damage in the stored snapshots\n"
     "  forget SEL SNAP...                forget snapshots; their space comes back by compact\n"
     "  forget SEL --keep-last N [--keep-daily N] [--keep-weekly N] [--keep-monthly N]\n"
@@ -104,6 +106,11 @@ int Run(int argc, char** argv) {
   cat->add_option("SNAP", snapshot)->required();
   cat->add_option("ITEM", item)->required();
   bool readData = false;
+  std::string mountFolder;
+  CLI::App* mount =
+      app.add_subcommand("mount", "the snapshots as read-only folders at DIR (FUSE)");
+  mount->add_option("SEL", selection)->required();
+  mount->add_option("DIR", mountFolder)->required();
   CLI::App* check = app.add_subcommand("check", "find damage in the stored snapshots");
   check->add_option("SEL", selection)->required();
   check->add_flag("--read-data", readData, "also read every stored block and check its MD5");
@@ -148,7 +155,8 @@ int Run(int argc, char** argv) {
     return kExitUsage;
   }
   // An empty path would silently stand for the current folder.
-  if ((app.count("--drive") > 0 && options.drive.empty()) || (*restore && destination.empty())) {
+  if ((app.count("--drive") > 0 && options.drive.empty()) || (*restore && destination.empty()) ||
+      (*mount && mountFolder.empty())) {
     std::fprintf(stderr, "error: an empty folder name was given\n%s", kUsage);
     return kExitUsage;
   }
@@ -169,6 +177,7 @@ int Run(int argc, char** argv) {
                         ConflictRuleNamed(overwrite));
     if (*cat) return RunCat(session, sel, snap, ArgumentText(*item));
     if (*check) return RunCheck(session, sel, readData);
+    if (*mount) return RunMount(session, sel, ArgumentText(mountFolder));
     if (*exclude) {
       std::vector<std::wstring> words;
       for (const std::string& word : excludeWords) words.push_back(ArgumentText(word));

@@ -54,6 +54,9 @@ class PieceRestore {
   };
   // Whether all of `entries` (at least one) make one run; `run` is then it.
   static bool OneRun(const std::vector<FpEntry>& entries, Run* run);
+  // Makes `run` of the entries from entries[next] on, as many as form one;
+  // returns the index after them.
+  static size_t FormRun(const std::vector<FpEntry>& entries, size_t next, Run* run);
   // Reads the run and checks each of its blocks; on any thread.
   void Check(Run& run) const;
   // As Restore, for a file of one run that Check has checked.
@@ -62,9 +65,6 @@ class PieceRestore {
                         int64_t* damagedAt) const;
 
  private:
-  // Makes `run` of the entries from entries[next] on, as many as form one;
-  // returns the index after them.
-  static size_t FormRun(const std::vector<FpEntry>& entries, size_t next, Run* run);
   bool Write(const Run& run, int outputFd) const;
   // Writes a checked run, or says why not; `written` counts on from before.
   Result Deliver(const Run& run, int outputFd,

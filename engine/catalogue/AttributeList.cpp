@@ -1,5 +1,7 @@
 #include "catalogue/AttributeList.h"
 
+#include "blockstore/Crc32.h"
+#include "platform/Owners.h"
 #include "platform/Text.h"
 
 namespace vaultline {
@@ -58,6 +60,13 @@ class Reader {
   size_t at_ = 0;
 };
 
+uint32_t IdHere(const std::wstring& name, uint32_t recorded,
+               bool (*lookUp)(std::wstring_view, uint32_t*)) {
+  uint32_t id = recorded;
+  if (!name.empty()) lookUp(name, &id);
+  return id;
+}
+
 }  // namespace
 
 std::string AttributeList::Encode() const {
@@ -94,6 +103,21 @@ bool AttributeList::Decode(const std::string& bytes, AttributeList* list) {
     if (!reader.Text(&attribute.name) || !reader.Bytes(&attribute.value)) return false;
   }
   return reader.AtEnd();
+}
+
+bool AttributeList::DecodeStored(const std::string& bytes, uint32_t crc, AttributeList* list) {
+  // The writer keeps 0 for "no list": a list whose CRC is 0 is named by ~0.
+  uint32_t own = Crc32(bytes.data(), bytes.size());
+  if (own == 0) own = 0xFFFFFFFF;
+  return own == crc && Decode(bytes, list);
+}
+
+uint32_t AttributeList::OwnerHere() const {
+  return IdHere(ownerName, ownerId, platform::OwnerIdOf);
+}
+
+uint32_t AttributeList::GroupHere() const {
+  return IdHere(groupName, groupId, platform::GroupIdOf);
 }
 
 }  // namespace vaultline

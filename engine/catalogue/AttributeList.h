@@ -34,6 +34,12 @@ struct AttributeList {
   std::string Encode() const;
   // False for bytes no writer produces.
   static bool Decode(const std::string& bytes, AttributeList* list);
+  // Decode, for stored bytes whose CRC-32 the item tail names.
+  static bool DecodeStored(const std::string& bytes, uint32_t crc, AttributeList* list);
+  // The owner and group on this computer: the ids their names have here,
+  // else the ids recorded.
+  uint32_t OwnerHere() const;
+  uint32_t GroupHere() const;
   bool operator==(const AttributeList&) const = default;
 };
 

@@ -3,7 +3,6 @@
 #include <cerrno>
 
 #include "blockstore/BlockStore.h"
-#include "blockstore/Crc32.h"
 #include "blockstore/StoreContext.h"
 #include "catalogue/AttributeList.h"
 #include "catalogue/PathJoin.h"
@@ -57,13 +56,6 @@ struct OpenFileAttributes {
 };
 
 // The id a recorded name has on this computer, else the recorded id.
-uint32_t IdOnThisComputer(const std::wstring& name, uint32_t recorded,
-                          bool (*lookUp)(std::wstring_view, uint32_t*)) {
-  uint32_t id = recorded;
-  if (!name.empty()) lookUp(name, &id);
-  return id;
-}
-
 // Sets what the record and its attribute list hold: owner and group (by
 // the administrator only; anyone else keeps the items as their own), the
 // extended attributes, all twelve mode bits (or, for a record without them,
@@ -78,8 +70,8 @@ bool ApplyRecorded(const DirEntry& entry, const AttributeList* list, const Targe
   bool ownerKept = false;
   bool groupKept = false;
   if (list != nullptr) {
-    const uint32_t owner = IdOnThisComputer(list->ownerName, list->ownerId, platform::OwnerIdOf);
-    const uint32_t group = IdOnThisComputer(list->groupName, list->groupId, platform::GroupIdOf);
+    const uint32_t owner = list->OwnerHere();
+    const uint32_t group = list->GroupHere();
     if (platform::IsAdministrator()) {
       ownerKept = groupKept = target.SetOwner(owner, group);
       if (!ownerKept) left->push_back(L"its owner and group");
@@ -334,9 +326,7 @@ bool RestoreVisitor::ReadAttributeList(const DirEntry& entry, const std::wstring
   std::string bytes;
   std::wstring why = L"they do not match their record";
   if (store_.ReadBytes(contentFd_, entry.tail.attributesOffset, std::wstring(), -1, &bytes, &why)) {
-    uint32_t crc = Crc32(bytes.data(), bytes.size());
-    if (crc == 0) crc = 0xFFFFFFFF;
-    if (crc == entry.tail.attributesCrc && AttributeList::Decode(bytes, list)) return true;
+    if (AttributeList::DecodeStored(bytes, entry.tail.attributesCrc, list)) return true;
   }
   // The item itself comes back: a warning, as for any attribute not set.
   platform::WriteDiagnostic(L"\nDamaged attribute list of " + entry.name + L": " + why);

@@ -8,3 +8,8 @@ IResourceProvider::IResourceProvider() = default;
 IResourceProvider::~IResourceProvider() = default;
 IVaultline::IVaultline() = default;
 IVaultline::~IVaultline() = default;
+
+#include "vaultline/SnapshotFiles.h"
+
+ISnapshotFiles::ISnapshotFiles() = default;
+ISnapshotFiles::~ISnapshotFiles() = default;

@@ -14,6 +14,7 @@
 #include "core/Configuration.h"
 #include "core/Diagnostics.h"
 #include "core/Profile.h"
+#include "vaultline/SnapshotFiles.h"
 #include "vaultline/Vaultline.h"
 
 namespace vaultline {
@@ -82,6 +83,9 @@ class Engine : public IVaultline {
   StringList GetSnapshotDetails(unsigned profile, unsigned snapshot);
   // The figures of each listed snapshot, as GetSnapshotFigures describes.
   StringList GetSnapshotFigures(unsigned profile);
+  // The selection's snapshots opened for reading under its lock held as a
+  // reader; null with `failure` (a SnapshotFilesFailure) when they cannot be.
+  ISnapshotFiles* OpenSnapshotFiles(unsigned profile, int* failure);
   // The rule of the later restores for files already at their destination.
   void SetRestoreConflict(int rule, bool countOnly) {
     restoreConflict_ = rule;

@@ -12,9 +12,18 @@ std::wstring SelectionLock::PathFor(const std::wstring& location) {
 }
 
 SelectionLock::Result SelectionLock::Acquire(const std::wstring& location) {
+  return Take(location, platform::LockFileExclusive);
+}
+
+SelectionLock::Result SelectionLock::AcquireShared(const std::wstring& location) {
+  return Take(location, platform::LockFileShared);
+}
+
+SelectionLock::Result SelectionLock::Take(const std::wstring& location,
+                                          int (*lock)(std::wstring_view, bool*)) {
   if (IsHeld()) return Result::kHeld;
   bool inUse = false;
-  fd_ = platform::LockFileExclusive(PathFor(location), &inUse);
+  fd_ = lock(PathFor(location), &inUse);
   if (fd_ >= 0) return Result::kHeld;
   return inUse ? Result::kInUse : Result::kUnavailable;
 }

@@ -1,9 +1,12 @@
-// Exclusive lock of one Backup Selection across processes (the desktop
-// program and command lines), held while its catalogue is open, so that two
-// processes never append to the same store at once.
+// Lock of one Backup Selection across processes (the desktop program and
+// command lines), held while its catalogue is open, so that two processes
+// never append to the same store at once. A process that only reads the
+// store's files and writes none of them (a mounted selection) holds it
+// shared: readers hold it together, and keep every writer out.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vaultline {
 
@@ -23,10 +26,14 @@ class SelectionLock {
   // it. kUnavailable: the lock file cannot be created (a missing folder or a
   // read-only drive), so there is nothing another process could hold either.
   Result Acquire(const std::wstring& location);
+  // As Acquire, shared with other readers.
+  Result AcquireShared(const std::wstring& location);
   void Release();
   bool IsHeld() const { return fd_ >= 0; }
 
  private:
+  Result Take(const std::wstring& location, int (*lock)(std::wstring_view, bool*));
+
   int fd_ = -1;
 };
 

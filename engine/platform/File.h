@@ -74,6 +74,9 @@ int LastError();
 // a descriptor holding the lock, or -1 when another process holds it
 // (`inUse` true) or the file cannot be opened (`inUse` false).
 int LockFileExclusive(std::wstring_view path, bool* inUse);
+// Shared lock of the same file: any number of readers hold it together, and
+// none while an exclusive holder has it.
+int LockFileShared(std::wstring_view path, bool* inUse);
 // Exclusive advisory lock (flock) on a folder, waiting for any other holder.
 // Returns a descriptor holding the lock, or -1 when the folder cannot be
 // opened.

@@ -240,17 +240,29 @@ int LastError() {
   return errno;
 }
 
-int LockFileExclusive(std::wstring_view path, bool* inUse) {
+namespace {
+
+int LockFileWithoutWaiting(std::wstring_view path, int operation, bool* inUse) {
   if (inUse != nullptr) *inUse = false;
   const int fd = ::open(OsPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return -1;
-  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  while (::flock(fd, operation | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     if (errno == EWOULDBLOCK && inUse != nullptr) *inUse = true;
     CloseKeepingErrno(fd);
     return -1;
   }
   return fd;
+}
+
+}  // namespace
+
+int LockFileExclusive(std::wstring_view path, bool* inUse) {
+  return LockFileWithoutWaiting(path, LOCK_EX, inUse);
+}
+
+int LockFileShared(std::wstring_view path, bool* inUse) {
+  return LockFileWithoutWaiting(path, LOCK_SH, inUse);
 }
 
 int LockFolderWaiting(std::wstring_view path) {
