@@ -10,7 +10,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev qt6-translations-l10n
   fonts-dejavu-core
-  exfat-fuse exfatprogs fuse3 util-linux
+  exfat-fuse exfatprogs fuse3 libfuse3-dev util-linux
   python3 patchelf binutils
   openssl time findutils
   clang-format

@@ -87,8 +87,8 @@ void Read(fuse_req_t request, fuse_ino_t /*node*/, size_t size, off_t offset,
           struct fuse_file_info* file) {
   static std::vector<char> buffer;
   if (buffer.size() < size) buffer.resize(size);
-  const int64_t got = FileSystemOf(request).Read(file->fh, offset, buffer.data(),
-                                                 static_cast<int64_t>(size));
+  const int64_t got =
+      FileSystemOf(request).Read(file->fh, offset, buffer.data(), static_cast<int64_t>(size));
   if (got < 0) {
     fuse_reply_err(request, static_cast<int>(-got));
     return;

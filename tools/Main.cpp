@@ -107,8 +107,7 @@ int Run(int argc, char** argv) {
   cat->add_option("ITEM", item)->required();
   bool readData = false;
   std::string mountFolder;
-  CLI::App* mount =
-      app.add_subcommand("mount", "the snapshots as read-only folders at DIR (FUSE)");
+  CLI::App* mount = app.add_subcommand("mount", "the snapshots as read-only folders at DIR (FUSE)");
   mount->add_option("SEL", selection)->required();
   mount->add_option("DIR", mountFolder)->required();
   CLI::App* check = app.add_subcommand("check", "find damage in the stored snapshots");

@@ -38,10 +38,13 @@ int RunMount(EngineSession& session, const std::wstring& selection, const std::w
   }
   SnapshotFileSystem fileSystem(*files, [](const std::wstring& text) { PrintWarning(text); });
   std::wstring error;
-  const bool served = ServeMount(fileSystem, platform::EncodeName(folder), [&] {
-    PrintLine(L"mounted " + folder);
-    std::fflush(stdout);
-  }, &error);
+  const bool served = ServeMount(
+      fileSystem, platform::EncodeName(folder),
+      [&] {
+        PrintLine(L"mounted " + folder);
+        std::fflush(stdout);
+      },
+      &error);
   if (!served) throw CommandError{kExitFailure, error};
   return kExitSuccess;
 }

@@ -106,9 +106,9 @@ int64_t StoredFileReader::Read(const File& file, int64_t offset, uint8_t* buffer
       std::upper_bound(entries.begin(), entries.end(), offset,
                        [](int64_t at, const FpEntry& e) { return at < e.sourcePosition; }) -
       entries.begin() - 1);
-  size_t index = static_cast<size_t>(
-      std::upper_bound(file.runStarts.begin(), file.runStarts.end(), entry) -
-      file.runStarts.begin() - 1);
+  size_t index =
+      static_cast<size_t>(std::upper_bound(file.runStarts.begin(), file.runStarts.end(), entry) -
+                          file.runStarts.begin() - 1);
   int64_t copied = 0;
   size_t last = index;
   while (copied < length) {
@@ -116,9 +116,8 @@ int64_t StoredFileReader::Read(const File& file, int64_t offset, uint8_t* buffer
     const PieceRestore::Run* run = CheckedRun(file, index);
     // The blocks of a run before the one that failed its check are sound.
     const size_t end = file.runStarts[index] + run->count;
-    const size_t sound = run->result == PieceRestore::Result::kRestored
-                             ? end
-                             : file.runStarts[index] + run->failed;
+    const size_t sound =
+        run->result == PieceRestore::Result::kRestored ? end : file.runStarts[index] + run->failed;
     for (; entry < end && copied < length; ++entry) {
       const FpEntry& piece = entries[entry];
       const PieceRestore::Run* from = run;

@@ -61,7 +61,7 @@ class Reader {
 };
 
 uint32_t IdHere(const std::wstring& name, uint32_t recorded,
-               bool (*lookUp)(std::wstring_view, uint32_t*)) {
+                bool (*lookUp)(std::wstring_view, uint32_t*)) {
   uint32_t id = recorded;
   if (!name.empty()) lookUp(name, &id);
   return id;

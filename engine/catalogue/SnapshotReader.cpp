@@ -125,8 +125,7 @@ bool SnapshotReader::ReadRaw(int64_t contentOffset, const std::wstring& name, in
   return true;
 }
 
-bool SnapshotReader::ReadAttributes(const DirEntry& entry, AttributeList* list,
-                                    std::wstring* why) {
+bool SnapshotReader::ReadAttributes(const DirEntry& entry, AttributeList* list, std::wstring* why) {
   why->clear();
   if (!entry.HasTail() || entry.tail.attributesOffset < 0) return false;
   const int64_t at = entry.tail.attributesOffset;
@@ -141,8 +140,7 @@ bool SnapshotReader::ReadAttributes(const DirEntry& entry, AttributeList* list,
   return false;
 }
 
-bool SnapshotReader::ReadLinkTarget(const DirEntry& entry, std::string* target,
-                                    std::wstring* why) {
+bool SnapshotReader::ReadLinkTarget(const DirEntry& entry, std::string* target, std::wstring* why) {
   return ReadRaw(entry.contentOffset, entry.name, entry.size, target, why);
 }
 

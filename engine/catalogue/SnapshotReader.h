@@ -62,8 +62,8 @@ class SnapshotReader {
   void CloseFile(const StoredFileReader::File& file) { files_->Close(file); }
   // Up to `length` bytes of the file from `offset`: the number read (0 at
   // its end), or -1 with `why` when a block is damaged.
-  int64_t Read(const StoredFileReader::File& file, int64_t offset, uint8_t* buffer,
-               int64_t length, std::wstring* why);
+  int64_t Read(const StoredFileReader::File& file, int64_t offset, uint8_t* buffer, int64_t length,
+               std::wstring* why);
 
  private:
   struct Entry {

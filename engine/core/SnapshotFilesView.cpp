@@ -72,8 +72,8 @@ SnapshotFilesView::Tree* SnapshotFilesView::TreeOf(int snapshot) {
   tree.read = true;
   tree.whole = reader_.ReadTree(static_cast<size_t>(snapshot), &tree.records, &tree.why);
   if (!tree.whole) {
-    tree.why = platform::FormatWide(L"Snapshot %d cannot be read whole: %ls", snapshot,
-                                    tree.why.c_str());
+    tree.why =
+        platform::FormatWide(L"Snapshot %d cannot be read whole: %ls", snapshot, tree.why.c_str());
   }
   tree.names.reserve(tree.records.size());
   for (const SnapshotReader::Item& record : tree.records) {
@@ -174,8 +174,8 @@ int64_t SnapshotFilesView::ReadFile(int handle, int64_t offset, void* buffer, in
     return -1;
   }
   std::wstring why;
-  const int64_t got = reader_.Read(*opened->second.file, offset, static_cast<uint8_t*>(buffer),
-                                   length, &why);
+  const int64_t got =
+      reader_.Read(*opened->second.file, offset, static_cast<uint8_t*>(buffer), length, &why);
   if (got < 0) Damaged(*opened->second.entry, why);
   return got;
 }

@@ -45,8 +45,11 @@ bool IsBoundaryName(const std::string& name) {
                                                   "GetLineParameters",
                                                   "SetRestoreConflict",
                                                   "GetSnapshotItemDetails",
-                                                  "GetSnapshotFigures"};
-  for (const char* boundaryClass : {"IVaultline", "IBackupRestoreStatus", "IResourceProvider"}) {
+                                                  "GetSnapshotFigures",
+                                                  "OpenSnapshotFiles",
+                                                  "CloseSnapshotFiles"};
+  for (const char* boundaryClass :
+       {"IVaultline", "IBackupRestoreStatus", "IResourceProvider", "ISnapshotFiles"}) {
     std::string owner = boundaryClass;
     if (name.rfind(owner + "::", 0) == 0) return true;
     for (const char* kind : {"typeinfo for ", "typeinfo name for ", "vtable for "}) {
@@ -66,11 +69,26 @@ TEST(ExportsTest, LibraryExportsExactlyTheBoundary) {
     EXPECT_TRUE(IsBoundaryName(name)) << "unexpected export: " << name;
     exported.insert(name.substr(0, name.find('(')));
   }
-  for (const char* required :
-       {"InitializeT", "Cleanup", "CheckCreatePath", "GetDirInfo", "GetFileSize", "RemoveFolder",
-        "SetFileProtection", "RemoveFileProtection", "Ltrim", "Rtrim", "DoubleQuotes",
-        "RemoveDoubleQuotes", "GetLineParameters", "SetRestoreConflict", "GetSnapshotItemDetails",
-        "GetSnapshotFigures", "vtable for IVaultline", "typeinfo for IVaultline"}) {
+  for (const char* required : {"InitializeT",
+                               "Cleanup",
+                               "CheckCreatePath",
+                               "GetDirInfo",
+                               "GetFileSize",
+                               "RemoveFolder",
+                               "SetFileProtection",
+                               "RemoveFileProtection",
+                               "Ltrim",
+                               "Rtrim",
+                               "DoubleQuotes",
+                               "RemoveDoubleQuotes",
+                               "GetLineParameters",
+                               "SetRestoreConflict",
+                               "GetSnapshotItemDetails",
+                               "GetSnapshotFigures",
+                               "OpenSnapshotFiles",
+                               "CloseSnapshotFiles",
+                               "vtable for IVaultline",
+                               "typeinfo for IVaultline"}) {
     EXPECT_TRUE(exported.count(required)) << "missing export: " << required;
   }
 }

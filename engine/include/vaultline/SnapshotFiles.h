@@ -81,7 +81,6 @@ enum SnapshotFilesFailure : int {
 // while a backup or any other change of the selection is refused as in use
 // by another process. Null, with `failure` saying why, when they cannot be
 // opened.
-VAULTLINE_API ISnapshotFiles* OpenSnapshotFiles(IVaultline* engine, unsigned profile,
-                                                int* failure);
+VAULTLINE_API ISnapshotFiles* OpenSnapshotFiles(IVaultline* engine, unsigned profile, int* failure);
 // Closes what OpenSnapshotFiles opened and frees the lock; null does nothing.
 VAULTLINE_API void CloseSnapshotFiles(ISnapshotFiles* files);
