@@ -20,6 +20,18 @@ int RunBackup(EngineSession& session, const std::wstring& selection);
 int RunBackupAll(EngineSession& session);
 int RunSnapshots(EngineSession& session, const std::wstring& selection);
 int RunLs(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot);
+int RunLsLong(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot);
+struct FindOptions {
+  std::vector<std::wstring> patterns;
+  std::optional<std::wstring> newer;  // modified after this time
+  std::optional<std::wstring> older;  // modified before it
+  std::wstring first = L"0";          // the range of snapshots searched
+  std::wstring last = L"latest";
+};
+int RunFind(EngineSession& session, const std::wstring& selection, const FindOptions& options);
+// to: a snapshot, or with `withFolder` a folder on disk.
+int RunDiff(EngineSession& session, const std::wstring& selection, const std::wstring& from,
+            const std::wstring& to, bool withFolder);
 // conflictRule: a RestoreConflictRule for files already at the destination.
 int RunRestore(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot,
                const std::optional<std::wstring>& item, const std::wstring& destination,

@@ -11,7 +11,12 @@ namespace vaultline::cli {
 int RunLs(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot) {
   const unsigned index = ResolveSelection(session, selection);
   const int snap = ResolveSnapshot(session, index, snapshot);
-  const auto paths = session.Take(session.engine().GetSnapshotContents(index, snap));
+  auto paths = session.Take(session.engine().GetSnapshotContents(index, snap));
+  // The engine lists the source folder as its name followed by the
+  // separator it gives every folder: "src//" is shown as "src/".
+  for (std::wstring& path : paths) {
+    if (path.size() > 1 && path.ends_with(std::wstring(2, platform::kSeparator))) path.pop_back();
+  }
   auto kinds =
       session.Take(session.engine().GetSnapshotItemKinds(index, static_cast<unsigned>(snap)));
   kinds.resize(paths.size());

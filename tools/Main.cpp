@@ -25,7 +25,12 @@ constexpr const char* kUsage =
     "  backup --all                      a snapshot of every selection in turn\n"
     "  snapshots SEL                     each snapshot, oldest first: index, time, files, size,\n"
     "                                    new data stored, items skipped\n"
-    "  ls SEL [SNAP]                     the stored paths of a snapshot\n"
+    "  ls SEL [SNAP] [-l]                the stored paths of a snapshot (-l: type, mode,\n"
+    "                                    owner, size, time, link target)\n"
+    "  find SEL PATTERN... [--newer T] [--older T] [--first SNAP] [--last SNAP]\n"
+    "                                    each version of the matching items in all snapshots\n"
+    "  diff SEL SNAP SNAP                items added, removed and changed between snapshots\n"
+    "  diff SEL SNAP --with PATH         ... between a snapshot and a folder as it is now\n"
     "  restore SEL SNAP [ITEM] --to DIR [--overwrite keep-newer|replace|keep-both]\n"
     "                                    restore the whole snapshot, or ITEM\n"
     "  cat SEL SNAP ITEM                 write one stored file to standard output\n"
@@ -89,6 +94,33 @@ int Run(int argc, char** argv) {
   CLI::App* ls = app.add_subcommand("ls", "the stored paths of a snapshot (default: latest)");
   ls->add_option("SEL", selection)->required();
   ls->add_option("SNAP", snapshot)->default_str("latest");
+  bool longListing = false;
+  ls->add_flag("-l,--long", longListing, "type, mode, owner, size, time and link target");
+  std::vector<std::string> findPatterns;
+  std::optional<std::string> newer, older;
+  std::string firstSnapshot = "0", lastSnapshot = "latest";
+  CLI::App* find =
+      app.add_subcommand("find", "each version of the matching items in all snapshots");
+  find->add_option("SEL", selection)->required();
+  find->add_option("PATTERN", findPatterns,
+                   "shell wildcards on the name, or on the whole path when it holds a /")
+      ->required();
+  find->add_option("--newer", newer, "modified after T (YYYY-MM-DD[ HH:MM[:SS]], or @SECONDS)")
+      ->type_name("T");
+  find->add_option("--older", older, "modified before T")->type_name("T");
+  find->add_option("--first", firstSnapshot, "the first snapshot searched (default 0)")
+      ->type_name("SNAP");
+  find->add_option("--last", lastSnapshot, "the last snapshot searched (default latest)")
+      ->type_name("SNAP");
+  std::string diffFrom, diffTo;
+  std::optional<std::string> diffWith;
+  CLI::App* diff = app.add_subcommand("diff", "items added, removed and changed");
+  diff->add_option("SEL", selection)->required();
+  diff->add_option("SNAP", diffFrom)->required();
+  auto* diffSecond = diff->add_option("SNAP2", diffTo, "the later snapshot");
+  diff->add_option("--with", diffWith, "a folder as it is now, instead of a second snapshot")
+      ->type_name("PATH")
+      ->excludes(diffSecond);
   CLI::App* restore = app.add_subcommand("restore", "restore the whole snapshot, or ITEM");
   restore->add_option("SEL", selection)->required();
   restore->add_option("SNAP", snapshot)->required();
@@ -170,7 +202,26 @@ int Run(int argc, char** argv) {
     if (*remove) return RunDelete(session, sel);
     if (*backup) return backupAll ? RunBackupAll(session) : RunBackup(session, sel);
     if (*snapshots) return RunSnapshots(session, sel);
-    if (*ls) return RunLs(session, sel, snap);
+    if (*ls) return longListing ? RunLsLong(session, sel, snap) : RunLs(session, sel, snap);
+    if (*find) {
+      FindOptions findOptions;
+      for (const std::string& pattern : findPatterns) {
+        findOptions.patterns.push_back(ArgumentText(pattern));
+      }
+      findOptions.newer = OptionalText(newer);
+      findOptions.older = OptionalText(older);
+      findOptions.first = ArgumentText(firstSnapshot);
+      findOptions.last = ArgumentText(lastSnapshot);
+      return RunFind(session, sel, findOptions);
+    }
+    if (*diff) {
+      if (!diffWith && diffTo.empty()) {
+        throw CommandError{kExitUsage, L"diff needs a second snapshot or --with PATH"};
+      }
+      return RunDiff(session, sel, ArgumentText(diffFrom),
+                     diffWith ? ArgumentText(*diffWith) : ArgumentText(diffTo),
+                     diffWith.has_value());
+    }
     if (*restore)
       return RunRestore(session, sel, snap, OptionalText(item), ArgumentText(destination),
                         ConflictRuleNamed(overwrite));

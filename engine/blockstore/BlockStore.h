@@ -110,6 +110,10 @@ class BlockStore : private MatchingScan::Store {
   // when they could not be read or are damaged (reported, and remembered).
   bool RestoreBytes(int contentFd, int64_t contentOffset, const std::wstring& expectedName,
                     int64_t expectedSize, std::string* bytes);
+  // The record of a stored file, checked as RestoreFile checks it before
+  // reading its blocks; false (`why` says) when unreadable or damaged.
+  bool ReadRecord(int contentFd, int64_t contentOffset, const std::wstring& expectedName,
+                  int64_t expectedSize, ContentRecord* record, std::wstring* why);
   // As RestoreBytes, reporting nothing: `why` says what is wrong.
   bool ReadBytes(int contentFd, int64_t contentOffset, const std::wstring& expectedName,
                  int64_t expectedSize, std::string* bytes, std::wstring* why);

@@ -67,6 +67,24 @@ bool BlockStore::ReadBytes(int contentFd, int64_t contentOffset, const std::wstr
   return false;
 }
 
+bool BlockStore::ReadRecord(int contentFd, int64_t contentOffset, const std::wstring& expectedName,
+                            int64_t expectedSize, ContentRecord* record, std::wstring* why) {
+  const int64_t dataEnd = dataFile_ != nullptr ? dataFile_->LogicalEnd() : 0;
+  switch (ContentRecord::Read(contentFd, contentOffset, expectedName, expectedSize, dataEnd, record,
+                              why)) {
+    case ContentRecord::Check::kSound:
+      return true;
+    case ContentRecord::Check::kReadError:
+      *why = platform::FormatWide(L"its record could not be read: %ls",
+                                  platform::SystemErrorText(platform::LastError()).c_str());
+      return false;
+    case ContentRecord::Check::kDamaged:
+      break;
+  }
+  damage_.Add(DamageMemory::Kind::kContent, contentOffset);
+  return false;
+}
+
 bool BlockStore::RestoreBytes(int contentFd, int64_t contentOffset,
                               const std::wstring& expectedName, int64_t expectedSize,
                               std::string* bytes) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "blockstore/StoreContext.h"
+#include "catalogue/AttributeList.h"
 #include "catalogue/CheckVisitor.h"
 #include "catalogue/DirRecord.h"
 #include "catalogue/ExclusionRules.h"
@@ -27,7 +28,9 @@
 #include "catalogue/ListingVisitor.h"
 #include "catalogue/SnapshotFigures.h"
 #include "catalogue/SnapshotFiguresFile.h"
+#include "catalogue/SubtreeWalk.h"
 #include "platform/FileSystem.h"
+#include "vaultline/ItemHistory.h"
 
 class IBackupRestoreStatus;
 
@@ -39,7 +42,6 @@ class SnapshotFile;
 class SourcePrefetch;
 struct SnapEntry;
 class SourceScanner;
-class SubtreeWalk;
 class WorkerThread;
 
 class SnapshotManager : public StoreContext {
@@ -126,6 +128,26 @@ class SnapshotManager : public StoreContext {
   // device", and for a link a tab and its target, for a device a tab and
   // its numbers ("1:3").
   std::vector<std::wstring> ListingKinds();
+
+  // A walk of the directory file for WalkSnapshot; it tells the visitor's
+  // caller of the damage met.
+  SubtreeWalk NewWalk();
+  // Walks the tree of snapshot `index` (needs a preceding ListSnapshots);
+  // each damaged place is named in `problems`. False when the snapshot
+  // cannot be read at all (named too).
+  bool WalkSnapshot(int index, SubtreeWalk& walk, RecordVisitor& visitor,
+                    std::vector<std::wstring>* problems);
+  // The item a record describes, its link target and owner read from the
+  // content file.
+  StoredItem Describe(const DirEntry& entry, const std::wstring& listed);
+  // The owner, group and extended attributes a record points at; false
+  // (`why` says) when it has none or they cannot be read.
+  bool ReadAttributes(const DirEntry& entry, AttributeList* list, std::wstring* why);
+  // Whether two stored files hold the same bytes, by the digests of their
+  // pieces: 1 the same, 0 not, -1 when either cannot be read (`why` says).
+  int SameStoredContents(const DirEntry& a, const DirEntry& b, std::wstring* why);
+  // The same for a stored file and the file at `path`.
+  int SameAsFile(const DirEntry& stored, const std::wstring& path, std::wstring* why);
 
   // Restores JoinPath(sourceRoot, relativePath) of snapshot `index` into
   // `target` (empty target: back where it came from). With flatten the item

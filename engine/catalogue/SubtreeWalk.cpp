@@ -101,6 +101,11 @@ int64_t SubtreeWalk::Visit(int64_t offset, int32_t count, int depth, const std::
     }
     if (entry.IsFolder()) {
       if (!visitor.EnterFolder(entry, offset)) return kStopped;
+      if (entry.contentOffset != next && !visitor.WalkChildren(entry)) {
+        if (!visitor.LeaveFolder(entry)) return kStopped;
+        offset = next;
+        continue;
+      }
       const std::wstring folder = entry.name;
       const int64_t end = Visit(entry.contentOffset, entry.count, depth + 1, &folder, visitor);
       if (end < 0) return end;

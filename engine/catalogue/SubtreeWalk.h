@@ -31,6 +31,9 @@ class RecordVisitor {
   virtual bool VisitFile(const DirEntry& entry, int64_t offset) = 0;
   virtual bool EnterFolder(const DirEntry& entry, int64_t offset) = 0;
   virtual bool LeaveFolder(const DirEntry& entry) = 0;
+  // Asked after EnterFolder of a folder whose children lie elsewhere (an
+  // unchanged folder of an earlier snapshot): false passes them over.
+  virtual bool WalkChildren(const DirEntry& /*folder*/) { return true; }
   // Every record read, the passed-over ones included: they still hold their
   // place among a folder's children.
   virtual void ReadRecord(const DirEntry& /*entry*/, int64_t /*offset*/) {}

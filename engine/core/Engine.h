@@ -14,12 +14,14 @@
 #include "core/Configuration.h"
 #include "core/Diagnostics.h"
 #include "core/Profile.h"
+#include "vaultline/ItemHistory.h"
 #include "vaultline/SnapshotFiles.h"
 #include "vaultline/Vaultline.h"
 
 namespace vaultline {
 
 class ConfigurationFiles;
+class ListedPaths;
 class ExclusionFile;
 
 class Engine : public IVaultline {
@@ -86,6 +88,15 @@ class Engine : public IVaultline {
   // The selection's snapshots opened for reading under its lock held as a
   // reader; null with `failure` (a SnapshotFilesFailure) when they cannot be.
   ISnapshotFiles* OpenSnapshotFiles(unsigned profile, int* failure);
+  // The reading behind the exports of vaultline/ItemHistory.h.
+  bool ListStoredItems(unsigned profile, unsigned snapshot, std::vector<StoredItem>* items,
+                       std::vector<std::wstring>* problems);
+  bool FindVersions(unsigned profile, const VersionSearch& search,
+                    std::vector<ItemVersion>* versions, std::vector<std::wstring>* problems);
+  bool DiffSnapshots(unsigned profile, unsigned from, unsigned to, std::vector<ItemChange>* changes,
+                     std::vector<std::wstring>* problems);
+  bool DiffWithFolder(unsigned profile, unsigned snapshot, const std::wstring& folder,
+                      std::vector<ItemChange>* changes, std::vector<std::wstring>* problems);
   // The rule of the later restores for files already at their destination.
   void SetRestoreConflict(int rule, bool countOnly) {
     restoreConflict_ = rule;
@@ -142,6 +153,12 @@ class Engine : public IVaultline {
   // Finishes or rolls back an interrupted compaction of the locked
   // selection; false (reported to `status`) when it cannot be finished.
   bool FinishCompaction(Profile& profile, IBackupRestoreStatus* status);
+  // Opens the selection's catalogue and its snapshot list for `work`, which
+  // gets the source's listed paths and the source; anything that stops it is
+  // named in `problems`.
+  bool ReadHistory(
+      unsigned index, std::vector<std::wstring>* problems,
+      const std::function<bool(SnapshotManager&, const ListedPaths&, const std::wstring&)>& work);
   // Replaces the cached snapshot list from the open catalogue; true when the
   // catalogue lists at least one snapshot.
   bool LoadSnapshotList(Profile& profile);

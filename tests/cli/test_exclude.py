@@ -33,7 +33,7 @@ class Exclude(harness.DriveTest):
         self.drive.ok("exclude", "src", "rename", expect=2)
 
         self.drive.ok("backup", "src")
-        self.assertEqual([b"src//", b"src/keep.txt", b"src/sub/", b"src/sub/build"],
+        self.assertEqual([b"src/", b"src/keep.txt", b"src/sub/", b"src/sub/build"],
                          sorted(self.drive.ok("ls", "src").splitlines()))
 
         self.drive.ok("exclude", "src", "remove", "*.tmp")

@@ -47,7 +47,11 @@ bool IsBoundaryName(const std::string& name) {
                                                   "GetSnapshotItemDetails",
                                                   "GetSnapshotFigures",
                                                   "OpenSnapshotFiles",
-                                                  "CloseSnapshotFiles"};
+                                                  "CloseSnapshotFiles",
+                                                  "ListStoredItems",
+                                                  "FindItemVersions",
+                                                  "DiffSnapshots",
+                                                  "DiffWithFolder"};
   for (const char* boundaryClass :
        {"IVaultline", "IBackupRestoreStatus", "IResourceProvider", "ISnapshotFiles"}) {
     std::string owner = boundaryClass;
@@ -87,6 +91,10 @@ TEST(ExportsTest, LibraryExportsExactlyTheBoundary) {
                                "GetSnapshotFigures",
                                "OpenSnapshotFiles",
                                "CloseSnapshotFiles",
+                               "ListStoredItems",
+                               "FindItemVersions",
+                               "DiffSnapshots",
+                               "DiffWithFolder",
                                "vtable for IVaultline",
                                "typeinfo for IVaultline"}) {
     EXPECT_TRUE(exported.count(required)) << "missing export: " << required;
