@@ -82,7 +82,9 @@ int64_t SubtreeWalk::Visit(int64_t offset, int32_t count, int depth, const std::
                                       : L"\nDamaged directory record";
       if (next == -2 || seen || parent == nullptr || i + 1 == count) {
         Lost(parent, firstChild, count - i, why);
-        return offset;
+        // A damaged last record still holds its place: what follows it is
+        // the parent's to read, not a record read twice.
+        return next >= 0 && !seen ? next : offset;
       }
       Lost(parent, firstChild, 1, why);
       int64_t end = 0;

@@ -131,6 +131,25 @@ TEST_F(Damage, DamagedEntryInTheMiddleHidesNothingBehindIt) {
   EXPECT_EQ(ReadBytes(".snp").substr(0, damaged.size()), damaged);
 }
 
+TEST_F(Damage, DamagedLastRecordOfAFolderHidesNotTheFoldersAfterIt) {
+  BuildTree();
+  ASSERT_TRUE(Backup());
+  // Records in walk order: src, a, a/one.txt, b, b/two.txt.
+  const std::string records = ReadBytes(".dir");
+  const std::u16string units = platform::ToUtf16(W(Src() / "a" / "one.txt"));
+  const std::string name(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+  const size_t at = records.find(name + std::string(2, '\0'));
+  ASSERT_NE(at, std::string::npos);
+  const uint16_t garbage = 0;
+  Patch(".dir", static_cast<int64_t>(at) - 12, &garbage, sizeof(garbage));
+
+  SnapshotManager& manager = Open();
+  manager.ListSnapshots();
+  const std::vector<std::wstring> listed = manager.ListEntries(0, W(Src()));
+  EXPECT_TRUE(manager.ListingFailed());
+  EXPECT_EQ(listed, (std::vector<std::wstring>{L"/", L"a/", L"b/", L"b/two.txt"}));
+}
+
 TEST_F(Damage, LoopingOffsetsEndListingAndRestoreWithAnError) {
   BuildTree();
   ASSERT_TRUE(Backup());
