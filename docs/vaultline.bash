@@ -23,20 +23,21 @@ _vaultline() {
     cword=$COMP_CWORD
   fi
 
-  local commands="list create rename delete backup snapshots ls restore cat check forget compact config exclude"
+  local commands="list create rename delete backup snapshots ls find diff restore cat check forget compact config exclude"
   local program=${words[0]} drive="" command="" position=0 i
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
       --drive) drive=${words[i+1]}; ((i++)) ;;
-      --to|--keep-last|--keep-daily|--keep-weekly|--keep-monthly) ((i++)) ;;
+      --to|--keep-last|--keep-daily|--keep-weekly|--keep-monthly|--newer|--older|--first|--last) ((i++)) ;;
       -*) ;;
       *) if [[ -z $command ]]; then command=${words[i]}; else ((position++)); fi ;;
     esac
   done
 
   case $prev in
-    --drive|--to) COMPREPLY=($(compgen -d -- "$cur")); return ;;
-    --keep-last|--keep-daily|--keep-weekly|--keep-monthly) return ;;
+    --drive|--to|--with) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+    --keep-last|--keep-daily|--keep-weekly|--keep-monthly|--newer|--older) return ;;
+    --first|--last) COMPREPLY=($(compgen -W "latest" -- "$cur")); return ;;
   esac
 
   if [[ -z $command ]]; then
@@ -53,6 +54,9 @@ _vaultline() {
     restore) options="--to --overwrite" ;;
     backup) options="--all" ;;
     check) options="--read-data" ;;
+    ls) options="-l --long" ;;
+    find) options="--newer --older --first --last" ;;
+    diff) options="--with" ;;
     forget) options="--keep-last --keep-daily --keep-weekly --keep-monthly --dry-run --compact" ;;
   esac
   if [[ $cur == -* ]]; then
@@ -62,12 +66,12 @@ _vaultline() {
 
   case $command:$position in
     create:1) COMPREPLY=($(compgen -f -- "$cur")) ;;
-    rename:0 | delete:0 | backup:0 | snapshots:0 | ls:0 | restore:0 | cat:0 | check:0 | forget:0 | \
+    rename:0 | delete:0 | backup:0 | snapshots:0 | ls:0 | find:0 | diff:0 | restore:0 | cat:0 | check:0 | forget:0 | \
       compact:0 | exclude:0)
       local IFS=$'\n'
       COMPREPLY=($(compgen -W "$(_vaultline_selections "$program" "$drive")" -- "$cur"))
       ;;
-    ls:1 | restore:1 | cat:1 | forget:*) COMPREPLY=($(compgen -W "latest" -- "$cur")) ;;
+    ls:1 | diff:1 | diff:2 | restore:1 | cat:1 | forget:*) COMPREPLY=($(compgen -W "latest" -- "$cur")) ;;
     config:0) COMPREPLY=($(compgen -W "max-file-size max-backup-size" -- "$cur")) ;;
     exclude:1) COMPREPLY=($(compgen -W "add remove test" -- "$cur")) ;;
   esac
