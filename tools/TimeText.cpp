@@ -39,15 +39,9 @@ std::wstring LocalTimeText(int64_t seconds) {
 }
 
 std::string IsoTimeText(int64_t seconds) {
-  platform::LocalDateTime t{};
-  if (!platform::ToLocalTime(static_cast<int32_t>(seconds), &t)) return {};
-  const int64_t offset = AsUtc(t) - seconds;
-  const int64_t minutes = (offset < 0 ? -offset : offset) / 60;
-  char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", t.year, t.month,
-                t.day, t.hour, t.minute, t.second, offset < 0 ? '-' : '+',
-                static_cast<int>(minutes / 60), static_cast<int>(minutes % 60));
-  return text;
+  // Digits, separators and the offset's sign: plain ASCII.
+  const std::wstring text = platform::Iso8601Text(static_cast<int32_t>(seconds));
+  return std::string(text.begin(), text.end());
 }
 
 std::optional<int64_t> ParseTimeArgument(const std::wstring& text) {
