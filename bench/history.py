@@ -4,9 +4,10 @@
 Prints, each against its target: an unchanged backup after 1 and after 50
 snapshots (the 50th at most 1.2x the 1st), listing the snapshots at 50 (under
 20 ms), the bytes an unchanged backup reads at 50 (under 5 % of the directory
-file), the time and space given back by forgetting 40 of the 50 and
-compacting, and what the backup after that costs. Uses the tree generator
-of end_to_end.py.
+file), find of one name over all 50 snapshots (under 1 s), diff of the first
+and the last snapshot (under 0.5 s), the time and space given back by
+forgetting 40 of the 50 and compacting, and what the backup after that
+costs. Uses the tree generator of end_to_end.py.
 
   bench/history.py [--cli build-release/drive/vaultline] [--scale 0.1]
 """
@@ -49,6 +50,13 @@ def small_change(root, rng):
     for path in rng.sample(texts, min(20, len(texts))):
         with open(path, "r+b") as f:
             f.write(rng.randbytes(16))
+
+
+def changed_text(root):
+    """The text file whose time is the newest: one that small_change edited."""
+    texts = [os.path.join(folder, name) for folder, _, names in os.walk(root)
+             for name in names if name.endswith(".txt")]
+    return max(texts, key=lambda path: os.stat(path).st_mtime_ns)
 
 
 def storage_bytes(drive):
@@ -107,6 +115,12 @@ def main():
     later, read = settled_unchanged(vl)
     listing, _ = best(vl + ["snapshots", "0"], runs=5)
     directory = os.path.getsize(store_file(drive, ".dir"))
+    # One name of a file the history changed, so that it has several versions.
+    name = os.path.basename(changed_text(home))
+    find, _ = best(vl + ["find", "0", name])
+    versions = subprocess.check_output(vl + ["--json", "find", "0", name]).count(b'"snapshots"')
+    diff, _ = best(vl + ["diff", "0", "0", "latest"])
+    changes = len(subprocess.check_output(vl + ["diff", "0", "0", "latest"]).splitlines()) - 1
 
     count = subprocess.check_output(vl + ["--json", "snapshots", "0"]).count(b'"index"')
     before = storage_bytes(drive)
@@ -125,6 +139,10 @@ def main():
           % (count, listing * 1000, verdict(listing < 0.020)))
     print("bytes read by that unchanged backup  %8d    %.2f %% of the directory file "
           "(target < 5 %%: %s)" % (read, 100 * read / directory, verdict(read < 0.05 * directory)))
+    print("find %s over %d snapshots   %8.3f s  %d versions (target < 1 s: %s)"
+          % (name, count, find, versions, verdict(find < 1)))
+    print("diff of the first and the last       %8.3f s  %d items (target < 0.5 s: %s)"
+          % (diff, changes, verdict(diff < 0.5)))
     print("forget 40 and compact                %8.3f s  %.1f MiB -> %.1f MiB (%.1f MiB back)"
           % (compact, before / 2**20, after / 2**20, (before - after) / 2**20))
     print("the backup after compacting          %8.3f s  %d bytes of contents stored again, "
