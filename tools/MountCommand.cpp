@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "FuseMount.h"
+#include "JsonText.h"
 #include "SelectionArguments.h"
 #include "SnapshotFileSystem.h"
 #include "platform/Text.h"
@@ -18,6 +19,30 @@ namespace {
 struct SnapshotFilesCloser {
   void operator()(ISnapshotFiles* files) const { CloseSnapshotFiles(files); }
 };
+
+// Once the folder shows the snapshots: "mounted DIR", or a document that
+// names the folder of each snapshot.
+void AnnounceMount(const SnapshotFileSystem& fileSystem, const std::wstring& folder, bool json) {
+  if (!json) {
+    PrintLine(L"mounted " + folder);
+  } else {
+    nlohmann::json document;
+    PutText(document, "mounted", folder);
+    document["snapshots"] = nlohmann::json::array();
+    for (const SnapshotFileSystem::TopFolder& top : fileSystem.TopFolders()) {
+      nlohmann::json entry;
+      entry["index"] = top.snapshot;
+      PutText(entry, "folder", platform::DecodeName(top.name));
+      if (top.name == SnapshotFileSystem::kLatest) {
+        document["latest"] = entry;
+      } else {
+        document["snapshots"].push_back(entry);
+      }
+    }
+    PrintJson(document);
+  }
+  std::fflush(stdout);
+}
 
 }  // namespace
 
@@ -40,11 +65,7 @@ int RunMount(EngineSession& session, const std::wstring& selection, const std::w
   std::wstring error;
   const bool served = ServeMount(
       fileSystem, platform::EncodeName(folder),
-      [&] {
-        PrintLine(L"mounted " + folder);
-        std::fflush(stdout);
-      },
-      &error);
+      [&] { AnnounceMount(fileSystem, folder, session.options().json); }, &error);
   if (!served) throw CommandError{kExitFailure, error};
   return kExitSuccess;
 }

@@ -15,8 +15,6 @@ namespace vaultline::cli {
 
 namespace {
 
-constexpr const char* kLatest = "latest";
-
 // "2026-12-10T09:12:01+01:00": the local time and its offset from UTC.
 std::string IsoTime(int64_t seconds) {
   const time_t time = static_cast<time_t>(seconds);
@@ -104,10 +102,10 @@ SnapshotFileSystem::~SnapshotFileSystem() {
   }
 }
 
-std::vector<std::string> SnapshotFileSystem::TopNames() const {
-  std::vector<std::string> names;
-  for (const View& view : views_) names.push_back(view.name);
-  return names;
+std::vector<SnapshotFileSystem::TopFolder> SnapshotFileSystem::TopFolders() const {
+  std::vector<TopFolder> folders;
+  for (const View& view : views_) folders.push_back({view.name, view.snapshot});
+  return folders;
 }
 
 bool SnapshotFileSystem::Locate(Node node, int* view, int* item) {

@@ -26,6 +26,7 @@ class SnapshotFileSystem {
  public:
   using Node = uint64_t;
   static constexpr Node kTop = 1;  // FUSE_ROOT_ID
+  static constexpr const char* kLatest = "latest";
 
   struct FolderEntry {
     std::string name;
@@ -40,8 +41,13 @@ class SnapshotFileSystem {
   SnapshotFileSystem(const SnapshotFileSystem&) = delete;
   SnapshotFileSystem& operator=(const SnapshotFileSystem&) = delete;
 
-  // The snapshot folders' names, in the order of the snapshots, "latest" last.
-  std::vector<std::string> TopNames() const;
+  // The folders of the top folder, in the order of the snapshots, "latest"
+  // last: each name with the snapshot it shows.
+  struct TopFolder {
+    std::string name;
+    int snapshot;
+  };
+  std::vector<TopFolder> TopFolders() const;
 
   int Lookup(Node folder, std::string_view name, Node* node, struct stat* attributes);
   int GetAttributes(Node node, struct stat* attributes);
