@@ -35,6 +35,7 @@
 #include "ScreenScale.h"
 #include "ShellOpen.h"
 #include "SizeText.h"
+#include "SnapshotMounts.h"
 #include "platform/Path.h"
 #include "resources/ResourceIds.h"
 #include "vaultline/SnapshotDetails.h"
@@ -119,6 +120,8 @@ CMainFrame::~CMainFrame() {
        std::initializer_list<QObject*>{m_pSelectionView, m_pSnapshotView, m_pContentView}) {
     disconnect(view, nullptr, this, nullptr);
   }
+  // Open snapshots are unmounted with the program.
+  m_pMounts.reset();
   // The engine may use this window as its string provider until it is gone.
   Cleanup(m_pIVaultline);
   m_pIVaultline = nullptr;
@@ -408,6 +411,7 @@ bool CMainFrame::IsCommandEnabled(unsigned command) const {
     case cmd::kVerify:
       return engine && selection;
     case cmd::kDeleteSnapshot:
+    case cmd::kOpenInFileManager:
       return engine && selection && m_pSnapshotView->Selected() >= 0;
     case cmd::kBackupAll:
       return engine && m_pSelectionView->count() > 0;
@@ -484,6 +488,9 @@ void CMainFrame::OnCommand(unsigned command) {
     case cmd::kViewFile:
       OnViewFile();
       break;
+    case cmd::kOpenInFileManager:
+      OnOpenInFileManager();
+      break;
     case cmd::kHelpContents:
       OnHelpContents();
       break;
@@ -556,6 +563,22 @@ void CMainFrame::OnHelpContents() {
     MessageBox::Show(this, FormatString(ids::kHelpLaunchFailed, code, path.c_str()),
                      QMessageBox::Warning);
   }
+}
+
+void CMainFrame::OnOpenInFileManager() {
+  const int selection = m_pSelectionView->Selected();
+  const int snapshot = m_pSnapshotView->Selected();
+  if (m_pIVaultline == nullptr || selection < 0 || snapshot < 0) return;
+  if (m_pMounts == nullptr) m_pMounts = std::make_unique<SnapshotMounts>();
+  QString error;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const QString folder = m_pMounts->FolderOf(selection, snapshot, &error);
+  QApplication::restoreOverrideCursor();
+  if (!folder.isEmpty() && ShellOpen(folder)) return;
+  // Without a file manager the folder is still there to be opened by hand.
+  const std::wstring detail = FromQString(folder.isEmpty() ? error : folder);
+  MessageBox::Show(this, FormatString(ids::kOpenInFileManagerFailed, detail.c_str()),
+                   QMessageBox::Warning);
 }
 
 void CMainFrame::OnAbout() {

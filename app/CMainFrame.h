@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "vaultline/Vaultline.h"
@@ -19,6 +20,7 @@ class CMarrowbyView;
 class CSnapshotView;
 class CContentView;
 class CBackupProgressDlg;
+class SnapshotMounts;
 struct RestoreJob;
 
 class CMainFrame : public QMainWindow, public IResourceProvider {
@@ -100,6 +102,9 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   // gauge follow.
   void RunCompaction(int index, const std::wstring& name);
   void OnViewFile();
+  // Mounts the selection (once) and shows the selected snapshot's folder in
+  // the desktop's file manager; unmounted when this window goes.
+  void OnOpenInFileManager();
   void OnProperties();
   // Adds or removes one exclusion pattern of selection `index`; a refusal is
   // shown in a message box.
@@ -127,6 +132,7 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   void OnFolderDropped(const QString& folder);
 
   IVaultline* m_pIVaultline = nullptr;
+  std::unique_ptr<SnapshotMounts> m_pMounts;     // made by the first Open in the File Manager
   IBackupRestoreStatus* m_pStatus = nullptr;     // current status sink
   CBackupProgressDlg* m_pProgressDlg = nullptr;  // created on first use, a child of this window
   std::wstring m_driveRoot;

@@ -44,6 +44,7 @@ const MarrowbyMenuItem kEnglishMenuItems[] = {
     {menu::kSnapshotItem, 0, 0, L"_POPUP_"},
     {menu::kSnapshotItem, 1, cmd::kRestore, L"R&estore..."},
     {menu::kSnapshotItem, 1, cmd::kDeleteSnapshot, L"&Delete Snapshot"},
+    {menu::kSnapshotItem, 1, cmd::kOpenInFileManager, L"&Open in the File Manager"},
 };
 const size_t kEnglishMenuItemCount = sizeof(kEnglishMenuItems) / sizeof(kEnglishMenuItems[0]);
 

@@ -206,6 +206,8 @@ const MarrowbyString kEnglishStrings[] = {
     {606, L"%s: not started, the backups were cancelled"},
     {607, L"%d of %d Backup Selections backed up."},
     {608, L"No snapshot was taken."},
+    {640, L"The snapshot could not be opened in the file manager:\n%s"},
+    {32840, L"Open the snapshot as a folder in the file manager\nOpen in the File Manager"},
     {32830, L"Back up every Backup Selection in turn\nBack Up All"},
     {32784, L"Restore snapshot to disk\nRestore Snapshot Backup to Disk"},
     {32785, L"Show selected file \nView file"},

@@ -170,6 +170,8 @@ inline constexpr unsigned kBackupAllOutcomeFailed = 605;
 inline constexpr unsigned kBackupAllOutcomeNotRun = 606;
 inline constexpr unsigned kBackupAllSummary = 607;  // the final status: done of all
 inline constexpr unsigned kNoSnapshotTaken = 608;
+// Open in the File Manager: the snapshot could not be mounted or shown.
+inline constexpr unsigned kOpenInFileManagerFailed = 640;
 inline constexpr unsigned kAppTitle = 57344;
 inline constexpr unsigned kReady = 57345;
 }  // namespace ids
@@ -186,6 +188,7 @@ inline constexpr unsigned kRestore = 32784;
 inline constexpr unsigned kBackupAll = 32830;
 inline constexpr unsigned kVerify = 32800;
 inline constexpr unsigned kDeleteSnapshot = 32801;
+inline constexpr unsigned kOpenInFileManager = 32840;
 inline constexpr unsigned kViewFile = 32785;
 inline constexpr unsigned kProperties = 32790;
 inline constexpr unsigned kHelpContents = 32791;

@@ -116,7 +116,8 @@ void DesktopUseTest::menuKeysOpenEachContextMenu() {
                                QStringLiteral("&Rename"),
                                QStringLiteral("&Properties...")};
   const QStringList snapshotMenu = {QStringLiteral("R&estore..."),
-                                    QStringLiteral("&Delete Snapshot")};
+                                    QStringLiteral("&Delete Snapshot"),
+                                    QStringLiteral("&Open in the File Manager")};
   const QStringList contentMenu = {QStringLiteral("R&estore..."), QStringLiteral("&View File")};
   CMarrowbyView* selections = frame_->SelectionView();
   CContentView* tree = frame_->ContentView();

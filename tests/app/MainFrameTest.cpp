@@ -309,7 +309,8 @@ void MainFrameTest::contextMenusOfferTheirCommands() {
   QTreeWidgetItem* older = snapshots->topLevelItem(1);
   QCOMPARE(ContextMenuAt(snapshots, snapshots->visualItemRect(older).center(),
                          QStringLiteral("menu-snapshot-row")),
-           QStringList({QStringLiteral("R&estore..."), QStringLiteral("&Delete Snapshot")}));
+           QStringList({QStringLiteral("R&estore..."), QStringLiteral("&Delete Snapshot"),
+                        QStringLiteral("&Open in the File Manager")}));
   QCOMPARE(snapshots->Selected(), 0);
 }
 

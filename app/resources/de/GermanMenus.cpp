@@ -43,6 +43,7 @@ const MarrowbyMenuItem kGermanMenuItems[] = {
     {menu::kSnapshotItem, 0, 0, L"_POPUP_"},
     {menu::kSnapshotItem, 1, cmd::kRestore, L"&Wiederherstellen..."},
     {menu::kSnapshotItem, 1, cmd::kDeleteSnapshot, L"Snapshot &löschen"},
+    {menu::kSnapshotItem, 1, cmd::kOpenInFileManager, L"Im &Dateimanager öffnen"},
 };
 const size_t kGermanMenuItemCount = sizeof(kGermanMenuItems) / sizeof(kGermanMenuItems[0]);
 

@@ -208,6 +208,8 @@ const MarrowbyString kGermanStrings[] = {
     {606, L"%s: nicht begonnen, die Sicherungen wurden abgebrochen"},
     {607, L"%d von %d Sicherungsauswahlen gesichert."},
     {608, L"Es wurde kein Snapshot erstellt."},
+    {640, L"Der Snapshot konnte nicht im Dateimanager geöffnet werden:\n%s"},
+    {32840, L"Den Snapshot als Ordner im Dateimanager öffnen\nIm Dateimanager öffnen"},
     {32830, L"Jede Sicherungsauswahl der Reihe nach sichern\nAlle sichern"},
     {32784,
      L"Snapshot auf den Datenträger wiederherstellen\nSnapshot-Sicherung auf den Datenträger "
