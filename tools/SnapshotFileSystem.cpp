@@ -6,29 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <unordered_map>
 
+#include "TimeText.h"
 #include "platform/Text.h"
 
 namespace vaultline::cli {
 
 namespace {
-
-// "2026-12-10T09:12:01+01:00": the local time and its offset from UTC.
-std::string IsoTime(int64_t seconds) {
-  const time_t time = static_cast<time_t>(seconds);
-  struct tm local {};
-  localtime_r(&time, &local);
-  char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-  const long offset = local.tm_gmtoff / 60;
-  const int hours = static_cast<int>((offset < 0 ? -offset : offset) / 60 % 100);
-  const int minutes = static_cast<int>((offset < 0 ? -offset : offset) % 60);
-  char zone[16];
-  std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', hours, minutes);
-  return std::string(text) + zone;
-}
 
 mode_t TypeOf(int32_t kind) {
   switch (kind) {
@@ -88,7 +73,7 @@ SnapshotFileSystem::SnapshotFileSystem(ISnapshotFiles& files,
       continue;
     }
     // Two snapshots of the same second keep apart by their number.
-    std::string name = IsoTime(time);
+    std::string name = IsoTimeText(time);
     const int seen = ++taken[name];
     if (seen > 1) name += "_" + std::to_string(seen);
     views_.push_back({name, snapshot, time});
