@@ -11,11 +11,19 @@
 #include "KeyboardMenu.h"
 #include "SizeText.h"
 #include "SnapshotTimeText.h"
+#include "platform/Path.h"
 #include "resources/ResourceIds.h"
 
 namespace {
 constexpr int kNodeRole = Qt::UserRole;
+
+// Before the tree is inserted anew: no node's children are in it.
+void ForgetPopulated(ContentNode& node) {
+  node.populated = false;
+  for (auto& [name, child] : node.children) ForgetPopulated(*child);
 }
+
+}  // namespace
 
 CContentView::CContentView(QWidget* parent) : QTreeWidget(parent) {
   setObjectName(QStringLiteral("contentTree"));
@@ -55,19 +63,88 @@ void CContentView::Fill(const std::vector<std::wstring>& paths, const std::wstri
     }
   }
   BuildContentTree(root_, paths);
-  for (ContentNode* node : root_.OrderedChildren()) InsertNode(node, nullptr, true);
+  snapshotName_ = snapshotName;
+  InsertTopLevel();
+}
+
+void CContentView::SetFilter(const SearchPattern& pattern) {
+  filter_ = pattern;
+  InsertTopLevel();
+}
+
+void CContentView::InsertTopLevel() {
+  clear();
+  ForgetPopulated(root_);
+  matches_ = 0;
+  QTreeWidgetItem* firstMatch = nullptr;
+  for (ContentNode* node : root_.OrderedChildren()) {
+    if (filter_.IsEmpty()) {
+      InsertNode(node, nullptr, true);
+    } else if (QTreeWidgetItem* match = InsertMatching(node, nullptr); firstMatch == nullptr) {
+      firstMatch = match;
+    }
+  }
   QTreeWidgetItem* first = topLevelItem(0);
   if (first == nullptr) return;
-  if (!snapshotName.empty()) {
+  if (!snapshotName_.empty()) {
     first->setText(0, first->text(0) + QStringLiteral(" [ ") +
-                          LoadString(marrowby::ids::kSnapshotLabel) + ToQString(snapshotName) +
+                          LoadString(marrowby::ids::kSnapshotLabel) + ToQString(snapshotName_) +
                           QStringLiteral(" ]"));
+  }
+  if (!filter_.IsEmpty()) {
+    if (firstMatch == nullptr) {
+      // Said in the tree itself: an empty tree would look like an empty snapshot.
+      auto* none = new QTreeWidgetItem(first);
+      none->setText(0, LoadString(marrowby::ids::kNoSearchMatch));
+      none->setFlags(Qt::ItemIsEnabled);
+      none->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+      first->setExpanded(true);
+      firstMatch = first;
+    }
+    setCurrentItem(firstMatch);
+    scrollToItem(firstMatch);
+    return;
   }
   if (first->childCount() > 0) first->setExpanded(true);
   // The first item starts as the current one, as a tree control selects it
   // when it takes the focus: Restore then covers the whole snapshot.
   setCurrentItem(first);
   scrollToItem(first, QAbstractItemView::PositionAtTop);
+}
+
+bool CContentView::MatchesFilter(const ContentNode& node) const {
+  // The source folder itself is the snapshot, no match of its own.
+  if (node.parent == &root_ && node.folder) return false;
+  if (!filter_.OnPath()) return filter_.Matches(ToQString(node.name));
+  const std::wstring path = node.Path();
+  const size_t first = path.find(vaultline::platform::kSeparator);
+  return filter_.Matches(ToQString(first == std::wstring::npos ? path : path.substr(first + 1)));
+}
+
+QTreeWidgetItem* CContentView::InsertMatching(ContentNode* node, QTreeWidgetItem* parent) {
+  QTreeWidgetItem* item = MakeItem(node, parent);
+  QTreeWidgetItem* first = nullptr;
+  if (MatchesFilter(*node)) {
+    ++matches_;
+    first = item;
+  }
+  node->populated = true;
+  for (ContentNode* child : node->OrderedChildren()) {
+    QTreeWidgetItem* found = InsertMatching(child, item);
+    if (first == nullptr) first = found;
+  }
+  if (first == nullptr && parent != nullptr) {
+    delete item;
+    return nullptr;
+  }
+  if (item->childCount() > 0) {
+    item->setExpanded(true);
+  } else if (first == item && !node->children.empty()) {
+    // A folder found by its name opens to all it holds.
+    node->populated = false;
+    new QTreeWidgetItem(item);
+  }
+  return first;
 }
 
 void CContentView::Clear() {
@@ -78,6 +155,16 @@ void CContentView::Clear() {
 
 QTreeWidgetItem* CContentView::InsertNode(ContentNode* node, QTreeWidgetItem* parent,
                                           bool expanded) {
+  QTreeWidgetItem* item = MakeItem(node, parent);
+  if (expanded) {
+    InsertChildren(node, item);
+  } else if (!node->children.empty()) {
+    new QTreeWidgetItem(item);  // placeholder: shows the expand button
+  }
+  return item;
+}
+
+QTreeWidgetItem* CContentView::MakeItem(ContentNode* node, QTreeWidgetItem* parent) {
   auto* item = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
   QString name = ToQString(node->name);
   item->setText(0, name);
@@ -101,11 +188,6 @@ QTreeWidgetItem* CContentView::InsertNode(ContentNode* node, QTreeWidgetItem* pa
     if (known.size >= 0) {
       item->setText(2, DateTimeText(QDateTime::fromSecsSinceEpoch(known.modified)));
     }
-  }
-  if (expanded) {
-    InsertChildren(node, item);
-  } else if (!node->children.empty()) {
-    new QTreeWidgetItem(item);  // placeholder: shows the expand button
   }
   return item;
 }

@@ -8,6 +8,7 @@
 
 #include "ContentNode.h"
 #include "FileIconCache.h"
+#include "history/SearchPattern.h"
 
 class CContentView : public QTreeWidget {
   Q_OBJECT
@@ -24,6 +25,12 @@ class CContentView : public QTreeWidget {
   void Fill(const std::vector<std::wstring>& paths, const std::wstring& snapshotName,
             const std::vector<std::wstring>& details = {}, std::vector<std::wstring> kinds = {});
   void Clear();
+  // Shows only the items whose name (or path) matches, with the folders that
+  // lead to them, opened; the first match becomes the current item. An empty
+  // pattern shows the whole tree again. Kept across refills.
+  void SetFilter(const SearchPattern& pattern);
+  // Items shown for the filter; -1 when none is set.
+  int FilterMatches() const { return filter_.IsEmpty() ? -1 : matches_; }
 
   // -1 when nothing is selected.
   int SelectedEntryIndex() const;
@@ -53,8 +60,16 @@ class CContentView : public QTreeWidget {
   const ContentNode* NodeOf(const QTreeWidgetItem* item) const;
   const ContentNode* SelectedNode() const;
   QTreeWidgetItem* InsertNode(ContentNode* node, QTreeWidgetItem* parent, bool expanded);
+  // The item of `node` with its texts and icon, without children.
+  QTreeWidgetItem* MakeItem(ContentNode* node, QTreeWidgetItem* parent);
   void InsertChildren(ContentNode* node, QTreeWidgetItem* item);
   void OnItemExpanded(QTreeWidgetItem* item);
+  // Inserts the top level, whole or as the filter leaves it.
+  void InsertTopLevel();
+  // Inserts `node` when it or something below it matches the filter; the
+  // first matching item it inserts, or null.
+  QTreeWidgetItem* InsertMatching(ContentNode* node, QTreeWidgetItem* parent);
+  bool MatchesFilter(const ContentNode& node) const;
 
   // Size and time of the path with the same index; -1 size: not known.
   struct Details {
@@ -63,6 +78,9 @@ class CContentView : public QTreeWidget {
   };
   std::vector<Details> details_;
   ContentNode root_;
+  std::wstring snapshotName_;
+  SearchPattern filter_;
+  int matches_ = 0;
   std::vector<std::wstring> kinds_;
   FileIconCache icons_;
 };

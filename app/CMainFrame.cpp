@@ -231,7 +231,7 @@ void CMainFrame::CreatePanes() {
   m_pColumnSplitter = new QSplitter(Qt::Horizontal, m_pRowSplitter);
   m_pColumnSplitter->setObjectName(QStringLiteral("columnSplitter"));
   m_pSelectionView = new CMarrowbyView(m_pColumnSplitter);
-  m_pContentView = new CContentView(m_pColumnSplitter);
+  CreateContentPane(m_pColumnSplitter);
   m_pSnapshotView = new CSnapshotView(m_pRowSplitter);
   for (QSplitter* splitter : {m_pRowSplitter, m_pColumnSplitter}) {
     splitter->setChildrenCollapsible(false);
@@ -313,8 +313,10 @@ bool CMainFrame::IsTextFieldOfThisWindow(const QObject* object) const {
 
 bool CMainFrame::IsCommandKey(const QKeyEvent& key) const {
   const QKeySequence typed(key.keyCombination());
-  for (const QAction* action : m_actions) {
-    if (action->shortcuts().contains(typed)) return true;
+  for (auto it = m_actions.constBegin(); it != m_actions.constEnd(); ++it) {
+    // No editing key: it searches for what the search field holds.
+    if (it.key() == cmd::kFindInSnapshots) continue;
+    if (it.value()->shortcuts().contains(typed)) return true;
   }
   return false;
 }
@@ -420,6 +422,15 @@ bool CMainFrame::IsCommandEnabled(unsigned command) const {
              !m_pContentView->SelectedDisplayPath().empty();
     case cmd::kViewFile:
       return engine && m_pContentView->HasSelectedFile();
+    case cmd::kFileVersions:
+      return engine && selection && m_pSnapshotView->Selected() >= 0 &&
+             m_pContentView->HasSelectedFile();
+    case cmd::kCompareWithNow:
+    case cmd::kCompareWithSnapshot:
+      return engine && selection && m_pSnapshotView->Selected() >= 0 &&
+             m_pContentView->SelectedIsFolder();
+    case cmd::kFindInSnapshots:
+      return engine && selection && m_pSnapshotView->topLevelItemCount() > 0;
     default:
       return true;
   }
@@ -490,6 +501,16 @@ void CMainFrame::OnCommand(unsigned command) {
       break;
     case cmd::kOpenInFileManager:
       OnOpenInFileManager();
+      break;
+    case cmd::kFindInSnapshots:
+      OnFindInSnapshots();
+      break;
+    case cmd::kFileVersions:
+      OnFileVersions();
+      break;
+    case cmd::kCompareWithNow:
+    case cmd::kCompareWithSnapshot:
+      OnCompareFolder(command == cmd::kCompareWithNow);
       break;
     case cmd::kHelpContents:
       OnHelpContents();

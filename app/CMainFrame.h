@@ -13,6 +13,8 @@
 
 class QAction;
 class QLabel;
+class QLineEdit;
+class QTimer;
 class QProgressBar;
 class QSplitter;
 class QToolBar;
@@ -22,6 +24,7 @@ class CContentView;
 class CBackupProgressDlg;
 class SnapshotMounts;
 struct RestoreJob;
+struct HistorySource;
 
 class CMainFrame : public QMainWindow, public IResourceProvider {
   Q_OBJECT
@@ -105,6 +108,22 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   // Mounts the selection (once) and shows the selected snapshot's folder in
   // the desktop's file manager; unmounted when this window goes.
   void OnOpenInFileManager();
+  // Finding versions (MainFrameHistory.cpp): the search field over the
+  // content tree, Find in all snapshots, a file's versions and comparing a
+  // folder with now or with another snapshot.
+  QWidget* CreateContentPane(QWidget* parent);
+  void OnFindInSnapshots();
+  void OnFileVersions();
+  void OnCompareFolder(bool withNow);
+  // The selected selection's snapshots; false when none is selected.
+  bool SelectedHistory(HistorySource* history) const;
+  // A history window's restore and view of the version that snapshot
+  // `snapshot` holds at `treePath`.
+  void OnHistoryRestore(int snapshot, const QString& treePath);
+  void OnHistoryView(int snapshot, const QString& treePath);
+  // The restore dialog and the progress window for `treePath` (the content
+  // tree's path) of snapshot `snapshot`; OnRestore's own for the tree.
+  void RestoreItem(int snapshot, const std::wstring& treePath);
   void OnProperties();
   // Adds or removes one exclusion pattern of selection `index`; a refusal is
   // shown in a message box.
@@ -143,6 +162,8 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   CMarrowbyView* m_pSelectionView = nullptr;
   CSnapshotView* m_pSnapshotView = nullptr;
   CContentView* m_pContentView = nullptr;
+  QLineEdit* m_pSearchEdit = nullptr;      // filters the content tree by name
+  QTimer* m_pSearchTimer = nullptr;        // applies the filter once typing pauses
   QSplitter* m_pRowSplitter = nullptr;     // upper row over the snapshot list
   QSplitter* m_pColumnSplitter = nullptr;  // selection list beside the content tree
   QToolBar* m_pToolBar = nullptr;

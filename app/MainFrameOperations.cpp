@@ -21,6 +21,7 @@
 #include "dialogs/CRestorePath.h"
 #include "dialogs/CSelectContent.h"
 #include "dialogs/SharedPaths.h"
+#include "history/HistorySource.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
@@ -219,27 +220,44 @@ void CMainFrame::RunCompaction(int index, const std::wstring& name) {
 }
 
 void CMainFrame::OnRestore() {
-  if (m_pIVaultline == nullptr || m_pSelectionView == nullptr || m_pSnapshotView == nullptr ||
-      m_pContentView == nullptr) {
+  if (m_pSnapshotView == nullptr || m_pContentView == nullptr) return;
+  RestoreItem(m_pSnapshotView->Selected(), m_pContentView->SelectedDisplayPath());
+}
+
+void CMainFrame::RestoreItem(int snapshot, const std::wstring& treePath) {
+  if (m_pIVaultline == nullptr || m_pSelectionView == nullptr || m_pSnapshotView == nullptr) {
     return;
   }
   try {
     CBackupProgressDlg* progress = ProgressWindow();
     std::wstring selectionName;
-    std::wstring snapshotText;
     const int profile = m_pSelectionView->Selected(&selectionName);
-    const int snapshot = m_pSnapshotView->Selected(&snapshotText);
     if (profile < 0) return;
+    // The snapshot's stored text and its text as shown: the list's for the
+    // selected row, the engine's for another (a history window's).
+    std::wstring snapshotText;
+    QString shownText;
+    if (snapshot == m_pSnapshotView->Selected(&snapshotText)) {
+      shownText = m_pSnapshotView->SelectedText();
+    } else {
+      const HistorySource history =
+          HistorySource::Of(m_pIVaultline, static_cast<unsigned>(profile));
+      shownText = history.SnapshotText(static_cast<unsigned>(snapshot));
+      snapshotText = static_cast<size_t>(snapshot) < history.snapshots.size()
+                         ? history.snapshots[static_cast<size_t>(snapshot)]
+                         : std::wstring();
+    }
     const std::wstring source =
         FirstOf(TakeList(m_pIVaultline, m_pIVaultline->GetProfileContents(profile)));
     if (source.empty()) return;
-    const std::wstring treePath = m_pContentView->SelectedDisplayPath();
+    const size_t last = treePath.rfind(platform::kSeparator);
+    const std::wstring parentPath =
+        last == std::wstring::npos ? std::wstring() : treePath.substr(0, last);
     // By default the item goes to a new folder beside its source, so that
     // nothing of the user's is touched unless the user says so.
     const std::wstring besideSource = source.substr(0, source.rfind(platform::kSeparator) + 1);
     const CRestorePath::Request request{
-        m_pSnapshotView->SelectedText(), ToQString(treePath),
-        besideSource + m_pContentView->SelectedParentPath(),
+        shownText, ToQString(treePath), besideSource + parentPath,
         besideSource + selectionName + L' ' + FromQString(SnapshotStamp(ToQString(snapshotText)))};
     CRestorePath dialog(this, request);
     if (!dialog.Run()) return;

@@ -118,7 +118,12 @@ void DesktopUseTest::menuKeysOpenEachContextMenu() {
   const QStringList snapshotMenu = {QStringLiteral("R&estore..."),
                                     QStringLiteral("&Delete Snapshot"),
                                     QStringLiteral("&Open in the File Manager")};
-  const QStringList contentMenu = {QStringLiteral("R&estore..."), QStringLiteral("&View File")};
+  const QStringList contentMenu = {QStringLiteral("R&estore..."),
+                                   QStringLiteral("&View File"),
+                                   QString(),
+                                   QStringLiteral("Versi&ons of this file\u2026"),
+                                   QStringLiteral("Compare with &now"),
+                                   QStringLiteral("Compare with &snapshot\u2026")};
   CMarrowbyView* selections = frame_->SelectionView();
   CContentView* tree = frame_->ContentView();
   struct Case {

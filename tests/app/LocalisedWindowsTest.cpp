@@ -27,6 +27,7 @@
 #include "platform/Clock.h"
 #include "progress/CBackupProgressDlg.h"
 #include "resources/ResourceIds.h"
+#include "support/GermanLanguage.h"
 #include "support/TestDrive.h"
 
 using namespace marrowby;
@@ -67,45 +68,23 @@ class LocalisedWindowsTest : public QObject {
   void windowsInBothLanguages();
 
  private:
-  void UseLanguage(const QString& language);
-
   std::unique_ptr<TestDrive> drive_;
-  LoadedLanguage german_;
-  std::unique_ptr<ResourceModule> germanModule_;
-  std::unique_ptr<QTranslator> qtGerman_;
+  GermanLanguage german_;
 };
 
 void LocalisedWindowsTest::initTestCase() {
   drive_ = std::make_unique<TestDrive>();
   QVERIFY(drive_->AddSelection(L"Documents", QStringLiteral("docs"),
                                {QStringLiteral("A|b.txt"), QStringLiteral("notes.md")}, 2));
-  german_ =
-      LoadLanguage(QStringLiteral(MARROWBY_DRIVE_DIR).toStdWString(), L"language.dll", 1031, 1031);
-  QVERIFY(german_.table != nullptr);
-  germanModule_ = std::make_unique<ResourceModule>(*german_.table);
-
+  QVERIFY(german_.Load());
   // The drive's own copy is taken, whatever the host has.
   QVERIFY(QFile::exists(kGermanFolder + QStringLiteral("/qtbase_de.qm")));
-  qtGerman_ = LoadQtTranslation(QLocale(QStringLiteral("de_DE")), kGermanFolder);
-  QVERIFY(qtGerman_);
-  QCOMPARE(QFileInfo(qtGerman_->filePath()).absolutePath(),
+  QCOMPARE(QFileInfo(german_.QtTexts().filePath()).absolutePath(),
            QFileInfo(kGermanFolder).absoluteFilePath());
 }
 
 void LocalisedWindowsTest::cleanupTestCase() {
-  UseLanguage(QStringLiteral("en"));
-  germanModule_.reset();
-  UnloadLanguage(german_);
-}
-
-void LocalisedWindowsTest::UseLanguage(const QString& language) {
-  const bool german = language == QStringLiteral("de");
-  ResourceModule::SetCurrent(german ? germanModule_.get() : nullptr, german ? 1031 : 0);
-  if (german) {
-    QCoreApplication::installTranslator(qtGerman_.get());
-  } else {
-    QCoreApplication::removeTranslator(qtGerman_.get());
-  }
+  german_.Use(false);
 }
 
 void LocalisedWindowsTest::textsNameButtonsAsTheyRead_data() {
@@ -120,7 +99,7 @@ void LocalisedWindowsTest::textsNameButtonsAsTheyRead_data() {
 void LocalisedWindowsTest::textsNameButtonsAsTheyRead() {
   QFETCH(QString, language);
   QFETCH(QString, quotes);
-  UseLanguage(language);
+  german_.Use(language == QStringLiteral("de"));
   QSet<QString> buttons;
   CFirstRunWizard wizard(drive_->Folder().toStdWString(), nullptr);
   for (QWizard::WizardButton which :
@@ -134,7 +113,7 @@ void LocalisedWindowsTest::textsNameButtonsAsTheyRead() {
   for (unsigned id : {ids::kCancel, ids::kClose}) buttons << WithoutMnemonic(LoadString(id));
 
   const MarrowbyResourceTable& table =
-      language == QStringLiteral("de") ? *german_.table : BuiltInResources();
+      language == QStringLiteral("de") ? german_.Table() : BuiltInResources();
   const QRegularExpression quoted(quotes);
   QStringList named;
   for (const QString& text : AllTexts(table)) {
@@ -182,7 +161,7 @@ void LocalisedWindowsTest::windowsInBothLanguages_data() {
 
 void LocalisedWindowsTest::windowsInBothLanguages() {
   QFETCH(QString, language);
-  UseLanguage(language);
+  german_.Use(language == QStringLiteral("de"));
   const bool german = language == QStringLiteral("de");
   const QString shot = language + QStringLiteral("-");
 

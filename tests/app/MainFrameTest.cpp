@@ -298,12 +298,18 @@ void MainFrameTest::contextMenusOfferTheirCommands() {
   QTreeWidgetItem* notes = tree->topLevelItem(0)->child(1);
   QCOMPARE(ContextMenuAt(tree, tree->visualItemRect(notes).center(),
                          QStringLiteral("menu-content-item")),
-           QStringList({QStringLiteral("R&estore..."), QStringLiteral("&View File")}));
+           QStringList({QStringLiteral("R&estore..."), QStringLiteral("&View File"), QString(),
+                        QStringLiteral("Versi&ons of this file\u2026"),
+                        QStringLiteral("Compare with &now (off)"),
+                        QStringLiteral("Compare with &snapshot\u2026 (off)")}));
   QCOMPARE(tree->currentItem(), notes);
   // A folder cannot be viewed.
   QTreeWidgetItem* folder = tree->topLevelItem(0)->child(0);
   QCOMPARE(ContextMenuAt(tree, tree->visualItemRect(folder).center(), QString()),
-           QStringList({QStringLiteral("R&estore..."), QStringLiteral("&View File (off)")}));
+           QStringList({QStringLiteral("R&estore..."), QStringLiteral("&View File (off)"),
+                        QString(), QStringLiteral("Versi&ons of this file\u2026 (off)"),
+                        QStringLiteral("Compare with &now"),
+                        QStringLiteral("Compare with &snapshot\u2026")}));
 
   CSnapshotView* snapshots = frame_->SnapshotView();
   QTreeWidgetItem* older = snapshots->topLevelItem(1);
