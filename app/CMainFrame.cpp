@@ -426,9 +426,11 @@ bool CMainFrame::IsCommandEnabled(unsigned command) const {
       return engine && selection && m_pSnapshotView->Selected() >= 0 &&
              m_pContentView->HasSelectedFile();
     case cmd::kCompareWithNow:
-    case cmd::kCompareWithSnapshot:
       return engine && selection && m_pSnapshotView->Selected() >= 0 &&
              m_pContentView->SelectedIsFolder();
+    case cmd::kCompareWithSnapshot:
+      return engine && selection && m_pSnapshotView->Selected() >= 0 &&
+             m_pSnapshotView->topLevelItemCount() > 1 && m_pContentView->SelectedIsFolder();
     case cmd::kFindInSnapshots:
       return engine && selection && m_pSnapshotView->topLevelItemCount() > 0;
     default:

@@ -175,6 +175,11 @@ void CFolderCompareDlg::Compare() {
                                            : ++changed;
     auto* row = new QTreeWidgetItem;
     row->setText(kChangeColumn, ChangeText(change));
+    // Dark enough to read on any light list; a change keeps the text colour.
+    if (change.what & ItemChange::kAdded)
+      row->setForeground(kChangeColumn, QColor(0x1a, 0x6b, 0x1a));
+    if (change.what & ItemChange::kRemoved)
+      row->setForeground(kChangeColumn, QColor(0xa4, 0x00, 0x0f));
     row->setText(kPathColumn, path.mid(below.size()));
     QString size = SizeOf(change.before);
     const QString after = SizeOf(change.after);
