@@ -24,6 +24,7 @@ const MarrowbyMenuItem kEnglishMenuItems[] = {
     {menu::kMain, 1, cmd::kCompareWithNow, L"Compare with &now"},
     {menu::kMain, 1, cmd::kCompareWithSnapshot, L"Compare with &snapshot…"},
     {menu::kMain, 1, cmd::kFindInSnapshots, L"Find &in all snapshots\tCtrl+Shift+F"},
+    {menu::kMain, 1, cmd::kOpenInFileManager, L"Open in the File &Manager"},
     {menu::kMain, 1, cmd::kVerify, L"Veri&fy"},
     {menu::kMain, 0, 0, L"&Help"},
     {menu::kMain, 1, cmd::kHelpContents, L"&Contents..."},

@@ -23,6 +23,7 @@ const MarrowbyMenuItem kGermanMenuItems[] = {
     {menu::kMain, 1, cmd::kCompareWithNow, L"Mit &jetzt vergleichen"},
     {menu::kMain, 1, cmd::kCompareWithSnapshot, L"Mit Snapshot &vergleichen…"},
     {menu::kMain, 1, cmd::kFindInSnapshots, L"In allen Snapshots s&uchen\tStrg+Umschalt+F"},
+    {menu::kMain, 1, cmd::kOpenInFileManager, L"Im &Dateimanager öffnen"},
     {menu::kMain, 1, cmd::kVerify, L"&Prüfen"},
     {menu::kMain, 0, 0, L"&Hilfe"},
     {menu::kMain, 1, cmd::kHelpContents, L"&Inhalt..."},
