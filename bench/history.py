@@ -93,6 +93,8 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--scale", type=float, default=0.1)
     parser.add_argument("--snapshots", type=int, default=50)
+    parser.add_argument("--keep-history", action="store_true",
+                        help="stop before forgetting, leaving WORK/drive with every snapshot")
     args = parser.parse_args()
 
     cli = os.path.abspath(args.cli)
@@ -123,6 +125,10 @@ def main():
     changes = len(subprocess.check_output(vl + ["diff", "0", "0", "latest"]).splitlines()) - 1
 
     count = subprocess.check_output(vl + ["--json", "snapshots", "0"]).count(b'"index"')
+    if args.keep_history:
+        print("find %s over %d snapshots: %.3f s, %d versions; diff of the first and the last: "
+              "%.3f s, %d items; the drive: %s" % (name, count, find, versions, diff, changes, drive))
+        return
     before = storage_bytes(drive)
     compact, _ = timed(vl + ["forget", "0", "--keep-last", str(max(1, count - 40)), "--compact"])
     after = storage_bytes(drive)

@@ -92,7 +92,8 @@ def main():
     os.makedirs(drive)
     os.makedirs(folder, exist_ok=True)
     vl = [cli, "--drive", drive]
-    subprocess.run(vl + ["create", "tree", source], stdout=subprocess.DEVNULL, check=True)
+    subprocess.run(vl + ["create", "tree", source], stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=True)
     subprocess.run(vl + ["config", "max-backup-size", str(1 << 50)], stdout=subprocess.DEVNULL,
                    check=True)
     subprocess.run(vl + ["backup", "0"], stdout=subprocess.DEVNULL, check=True)
