@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -83,6 +85,11 @@ void HistoryWindowsTest::windowsInBothLanguages() {
   QTest::keyClick(search, Qt::Key_Return);
   QCOMPARE(frame.ContentView()->FilterMatches(), 3);
   SaveScreenshot(&frame, shot + QStringLiteral("search"));
+  QMenu* actions = frame.menuBar()->actions().at(1)->menu();
+  actions->popup(frame.mapToGlobal(QPoint(60, 20)));
+  QVERIFY(QTest::qWaitForWindowExposed(actions));
+  SaveScreenshot(actions, shot + QStringLiteral("actions-menu"));
+  actions->hide();
 
   const HistorySource history = HistorySource::Of(frame.Engine(), 0);
   CFindVersionsDlg find(history, QStringLiteral("notes"), &frame);

@@ -88,8 +88,10 @@ std::unique_ptr<CMainFrame> OpenMainWindow() {
   auto frame = std::make_unique<CMainFrame>();
   frame->resize(900, 620);
   frame->show();
+  if (!QTest::qWaitForWindowExposed(frame.get())) return nullptr;
+  // An X server without a window manager activates nothing by itself.
   QApplication::setActiveWindow(frame.get());
-  if (!QTest::qWaitForWindowActive(frame.get())) return nullptr;
+  frame->activateWindow();
   return frame;
 }
 
