@@ -223,12 +223,12 @@ const MarrowbyString kEnglishStrings[] = {
     {811, L"Find in all snapshots"},
     {812, L"&Name or pattern:"},
     {813, L"&Find"},
-    {814, L"%d versions of %d items in %d snapshots."},
+    {814, L"%d version(s) of %d item(s) in %d snapshot(s)."},
     {815, L"Nothing in the snapshots matches %s."},
     {816, L"Only the first %d are listed; type more of the name to narrow the search."},
     {820, L"Versions of %s"},
     {821,
-     L"%d distinct versions of %s in %d snapshots. Select one to view or restore it, or two to "
+     L"%d distinct version(s) of %s in %d snapshot(s). Select one to view or restore it, or two to "
      L"compare them."},
     {822, L"No snapshot holds %s."},
     {823, L"&Compare the Two"},
@@ -240,7 +240,7 @@ const MarrowbyString kEnglishStrings[] = {
     {830, L"Compare %s"},
     {831, L"Now"},
     {832, L"The two versions are the same."},
-    {833, L"%d lines differ."},
+    {833, L"%d line(s) differ."},
     {834, L"%s is not a text file; the two versions are the same."},
     {835, L"%s is not a text file; the two versions differ (%s and %s)."},
     {840, L"Changes in %s"},

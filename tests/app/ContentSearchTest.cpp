@@ -184,7 +184,7 @@ void ContentSearchTest::findInAllSnapshotsListsEachVersionOnce() {
   QCOMPARE(rows, QStringList({notes + u'|' + history.SnapshotText(0),
                               notes + u'|' + history.SnapshotText(1) + QStringLiteral(" \u2013 ") +
                                   history.SnapshotText(2) + QStringLiteral(" (2 snapshots)")}));
-  QCOMPARE(summary, QStringLiteral("2 versions of 1 items in 3 snapshots."));
+  QCOMPARE(summary, QStringLiteral("2 version(s) of 1 item(s) in 3 snapshot(s)."));
   // Each file once for each state it had, whichever snapshots held it.
   QCOMPARE(
       after,

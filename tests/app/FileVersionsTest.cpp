@@ -151,8 +151,8 @@ void FileVersionsTest::menuOpensEachVersionWithItsSnapshots() {
                                   SizeText(kNotesSecond.size()),
                               history.SnapshotText(0) + u'|' + SizeText(kNotesFirst.size())}));
   QVERIFY2(
-      intro.startsWith(QStringLiteral("2 distinct versions of ") +
-                       QSep(QStringLiteral("docs|notes.md")) + QStringLiteral(" in 3 snapshots")),
+      intro.startsWith(QStringLiteral("2 distinct version(s) of ") +
+                       QSep(QStringLiteral("docs|notes.md")) + QStringLiteral(" in 3 snapshot(s)")),
       qPrintable(intro));
 }
 
@@ -184,7 +184,7 @@ void FileVersionsTest::twoVersionsAndNowAreComparedSideBySide() {
       nowTitle = shown->findChild<QTreeWidget*>(QStringLiteral("compareRows"))
                      ->headerItem()
                      ->text(CTextCompareDlg::kRightText);
-      QCOMPARE(TextOf<QLabel>(shown, "compareSummaryLabel"), QStringLiteral("1 lines differ."));
+      QCOMPARE(TextOf<QLabel>(shown, "compareSummaryLabel"), QStringLiteral("1 line(s) differ."));
       shown->reject();
     });
     QTest::mouseClick(compareNow, Qt::LeftButton);

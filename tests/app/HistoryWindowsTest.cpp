@@ -94,8 +94,8 @@ void HistoryWindowsTest::windowsInBothLanguages() {
   const HistorySource history = HistorySource::Of(frame.Engine(), 0);
   CFindVersionsDlg find(history, QStringLiteral("notes"), &frame);
   QCOMPARE(TextOf<QLabel>(&find, "findSummaryLabel"),
-           german ? QStringLiteral("2 Versionen von 1 Elementen in 3 Snapshots.")
-                  : QStringLiteral("2 versions of 1 items in 3 snapshots."));
+           german ? QStringLiteral("2 Version(en) von 1 Element(en) in 3 Snapshot(s).")
+                  : QStringLiteral("2 version(s) of 1 item(s) in 3 snapshot(s)."));
   Photograph(&find, shot + QStringLiteral("find-in-all-snapshots"));
 
   const QString notes = QSep(QStringLiteral("docs|notes.md"));
@@ -105,9 +105,9 @@ void HistoryWindowsTest::windowsInBothLanguages() {
 
   CTextCompareDlg compare(notes, {history.SnapshotText(0), kNotesFirst},
                           {history.SnapshotText(2), kNotesSecond}, &frame);
-  QCOMPARE(
-      TextOf<QLabel>(&compare, "compareSummaryLabel"),
-      german ? QStringLiteral("2 Zeilen unterscheiden sich.") : QStringLiteral("2 lines differ."));
+  QCOMPARE(TextOf<QLabel>(&compare, "compareSummaryLabel"),
+           german ? QStringLiteral("2 Zeile(n) unterscheiden sich.")
+                  : QStringLiteral("2 line(s) differ."));
   Photograph(&compare, shot + QStringLiteral("compare-side-by-side"));
 
   CFolderCompareDlg folder(history, QStringLiteral("docs"), 2, std::nullopt, &frame);

@@ -225,14 +225,15 @@ const MarrowbyString kGermanStrings[] = {
     {811, L"In allen Snapshots suchen"},
     {812, L"&Name oder Muster:"},
     {813, L"&Suchen"},
-    {814, L"%d Versionen von %d Elementen in %d Snapshots."},
+    {814, L"%d Version(en) von %d Element(en) in %d Snapshot(s)."},
     {815, L"Nichts in den Snapshots passt zu %s."},
     {816,
      L"Nur die ersten %d werden aufgeführt; geben Sie mehr vom Namen ein, um die Suche "
      L"einzugrenzen."},
     {820, L"Versionen von %s"},
     {821,
-     L"%d verschiedene Versionen von %s in %d Snapshots. Wählen Sie eine aus, um sie anzuzeigen "
+     L"%d verschiedene Version(en) von %s in %d Snapshot(s). Wählen Sie eine aus, um sie "
+     L"anzuzeigen "
      L"oder wiederherzustellen, oder zwei, um sie zu vergleichen."},
     {822, L"Kein Snapshot enthält %s."},
     {823, L"Die beiden &vergleichen"},
@@ -244,7 +245,7 @@ const MarrowbyString kGermanStrings[] = {
     {830, L"%s vergleichen"},
     {831, L"Jetzt"},
     {832, L"Die beiden Versionen sind gleich."},
-    {833, L"%d Zeilen unterscheiden sich."},
+    {833, L"%d Zeile(n) unterscheiden sich."},
     {834, L"%s ist keine Textdatei; die beiden Versionen sind gleich."},
     {835, L"%s ist keine Textdatei; die beiden Versionen unterscheiden sich (%s und %s)."},
     {840, L"Änderungen in %s"},
