@@ -37,7 +37,7 @@ bool AnchorTable::ReadSlot(uint32_t slot, AnchoredBlock* block) const {
 }
 
 bool AnchorTable::Insert(const AnchoredBlock& block) {
-  const uint8_t tag = TagOf(block.key);
+  const Tag tag = TagOf(block.key);
   uint32_t slot = Home(block.key);
   for (uint32_t probes = 0; tags_[slot] != 0; ++probes) {
     if (probes + 1 >= MostProbes()) return true;  // missed, as a damaged table misses

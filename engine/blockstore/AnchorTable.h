@@ -4,8 +4,8 @@
 //   0  u32  anchor key       8  u32  index record number + 1 (0: free slot)
 //   4  i32  weak checksum   12  u16  anchor offset in the block, u16 zero
 //
-// Beside it, one byte per slot, kept in memory: the low byte of the slot's
-// key, 1 for a key whose low byte is 0, and 0 for a free slot. New data's
+// Beside it, two bytes per slot, kept in memory: the low 16 bits of the
+// slot's key, 1 for a key whose low bits are 0, and 0 for a free slot. New data's
 // anchors are nearly all unknown, and the tags answer them without a read of
 // the slots, which stay on the drive and are read one by one (not mapped: a
 // drive pulled under a mapping would end the program).
@@ -31,11 +31,13 @@ struct AnchoredBlock {
 class AnchorTable {
  public:
   static constexpr size_t kSlotSize = 16;
-  static constexpr size_t kTagPage = 4096;
+  using Tag = uint16_t;
+  // Tags per page of the file (4096 bytes).
+  static constexpr size_t kTagPage = 2048;
 
   AnchorTable() = default;
   // The table whose slots start at `slotsAt` in the open file `fd`.
-  AnchorTable(int fd, int64_t slotsAt, std::vector<uint8_t> tags, uint32_t used)
+  AnchorTable(int fd, int64_t slotsAt, std::vector<Tag> tags, uint32_t used)
       : fd_(fd),
         slotsAt_(slotsAt),
         tags_(std::move(tags)),
@@ -51,10 +53,10 @@ class AnchorTable {
   // Calls visit(block) for every block entered under `key`.
   template <typename Visit>
   void ForEach(uint32_t key, Visit visit) const {
-    const uint8_t tag = TagOf(key);
+    const Tag tag = TagOf(key);
     uint32_t slot = Home(key);
     for (uint32_t probes = 0; probes < MostProbes(); ++probes) {
-      const uint8_t probed = tags_[slot];
+      const Tag probed = tags_[slot];
       if (probed == 0) return;
       AnchoredBlock block;
       if (probed == tag && ReadSlot(slot, &block) && block.key == key) visit(block);
@@ -64,21 +66,21 @@ class AnchorTable {
   // A new table whose slots are kept in memory until TakeSlots: one that is
   // filled whole is written with one write, not one per slot.
   static AnchorTable InMemory(uint32_t capacity) {
-    AnchorTable table(-1, 0, std::vector<uint8_t>(capacity), 0);
+    AnchorTable table(-1, 0, std::vector<Tag>(capacity), 0);
     table.memory_.resize(size_t{capacity} * kSlotSize);
     return table;
   }
   std::vector<uint8_t> TakeSlots() { return std::exchange(memory_, {}); }
   uint32_t Capacity() const { return static_cast<uint32_t>(tags_.size()); }
   uint32_t Used() const { return used_; }
-  const std::vector<uint8_t>& Tags() const { return tags_; }
-  // The pages of the tags (kTagPage bytes each) changed since the last call.
+  const std::vector<Tag>& Tags() const { return tags_; }
+  // The pages of the tags (kTagPage tags each) changed since the last call.
   std::vector<uint32_t> TakeChangedPages();
   void MarkChanged(uint32_t page) { changed_[page] = true; }
 
  private:
-  static uint8_t TagOf(uint32_t key) {
-    const auto low = static_cast<uint8_t>(key);
+  static Tag TagOf(uint32_t key) {
+    const auto low = static_cast<Tag>(key);
     return low == 0 ? 1 : low;
   }
   uint32_t Home(uint32_t key) const {
@@ -93,7 +95,7 @@ class AnchorTable {
 
   int fd_ = -1;
   int64_t slotsAt_ = 0;
-  std::vector<uint8_t> tags_;
+  std::vector<Tag> tags_;
   uint32_t used_ = 0;
   std::vector<bool> changed_;    // by page of tags
   std::vector<uint8_t> memory_;  // the slots of a table InMemory

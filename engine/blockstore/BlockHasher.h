@@ -49,10 +49,6 @@ class BlockHasher {
   void Clear();
   // Whether a block waiting here has this checksum.
   bool Holds(int32_t weakChecksum) const;
-  template <typename Visit>
-  void ForEachChecksum(Visit visit) const {
-    for (size_t i = 0; i < count_; ++i) visit(blocks_[(first_ + i) % kBlocks].weakChecksum);
-  }
 
  private:
   static constexpr size_t kBlocks = 64;

@@ -41,22 +41,22 @@ bool BlockMap::Add(int32_t weakChecksum, const Md5Digest& digest, int64_t positi
   for (int32_t i = slots_[slot]; i >= 0; i = Next(i)) {
     if (At(i).digest == digest) return false;
   }
-  const bool grow = filtered && AddGrowsFilter();
+  // Sized for every block: a scan ahead sets the bits of blocks it expects,
+  // whichever way they will be found.
+  const bool grow = AddGrowsFilter();
   entries_.push_back(Entry{KnownBlock{digest, position}, weakChecksum, -1});
   filtered_.push_back(filtered);
   Link(static_cast<int32_t>(entries_.size() - 1));
-  if (!filtered) return true;
-  ++filteredCount_;
   if (grow) {
     GrowFilter();
-  } else {
+  } else if (filtered) {
     SetFilterBit(weakChecksum);
   }
   return true;
 }
 
 bool BlockMap::AddGrowsFilter() const {
-  return (filteredCount_ + 1) * kBitsPerBlock > FilterBits() &&
+  return (entries_.size() + 1) * kBitsPerBlock > FilterBits() &&
          filterShift_ > ShiftFor(kMaxFilterLog2);
 }
 
@@ -79,7 +79,6 @@ void BlockMap::DropFrom(size_t count) {
   if (count >= entries_.size()) return;
   entries_.resize(count);
   filtered_.resize(count);
-  filteredCount_ = static_cast<size_t>(std::count(filtered_.begin(), filtered_.end(), true));
   slots_.assign(slots_.size(), -1);
   usedSlots_ = 0;
   for (size_t i = 0; i < entries_.size(); ++i) Link(static_cast<int32_t>(i));
@@ -112,14 +111,12 @@ void BlockMap::SizeFilterFor(size_t blocks) {
 }
 
 void BlockMap::FilterAll() {
-  if (filteredCount_ == entries_.size()) return;
   filtered_.assign(entries_.size(), true);
-  filteredCount_ = entries_.size();
   GrowFilter();
 }
 
 void BlockMap::GrowFilter() {
-  SizeFilterFor(filteredCount_);
+  SizeFilterFor(entries_.size());
   anyBits_ = false;
   for (size_t i = 0; i < entries_.size(); ++i) {
     if (filtered_[i]) SetFilterBit(entries_[i].weakChecksum);

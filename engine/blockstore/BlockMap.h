@@ -136,7 +136,6 @@ class BlockMap {
 
   std::vector<Entry> entries_;
   std::vector<bool> filtered_;  // per entry: its checksum is in the filter
-  size_t filteredCount_ = 0;
   std::vector<int32_t> slots_;
   size_t slotMask_;
   size_t usedSlots_ = 0;

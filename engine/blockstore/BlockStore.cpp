@@ -348,7 +348,10 @@ int64_t BlockStore::FindAnchored(const RingBuffer& ring, int32_t weakChecksum, i
                                  int32_t length, bool* ofThisBackup) {
   for (const FarCandidates::Candidate& candidate : far_.AtNext()) {
     if (candidate.record == FarCandidates::kThisBackup) {
-      *ofThisBackup = true;  // in the map, by weak checksum
+      // In the map, by weak checksum.
+      if (candidate.weakChecksum == FarCandidates::ThisBackupCheck(weakChecksum)) {
+        *ofThisBackup = true;
+      }
       continue;
     }
     if (candidate.weakChecksum != weakChecksum) continue;

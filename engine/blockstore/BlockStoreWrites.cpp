@@ -228,9 +228,9 @@ bool BlockStore::StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_
   hasher_->Add(ring, start, blockLength, weakChecksum);
   int32_t anchorOffset = -1;
   uint32_t anchorKey = 0;
-  if (lookup_.IsOpen() && far_.AnchorOf(sourcePosition, blockLength, &anchorOffset, &anchorKey)) {
-    far_.AddBlockOfThisBackup(anchorKey, anchorOffset, sourcePosition + blockLength);
-  } else {
+  if (!lookup_.IsOpen() || !far_.AnchorOf(sourcePosition, blockLength, &anchorOffset, &anchorKey) ||
+      !far_.AddBlockOfThisBackup(anchorKey, anchorOffset, weakChecksum,
+                                 sourcePosition + blockLength)) {
     anchorOffset = -1;
     blockMap_.Reserve(weakChecksum);
   }
@@ -271,9 +271,12 @@ bool BlockStore::CommitPiece() {
     EnterBlock(block.weakChecksum, block.digest, piece.dataPosition, piece.anchorOffset < 0);
     if (blockMap_.BlockCount() > known) RememberPrefix(block.bytes, block.length);
     hasher_->DropOldest();
-    // A grown filter was rebuilt from the known blocks alone.
+    // A grown filter was rebuilt from the known blocks alone; blocks with an
+    // anchor stay out of it.
     if (blockMap_.FilterBits() != filterBits) {
-      hasher_->ForEachChecksum([this](int32_t checksum) { blockMap_.Reserve(checksum); });
+      for (const Piece& waiting : pieces_) {
+        if (waiting.newBlock && waiting.anchorOffset < 0) blockMap_.Reserve(waiting.weakChecksum);
+      }
     }
   }
   bool written = WriteFpEntry(piece.weakChecksum, piece.digest, piece.length, piece.sourcePosition,

@@ -22,7 +22,8 @@ void FarCandidates::Reset() {
 }
 
 void FarCandidates::Pass(size_t count) {
-  for (size_t i = recentHead_; i < recentHead_ + count; ++i) --recentKeys_[recent_[i].key & 0xFFFF];
+  for (size_t i = recentHead_; i < recentHead_ + count; ++i)
+    --recentKeys_[recent_[i].key & kRecentKeyMask];
   recentHead_ += count;
 }
 
@@ -39,9 +40,9 @@ void FarCandidates::Add(std::vector<Anchor>* anchors) {
         });
       }
       if (kept) {
-        ForEachKept(anchor.key, [&](int32_t offset) {
-          const int64_t position = anchor.position - offset;
-          if (position >= 0) candidates_.push_back({position, kThisBackup, 0});
+        ForEachKept(anchor.key, [&](Kept block) {
+          const int64_t position = anchor.position - OffsetOf(block);
+          if (position >= 0) candidates_.push_back({position, kThisBackup, CheckOf(block)});
         });
       }
     }
@@ -50,7 +51,7 @@ void FarCandidates::Add(std::vector<Anchor>* anchors) {
     recent_.erase(recent_.begin(), recent_.begin() + static_cast<std::ptrdiff_t>(recentHead_));
     recentHead_ = 0;
   }
-  for (const Anchor& anchor : *anchors) ++recentKeys_[anchor.key & 0xFFFF];
+  for (const Anchor& anchor : *anchors) ++recentKeys_[anchor.key & kRecentKeyMask];
   recent_.insert(recent_.end(), anchors->begin(), anchors->end());
   anchors->clear();
 }
@@ -105,17 +106,22 @@ bool FarCandidates::AnchorOf(int64_t position, int32_t length, int32_t* offset, 
   return true;
 }
 
-void FarCandidates::AddBlockOfThisBackup(uint32_t key, int32_t offset, int64_t from) {
-  Keep(uint64_t{key} << 32 | static_cast<uint32_t>(offset + 1));
-  if (recentKeys_[key & 0xFFFF] == 0) return;
+bool FarCandidates::AddBlockOfThisBackup(uint32_t key, int32_t offset, int32_t weakChecksum,
+                                         int64_t from) {
+  const Kept block = uint64_t{key} << 32 | (static_cast<uint32_t>(weakChecksum) & 0xFFFF) << 16 |
+                     static_cast<uint32_t>(offset + 1);
+  if (!Keep(block)) return false;
+  if (recentKeys_[key & kRecentKeyMask] == 0) return true;
   for (size_t i = recentHead_; i < recent_.size(); ++i) {
     const int64_t position = recent_[i].position - offset;
-    if (recent_[i].key == key && position >= from)
-      candidates_.push_back({position, kThisBackup, 0});
+    if (recent_[i].key == key && position >= from) {
+      candidates_.push_back({position, kThisBackup, CheckOf(block)});
+    }
   }
+  return true;
 }
 
-void FarCandidates::Keep(Kept block) {
+bool FarCandidates::Keep(Kept block) {
   if ((keptCount_ + 1) * 4 > kept_.size() * 3) {
     std::vector<Kept> old(std::max<size_t>(1024, kept_.size() * 2), 0);
     old.swap(kept_);
@@ -124,22 +130,24 @@ void FarCandidates::Keep(Kept block) {
       if (there != 0) Keep(there);
     }
   }
+  const auto key = static_cast<uint32_t>(block >> 32);
   const size_t mask = kept_.size() - 1;
-  size_t slot = KeySlot(static_cast<uint32_t>(block >> 32), mask);
+  size_t slot = KeySlot(key, mask);
+  int sameKey = 0;
   for (; kept_[slot] != 0; slot = (slot + 1) & mask) {
-    if (kept_[slot] == block) return;
+    if (kept_[slot] == block) return true;
+    if (static_cast<uint32_t>(kept_[slot] >> 32) == key && ++sameKey == kMostPerKey) return false;
   }
   kept_[slot] = block;
   ++keptCount_;
+  return true;
 }
 
 template <typename Visit>
 void FarCandidates::ForEachKept(uint32_t key, Visit visit) const {
   const size_t mask = kept_.size() - 1;
   for (size_t slot = KeySlot(key, mask); kept_[slot] != 0; slot = (slot + 1) & mask) {
-    if (static_cast<uint32_t>(kept_[slot] >> 32) == key) {
-      visit(static_cast<int32_t>(static_cast<uint32_t>(kept_[slot]) - 1));
-    }
+    if (static_cast<uint32_t>(kept_[slot] >> 32) == key) visit(kept_[slot]);
   }
 }
 

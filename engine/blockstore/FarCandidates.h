@@ -49,8 +49,14 @@ class FarCandidates {
   // A block of this backup with that anchor, whose copies may start at
   // `from` or later: placed at the file's anchors found already, and at
   // those found from now on, in this file and the next ones.
-  // Their candidates carry no weak checksum: the store's map has it.
-  void AddBlockOfThisBackup(uint32_t key, int32_t offset, int64_t from);
+  // Their candidates carry part of the weak checksum. False
+  // when the key is common to many blocks already (a phrase that recurs at
+  // many offsets): its anchors would each place all of them, and the block
+  // is better found by its checksum.
+  bool AddBlockOfThisBackup(uint32_t key, int32_t offset, int32_t weakChecksum, int64_t from);
+  // The low 16 bits of the weak checksum that a candidate of this backup
+  // carries: a window without them cannot be its block.
+  static int32_t ThisBackupCheck(int32_t weakChecksum) { return weakChecksum & 0xFFFF; }
   // Once the lookup file holds them.
   void ForgetBlocksOfThisBackup() {
     kept_ = {};
@@ -59,10 +65,13 @@ class FarCandidates {
 
  private:
   // Open addressing, linear probes, three quarters full at most (a probe
-  // is rare beside the memory a big backup's blocks take): the key in the high
-  // half, the offset + 1 in the low (0: a free slot).
+  // is rare beside the memory a big backup's blocks take): the key in the
+  // high half, then ThisBackupCheck, then the offset + 1 (0: a free slot).
   using Kept = uint64_t;
-  void Keep(Kept block);
+  static int32_t OffsetOf(Kept block) { return static_cast<int32_t>(block & 0xFFFF) - 1; }
+  static int32_t CheckOf(Kept block) { return static_cast<int32_t>(block >> 16 & 0xFFFF); }
+  static constexpr int kMostPerKey = 8;
+  bool Keep(Kept block);
   template <typename Visit>
   void ForEachKept(uint32_t key, Visit visit) const;
   void Pass(size_t count);  // forgets recent anchors before recentHead_ + count
@@ -74,9 +83,11 @@ class FarCandidates {
   size_t sorted_ = 0;           // candidates_ up to here are in order
   std::vector<Anchor> recent_;  // from recentHead_ on
   size_t recentHead_ = 0;
-  // How many of the recent anchors from recentHead_ on have each low 16
-  // bits of key: a new block's key is nearly always absent.
-  std::vector<uint16_t> recentKeys_ = std::vector<uint16_t>(size_t{1} << 16);
+  // How many of the recent anchors from recentHead_ on have each low 17
+  // bits of key: a new block's key is nearly always absent among the few
+  // thousand anchors read ahead.
+  static constexpr uint32_t kRecentKeyMask = (uint32_t{1} << 17) - 1;
+  std::vector<uint16_t> recentKeys_ = std::vector<uint16_t>(size_t{kRecentKeyMask} + 1);
   std::vector<Kept> kept_;
   size_t keptCount_ = 0;
 };

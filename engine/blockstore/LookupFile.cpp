@@ -16,10 +16,12 @@ constexpr size_t kHeaderCrcOffset = 60;
 
 constexpr int64_t kPage = 4096;
 
+constexpr int64_t kTagSize = sizeof(AnchorTable::Tag);
+
 // The header has the first page; the tags start on the second, the slots
 // on the page after them.
 int64_t SlotsAt(uint32_t capacity) {
-  return kPage + (int64_t{capacity} + kPage - 1) / kPage * kPage;
+  return kPage + (int64_t{capacity} * kTagSize + kPage - 1) / kPage * kPage;
 }
 
 int64_t TableEnd(uint32_t capacity) {
@@ -53,15 +55,18 @@ bool LookupFile::Open() {
   const uint32_t used = sound ? LoadLe32(header + 12) : 0;
   const uint32_t anchorless = sound ? LoadLe32(header + 28) : 0;
   const int64_t listEnd = TableEnd(capacity) + int64_t{anchorless} * 4;
-  std::vector<uint8_t> tags(capacity);
+  std::vector<uint8_t> tagBytes(size_t{capacity} * kTagSize);
   std::vector<uint8_t> list(size_t{anchorless} * 4);
   if (!sound || capacity == 0 || used > capacity || size < listEnd ||
-      platform::ReadFileAt(fd_, tags.data(), tags.size(), kPage) != int64_t{capacity} ||
+      platform::ReadFileAt(fd_, tagBytes.data(), tagBytes.size(), kPage) !=
+          static_cast<int64_t>(tagBytes.size()) ||
       platform::ReadFileAt(fd_, list.data(), list.size(), TableEnd(capacity)) !=
           static_cast<int64_t>(list.size())) {
     Close();
     return false;
   }
+  std::vector<AnchorTable::Tag> tags(capacity);
+  for (size_t i = 0; i < tags.size(); ++i) tags[i] = LoadLe16(&tagBytes[i * kTagSize]);
   table_ = AnchorTable(fd_, SlotsAt(capacity), std::move(tags), used);
   covered_.records = LoadLe64(header + 16);
   covered_.lastRecordCrc = LoadLe32(header + 24);
@@ -85,7 +90,7 @@ bool LookupFile::Create(uint64_t blocks) {
     Remove();
     return false;
   }
-  table_ = AnchorTable(fd_, SlotsAt(capacity), std::vector<uint8_t>(capacity), 0);
+  table_ = AnchorTable(fd_, SlotsAt(capacity), std::vector<AnchorTable::Tag>(capacity), 0);
   return true;
 }
 
@@ -113,9 +118,9 @@ bool LookupFile::Grow(uint64_t more) {
   // written at once; a larger one slot by slot.
   constexpr uint64_t kMostInMemory = uint64_t{32} << 20;
   const bool inMemory = uint64_t{capacity} * AnchorTable::kSlotSize <= kMostInMemory;
-  AnchorTable grown = inMemory
-                          ? AnchorTable::InMemory(capacity)
-                          : AnchorTable(fd, SlotsAt(capacity), std::vector<uint8_t>(capacity), 0);
+  AnchorTable grown =
+      inMemory ? AnchorTable::InMemory(capacity)
+               : AnchorTable(fd, SlotsAt(capacity), std::vector<AnchorTable::Tag>(capacity), 0);
   bool written = platform::TruncateFile(fd, TableEnd(capacity));
   // The old slots are read in runs, in order.
   constexpr uint32_t kRun = 65536;
@@ -143,7 +148,7 @@ bool LookupFile::Grow(uint64_t more) {
     stored_.clear();
     const std::vector<uint8_t> slots = grown.TakeSlots();
     written = written && platform::WriteFileAt(fd, slots.data(), slots.size(), SlotsAt(capacity));
-    std::vector<uint8_t> tags = grown.Tags();
+    std::vector<AnchorTable::Tag> tags = grown.Tags();
     const uint32_t used = grown.Used();
     grown = AnchorTable(fd, SlotsAt(capacity), std::move(tags), used);
     for (uint32_t page = 0; size_t{page} * AnchorTable::kTagPage < capacity; ++page) {
@@ -170,12 +175,14 @@ bool LookupFile::Grow(uint64_t more) {
 }
 
 bool LookupFile::WriteTags(int fd, const AnchorTable& table, const std::vector<uint32_t>& pages) {
-  const std::vector<uint8_t>& tags = table.Tags();
+  const std::vector<AnchorTable::Tag>& tags = table.Tags();
+  uint8_t bytes[AnchorTable::kTagPage * kTagSize];
   for (const uint32_t page : pages) {
     const size_t from = size_t{page} * AnchorTable::kTagPage;
-    const size_t length = std::min(AnchorTable::kTagPage, tags.size() - from);
-    if (!platform::WriteFileAt(fd, tags.data() + from, length,
-                               kPage + static_cast<int64_t>(from))) {
+    const size_t count = std::min(AnchorTable::kTagPage, tags.size() - from);
+    for (size_t i = 0; i < count; ++i) StoreLe16(tags[from + i], &bytes[i * kTagSize]);
+    if (!platform::WriteFileAt(fd, bytes, count * kTagSize,
+                               kPage + static_cast<int64_t>(from) * kTagSize)) {
       return false;
     }
   }

@@ -7,10 +7,10 @@
 //
 //   header (64 bytes, then zeros to 4096)
 //    0 u32 magic 0x4B4F4F4C ("LOOK")   16 u64 index records covered
-//    4 u16 version 1, u16 zero          24 u32 CRC-32 of the last of them, 0 if none
+//    4 u16 version 2, u16 zero          24 u32 CRC-32 of the last of them, 0 if none
 //    8 u32 table slots                  28 u32 records without an anchor
 //   12 u32 slots in use                 32..59 zero, 60 u32 CRC-32 of bytes 0..59
-//   the tags (a byte per slot, then zeros to a multiple of 4096), the slots
+//   the tags (a u16 per slot, then zeros to a multiple of 4096), the slots
 //   (16 bytes each, see AnchorTable), then the records without an anchor
 //   (u32 each), in the order they were added.
 //
@@ -34,7 +34,7 @@ class LookupFile {
  public:
   static constexpr int kHeaderSize = 64;
   static constexpr uint32_t kMagic = 0x4B4F4F4C;
-  static constexpr uint16_t kVersion = 1;
+  static constexpr uint16_t kVersion = 2;
 
   struct Coverage {
     uint64_t records = 0;

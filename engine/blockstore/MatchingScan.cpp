@@ -81,10 +81,10 @@ int MatchingScan::Run(FpRecordFile& record, SourceFile& source, const std::wstri
         turns = std::min(turns, nextFar - p);
         if (turns <= 0) {
           passed = 0;
-        } else if (blocks_.FilterEmpty()) {
+        } else if (blocks_.FilterEmpty() && turns * 8 >= n) {
           // Every block in memory is placed by its anchor: no window
           // before the next stop can be one, and the checksum is taken
-          // afresh there.
+          // afresh there (costlier than rolling over a few windows).
           passed = turns;
           computeAfresh = true;
         } else {
