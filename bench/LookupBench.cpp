@@ -8,6 +8,8 @@
 // (vaultline-bench-lookup), the largest taking 2.6 GB.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <random>
@@ -73,17 +75,33 @@ void CountBytesPerBlock(benchmark::State& state, const fs::path& base, int64_t b
       static_cast<double>(fs::file_size(lookup)) / static_cast<double>(blocks);
 }
 
+// The process's resident memory, in bytes.
+double ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  double pages = 0;
+  double resident = 0;
+  statm >> pages >> resident;
+  return resident * 4096;
+}
+
 // A backup's first look-up: the store opened and its stored blocks loaded.
+// Also the memory that takes, per stored block.
 void BM_LookupOpen(benchmark::State& state) {
   const fs::path base = StoreOf(state.range(0));
   if (base.empty()) return state.SkipWithError("no room for the store");
   const bench::StoreState before(base);
+  double memory = 0;
   for (auto _ : state) {
+    const double resident = ResidentBytes();
     bench::StoreSession session(base);
     session.LoadBlocks();
+    memory = std::max(memory, ResidentBytes() - resident);
   }
   before.Restore();
   CountBytesPerBlock(state, base, state.range(0));
+  if (state.range(0) > 0) {
+    state.counters["memory_per_block"] = memory / static_cast<double>(state.range(0));
+  }
 }
 BENCHMARK(BM_LookupOpen)
     ->Arg(0)

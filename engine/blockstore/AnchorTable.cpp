@@ -15,8 +15,8 @@ uint32_t AnchorTable::CapacityFor(uint64_t blocks) {
 
 bool AnchorTable::ReadSlot(uint32_t slot, AnchoredBlock* block) const {
   const uint8_t* bytes = nullptr;
-  if (!memory_.empty()) {
-    bytes = &memory_[size_t{slot} * kSlotSize];
+  if (InWindow(slot)) {
+    bytes = &window_[size_t{slot - windowFirst_} * kSlotSize];
   } else {
     if (slot < runFirst_ || slot >= runFirst_ + runSlots_) {
       const uint32_t slots = std::min(kReadRun, Capacity() - slot);
@@ -53,18 +53,49 @@ bool AnchorTable::Insert(const AnchoredBlock& block) {
   StoreLe32(static_cast<uint32_t>(block.weakChecksum), bytes + 4);
   StoreLe32(block.record + 1, bytes + 8);
   StoreLe16(block.offset, bytes + 12);
-  const int64_t at = slotsAt_ + int64_t{slot} * static_cast<int64_t>(kSlotSize);
-  if (!memory_.empty()) {
-    std::copy(bytes, bytes + kSlotSize, &memory_[size_t{slot} * kSlotSize]);
-  } else if (!platform::WriteFileAt(fd_, bytes, sizeof bytes, at)) {
-    return false;
-  } else if (slot >= runFirst_ && slot < runFirst_ + runSlots_) {
-    std::copy(bytes, bytes + kSlotSize, &run_[size_t{slot - runFirst_} * kSlotSize]);
-  }
+  if (!WriteSlot(slot, bytes)) return false;
   tags_[slot] = tag;
   changed_[slot / kTagPage] = true;
   ++used_;
   return true;
+}
+
+bool AnchorTable::WriteSlot(uint32_t slot, const uint8_t* bytes) {
+  if (!window_.empty() && !InWindow(slot) && (!windowLoaded_ || slot > windowFirst_)) {
+    // The blocks moved past the window: it goes out, and the next one
+    // starts here.
+    if (!FlushWindow() || !LoadWindow(slot)) return false;
+  }
+  if (InWindow(slot)) {
+    std::copy(bytes, bytes + kSlotSize, &window_[size_t{slot - windowFirst_} * kSlotSize]);
+    windowWritten_ = true;
+    return true;
+  }
+  const int64_t at = slotsAt_ + int64_t{slot} * static_cast<int64_t>(kSlotSize);
+  if (!platform::WriteFileAt(fd_, bytes, kSlotSize, at)) return false;
+  if (slot >= runFirst_ && slot < runFirst_ + runSlots_) {
+    std::copy(bytes, bytes + kSlotSize, &run_[size_t{slot - runFirst_} * kSlotSize]);
+  }
+  return true;
+}
+
+bool AnchorTable::LoadWindow(uint32_t first) {
+  windowFirst_ = first;
+  const size_t bytes = size_t{std::min(kWindowSlots, Capacity() - first)} * kSlotSize;
+  const int64_t at = slotsAt_ + int64_t{first} * static_cast<int64_t>(kSlotSize);
+  std::fill(window_.begin(), window_.end(), uint8_t{0});
+  windowLoaded_ = windowFresh_ || platform::ReadFileAt(fd_, window_.data(), bytes, at) ==
+                                      static_cast<int64_t>(bytes);
+  return windowLoaded_;
+}
+
+bool AnchorTable::FlushWindow() {
+  if (!windowWritten_) return true;
+  windowWritten_ = false;
+  runSlots_ = 0;  // it may hold what the window held before
+  const size_t bytes = size_t{std::min(kWindowSlots, Capacity() - windowFirst_)} * kSlotSize;
+  const int64_t at = slotsAt_ + int64_t{windowFirst_} * static_cast<int64_t>(kSlotSize);
+  return platform::WriteFileAt(fd_, window_.data(), bytes, at);
 }
 
 std::vector<uint32_t> AnchorTable::TakeChangedPages() {

@@ -63,14 +63,31 @@ class AnchorTable {
       slot = slot + 1 == Capacity() ? 0 : slot + 1;
     }
   }
-  // A new table whose slots are kept in memory until TakeSlots: one that is
-  // filled whole is written with one write, not one per slot.
-  static AnchorTable InMemory(uint32_t capacity) {
-    AnchorTable table(-1, 0, std::vector<Tag>(capacity), 0);
-    table.memory_.resize(size_t{capacity} * kSlotSize);
-    return table;
+  // Blocks entered in the order of their keys (a grow, or the many blocks
+  // of a backup at once) fill slots in order too. From StartInOrder to
+  // FinishInOrder the slots gather in a window of memory that goes out with
+  // one write as the blocks move past it, instead of one write per slot;
+  // slots behind it (a key out of order, a probe that wrapped round) are
+  // written one by one. `fresh`: every slot is free (a new file), so the
+  // window is not read before it fills.
+  void StartInOrder(bool fresh) {
+    window_.resize(size_t{kWindowSlots} * kSlotSize);
+    windowFresh_ = fresh;
+    windowLoaded_ = false;
   }
-  std::vector<uint8_t> TakeSlots() { return std::exchange(memory_, {}); }
+  bool FinishInOrder() {
+    const bool written = FlushWindow();
+    window_ = {};
+    windowLoaded_ = false;
+    return written;
+  }
+  // Whether entering `blocks` spread over the table costs fewer writes in
+  // order, a window at a time, than one by one.
+  bool InOrderPays(size_t blocks) const { return blocks * kWindowSlots >= size_t{Capacity()} * 4; }
+  // The slot a key's probes start from.
+  uint32_t Home(uint32_t key) const {
+    return static_cast<uint32_t>((uint64_t{key} * Capacity()) >> 32);
+  }
   uint32_t Capacity() const { return static_cast<uint32_t>(tags_.size()); }
   uint32_t Used() const { return used_; }
   const std::vector<Tag>& Tags() const { return tags_; }
@@ -83,22 +100,31 @@ class AnchorTable {
     const auto low = static_cast<Tag>(key);
     return low == 0 ? 1 : low;
   }
-  uint32_t Home(uint32_t key) const {
-    return static_cast<uint32_t>((uint64_t{key} * Capacity()) >> 32);
-  }
   // Slots probed from a key's home at most. Far more than a sound table at
   // 80 % needs; a damaged one may have no free slot left, and then a block
   // is missed rather than every look-up crawling through it.
   uint32_t MostProbes() const { return Capacity() < 4096 ? Capacity() : 4096; }
   // False for a free slot or one that cannot be read.
   bool ReadSlot(uint32_t slot, AnchoredBlock* block) const;
+  bool InWindow(uint32_t slot) const {
+    return windowLoaded_ && slot >= windowFirst_ && slot - windowFirst_ < kWindowSlots;
+  }
+  bool WriteSlot(uint32_t slot, const uint8_t* bytes);
+  bool FlushWindow();
+  bool LoadWindow(uint32_t first);
 
   int fd_ = -1;
   int64_t slotsAt_ = 0;
   std::vector<Tag> tags_;
   uint32_t used_ = 0;
-  std::vector<bool> changed_;    // by page of tags
-  std::vector<uint8_t> memory_;  // the slots of a table InMemory
+  std::vector<bool> changed_;  // by page of tags
+  // The slots from windowFirst_ on, while blocks are entered in order.
+  static constexpr uint32_t kWindowSlots = 4096;
+  std::vector<uint8_t> window_;
+  uint32_t windowFirst_ = 0;
+  bool windowFresh_ = false;
+  bool windowLoaded_ = false;
+  bool windowWritten_ = false;  // whether any slot in it was entered
   // The slots last read: a key held by many blocks (a phrase common to many
   // files) fills a run of slots, read with one call.
   static constexpr uint32_t kReadRun = 64;

@@ -24,14 +24,13 @@ constexpr int ShiftFor(int filterLog2) {
 
 BlockMap::BlockMap()
     : slots_(kMinSlots, -1),
-      slotMask_(kMinSlots - 1),
       filter_((size_t{1} << kMinFilterLog2) / 32, 0),
       filterShift_(ShiftFor(kMinFilterLog2)) {}
 
 size_t BlockMap::SlotOf(int32_t weakChecksum) const {
   size_t i = HomeSlot(weakChecksum);
   while (slots_[i] >= 0 && entries_[static_cast<size_t>(slots_[i])].weakChecksum != weakChecksum) {
-    i = (i + 1) & slotMask_;
+    i = i + 1 == slots_.size() ? 0 : i + 1;
   }
   return i;
 }
@@ -97,7 +96,6 @@ std::vector<KnownBlock> BlockMap::ListOf(int32_t weakChecksum) const {
 void BlockMap::GrowTable() {
   std::vector<int32_t> old(slots_.size() * 2, -1);
   old.swap(slots_);
-  slotMask_ = slots_.size() - 1;
   for (const int32_t first : old) {
     if (first >= 0) slots_[SlotOf(entries_[static_cast<size_t>(first)].weakChecksum)] = first;
   }
@@ -135,10 +133,7 @@ void BlockMap::ReserveBlocks(size_t count) {
   // of it, and a store's first new block would pay for that.
   entries_.reserve(count + std::max<size_t>(count / 8, 4096));
   filtered_.reserve(entries_.capacity());
-  size_t slots = kMinSlots;
-  while (slots < 2 * count + 2) slots *= 2;
-  slots_.assign(slots, -1);
-  slotMask_ = slots - 1;
+  slots_.assign(std::max(kMinSlots, 2 * count + 2), -1);
 }
 
 }  // namespace vaultline

@@ -109,8 +109,10 @@ class BlockMap {
   static uint64_t Hash(int32_t weakChecksum) {
     return static_cast<uint64_t>(static_cast<uint32_t>(weakChecksum)) * 0x9E3779B97F4A7C15u;
   }
+  // The hash's top bits as a fraction of the table: any number of slots,
+  // so a table sized for a backup is not rounded up to a power of two.
   size_t HomeSlot(int32_t weakChecksum) const {
-    return static_cast<size_t>(Hash(weakChecksum) >> 32) & slotMask_;
+    return static_cast<size_t>(((Hash(weakChecksum) >> 32) * slots_.size()) >> 32);
   }
 
   struct Entry {
@@ -119,7 +121,7 @@ class BlockMap {
     int32_t next;  // the next block with the same checksum, or -1
   };
   // Per distinct checksum, the first of its entries (-1: an empty slot), in
-  // an open-addressed table of twice as many: the checksum is read from the
+  // an open-addressed table of at least twice as many: the checksum is read from the
   // entry, as lookups are rare beside the blocks a big backup enters.
 
   size_t SlotOf(int32_t weakChecksum) const;
@@ -137,7 +139,6 @@ class BlockMap {
   std::vector<Entry> entries_;
   std::vector<bool> filtered_;  // per entry: its checksum is in the filter
   std::vector<int32_t> slots_;
-  size_t slotMask_;
   size_t usedSlots_ = 0;
   std::vector<uint32_t> filter_;
   int filterShift_;       // 32 - log2(filter words)

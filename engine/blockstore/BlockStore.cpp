@@ -60,6 +60,7 @@ void BlockStore::EnsureIndex() {
     LoadOrRebuildIndex();
   }
   if (expectedBlocks_ > 0 && blockMap_.BlockCount() == 0) blockMap_.ReserveBlocks(expectedBlocks_);
+  if (lookup_.IsOpen()) far_.ExpectBlocks(expectedBlocks_);
   expectedBlocks_ = 0;
 }
 

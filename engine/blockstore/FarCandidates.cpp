@@ -6,8 +6,9 @@ namespace vaultline {
 
 namespace {
 
-size_t KeySlot(uint32_t key, size_t mask) {
-  return static_cast<size_t>((uint64_t{key} * 0x9E3779B97F4A7C15u) >> 32) & mask;
+// A hash of the key as a fraction of the table: any number of slots.
+size_t KeySlot(uint32_t key, size_t slots) {
+  return static_cast<size_t>((((uint64_t{key} * 0x9E3779B97F4A7C15u) >> 32) * slots) >> 32);
 }
 
 }  // namespace
@@ -121,6 +122,10 @@ bool FarCandidates::AddBlockOfThisBackup(uint32_t key, int32_t offset, int32_t w
   return true;
 }
 
+void FarCandidates::ExpectBlocks(size_t count) {
+  if (keptCount_ == 0) kept_.assign(std::max<size_t>(1024, count * 4 / 3 + 1), 0);
+}
+
 bool FarCandidates::Keep(Kept block) {
   if ((keptCount_ + 1) * 4 > kept_.size() * 3) {
     std::vector<Kept> old(std::max<size_t>(1024, kept_.size() * 2), 0);
@@ -131,10 +136,9 @@ bool FarCandidates::Keep(Kept block) {
     }
   }
   const auto key = static_cast<uint32_t>(block >> 32);
-  const size_t mask = kept_.size() - 1;
-  size_t slot = KeySlot(key, mask);
+  size_t slot = KeySlot(key, kept_.size());
   int sameKey = 0;
-  for (; kept_[slot] != 0; slot = (slot + 1) & mask) {
+  for (; kept_[slot] != 0; slot = Following(slot)) {
     if (kept_[slot] == block) return true;
     if (static_cast<uint32_t>(kept_[slot] >> 32) == key && ++sameKey == kMostPerKey) return false;
   }
@@ -145,8 +149,7 @@ bool FarCandidates::Keep(Kept block) {
 
 template <typename Visit>
 void FarCandidates::ForEachKept(uint32_t key, Visit visit) const {
-  const size_t mask = kept_.size() - 1;
-  for (size_t slot = KeySlot(key, mask); kept_[slot] != 0; slot = (slot + 1) & mask) {
+  for (size_t slot = KeySlot(key, kept_.size()); kept_[slot] != 0; slot = Following(slot)) {
     if (static_cast<uint32_t>(kept_[slot] >> 32) == key) visit(kept_[slot]);
   }
 }

@@ -57,6 +57,9 @@ class FarCandidates {
   // The low 16 bits of the weak checksum that a candidate of this backup
   // carries: a window without them cannot be its block.
   static int32_t ThisBackupCheck(int32_t weakChecksum) { return weakChecksum & 0xFFFF; }
+  // Sizes the table of this backup's blocks for about `count` of them:
+  // growing it would hold the old table and the new at once.
+  void ExpectBlocks(size_t count);
   // Once the lookup file holds them.
   void ForgetBlocksOfThisBackup() {
     kept_ = {};
@@ -72,6 +75,7 @@ class FarCandidates {
   static int32_t CheckOf(Kept block) { return static_cast<int32_t>(block >> 16 & 0xFFFF); }
   static constexpr int kMostPerKey = 8;
   bool Keep(Kept block);
+  size_t Following(size_t slot) const { return slot + 1 == kept_.size() ? 0 : slot + 1; }
   template <typename Visit>
   void ForEachKept(uint32_t key, Visit visit) const;
   void Pass(size_t count);  // forgets recent anchors before recentHead_ + count

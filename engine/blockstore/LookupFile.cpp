@@ -114,15 +114,22 @@ bool LookupFile::Grow(uint64_t more) {
     return false;
   }
   const uint32_t capacity = AnchorTable::CapacityFor((uint64_t{table_.Used()} + more) * 3 / 2);
-  // A table of up to 32 MiB (two million slots) is made in memory and
-  // written at once; a larger one slot by slot.
-  constexpr uint64_t kMostInMemory = uint64_t{32} << 20;
-  const bool inMemory = uint64_t{capacity} * AnchorTable::kSlotSize <= kMostInMemory;
-  AnchorTable grown =
-      inMemory ? AnchorTable::InMemory(capacity)
-               : AnchorTable(fd, SlotsAt(capacity), std::vector<AnchorTable::Tag>(capacity), 0);
+  AnchorTable grown(fd, SlotsAt(capacity), std::vector<AnchorTable::Tag>(capacity), 0);
+  grown.StartInOrder(true);
   bool written = platform::TruncateFile(fd, TableEnd(capacity));
-  // The old slots are read in runs, in order.
+  // The blocks go in nearly in the order of their keys, as the new table's
+  // slots follow them: the old slots in order, the blocks waiting to be
+  // saved merged in by key, and last the old slots that wrapped round to
+  // the start of the old table.
+  SortStoredByKey();
+  auto waiting = stored_.begin();
+  const auto enter = [&](const AnchoredBlock& block) {
+    for (; waiting != stored_.end() && waiting->key < block.key; ++waiting) {
+      written = written && grown.Insert(*waiting);
+    }
+    written = written && grown.Insert(block);
+  };
+  std::vector<AnchoredBlock> wrapped;
   constexpr uint32_t kRun = 65536;
   std::vector<uint8_t> run(size_t{kRun} * AnchorTable::kSlotSize);
   const int64_t oldSlots = SlotsAt(table_.Capacity());
@@ -135,26 +142,20 @@ bool LookupFile::Grow(uint64_t more) {
     for (uint32_t i = 0; written && i < count; ++i) {
       const uint8_t* at = &run[size_t{i} * AnchorTable::kSlotSize];
       const uint32_t record = LoadLe32(at + 8);
-      if (record != 0 && table_.Tags()[first + i] != 0) {
-        written = grown.Insert(
-            {LoadLe32(at), static_cast<int32_t>(LoadLe32(at + 4)), record - 1, LoadLe16(at + 12)});
+      if (record == 0 || table_.Tags()[first + i] == 0) continue;
+      const AnchoredBlock block{LoadLe32(at), static_cast<int32_t>(LoadLe32(at + 4)), record - 1,
+                                LoadLe16(at + 12)};
+      if (table_.Home(block.key) > first + i) {
+        wrapped.push_back(block);
+      } else {
+        enter(block);
       }
     }
   }
-  if (inMemory) {
-    // The blocks waiting to be saved go in with the others: one write, not
-    // one each.
-    for (const AnchoredBlock& block : stored_) written = written && grown.Insert(block);
-    stored_.clear();
-    const std::vector<uint8_t> slots = grown.TakeSlots();
-    written = written && platform::WriteFileAt(fd, slots.data(), slots.size(), SlotsAt(capacity));
-    std::vector<AnchorTable::Tag> tags = grown.Tags();
-    const uint32_t used = grown.Used();
-    grown = AnchorTable(fd, SlotsAt(capacity), std::move(tags), used);
-    for (uint32_t page = 0; size_t{page} * AnchorTable::kTagPage < capacity; ++page) {
-      grown.MarkChanged(page);
-    }
-  }
+  for (; waiting != stored_.end(); ++waiting) written = written && grown.Insert(*waiting);
+  for (const AnchoredBlock& block : wrapped) written = written && grown.Insert(block);
+  stored_.clear();
+  written = grown.FinishInOrder() && written;
   std::vector<uint8_t> list(anchorless_.size() * 4);
   for (size_t i = 0; i < anchorless_.size(); ++i) StoreLe32(anchorless_[i], &list[i * 4]);
   written =
@@ -174,6 +175,11 @@ bool LookupFile::Grow(uint64_t more) {
   return true;
 }
 
+void LookupFile::SortStoredByKey() {
+  std::sort(stored_.begin(), stored_.end(),
+            [](const AnchoredBlock& a, const AnchoredBlock& b) { return a.key < b.key; });
+}
+
 bool LookupFile::WriteTags(int fd, const AnchorTable& table, const std::vector<uint32_t>& pages) {
   const std::vector<AnchorTable::Tag>& tags = table.Tags();
   uint8_t bytes[AnchorTable::kTagPage * kTagSize];
@@ -191,15 +197,20 @@ bool LookupFile::WriteTags(int fd, const AnchorTable& table, const std::vector<u
 
 bool LookupFile::Save(const Coverage& coverage) {
   if (!IsOpen()) return false;
-  // Grown once for all the blocks the backup stored.
+  // Grown once for all the blocks the backup stored, which the grow enters.
   if (!table_.HasRoomFor(stored_.size()) && !Grow(stored_.size())) return false;
-  for (const AnchoredBlock& block : stored_) {
-    if (!table_.Insert(block)) {
-      Remove();
-      return false;
-    }
+  const bool inOrder = table_.InOrderPays(stored_.size());
+  if (inOrder) {
+    SortStoredByKey();
+    table_.StartInOrder(false);
   }
+  bool entered = true;
+  for (const AnchoredBlock& block : stored_) entered = entered && table_.Insert(block);
   stored_.clear();
+  if (!entered || (inOrder && !table_.FinishInOrder())) {
+    Remove();
+    return false;
+  }
   const size_t unsaved = anchorless_.size() - savedAnchorless_;
   std::vector<uint8_t> list(unsaved * 4);
   for (size_t i = 0; i < unsaved; ++i) StoreLe32(anchorless_[savedAnchorless_ + i], &list[i * 4]);

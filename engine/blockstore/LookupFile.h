@@ -73,6 +73,7 @@ class LookupFile {
 
  private:
   bool Grow(uint64_t more);
+  void SortStoredByKey();
   bool WriteTags(int fd, const AnchorTable& table, const std::vector<uint32_t>& pages);
   bool WriteHeader(int fd, const Coverage& coverage, uint32_t capacity, uint32_t used,
                    uint32_t anchorless);

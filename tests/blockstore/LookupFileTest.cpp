@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <vector>
+
+#include "TestSupport.h"
+#include "blockstore/LookupFile.h"
+
+namespace vaultline {
+namespace {
+
+using Entered = std::set<std::pair<uint32_t, uint32_t>>;  // key and record
+
+Entered Found(const LookupFile& lookup, const Entered& entered) {
+  Entered found;
+  std::set<uint32_t> keys;
+  for (const auto& [key, record] : entered) keys.insert(key);
+  for (const uint32_t key : keys) {
+    lookup.Table().ForEach(key, [&](const AnchoredBlock& block) {
+      found.emplace(block.key, block.record);
+      EXPECT_EQ(block.weakChecksum, static_cast<int32_t>(block.record * 7));
+      EXPECT_EQ(block.offset, block.record % 8000);
+    });
+  }
+  return found;
+}
+
+AnchoredBlock BlockOf(uint32_t key, uint32_t record) {
+  return {key, static_cast<int32_t>(record * 7), record, static_cast<uint16_t>(record % 8000)};
+}
+
+// Every block entered is found under its key after the table grew, however
+// the keys fall: spread out, crowded at the table's end (whose probes wrap
+// round to its start), many under one key, and entered one by one or
+// waiting for the save, across sessions.
+TEST(LookupFileTest, EveryBlockIsFoundAfterTheTableGrew) {
+  test::TempFolder folder;
+  const std::wstring path = (folder / "s.lookup").wstring();
+  std::mt19937 random(7);
+  Entered entered;
+  std::vector<uint32_t> keys;
+  uint32_t record = 0;
+  // Sessions that grow the table, then a few blocks entered in order
+  // through a window, then a few one by one.
+  const int blocksOf[] = {20000, 40000, 80000, 500, 40};
+  for (int session = 0; session < 5; ++session) {
+    LookupFile lookup(path);
+    if (session == 0) {
+      ASSERT_TRUE(lookup.Create(10));
+    } else {
+      ASSERT_TRUE(lookup.Open()) << session;
+      ASSERT_EQ(lookup.Covered().records, record);
+    }
+    for (int i = 0; i < blocksOf[session]; ++i, ++record) {
+      uint32_t key = random();
+      if (i % 50 == 1) key = 0xFFFFFFFFu - random() % (1u << 28);           // near the end: wraps
+      if (i % 499 == 2) key = 0x12345678u;                                  // a common phrase
+      if (i % 7 == 3 && !keys.empty()) key = keys[random() % keys.size()];  // shared
+      keys.push_back(key);
+      entered.emplace(key, record);
+      if (i % 2 == 0) {
+        lookup.AddAnchored(BlockOf(key, record));
+      } else {
+        lookup.AddStored(BlockOf(key, record));
+      }
+    }
+    ASSERT_TRUE(lookup.Save({record, 0}));
+    ASSERT_TRUE(lookup.IsOpen());
+    EXPECT_EQ(Found(lookup, entered), entered) << session;
+  }
+}
+
+}  // namespace
+}  // namespace vaultline
