@@ -14,9 +14,10 @@
 //   (16 bytes each, see AnchorTable), then the records without an anchor
 //   (u32 each), in the order they were added.
 //
-// The tags are read whole on open and the slots as look-ups need them; a
-// block stored writes its slot at once, its tag page and the header when
-// the store is synced or closed, the header last. Slots of records the
+// The tags are read whole on open and the slots as look-ups need them. A
+// backup's blocks are entered when the store is synced or closed (its own
+// blocks it finds in memory): their slots, then the changed pages of tags,
+// the header last. Slots of records the
 // header does not cover are harmless: every block found is confirmed from
 // the index.
 #pragma once
