@@ -214,6 +214,8 @@ void CBackupProgressDlg::Prepare(Mode mode, const std::wstring& storageFolder) {
   buttonState_ = kCancelButton;
   filesSkipped_ = 0;
   filesDone_ = 0;
+  filesStored_ = 0;
+  summarized_ = false;
   bytesDone_ = 0;
   storageSizeBefore_ = 0;
   storageSizeAfter_ = 0;
@@ -414,7 +416,9 @@ bool CBackupProgressDlg::OnFile(int64_t size, const wchar_t* path) {
           FromQString(FormatString(ids::kFileSkipped, FromQString(name).c_str())).c_str()));
       MarkWarned();
     } else {
+      // The engine announces only the files it stores: new or changed ones.
       ++filesDone_;
+      ++filesStored_;
       bytesDone_ += size;
     }
     RefreshSummary();
@@ -506,6 +510,7 @@ bool CBackupProgressDlg::OnSummary(unsigned skippedFiles, unsigned files, int64_
   OnWindowThread([this, skippedFiles, files, bytes] {
     filesSkipped_ = seriesFilesSkipped_ + skippedFiles;
     filesDone_ = seriesFilesDone_ + files;
+    summarized_ = true;
     bytesDone_ = seriesBytesDone_ + bytes;
   });
   return true;
@@ -576,7 +581,17 @@ void CBackupProgressDlg::RefreshStatusText() {
 }
 
 void CBackupProgressDlg::RefreshSummary() {
-  filesDoneLabel_->setText(QString::number(filesDone_));
+  // Once the summary counts every file of the snapshot, most of them
+  // unchanged, the files stored are told apart from those.
+  QString files = QString::number(filesDone_);
+  if (summarized_ && mode_ == kBackupMode) {
+    const unsigned stored = std::min(filesStored_, filesDone_);
+    files += QStringLiteral(" (") +
+             FormatString(ids::kFilesChanged, static_cast<int>(stored),
+                          static_cast<int>(filesDone_ - stored)) +
+             u')';
+  }
+  filesDoneLabel_->setText(files);
   filesSkippedLabel_->setText(QString::number(filesSkipped_));
   // In units a person reads, each figure with its own unit.
   bytesDoneLabel_->setText(SizeText(bytesDone_));

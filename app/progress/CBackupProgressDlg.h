@@ -146,6 +146,8 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   int64_t backupAllowance_ = -1;
   unsigned filesSkipped_ = 0;
   unsigned filesDone_ = 0;
+  unsigned filesStored_ = 0;  // of filesDone_, those the backups stored
+  bool summarized_ = false;   // filesDone_ counts every file of the snapshots
   int64_t bytesDone_ = 0;
   Status status_ = kInProcess;
   int64_t destinationFreeSpace_ = 0;

@@ -132,6 +132,12 @@ class TestProgressDialog : public QObject {
     QCOMPARE(TextOf<QLabel>(&dialog, "bytesDoneLabel"), QStringLiteral("4.9 KB"));
     QVERIFY(Lines(dialog).contains(QStringLiteral("Warning: File skipped over.bin")));
     QVERIFY(!dialog.IsCancelled());
+    // The summary counts every file of the snapshot; only the two announced
+    // were stored, the others were unchanged.
+    dialog.OnSummary(2, 42, 900000);
+    dialog.OnFinished(L"");
+    QCOMPARE(TextOf<QLabel>(&dialog, "filesDoneLabel"),
+             QStringLiteral("42 (2 new or changed, 40 unchanged)"));
 
     // Beyond the quota the backup is refused before anything is stored.
     dialog.Prepare(CBackupProgressDlg::kBackupMode, std::wstring());
