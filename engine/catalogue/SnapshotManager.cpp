@@ -751,11 +751,14 @@ int64_t SnapshotManager::StoreSourceFile(SourceScanner& item, int32_t level) {
                                ? -1
                                : store_->StoreFile(item.FullPath(), contentFd_, std::move(source));
     if (stored < 0) {
-      Report(kMessageWarning,
-             platform::FormatWide(L"File %ls wasn't converted, file couldn't be read or open",
-                                  item.FullPath().c_str()));
+      // A store the user stopped read the file well: it is no unreadable one.
+      if (!cancelled) {
+        Report(kMessageWarning,
+               platform::FormatWide(L"File %ls wasn't converted, file couldn't be read or open",
+                                    item.FullPath().c_str()));
+        ++walked_.unreadable;
+      }
       item.MarkNotStored();
-      ++walked_.unreadable;
     } else {
       contentOffset = stored;
       item.SetStoredSize(static_cast<uint64_t>(store_->LastStoredSize()));

@@ -8,6 +8,7 @@
 
 #include "CatalogueFixture.h"
 #include "platform/FileOperationHook.h"
+#include "platform/Text.h"
 
 namespace vaultline::test {
 namespace {
@@ -360,6 +361,34 @@ TEST_F(SnapshotTree, CancelledSnapshotPublishesNothingAndTheNextSucceeds) {
   ASSERT_EQ(reopened.ListSnapshots().size(), 1u);
   reopened.ListFiles(0, W(Src()));
   EXPECT_EQ(reopened.ListFiles(0, W(Src())).size(), 4u);
+}
+
+// Cancel pressed while a large file is being stored: the backup stops, and
+// the file is not reported as one that could not be read.
+TEST_F(SnapshotTree, CancelInsideAFileReportsNoUnreadFile) {
+  class CancelWhileStoring : public RecordingStatus {
+   public:
+    bool OnProgress(int64_t, int64_t) override { return files > 0 && ++progress_ > 1; }
+
+   private:
+    int progress_ = 0;
+  } status;
+  std::string big(6 << 20, '\0');
+  std::mt19937 random(7);
+  for (char& byte : big) byte = static_cast<char>(random());
+  Write(Src() / "film.mkv", big);
+  SetTime(Src() / "film.mkv", 1000);
+  auto store = std::make_unique<BlockStore>(W(Location()), 163840, 8192);
+  SnapshotManager manager(W(CatalogueFile(".fp")), W(CatalogueFile(".dir")),
+                          W(CatalogueFile(".snp")), std::move(store), &status);
+  ASSERT_TRUE(manager.CheckSpace({W(Src())}, INT64_MAX / 2, 0));
+  EXPECT_FALSE(manager.TakeSnapshot({W(Src())}, INT64_MAX / 2, 0));
+  EXPECT_EQ(status.files, 1);
+  EXPECT_TRUE(manager.ListSnapshots().empty());
+  for (const std::wstring& problem : status.problems) {
+    EXPECT_EQ(problem.find(L"wasn't converted"), std::wstring::npos)
+        << platform::ToDisplayUtf8(problem);
+  }
 }
 
 }  // namespace
