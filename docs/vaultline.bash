@@ -23,7 +23,7 @@ _vaultline() {
     cword=$COMP_CWORD
   fi
 
-  local commands="list create rename delete backup snapshots ls find diff restore cat mount check forget compact config exclude"
+  local commands="list create rename delete relocate backup snapshots ls find diff restore cat mount check forget compact config exclude"
   local program=${words[0]} drive="" command="" position=0 i
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
@@ -65,8 +65,8 @@ _vaultline() {
   fi
 
   case $command:$position in
-    create:1) COMPREPLY=($(compgen -f -- "$cur")) ;;
-    rename:0 | delete:0 | backup:0 | snapshots:0 | ls:0 | find:0 | diff:0 | restore:0 | cat:0 | mount:0 | \
+    create:1 | relocate:1) COMPREPLY=($(compgen -f -- "$cur")) ;;
+    rename:0 | delete:0 | relocate:0 | backup:0 | snapshots:0 | ls:0 | find:0 | diff:0 | restore:0 | cat:0 | mount:0 | \
       check:0 | forget:0 | compact:0 | exclude:0)
       local IFS=$'\n'
       COMPREPLY=($(compgen -W "$(_vaultline_selections "$program" "$drive")" -- "$cur"))

@@ -15,6 +15,8 @@ int RunList(EngineSession& session);
 int RunCreate(EngineSession& session, const std::wstring& name, const std::wstring& source);
 int RunRename(EngineSession& session, const std::wstring& selection, const std::wstring& name);
 int RunDelete(EngineSession& session, const std::wstring& selection);
+// The selection's source was moved to `place`.
+int RunRelocate(EngineSession& session, const std::wstring& selection, const std::wstring& place);
 int RunBackup(EngineSession& session, const std::wstring& selection);
 // Every live selection in turn, then one line (or JSON entry) for each.
 int RunBackupAll(EngineSession& session);

@@ -21,6 +21,7 @@ constexpr const char* kUsage =
     "  create NAME SOURCE                new Backup Selection; prints its index\n"
     "  rename SEL NAME                   rename a selection\n"
     "  delete SEL                        delete a selection with its storage\n"
+    "  relocate SEL PATH                 the source was moved to PATH: back that up from now on\n"
     "  backup SEL                        take a snapshot\n"
     "  backup --all                      a snapshot of every selection in turn\n"
     "  snapshots SEL                     each snapshot, oldest first: index, time, files, size,\n"
@@ -82,6 +83,10 @@ int Run(int argc, char** argv) {
   rename->add_option("NAME", name)->required();
   CLI::App* remove = app.add_subcommand("delete", "delete a Backup Selection with its storage");
   remove->add_option("SEL", selection)->required();
+  CLI::App* relocate = app.add_subcommand(
+      "relocate", "the source was moved to PATH: back that up from now on, keeping the snapshots");
+  relocate->add_option("SEL", selection)->required();
+  relocate->add_option("PATH", source)->required();
   bool backupAll = false;
   CLI::App* backup = app.add_subcommand("backup", "take a snapshot");
   backup->add_option("SEL", selection);
@@ -200,6 +205,7 @@ int Run(int argc, char** argv) {
     if (*create) return RunCreate(session, ArgumentText(name), ArgumentText(source));
     if (*rename) return RunRename(session, sel, ArgumentText(name));
     if (*remove) return RunDelete(session, sel);
+    if (*relocate) return RunRelocate(session, sel, ArgumentText(source));
     if (*backup) return backupAll ? RunBackupAll(session) : RunBackup(session, sel);
     if (*snapshots) return RunSnapshots(session, sel);
     if (*ls) return longListing ? RunLsLong(session, sel, snap) : RunLs(session, sel, snap);

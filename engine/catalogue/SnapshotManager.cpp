@@ -930,6 +930,7 @@ std::vector<std::optional<SnapshotFigures>> SnapshotManager::ListFigures() {
 const std::vector<std::wstring>& SnapshotManager::ListSnapshots() {
   snapshotNames_.clear();
   snapshotTimes_.clear();
+  snapshotSources_.clear();
   snapshotRanges_.clear();
   snapshotDamaged_.clear();
   extendedRanges_.Clear();
@@ -941,6 +942,7 @@ const std::vector<std::wstring>& SnapshotManager::ListSnapshots() {
     snapshotNames_.push_back(entry.damaged ? kDamagedSnapshotText
                                            : platform::CtimeText(entry.snapshotTime));
     snapshotTimes_.push_back(entry.damaged ? 0 : entry.snapshotTime);
+    snapshotSources_.push_back(entry.damaged ? std::wstring() : entry.source.path);
     snapshotRanges_.push_back(SourceRange{entry.source.rootOffset, entry.source.endOffset});
     snapshotDamaged_.push_back(entry.damaged);
     if (!entry.damaged) NoteEntry(entry);
@@ -1006,6 +1008,12 @@ std::vector<std::wstring> SnapshotManager::ListingKinds() {
     }
   }
   return kinds;
+}
+
+std::wstring SnapshotManager::SourceOf(int index) const {
+  return index >= 0 && static_cast<size_t>(index) < snapshotSources_.size()
+             ? snapshotSources_[static_cast<size_t>(index)]
+             : std::wstring();
 }
 
 bool SnapshotManager::IsSnapshotDamaged(int index) const {

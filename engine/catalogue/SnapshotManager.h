@@ -99,6 +99,10 @@ class SnapshotManager : public StoreContext {
   const std::vector<std::wstring>& ListSnapshots();
   // The times of the snapshots ListSnapshots read last, in the same order.
   const std::vector<int32_t>& SnapshotTimes() const { return snapshotTimes_; }
+  // The source path snapshot `index` was taken of (its first source): the
+  // paths it holds lie below it, also after the selection's source moved.
+  // Empty for a damaged entry or an index out of range.
+  std::wstring SourceOf(int index) const;
   // The figures of each snapshot ListSnapshots read last, in its order; none
   // for a damaged one. Those the sidecar does not hold are counted from the
   // snapshot's records (files and bytes only) and added to it.
@@ -298,6 +302,7 @@ class SnapshotManager : public StoreContext {
 
   std::vector<std::wstring> snapshotNames_;
   std::vector<int32_t> snapshotTimes_;
+  std::vector<std::wstring> snapshotSources_;
   std::vector<SourceRange> snapshotRanges_;
   std::vector<bool> snapshotDamaged_;
   ExtendedRanges extendedRanges_;

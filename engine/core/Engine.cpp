@@ -6,6 +6,7 @@
 #include "core/StringList.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "vaultline/ProfileSource.h"
 #include "vaultline/RestoreConflict.h"
 #include "vaultline/SnapshotDetails.h"
 
@@ -99,6 +100,12 @@ IVaultline* InitializeT(IResourceProvider* provider, const wchar_t* deviceRoot,
 StringList GetSnapshotItemDetails(IVaultline* engine, unsigned profile, unsigned snapshot) {
   auto* own = dynamic_cast<vaultline::Engine*>(engine);
   return own != nullptr ? own->GetSnapshotDetails(profile, snapshot) : nullptr;
+}
+
+int SetProfileSource(IVaultline* engine, unsigned profile, const wchar_t* path) {
+  auto* own = dynamic_cast<vaultline::Engine*>(engine);
+  return own != nullptr ? own->SetProfileSource(profile, path != nullptr ? path : L"")
+                        : kSourceNotChanged;
 }
 
 void SetRestoreConflict(IVaultline* engine, int rule, bool countOnly) {

@@ -83,6 +83,8 @@ class Engine : public IVaultline {
   // "SIZE\tTIME" of each item GetSnapshotContents lists, in its order; null
   // when the listing cannot be read whole.
   StringList GetSnapshotDetails(unsigned profile, unsigned snapshot);
+  // The selection's source moved to `path`: a ProfileSourceResult.
+  int SetProfileSource(unsigned profile, const std::wstring& path);
   // The figures of each listed snapshot, as GetSnapshotFigures describes.
   StringList GetSnapshotFigures(unsigned profile);
   // The selection's snapshots opened for reading under its lock held as a

@@ -8,6 +8,7 @@
 #include "platform/Format.h"
 #include "platform/Path.h"
 #include "vaultline/FileUtilities.h"
+#include "vaultline/ProfileSource.h"
 
 namespace vaultline {
 
@@ -89,6 +90,22 @@ bool Engine::RenameProfile(unsigned index, const wchar_t* name) {
     profile->name = name != nullptr ? name : L"";
     return SaveConfiguration();
   });
+}
+
+int Engine::SetProfileSource(unsigned index, const std::wstring& path) {
+  Profile* profile = ProfileAt(index);
+  if (profile == nullptr || profile->deleted || path.empty()) return kSourceNotChanged;
+  std::wstring source = platform::FullPath(path);
+  if (source.size() > 1 && source.back() == platform::kSeparator) source.pop_back();
+  platform::FindData found;
+  if (source.empty() || !platform::DescribePath(source, &found)) return kSourceMissing;
+  const std::vector<std::wstring> previous = profile->contents;
+  const bool saved = Guarded(kTextRenameProfileFailed, [&] {
+    profile->contents = {source};
+    return SaveConfiguration();
+  });
+  if (!saved) profile->contents = previous;
+  return saved ? kSourceChanged : kSourceNotChanged;
 }
 
 bool Engine::DeleteProfile(unsigned index) {

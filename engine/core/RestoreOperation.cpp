@@ -15,6 +15,14 @@ SnapshotEntry EntryFor(const std::wstring& listedText, const std::wstring& locat
   return {std::move(descriptor), location, std::nullopt, std::nullopt};
 }
 
+// The source the snapshot was taken of, which its stored paths lie below; the
+// selection's own for an entry that does not say. Needs a ListSnapshots.
+std::wstring SourceOfSnapshot(const Profile& profile, const SnapshotManager& catalogue,
+                              int snapshot) {
+  std::wstring source = catalogue.SourceOf(snapshot);
+  return source.empty() ? profile.contents.front() : source;
+}
+
 }  // namespace
 
 bool Engine::LoadSnapshotList(Profile& profile) {
@@ -64,7 +72,7 @@ StringList Engine::GetSnapshotContents(unsigned index, unsigned snapshot) {
   StringList result = nullptr;
   const std::vector<std::wstring>& descriptors = catalogue->ListSnapshots();
   if (snapshot < descriptors.size()) {
-    const std::wstring& source = profile->contents.front();
+    const std::wstring source = SourceOfSnapshot(*profile, *catalogue, static_cast<int>(snapshot));
     const std::vector<std::wstring>& items =
         catalogue->ListEntries(static_cast<int>(snapshot), source);
     size_t lastSeparator = source.rfind(platform::kSeparator);
@@ -103,7 +111,8 @@ StringList Engine::GetSnapshotItemKinds(unsigned index, unsigned snapshot) {
   CatalogueCloser closer(this, profile);
   SnapshotManager* catalogue = OpenCatalogue(*profile, nullptr);
   if (catalogue == nullptr || snapshot >= catalogue->ListSnapshots().size()) return nullptr;
-  catalogue->ListEntries(static_cast<int>(snapshot), profile->contents.front());
+  catalogue->ListEntries(static_cast<int>(snapshot),
+                         SourceOfSnapshot(*profile, *catalogue, static_cast<int>(snapshot)));
   return MakeStringList(catalogue->ListingKinds());
 }
 
@@ -135,7 +144,9 @@ bool Engine::Restore(unsigned index, int snapshot, const wchar_t* item,
     if (catalogue != nullptr && !cancelled) {
       catalogue->restoreConflict = restoreConflict_;
       catalogue->restoreCountOnly = restoreCountOnly_;
-      catalogue->RestoreItemUnder(snapshot, profile->contents.front(), item != nullptr ? item : L"",
+      catalogue->ListSnapshots();
+      catalogue->RestoreItemUnder(snapshot, SourceOfSnapshot(*profile, *catalogue, snapshot),
+                                  item != nullptr ? item : L"",
                                   destination != nullptr ? destination : L"", true);
       cancelled = status_ != nullptr && status_->IsCancelled();
     }

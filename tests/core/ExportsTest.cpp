@@ -51,7 +51,8 @@ bool IsBoundaryName(const std::string& name) {
                                                   "ListStoredItems",
                                                   "FindItemVersions",
                                                   "DiffSnapshots",
-                                                  "DiffWithFolder"};
+                                                  "DiffWithFolder",
+                                                  "SetProfileSource"};
   for (const char* boundaryClass :
        {"IVaultline", "IBackupRestoreStatus", "IResourceProvider", "ISnapshotFiles"}) {
     std::string owner = boundaryClass;
