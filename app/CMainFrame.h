@@ -125,6 +125,9 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   // tree's path) of snapshot `snapshot`; OnRestore's own for the tree.
   void RestoreItem(int snapshot, const std::wstring& treePath);
   void OnProperties();
+  // Points selection `index` (named `name`) at `source`, where its files
+  // were moved to; a refusal is shown in a message box.
+  void ChangeSource(int index, const std::wstring& name, const QString& source);
   // Adds or removes one exclusion pattern of selection `index`; a refusal is
   // shown in a message box.
   void ApplyExclusionChange(int index, const QString& pattern, bool add);

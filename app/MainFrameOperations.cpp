@@ -31,6 +31,7 @@
 #include "progress/FileViewer.h"
 #include "progress/WorkerRoutines.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/ProfileSource.h"
 #include "vaultline/RestoreConflict.h"
 
 using namespace marrowby;
@@ -353,13 +354,30 @@ void CMainFrame::OnProperties() {
     }
     dialog.ShowExclusions(before);
   }
-  if (dialog.exec() != QDialog::Accepted || exclusions == nullptr) return;
+  if (dialog.exec() != QDialog::Accepted) return;
+  if (dialog.Source() != ToQString(path)) ChangeSource(index, nameList[index], dialog.Source());
+  if (exclusions == nullptr) return;
   const QStringList after = dialog.Exclusions();
   for (const QString& pattern : before) {
     if (!after.contains(pattern)) ApplyExclusionChange(index, pattern, false);
   }
   for (const QString& pattern : after) {
     if (!before.contains(pattern)) ApplyExclusionChange(index, pattern, true);
+  }
+}
+
+void CMainFrame::ChangeSource(int index, const std::wstring& name, const QString& source) {
+  const std::wstring path = FromQString(source);
+  switch (SetProfileSource(m_pIVaultline, static_cast<unsigned>(index), path.c_str())) {
+    case kSourceChanged:
+      break;
+    case kSourceMissing:
+      MessageBox::Show(this, FormatString(ids::kVerifyPath, path.c_str()), QMessageBox::Warning);
+      break;
+    default:
+      MessageBox::Show(this, FormatString(ids::kSourceNotChanged, name.c_str()),
+                       QMessageBox::Critical);
+      break;
   }
 }
 

@@ -11,13 +11,14 @@
 
 #include "AppStrings.h"
 #include "MessageBox.h"
+#include "dialogs/SourceBrowser.h"
 #include "resources/ResourceIds.h"
 
 using namespace marrowby;
 
 CProfileProperties::CProfileProperties(const QString& name, const QString& description,
                                        const QString& caption, QWidget* owner, Mode mode)
-    : QDialog(owner), name_(name) {
+    : QDialog(owner), name_(name), source_(description) {
   setObjectName(QStringLiteral("profilePropertiesDialog"));
   const bool edit = mode == Mode::kEdit;
   QString title = caption;
@@ -33,6 +34,15 @@ CProfileProperties::CProfileProperties(const QString& name, const QString& descr
   descriptionEdit_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   descriptionEdit_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   descriptionEdit_->setFixedHeight(80);
+  // A source that was moved or renamed is found again here: its snapshots
+  // stay, and the next backup reads the new place.
+  auto* changeSourceButton =
+      new QPushButton(DialogString(dlg::kProperties, properties_dlg::kChangeSourceButton));
+  changeSourceButton->setObjectName(QStringLiteral("changeSourceButton"));
+  changeSourceButton->setAutoDefault(false);
+  auto* sourceRow = new QHBoxLayout;
+  sourceRow->addWidget(descriptionEdit_, 1);
+  sourceRow->addWidget(changeSourceButton, 0, Qt::AlignTop);
 
   exclusionsList_ = new QListWidget;
   exclusionsList_->setObjectName(QStringLiteral("exclusionsListWidget"));
@@ -70,7 +80,7 @@ CProfileProperties::CProfileProperties(const QString& name, const QString& descr
   layout->addWidget(new QLabel(DialogString(dlg::kProperties, properties_dlg::kNameLabel)));
   layout->addWidget(nameEdit_);
   layout->addWidget(new QLabel(DialogString(dlg::kProperties, properties_dlg::kDescriptionLabel)));
-  layout->addWidget(descriptionEdit_);
+  layout->addLayout(sourceRow);
   layout->addWidget(exclusionsPanel_);
   layout->addWidget(buttons);
   setMinimumWidth(400);
@@ -80,6 +90,7 @@ CProfileProperties::CProfileProperties(const QString& name, const QString& descr
     accept();
   });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(changeSourceButton, &QPushButton::clicked, this, &CProfileProperties::ChangeSource);
   connect(addButton_, &QPushButton::clicked, this, &CProfileProperties::AddPattern);
   // Return in the pattern field adds it rather than closing the dialog.
   connect(patternEdit_, &QLineEdit::returnPressed, this, &CProfileProperties::AddPattern);
@@ -124,4 +135,12 @@ void CProfileProperties::AddPattern() {
 void CProfileProperties::UpdateButtons() {
   addButton_->setEnabled(!patternEdit_->text().trimmed().isEmpty());
   removeButton_->setEnabled(exclusionsList_->currentItem() != nullptr);
+}
+
+void CProfileProperties::ChangeSource() {
+  const QString chosen = SourceBrowser::Browse(this, LoadString(ids::kBrowseCaption), source_);
+  if (chosen.isEmpty()) return;
+  source_ = chosen;
+  descriptionEdit_->setPlainText(chosen);
+  cancelButton_->show();  // a change can be taken back
 }

@@ -1,7 +1,8 @@
 // Shows a Backup Selection's name and source path and, when given them, its
-// exclusion patterns, which the user may add to and remove from. The edit
+// exclusion patterns, which the user may add to and remove from, and a way
+// to point the selection at the place its source was moved to. The edit
 // mode makes the name writable. Nothing is stored here: the caller reads
-// Name() and Exclusions() after the dialog was accepted.
+// Name(), Source() and Exclusions() after the dialog was accepted.
 #pragma once
 
 #include <QDialog>
@@ -28,14 +29,19 @@ class CProfileProperties : public QDialog {
   void ShowExclusions(const QStringList& patterns);
 
   QString Name() const { return name_; }
+  // The source path as shown: the one given, or the place the user chose.
+  QString Source() const { return source_; }
   // The patterns as the list holds them, in order.
   QStringList Exclusions() const;
 
  private:
   void AddPattern();
   void UpdateButtons();
+  // The user points the selection at another file or folder.
+  void ChangeSource();
 
   QString name_;
+  QString source_;
   QLineEdit* nameEdit_;
   QPlainTextEdit* descriptionEdit_;
   QWidget* exclusionsPanel_;

@@ -60,6 +60,7 @@ const MarrowbyDialogText kEnglishDialogTexts[] = {
      L"Leave out of every backup (patterns such as *.tmp, node_modules/ or /build):"},
     {dlg::kProperties, properties_dlg::kAddButton, L"&Add"},
     {dlg::kProperties, properties_dlg::kRemoveButton, L"&Remove"},
+    {dlg::kProperties, properties_dlg::kChangeSourceButton, L"C&hange..."},
     {dlg::kProperties, dlg::kOk, L"OK"},
     {dlg::kProperties, dlg::kCancel, L"Cancel"},
 

@@ -186,6 +186,7 @@ const MarrowbyString kEnglishStrings[] = {
     {420, L"Name"},
     {421, L"Size"},
     {422, L"Modified"},
+    {440, L"The source of the Backup Selection %s could not be changed."},
     {700, L"Files"},
     {701, L"New data"},
     {702, L"Skipped"},

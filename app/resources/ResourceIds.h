@@ -125,6 +125,7 @@ inline constexpr unsigned kNoWritePermission = 419;  // a restore destination no
 inline constexpr unsigned kColumnName = 420;         // the content tree's columns
 inline constexpr unsigned kColumnSize = 421;
 inline constexpr unsigned kColumnModified = 422;
+inline constexpr unsigned kSourceNotChanged = 440;  // the new source could not be saved
 // The snapshot list's columns beside the time, and the mark of what a backup
 // left out.
 inline constexpr unsigned kColumnFiles = 700;
@@ -332,6 +333,7 @@ inline constexpr unsigned kPatternEdit = 1017;
 inline constexpr unsigned kAddButton = 1018;
 inline constexpr unsigned kRemoveButton = 1019;
 inline constexpr unsigned kExclusionsLabel = 1103;
+inline constexpr unsigned kChangeSourceButton = 1104;
 }  // namespace properties_dlg
 
 namespace restore_path_dlg {

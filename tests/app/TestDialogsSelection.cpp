@@ -206,6 +206,46 @@ class TestDialogsSelection : public QObject {
     frame.OnCommand(cmd::kProperties);
   }
 
+  void movedSourceIsFoundAgainInProperties() {
+    TestDrive drive;
+    QVERIFY(
+        drive.AddSelection(L"Letters", QStringLiteral("letters"), {QStringLiteral("a.txt")}, 1));
+    const QString moved = drive.SourceRoot() + QStringLiteral("archive");
+    QVERIFY(QDir().rename(drive.SourceRoot() + QStringLiteral("letters"), moved));
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+
+    // Properties, with a new place chosen by a click; a place that is gone by
+    // OK is refused with the path named, and nothing changes.
+    auto pointAt = [&frame](const QString& place) {
+      OnNextModal<QDialog>([place](QDialog* dialog) {
+        auto* change = dialog->findChild<QPushButton*>(QStringLiteral("changeSourceButton"));
+        SourceBrowser::SetNextAnswer(place);
+        QTest::mouseClick(change, Qt::LeftButton);
+        QCOMPARE(dialog->findChild<QPlainTextEdit*>(QStringLiteral("descriptionTextEdit"))
+                     ->toPlainText(),
+                 place);
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("okButton")),
+                          Qt::LeftButton);
+      });
+      frame.OnCommand(cmd::kProperties);
+    };
+    const QString gone = drive.SourceRoot() + QStringLiteral("gone");
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    pointAt(gone);
+    QVERIFY2(MessageBox::LastText().startsWith(gone + u'\n'), qPrintable(MessageBox::LastText()));
+
+    MessageBox::ClearLastText();
+    pointAt(moved);
+    QCOMPARE(MessageBox::LastText(), QString());
+    ProgressCloser closer(&frame);
+    QTest::keyClick(&frame, Qt::Key_B, Qt::ControlModifier);
+    QCOMPARE(closer.Closed(), 1);
+    QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kCompleted);
+    QCOMPARE(frame.SnapshotView()->topLevelItemCount(), 2);
+  }
+
  private:
   QTemporaryDir sources_;
 };

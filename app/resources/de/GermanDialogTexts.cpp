@@ -63,6 +63,7 @@ const MarrowbyDialogText kGermanDialogTexts[] = {
      L"Von jeder Sicherung ausnehmen (Muster wie *.tmp, node_modules/ oder /build):"},
     {dlg::kProperties, properties_dlg::kAddButton, L"&Hinzufügen"},
     {dlg::kProperties, properties_dlg::kRemoveButton, L"&Entfernen"},
+    {dlg::kProperties, properties_dlg::kChangeSourceButton, L"Ä&ndern..."},
     {dlg::kProperties, dlg::kOk, L"OK"},
     {dlg::kProperties, dlg::kCancel, L"Abbrechen"},
 

@@ -188,6 +188,7 @@ const MarrowbyString kGermanStrings[] = {
     {420, L"Name"},
     {421, L"Größe"},
     {422, L"Geändert"},
+    {440, L"Die Quelle der Sicherungsauswahl %s konnte nicht geändert werden."},
     {700, L"Dateien"},
     {701, L"Neue Daten"},
     {702, L"Ausgelassen"},
