@@ -1,13 +1,17 @@
 // The program in English and in German: every text that names a button names
 // it as the button reads, the drive carries Qt's German texts for the buttons
 // Qt draws, snapshot times follow the language, and the main window, the
-// wizard and the progress window are photographed in both languages (set
-// MARROWBY_SCREENSHOTS; QT_SCALE_FACTOR=2 for a high-density screen).
+// restore dialog over a changed file, a Verify, the wizard and the progress
+// window are photographed in both languages (set MARROWBY_SCREENSHOTS;
+// QT_SCALE_FACTOR=2 for a high-density screen).
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
@@ -16,6 +20,7 @@
 #include <memory>
 
 #include "AppStrings.h"
+#include "CContentView.h"
 #include "CMainFrame.h"
 #include "CMarrowbyApp.h"
 #include "CSnapshotView.h"
@@ -24,6 +29,8 @@
 #include "SnapshotTimeText.h"
 #include "TestDialogsSupport.h"
 #include "dialogs/CFirstRunWizard.h"
+#include "dialogs/CPreferenceDlg.h"
+#include "dialogs/CRestorePath.h"
 #include "platform/Clock.h"
 #include "progress/CBackupProgressDlg.h"
 #include "resources/ResourceIds.h"
@@ -197,7 +204,44 @@ void LocalisedWindowsTest::windowsInBothLanguages() {
            qPrintable(question));
   QCOMPARE(snapshots->topLevelItemCount(), 2);
 
+  // The restore of a file changed since the snapshot into its own folder:
+  // the dialog, and the question before the newer file is replaced.
+  CContentView* tree = frame.ContentView();
+  QTreeWidgetItem* notes = ChildNamed(tree->topLevelItem(0), QStringLiteral("notes.md"));
+  QVERIFY(notes != nullptr);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    tree->visualItemRect(notes).center());
+  QFile local(drive_->SourceRoot() + QSep(QStringLiteral("docs|notes.md")));
+  QVERIFY(local.open(QIODevice::WriteOnly | QIODevice::Append));
+  local.write("edited since");
+  local.close();
+  OnNextModal<CRestorePath>([&](CRestorePath* dialog) {
+    dialog->findChild<QRadioButton*>(QStringLiteral("originalFolderRadioButton"))->setChecked(true);
+    dialog->findChild<QComboBox*>(QStringLiteral("conflictComboBox"))->setCurrentIndex(1);
+    SaveScreenshot(dialog, shot + QStringLiteral("restore-conflict"));
+    OnNextModal<QMessageBox>([&](QMessageBox* box) {
+      question = box->text();
+      SaveScreenshot(box, shot + QStringLiteral("restore-replace-question"));
+      box->button(QMessageBox::No)->click();
+    });
+    dialog->accept();
+  });
+  QTest::keyClick(&frame, Qt::Key_E, Qt::ControlModifier);
+  QVERIFY2(question.startsWith(german ? QStringLiteral("1 Dateien werden ersetzt")
+                                      : QStringLiteral("1 files will be replaced")),
+           qPrintable(question));
+
+  // A Verify of a sound store, finished.
+  {
+    ProgressCloser closer(&frame, shot + QStringLiteral("verify-finished"));
+    frame.OnCommand(cmd::kVerify);
+    QCOMPARE(closer.Closed(), 1);
+    QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kCompleted);
+  }
+
   CFirstRunWizard wizard(frame.DriveRoot(), &frame);
+  // As the first start offers it: the whole drive.
+  wizard.Preferences()->SetBackupSizeLimit(wizard.Preferences()->DriveTotal() >> 20 << 20);
   wizard.show();
   QVERIFY(QTest::qWaitForWindowExposed(&wizard));
   for (int page = 0; page < 3; ++page) {

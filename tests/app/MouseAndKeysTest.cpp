@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "CContentView.h"
@@ -52,6 +54,8 @@ class MouseAndKeysTest : public QObject {
   void restoreTakesTheClickedItem();
   void menuKeysRunTheirCommands();
   void textFieldsKeepTheirKeys();
+  void verifyFromTheRowsMenuSaysSound();
+  void f6WalksThePanes();
 
  private:
   void ClickSelection(int row);
@@ -244,6 +248,48 @@ void MouseAndKeysTest::textFieldsKeepTheirKeys() {
   QCOMPARE(editor->text().left(8), QStringLiteral("Holidays"));
   QTest::keyClick(editor, Qt::Key_Return);
   QTRY_COMPARE(list->item(1)->text().left(8), QStringLiteral("Holidays"));
+}
+
+void MouseAndKeysTest::verifyFromTheRowsMenuSaysSound() {
+  // A right click on the row chooses it and opens its menu; Verify is
+  // clicked there.
+  CMarrowbyView* list = frame_->SelectionView();
+  QTimer chooser;
+  chooser.setSingleShot(true);
+  QObject::connect(&chooser, &QTimer::timeout, [] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr) return;
+    for (QAction* action : menu->actions()) {
+      if (action->text() == QStringLiteral("Veri&fy")) {
+        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                          menu->actionGeometry(action).center());
+        return;
+      }
+    }
+    menu->close();
+  });
+  chooser.start(0);
+  MessageBox::ClearLastText();
+  ProgressCloser closer(frame_.get());
+  QTest::mouseClick(list->viewport(), Qt::RightButton, Qt::NoModifier,
+                    list->visualItemRect(list->item(1)).center());
+  QCOMPARE(closer.Closed(), 1);
+  QCOMPARE(closer.LastTitle(), QStringLiteral("Verifying Photos"));
+  QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kCompleted);
+  QCOMPARE(closer.LastStatusText(),
+           QStringLiteral("Verify of Photos completed: the store is sound."));
+  QCOMPARE(MessageBox::LastText(), QString());
+}
+
+void MouseAndKeysTest::f6WalksThePanes() {
+  QWidget* panes[] = {frame_->SelectionView(), frame_->ContentView(), frame_->SnapshotView()};
+  panes[0]->setFocus();
+  for (int step = 1; step <= 3; ++step) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    QCOMPARE(QApplication::focusWidget(), panes[step % 3]);
+  }
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
+  QCOMPARE(QApplication::focusWidget(), panes[2]);
 }
 
 QTEST_MAIN(MouseAndKeysTest)

@@ -85,8 +85,15 @@ void RestoreConflictTest::cleanup() {
 
 QString RestoreConflictTest::RestoreNotes(int rule, QMessageBox::StandardButton answer) {
   OnNextModal<CRestorePath>([rule](CRestorePath* dialog) {
-    dialog->findChild<QRadioButton*>(QStringLiteral("originalFolderRadioButton"))->click();
-    dialog->findChild<QComboBox*>(QStringLiteral("conflictComboBox"))->setCurrentIndex(rule);
+    // On its round button: the middle of a wide row may lie past its text.
+    auto* original = dialog->findChild<QRadioButton*>(QStringLiteral("originalFolderRadioButton"));
+    QTest::mouseClick(original, Qt::LeftButton, Qt::NoModifier, QPoint(6, original->height() / 2));
+    QVERIFY(original->isChecked());
+    // The rule is chosen with the keys, from the first.
+    auto* rules = dialog->findChild<QComboBox*>(QStringLiteral("conflictComboBox"));
+    QTest::keyClick(rules, Qt::Key_Home);
+    for (int i = 0; i < rule; ++i) QTest::keyClick(rules, Qt::Key_Down);
+    QCOMPARE(rules->currentIndex(), rule);
     SaveScreenshot(dialog, QStringLiteral("restore-conflict"));
     dialog->accept();
   });
