@@ -20,6 +20,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 
 #include "AppStrings.h"
@@ -30,6 +31,7 @@
 #include "CSnapshotView.h"
 #include "CommandIcons.h"
 #include "CommandKeys.h"
+#include "ElidedLabel.h"
 #include "EngineList.h"
 #include "MessageBox.h"
 #include "ScreenScale.h"
@@ -106,6 +108,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   // Key presses reach the text fields before the window's shortcuts see them.
   qApp->installEventFilter(this);
   m_pContentView->setFocus();
+  // "3 minutes ago" grows old while the window is open.
+  auto* reminderTimer = new QTimer(this);
+  connect(reminderTimer, &QTimer::timeout, this, &CMainFrame::UpdateReminders);
+  reminderTimer->start(60 * 1000);
   QMetaObject::invokeMethod(
       this, [this] { OnCommand(cmd::kFirstRunCheck); }, Qt::QueuedConnection);
 }
@@ -203,7 +209,12 @@ void CMainFrame::CreateStatusBar() {
   bar->setObjectName(QStringLiteral("statusBar"));
   auto* ready = new QLabel(LoadString(ids::kReady), bar);
   ready->setObjectName(QStringLiteral("messagePane"));
-  bar->addWidget(ready, 1);
+  bar->addWidget(ready);
+
+  // It takes the room the storage figures leave, never theirs.
+  m_pLastBackupPane = new ElidedLabel(bar);
+  m_pLastBackupPane->setObjectName(QStringLiteral("lastBackupPane"));
+  bar->addWidget(m_pLastBackupPane, 1);
 
   m_pStoragePane = new QLabel(bar);
   m_pStoragePane->setObjectName(QStringLiteral("storagePane"));
@@ -345,6 +356,7 @@ void CMainFrame::FillSnapshotList() {
   }
   m_pSnapshotView->Fill(name, snapshots,
                         TakeList(m_pIVaultline, GetSnapshotFigures(m_pIVaultline, index)));
+  UpdateReminders();
   UpdateCommandStates();
 }
 
@@ -610,7 +622,10 @@ void CMainFrame::OnAbout() {
 }
 
 void CMainFrame::OnFirstRunCheck() {
-  if (m_pSelectionView->count() > 0) return;
+  if (m_pSelectionView->count() > 0) {
+    OfferOverdueBackup();
+    return;
+  }
   RunFirstRunWizard();
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "vaultline/Vaultline.h"
 
@@ -69,6 +70,9 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   void FillSnapshotList();
   // Refills the content tree from the selected snapshot.
   void FillContentTree();
+  // Each selection's last backup in the list, the selected one's in the
+  // status bar, marked when past the reminder age.
+  void UpdateReminders();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -86,6 +90,8 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   void OnHelpContents();
   void OnAbout();
   void OnFirstRunCheck();
+  // At start: offers to back up the selections past the reminder age.
+  void OfferOverdueBackup();
   void FillSelectionList();
 
   // Commands whose dialogs and worker threads live in MainFrameOperations.cpp.
@@ -93,6 +99,9 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   void OnBackup();
   // Every selection in turn in one progress window, with one summary.
   void OnBackupAll();
+  void RunBackupSeries(const std::vector<unsigned>& profiles);
+  // The indices of the selections that are not deleted.
+  std::vector<unsigned> LiveSelections() const;
   void OnRestore();
   // Before a restore writes: says how many files `rule` replaces at the
   // destination and asks to go on; true when none would be or the user agrees.
@@ -171,6 +180,7 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   QSplitter* m_pColumnSplitter = nullptr;  // selection list beside the content tree
   QToolBar* m_pToolBar = nullptr;
   QLabel* m_pStoragePane = nullptr;
+  QLabel* m_pLastBackupPane = nullptr;
   QProgressBar* m_pGauge = nullptr;
   QHash<unsigned, QAction*> m_actions;
 };

@@ -17,6 +17,8 @@
 namespace {
 
 constexpr int kIndexRole = Qt::UserRole;
+constexpr int kAgeRole = Qt::UserRole + 1;      // "3 days ago", shown under the name
+constexpr int kOverdueRole = Qt::UserRole + 2;  // past the reminder age
 
 // The one local folder a drag carries; empty for anything else.
 QString DraggedFolder(const QMimeData* data) {
@@ -27,11 +29,24 @@ QString DraggedFolder(const QMimeData* data) {
   return folder.isDir() ? folder.absoluteFilePath() : QString();
 }
 
-// Hands the edited label to the view instead of writing it into the row.
+// Draws each row's backup age under its name, and hands the edited label to
+// the view instead of writing it into the row. The editor gets the name alone.
 class RenameDelegate : public QStyledItemDelegate {
  public:
   explicit RenameDelegate(CMarrowbyView* view) : QStyledItemDelegate(view), view_(view) {}
 
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    const QString age = index.data(kAgeRole).toString();
+    if (age.isEmpty()) return;
+    const bool overdue = index.data(kOverdueRole).toBool();
+    option->text +=
+        QChar(QChar::LineSeparator) + (overdue ? QStringLiteral("\u26a0 ") : QString()) + age;
+    if (overdue) option->icon = OverdueSelectionIcon();
+  }
+
+ public:
   void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
     auto* line = qobject_cast<QLineEdit*>(editor);
     if (line == nullptr || line->text().isEmpty()) return;
@@ -52,7 +67,8 @@ CMarrowbyView::CMarrowbyView(QWidget* parent) : QListWidget(parent) {
   setWrapping(true);
   setWordWrap(true);
   setIconSize(QSize(32, 32));
-  setGridSize(QSize(112, 72));
+  // Room for a name of two lines and the backup age under it.
+  setGridSize(QSize(112, 88));
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setItemDelegate(new RenameDelegate(this));
@@ -103,6 +119,24 @@ void CMarrowbyView::Remove(int index) {
   int position = row(found);
   delete takeItem(position);
   if (count() > 0) setCurrentRow(qMin(position, count() - 1));
+}
+
+void CMarrowbyView::SetBackupAge(int index, const QString& age, bool overdue, const QString& tip) {
+  QListWidgetItem* row = RowOf(index);
+  if (row == nullptr) return;
+  row->setData(kAgeRole, age);
+  row->setData(kOverdueRole, overdue);
+  row->setToolTip(tip);
+}
+
+bool CMarrowbyView::IsOverdue(int index) const {
+  const QListWidgetItem* row = RowOf(index);
+  return row != nullptr && row->data(kOverdueRole).toBool();
+}
+
+QString CMarrowbyView::BackupAge(int index) const {
+  const QListWidgetItem* row = RowOf(index);
+  return row != nullptr ? row->data(kAgeRole).toString() : QString();
 }
 
 void CMarrowbyView::SetText(int index, const std::wstring& name) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QListWidget>
+#include <QString>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ class CMarrowbyView : public QListWidget {
   // (the last row when it was last). Emits no change signal.
   void Remove(int index);
   void SetText(int index, const std::wstring& name);
+  // The last backup's age shown under the name of the row carrying `index`;
+  // `overdue` marks it (and its icon) as past the reminder age.
+  void SetBackupAge(int index, const QString& age, bool overdue, const QString& tip);
+  QString BackupAge(int index) const;
+  bool IsOverdue(int index) const;
   // Index of the selected row and its text, or -1.
   int Selected(std::wstring* name = nullptr) const;
   void BeginRename();

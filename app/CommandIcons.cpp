@@ -48,6 +48,10 @@ QIcon SelectionIcon() {
   return QIcon(QStringLiteral(":/icons/selection.svg"));
 }
 
+QIcon OverdueSelectionIcon() {
+  return QIcon(QStringLiteral(":/icons/selection-overdue.svg"));
+}
+
 QPixmap SvgPicture(const QString& resource, const QSize& logicalSize, qreal devicePixelRatio) {
   QSvgRenderer renderer(resource);
   const qreal ratio = std::max<qreal>(1.0, devicePixelRatio);

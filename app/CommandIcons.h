@@ -17,6 +17,8 @@ inline constexpr unsigned kToolbarCommands[] = {
 // The image of a toolbar command; a null icon for other commands.
 QIcon CommandIcon(unsigned command);
 QIcon SelectionIcon();
+// The selection icon with a warning mark: not backed up for too long.
+QIcon OverdueSelectionIcon();
 // The SVG picture `resource` drawn for `logicalSize` at `devicePixelRatio`,
 // so that it is sharp on a high-density screen.
 QPixmap SvgPicture(const QString& resource, const QSize& logicalSize, qreal devicePixelRatio);

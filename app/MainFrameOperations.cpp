@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "AppStrings.h"
+#include "BackupAge.h"
 #include "CContentView.h"
 #include "CMainFrame.h"
 #include "CMarrowbyView.h"
@@ -32,6 +33,7 @@
 #include "progress/WorkerRoutines.h"
 #include "resources/ResourceIds.h"
 #include "vaultline/ProfileSource.h"
+#include "vaultline/DriveSettings.h"
 #include "vaultline/RestoreConflict.h"
 
 using namespace marrowby;
@@ -121,21 +123,35 @@ void CMainFrame::OnBackup() {
   RunBackup();
 }
 
-void CMainFrame::OnBackupAll() {
-  if (m_pIVaultline == nullptr) return;
-  BackupAllJob job{m_pIVaultline, nullptr, {}};
-  std::wstring storageRoot;
-  const std::vector<std::wstring> names = TakeList(m_pIVaultline, m_pIVaultline->GetProfileNames());
-  for (unsigned i = 0; i < names.size(); ++i) {
+std::vector<unsigned> CMainFrame::LiveSelections() const {
+  std::vector<unsigned> live;
+  if (m_pIVaultline == nullptr) return live;
+  const int count =
+      static_cast<int>(TakeList(m_pIVaultline, m_pIVaultline->GetProfileNames()).size());
+  for (int i = 0; i < count; ++i) {
     // A deleted selection keeps its slot with an empty location.
-    const std::wstring location =
-        FirstOf(TakeList(m_pIVaultline, m_pIVaultline->GetProfileLocation(i)));
-    if (location.empty()) continue;
-    job.items.push_back({i, ToQString(names[i])});
-    const std::wstring folder = StorageFolderOf(location);
-    if (storageRoot.empty()) storageRoot = folder.substr(0, folder.rfind(platform::kSeparator));
+    if (!FirstOf(TakeList(m_pIVaultline, m_pIVaultline->GetProfileLocation(i))).empty()) {
+      live.push_back(static_cast<unsigned>(i));
+    }
   }
-  if (job.items.empty()) return;
+  return live;
+}
+
+void CMainFrame::OnBackupAll() {
+  RunBackupSeries(LiveSelections());
+}
+
+void CMainFrame::RunBackupSeries(const std::vector<unsigned>& profiles) {
+  if (m_pIVaultline == nullptr || profiles.empty()) return;
+  BackupAllJob job{m_pIVaultline, nullptr, {}};
+  const std::vector<std::wstring> names = TakeList(m_pIVaultline, m_pIVaultline->GetProfileNames());
+  for (unsigned profile : profiles) {
+    if (profile < names.size()) job.items.push_back({profile, ToQString(names[profile])});
+  }
+  // The series measures the whole storage: the parent of a selection's folder.
+  const std::wstring folder = StorageFolderOf(
+      FirstOf(TakeList(m_pIVaultline, m_pIVaultline->GetProfileLocation(profiles.front()))));
+  const std::wstring storageRoot = folder.substr(0, folder.rfind(platform::kSeparator));
   try {
     CBackupProgressDlg* progress = ProgressWindow();
     progress->SetCaption(LoadString(ids::kBackupAllCaption));
@@ -395,10 +411,15 @@ void CMainFrame::OnPreferences() {
   dialog.SetMaxFileSize(m_pIVaultline->GetMaxFileSize());
   const int64_t configuredTotalMb = m_pIVaultline->GetTotalSpaceAvailabeInDevice();
   if (configuredTotalMb != 0) dialog.SetDriveTotal(configuredTotalMb << 20);
+  dialog.SetReminderDays(ReminderDays(m_pIVaultline));
   if (!dialog.Run(this)) return;
   m_pIVaultline->SetMaxFileSize(dialog.MaxFileSize());
   m_pIVaultline->SetMaxBackupSize(dialog.BackupSizeLimit());
+  if (dialog.ReminderDays() != ReminderDays(m_pIVaultline)) {
+    SetDriveSetting(m_pIVaultline, kReminderDaysKey, dialog.ReminderDays());
+  }
   UpdateStatusBar();
+  UpdateReminders();
 }
 
 void CMainFrame::OnNewSelection() {

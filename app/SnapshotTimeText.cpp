@@ -12,14 +12,10 @@ QLocale DisplayLocale() {
   return name.empty() ? QLocale::system() : QLocale(QString::fromStdString(name));
 }
 
-namespace {
-
 QDateTime StoredTime(const QString& stored) {
   // ctime pads the day with a space and ends with a line feed.
   return QLocale::c().toDateTime(stored.simplified(), QStringLiteral("ddd MMM d HH:mm:ss yyyy"));
 }
-
-}  // namespace
 
 QString SnapshotStamp(const QString& stored) {
   const QDateTime time = StoredTime(stored);

@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QString>
 
+// The local time a stored text names; invalid when it is no ctime text.
+QDateTime StoredTime(const QString& stored);
 // The locale of the texts in use: the language library's, else the user's.
 QLocale DisplayLocale();
 // `stored` in `locale`'s numeric date with four-digit year and its time with

@@ -99,8 +99,22 @@ CPreferenceDlg::CPreferenceDlg(const std::wstring& driveRoot, Use use, QWidget* 
   freeUnit->addWidget(new QLabel(Text(preferences_dlg::kFreeSpaceUnit)));
   freeUnit->addWidget(freePercentLabel_);
   grid->addLayout(freeUnit, 5, 2);
+  reminderDaysSpinBox_ = new QSpinBox;
+  reminderDaysSpinBox_->setObjectName(QStringLiteral("reminderDaysSpinBox"));
+  reminderDaysSpinBox_->setRange(0, 365);
+  reminderDaysSpinBox_->setSpecialValueText(LoadString(ids::kReminderOff));
+  if (use == Use::kStandalone) {
+    auto* reminderLabel = new QLabel(LoadString(ids::kReminderLabel));
+    reminderLabel->setWordWrap(true);
+    reminderLabel->setBuddy(reminderDaysSpinBox_);
+    grid->addWidget(reminderLabel, 6, 0, 1, 3);
+    grid->addWidget(reminderDaysSpinBox_, 7, 1);
+    grid->addWidget(new QLabel(LoadString(ids::kReminderDaysUnit)), 7, 2);
+  } else {
+    reminderDaysSpinBox_->hide();
+  }
   grid->setColumnStretch(1, 1);
-  grid->setRowStretch(6, 1);
+  grid->setRowStretch(8, 1);
 
   auto* fields = new QVBoxLayout;
   fields->addWidget(introLabel_);
@@ -190,6 +204,7 @@ void CPreferenceDlg::Open() {
   freeSpaceEdit_->setText(QString::number(static_cast<uint32_t>(driveFree_ >> 20)));
   ShowFields();
   EnableFileSizeControls();
+  reminderDaysSpinBox_->setValue(reminderDays_);
 }
 
 int CPreferenceDlg::CapacityShift() const {
@@ -265,4 +280,6 @@ void CPreferenceDlg::Save() {
     maxFileSize_ = static_cast<int64_t>(fileSizeSpinBox_->value()) << kUnitShift[unit];
   }
   backupSizeLimit_ = capacityBytes_;
+  reminderDaysSpinBox_->interpretText();
+  reminderDays_ = reminderDaysSpinBox_->value();
 }

@@ -32,6 +32,10 @@ class CPreferenceDlg : public QWizardPage {
   int64_t BackupSizeLimit() const { return backupSizeLimit_; }
   int64_t MaxFileSize() const { return maxFileSize_; }
   int64_t DriveTotal() const { return driveTotal_; }
+  // Days after which an unsaved selection is marked; 0: never. Shown only
+  // in the dialog of its own, not in the wizard.
+  void SetReminderDays(int days) { reminderDays_ = days; }
+  int ReminderDays() const { return reminderDays_; }
 
   // Standalone: shows the limits modally; true after Save.
   bool Run(QWidget* owner);
@@ -57,6 +61,7 @@ class CPreferenceDlg : public QWizardPage {
   int64_t driveTotal_ = 0;
   int64_t driveFree_ = 0;
   int sliderPosition_ = 0;
+  int reminderDays_ = 0;
 
   QLabel* introLabel_;
   QSlider* slider_;
@@ -68,4 +73,5 @@ class CPreferenceDlg : public QWizardPage {
   QComboBox* unitComboBox_;
   QLineEdit* freeSpaceEdit_;
   QLabel* freePercentLabel_;
+  QSpinBox* reminderDaysSpinBox_;
 };

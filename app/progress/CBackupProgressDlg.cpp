@@ -364,6 +364,7 @@ void CBackupProgressDlg::EndSeries(Status status, const QString& text,
   OnWindowThread([this, status, text, outcomes] {
     status_ = status;
     seriesText_ = text;
+    ListLine(Text(progress_dlg::kSummaryGroup));
     for (const QString& line : outcomes) ListLine(line);
     SetDetailsExpanded(true);
   });

@@ -223,6 +223,22 @@ inline constexpr unsigned kChangedOwner = 852;
 inline constexpr unsigned kChangedTime = 853;
 inline constexpr unsigned kChangedLink = 854;
 inline constexpr unsigned kChangedAttributes = 855;
+// Reminders: each selection's last backup, and a mark past the reminder age.
+inline constexpr unsigned kNeverBackedUp = 610;
+inline constexpr unsigned kBackedUpJustNow = 611;
+inline constexpr unsigned kOneMinuteAgo = 612;
+inline constexpr unsigned kMinutesAgo = 613;
+inline constexpr unsigned kOneHourAgo = 614;
+inline constexpr unsigned kHoursAgo = 615;
+inline constexpr unsigned kOneDayAgo = 616;
+inline constexpr unsigned kDaysAgo = 617;
+inline constexpr unsigned kLastBackupPane = 618;
+inline constexpr unsigned kNeverBackedUpPane = 624;
+inline constexpr unsigned kOverdueTip = 619;
+inline constexpr unsigned kOfferOverdueBackup = 620;
+inline constexpr unsigned kReminderLabel = 621;  // the preference
+inline constexpr unsigned kReminderDaysUnit = 622;
+inline constexpr unsigned kReminderOff = 623;
 inline constexpr unsigned kAppTitle = 57344;
 inline constexpr unsigned kReady = 57345;
 }  // namespace ids

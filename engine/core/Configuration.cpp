@@ -26,12 +26,27 @@ void AppendUtf16Le(std::string* bytes, std::wstring_view text) {
 
 }  // namespace
 
+void SetOtherSetting(Configuration* configuration, const std::wstring& key,
+                     const std::wstring& value) {
+  for (SettingLine& line : configuration->otherSettings) {
+    if (line.key == key) {
+      line.value = value;
+      return;
+    }
+  }
+  configuration->otherSettings.push_back({key, value});
+}
+
 std::string EncodeConfiguration(const Configuration& configuration) {
   std::string bytes = "\xFF\xFE";
   AppendUtf16Le(&bytes,
                 platform::FormatWide(L"\"MaxFileSize\";\"%I64d\"\r\n", configuration.maxFileSize));
   AppendUtf16Le(&bytes, platform::FormatWide(L"\"MaxBackupSize\";\"%I64d\"\r\n",
                                              configuration.maxBackupSize));
+  // Readers of the two sizes skip two-field lines with other keys.
+  for (const SettingLine& line : configuration.otherSettings) {
+    AppendUtf16Le(&bytes, Quoted(line.key) + L";" + Quoted(line.value) + L"\r\n");
+  }
   for (const SelectionLine& line : configuration.selections) {
     AppendUtf16Le(&bytes, Quoted(line.name) + L";" + Quoted(line.relativeLocation) + L";" +
                               Quoted(line.contentPath) + L"\r\n");
@@ -49,7 +64,10 @@ DecodeResult DecodeConfiguration(std::string_view bytes, Configuration* configur
       int64_t* setting = nullptr;
       if (fields[0] == kMaxFileSizeKey) setting = &configuration->maxFileSize;
       if (fields[0] == kMaxBackupSizeKey) setting = &configuration->maxBackupSize;
-      if (setting == nullptr) continue;
+      if (setting == nullptr) {
+        SetOtherSetting(configuration, fields[0], fields[1]);
+        continue;
+      }
       result.hasSettingsLine = true;
       int64_t value = 0;
       // A negative size, from a damaged file, would skip every file or

@@ -21,11 +21,23 @@ struct SelectionLine {
   std::wstring contentPath;
 };
 
+// A "KEY";"VALUE" line with a key other than the two sizes: a front end's
+// setting (the reminder age), kept and written back as it is.
+struct SettingLine {
+  std::wstring key;
+  std::wstring value;
+};
+
 struct Configuration {
   int64_t maxFileSize = 0;
   int64_t maxBackupSize = kDefaultMaxBackupSize;
   std::vector<SelectionLine> selections;
+  std::vector<SettingLine> otherSettings;
 };
+
+// Sets the other setting `key`, in place when it is there, else at the end.
+void SetOtherSetting(Configuration* configuration, const std::wstring& key,
+                     const std::wstring& value);
 
 // The bytes of config.ini for `configuration`.
 std::string EncodeConfiguration(const Configuration& configuration);
@@ -38,7 +50,8 @@ struct DecodeResult {
 
 // Reads `bytes` line by line into `configuration`: settings lines overwrite
 // the setting (a value that does not parse keeps it), selection lines are
-// appended, any other line is skipped.
+// appended, other two-field lines are kept in otherSettings (a later one of
+// a key replacing the earlier), any other line is skipped.
 DecodeResult DecodeConfiguration(std::string_view bytes, Configuration* configuration);
 
 }  // namespace vaultline

@@ -105,6 +105,11 @@ class Engine : public IVaultline {
     restoreCountOnly_ = countOnly;
   }
 
+  // A front end's setting in config.ini; false when it holds none.
+  bool GetDriveSetting(const std::wstring& key, std::wstring* value) const;
+  // Sets it and saves the configuration; false when that fails.
+  bool SetDriveSetting(const std::wstring& key, const std::wstring& value);
+
   const std::wstring& StorageRoot() const { return storageRoot_; }
   ConfigEncoding GetConfigEncoding() const { return configEncoding_; }
 
@@ -171,6 +176,7 @@ class Engine : public IVaultline {
   bool restoreCountOnly_ = false;
   int64_t maxFileSize_ = 0;
   int64_t maxBackupSize_ = kDefaultMaxBackupSize;
+  std::vector<SettingLine> otherSettings_;
   std::wstring deviceRoot_;
   std::optional<std::vector<std::unique_ptr<Profile>>> profiles_;
   std::wstring storageRoot_;

@@ -88,10 +88,11 @@ bool Engine::Initialize() {
   ApplyDiagnostics();
   if (!readable || bytes.size() < 2) return false;
 
-  Configuration configuration{maxFileSize_, maxBackupSize_, {}};
+  Configuration configuration{maxFileSize_, maxBackupSize_, {}, {}};
   configEncoding_ = DecodeConfiguration(bytes, &configuration).encoding;
   maxFileSize_ = configuration.maxFileSize;
   maxBackupSize_ = configuration.maxBackupSize;
+  otherSettings_ = std::move(configuration.otherSettings);
   for (SelectionLine& line : configuration.selections) {
     AddProfile(programFolder + line.relativeLocation, std::move(line.name),
                std::move(line.contentPath));
@@ -111,7 +112,7 @@ bool Engine::SaveConfiguration() {
   // The desktop program and the command line each keep their own list of
   // selections; under the lock, a save keeps the lines the other one wrote.
   const int lock = platform::LockFolderWaiting(storageRoot_);
-  Configuration configuration{maxFileSize_, maxBackupSize_, {}};
+  Configuration configuration{maxFileSize_, maxBackupSize_, {}, otherSettings_};
   for (const auto& profile : *profiles_) {
     if (profile->deleted || profile->contents.empty()) continue;
     configuration.selections.push_back(
@@ -126,7 +127,7 @@ bool Engine::SaveConfiguration() {
 void Engine::KeepUnknownSelections(const ConfigurationFiles& files, Configuration* configuration) {
   std::string bytes;
   if (!files.ReadConfig(&bytes)) return;
-  Configuration saved{0, 0, {}};
+  Configuration saved{0, 0, {}, {}};
   if (!DecodeConfiguration(bytes, &saved).hasSettingsLine) return;
   const std::wstring programFolder = platform::ProgramFolder();
   unsigned ignored = 0;

@@ -48,6 +48,9 @@ void BackupAllTest::OpenWindow() {
   frame_->resize(900, 620);
   frame_->show();
   QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+  // The window's keys reach it only while it is the active one.
+  frame_->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
   frame_->Engine()->SetMaxBackupSize(0);
 }
 
@@ -90,6 +93,7 @@ void BackupAllTest::oneFailingSelectionDoesNotStopTheOthers() {
   QVERIFY2(lines.size() >= 6, qPrintable(lines.join(u'\n')));
   QCOMPARE(lines.first(), QStringLiteral("Backing up Documents"));
   QVERIFY(lines.contains(QStringLiteral("Backing up Photos")));
+  QCOMPARE(lines.at(lines.size() - 4), QStringLiteral("Summary"));
   const QStringList summary = lines.mid(lines.size() - 3);
   QCOMPARE(summary.at(0), QStringLiteral("Documents: completed"));
   QVERIFY2(summary.at(1).startsWith(QStringLiteral("Music: not completed due to: ")),

@@ -4,6 +4,7 @@
 #include "core/Configuration.h"
 #include "core/ConfigurationFiles.h"
 #include "platform/Text.h"
+#include "vaultline/DriveSettings.h"
 #include "vaultline/FileUtilities.h"
 
 namespace vaultline::testing {
@@ -127,6 +128,31 @@ TEST_F(ConfigurationTest, SettersSaveOnlyOnChangeAndKeepThePreviousFile) {
   engine->SetMaxFileSize(99);
   EXPECT_EQ(ReadBytes(Backup()), before);
   EXPECT_NE(ReadBytes(Config()), before);
+}
+
+TEST_F(ConfigurationTest, FrontEndSettingsAreLinesTheSizesReaderSkipsAndSurviveSaves) {
+  fs::create_directories(Storage());
+  // A line of a later writer, unknown to this one, is kept where it stood.
+  WriteBytes(Config(), Utf16Le(u"\"MaxFileSize\";\"0\"\r\n\"Later\";\"x\"\r\n"
+                               u"\"MaxBackupSize\";\"100\"\r\n"));
+  auto engine = StartEngine();
+  EXPECT_EQ(GetDriveSetting(engine.get(), L"ReminderDays", 7), 7);
+  EXPECT_EQ(GetDriveSetting(engine.get(), L"Later", 7), 7);  // not a number
+  EXPECT_FALSE(SetDriveSetting(engine.get(), L"MaxFileSize", 3));
+  EXPECT_FALSE(SetDriveSetting(engine.get(), L"Two\nLines", 3));
+  ASSERT_TRUE(SetDriveSetting(engine.get(), L"ReminderDays", 3));
+  engine->SetMaxBackupSize(200);
+  EXPECT_EQ(ReadBytes(Config()), Utf16Le(u"\"MaxFileSize\";\"0\"\r\n\"MaxBackupSize\";\"200\"\r\n"
+                                         u"\"Later\";\"x\"\r\n\"ReminderDays\";\"3\"\r\n"));
+
+  auto restarted = StartEngine();
+  EXPECT_EQ(GetDriveSetting(restarted.get(), L"ReminderDays", 7), 3);
+  EXPECT_EQ(restarted->GetMaxBackupSize(), 200);
+  // What a reader of the sizes alone sees: the two sizes, nothing else.
+  Configuration sizes;
+  DecodeConfiguration(ReadBytes(Config()), &sizes);
+  EXPECT_EQ(sizes.maxBackupSize, 200);
+  EXPECT_TRUE(sizes.selections.empty());
 }
 
 TEST_F(ConfigurationTest, EnginesSharingTheDriveKeepEachOthersSelections) {
