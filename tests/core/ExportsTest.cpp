@@ -52,7 +52,9 @@ bool IsBoundaryName(const std::string& name) {
                                                   "FindItemVersions",
                                                   "DiffSnapshots",
                                                   "DiffWithFolder",
-                                                  "SetProfileSource"};
+                                                  "SetProfileSource",
+                                                  "GetDriveSetting",
+                                                  "SetDriveSetting"};
   for (const char* boundaryClass :
        {"IVaultline", "IBackupRestoreStatus", "IResourceProvider", "ISnapshotFiles"}) {
     std::string owner = boundaryClass;
@@ -96,6 +98,8 @@ TEST(ExportsTest, LibraryExportsExactlyTheBoundary) {
                                "FindItemVersions",
                                "DiffSnapshots",
                                "DiffWithFolder",
+                               "GetDriveSetting",
+                               "SetDriveSetting",
                                "vtable for IVaultline",
                                "typeinfo for IVaultline"}) {
     EXPECT_TRUE(exported.count(required)) << "missing export: " << required;
