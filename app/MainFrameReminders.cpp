@@ -9,12 +9,17 @@
 #include "CMarrowbyView.h"
 #include "EngineList.h"
 #include "MessageBox.h"
+#include "progress/CBackupProgressDlg.h"
 #include "resources/ResourceIds.h"
 
 using namespace marrowby;
 
 void CMainFrame::UpdateReminders() {
-  if (m_pIVaultline == nullptr) return;
+  // The engine is the worker's while a progress window is open; its end
+  // updates the reminders.
+  if (m_pIVaultline == nullptr || (m_pProgressDlg != nullptr && m_pProgressDlg->isVisible())) {
+    return;
+  }
   const QDateTime now = ReminderNow();
   const int days = ReminderDays(m_pIVaultline);
   const QString tip = days > 0 ? FormatString(ids::kOverdueTip, days) : QString();

@@ -14,6 +14,7 @@
 #include "TestDialogsSupport.h"
 #include "resources/ResourceIds.h"
 #include "support/TestDrive.h"
+#include "support/TestLanguage.h"
 
 using namespace marrowby;
 
@@ -45,12 +46,7 @@ void BackupAllTest::OpenWindow() {
     QVERIFY(drive_->AddSelection(name, ToQString(name), {QStringLiteral("a.txt")}, 1));
   }
   frame_ = std::make_unique<CMainFrame>();
-  frame_->resize(900, 620);
-  frame_->show();
-  QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
-  // The window's keys reach it only while it is the active one.
-  frame_->activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
+  ShowActive(frame_.get());
   frame_->Engine()->SetMaxBackupSize(0);
 }
 

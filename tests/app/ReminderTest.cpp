@@ -14,12 +14,11 @@
 #include "BackupAge.h"
 #include "CMainFrame.h"
 #include "CMarrowbyView.h"
-#include "LanguageLoader.h"
 #include "MessageBox.h"
-#include "ResourceModule.h"
 #include "TestDialogsSupport.h"
 #include "resources/ResourceIds.h"
 #include "support/TestDrive.h"
+#include "support/TestLanguage.h"
 #include "vaultline/DriveSettings.h"
 
 using namespace marrowby;
@@ -49,7 +48,6 @@ void ReminderTest::cleanup() {
   frame_.reset();
   drive_.reset();
   SetReminderClock(nullptr);
-  ResourceModule::SetCurrent(nullptr, 0);
   MessageBox::ClearLastText();
 }
 
@@ -60,12 +58,7 @@ void ReminderTest::OpenWindow(int daysLater) {
   const QDateTime later = QDateTime::currentDateTime().addDays(daysLater).addSecs(90);
   SetReminderClock([later] { return later; });
   frame_ = std::make_unique<CMainFrame>();
-  frame_->resize(900, 620);
-  frame_->show();
-  QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
-  // The window's keys reach it only while it is the active one.
-  frame_->activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
+  ShowActive(frame_.get());
   QTest::qWait(20);  // the start-up check runs from the event queue
 }
 
@@ -114,15 +107,8 @@ void ReminderTest::listAndStatusBarShowTheAge() {
   QFETCH(QString, eightDays);
   QFETCH(QString, pane);
   QFETCH(QString, offerEnd);
-  LoadedLanguage german;
-  std::unique_ptr<ResourceModule> module;
-  if (language == QStringLiteral("de")) {
-    german = LoadLanguage(QStringLiteral(MARROWBY_DRIVE_DIR).toStdWString(), L"language.dll", 1031,
-                          1031);
-    QVERIFY(german.table != nullptr);
-    module = std::make_unique<ResourceModule>(*german.table);
-    ResourceModule::SetCurrent(module.get(), 1031);
-  }
+  TestLanguage texts(language);
+  QVERIFY(texts.Loaded());
   MessageBox::SetNextAnswer(QMessageBox::No);  // the offer at start
   OpenWindow(8);
   QVERIFY(MessageBox::LastText().endsWith(offerEnd));
@@ -137,10 +123,7 @@ void ReminderTest::listAndStatusBarShowTheAge() {
   QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                     list->visualItemRect(list->item(1)).center());
   QVERIFY(StatusPane().contains(QStringLiteral("Photos")));
-  frame_.reset();
-  ResourceModule::SetCurrent(nullptr, 0);
-  module.reset();
-  if (german.table != nullptr) UnloadLanguage(german);
+  frame_.reset();  // before its texts go
 }
 
 void ReminderTest::startOffersToBackUpWhatIsPastTheAge() {
@@ -149,7 +132,8 @@ void ReminderTest::startOffersToBackUpWhatIsPastTheAge() {
   drive_ = std::make_unique<TestDrive>();
   QVERIFY(drive_->AddSelection(L"Documents", QStringLiteral("docs"), {QStringLiteral("a.txt")}, 1));
   QVERIFY(drive_->AddSelection(L"Photos", QStringLiteral("photos"), {QStringLiteral("b.jpg")}, 1));
-  const QDateTime later = QDateTime::currentDateTime().addDays(9);
+  // 90 seconds on, so that the backup's own seconds do not make it 8 days.
+  const QDateTime later = QDateTime::currentDateTime().addDays(9).addSecs(90);
   SetReminderClock([later] { return later; });
   frame_ = std::make_unique<CMainFrame>();
   closer.Watch(frame_.get());
