@@ -423,7 +423,10 @@ bool CMainFrame::IsCommandEnabled(unsigned command) const {
       return selection;
     case cmd::kBackup:
     case cmd::kVerify:
+    case cmd::kKeepRules:
       return engine && selection;
+    case cmd::kForgetLog:
+      return engine;
     case cmd::kDeleteSnapshot:
     case cmd::kOpenInFileManager:
       return engine && selection && m_pSnapshotView->Selected() >= 0;
@@ -506,6 +509,12 @@ void CMainFrame::OnCommand(unsigned command) {
       break;
     case cmd::kVerify:
       OnVerify();
+      break;
+    case cmd::kKeepRules:
+      OnKeepRules();
+      break;
+    case cmd::kForgetLog:
+      ShowForgetLog(this);
       break;
     case cmd::kDeleteSnapshot:
       OnDeleteSnapshot();

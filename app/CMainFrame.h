@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -107,6 +108,11 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   // destination and asks to go on; true when none would be or the user agrees.
   bool ConfirmReplacedFiles(const RestoreJob& job, int rule);
   void OnVerify();
+  // The keep-rules page of the selected selection (MainFrameKeepRules.cpp).
+  void OnKeepRules();
+  void ShowForgetLog(QWidget* owner);
+  // What the keep rules did after the last backups, in the status bar.
+  void ShowKeepRulesNotes(const QStringList& notes);
   // Forgets the selected snapshot after the user confirms, then offers to
   // give its space back.
   void OnDeleteSnapshot();

@@ -105,14 +105,17 @@ bool CMainFrame::RunBackup() {
     const int64_t allowance = limit - m_pIVaultline->GetStorageUsed();
     progress->SetBackupAllowance(limit > 0 ? std::max<int64_t>(allowance, 0) : -1);
     progress->SetItemName(ToQString(name));
+    QStringList keepRulesNotes;
     RunOnWorker(progress, &RunBackupRoutine,
-                BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index)});
+                BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index), ToQString(name),
+                          &keepRulesNotes});
     const CBackupProgressDlg::Status status = progress->GetStatus();
     completed = status == CBackupProgressDlg::kCompleted ||
                 status == CBackupProgressDlg::kCompletedWithWarnings;
     if (completed) m_pIVaultline->RefreshSnapshots(index);
     FillSnapshotList();
     UpdateStatusBar();
+    ShowKeepRulesNotes(keepRulesNotes);
   } catch (const std::exception& error) {
     ShowFailure(this, ids::kBackupException, error.what());
   }
@@ -143,7 +146,8 @@ void CMainFrame::OnBackupAll() {
 
 void CMainFrame::RunBackupSeries(const std::vector<unsigned>& profiles) {
   if (m_pIVaultline == nullptr || profiles.empty()) return;
-  BackupAllJob job{m_pIVaultline, nullptr, {}};
+  QStringList keepRulesNotes;
+  BackupAllJob job{m_pIVaultline, nullptr, {}, &keepRulesNotes};
   const std::vector<std::wstring> names = TakeList(m_pIVaultline, m_pIVaultline->GetProfileNames());
   for (unsigned profile : profiles) {
     if (profile < names.size()) job.items.push_back({profile, ToQString(names[profile])});
@@ -163,6 +167,7 @@ void CMainFrame::RunBackupSeries(const std::vector<unsigned>& profiles) {
     RunOnWorker(progress, &RunBackupAllRoutine, job);
     FillSnapshotList();
     UpdateStatusBar();
+    ShowKeepRulesNotes(keepRulesNotes);
   } catch (const std::exception& error) {
     ShowFailure(this, ids::kBackupException, error.what());
   }
@@ -180,7 +185,8 @@ void CMainFrame::OnVerify() {
     progress->SetItemName(ToQString(name));
     m_pStatus = progress;
     RunOnWorker(progress, &RunVerifyRoutine,
-                BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index)});
+                BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index), ToQString(name),
+                          nullptr});
     FillSnapshotList();
   } catch (const std::exception& error) {
     ShowFailure(this, ids::kVerifyException, error.what());
@@ -228,7 +234,8 @@ void CMainFrame::RunCompaction(int index, const std::wstring& name) {
     progress->SetItemName(ToQString(name));
     m_pStatus = progress;
     RunOnWorker(progress, &RunCompactRoutine,
-                BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index)});
+                BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index), ToQString(name),
+                          nullptr});
     FillSnapshotList();
     UpdateStatusBar();
   } catch (const std::exception& error) {

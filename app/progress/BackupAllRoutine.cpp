@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "AppStrings.h"
+#include "progress/KeepRulesRoutine.h"
 #include "resources/ResourceIds.h"
 
 using namespace marrowby;
@@ -85,6 +86,10 @@ void RunBackupAllRoutine(const BackupAllJob& job) {
       if ((!taken || !listed) && Rank(status) < Rank(CBackupProgressDlg::kFailed)) {
         status = CBackupProgressDlg::kFailed;
         reason = LoadString(ids::kNoSnapshotTaken);
+      }
+      if (Rank(status) <= Rank(CBackupProgressDlg::kCompletedWithWarnings)) {
+        const QString note = ApplyKeepRules(engine, item.profile, item.name, job.window);
+        if (!note.isEmpty() && job.keepRulesNotes != nullptr) job.keepRulesNotes->append(note);
       }
     }
     if (Rank(status) <= Rank(CBackupProgressDlg::kCompletedWithWarnings)) ++backedUp;

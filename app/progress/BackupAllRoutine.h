@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 #include "progress/CBackupProgressDlg.h"
@@ -17,6 +18,8 @@ struct BackupAllJob {
   IVaultline* engine = nullptr;
   CBackupProgressDlg* window = nullptr;
   std::vector<Item> items;
+  // What the keep rules did after each backup (read after the worker ended).
+  QStringList* keepRulesNotes = nullptr;
 };
 
 void RunBackupAllRoutine(const BackupAllJob& job);

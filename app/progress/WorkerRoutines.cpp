@@ -4,6 +4,7 @@
 
 #include "AppStrings.h"
 #include "MessageBox.h"
+#include "progress/KeepRulesRoutine.h"
 #include "resources/ResourceIds.h"
 #include "vaultline/FileUtilities.h"
 
@@ -45,7 +46,12 @@ void RunOnSelection(const BackupJob& job, Operation operation) {
 }  // namespace
 
 void RunBackupRoutine(const BackupJob& job) {
-  RunOnSelection(job, [](IVaultline& engine, unsigned profile) { engine.BackUp(profile); });
+  RunOnSelection(job, [&job](IVaultline& engine, unsigned profile) {
+    // The keep rules follow only a backup that took its snapshot unhindered.
+    if (!engine.BackUp(profile) || job.sink->IsCancelled()) return;
+    const QString note = ApplyKeepRules(engine, profile, job.name, job.sink);
+    if (!note.isEmpty() && job.keepRulesNotes != nullptr) job.keepRulesNotes->append(note);
+  });
 }
 
 void RunVerifyRoutine(const BackupJob& job) {

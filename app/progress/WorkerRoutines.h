@@ -6,6 +6,8 @@
 // in; a routine touches no widget and calls only the engine and the sink.
 #pragma once
 
+#include <QString>
+#include <QStringList>
 #include <optional>
 #include <string>
 
@@ -15,6 +17,10 @@ struct BackupJob {
   IVaultline* engine = nullptr;
   IBackupRestoreStatus* sink = nullptr;
   std::optional<unsigned> profile;  // empty: no selection row was selected
+  // A backup's: the selection's name, and where the line of what its keep
+  // rules did goes (read after the worker ended).
+  QString name;
+  QStringList* keepRulesNotes = nullptr;
 };
 
 struct RestoreJob {

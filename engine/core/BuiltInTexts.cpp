@@ -33,6 +33,10 @@ const wchar_t* BuiltInText(unsigned id) {
       return L"The exclusion patterns of this Backup Selection could not be read: %1!s!";
     case kTextExclusionsNotSaved:
       return L"The exclusion patterns of this Backup Selection could not be saved: %1!s!";
+    case kTextKeepRulesUnreadable:
+      return L"The keep rules of this Backup Selection could not be read: %1!s!";
+    case kTextKeepRulesNotSaved:
+      return L"The keep rules of this Backup Selection could not be saved: %1!s!";
     case kTextForgetFailed:
       return L"Failed to perform Forget action. - Unexpected error.";
     case kTextCompactFailed:

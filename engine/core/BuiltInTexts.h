@@ -21,6 +21,8 @@ enum TextId : unsigned {
   kTextVerifyFailed = 400,
   kTextExclusionsUnreadable = 250,
   kTextExclusionsNotSaved = 251,
+  kTextKeepRulesUnreadable = 253,
+  kTextKeepRulesNotSaved = 254,
   kTextForgetFailed = 240,
   kTextCompactFailed = 241,
   kTextCompactNeedsRoom = 242,

@@ -15,6 +15,7 @@
 #include "core/Diagnostics.h"
 #include "core/Profile.h"
 #include "vaultline/ItemHistory.h"
+#include "vaultline/KeepRules.h"
 #include "vaultline/SnapshotFiles.h"
 #include "vaultline/Vaultline.h"
 
@@ -23,6 +24,7 @@ namespace vaultline {
 class ConfigurationFiles;
 class ListedPaths;
 class ExclusionFile;
+struct RetentionPolicy;
 
 class Engine : public IVaultline {
  public:
@@ -110,6 +112,21 @@ class Engine : public IVaultline {
   // Sets it and saves the configuration; false when that fails.
   bool SetDriveSetting(const std::wstring& key, const std::wstring& value);
 
+  // The selection's keep rules (off when it has none); false (reported) when
+  // they cannot be read.
+  bool GetKeepRules(unsigned index, KeepRules* rules);
+  // Stores them beside the selection's files, under its lock; false
+  // (reported) when that fails.
+  bool SetKeepRules(unsigned index, const KeepRules& rules);
+  StringList GetSnapshotsToForgetAfterBackup(unsigned index, const KeepRules& rules);
+  // Compacts the selection: always, or only when it is worth it (see
+  // CompactProfileWhenWorthIt). The bytes given back, 0 when it was not worth
+  // it, -1 when it was refused, cancelled or failed (reported).
+  int64_t Compact(unsigned index, bool onlyWhenWorthIt);
+  // The forget log beside config.ini; false when it cannot be written.
+  bool AppendForgetLog(const std::wstring& line);
+  StringList ReadForgetLog();
+
   const std::wstring& StorageRoot() const { return storageRoot_; }
   ConfigEncoding GetConfigEncoding() const { return configEncoding_; }
 
@@ -169,6 +186,12 @@ class Engine : public IVaultline {
   // Replaces the cached snapshot list from the open catalogue; true when the
   // catalogue lists at least one snapshot.
   bool LoadSnapshotList(Profile& profile);
+  // The indices, as texts, of the snapshots `policy` does not keep, with a
+  // snapshot taken at `nextSnapshot` (when given) listed after them; damaged
+  // entries but the newest go too. Null when none.
+  StringList SnapshotsToForget(unsigned index, const RetentionPolicy& policy,
+                               std::optional<int32_t> nextSnapshot);
+  std::wstring ForgetLogPath() const;
 
   DiagnosticsMap diagnostics_;
   IBackupRestoreStatus* status_ = nullptr;

@@ -112,6 +112,7 @@ void DesktopUseTest::menuKeysOpenEachContextMenu() {
   const QStringList rowMenu = {QStringLiteral("New Backup Selection"),
                                QStringLiteral("&Backup..."),
                                QStringLiteral("Veri&fy"),
+                               QStringLiteral("&Keep Rules..."),
                                QStringLiteral("&Delete Backup Selection"),
                                QStringLiteral("&Rename"),
                                QStringLiteral("&Properties...")};

@@ -284,8 +284,9 @@ void MainFrameTest::contextMenusOfferTheirCommands() {
   QRect second = selections->visualItemRect(selections->item(1));
   QCOMPARE(ContextMenuAt(selections, second.center(), QStringLiteral("menu-selection-row")),
            QStringList({QStringLiteral("New Backup Selection"), QStringLiteral("&Backup..."),
-                        QStringLiteral("Veri&fy"), QStringLiteral("&Delete Backup Selection"),
-                        QStringLiteral("&Rename"), QStringLiteral("&Properties...")}));
+                        QStringLiteral("Veri&fy"), QStringLiteral("&Keep Rules..."),
+                        QStringLiteral("&Delete Backup Selection"), QStringLiteral("&Rename"),
+                        QStringLiteral("&Properties...")}));
   QCOMPARE(selections->Selected(), 1);  // the row clicked
 
   QPoint empty(selections->viewport()->width() - 5, selections->viewport()->height() - 5);
