@@ -52,7 +52,7 @@ _vaultline() {
   local options=""
   case $command in
     restore) options="--to --overwrite" ;;
-    backup) options="--all" ;;
+    backup) options="--all --notify" ;;
     check) options="--read-data" ;;
     ls) options="-l --long" ;;
     find) options="--newer --older --first --last" ;;

@@ -12,6 +12,7 @@ packages=(
   fonts-dejavu-core
   exfat-fuse exfatprogs fuse3 libfuse3-dev util-linux
   python3 patchelf binutils
+  dbus-daemon libglib2.0-bin
   openssl time findutils
   clang-format
 )

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "BackupNotice.h"
 #include "CommandError.h"
 #include "Commands.h"
 #include "Console.h"
@@ -13,6 +14,7 @@
 #include "QuotaAdvice.h"
 #include "SelectionArguments.h"
 #include "StatusScope.h"
+#include "linuxdesktop/SleepInhibitor.h"
 #include "platform/Terminal.h"
 #include "vaultline/SnapshotFigures.h"
 
@@ -134,9 +136,29 @@ std::wstring OutcomeText(const BackupOutcome& outcome, bool run) {
 
 }  // namespace
 
-int RunBackup(EngineSession& session, const std::wstring& selection) {
+// The computer does not suspend while a backup runs, where the desktop's
+// login manager can hold it awake.
+class AwakeWhileBackingUp {
+ public:
+  explicit AwakeWhileBackingUp(const EngineSession& session) : lock_("Marrowby", "Backing up") {
+    if (lock_.held() && session.options().verbosity > 0) {
+      PrintNote(L"the computer will not suspend while the backup runs");
+    }
+  }
+
+ private:
+  linuxdesktop::SleepInhibitor lock_;
+};
+
+int RunBackup(EngineSession& session, const std::wstring& selection, bool notify) {
   const unsigned index = ResolveSelection(session, selection);
-  const BackupOutcome outcome = TakeSnapshot(session, index, selection);
+  BackupOutcome outcome;
+  {
+    AwakeWhileBackingUp awake(session);
+    outcome = TakeSnapshot(session, index, selection);
+  }
+  if (notify)
+    NotifyBackupOutcome(outcome.exitCode, {selection + L": " + OutcomeText(outcome, true)});
   if (outcome.cancelled) throw CommandError{kExitFailure, L"the backup was cancelled"};
   if (!outcome.snapshot) return kExitFailure;
   if (session.options().json) {
@@ -148,7 +170,7 @@ int RunBackup(EngineSession& session, const std::wstring& selection) {
   return outcome.exitCode;
 }
 
-int RunBackupAll(EngineSession& session) {
+int RunBackupAll(EngineSession& session, bool notify) {
   const auto names = session.Take(session.engine().GetProfileNames());
   std::vector<unsigned> live;
   for (unsigned i = 0; i < names.size(); ++i) {
@@ -159,6 +181,8 @@ int RunBackupAll(EngineSession& session) {
   bool cancelled = false;
   nlohmann::json selections = nlohmann::json::array();
   std::vector<std::wstring> lines;
+  std::vector<std::wstring> noticeLines;
+  std::optional<AwakeWhileBackingUp> awake(std::in_place, session);
   for (unsigned index : live) {
     BackupOutcome outcome;
     if (!cancelled) {
@@ -168,14 +192,17 @@ int RunBackupAll(EngineSession& session) {
     }
     const int exitCode = cancelled ? kExitFailure : outcome.exitCode;
     if (Severity(exitCode) > Severity(worst)) worst = exitCode;
-    lines.push_back(std::to_wstring(index) + L"\t" + names[index] + L"\t" +
-                    OutcomeText(outcome, !cancelled || outcome.cancelled));
+    const std::wstring outcomeText = OutcomeText(outcome, !cancelled || outcome.cancelled);
+    lines.push_back(std::to_wstring(index) + L"\t" + names[index] + L"\t" + outcomeText);
+    noticeLines.push_back(names[index] + L": " + outcomeText);
     nlohmann::json entry =
         outcome.snapshot ? SnapshotJson(index, outcome) : nlohmann::json{{"selection", index}};
     PutText(entry, "name", names[index]);
     entry["status"] = exitCode;
     selections.push_back(std::move(entry));
   }
+  awake.reset();
+  if (notify) NotifyBackupOutcome(worst, noticeLines);
   if (session.options().json) {
     PrintJson({{"selections", selections}, {"status", worst}});
   } else {

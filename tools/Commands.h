@@ -17,9 +17,10 @@ int RunRename(EngineSession& session, const std::wstring& selection, const std::
 int RunDelete(EngineSession& session, const std::wstring& selection);
 // The selection's source was moved to `place`.
 int RunRelocate(EngineSession& session, const std::wstring& selection, const std::wstring& place);
-int RunBackup(EngineSession& session, const std::wstring& selection);
+// notify: the outcome also goes to the desktop's notification area.
+int RunBackup(EngineSession& session, const std::wstring& selection, bool notify);
 // Every live selection in turn, then one line (or JSON entry) for each.
-int RunBackupAll(EngineSession& session);
+int RunBackupAll(EngineSession& session, bool notify);
 int RunSnapshots(EngineSession& session, const std::wstring& selection);
 int RunLs(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot);
 int RunLsLong(EngineSession& session, const std::wstring& selection, const std::wstring& snapshot);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "BackupNotice.h"
 #include "CommandError.h"
 #include "Commands.h"
 #include "Console.h"
@@ -24,6 +25,7 @@ constexpr const char* kUsage =
     "  relocate SEL PATH                 the source was moved to PATH: back that up from now on\n"
     "  backup SEL                        take a snapshot\n"
     "  backup --all                      a snapshot of every selection in turn\n"
+    "  backup ... --notify               also tell the outcome on the desktop\n"
     "  snapshots SEL                     each snapshot, oldest first: index, time, files, size,\n"
     "                                    new data stored, items skipped\n"
     "  ls SEL [SNAP] [-l]                the stored paths of a snapshot (-l: type, mode,\n"
@@ -93,6 +95,8 @@ int Run(int argc, char** argv) {
   backup->add_flag("--all", backupAll,
                    "every selection in turn; one failing does not stop the others, the exit "
                    "status is the worst");
+  bool notify = false;
+  backup->add_flag("--notify", notify, "also tell the outcome in the desktop's notification area");
   CLI::App* snapshots =
       app.add_subcommand("snapshots", "each snapshot: time, files, size, new data, skipped");
   snapshots->add_option("SEL", selection)->required();
@@ -206,7 +210,7 @@ int Run(int argc, char** argv) {
     if (*rename) return RunRename(session, sel, ArgumentText(name));
     if (*remove) return RunDelete(session, sel);
     if (*relocate) return RunRelocate(session, sel, ArgumentText(source));
-    if (*backup) return backupAll ? RunBackupAll(session) : RunBackup(session, sel);
+    if (*backup) return backupAll ? RunBackupAll(session, notify) : RunBackup(session, sel, notify);
     if (*snapshots) return RunSnapshots(session, sel);
     if (*ls) return longListing ? RunLsLong(session, sel, snap) : RunLs(session, sel, snap);
     if (*find) {
@@ -248,6 +252,8 @@ int Run(int argc, char** argv) {
     if (*config) return RunConfig(session, OptionalText(key), OptionalText(value));
   } catch (const CommandError& error) {
     PrintError(error.message);
+    // A backup that could not begin (no drive, no selection) is an outcome too.
+    if (*backup && notify) NotifyBackupOutcome(error.code, {error.message});
     if (error.code == kExitUsage) std::fputs(kUsage, stderr);
     return error.code;
   } catch (const std::exception& error) {
