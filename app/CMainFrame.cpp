@@ -492,6 +492,9 @@ void CMainFrame::OnCommand(unsigned command) {
     case cmd::kPreferences:
       OnPreferences();
       break;
+    case cmd::kSafelyRemove:
+      OnSafelyRemoveDrive();
+      break;
     case cmd::kProperties:
       OnProperties();
       break;

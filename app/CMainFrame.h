@@ -25,6 +25,7 @@ class CSnapshotView;
 class CContentView;
 class CBackupProgressDlg;
 class SnapshotMounts;
+class CPreferenceDlg;
 struct RestoreJob;
 struct HistorySource;
 
@@ -62,6 +63,9 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   static int SnapshotRowHeight(int clientHeight);
   // Gauge position 0..1000 for the storage used against the backup limit.
   static int GaugePosition(int64_t limit, int64_t used);
+
+  // Started by the drive's autorun: once the window is up, asks "Back up now?".
+  void OfferBackupAtStart();
 
  public slots:
   void OnCommand(unsigned command);
@@ -147,6 +151,11 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   // shown in a message box.
   void ApplyExclusionChange(int index, const QString& pattern, bool add);
   void OnPreferences();
+  // "Back up when this drive is plugged into this computer": shown from and
+  // applied to this computer's user services.
+  void ShowPluggedInBackup(CPreferenceDlg& dialog);
+  void ApplyPluggedInBackup(const CPreferenceDlg& dialog);
+  void OnSafelyRemoveDrive();
   void RunFirstRunWizard();
   // Creates a selection, backs it up at once and removes it again when that
   // backup fails. True when the selection stays.

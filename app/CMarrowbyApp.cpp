@@ -78,6 +78,7 @@ bool CMarrowbyApp::InitInstance(const QStringList& arguments) {
 
   m_pMainFrame = std::make_unique<CMainFrame>();
   m_pMainFrame->show();
+  if (arguments.contains(QStringLiteral("--offer-backup"))) m_pMainFrame->OfferBackupAtStart();
   return true;
 }
 

@@ -3,6 +3,7 @@
 // first-run wizard, and deleting a snapshot with its compaction.
 #include <QDir>
 #include <exception>
+#include <memory>
 #include <thread>
 
 #include "AppStrings.h"
@@ -23,6 +24,7 @@
 #include "dialogs/CSelectContent.h"
 #include "dialogs/SharedPaths.h"
 #include "history/HistorySource.h"
+#include "linuxdesktop/SleepInhibitor.h"
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
@@ -60,6 +62,19 @@ void RunOnWorker(CBackupProgressDlg* progress, void (*routine)(const Job&), cons
   progress->Run();
 }
 
+// A backup keeps the computer from sleeping until its routine ends, and the
+// window says so while it runs.
+template <typename Job>
+void RunBackupOnWorker(CBackupProgressDlg* progress, void (*routine)(const Job&), const Job& job) {
+  auto awake = std::make_shared<linuxdesktop::SleepInhibitor>("Marrowby", "Backing up");
+  progress->SetKeptAwake(awake->held());
+  std::jthread worker([routine, job, awake] {
+    routine(job);
+    awake->Release();
+  });
+  progress->Run();
+}
+
 std::wstring FirstOf(const std::vector<std::wstring>& items) {
   return items.empty() ? std::wstring() : items.front();
 }
@@ -78,6 +93,8 @@ std::wstring StorageFolderOf(const std::wstring& location) {
 CBackupProgressDlg* CMainFrame::ProgressWindow() {
   if (m_pProgressDlg == nullptr) {
     m_pProgressDlg = new CBackupProgressDlg(this);
+    connect(m_pProgressDlg, &CBackupProgressDlg::driveRemovalRequested, this,
+            &CMainFrame::OnSafelyRemoveDrive);
     if (m_pIVaultline != nullptr) {
       m_pProgressDlg->SetShowTimeTick(m_pIVaultline->GetShowTimeTick());
       m_pProgressDlg->SetTraceLevel(m_pIVaultline->GetTraceLevel());
@@ -106,9 +123,9 @@ bool CMainFrame::RunBackup() {
     progress->SetBackupAllowance(limit > 0 ? std::max<int64_t>(allowance, 0) : -1);
     progress->SetItemName(ToQString(name));
     QStringList keepRulesNotes;
-    RunOnWorker(progress, &RunBackupRoutine,
-                BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index), ToQString(name),
-                          &keepRulesNotes});
+    RunBackupOnWorker(progress, &RunBackupRoutine,
+                      BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index),
+                                ToQString(name), &keepRulesNotes});
     const CBackupProgressDlg::Status status = progress->GetStatus();
     completed = status == CBackupProgressDlg::kCompleted ||
                 status == CBackupProgressDlg::kCompletedWithWarnings;
@@ -164,7 +181,7 @@ void CMainFrame::RunBackupSeries(const std::vector<unsigned>& profiles) {
     progress->SetItemName(LoadString(ids::kBackupAllSelections));
     m_pStatus = progress;
     job.window = progress;
-    RunOnWorker(progress, &RunBackupAllRoutine, job);
+    RunBackupOnWorker(progress, &RunBackupAllRoutine, job);
     FillSnapshotList();
     UpdateStatusBar();
     ShowKeepRulesNotes(keepRulesNotes);
@@ -419,12 +436,14 @@ void CMainFrame::OnPreferences() {
   const int64_t configuredTotalMb = m_pIVaultline->GetTotalSpaceAvailabeInDevice();
   if (configuredTotalMb != 0) dialog.SetDriveTotal(configuredTotalMb << 20);
   dialog.SetReminderDays(ReminderDays(m_pIVaultline));
+  ShowPluggedInBackup(dialog);
   if (!dialog.Run(this)) return;
   m_pIVaultline->SetMaxFileSize(dialog.MaxFileSize());
   m_pIVaultline->SetMaxBackupSize(dialog.BackupSizeLimit());
   if (dialog.ReminderDays() != ReminderDays(m_pIVaultline)) {
     SetDriveSetting(m_pIVaultline, kReminderDaysKey, dialog.ReminderDays());
   }
+  ApplyPluggedInBackup(dialog);
   UpdateStatusBar();
   UpdateReminders();
 }

@@ -36,10 +36,12 @@ bool PrintHelpWhenAsked(int argc, char** argv) {
     const std::string_view argument(argv[i]);
     if (argument == "--help" || argument == "-h") {
       std::fputs(
-          "usage: marrowby [--drive DIR]\n"
-          "  --drive DIR  take DIR as the drive: the backups are in DIR/BackupStorage/\n"
-          "               (by default the folder of the program)\n"
-          "  --help       show this text\n",
+          "usage: marrowby [--drive DIR] [--offer-backup]\n"
+          "  --drive DIR     take DIR as the drive: the backups are in DIR/BackupStorage/\n"
+          "                  (by default the folder of the program)\n"
+          "  --offer-backup  ask \"Back up now?\" once the window is up (the drive's\n"
+          "                  autorun starts the program so)\n"
+          "  --help          show this text\n",
           stdout);
       return true;
     }

@@ -50,7 +50,7 @@ REQUIRED_PLATFORMS = {"libqxcb.so", "libqoffscreen.so"}
 
 # The build's drive files that go onto the stick as they are.
 DRIVE_FILES = ["marrowby", "vaultline", "libvaultline.so", "1031", "HelpFiles", "vaultline.1",
-               "vaultline.bash", "Brindle+.desktop", "marrowby.svg"]
+               "vaultline.bash", "Brindle+.desktop", "marrowby.svg", "autorun.sh", ".autorun"]
 
 QT_CONF = """[Paths]
 Prefix = .

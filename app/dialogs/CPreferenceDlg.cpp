@@ -15,6 +15,7 @@
 
 #include "AppStrings.h"
 #include "MessageBox.h"
+#include "ScreenScale.h"
 #include "SnapshotTimeText.h"
 #include "dialogs/PageDialog.h"
 #include "dialogs/PictureFrame.h"
@@ -116,9 +117,25 @@ CPreferenceDlg::CPreferenceDlg(const std::wstring& driveRoot, Use use, QWidget* 
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(8, 1);
 
+  pluggedInBackupCheckBox_ = new QCheckBox(LoadString(ids::kAutoBackupCheck));
+  pluggedInBackupCheckBox_->setObjectName(QStringLiteral("pluggedInBackupCheckBox"));
+  pluggedInBackupNote_ = new QLabel;
+  pluggedInBackupNote_->setObjectName(QStringLiteral("pluggedInBackupNote"));
+  pluggedInBackupNote_->setWordWrap(true);
+  pluggedInBackupNote_->setTextFormat(Qt::PlainText);
+  pluggedInBackupNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  pluggedInBackupNote_->setIndent(Scaled(this, 20));
+  pluggedInBackupNote_->setEnabled(false);  // the quieter look of a remark
+  // This computer's choice, not the drive's: the wizard on a first start has
+  // no place for it.
+  pluggedInBackupCheckBox_->setVisible(use == Use::kStandalone);
+  pluggedInBackupNote_->setVisible(use == Use::kStandalone);
+
   auto* fields = new QVBoxLayout;
   fields->addWidget(introLabel_);
   fields->addLayout(grid, 1);
+  fields->addWidget(pluggedInBackupCheckBox_);
+  fields->addWidget(pluggedInBackupNote_);
   auto* body = new QHBoxLayout;
   body->addWidget(new PictureFrame(PictureFrame::Picture::kWelcome), 0, Qt::AlignTop);
   body->addLayout(fields, 1);
@@ -272,7 +289,15 @@ void CPreferenceDlg::OnLimitFilesClicked() {
   }
 }
 
+void CPreferenceDlg::SetPluggedInBackup(bool on, bool available, const QString& note) {
+  pluggedInBackup_ = on && available;
+  pluggedInBackupCheckBox_->setChecked(pluggedInBackup_);
+  pluggedInBackupCheckBox_->setEnabled(available);
+  pluggedInBackupNote_->setText(note);
+}
+
 void CPreferenceDlg::Save() {
+  pluggedInBackup_ = pluggedInBackupCheckBox_->isChecked();
   fileSizeSpinBox_->interpretText();
   maxFileSize_ = 0;
   const int unit = unitComboBox_->currentIndex();

@@ -37,6 +37,12 @@ class CPreferenceDlg : public QWizardPage {
   void SetReminderDays(int days) { reminderDays_ = days; }
   int ReminderDays() const { return reminderDays_; }
 
+  // "Back up when this drive is plugged into this computer", in the dialog of
+  // its own only. `note` says what is installed where, or why the choice is
+  // not available (then the box cannot be ticked).
+  void SetPluggedInBackup(bool on, bool available, const QString& note);
+  bool PluggedInBackup() const { return pluggedInBackup_; }
+
   // Standalone: shows the limits modally; true after Save.
   bool Run(QWidget* owner);
 
@@ -62,6 +68,7 @@ class CPreferenceDlg : public QWizardPage {
   int64_t driveFree_ = 0;
   int sliderPosition_ = 0;
   int reminderDays_ = 0;
+  bool pluggedInBackup_ = false;
 
   QLabel* introLabel_;
   QSlider* slider_;
@@ -74,4 +81,6 @@ class CPreferenceDlg : public QWizardPage {
   QLineEdit* freeSpaceEdit_;
   QLabel* freePercentLabel_;
   QSpinBox* reminderDaysSpinBox_;
+  QCheckBox* pluggedInBackupCheckBox_;
+  QLabel* pluggedInBackupNote_;
 };

@@ -9,6 +9,7 @@
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QThread>
 #include <QVBoxLayout>
 #include <climits>
@@ -131,15 +132,27 @@ CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
   cancelButton_ = new QPushButton(LoadString(ids::kCancel));
   cancelButton_->setObjectName(QStringLiteral("cancelButton"));
   cancelButton_->setDefault(true);
+  safelyRemoveButton_ = new QPushButton(LoadString(ids::kSafelyRemoveButton));
+  safelyRemoveButton_->setObjectName(QStringLiteral("safelyRemoveButton"));
+  safelyRemoveButton_->setAutoDefault(false);
+  safelyRemoveButton_->setIcon(style()->standardIcon(QStyle::SP_DriveFDIcon));
+  safelyRemoveButton_->hide();
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addWidget(detailsButton_);
   buttonRow->addStretch(1);
+  buttonRow->addWidget(safelyRemoveButton_);
   buttonRow->addWidget(cancelButton_);
+
+  keptAwakeLabel_ = new QLabel(LoadString(ids::kKeepingAwake));
+  keptAwakeLabel_->setObjectName(QStringLiteral("keptAwakeLabel"));
+  keptAwakeLabel_->setWordWrap(true);
+  keptAwakeLabel_->hide();
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(statusRow);
   layout->addWidget(progressBar_);
   layout->addWidget(progressText_);
+  layout->addWidget(keptAwakeLabel_);
   layout->addWidget(summary);
   layout->addWidget(detailsPanel_);
   layout->addLayout(buttonRow);
@@ -151,6 +164,8 @@ CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
 
   connect(detailsButton_, &QPushButton::clicked, this, &CBackupProgressDlg::ToggleDetails);
   connect(cancelButton_, &QPushButton::clicked, this, &CBackupProgressDlg::reject);
+  connect(safelyRemoveButton_, &QPushButton::clicked, this,
+          &CBackupProgressDlg::driveRemovalRequested);
 
   Prepare(kBackupMode, std::wstring());
   ApplyOpening();
@@ -238,7 +253,13 @@ void CBackupProgressDlg::Prepare(Mode mode, const std::wstring& storageFolder) {
   progressBar_->setValue(0);
   remaining_.Start(0, NowMs());
   progressText_->clear();
+  keptAwakeLabel_->hide();
+  safelyRemoveButton_->hide();
   ApplyModeLayout();
+}
+
+void CBackupProgressDlg::SetKeptAwake(bool keptAwake) {
+  keptAwakeLabel_->setVisible(keptAwake && mode_ == kBackupMode);
 }
 
 void CBackupProgressDlg::SetCaption(const QString& caption) {
@@ -467,6 +488,7 @@ void CBackupProgressDlg::OnFinished(const wchar_t* text) {
     RefreshStatusText();
     RefreshSummary();
     RefreshProgressText(true);
+    safelyRemoveButton_->setVisible(mode_ == kBackupMode);
     // The user may have turned to other work during a long operation.
     if (!isActiveWindow()) NotifyDesktop(this, windowTitle(), statusLabel_->text());
   });

@@ -64,6 +64,10 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   // possible after OnFinished.
   void Run();
 
+  // The computer is kept from sleeping while this backup runs: the window
+  // says so.
+  void SetKeptAwake(bool keptAwake);
+
   Status GetStatus() const { return status_; }
   ButtonState GetButtonState() const { return buttonState_; }
   bool DetailsExpanded() const { return detailsExpanded_; }
@@ -90,6 +94,10 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   void OnMessage(int level, const wchar_t* text) override;
   bool OnSummary(unsigned skippedFiles, unsigned files, int64_t bytes) override;
   bool IsCancelled() override;
+
+ signals:
+  // A finished backup offers to remove the drive safely.
+  void driveRemovalRequested();
 
  public slots:
   // Cancel while the operation runs, Close after it ended (also Escape and
@@ -171,4 +179,6 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   QListWidget* messageList_;
   QPushButton* detailsButton_;
   QPushButton* cancelButton_;
+  QLabel* keptAwakeLabel_;
+  QPushButton* safelyRemoveButton_;
 };

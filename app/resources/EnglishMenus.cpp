@@ -13,6 +13,7 @@ const MarrowbyMenuItem kEnglishMenuItems[] = {
     {menu::kMain, 1, 0, nullptr},
     {menu::kMain, 1, cmd::kPreferences, L"&Preferences...\tCtrl+P"},
     {menu::kMain, 1, cmd::kProperties, L"Propert&ies..."},
+    {menu::kMain, 1, cmd::kSafelyRemove, L"Safely Re&move the Drive"},
     {menu::kMain, 1, 0, nullptr},
     {menu::kMain, 1, cmd::kExit, L"E&xit"},
     {menu::kMain, 0, 0, L"&Actions"},

@@ -217,6 +217,36 @@ class DriveImageTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr[-3000:])
         self.assert_main_window(picture)
 
+    def test_the_autorun_script_starts_the_program_with_the_drive_as_its_drive(self):
+        # The file manager offers autorun.sh (or .autorun) at the root of the
+        # mounted drive; it may run it by its path or as "sh autorun.sh" in
+        # the drive's folder. A copy of the drive with a stand-in program
+        # that writes down how it was started.
+        for name in ("autorun.sh", ".autorun"):
+            self.assertTrue(os.access(os.path.join(self.drive, name), os.X_OK), name)
+        copy = os.path.join(self.work, "copy of the stick $HOME")
+        os.makedirs(copy, exist_ok=True)
+        for name in ("autorun.sh", ".autorun"):
+            shutil.copy2(os.path.join(self.drive, name), os.path.join(copy, name))
+        record = os.path.join(self.work, "started.txt")
+        stand_in = os.path.join(copy, "marrowby")
+        with open(stand_in, "w") as f:
+            f.write('#!/bin/sh\nfor a in "$0" "$@"; do printf "%s\\n" "$a"; done > "$RECORD"\n')
+        os.chmod(stand_in, 0o755)
+        elsewhere = os.path.join(self.work, "home")
+        os.makedirs(elsewhere, exist_ok=True)
+        env = dict(self.environment(), RECORD=record)
+        starts = [([os.path.join(copy, "autorun.sh")], elsewhere),
+                  (["sh", "autorun.sh"], copy),
+                  ([os.path.join(copy, ".autorun")], "/")]
+        for command, folder in starts:
+            os.remove(record) if os.path.exists(record) else None
+            result = subprocess.run(command, cwd=folder, env=env, capture_output=True, text=True)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            with open(record) as f:
+                self.assertEqual(f.read().splitlines(),
+                                 [stand_in, "--drive", copy, "--offer-backup"], command)
+
 if __name__ == "__main__":
     SOURCE, BUILD = sys.argv.pop(1), sys.argv.pop(1)
     unittest.main(verbosity=2)

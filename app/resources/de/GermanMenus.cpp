@@ -12,6 +12,7 @@ const MarrowbyMenuItem kGermanMenuItems[] = {
     {menu::kMain, 1, 0, nullptr},
     {menu::kMain, 1, cmd::kPreferences, L"&Einstellungen...\tStrg+P"},
     {menu::kMain, 1, cmd::kProperties, L"E&igenschaften..."},
+    {menu::kMain, 1, cmd::kSafelyRemove, L"Laufwerk &sicher entfernen"},
     {menu::kMain, 1, 0, nullptr},
     {menu::kMain, 1, cmd::kExit, L"&Beenden"},
     {menu::kMain, 0, 0, L"&Aktionen"},

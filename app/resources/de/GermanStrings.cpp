@@ -273,6 +273,35 @@ const MarrowbyString kGermanStrings[] = {
      L"Regeln zum Vergessen alter Snapshots der gewählten Sicherungsauswahl\n"
      L"Aufbewahrungsregeln"},
     {32871, L"Zeigt, was die Aufbewahrungsregeln vergessen haben\nProtokoll des Vergessens"},
+    {680, L"Dieser Computer wird nicht in den Ruhezustand versetzt, solange die Sicherung läuft."},
+    {681, L"Laufwerk &sicher entfernen"},
+    {682,
+     L"Das Laufwerk kann von hier nicht entfernt werden: der Datenträgerdienst des Desktops "
+     L"(UDisks2) antwortet nicht."},
+    {683,
+     L"Das Laufwerk kann von hier nicht entfernt werden: sein Dateisystem gehört nicht zu den "
+     L"Datenträgern, die der Desktop verwaltet."},
+    {684, L"Das Laufwerk ist kein Wechselmedium; es bleibt verbunden."},
+    {685, L"Das Laufwerk konnte nicht entfernt werden: %s"},
+    {686,
+     L"Das Laufwerk wird noch benutzt: schließen Sie die Dateien und Fenster, die darauf geöffnet "
+     L"sind, und versuchen Sie es erneut."},
+    {687,
+     L"Marrowby wird beendet, dann wird das Laufwerk ausgehängt und ausgeschaltet. Fortfahren?"},
+    {688, L"Das Laufwerk kann jetzt abgezogen werden."},
+    {689,
+     L"Das Laufwerk ist ein Ordner auf diesem Computer (%s), kein eigenes Laufwerk: es gibt nichts "
+     L"zu entfernen."},
+    {690, L"&Sichern, wenn dieses Laufwerk an diesen Computer angeschlossen wird"},
+    {691,
+     L"Nicht verfügbar: das Laufwerk ist ein Ordner auf diesem Computer (%s), kein eigenes "
+     L"Dateisystem."},
+    {692, L"Die automatische Sicherung konnte nicht eingerichtet werden: %s"},
+    {693, L"Für diesen Benutzer auf diesem Computer eingerichtet: %s"},
+    {695, L"Jetzt sichern?"},
+    {32872,
+     L"Das Laufwerk aushängen und ausschalten, damit es abgezogen werden kann\nLaufwerk sicher "
+     L"entfernen"},
     {32830, L"Jede Sicherungsauswahl der Reihe nach sichern\nAlle sichern"},
     {800, L"Kein Element dieses Snapshots passt."},
     {801, L"Diesen Snapshot nach Namen durchsuchen"},
