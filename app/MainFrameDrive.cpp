@@ -58,7 +58,7 @@ void CMainFrame::ShowPluggedInBackup(CPreferenceDlg& dialog) {
   }
   const linuxdesktop::DriveBackupUnit unit(drive.uuid);
   const std::wstring where =
-      FromQString(PathText(unit.UnitFile()) + QStringLiteral(", ") + PathText(unit.WantsLink()));
+      FromQString(PathText(unit.UnitFile()) + u'\n' + PathText(unit.WantsLink()));
   dialog.SetPluggedInBackup(unit.Installed(), true,
                             FormatString(ids::kAutoBackupInstalled, where.c_str()));
 }

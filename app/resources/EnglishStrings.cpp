@@ -285,7 +285,7 @@ const MarrowbyString kEnglishStrings[] = {
     {691,
      L"Not available: the drive is a folder on this computer (%s), not a file system of its own."},
     {692, L"The automatic backup could not be set up: %s"},
-    {693, L"Installed for this user on this computer: %s"},
+    {693, L"Installed for this user on this computer:\n%s"},
     {695, L"Back up now?"},
     {32872,
      L"Unmount the drive and power it off, so that it can be unplugged\nSafely Remove the Drive"},

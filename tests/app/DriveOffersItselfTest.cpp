@@ -164,7 +164,7 @@ void DriveOffersItselfTest::theOptInIsTickedAndKept() {
   UseLanguage(language);
   CPreferenceDlg dialog(vaultline::platform::kSeparatorText, CPreferenceDlg::Use::kStandalone);
   const QString files = QStringLiteral(
-      "/home/anna/.config/systemd/user/brindle-backup-5E2A-11F0.service, "
+      "/home/anna/.config/systemd/user/brindle-backup-5E2A-11F0.service\n"
       "/home/anna/.config/systemd/user/dev-disk-by\\x2duuid-5E2A\\x2d11F0.device.wants/"
       "brindle-backup-5E2A-11F0.service");
   dialog.SetPluggedInBackup(false, true,

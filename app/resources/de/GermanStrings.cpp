@@ -297,7 +297,7 @@ const MarrowbyString kGermanStrings[] = {
      L"Nicht verfügbar: das Laufwerk ist ein Ordner auf diesem Computer (%s), kein eigenes "
      L"Dateisystem."},
     {692, L"Die automatische Sicherung konnte nicht eingerichtet werden: %s"},
-    {693, L"Für diesen Benutzer auf diesem Computer eingerichtet: %s"},
+    {693, L"Für diesen Benutzer auf diesem Computer eingerichtet:\n%s"},
     {695, L"Jetzt sichern?"},
     {32872,
      L"Das Laufwerk aushängen und ausschalten, damit es abgezogen werden kann\nLaufwerk sicher "
