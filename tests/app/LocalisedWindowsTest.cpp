@@ -206,6 +206,8 @@ void LocalisedWindowsTest::windowsInBothLanguages() {
 
   // The restore of a file changed since the snapshot into its own folder:
   // the dialog, and the question before the newer file is replaced.
+  frame.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&frame));
   CContentView* tree = frame.ContentView();
   QTreeWidgetItem* notes = ChildNamed(tree->topLevelItem(0), QStringLiteral("notes.md"));
   QVERIFY(notes != nullptr);

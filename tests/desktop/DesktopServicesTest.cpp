@@ -169,6 +169,8 @@ void DesktopServicesTest::theProgressWindowSaysTheComputerStaysAwake() {
   QVERIFY(
       drive.AddSelection(L"Documents", QStringLiteral("Documents"), {QStringLiteral("a.txt")}, 0));
   {
+    // The selection was never backed up: the offer at start is declined.
+    MessageBox::SetNextAnswer(QMessageBox::No);
     CMainFrame frame;
     frame.resize(900, 620);
     frame.show();
@@ -183,9 +185,10 @@ void DesktopServicesTest::theProgressWindowSaysTheComputerStaysAwake() {
         return;
       }
       auto* awake = progress->findChild<QLabel*>(QStringLiteral("keptAwakeLabel"));
-      awakeText = awake->isVisible() ? awake->text() : QString();
+      // Shown or not in the window, which the closer may already have closed.
+      awakeText = awake->isHidden() ? QString() : awake->text();
       removalOffered =
-          progress->findChild<QPushButton*>(QStringLiteral("safelyRemoveButton"))->isVisible();
+          !progress->findChild<QPushButton*>(QStringLiteral("safelyRemoveButton"))->isHidden();
     });
     peek.start(1);
     ProgressCloser closer(&frame, QStringLiteral("progress-kept-awake-") + language);
