@@ -634,8 +634,13 @@ void CMainFrame::OnAbout() {
 }
 
 void CMainFrame::OnFirstRunCheck() {
+  m_startChecked = true;
   if (m_pSelectionView->count() > 0) {
-    OfferOverdueBackup();
+    if (m_offerBackupAtStart) {
+      AskBackUpNow();
+    } else {
+      OfferOverdueBackup();
+    }
     return;
   }
   RunFirstRunWizard();

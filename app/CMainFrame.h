@@ -65,6 +65,8 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   static int GaugePosition(int64_t limit, int64_t used);
 
   // Started by the drive's autorun: once the window is up, asks "Back up now?".
+  // Asked before the start's own check, it takes the place of the offer of
+  // the selections past the reminder age: one question at start, not two.
   void OfferBackupAtStart();
 
  public slots:
@@ -97,6 +99,8 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   void OnFirstRunCheck();
   // At start: offers to back up the selections past the reminder age.
   void OfferOverdueBackup();
+  // "Back up now?"; Yes backs up every selection.
+  void AskBackUpNow();
   void FillSelectionList();
 
   // Commands whose dialogs and worker threads live in MainFrameOperations.cpp.
@@ -184,7 +188,9 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   std::wstring m_driveRoot;
   std::wstring m_restoreDestination;
   bool m_panesReady = false;
-  bool m_rowSplitterMoved = false;  // the one-third rule holds until the user drags
+  bool m_startChecked = false;        // the first-run check has run
+  bool m_offerBackupAtStart = false;  // the check asks "Back up now?" instead
+  bool m_rowSplitterMoved = false;    // the one-third rule holds until the user drags
 
   CMarrowbyView* m_pSelectionView = nullptr;
   CSnapshotView* m_pSnapshotView = nullptr;

@@ -38,15 +38,23 @@ QString PathText(const std::filesystem::path& path) {
 }  // namespace
 
 void CMainFrame::OfferBackupAtStart() {
-  // After the first-run check, which is queued the same way.
+  // The start's check, still queued, asks it; a window without selections
+  // gets the first-run wizard instead.
+  if (!m_startChecked) {
+    m_offerBackupAtStart = true;
+    return;
+  }
   QTimer::singleShot(0, this, [this] {
-    if (m_pIVaultline == nullptr || m_pSelectionView->count() == 0) return;
-    if (MessageBox::Show(this, LoadString(ids::kOfferBackupNow), QMessageBox::Question,
-                         QMessageBox::Yes | QMessageBox::No,
-                         QMessageBox::Yes) == QMessageBox::Yes) {
-      OnBackupAll();
-    }
+    if (m_pSelectionView->count() > 0) AskBackUpNow();
   });
+}
+
+void CMainFrame::AskBackUpNow() {
+  if (m_pIVaultline == nullptr) return;
+  if (MessageBox::Show(this, LoadString(ids::kOfferBackupNow), QMessageBox::Question,
+                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes) {
+    OnBackupAll();
+  }
 }
 
 void CMainFrame::ShowPluggedInBackup(CPreferenceDlg& dialog) {

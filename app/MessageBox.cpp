@@ -8,6 +8,7 @@
 namespace {
 QList<QMessageBox::StandardButton> g_nextAnswers;
 QString g_lastText;
+int g_count = 0;
 }  // namespace
 
 QMessageBox::StandardButton MessageBox::Show(QWidget* parent, const QString& text,
@@ -16,6 +17,7 @@ QMessageBox::StandardButton MessageBox::Show(QWidget* parent, const QString& tex
                                              QMessageBox::StandardButton defaultButton,
                                              const QString& caption) {
   g_lastText = text;
+  ++g_count;
   if (!g_nextAnswers.isEmpty()) return g_nextAnswers.takeFirst();
   QMessageBox box(icon, caption.isEmpty() ? LoadString(marrowby::ids::kAppTitle) : caption, text,
                   buttons, parent);
@@ -35,6 +37,10 @@ void MessageBox::SetNextAnswer(QMessageBox::StandardButton answer) {
 QString MessageBox::LastText() {
   return g_lastText;
 }
+int MessageBox::CountSinceClear() {
+  return g_count;
+}
 void MessageBox::ClearLastText() {
   g_lastText.clear();
+  g_count = 0;
 }

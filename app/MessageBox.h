@@ -20,5 +20,7 @@ class MessageBox {
   static void SetNextAnswer(QMessageBox::StandardButton answer);
   // Text of the last box shown or answered; tests read and reset it.
   static QString LastText();
+  // How many boxes were shown or answered since the last clearing.
+  static int CountSinceClear();
   static void ClearLastText();
 };

@@ -1,6 +1,7 @@
 // Marrowby: starts the application object and runs the event loop.
 #include <QApplication>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
 #include <string_view>
@@ -12,10 +13,20 @@ namespace {
 // A start-up check for a made drive, where no test program can reach inside:
 // $MARROWBY_GRAB_WINDOW names a PNG file that receives the main window once it
 // is shown, and the program then ends (exit status 0 when the file is written).
+// Each question open over the window is named on standard output first, as
+// "question: TEXT", so that the check sees what the start asked.
 void GrabMainWindowWhenAsked() {
   const QString file = qEnvironmentVariable("MARROWBY_GRAB_WINDOW");
   if (file.isEmpty()) return;
   QTimer::singleShot(300, [file] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(widget);
+      if (box != nullptr && box->isVisible()) {
+        std::fputs(qPrintable(QStringLiteral("question: ") + box->text().simplified() + u'\n'),
+                   stdout);
+      }
+    }
+    std::fflush(stdout);
     for (QWidget* widget : QApplication::topLevelWidgets()) {
       auto* window = qobject_cast<QMainWindow*>(widget);
       if (window != nullptr && window->isVisible()) {

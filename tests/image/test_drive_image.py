@@ -3,7 +3,8 @@ and plugin on it finds what it needs on the drive or in the base system, no
 search path leaves the drive, the command line is one static program, and the
 desktop program started from the drive (with the host's Qt hidden where the
 machine allows it) shows its main window, also when started through the
-drive's desktop entry.
+drive's desktop entry or, from a copy of the drive, through its autorun
+script, which asks one question.
 
     test_drive_image.py SOURCE_DIR BUILD_DIR"""
 
@@ -246,6 +247,26 @@ class DriveImageTest(unittest.TestCase):
             with open(record) as f:
                 self.assertEqual(f.read().splitlines(),
                                  [stand_in, "--drive", copy, "--offer-backup"], command)
+
+    def test_the_autorun_script_of_a_copied_drive_asks_once(self):
+        # The real programs, on a copy of the drive under another name, with a
+        # selection never backed up (past any reminder age): the autorun's
+        # question is the one question at start.
+        copy = os.path.join(self.work, "copy of the stick")
+        shutil.copytree(self.drive, copy, symlinks=True, copy_function=os.link,
+                        ignore=shutil.ignore_patterns("BackupStorage"))
+        source = os.path.join(self.work, "Letters")
+        os.makedirs(source, exist_ok=True)
+        subprocess.run([os.path.join(copy, "vaultline"), "create", "letters", source],
+                       check=True, capture_output=True, env=self.environment())
+        self.assertTrue(os.path.isdir(os.path.join(copy, "BackupStorage")))
+        picture = os.path.join(self.work, "from the autorun.png")
+        result, _ = self.start_marrowby(picture, [os.path.join(copy, "autorun.sh")])
+        self.assertEqual(result.returncode, 0, result.stderr[-3000:])
+        self.assertEqual([line for line in result.stdout.splitlines()
+                          if line.startswith("question: ")], ["question: Back up now?"])
+        self.assert_main_window(picture)
+
 
 if __name__ == "__main__":
     SOURCE, BUILD = sys.argv.pop(1), sys.argv.pop(1)
