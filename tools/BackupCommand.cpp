@@ -16,6 +16,7 @@
 #include "StatusScope.h"
 #include "linuxdesktop/SleepInhibitor.h"
 #include "platform/Terminal.h"
+#include "vaultline/KeepRules.h"
 #include "vaultline/SnapshotFigures.h"
 
 namespace vaultline::cli {
@@ -34,7 +35,79 @@ struct BackupOutcome {
   // added to the drive; unknown when its figures could not be read.
   std::optional<int64_t> changedFiles;
   std::optional<int64_t> newBytes;
+  // The snapshots the keep rules forgot after it, and what the compaction
+  // that followed gave back.
+  std::vector<unsigned> forgotten;
+  int64_t freed = 0;
 };
+
+// "last 3, daily 7": the rules as the forget log names them.
+std::wstring RulesText(const KeepRules& rules) {
+  std::wstring text;
+  const std::pair<const wchar_t*, int> counts[] = {{L"last ", rules.last},
+                                                   {L"daily ", rules.daily},
+                                                   {L"weekly ", rules.weekly},
+                                                   {L"monthly ", rules.monthly}};
+  for (const auto& [name, count] : counts) {
+    if (count <= 0) continue;
+    if (!text.empty()) text += L", ";
+    text += name + std::to_wstring(count);
+  }
+  return text;
+}
+
+// A line of the forget log, and the same as a warning when it tells of a failure.
+void LogKeepRules(IVaultline& engine, const std::wstring& line, bool failure) {
+  AppendForgetLog(&engine, line.c_str());
+  if (failure) PrintWarning(line);
+}
+
+// After a snapshot, the selection's keep rules forget what they choose when
+// the user turned them on, as the desktop program's backups do: a drive
+// backed up only when plugged in is thinned as well. Each forget and
+// compaction is written to the forget log; a failure is a warning, and the
+// snapshot stands.
+void ApplyKeepRules(EngineSession& session, unsigned index, const std::wstring& named,
+                    BackupOutcome* outcome) {
+  IVaultline& engine = session.engine();
+  ConsoleStatus status(session.options().verbosity, false);
+  StatusScope scope(engine, status);
+  const KeepRules rules = GetKeepRules(&engine, index);
+  if (status.errors() > 0) {
+    LogKeepRules(engine, named + L": the keep rules were not applied: they cannot be read", true);
+    return;
+  }
+  if (!rules.enabled || RulesText(rules).empty()) return;
+  std::vector<unsigned> chosen;
+  for (const std::wstring& text : session.Take(engine.GetSnapshotsToForget(
+           index, rules.last, rules.daily, rules.weekly, rules.monthly))) {
+    chosen.push_back(static_cast<unsigned>(std::stoul(text)));
+  }
+  if (chosen.empty()) return;
+  const auto times = session.Take(engine.GetSnapshots(index));
+  std::wstring list;
+  for (unsigned chosenIndex : chosen) {
+    if (chosenIndex >= times.size()) continue;
+    list += (list.empty() ? L"" : L"; ") + times[chosenIndex];
+  }
+  if (!engine.ForgetSnapshots(index, chosen.data(), static_cast<int>(chosen.size()))) {
+    LogKeepRules(engine, named + L": the keep rules were not applied: no snapshot was forgotten",
+                 true);
+    return;
+  }
+  LogKeepRules(engine,
+               named + L": forgot " + std::to_wstring(chosen.size()) +
+                   L" snapshot(s) by the keep rules (" + RulesText(rules) + L"): " + list,
+               false);
+  outcome->forgotten = chosen;
+  const int64_t freed = CompactProfileWhenWorthIt(&engine, index);
+  if (freed < 0) {
+    LogKeepRules(engine, named + L": the compaction after the keep rules failed", true);
+  } else if (freed > 0) {
+    LogKeepRules(engine, named + L": compacted, " + ByteText(freed) + L" given back", false);
+    outcome->freed = freed;
+  }
+}
 
 // One snapshot of selection `index`; `named` is how the advice names it.
 // Errors and warnings go to standard error as they come.
@@ -82,6 +155,7 @@ BackupOutcome TakeSnapshot(EngineSession& session, unsigned index, const std::ws
   if (status.errors() > 0) return outcome;
   outcome.exitCode =
       status.skippedFiles() > 0 || status.warnings() > 0 ? kExitPartial : kExitSuccess;
+  ApplyKeepRules(session, index, named, &outcome);
   return outcome;
 }
 
@@ -107,17 +181,27 @@ std::wstring SnapshotText(const BackupOutcome& outcome) {
             L" stored";
   }
   if (outcome.skipped > 0) text += L", " + std::to_wstring(outcome.skipped) + L" skipped for size";
+  if (!outcome.forgotten.empty()) {
+    text += L"; " + std::to_wstring(outcome.forgotten.size()) +
+            L" old snapshot(s) forgotten by the keep rules";
+    if (outcome.freed > 0) text += L", " + ByteText(outcome.freed) + L" given back";
+  }
   return text;
 }
 
 nlohmann::json SnapshotJson(unsigned index, const BackupOutcome& outcome) {
-  return {{"selection", index},
-          {"snapshot", *outcome.snapshot},
-          {"files", outcome.files},
-          {"bytes", outcome.bytes},
-          {"changedFiles", OptionalNumber(outcome.changedFiles)},
-          {"newBytes", OptionalNumber(outcome.newBytes)},
-          {"skipped", outcome.skipped}};
+  nlohmann::json document = {{"selection", index},
+                             {"snapshot", *outcome.snapshot},
+                             {"files", outcome.files},
+                             {"bytes", outcome.bytes},
+                             {"changedFiles", OptionalNumber(outcome.changedFiles)},
+                             {"newBytes", OptionalNumber(outcome.newBytes)},
+                             {"skipped", outcome.skipped}};
+  if (!outcome.forgotten.empty()) {
+    document["forgotten"] = outcome.forgotten;
+    document["freed"] = outcome.freed;
+  }
+  return document;
 }
 
 // Success, partial, failure: the order in which one outcome is worse.

@@ -1,7 +1,9 @@
 """vaultline backup --all: every selection in turn, one failing does not stop
-the rest, and the exit status is the worst of them."""
+the rest, and the exit status is the worst of them; each snapshot taken is
+followed by its selection's keep rules, when they are on."""
 
 import json
+import os
 import re
 import shutil
 
@@ -45,6 +47,61 @@ class BackupAll(harness.DriveTest):
         out = self.drive.ok("backup", "--all", expect=3)
         self.assertIn(b"2\tthird\tincomplete, snapshot 1: ", out)
         self.assertIn(b"1 skipped for size", out)
+
+    def write_keep_rules(self, text):
+        for stamp in os.listdir(self.drive.storage):
+            folder = os.path.join(self.drive.storage, stamp, b"Dir")
+            if os.path.isdir(folder):
+                with open(os.path.join(folder, b"keep"), "w") as f:
+                    f.write(text)
+
+    def forget_log(self):
+        path = os.path.join(self.drive.storage, b"forget.log")
+        if not os.path.exists(path):
+            return []
+        with open(path, encoding="utf-8") as f:
+            return [line.split("  ", 1)[1] for line in f.read().splitlines()]
+
+    def test_the_keep_rules_follow_each_snapshot_taken(self):
+        # As a drive backed up only when plugged in: the rules set in the
+        # desktop program thin it all the same.
+        self.write_keep_rules("enabled 1\nlast 1\n")
+        self.drive.ok("backup", "--all")
+        self.assertEqual([], self.forget_log())
+        shutil.rmtree(self.scratch_path("gone"))
+        lines = self.drive.ok("backup", "--all", expect=1).decode().splitlines()
+        forgot = "; 1 old snapshot(s) forgotten by the keep rules"
+        self.assertTrue(lines[0].endswith(forgot), lines)
+        self.assertEqual("1\tgone\tfailed", lines[1])
+        self.assertTrue(lines[2].endswith(forgot), lines)
+        # The failed backup forgot nothing: its one snapshot is all it has.
+        self.assertEqual([1, 1, 1], [self.drive.snapshot_count(n) for n in ["first", "gone", "third"]])
+        log = self.forget_log()
+        self.assertEqual(2, len(log), log)
+        self.assertTrue(log[0].startswith("first: forgot 1 snapshot(s) by the keep rules (last 1): "), log)
+        self.assertTrue(log[1].startswith("third: forgot 1 snapshot(s) by the keep rules (last 1): "), log)
+
+        answer = json.loads(self.drive.ok("--json", "backup", "first"))
+        self.assertEqual((1, [0]), (answer["snapshot"], answer["forgotten"]))
+        self.assertEqual(1, self.drive.snapshot_count("first"))
+
+        # Rules switched off are kept but not applied.
+        self.write_keep_rules("enabled 0\nlast 1\n")
+        answer = json.loads(self.drive.ok("--json", "backup", "first"))
+        self.assertNotIn("forgotten", answer)
+        self.assertEqual(2, self.drive.snapshot_count("first"))
+
+    def test_unreadable_keep_rules_leave_the_snapshot_standing(self):
+        self.write_keep_rules("")
+        for stamp in os.listdir(self.drive.storage):
+            keep = os.path.join(self.drive.storage, stamp, b"Dir", b"keep")
+            if os.path.exists(keep):
+                os.remove(keep)
+                os.mkdir(keep)  # a folder where the file should be
+        result = self.drive.run("backup", "first")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertIn(b"warning: first: the keep rules were not applied", result.stderr)
+        self.assertEqual(1, self.drive.snapshot_count("first"))
 
     def test_usage(self):
         self.drive.ok("backup", expect=2)
