@@ -110,7 +110,13 @@ CPreferenceDlg::CPreferenceDlg(const std::wstring& driveRoot, Use use, QWidget* 
     reminderLabel->setBuddy(reminderDaysSpinBox_);
     grid->addWidget(reminderLabel, 6, 0, 1, 3);
     grid->addWidget(reminderDaysSpinBox_, 7, 1);
-    grid->addWidget(new QLabel(LoadString(ids::kReminderDaysUnit)), 7, 2);
+    auto* unit = new QLabel;  // the box starts at 0, "never"
+    unit->setObjectName(QStringLiteral("reminderDaysUnit"));
+    grid->addWidget(unit, 7, 2);
+    // "never", not "never days".
+    connect(reminderDaysSpinBox_, &QSpinBox::valueChanged, unit, [unit](int days) {
+      unit->setText(days == 0 ? QString() : LoadString(ids::kReminderDaysUnit));
+    });
   } else {
     reminderDaysSpinBox_->hide();
   }

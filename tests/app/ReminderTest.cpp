@@ -192,9 +192,16 @@ void ReminderTest::theAgeIsSetInPreferences() {
   OnNextModal<QDialog>([&saved](QDialog* dialog) {
     auto* days = dialog->findChild<QSpinBox*>(QStringLiteral("reminderDaysSpinBox"));
     QCOMPARE(days->value(), 7);
+    auto* unit = dialog->findChild<QLabel*>(QStringLiteral("reminderDaysUnit"));
+    QCOMPARE(unit->text(), QStringLiteral("days"));
     days->setFocus();
     QTest::keyClick(days, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(days, Qt::Key_0);
+    QCOMPARE(days->value(), 0);
+    QVERIFY(unit->text().isEmpty());  // "never", not "never days"
+    QTest::keyClick(days, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(days, QStringLiteral("10"));
+    QCOMPARE(unit->text(), QStringLiteral("days"));
     SaveScreenshot(dialog, QStringLiteral("preferences-reminder"));
     QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("saveButton")),
                       Qt::LeftButton);
