@@ -124,9 +124,17 @@ void CMarrowbyView::Remove(int index) {
 void CMarrowbyView::SetBackupAge(int index, const QString& age, bool overdue, const QString& tip) {
   QListWidgetItem* row = RowOf(index);
   if (row == nullptr) return;
+  if (row->data(kAgeRole).toString() == age && row->data(kOverdueRole).toBool() == overdue) {
+    row->setToolTip(tip);
+    return;
+  }
   row->setData(kAgeRole, age);
   row->setData(kOverdueRole, overdue);
   row->setToolTip(tip);
+  // A shorter text leaves a smaller item: the rows are laid out anew and the
+  // whole list is painted, or the old text's ends would stay on the screen.
+  scheduleDelayedItemsLayout();
+  viewport()->update();
 }
 
 bool CMarrowbyView::IsOverdue(int index) const {
