@@ -100,6 +100,13 @@ void ApplyKeepRules(EngineSession& session, unsigned index, const std::wstring& 
                    L" snapshot(s) by the keep rules (" + RulesText(rules) + L"): " + list,
                false);
   outcome->forgotten = chosen;
+  // The snapshot just taken (the newest, which the rules keep) moves down the
+  // list by the older ones gone.
+  if (outcome->snapshot) {
+    const unsigned taken = *outcome->snapshot;
+    *outcome->snapshot -= static_cast<unsigned>(
+        std::count_if(chosen.begin(), chosen.end(), [taken](unsigned i) { return i < taken; }));
+  }
   const int64_t freed = CompactProfileWhenWorthIt(&engine, index);
   if (freed < 0) {
     LogKeepRules(engine, named + L": the compaction after the keep rules failed", true);

@@ -81,14 +81,17 @@ class BackupAll(harness.DriveTest):
         self.assertTrue(log[0].startswith("first: forgot 1 snapshot(s) by the keep rules (last 1): "), log)
         self.assertTrue(log[1].startswith("third: forgot 1 snapshot(s) by the keep rules (last 1): "), log)
 
+        # The snapshot is named by its index after the forget: the only one left.
+        self.assertTrue(lines[0].startswith("0\tfirst\tsnapshot 0: "), lines)
         answer = json.loads(self.drive.ok("--json", "backup", "first"))
-        self.assertEqual((1, [0]), (answer["snapshot"], answer["forgotten"]))
+        self.assertEqual((0, [0]), (answer["snapshot"], answer["forgotten"]))
         self.assertEqual(1, self.drive.snapshot_count("first"))
 
         # Rules switched off are kept but not applied.
         self.write_keep_rules("enabled 0\nlast 1\n")
         answer = json.loads(self.drive.ok("--json", "backup", "first"))
         self.assertNotIn("forgotten", answer)
+        self.assertEqual(1, answer["snapshot"])
         self.assertEqual(2, self.drive.snapshot_count("first"))
 
     def test_unreadable_keep_rules_leave_the_snapshot_standing(self):
