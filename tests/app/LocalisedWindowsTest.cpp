@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSet>
 #include <QTest>
 #include <QTimer>
@@ -172,10 +173,17 @@ void LocalisedWindowsTest::windowsInBothLanguages() {
   const bool german = language == QStringLiteral("de");
   const QString shot = language + QStringLiteral("-");
 
+  // At the size it opens with: within the screen, at 2x too.
   CMainFrame frame;
-  frame.resize(760, 540);
   frame.show();
   QVERIFY(QTest::qWaitForWindowExposed(&frame));
+  const QSize screen = frame.screen()->availableGeometry().size();
+  QVERIFY2(screen.boundedTo(frame.frameGeometry().size()) == frame.frameGeometry().size(),
+           qPrintable(QStringLiteral("%1x%2 on %3x%4")
+                          .arg(frame.frameGeometry().width())
+                          .arg(frame.frameGeometry().height())
+                          .arg(screen.width())
+                          .arg(screen.height())));
   SaveScreenshot(&frame, shot + QStringLiteral("main-window"));
 
   // The snapshot row's menu and the question Delete Snapshot asks; No keeps it.
