@@ -111,8 +111,8 @@ void DriveOffersItselfTest::startedByTheAutorunItOffersABackup() {
 }
 
 void DriveOffersItselfTest::noOfferWithoutSelections() {
-  // The first-run wizard, cancelled, closes the window; the offer must not
-  // come on top of it.
+  // The first-run wizard, cancelled, leaves the window without a selection:
+  // there is nothing to back up, so nothing is offered.
   OnNextModal<QWidget>([](QWidget* wizard) { wizard->close(); });
   MessageBox::SetNextAnswer(QMessageBox::Ok);
   OpenWindow(0);

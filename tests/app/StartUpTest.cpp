@@ -1,11 +1,15 @@
 // Start-up: the single-instance rule, the language library's loading order,
-// and the German library supplying the texts of the window and the engine.
+// and the German library supplying the texts of the window and the engine,
+// also when the drive given with --drive holds backups only.
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -15,6 +19,7 @@
 #include "CSnapshotView.h"
 #include "LanguageLoader.h"
 #include "MessageBox.h"
+#include "ShellOpen.h"
 #include "platform/DesktopServices.h"
 #include "platform/Environment.h"
 #include "platform/Format.h"
@@ -46,6 +51,7 @@ class StartUpTest : public QObject {
   void languageLibraryFollowsLoadingOrder();
   void secondInstanceIsRefused();
   void germanLibrarySuppliesTheTexts();
+  void languageAndHelpBesideTheProgramServeAnotherDrive();
   void localeNamesMapToIdentifiers();
   void engineWarningIsAMessageBox();
 
@@ -160,6 +166,52 @@ void StartUpTest::germanLibrarySuppliesTheTexts() {
   QVERIFY(QTest::qWaitForWindowExposed(file));
   SaveScreenshot(file, QStringLiteral("menu-german-file"));
   file->hide();
+}
+
+// Started with --drive DIR, where DIR holds backups only: the languages and
+// the help are found beside the program file, and F1 opens that help.
+void StartUpTest::languageAndHelpBesideTheProgramServeAnotherDrive() {
+  TestDrive drive;
+  QVERIFY(drive.AddSelection(L"Dokumente", QStringLiteral("docs"), {QStringLiteral("a.txt")}, 1));
+  // Only this test starts the program with a German locale; the folders are
+  // gone again before any other test of this program runs.
+  const QString beside = QCoreApplication::applicationDirPath() + QSep(QStringLiteral("|"));
+  const QString help = beside + QSep(QStringLiteral("HelpFiles|")) +
+                       QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() +
+                       QStringLiteral(".html");
+  const auto removeBeside = qScopeGuard([&] {
+    QDir(beside + QStringLiteral("1031")).removeRecursively();
+    QFile::remove(help);
+    QDir().rmdir(QFileInfo(help).path());
+  });
+  InstallGerman(beside, 1031);
+  QVERIFY(QDir().mkpath(QFileInfo(help).path()));
+  QFile page(help);
+  QVERIFY(page.open(QIODevice::WriteOnly));
+  page.close();
+  QVERIFY(!QFile::exists(drive.Folder() + QStringLiteral("1031")));
+
+  platform::SetEnvironmentValue(L"LC_ALL", L"de_DE.UTF-8");
+  CMarrowbyApp app;
+  const bool started =
+      app.InitInstance({QStringLiteral("marrowby"), QStringLiteral("--drive"), drive.Folder()});
+  platform::SetEnvironmentValue(L"LC_ALL", L"C");
+  QVERIFY(started);
+  QCOMPARE(app.Language(), 1031u);
+  CMainFrame* frame = app.MainFrame();
+  QCOMPARE(frame->menuBar()->actions().at(0)->text(), QStringLiteral("&Datei"));
+
+  QStringList opened;
+  SetShellOpenHandler([&](const QString& path) {
+    opened << path;
+    return true;
+  });
+  const auto forgetHandler = qScopeGuard([] { SetShellOpenHandler({}); });
+  frame->show();
+  QApplication::setActiveWindow(frame);
+  QVERIFY(QTest::qWaitForWindowActive(frame));
+  QTest::keyClick(frame, Qt::Key_F1);
+  QCOMPARE(opened, QStringList(help));
 }
 
 void StartUpTest::localeNamesMapToIdentifiers() {
