@@ -25,7 +25,9 @@ QString TextOf(QWidget* parent, const char* name) {
 }
 
 #include <QApplication>
+#include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
@@ -84,7 +86,11 @@ void OnNextModal(const std::function<void(Window*)>& act) {
     if (modal == nullptr) return;
     timer->stop();
     timer->deleteLater();
+    const QPointer<QWidget> shown(modal);
     act(modal);
+    // A check that failed inside `act` returned early and left the window
+    // open: closed here, so that the failure is reported, not a hang.
+    if (QTest::currentTestFailed() && shown != nullptr && shown->isVisible()) shown->close();
   });
   timer->start(10);
 }
