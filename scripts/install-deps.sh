@@ -15,6 +15,7 @@ packages=(
   dbus-daemon libglib2.0-bin
   openssl time findutils
   clang-format
+  xvfb xauth
 )
 
 missing=()

@@ -73,7 +73,10 @@ void DesktopUseTest::init() {
   frame_ = std::make_unique<CMainFrame>();
   frame_->resize(900, 620);
   frame_->show();
+  // Asked for as well as set: an X server without a window manager makes no
+  // window active by itself.
   QApplication::setActiveWindow(frame_.get());
+  frame_->activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
 }
 

@@ -86,7 +86,10 @@ void MouseAndKeysTest::init() {
   frame_ = std::make_unique<CMainFrame>();
   frame_->resize(900, 620);
   frame_->show();
+  // Asked for as well as set: an X server without a window manager makes no
+  // window active by itself.
   QApplication::setActiveWindow(frame_.get());
+  frame_->activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
 }
 
@@ -118,6 +121,7 @@ void MouseAndKeysTest::Press(Qt::Key key, Qt::KeyboardModifiers modifiers) {
   // A closed dialog hands the keys back to the window (the offscreen
   // platform needs telling).
   QApplication::setActiveWindow(frame_.get());
+  frame_->activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
   QTest::keyClick(frame_.get(), key, modifiers);
 }

@@ -69,7 +69,10 @@ void RestoreConflictTest::init() {
   frame_ = std::make_unique<CMainFrame>();
   frame_->resize(900, 620);
   frame_->show();
+  // Asked for as well as set: an X server without a window manager makes no
+  // window active by itself.
   QApplication::setActiveWindow(frame_.get());
+  frame_->activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
   CContentView* tree = frame_->ContentView();
   QTreeWidgetItem* item = ChildNamed(tree->topLevelItem(0), QStringLiteral("notes.md"));
@@ -102,6 +105,7 @@ QString RestoreConflictTest::RestoreNotes(int rule, QMessageBox::StandardButton 
   ProgressCloser closer(frame_.get());
   // The progress window of the last restore hands the keys back.
   QApplication::setActiveWindow(frame_.get());
+  frame_->activateWindow();
   if (!QTest::qWaitForWindowActive(frame_.get())) return QStringLiteral("<not active>");
   QTest::keyClick(frame_.get(), Qt::Key_E, Qt::ControlModifier);
   return MessageBox::LastText();
