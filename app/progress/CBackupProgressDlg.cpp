@@ -580,6 +580,10 @@ void CBackupProgressDlg::RefreshStatusText() {
       break;
     case kFailed:
       text = FormatString(texts.notCompleted, item.c_str(), FromQString(failureReason_).c_str());
+      // A reason that is a sentence of its own brings its period; the text
+      // around it ends in one too.
+      if (text.endsWith(QStringLiteral("..")) && !text.endsWith(QStringLiteral("...")))
+        text.chop(1);
       break;
     case kInProcess:
       text = LoadString(texts.inProcess);

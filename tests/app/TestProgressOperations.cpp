@@ -1,5 +1,7 @@
 // Backup, restore and View File from the main window, on worker threads with
 // the progress window, against the real engine on a temporary drive.
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -149,6 +151,30 @@ class TestProgressOperations : public QObject {
     CompareTrees(source_, InFolder(destination.path(), "whole", "docs"));
   }
 
+  // A destination that cannot be made is refused before anything is written,
+  // with the reason: a folder the user may not write into is named as such,
+  // any other failure asks to check the path.
+  void unwritableDestinationSaysWhy() {
+    QTemporaryDir destination;
+    const QString file = InFolder(destination.path(), "a-file");
+    WriteFile(file, "not a folder");
+    const QString notAFolder = RestoreWholeSnapshotInto(InFolder(file, "restored"));
+    QVERIFY2(notAFolder.endsWith(InFolder(file, "restored") +
+                                 QStringLiteral("\nPlease verify that the path or file name are "
+                                                "correct.")),
+             qPrintable(notAFolder));
+
+    if (geteuid() == 0) QSKIP("every folder is writable for root");
+    const QString locked = InFolder(destination.path(), "locked");
+    QVERIFY(QDir().mkpath(locked));
+    QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+    const QString reason = RestoreWholeSnapshotInto(InFolder(locked, "new", "restored"));
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY2(reason.endsWith(QStringLiteral("You have no permission to write into the folder %1.")
+                                 .arg(QFileInfo(locked).absoluteFilePath())),
+             qPrintable(reason));
+  }
+
   void viewFileOpensAReadOnlyCopyInThePrivateFolder() {
     QStringList opened;
     SetShellOpenHandler([&](const QString& path) {
@@ -195,6 +221,21 @@ class TestProgressOperations : public QObject {
   std::unique_ptr<TestDrive> drive_;
   std::unique_ptr<CMainFrame> frame_;
   QString source_;
+
+  // Restores the whole snapshot into `folder`, which must fail; returns the
+  // progress window's status text (empty when it did not fail).
+  QString RestoreWholeSnapshotInto(const QString& folder) {
+    frame_->ContentView()->setCurrentItem(frame_->ContentView()->topLevelItem(0));
+    OnNextModal<QDialog>([folder](QDialog* dialog) {
+      dialog->findChild<QLineEdit*>(QStringLiteral("destinationLineEdit"))->setText(folder);
+      dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+    });
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    ProgressCloser closer(frame_.get());
+    frame_->OnCommand(cmd::kRestore);
+    if (closer.Closed() != 1 || closer.LastStatus() != CBackupProgressDlg::kFailed) return {};
+    return closer.LastStatusText();
+  }
 };
 
 QTEST_MAIN(TestProgressOperations)
