@@ -39,22 +39,25 @@ bool AnchorTable::ReadSlot(uint32_t slot, AnchoredBlock* block) const {
 bool AnchorTable::Insert(const AnchoredBlock& block) {
   const Tag tag = TagOf(block.key);
   uint32_t slot = Home(block.key);
-  for (uint32_t probes = 0; tags_[slot] != 0; ++probes) {
+  for (uint32_t probes = 0; tags_.At(slot) != 0; ++probes) {
     if (probes + 1 >= MostProbes()) return true;  // missed, as a damaged table misses
     AnchoredBlock entered;
-    if (tags_[slot] == tag && ReadSlot(slot, &entered) && entered.key == block.key &&
+    if (tags_.At(slot) == tag && ReadSlot(slot, &entered) && entered.key == block.key &&
         entered.record == block.record) {
       return true;
     }
     slot = slot + 1 == Capacity() ? 0 : slot + 1;
   }
+  // Tags that could not be read may hide the slot's block: nothing is
+  // written over it.
+  if (tags_.Failed()) return false;
   uint8_t bytes[kSlotSize] = {};
   StoreLe32(block.key, bytes);
   StoreLe32(static_cast<uint32_t>(block.weakChecksum), bytes + 4);
   StoreLe32(block.record + 1, bytes + 8);
   StoreLe16(block.offset, bytes + 12);
   if (!WriteSlot(slot, bytes)) return false;
-  tags_[slot] = tag;
+  tags_.Set(slot, tag);
   changed_[slot / kTagPage] = true;
   ++used_;
   return true;

@@ -4,11 +4,11 @@
 //   0  u32  anchor key       8  u32  index record number + 1 (0: free slot)
 //   4  i32  weak checksum   12  u16  anchor offset in the block, u16 zero
 //
-// Beside it, two bytes per slot, kept in memory: the low 16 bits of the
-// slot's key, 1 for a key whose low bits are 0, and 0 for a free slot. New data's
+// Beside it, two bytes per slot (AnchorTags): the low 16 bits of the slot's
+// key, 1 for a key whose low bits are 0, and 0 for a free slot. New data's
 // anchors are nearly all unknown, and the tags answer them without a read of
-// the slots, which stay on the drive and are read one by one (not mapped: a
-// drive pulled under a mapping would end the program).
+// the slots, which stay on the drive and are read a run at a time (not
+// mapped: a drive pulled under a mapping would end the program).
 //
 // A slot may name a record that is not, or no longer, the block it was made
 // for: every block found through the table is confirmed from the index.
@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <utility>
 #include <vector>
+
+#include "blockstore/AnchorTags.h"
 
 namespace vaultline {
 
@@ -31,18 +33,18 @@ struct AnchoredBlock {
 class AnchorTable {
  public:
   static constexpr size_t kSlotSize = 16;
-  using Tag = uint16_t;
+  using Tag = AnchorTags::Tag;
   // Tags per page of the file (4096 bytes).
   static constexpr size_t kTagPage = 2048;
 
   AnchorTable() = default;
   // The table whose slots start at `slotsAt` in the open file `fd`.
-  AnchorTable(int fd, int64_t slotsAt, std::vector<Tag> tags, uint32_t used)
+  AnchorTable(int fd, int64_t slotsAt, AnchorTags tags, uint32_t used)
       : fd_(fd),
         slotsAt_(slotsAt),
         tags_(std::move(tags)),
         used_(used),
-        changed_(tags_.size() / kTagPage + 1, false) {}
+        changed_(tags_.Size() / kTagPage + 1, false) {}
 
   // Slots for `blocks`, filled to 80 % at most: probes stay short.
   static uint32_t CapacityFor(uint64_t blocks);
@@ -56,7 +58,7 @@ class AnchorTable {
     const Tag tag = TagOf(key);
     uint32_t slot = Home(key);
     for (uint32_t probes = 0; probes < MostProbes(); ++probes) {
-      const Tag probed = tags_[slot];
+      const Tag probed = tags_.At(slot);
       if (probed == 0) return;
       AnchoredBlock block;
       if (probed == tag && ReadSlot(slot, &block) && block.key == key) visit(block);
@@ -88,9 +90,9 @@ class AnchorTable {
   uint32_t Home(uint32_t key) const {
     return static_cast<uint32_t>((uint64_t{key} * Capacity()) >> 32);
   }
-  uint32_t Capacity() const { return static_cast<uint32_t>(tags_.size()); }
+  uint32_t Capacity() const { return tags_.Size(); }
   uint32_t Used() const { return used_; }
-  const std::vector<Tag>& Tags() const { return tags_; }
+  const AnchorTags& Tags() const { return tags_; }
   // The pages of the tags (kTagPage tags each) changed since the last call.
   std::vector<uint32_t> TakeChangedPages();
   void MarkChanged(uint32_t page) { changed_[page] = true; }
@@ -115,7 +117,7 @@ class AnchorTable {
 
   int fd_ = -1;
   int64_t slotsAt_ = 0;
-  std::vector<Tag> tags_;
+  AnchorTags tags_;
   uint32_t used_ = 0;
   std::vector<bool> changed_;  // by page of tags
   // The slots from windowFirst_ on, while blocks are entered in order.

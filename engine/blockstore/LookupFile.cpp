@@ -55,19 +55,14 @@ bool LookupFile::Open() {
   const uint32_t used = sound ? LoadLe32(header + 12) : 0;
   const uint32_t anchorless = sound ? LoadLe32(header + 28) : 0;
   const int64_t listEnd = TableEnd(capacity) + int64_t{anchorless} * 4;
-  std::vector<uint8_t> tagBytes(size_t{capacity} * kTagSize);
   std::vector<uint8_t> list(size_t{anchorless} * 4);
   if (!sound || capacity == 0 || used > capacity || size < listEnd ||
-      platform::ReadFileAt(fd_, tagBytes.data(), tagBytes.size(), kPage) !=
-          static_cast<int64_t>(tagBytes.size()) ||
       platform::ReadFileAt(fd_, list.data(), list.size(), TableEnd(capacity)) !=
           static_cast<int64_t>(list.size())) {
     Close();
     return false;
   }
-  std::vector<AnchorTable::Tag> tags(capacity);
-  for (size_t i = 0; i < tags.size(); ++i) tags[i] = LoadLe16(&tagBytes[i * kTagSize]);
-  table_ = AnchorTable(fd_, SlotsAt(capacity), std::move(tags), used);
+  table_ = AnchorTable(fd_, SlotsAt(capacity), AnchorTags::Stored(fd_, kPage, capacity), used);
   covered_.records = LoadLe64(header + 16);
   covered_.lastRecordCrc = LoadLe32(header + 24);
   anchorless_.resize(anchorless);
@@ -90,7 +85,7 @@ bool LookupFile::Create(uint64_t blocks) {
     Remove();
     return false;
   }
-  table_ = AnchorTable(fd_, SlotsAt(capacity), std::vector<AnchorTable::Tag>(capacity), 0);
+  table_ = AnchorTable(fd_, SlotsAt(capacity), AnchorTags::Fresh(capacity), 0);
   return true;
 }
 
@@ -114,7 +109,7 @@ bool LookupFile::Grow(uint64_t more) {
     return false;
   }
   const uint32_t capacity = AnchorTable::CapacityFor((uint64_t{table_.Used()} + more) * 3 / 2);
-  AnchorTable grown(fd, SlotsAt(capacity), std::vector<AnchorTable::Tag>(capacity), 0);
+  AnchorTable grown(fd, SlotsAt(capacity), AnchorTags::Fresh(capacity), 0);
   grown.StartInOrder(true);
   bool written = platform::TruncateFile(fd, TableEnd(capacity));
   // The blocks go in nearly in the order of their keys, as the new table's
@@ -142,7 +137,7 @@ bool LookupFile::Grow(uint64_t more) {
     for (uint32_t i = 0; written && i < count; ++i) {
       const uint8_t* at = &run[size_t{i} * AnchorTable::kSlotSize];
       const uint32_t record = LoadLe32(at + 8);
-      if (record == 0 || table_.Tags()[first + i] == 0) continue;
+      if (record == 0 || table_.Tags().At(first + i) == 0) continue;
       const AnchoredBlock block{LoadLe32(at), static_cast<int32_t>(LoadLe32(at + 4)), record - 1,
                                 LoadLe16(at + 12)};
       if (table_.Home(block.key) > first + i) {
@@ -152,6 +147,7 @@ bool LookupFile::Grow(uint64_t more) {
       }
     }
   }
+  written = written && !table_.Tags().Failed();
   for (; waiting != stored_.end(); ++waiting) written = written && grown.Insert(*waiting);
   for (const AnchoredBlock& block : wrapped) written = written && grown.Insert(block);
   stored_.clear();
@@ -181,12 +177,14 @@ void LookupFile::SortStoredByKey() {
 }
 
 bool LookupFile::WriteTags(int fd, const AnchorTable& table, const std::vector<uint32_t>& pages) {
-  const std::vector<AnchorTable::Tag>& tags = table.Tags();
+  const AnchorTags& tags = table.Tags();
   uint8_t bytes[AnchorTable::kTagPage * kTagSize];
   for (const uint32_t page : pages) {
     const size_t from = size_t{page} * AnchorTable::kTagPage;
-    const size_t count = std::min(AnchorTable::kTagPage, tags.size() - from);
-    for (size_t i = 0; i < count; ++i) StoreLe16(tags[from + i], &bytes[i * kTagSize]);
+    const size_t count = std::min(AnchorTable::kTagPage, size_t{tags.Size()} - from);
+    for (size_t i = 0; i < count; ++i) {
+      StoreLe16(tags.At(static_cast<uint32_t>(from + i)), &bytes[i * kTagSize]);
+    }
     if (!platform::WriteFileAt(fd, bytes, count * kTagSize,
                                kPage + static_cast<int64_t>(from) * kTagSize)) {
       return false;
@@ -204,7 +202,7 @@ bool LookupFile::Save(const Coverage& coverage) {
     SortStoredByKey();
     table_.StartInOrder(false);
   }
-  bool entered = true;
+  bool entered = !table_.Tags().Failed();
   for (const AnchoredBlock& block : stored_) entered = entered && table_.Insert(block);
   stored_.clear();
   if (!entered || (inOrder && !table_.FinishInOrder())) {

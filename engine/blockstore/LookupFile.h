@@ -14,7 +14,7 @@
 //   (16 bytes each, see AnchorTable), then the records without an anchor
 //   (u32 each), in the order they were added.
 //
-// The tags are read whole on open and the slots as look-ups need them. A
+// The tags and the slots are read as look-ups reach them. A
 // backup's blocks are entered when the store is synced or closed (its own
 // blocks it finds in memory): their slots, then the changed pages of tags,
 // the header last. Slots of records the
@@ -48,7 +48,7 @@ class LookupFile {
   LookupFile(const LookupFile&) = delete;
   LookupFile& operator=(const LookupFile&) = delete;
 
-  // Maps the file; false when it is missing, damaged or of another version.
+  // Opens the file; false when it is missing, damaged or of another version.
   bool Open();
   // Replaces it by an empty one with room for `blocks`; false when it cannot
   // be written (blocks are then looked up in memory alone).

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <random>
 #include <set>
 #include <vector>
@@ -69,6 +71,35 @@ TEST(LookupFileTest, EveryBlockIsFoundAfterTheTableGrew) {
     ASSERT_TRUE(lookup.IsOpen());
     EXPECT_EQ(Found(lookup, entered), entered) << session;
   }
+}
+
+// Tags are read as look-ups reach them. A stretch that can no longer be read
+// (the file cut short under the open store) answers nothing wrong, and the
+// file is given up rather than written back over slots it no longer knows.
+TEST(LookupFileTest, TagsThatCannotBeReadGiveTheFileUp) {
+  test::TempFolder folder;
+  const std::wstring path = (folder / "s.lookup").wstring();
+  Entered entered;
+  {
+    LookupFile lookup(path);
+    ASSERT_TRUE(lookup.Create(100000));
+    for (uint32_t record = 0; record < 100000; ++record) {
+      const uint32_t key = record * 2654435761u;
+      entered.emplace(key, record);
+      lookup.AddStored(BlockOf(key, record));
+    }
+    ASSERT_TRUE(lookup.Save({100000, 0}));
+  }
+  LookupFile lookup(path);
+  ASSERT_TRUE(lookup.Open());
+  std::filesystem::resize_file(folder / "s.lookup", 4096 + 40000);
+  const Entered found = Found(lookup, entered);
+  EXPECT_TRUE(std::includes(entered.begin(), entered.end(), found.begin(), found.end()));
+  EXPECT_LT(found.size(), entered.size());
+  lookup.AddAnchored(BlockOf(7, 100000));
+  EXPECT_FALSE(lookup.IsOpen());
+  EXPECT_FALSE(lookup.Save({100001, 0}));
+  EXPECT_FALSE(std::filesystem::exists(folder / "s.lookup"));
 }
 
 }  // namespace
