@@ -1,16 +1,20 @@
 // "Versions of this file…" from the content tree's menu, and the side by
 // side comparison: each distinct version once with the snapshots that hold
 // it, two versions or a version and the file now compared line by line,
-// viewing and restoring the chosen version. Also the line pairing itself.
+// viewing and restoring the chosen version, and a damaged version named
+// instead of compared. Also the line pairing itself.
 #include <QApplication>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "CContentView.h"
 #include "CMainFrame.h"
+#include "MessageBox.h"
 #include "ShellOpen.h"
 #include "SizeText.h"
 #include "TestDialogsSupport.h"
@@ -62,6 +66,7 @@ class FileVersionsTest : public QObject {
   void twoVersionsAndNowAreComparedSideBySide();
   void chosenVersionIsViewedAndRestored();
   void filesThatAreNoTextAreOnlySaidToDiffer();
+  void damagedVersionIsNamedNotCompared();
 
  private:
   // Opens the versions of notes.md from the tree's context menu and runs
@@ -235,6 +240,49 @@ void FileVersionsTest::filesThatAreNoTextAreOnlySaidToDiffer() {
   CTextCompareDlg same(QStringLiteral("photo.bin"), {QStringLiteral("left"), QByteArray("\0", 1)},
                        {QStringLiteral("right"), QByteArray("\0", 1)}, nullptr);
   QCOMPARE(same.DifferingRows(), 0);
+}
+
+void FileVersionsTest::damagedVersionIsNamedNotCompared() {
+  // The stored bytes of the oldest notes.md are broken: a file this small
+  // is kept in the block file, a larger one in the data file.
+  int broken = 0;
+  QDirIterator stores(drive_->Folder(), {QStringLiteral("file"), QStringLiteral("file.fp")},
+                      QDir::Files, QDirIterator::Subdirectories);
+  while (stores.hasNext()) {
+    QFile data(stores.next());
+    QVERIFY(data.open(QIODevice::ReadWrite));
+    const qsizetype at = data.readAll().indexOf(kNotesFirst);
+    if (at < 0) continue;
+    data.seek(at);
+    data.write("ONE");
+    ++broken;
+  }
+  QCOMPARE(broken, 1);
+
+  bool compared = false;
+  MessageBox::ClearLastText();
+  MessageBox::SetNextAnswer(QMessageBox::Ok);
+  WithVersions([&](CFileVersionsDlg* dialog, QTreeWidget* list) {
+    // A comparison that opened in spite of the damage is closed, and counted.
+    auto* watch = new QTimer(dialog);
+    connect(watch, &QTimer::timeout, dialog, [&] {
+      if (auto* shown = qobject_cast<CTextCompareDlg*>(QApplication::activeModalWidget())) {
+        compared = true;
+        shown->reject();
+      }
+    });
+    watch->start(10);
+    ClickItem(list, list->topLevelItem(0));
+    ClickItem(list, list->topLevelItem(1), Qt::ControlModifier);
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("compareButton")),
+                      Qt::LeftButton);
+  });
+  QVERIFY(!compared);
+  const QString said = MessageBox::LastText();
+  QVERIFY2(said.startsWith(QStringLiteral("The version from %1 could not be read.")
+                               .arg(HistorySource::Of(frame_->Engine(), 0).SnapshotText(0))),
+           qPrintable(said));
+  QVERIFY2(said.contains(SourceFile(*drive_, QStringLiteral("notes.md"))), qPrintable(said));
 }
 
 QTEST_MAIN(FileVersionsTest)

@@ -1,6 +1,7 @@
 // The windows that find versions, in English and in German: the search over
 // the content tree, Find in all snapshots, a file's versions, two versions
-// side by side and a folder compared with now. Each is photographed in both
+// side by side, a version beside the file as it is now, and a folder compared
+// with now and with another snapshot. Each is photographed in both
 // languages (set MARROWBY_SCREENSHOTS) and shows its texts in the language in
 // use.
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QToolButton>
 #include <memory>
 
+#include "AppStrings.h"
 #include "CContentView.h"
 #include "CMainFrame.h"
 #include "TestDialogsSupport.h"
@@ -21,6 +23,7 @@
 #include "history/CFolderCompareDlg.h"
 #include "history/CTextCompareDlg.h"
 #include "history/HistorySource.h"
+#include "resources/ResourceIds.h"
 #include "support/GermanLanguage.h"
 #include "support/HistoryDrive.h"
 
@@ -109,6 +112,12 @@ void HistoryWindowsTest::windowsInBothLanguages() {
            german ? QStringLiteral("2 Zeile(n) unterscheiden sich.")
                   : QStringLiteral("2 line(s) differ."));
   Photograph(&compare, shot + QStringLiteral("compare-side-by-side"));
+  CTextCompareDlg withNow(notes, {history.SnapshotText(2), kNotesSecond},
+                          {LoadString(marrowby::ids::kNowSide), kNotesNow}, &frame);
+  QCOMPARE(TextOf<QLabel>(&withNow, "compareSummaryLabel"),
+           german ? QStringLiteral("1 Zeile(n) unterscheiden sich.")
+                  : QStringLiteral("1 line(s) differ."));
+  Photograph(&withNow, shot + QStringLiteral("compare-with-now"));
 
   CFolderCompareDlg folder(history, QStringLiteral("docs"), 2, std::nullopt, &frame);
   QCOMPARE(folder.findChild<QComboBox*>(QStringLiteral("compareWithComboBox"))->currentText(),
@@ -116,6 +125,11 @@ void HistoryWindowsTest::windowsInBothLanguages() {
                   : QStringLiteral("the folder as it is now"));
   QCOMPARE(folder.ChangeList()->topLevelItemCount(), 3);
   Photograph(&folder, shot + QStringLiteral("folder-compare"));
+
+  // Against the oldest snapshot: a removed file shows, and can be restored.
+  CFolderCompareDlg older(history, QStringLiteral("docs"), 2, 0, &frame);
+  QCOMPARE(older.ChangeList()->topLevelItemCount(), 4);
+  Photograph(&older, shot + QStringLiteral("folder-compare-with-snapshot"));
 }
 
 QTEST_MAIN(HistoryWindowsTest)
