@@ -140,6 +140,21 @@ class History(harness.DriveTest):
         self.assertEqual(back[b"src/docs/report.txt"], ["time"])
         self.assertEqual(self.json("diff", "src", 2, 2)["changes"], [])
 
+    def test_diff_names_a_change_of_owner(self):
+        if os.getuid() != 0:
+            self.skipTest("only root gives a file away")
+        # Only the owner: the file's time and its folder's stay as they were.
+        os.chown(self.tree.path(b"docs/same.txt"), 4321, 4322)
+        with_now = {exact_path(c["after"]): c["what"]
+                    for c in self.json("diff", "src", 2, "--with", self.source)["changes"]}
+        self.assertEqual(with_now, {b"src/docs/same.txt": ["owner"]})
+        self.drive.ok("backup", "src")
+        changes = self.json("diff", "src", 2, 3)["changes"]
+        self.assertEqual([(exact_path(c["after"]), c["what"]) for c in changes],
+                         [(b"src/docs/same.txt", ["owner"])])
+        self.assertEqual((changes[0]["before"]["owner_id"], changes[0]["after"]["owner_id"],
+                          changes[0]["after"]["group_id"]), (0, 4321, 4322))
+
     def test_diff_with_a_folder_as_it_is_now(self):
         self.assertEqual(
             [c for c in self.json("diff", "src", "latest", "--with", self.source)["changes"]], [])
