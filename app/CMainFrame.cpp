@@ -347,6 +347,7 @@ void CMainFrame::FillSnapshotList() {
     UpdateCommandStates();
     return;
   }
+  EndSnapshotMount(index);
   std::vector<std::wstring> snapshots = TakeList(m_pIVaultline, m_pIVaultline->GetSnapshots(index));
   // A damaged snapshot keeps its row, so that the rows keep their indices.
   for (size_t i = 0; i < snapshots.size(); ++i) {
@@ -369,6 +370,7 @@ void CMainFrame::FillContentTree() {
     // Nothing chosen: the tree must not go on showing another snapshot.
     m_pContentView->Clear();
   } else {
+    EndSnapshotMount(selection);
     StringList list = m_pIVaultline->GetSnapshotContents(selection, snapshot);
     if (list == nullptr) {
       m_pContentView->Clear();
@@ -478,6 +480,23 @@ void CMainFrame::TrackPopupMenu(unsigned menuId, const QPoint& globalPos) {
 
 void CMainFrame::OnCommand(unsigned command) {
   if (m_actions.contains(command) && !IsCommandEnabled(command)) return;
+  switch (command) {
+    // The commands that read or change the selected selection's store.
+    case cmd::kDeleteSelection:
+    case cmd::kProperties:
+    case cmd::kRestore:
+    case cmd::kVerify:
+    case cmd::kKeepRules:
+    case cmd::kDeleteSnapshot:
+    case cmd::kFindInSnapshots:
+    case cmd::kFileVersions:
+    case cmd::kCompareWithNow:
+    case cmd::kCompareWithSnapshot:
+      EndSnapshotMount(m_pSelectionView->Selected());
+      break;
+    default:
+      break;
+  }
   switch (command) {
     case cmd::kNewSelection:
       OnNewSelection();
@@ -610,6 +629,10 @@ void CMainFrame::OnHelpContents() {
     MessageBox::Show(this, FormatString(ids::kHelpLaunchFailed, code, path.c_str()),
                      QMessageBox::Warning);
   }
+}
+
+void CMainFrame::EndSnapshotMount(int selection) {
+  if (m_pMounts != nullptr) m_pMounts->End(selection);
 }
 
 void CMainFrame::OnOpenInFileManager() {

@@ -131,6 +131,9 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   // Mounts the selection (once) and shows the selected snapshot's folder in
   // the desktop's file manager; unmounted when this window goes.
   void OnOpenInFileManager();
+  // This program's own mount of `selection` (every one for -1) gives way
+  // before the program reads or writes the selection: it holds it.
+  void EndSnapshotMount(int selection);
   // Finding versions (MainFrameHistory.cpp): the search field over the
   // content tree, Find in all snapshots, a file's versions and comparing a
   // folder with now or with another snapshot.

@@ -86,6 +86,8 @@ void CMainFrame::ApplyPluggedInBackup(const CPreferenceDlg& dialog) {
 }
 
 void CMainFrame::OnSafelyRemoveDrive() {
+  // A mounted selection keeps files of the drive open.
+  EndSnapshotMount(-1);
   const linuxdesktop::DriveFileSystem drive = ProgramDrive();
   if (!drive.removable()) {
     const std::wstring folder = FromQString(DriveFolderText());

@@ -34,8 +34,8 @@
 #include "progress/FileViewer.h"
 #include "progress/WorkerRoutines.h"
 #include "resources/ResourceIds.h"
-#include "vaultline/ProfileSource.h"
 #include "vaultline/DriveSettings.h"
+#include "vaultline/ProfileSource.h"
 #include "vaultline/RestoreConflict.h"
 
 using namespace marrowby;
@@ -108,6 +108,7 @@ bool CMainFrame::RunBackup() {
   std::wstring name;
   const int index = m_pSelectionView->Selected(&name);
   if (index < 0) return false;
+  EndSnapshotMount(index);
   bool completed = false;
   try {
     CBackupProgressDlg* progress = ProgressWindow();
@@ -168,6 +169,7 @@ void CMainFrame::RunBackupSeries(const std::vector<unsigned>& profiles) {
   const std::vector<std::wstring> names = TakeList(m_pIVaultline, m_pIVaultline->GetProfileNames());
   for (unsigned profile : profiles) {
     if (profile < names.size()) job.items.push_back({profile, ToQString(names[profile])});
+    EndSnapshotMount(static_cast<int>(profile));
   }
   // The series measures the whole storage: the parent of a selection's folder.
   const std::wstring folder = StorageFolderOf(
@@ -355,6 +357,7 @@ void CMainFrame::OnViewFile() {
     if (profile < 0 || snapshot < 0 || !m_pContentView->HasSelectedFile()) return;
     const std::wstring treePath = m_pContentView->SelectedDisplayPath();
     if (treePath.empty()) return;
+    EndSnapshotMount(profile);
     FileViewer::View(m_pIVaultline, static_cast<unsigned>(profile), snapshot, ToQString(treePath),
                      this);
   } catch (const std::exception& error) {

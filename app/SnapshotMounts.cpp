@@ -39,6 +39,17 @@ SnapshotMounts::~SnapshotMounts() {
   for (auto& [selection, mount] : mounts_) Stop(*mount);
 }
 
+void SnapshotMounts::End(int selection) {
+  for (auto mount = mounts_.begin(); mount != mounts_.end();) {
+    if (selection >= 0 && mount->first != selection) {
+      ++mount;
+      continue;
+    }
+    Stop(*mount->second);
+    mount = mounts_.erase(mount);
+  }
+}
+
 void SnapshotMounts::SetProgram(const QString& path) {
   ProgramOverride() = path;
 }
@@ -47,8 +58,7 @@ QString SnapshotMounts::FolderOf(int selection, int snapshot, QString* error) {
   auto found = mounts_.find(selection);
   // A mount that ended (unmounted from outside) is started again.
   if (found != mounts_.end() && found->second->process->state() != QProcess::Running) {
-    Stop(*found->second);
-    mounts_.erase(found);
+    End(selection);
     found = mounts_.end();
   }
   if (found == mounts_.end()) {

@@ -1,6 +1,7 @@
 // The selections whose snapshots are open in the file manager: each mounted
 // by the command line's `vaultline mount` beside this program, in a private
-// folder, once, and unmounted when this object goes (the program ends).
+// folder, once, and unmounted when this object goes (the program ends) or
+// when this program itself needs the selection.
 #pragma once
 
 #include <QString>
@@ -23,6 +24,10 @@ class SnapshotMounts {
   // not yet; empty with `error` (the command line's own words) when it
   // could not be mounted.
   QString FolderOf(int selection, int snapshot, QString* error);
+
+  // Ends the mount of `selection`, of every selection for -1. A mount holds
+  // its selection, and while it does this program cannot read or back it up.
+  void End(int selection);
 
   // Where the command line is; tests name the one they built.
   static void SetProgram(const QString& path);

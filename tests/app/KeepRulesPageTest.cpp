@@ -163,12 +163,7 @@ void KeepRulesPageTest::theNextBackupForgetsWhatThePreviewShowed() {
   QCOMPARE(stored.daily, 1);
   QCOMPARE(stored.weekly + stored.monthly, 0);
 
-  frame_->activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
-  ProgressCloser closer(frame_.get());
-  QTest::keyClick(frame_.get(), Qt::Key_B, Qt::ControlModifier);
-  QCOMPARE(closer.Closed(), 1);
-  QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kCompleted);
+  QVERIFY(BackUpWithKeys(frame_.get()));
   const QStringList after = SnapshotTexts(0);
   QCOMPARE(after.size(), 2);
   QStringList forgotten = before;

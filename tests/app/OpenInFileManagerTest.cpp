@@ -11,11 +11,13 @@
 #include <memory>
 
 #include "AppStrings.h"
+#include "CContentView.h"
 #include "CMainFrame.h"
 #include "CSnapshotView.h"
 #include "MessageBox.h"
 #include "ShellOpen.h"
 #include "SnapshotMounts.h"
+#include "TestDialogsSupport.h"
 #include "support/TestDrive.h"
 
 namespace {
@@ -40,6 +42,7 @@ class OpenInFileManagerTest : public QObject {
   void cleanup();
   void theChosenSnapshotOpensAsItWasAndTheEndUnmountsIt();
   void aMountThatCannotStartIsExplained();
+  void theProgramsOwnMountGivesWayToItsBackupsAndReads();
 
  private:
   // Right-clicks row `row` of the snapshot list and clicks "Open in the File
@@ -105,7 +108,8 @@ void OpenInFileManagerTest::theChosenSnapshotOpensAsItWasAndTheEndUnmountsIt() {
   MessageBox::ClearLastText();
   MessageBox::SetNextAnswer(QMessageBox::Ok);
   ChooseOpenOnRow(1);
-  if (opened_.isEmpty() && MessageBox::LastText().contains(QStringLiteral("could not be mounted"))) {
+  if (opened_.isEmpty() &&
+      MessageBox::LastText().contains(QStringLiteral("could not be mounted"))) {
     QSKIP("mounting is not permitted here");
   }
   QCOMPARE(opened_.size(), 1);
@@ -115,14 +119,21 @@ void OpenInFileManagerTest::theChosenSnapshotOpensAsItWasAndTheEndUnmountsIt() {
            QByteArray("contents of photos|a.jpg"));
   QVERIFY(!QFile(older + QStringLiteral("/docs/new.txt")).open(QIODevice::WriteOnly));
 
-  // The newest, from the same mount.
-  ChooseOpenOnRow(0);
+  // Its other snapshot, right-clicked again, from the same mount: the row
+  // chosen before stays chosen, so the program reads nothing meanwhile.
+  ChooseOpenOnRow(1);
   QTRY_COMPARE(opened_.size(), 2);
+  QCOMPARE(opened_.back(), older);
+
+  // The newest: choosing its row shows its contents, which the program
+  // reads, so the mount gives way first and the newest is mounted anew.
+  ChooseOpenOnRow(0);
+  QTRY_COMPARE(opened_.size(), 3);
+  QVERIFY(!IsMounted(QFileInfo(older).path()));
   QCOMPARE(ReadAll(opened_.back() + QStringLiteral("/docs/notes.md")),
            QByteArray("the notes, later"));
-  QCOMPARE(QFileInfo(opened_.back()).path(), QFileInfo(older).path());
 
-  const QString mountFolder = QFileInfo(older).path();
+  const QString mountFolder = QFileInfo(opened_.back()).path();
   QVERIFY(IsMounted(mountFolder));
   frame_.reset();
   QVERIFY(!IsMounted(mountFolder));
@@ -139,6 +150,31 @@ void OpenInFileManagerTest::aMountThatCannotStartIsExplained() {
                QStringLiteral("The snapshot could not be opened in the file manager:")),
            qPrintable(MessageBox::LastText()));
   QVERIFY(opened_.isEmpty());
+}
+
+void OpenInFileManagerTest::theProgramsOwnMountGivesWayToItsBackupsAndReads() {
+  // The shown snapshot, already read: opening it reads nothing more.
+  ChooseOpenOnRow(0);
+  if (opened_.isEmpty()) QSKIP("mounting is not permitted here");
+  const QString mountFolder = QFileInfo(opened_.front()).path();
+  QVERIFY(IsMounted(mountFolder));
+
+  QVERIFY(BackUpWithKeys(frame_.get()));
+  QVERIFY(!IsMounted(mountFolder));
+  CSnapshotView* snapshots = frame_->SnapshotView();
+  QCOMPARE(snapshots->topLevelItemCount(), 3);
+
+  // Mounted again, then a snapshot never shown before is chosen: its
+  // contents come with the kinds of its items.
+  ChooseOpenOnRow(0);
+  QCOMPARE(opened_.size(), 2);
+  QVERIFY(IsMounted(QFileInfo(opened_.back()).path()));
+  QTest::mouseClick(snapshots->viewport(), Qt::LeftButton, {},
+                    snapshots->visualItemRect(snapshots->topLevelItem(2)).center());
+  QTreeWidgetItem* top = frame_->ContentView()->topLevelItem(0);
+  QVERIFY(top != nullptr);
+  QVERIFY2(top->text(0).startsWith(QStringLiteral("docs [ ")), qPrintable(top->text(0)));
+  QVERIFY(!IsMounted(QFileInfo(opened_.back()).path()));
 }
 
 QTEST_MAIN(OpenInFileManagerTest)

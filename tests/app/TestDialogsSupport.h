@@ -76,6 +76,16 @@ class ProgressCloser : public QObject {
   QString lastStatusText_;
 };
 
+// Backs up the selected selection by Ctrl+B on `frame`, made active first;
+// true when one progress window opened and its backup completed.
+inline bool BackUpWithKeys(QWidget* frame) {
+  frame->activateWindow();
+  if (!QTest::qWaitForWindowActive(frame)) return false;
+  ProgressCloser closer(frame);
+  QTest::keyClick(frame, Qt::Key_B, Qt::ControlModifier);
+  return closer.Closed() == 1 && closer.LastStatus() == CBackupProgressDlg::kCompleted;
+}
+
 // Runs `act` on the next modal window of kind `Window` that opens (polling
 // until one does).
 template <typename Window = QWidget>
