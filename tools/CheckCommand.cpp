@@ -61,7 +61,10 @@ int RunCheck(EngineSession& session, const std::wstring& selection, bool readDat
     found = engine.Verify(index, readData);
   }
   if (status.IsCancelled()) throw CommandError{kExitFailure, L"the check was cancelled"};
-  if (found == nullptr) throw CommandError{kExitFailure, L"the check could not be run"};
+  if (found == nullptr) {
+    const std::wstring why = status.lastError().empty() ? L"" : L": " + status.lastError();
+    throw CommandError{kExitFailure, L"the check could not be run" + why};
+  }
   const auto lines = session.Take(found);
   std::map<int, std::vector<Damage>> bySnapshot;  // -1: the store itself
   for (const std::wstring& line : lines) {

@@ -82,6 +82,7 @@ void ConsoleStatus::OnMessage(int level, const wchar_t* text) {
   const std::wstring_view message = text ? text : L"";
   if (level == kMessageError) {
     ++errors_;
+    lastError_ = message;
     if (quietErrors_) return;
   } else if (level == kMessageWarning) {
     ++warnings_;

@@ -52,6 +52,8 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   // Errors are still counted but not printed, for a command that prints its
   // own report of them.
   void SetQuietErrors(bool quiet) { quietErrors_ = quiet; }
+  // The text of the last error; empty when there was none.
+  const std::wstring& lastError() const { return lastError_; }
 
  private:
   int verbosity_;
@@ -59,6 +61,7 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   unsigned errors_ = 0;
   unsigned warnings_ = 0;
   std::vector<std::wstring> warningTexts_;
+  std::wstring lastError_;
   unsigned announcedSkips_ = 0;
   unsigned summarySkips_ = 0;
   bool hasSummary_ = false;

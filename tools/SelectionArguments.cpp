@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "CommandError.h"
+#include "ConsoleStatus.h"
+#include "StatusScope.h"
 #include "platform/Path.h"
 
 namespace vaultline::cli {
@@ -40,6 +42,16 @@ unsigned ResolveSelection(EngineSession& session, const std::wstring& selection)
                                        L"\"; give its index instead"};
 }
 
+void RequireSnapshotsReadable(EngineSession& session, unsigned selection) {
+  ConsoleStatus status(session.options().verbosity, false);
+  status.SetQuietErrors(true);
+  {
+    StatusScope scope(session.engine(), status);
+    session.engine().RefreshSnapshots(selection);
+  }
+  if (!status.lastError().empty()) throw CommandError{kExitFailure, status.lastError()};
+}
+
 int ResolveSnapshot(EngineSession& session, unsigned selection, const std::wstring& snapshot) {
   const auto snapshots = session.Take(session.engine().GetSnapshots(selection));
   const bool latest = snapshot == L"latest";
@@ -48,6 +60,8 @@ int ResolveSnapshot(EngineSession& session, unsigned selection, const std::wstri
                        L"SNAP must be a snapshot index or \"latest\", not \"" + snapshot + L"\""};
   }
   if (snapshots.empty()) {
+    // None loaded: perhaps none could be, while another process held them.
+    RequireSnapshotsReadable(session, selection);
     throw CommandError{kExitFailure,
                        L"Backup Selection " + std::to_wstring(selection) + L" has no snapshots"};
   }

@@ -11,8 +11,14 @@ namespace vaultline::cli {
 // when no live selection matches, or when the name is not unique.
 unsigned ResolveSelection(EngineSession& session, const std::wstring& selection);
 
+// Throws CommandError with the engine's reason when the selection's
+// snapshots cannot be read now, such as another process holding the
+// selection (a backup, or a mount, which holds it until it ends).
+void RequireSnapshotsReadable(EngineSession& session, unsigned selection);
+
 // SNAP: an index (0 is the oldest) or "latest". Throws CommandError for a
-// text that is neither (usage) and for an index the selection does not have.
+// text that is neither (usage), for an index the selection does not have and
+// as RequireSnapshotsReadable.
 int ResolveSnapshot(EngineSession& session, unsigned selection, const std::wstring& snapshot);
 
 // A path as `ls` prints it (the source's name first) as Restore takes it:

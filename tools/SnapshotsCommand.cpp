@@ -58,6 +58,7 @@ std::wstring FiguresLine(const SnapshotFigureFields& figures) {
 int RunSnapshots(EngineSession& session, const std::wstring& selection) {
   const unsigned index = ResolveSelection(session, selection);
   const auto snapshots = session.Take(session.engine().GetSnapshots(index));
+  if (snapshots.empty()) RequireSnapshotsReadable(session, index);
   // Null while another process holds the selection: the figures are unknown.
   const auto figures = session.Take(GetSnapshotFigures(&session.engine(), index));
   nlohmann::json list = nlohmann::json::array();

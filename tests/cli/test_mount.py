@@ -113,6 +113,14 @@ class Mount(harness.DriveTest):
         result = self.drive.run("backup", "docs")
         self.assertEqual(1, result.returncode)
         self.assertIn(b"is in use by another process", result.stderr)
+        # The other commands read the catalogue under the same lock: they say
+        # why they cannot, never that there are no snapshots.
+        for command in (("snapshots", "docs"), ("ls", "docs"), ("find", "docs", "*"),
+                        ("check", "docs")):
+            result = self.drive.run(*command)
+            self.assertEqual(1, result.returncode, command)
+            self.assertIn(b"is in use by another process", result.stderr, command)
+            self.assertNotIn(b"has no snapshots", result.stderr, command)
         # Readers share the selection: a second mount and a listing go on.
         other = self.scratch_path("mnt2")
         os.mkdir(other)
