@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "BenchUtil.h"
-#include "blockstore/Crc32.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 namespace {

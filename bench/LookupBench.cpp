@@ -16,7 +16,7 @@
 
 #include "BenchUtil.h"
 #include "StoreSession.h"
-#include "blockstore/Crc32.h"
+#include "util/Crc32.h"
 #include "blockstore/LookupFile.h"
 
 namespace vaultline {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "blockstore/ByteOrder.h"
 #include "platform/File.h"
+#include "util/ByteOrder.h"
 
 namespace vaultline {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <new>
 
-#include "blockstore/ByteOrder.h"
 #include "platform/File.h"
+#include "util/ByteOrder.h"
 
 namespace vaultline {
 

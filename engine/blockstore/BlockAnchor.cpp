@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 
-#include "blockstore/ByteOrder.h"
+#include "util/ByteOrder.h"
 
 namespace vaultline {
 

@@ -4,7 +4,7 @@
 
 #include "blockstore/DataRecordHeader.h"
 #include "blockstore/Md5Lanes.h"
-#include "blockstore/WorkerThread.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 

@@ -2,40 +2,48 @@
 
 #include <algorithm>
 
-#include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 
 namespace vaultline {
 
 using platform::SeekFrom;
 
-BlockIndexFile::BlockIndexFile(int fd) : fd_(fd) {
-  int64_t size = platform::SeekFile(fd_, 0, SeekFrom::kEnd);
-  logicalEnd_ = size < 0 ? 0 : size - size % IndexRecord::kSize;
-  platform::SeekFile(fd_, 0, SeekFrom::kStart);
+namespace {
+
+int64_t WholeRecordsEnd(int fd) {
+  const int64_t size = platform::SeekFile(fd, 0, SeekFrom::kEnd);
+  platform::SeekFile(fd, 0, SeekFrom::kStart);
+  return size < 0 ? 0 : size - size % IndexRecord::kSize;
 }
+
+}  // namespace
+
+BlockIndexFile::BlockIndexFile(int fd)
+    : fd_(fd),
+      writes_(fd, WholeRecordsEnd(fd), L"\n Failed to write data file header data",
+              platform::GrowingFileWriteBack::kStep) {}
 
 BlockIndexFile::~BlockIndexFile() {
   Flush();
 }
 
 bool BlockIndexFile::HasRecords() const {
-  return logicalEnd_ > IndexRecord::kSize;
+  return LogicalEnd() > IndexRecord::kSize;
 }
 
 bool BlockIndexFile::ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t* position) {
-  if (readPosition_ >= logicalEnd_) return false;
+  if (readPosition_ >= LogicalEnd()) return false;
   // Records are read a batch at a time: a store of a million blocks loads
   // with a few hundred reads.
   constexpr int64_t kBatchBytes = 2048 * IndexRecord::kSize;
   if (readAt_ == readBuffer_.size()) {
-    const int64_t wanted = std::min(kBatchBytes, logicalEnd_ - readPosition_);
+    const int64_t wanted = std::min(kBatchBytes, LogicalEnd() - readPosition_);
     readBuffer_.resize(static_cast<size_t>(wanted));
     readAt_ = 0;
     if (platform::ReadFileAt(fd_, readBuffer_.data(), readBuffer_.size(), readPosition_) !=
         wanted) {
       readBuffer_.clear();
-      logicalEnd_ = readPosition_;
+      writes_.AssumeEnd(readPosition_);
       return false;
     }
   }
@@ -53,7 +61,7 @@ bool BlockIndexFile::ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t*
 }
 
 void BlockIndexFile::SeekRecord(uint64_t number) {
-  readPosition_ = std::min(static_cast<int64_t>(number) * IndexRecord::kSize, logicalEnd_);
+  readPosition_ = std::min(static_cast<int64_t>(number) * IndexRecord::kSize, LogicalEnd());
   readBuffer_.clear();
   readAt_ = 0;
 }
@@ -61,7 +69,7 @@ void BlockIndexFile::SeekRecord(uint64_t number) {
 bool BlockIndexFile::ReadRecord(uint64_t number, IndexRecord* record, uint32_t* crc) const {
   const int64_t at = static_cast<int64_t>(number) * IndexRecord::kSize;
   uint8_t bytes[IndexRecord::kSize];
-  if (at + IndexRecord::kSize > logicalEnd_ ||
+  if (at + IndexRecord::kSize > LogicalEnd() ||
       platform::ReadFileAt(fd_, bytes, sizeof bytes, at) != IndexRecord::kSize) {
     return false;
   }
@@ -74,7 +82,7 @@ size_t BlockIndexFile::ReadRecords(uint64_t first, size_t count,
                                    std::vector<uint8_t>* bytes) const {
   const int64_t at = static_cast<int64_t>(first) * IndexRecord::kSize;
   const int64_t wanted = std::min(static_cast<int64_t>(count) * IndexRecord::kSize,
-                                  std::max<int64_t>(logicalEnd_ - at, 0));
+                                  std::max<int64_t>(LogicalEnd() - at, 0));
   bytes->resize(static_cast<size_t>(wanted));
   const int64_t got = wanted > 0 ? platform::ReadFileAt(fd_, bytes->data(), bytes->size(), at) : 0;
   return got > 0 ? static_cast<size_t>(got) / IndexRecord::kSize : 0;
@@ -86,32 +94,18 @@ bool BlockIndexFile::Append(int32_t weakChecksum, const Md5Digest& digest, int64
   record.digest = digest;
   record.position = position;
   record.Encode(record_);
-  pending_.insert(pending_.end(), record_, record_ + sizeof record_);
+  writes_.Append(record_, sizeof record_);
   return true;
 }
 
 bool BlockIndexFile::Flush(size_t records) {
-  const size_t bytes = std::min(records * IndexRecord::kSize, pending_.size());
-  if (bytes == 0) return true;
-  const bool written = platform::WriteFileAt(fd_, pending_.data(), bytes, logicalEnd_);
-  if (written) {
-    logicalEnd_ += static_cast<int64_t>(bytes);
-    writeBack_.Grown(fd_, logicalEnd_);
-    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(bytes));
-  } else {
-    lastError_ = platform::LastError();
-    platform::WriteDiagnostic(L"\n Failed to write data file header data");
-    platform::TruncateFile(fd_, logicalEnd_);
-    pending_.clear();
-  }
-  return written;
+  return writes_.Flush(records * IndexRecord::kSize);
 }
 
 void BlockIndexFile::Reset() {
-  pending_.clear();
-  platform::TruncateFile(fd_, 0);
+  writes_.DropGathered();
+  writes_.CutBack(0);
   platform::SeekFile(fd_, 0, SeekFrom::kStart);
-  logicalEnd_ = 0;
   readPosition_ = 0;
   readBuffer_.clear();
   readAt_ = 0;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "blockstore/IndexRecord.h"
-#include "platform/File.h"
+#include "util/WriteBehind.h"
 
 namespace vaultline {
 
@@ -27,7 +27,7 @@ class BlockIndexFile {
   virtual bool HasRecords() const;
   // Records on the drive, and those gathered after them.
   uint64_t RecordCount() const {
-    return static_cast<uint64_t>(logicalEnd_) / IndexRecord::kSize + PendingRecords();
+    return static_cast<uint64_t>(LogicalEnd()) / IndexRecord::kSize + PendingRecords();
   }
   // Reads on from record `number`.
   void SeekRecord(uint64_t number);
@@ -44,24 +44,23 @@ class BlockIndexFile {
   bool Flush() { return Flush(PendingRecords()); }
   // The same for the first `records` gathered; the rest stay gathered.
   bool Flush(size_t records);
-  size_t PendingRecords() const { return pending_.size() / IndexRecord::kSize; }
+  size_t PendingRecords() const {
+    return static_cast<size_t>(writes_.GatheredBytes()) / IndexRecord::kSize;
+  }
   // Forgets the gathered records (their blocks were not written).
-  void DropUnflushed() { pending_.clear(); }
-  int64_t LogicalEnd() const { return logicalEnd_; }
-  int LastError() const { return lastError_; }
+  void DropUnflushed() { writes_.DropGathered(); }
+  int64_t LogicalEnd() const { return writes_.WrittenEnd(); }
+  int LastError() const { return writes_.LastError(); }
   // A record read since the last Reset failed its checksum: the index no
   // longer describes the data file and must be rebuilt.
   bool Damaged() const { return damaged_; }
 
  private:
   int fd_;
-  int64_t logicalEnd_;
-  platform::GrowingFileWriteBack writeBack_;
+  WriteBehind writes_;  // written by the caller only
   int64_t readPosition_ = 0;
-  int lastError_ = 0;
   bool damaged_ = false;
   uint8_t record_[IndexRecord::kSize] = {};
-  std::vector<uint8_t> pending_;
   std::vector<uint8_t> readBuffer_;  // records from readPosition_ - readAt_ on
   size_t readAt_ = 0;
 };

@@ -15,7 +15,6 @@
 #include "blockstore/SyncBehind.h"
 #include "blockstore/WeakChecksum.h"
 #include "blockstore/WindowDigests.h"
-#include "blockstore/WorkerThread.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
@@ -23,6 +22,7 @@
 #include "platform/Path.h"
 #include "platform/Processors.h"
 #include "platform/Text.h"
+#include "util/WorkerThread.h"
 #include "vaultline/Vaultline.h"
 
 namespace vaultline {

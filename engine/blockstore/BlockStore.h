@@ -30,9 +30,9 @@
 #include "blockstore/Md5.h"
 #include "blockstore/PieceRestore.h"
 #include "blockstore/RingBuffer.h"
-#include "blockstore/SourceFile.h"
 #include "blockstore/StoreContext.h"
 #include "platform/File.h"
+#include "util/SourceFile.h"
 
 namespace vaultline {
 

@@ -15,11 +15,11 @@
 #include "blockstore/ScanAhead.h"
 #include "blockstore/SyncBehind.h"
 #include "blockstore/WindowDigests.h"
-#include "blockstore/WorkerThread.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 

@@ -5,9 +5,9 @@
 #include <sstream>
 #include <vector>
 
-#include "blockstore/Crc32.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 

@@ -4,20 +4,27 @@
 #include <cstring>
 #include <vector>
 
-#include "blockstore/WorkerThread.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/Format.h"
-#include "platform/GatherWrite.h"
 
 namespace vaultline {
 
 using platform::SeekFrom;
 
-DataFile::DataFile(int fd) : fd_(fd) {
-  logicalEnd_ = platform::SeekFile(fd_, 0, SeekFrom::kEnd);
-  if (logicalEnd_ < 0) logicalEnd_ = 0;
+namespace {
+
+int64_t EndOf(int fd) {
+  const int64_t end = platform::SeekFile(fd, 0, SeekFrom::kEnd);
+  return end < 0 ? 0 : end;
 }
+
+}  // namespace
+
+// Each batch of blocks is started out to the disk as soon as it is written:
+// they are most of what the sync before publishing would wait for.
+DataFile::DataFile(int fd)
+    : fd_(fd), writes_(fd, EndOf(fd), L"\nfailed to wrtie data to data file", 0) {}
 
 DataFile::~DataFile() = default;
 
@@ -27,18 +34,18 @@ int64_t DataFile::Read(void* buffer, int64_t position, int64_t length) const {
 }
 
 bool DataFile::HasRecords() const {
-  return logicalEnd_ > DataRecordHeader::kSize;
+  return LogicalEnd() > DataRecordHeader::kSize;
 }
 
 bool DataFile::IsSound(const DataRecordHeader& header, int64_t position) const {
   return header.magic == DataRecordHeader::kMagic && header.checksumMatches && header.length >= 1 &&
          header.length <= DataRecordHeader::kMaxLength &&
-         position + DataRecordHeader::kSize + header.length <= logicalEnd_ &&
+         position + DataRecordHeader::kSize + header.length <= LogicalEnd() &&
          header.position == position;
 }
 
 bool DataFile::ReadHeaderAt(int64_t position, DataRecordHeader* header) {
-  if (position < 0 || position + DataRecordHeader::kSize > logicalEnd_ ||
+  if (position < 0 || position + DataRecordHeader::kSize > LogicalEnd() ||
       Read(header_, position, DataRecordHeader::kSize) != DataRecordHeader::kSize) {
     return false;
   }
@@ -48,11 +55,11 @@ bool DataFile::ReadHeaderAt(int64_t position, DataRecordHeader* header) {
 
 bool DataFile::ReadWholeBlock(int64_t position, int32_t expectedLength, uint8_t* buffer,
                               DataRecordHeader* header) {
-  if (position < 0 || position + DataRecordHeader::kSize > logicalEnd_) return false;
+  if (position < 0 || position + DataRecordHeader::kSize > LogicalEnd()) return false;
   int64_t wanted =
       std::min<int64_t>(DataRecordHeader::kSize +
                             std::clamp<int32_t>(expectedLength, 0, DataRecordHeader::kMaxLength),
-                        logicalEnd_ - position);
+                        LogicalEnd() - position);
   if (Read(buffer, position, wanted) != wanted) return false;
   *header = DataRecordHeader::Decode(buffer);
   if (!IsSound(*header, position)) return false;
@@ -64,7 +71,7 @@ bool DataFile::ReadWholeBlock(int64_t position, int32_t expectedLength, uint8_t*
 
 int64_t DataFile::ReadRun(uint8_t* buffer, int64_t position, int64_t length) const {
   if (position < 0) return -1;
-  const int64_t wanted = std::min(length, logicalEnd_ - position);
+  const int64_t wanted = std::min(length, LogicalEnd() - position);
   return wanted <= 0 ? 0 : Read(buffer, position, wanted);
 }
 
@@ -78,8 +85,8 @@ int64_t DataFile::FindSoundHeader(int64_t from) {
   std::vector<uint8_t> chunk(kChunk + 1);
   // Every offset whose first two bytes are the magic, little-endian, is a
   // candidate; a chunk keeps one byte of overlap with the next.
-  for (int64_t base = from; base + 1 < logicalEnd_; base += kChunk) {
-    int64_t got = Read(chunk.data(), base, std::min<int64_t>(chunk.size(), logicalEnd_ - base));
+  for (int64_t base = from; base + 1 < LogicalEnd(); base += kChunk) {
+    int64_t got = Read(chunk.data(), base, std::min<int64_t>(chunk.size(), LogicalEnd() - base));
     if (got < 2) return -1;
     for (int64_t i = 0; i + 1 < got && i < static_cast<int64_t>(kChunk); ++i) {
       if (chunk[i] != (DataRecordHeader::kMagic & 0xFF) ||
@@ -95,7 +102,7 @@ int64_t DataFile::FindSoundHeader(int64_t from) {
 
 bool DataFile::ReadNextHeader(int32_t* weakChecksum, Md5Digest* digest, int64_t* position) {
   int64_t p = scanPosition_;
-  if (p >= logicalEnd_) return false;
+  if (p >= LogicalEnd()) return false;
   DataRecordHeader header;
   if (!ReadHeaderAt(p, &header)) {
     int64_t next = FindSoundHeader(p + 1);
@@ -103,9 +110,8 @@ bool DataFile::ReadNextHeader(int32_t* weakChecksum, Md5Digest* digest, int64_t*
       // A torn tail: the writer stopped in the middle of an append. Nothing
       // sound lies behind it, so the next block may take its place.
       platform::WriteDiagnostic(platform::FormatWide(
-          L"\nData file ends in %I64d damaged bytes at offset %I64d", logicalEnd_ - p, p));
-      platform::TruncateFile(fd_, p);
-      logicalEnd_ = p;
+          L"\nData file ends in %I64d damaged bytes at offset %I64d", LogicalEnd() - p, p));
+      DiscardFrom(p);
       return false;
     }
     platform::WriteDiagnostic(platform::FormatWide(
@@ -121,7 +127,7 @@ bool DataFile::ReadNextHeader(int32_t* weakChecksum, Md5Digest* digest, int64_t*
 }
 
 bool DataFile::ReadBlock(void* buffer, int64_t position, int32_t length) {
-  if (position + DataRecordHeader::kSize > logicalEnd_) {
+  if (position + DataRecordHeader::kSize > LogicalEnd()) {
     platform::WriteDiagnostic(L"\nmetadata file offset too high");
     return false;
   }
@@ -141,25 +147,20 @@ bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length, const 
   const uint8_t* read = bytes;
   if (position < 0 || length < 0 || length > kMaxPrefix) return false;
   DataRecordHeader header;
-  if (position >= logicalEnd_) {
+  if (position >= LogicalEnd()) {
     // A block being written or gathered is read from memory; it is whole
     // there, as appends only gather whole blocks.
-    int64_t at = position - logicalEnd_;
-    const std::vector<uint8_t>* held = &inFlight_;
-    if (at >= static_cast<int64_t>(inFlight_.size())) {
-      at -= static_cast<int64_t>(inFlight_.size());
-      held = &unflushed_;
-    }
-    const auto heldBytes = static_cast<int64_t>(held->size());
-    if (at + DataRecordHeader::kSize + length > heldBytes) return false;
-    read = held->data() + at;
+    const std::span<const uint8_t> held = writes_.HeldFrom(position);
+    const auto heldBytes = static_cast<int64_t>(held.size());
+    if (DataRecordHeader::kSize + length > heldBytes) return false;
+    read = held.data();
     header = DataRecordHeader::Decode(read);
     if (header.position != position || header.length < length || header.digest != digest ||
-        at + DataRecordHeader::kSize + header.length > heldBytes) {
+        DataRecordHeader::kSize + header.length > heldBytes) {
       return false;
     }
   } else {
-    if (position + DataRecordHeader::kSize + length > logicalEnd_ ||
+    if (position + DataRecordHeader::kSize + length > LogicalEnd() ||
         Read(bytes, position, DataRecordHeader::kSize + length) !=
             DataRecordHeader::kSize + length) {
       return false;
@@ -174,71 +175,25 @@ bool DataFile::ReadPrefix(void* buffer, int64_t position, int32_t length, const 
 }
 
 void DataFile::ReserveGathered(size_t bytes) {
-  unflushed_.reserve(bytes);
-  inFlight_.reserve(bytes);
+  writes_.Reserve(bytes);
 }
 
 void DataFile::AppendBlock(int32_t weakChecksum, const Md5Digest& digest, const void* first,
                            int32_t firstLength, const void* second, int32_t secondLength,
                            int64_t* position) {
-  *position = logicalEnd_ + PendingBytes();
+  *position = writes_.End();
   FillHeader(weakChecksum, digest, firstLength + secondLength, *position);
-  const auto* firstBytes = static_cast<const uint8_t*>(first);
-  const auto* secondBytes = static_cast<const uint8_t*>(second);
-  unflushed_.insert(unflushed_.end(), header_, header_ + sizeof header_);
-  unflushed_.insert(unflushed_.end(), firstBytes, firstBytes + firstLength);
-  unflushed_.insert(unflushed_.end(), secondBytes, secondBytes + secondLength);
+  writes_.Append(header_, sizeof header_);
+  writes_.Append(first, static_cast<size_t>(firstLength));
+  writes_.Append(second, static_cast<size_t>(secondLength));
 }
 
 bool DataFile::Flush() {
-  if (!FinishFlush()) return false;
-  if (unflushed_.empty()) return true;
-  if (!platform::WriteFileAt(fd_, unflushed_.data(), unflushed_.size(), logicalEnd_)) {
-    WriteFailed(L"\nfailed to wrtie data to data file");
-    unflushed_.clear();
-    DiscardFrom(logicalEnd_);
-    return false;
-  }
-  logicalEnd_ += UnflushedBytes();
-  unflushed_.clear();
-  return true;
+  return writes_.Flush();
 }
 
 bool DataFile::FlushBehind(WorkerThread& worker) {
-  if (!FinishFlush()) return false;
-  if (unflushed_.empty()) return true;
-  // The two buffers take turns, so that neither is allocated afresh.
-  inFlight_.swap(unflushed_);
-  flushWorker_ = &worker;
-  const int64_t at = logicalEnd_;
-  flushTicket_ = worker.Submit([this, at] {
-    flushFailed_ = !platform::WriteFileAt(fd_, inFlight_.data(), inFlight_.size(), at);
-    flushError_ = flushFailed_ ? platform::LastError() : 0;
-    // The kernel would hold a first backup's blocks back until the sync
-    // before publishing, and then the backup waits for all of them.
-    if (!flushFailed_) {
-      platform::StartWriteBack(fd_, at, static_cast<int64_t>(inFlight_.size()));
-    }
-  });
-  return true;
-}
-
-bool DataFile::FinishFlush() {
-  if (flushWorker_ == nullptr) return true;
-  flushWorker_->WaitFor(flushTicket_);
-  flushWorker_ = nullptr;
-  if (flushFailed_) {
-    flushFailed_ = false;
-    lastError_ = flushError_;
-    platform::WriteDiagnostic(L"\nfailed to wrtie data to data file");
-    inFlight_.clear();
-    unflushed_.clear();
-    DiscardFrom(logicalEnd_);
-    return false;
-  }
-  logicalEnd_ += static_cast<int64_t>(inFlight_.size());
-  inFlight_.clear();
-  return true;
+  return writes_.FlushBehind(worker);
 }
 
 void DataFile::FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length,
@@ -251,14 +206,9 @@ void DataFile::FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t
   header.Encode(header_);
 }
 
-void DataFile::WriteFailed(const wchar_t* text) {
-  lastError_ = platform::LastError();
-  platform::WriteDiagnostic(text);
-}
-
 bool DataFile::DiscardIfCutShort(int64_t position) {
   uint8_t bytes[DataRecordHeader::kSize];
-  if (position < 0 || position + DataRecordHeader::kSize > logicalEnd_ ||
+  if (position < 0 || position + DataRecordHeader::kSize > LogicalEnd() ||
       Read(bytes, position, DataRecordHeader::kSize) != DataRecordHeader::kSize) {
     return false;
   }
@@ -266,16 +216,13 @@ bool DataFile::DiscardIfCutShort(int64_t position) {
   const bool cutShort = header.magic == DataRecordHeader::kMagic && header.checksumMatches &&
                         header.position == position && header.length >= 1 &&
                         header.length <= DataRecordHeader::kMaxLength &&
-                        position + DataRecordHeader::kSize + header.length > logicalEnd_;
+                        position + DataRecordHeader::kSize + header.length > LogicalEnd();
   if (cutShort) DiscardFrom(position);
   return cutShort;
 }
 
 void DataFile::DiscardFrom(int64_t position) {
-  // Best effort: if the cut fails, the next append still starts at the
-  // logical end and overwrites the partial block.
-  platform::TruncateFile(fd_, position);
-  logicalEnd_ = position;
+  writes_.CutBack(position);
 }
 
 }  // namespace vaultline

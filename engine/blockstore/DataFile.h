@@ -10,10 +10,10 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "blockstore/DataRecordHeader.h"
 #include "blockstore/Md5.h"
+#include "util/WriteBehind.h"
 
 namespace vaultline {
 
@@ -66,12 +66,10 @@ class DataFile {
   // Waits for the write in flight, if any. When it failed, the file is cut
   // back to the logical end and the blocks gathered since are dropped too,
   // as their positions assumed it; false then.
-  bool FinishFlush();
-  int64_t UnflushedBytes() const { return static_cast<int64_t>(unflushed_.size()); }
+  bool FinishFlush() { return writes_.Finish(); }
+  int64_t UnflushedBytes() const { return writes_.GatheredBytes(); }
   // Bytes of blocks appended but not yet known to be on the drive.
-  int64_t PendingBytes() const {
-    return static_cast<int64_t>(inFlight_.size() + unflushed_.size());
-  }
+  int64_t PendingBytes() const { return writes_.PendingBytes(); }
   // The sound block at `position`, header and bytes: the bytes start at
   // buffer + DataRecordHeader::kSize, and the buffer must have room for a
   // header and the longest block. Reading `expectedLength` bytes is one read
@@ -92,31 +90,22 @@ class DataFile {
   // Cuts the file back to `position` (the start of a block that could not be
   // written whole).
   void DiscardFrom(int64_t position);
-  int64_t LogicalEnd() const { return logicalEnd_; }
+  int64_t LogicalEnd() const { return writes_.WrittenEnd(); }
   // Bytes read at `position`, or -1. Reads and writes name their position
   // (pread, pwrite): nothing depends on the descriptor's.
   int64_t Read(void* buffer, int64_t position, int64_t length) const;
   // errno of the last failed write.
-  int LastError() const { return lastError_; }
+  int LastError() const { return writes_.LastError(); }
 
  private:
   bool IsSound(const DataRecordHeader& header, int64_t position) const;
   void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length, int64_t position);
-  void WriteFailed(const wchar_t* text);
 
   int fd_;
-  int64_t logicalEnd_;
   int64_t scanPosition_ = 0;
-  int lastError_ = 0;
   uint8_t header_[DataRecordHeader::kSize] = {};
-  // Blocks from the logical end on: those being written, then those
-  // gathered behind them.
-  std::vector<uint8_t> inFlight_;
-  std::vector<uint8_t> unflushed_;
-  WorkerThread* flushWorker_ = nullptr;  // while a write is in flight
-  uint64_t flushTicket_ = 0;
-  bool flushFailed_ = false;  // set by the write in flight
-  int flushError_ = 0;
+  // Blocks from the logical end on: the logical end is its written end.
+  WriteBehind writes_;
 };
 
 }  // namespace vaultline

@@ -8,8 +8,8 @@
 
 #include <cstring>
 
-#include "blockstore/ByteOrder.h"
 #include "blockstore/Md5.h"
+#include "util/ByteOrder.h"
 
 namespace vaultline {
 

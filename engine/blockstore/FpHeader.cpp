@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "blockstore/ByteOrder.h"
-#include "blockstore/Crc32.h"
 #include "platform/Text.h"
+#include "util/ByteOrder.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 

@@ -6,9 +6,9 @@
 
 #include <cstring>
 
-#include "blockstore/ByteOrder.h"
-#include "blockstore/Crc32.h"
 #include "blockstore/Md5.h"
+#include "util/ByteOrder.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 

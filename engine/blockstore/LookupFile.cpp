@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "blockstore/ByteOrder.h"
-#include "blockstore/Crc32.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "util/ByteOrder.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 

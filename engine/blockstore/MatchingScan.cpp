@@ -7,11 +7,11 @@
 #include "blockstore/LiteralScan.h"
 #include "blockstore/RingBuffer.h"
 #include "blockstore/ScanAhead.h"
-#include "blockstore/SourceFile.h"
 #include "blockstore/SourceReadAhead.h"
 #include "blockstore/WeakChecksum.h"
 #include "blockstore/WindowDigests.h"
 #include "platform/DiagnosticLog.h"
+#include "util/SourceFile.h"
 
 namespace vaultline {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "blockstore/ByteOrder.h"
+#include "util/ByteOrder.h"
 
 namespace vaultline {
 namespace {

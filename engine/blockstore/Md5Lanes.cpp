@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "blockstore/ByteOrder.h"
+#include "util/ByteOrder.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>

@@ -5,9 +5,9 @@
 
 #include "blockstore/DataFile.h"
 #include "blockstore/Md5Lanes.h"
-#include "blockstore/WorkerThread.h"
 #include "platform/File.h"
 #include "platform/GatherWrite.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 

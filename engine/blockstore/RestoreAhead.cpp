@@ -1,7 +1,7 @@
 #include "blockstore/RestoreAhead.h"
 
-#include "blockstore/WorkerThread.h"
 #include "platform/File.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 

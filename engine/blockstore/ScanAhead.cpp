@@ -1,7 +1,7 @@
 #include "blockstore/ScanAhead.h"
 
 #include "blockstore/LiteralScan.h"
-#include "blockstore/WorkerThread.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 

@@ -1,7 +1,7 @@
 #include "blockstore/SourceReadAhead.h"
 
 #include "blockstore/BlockAnchor.h"
-#include "blockstore/WorkerThread.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "blockstore/SourceFile.h"
+#include "util/SourceFile.h"
 
 namespace vaultline {
 

@@ -5,9 +5,9 @@
 
 #include "blockstore/DataFile.h"
 #include "blockstore/DataRecordHeader.h"
-#include "blockstore/WorkerThread.h"
 #include "platform/File.h"
 #include "platform/Format.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 

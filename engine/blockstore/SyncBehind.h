@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "blockstore/WorkerThread.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "blockstore/Md5Lanes.h"
-#include "blockstore/WorkerThread.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 

@@ -1,8 +1,8 @@
 #include "catalogue/AttributeList.h"
 
-#include "blockstore/Crc32.h"
 #include "platform/Owners.h"
 #include "platform/Text.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 

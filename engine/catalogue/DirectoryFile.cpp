@@ -1,17 +1,16 @@
 #include "catalogue/DirectoryFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstddef>
 #include <cstring>
 
-#include "blockstore/Crc32.h"
-#include "blockstore/WorkerThread.h"
 #include "catalogue/SourceScanner.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/Processors.h"
 #include "platform/Text.h"
+#include "util/Crc32.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 
@@ -54,71 +53,32 @@ RecordDamage Examine(const DirRecord& record, int64_t logicalEnd) {
              : RecordDamage::kInconsistent;
 }
 
+int64_t SizeOf(int fd) {
+  const int64_t size = fd < 0 ? -1 : platform::FileSizeOf(fd);
+  return size < 0 ? 0 : size;
+}
+
 }  // namespace
 
-DirectoryFile::DirectoryFile(int fd) : fd_(fd), threaded_(platform::AvailableProcessors() > 1) {
-  const int64_t size = fd_ < 0 ? -1 : platform::FileSizeOf(fd_);
-  logicalEnd_ = size < 0 ? 0 : size;
-  writtenEnd_ = logicalEnd_;
-  position_ = logicalEnd_;
-}
+DirectoryFile::DirectoryFile(int fd)
+    : fd_(fd),
+      position_(SizeOf(fd)),
+      writes_(fd, position_, L"\nErrot trying to write directory file",
+              platform::GrowingFileWriteBack::kStep),
+      threaded_(platform::AvailableProcessors() > 1) {}
 
 DirectoryFile::~DirectoryFile() {
   Flush();
 }
 
-bool DirectoryFile::FinishWrite() {
-  if (writeTicket_ == 0) return true;
-  writer_->WaitFor(writeTicket_);
-  writeTicket_ = 0;
-  if (!writeFailed_) {
-    writtenEnd_ += static_cast<int64_t>(inFlight_.size());
-    inFlight_.clear();
-    return true;
-  }
-  writeFailed_ = false;
-  inFlight_.clear();
-  DropUnwritten();
-  errno = writeError_;
-  return false;
-}
-
-void DirectoryFile::DropUnwritten() {
-  platform::WriteDiagnostic(L"\nErrot trying to write directory file");
-  // Drop a partial record so that later records stay where offsets say.
-  platform::TruncateFile(fd_, writtenEnd_);
-  logicalEnd_ = writtenEnd_;
-  gathered_.clear();
-}
-
 bool DirectoryFile::FlushBehind() {
   if (!threaded_) return Flush();
-  if (!FinishWrite()) return false;
   if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(true);
-  // The two buffers take turns, so that neither is allocated afresh.
-  inFlight_.swap(gathered_);
-  const int64_t at = writtenEnd_;
-  writeTicket_ = writer_->Submit([this, at] {
-    const int64_t end = at + static_cast<int64_t>(inFlight_.size());
-    writeFailed_ = !platform::WriteFileAt(fd_, inFlight_.data(), inFlight_.size(), at);
-    writeError_ = writeFailed_ ? platform::LastError() : 0;
-    if (!writeFailed_) writeBack_.Grown(fd_, end);
-  });
-  return true;
+  return writes_.FlushBehind(*writer_);
 }
 
 bool DirectoryFile::Flush() {
-  if (!FinishWrite()) return false;
-  if (gathered_.empty()) return true;
-  const bool written = platform::WriteFileAt(fd_, gathered_.data(), gathered_.size(), writtenEnd_);
-  if (!written) {
-    DropUnwritten();
-    return false;
-  }
-  writtenEnd_ += static_cast<int64_t>(gathered_.size());
-  writeBack_.Grown(fd_, writtenEnd_);
-  gathered_.clear();
-  return true;
+  return writes_.Flush();
 }
 
 int64_t DirectoryFile::WriteRecord(SourceScanner& item, int32_t level, int64_t* contentOffset,
@@ -131,7 +91,7 @@ int64_t DirectoryFile::WriteRecord(SourceScanner& item, int32_t level, int64_t* 
   entry.size = static_cast<int64_t>(item.Size());
   if (item.IsFolder()) {
     entry.count = item.EntryCount();
-    if (childrenFollow) *contentOffset = logicalEnd_ + kDirRecordSize;
+    if (childrenFollow) *contentOffset = LogicalEnd() + kDirRecordSize;
   } else {
     entry.count = item.IsNotStored() ? -1 : item.EntryCount();
   }
@@ -144,7 +104,7 @@ int64_t DirectoryFile::WriteRecord(SourceScanner& item, int32_t level, int64_t* 
 }
 
 int64_t DirectoryFile::AppendRecord(const DirEntry& entry) {
-  const int64_t recordOffset = logicalEnd_;
+  const int64_t recordOffset = LogicalEnd();
   std::memset(&record_, 0, sizeof(record_));
   record_.magic = kDirRecordMagic;
   record_.level = entry.level;
@@ -173,11 +133,12 @@ int64_t DirectoryFile::AppendRecord(const DirEntry& entry) {
   record_.checksum = ChecksumOf(record_);
   // Anything cached may hold a short tail that this write extends.
   buffer_.clear();
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&record_);
-  gathered_.insert(gathered_.end(), bytes, bytes + sizeof(record_));
-  logicalEnd_ = recordOffset + kDirRecordSize;
-  position_ = logicalEnd_;
-  if (gathered_.size() >= kRecordsPerWrite * kDirRecordSize && !FlushBehind()) return -1;
+  writes_.Append(&record_, sizeof(record_));
+  position_ = LogicalEnd();
+  if (writes_.GatheredBytes() >= static_cast<int64_t>(kRecordsPerWrite * kDirRecordSize) &&
+      !FlushBehind()) {
+    return -1;
+  }
   return recordOffset;
 }
 
@@ -189,10 +150,10 @@ int64_t DirectoryFile::ReadRecordAt(int64_t offset, DirEntry* entry) {
 int64_t DirectoryFile::ReadNextRecord(DirEntry* entry) {
   if (!Flush()) return -1;
   const int64_t offset = position_;
-  if (offset < 0 || offset + kDirRecordSize > logicalEnd_) return -2;
+  if (offset < 0 || offset + kDirRecordSize > LogicalEnd()) return -2;
   const int64_t bufferEnd = bufferStart_ + static_cast<int64_t>(buffer_.size());
   if (offset < bufferStart_ || offset + kDirRecordSize > bufferEnd) {
-    const int64_t want = std::min<int64_t>(kRecordsPerRead * kDirRecordSize, logicalEnd_ - offset);
+    const int64_t want = std::min<int64_t>(kRecordsPerRead * kDirRecordSize, LogicalEnd() - offset);
     buffer_.resize(static_cast<size_t>(want));
     bufferStart_ = offset;
     // At an offset of its own: a second reader of the file may share the
@@ -206,7 +167,7 @@ int64_t DirectoryFile::ReadNextRecord(DirEntry* entry) {
     buffer_.resize(static_cast<size_t>(got));
   }
   std::memcpy(&record_, buffer_.data() + (offset - bufferStart_), sizeof(record_));
-  entry->damage = Examine(record_, logicalEnd_);
+  entry->damage = Examine(record_, LogicalEnd());
   entry->level = record_.level;
   entry->extension = record_.extension;
   entry->timeExtra = record_.timeExtra;

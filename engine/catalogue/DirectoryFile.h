@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "catalogue/DirRecord.h"
-#include "platform/File.h"
+#include "util/WriteBehind.h"
 
 namespace vaultline {
 
@@ -55,7 +55,7 @@ class DirectoryFile {
   }
   // The end that bounds reads: the file size at opening, moved on by each
   // record appended.
-  int64_t LogicalEnd() const { return logicalEnd_; }
+  int64_t LogicalEnd() const { return writes_.End(); }
   // Flush, then fsync.
   bool Sync();
 
@@ -63,30 +63,16 @@ class DirectoryFile {
   // Hands the gathered chunk to the writer, after the one in flight; false
   // as Flush. Without a second processor, Flush.
   bool FlushBehind();
-  // Waits for the chunk in flight. When it failed, the file is cut back to
-  // the last record written and what was gathered since is dropped; false
-  // then, with errno set to the write's error.
-  bool FinishWrite();
-  // After a failed write: logs it, cuts the file back to the last record
-  // written and drops what was gathered.
-  void DropUnwritten();
   int fd_;
   DirRecord record_{};
-  int64_t logicalEnd_ = 0;
   int64_t position_ = 0;
   std::vector<uint8_t> buffer_;
-  int64_t bufferStart_ = 0;        // file offset of buffer_[0]
-  std::vector<uint8_t> gathered_;  // records from writtenEnd_ on, after those in flight
-  int64_t writtenEnd_ = 0;
-  platform::GrowingFileWriteBack writeBack_;
-  // The chunk being written behind; the results are the writer's until its
-  // ticket is done.
-  std::vector<uint8_t> inFlight_;
+  int64_t bufferStart_ = 0;  // file offset of buffer_[0]
+  WriteBehind writes_;
   bool threaded_;
-  std::unique_ptr<WorkerThread> writer_;  // made by the first chunk written behind
-  uint64_t writeTicket_ = 0;              // of the chunk in flight, or 0
-  bool writeFailed_ = false;
-  int writeError_ = 0;
+  // Made by the first chunk written behind. Declared after writes_, so that
+  // it ends before the buffers its tasks write from go.
+  std::unique_ptr<WorkerThread> writer_;
 };
 
 }  // namespace vaultline

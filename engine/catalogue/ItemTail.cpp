@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "blockstore/ByteOrder.h"
-#include "blockstore/Crc32.h"
+#include "util/ByteOrder.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "blockstore/ByteOrder.h"
-#include "blockstore/Crc32.h"
 #include "catalogue/DirRecord.h"
 #include "catalogue/SidecarBytes.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "util/ByteOrder.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 

@@ -1,10 +1,10 @@
 #include "catalogue/SnapshotFiguresFile.h"
 
-#include "blockstore/ByteOrder.h"
-#include "blockstore/Crc32.h"
 #include "catalogue/SidecarBytes.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "util/ByteOrder.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 

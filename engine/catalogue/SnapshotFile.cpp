@@ -3,11 +3,11 @@
 #include <cstddef>
 #include <cstring>
 
-#include "blockstore/Crc32.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/Format.h"
 #include "platform/Text.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 

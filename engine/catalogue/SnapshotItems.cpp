@@ -6,7 +6,6 @@
 
 #include "blockstore/BlockStore.h"
 #include "blockstore/ContentRecord.h"
-#include "blockstore/Crc32.h"
 #include "blockstore/Md5.h"
 #include "catalogue/DirectoryFile.h"
 #include "catalogue/RecordExtension.h"
@@ -14,6 +13,7 @@
 #include "platform/File.h"
 #include "platform/Format.h"
 #include "platform/Text.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 

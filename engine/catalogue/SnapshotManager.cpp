@@ -4,7 +4,6 @@
 #include <climits>
 
 #include "blockstore/BlockStore.h"
-#include "blockstore/WorkerThread.h"
 #include "catalogue/DirectoryFile.h"
 #include "catalogue/ListingVisitor.h"
 #include "catalogue/PathJoin.h"
@@ -25,6 +24,7 @@
 #include "platform/Path.h"
 #include "platform/Processors.h"
 #include "platform/Text.h"
+#include "util/WorkerThread.h"
 #include "vaultline/Vaultline.h"
 
 namespace vaultline {

@@ -1,9 +1,9 @@
 #include "catalogue/SourcePrefetch.h"
 
-#include "blockstore/WorkerThread.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Processors.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 namespace {

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "blockstore/SourceFile.h"
+#include "util/SourceFile.h"
 
 namespace vaultline {
 

@@ -2,12 +2,12 @@
 
 #include <cerrno>
 
-#include "blockstore/Crc32.h"
 #include "catalogue/SourceFilter.h"
 #include "platform/File.h"
 #include "platform/Owners.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 

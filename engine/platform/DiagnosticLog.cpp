@@ -2,12 +2,12 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <string>
 
 #include "platform/Text.h"
+#include "platform/WholeTransfer.h"
 
 namespace vaultline::platform {
 namespace {
@@ -23,12 +23,9 @@ DiagnosticSink& InstalledSink() {
 }
 
 void WriteBytesToStandardError(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(2, bytes.data(), bytes.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return;  // nowhere left to report a failing log
-    bytes.remove_prefix(static_cast<size_t>(put));
-  }
+  // A failure is dropped: there is nowhere left to report a failing log.
+  TransferWhole(TransferKind::kWrite, bytes.size(),
+                [&](size_t done) { return ::write(2, bytes.data() + done, bytes.size() - done); });
 }
 
 // BRINDLE_DIAGNOSTICS=off drops the log: a front end that keeps standard error

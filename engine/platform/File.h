@@ -57,15 +57,23 @@ void StartWriteBack(int fd, int64_t offset, int64_t length);
 class GrowingFileWriteBack {
  public:
   static constexpr int64_t kStep = 1 << 20;
+  GrowingFileWriteBack() = default;
+  // From `start` on, `step` bytes at a time (0: at each growth).
+  GrowingFileWriteBack(int64_t start, int64_t step) : started_(start), step_(step) {}
   // The file now ends at `end`.
   void Grown(int fd, int64_t end) {
-    if (end - started_ < kStep) return;
+    if (end <= started_ || end - started_ < step_) return;
     StartWriteBack(fd, started_, end - started_);
     started_ = end;
+  }
+  // The file was cut back to `end`: what is written there again is new.
+  void CutBack(int64_t end) {
+    if (end < started_) started_ = end;
   }
 
  private:
   int64_t started_ = 0;  // where the next writeback begins
+  int64_t step_ = kStep;
 };
 // The errno of the last failed call on this thread.
 int LastError();

@@ -12,6 +12,7 @@
 #include "platform/FileOperationHook.h"
 #include "platform/OsPath.h"
 #include "platform/Text.h"
+#include "platform/WholeTransfer.h"
 
 namespace vaultline::platform {
 namespace {
@@ -99,33 +100,16 @@ bool CloseFile(int fd) {
 
 int64_t ReadFile(int fd, void* buffer, size_t length) {
   auto* out = static_cast<char*>(buffer);
-  size_t done = 0;
-  while (done < length) {
-    const ssize_t got = ::read(fd, out + done, length - done);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (got == 0) break;
-    done += static_cast<size_t>(got);
-  }
-  return static_cast<int64_t>(done);
+  return TransferWhole(TransferKind::kRead, length,
+                       [&](size_t done) { return ::read(fd, out + done, length - done); });
 }
 
 int64_t ReadFileAt(int fd, void* buffer, size_t length, int64_t offset) {
   auto* out = static_cast<char*>(buffer);
-  size_t done = 0;
-  while (done < length) {
-    const ssize_t got = ::pread(fd, out + done, length - done,
-                                static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (got == 0) break;
-    done += static_cast<size_t>(got);
-  }
-  return static_cast<int64_t>(done);
+  return TransferWhole(TransferKind::kRead, length, [&](size_t done) {
+    return ::pread(fd, out + done, length - done,
+                   static_cast<off_t>(offset) + static_cast<off_t>(done));
+  });
 }
 
 namespace {
@@ -133,23 +117,11 @@ namespace {
 // From `offset` on, or at the descriptor's position when it is negative.
 bool WriteAll(int fd, const void* buffer, size_t length, int64_t offset = -1) {
   const auto* in = static_cast<const char*>(buffer);
-  size_t done = 0;
-  while (done < length) {
-    const ssize_t put = offset < 0
-                            ? ::write(fd, in + done, length - done)
-                            : ::pwrite(fd, in + done, length - done,
-                                       static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (put == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    done += static_cast<size_t>(put);
-  }
-  return true;
+  return TransferWhole(TransferKind::kWrite, length, [&](size_t done) {
+           return offset < 0 ? ::write(fd, in + done, length - done)
+                             : ::pwrite(fd, in + done, length - done,
+                                        static_cast<off_t>(offset) + static_cast<off_t>(done));
+         }) >= 0;
 }
 
 }  // namespace

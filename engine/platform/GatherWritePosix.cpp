@@ -1,10 +1,10 @@
 #include <sys/uio.h>
 
-#include <cerrno>
 #include <vector>
 
 #include "platform/FileOperationHook.h"
 #include "platform/GatherWrite.h"
+#include "platform/WholeTransfer.h"
 
 namespace vaultline::platform {
 
@@ -20,30 +20,25 @@ bool WriteAllPieces(int fd, const WritePiece* pieces, size_t count) {
     left = heap.data();
   }
   size_t used = 0;
+  size_t length = 0;
   for (size_t i = 0; i < count; ++i) {
     if (pieces[i].length > 0)
       left[used++] = iovec{const_cast<void*>(pieces[i].data), pieces[i].length};
+    length += pieces[i].length;
   }
   size_t first = 0;
-  while (first < used) {
-    const ssize_t put = ::writev(fd, left + first, static_cast<int>(used - first));
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (put == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    // A partial write: drop what went out and go on with the rest.
-    size_t done = static_cast<size_t>(put);
-    while (first < used && done >= left[first].iov_len) done -= left[first++].iov_len;
-    if (first < used) {
-      left[first].iov_base = static_cast<char*>(left[first].iov_base) + done;
-      left[first].iov_len -= done;
-    }
-  }
-  return true;
+  size_t dropped = 0;  // bytes of the pieces already taken off `left`
+  return TransferWhole(TransferKind::kWrite, length, [&](size_t done) {
+           // After a partial write: drop what went out and go on with the rest.
+           size_t went = done - dropped;
+           dropped = done;
+           while (first < used && went >= left[first].iov_len) went -= left[first++].iov_len;
+           if (first < used) {
+             left[first].iov_base = static_cast<char*>(left[first].iov_base) + went;
+             left[first].iov_len -= went;
+           }
+           return ::writev(fd, left + first, static_cast<int>(used - first));
+         }) >= 0;
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include "TestSupport.h"
 #include "blockstore/BlockAnchor.h"
-#include "blockstore/ByteOrder.h"
+#include "util/ByteOrder.h"
 
 namespace vaultline {
 namespace {

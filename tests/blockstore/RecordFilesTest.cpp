@@ -4,11 +4,11 @@
 
 #include "TestSupport.h"
 #include "blockstore/BlockIndexFile.h"
-#include "blockstore/ByteOrder.h"
 #include "blockstore/ContentRecord.h"
 #include "blockstore/DataFile.h"
 #include "blockstore/FpRecordFile.h"
 #include "platform/File.h"
+#include "util/ByteOrder.h"
 
 namespace vaultline {
 namespace {

@@ -12,7 +12,7 @@
 #include "blockstore/LiteralScan.h"
 #include "blockstore/RingBuffer.h"
 #include "blockstore/ScanAhead.h"
-#include "blockstore/WorkerThread.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "TestSupport.h"
 #include "blockstore/BlockStore.h"
-#include "blockstore/ByteOrder.h"
 #include "blockstore/FpEntry.h"
 #include "platform/File.h"
+#include "util/ByteOrder.h"
 
 namespace vaultline::test {
 

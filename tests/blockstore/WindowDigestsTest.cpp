@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 #include "blockstore/WindowDigests.h"
-#include "blockstore/WorkerThread.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 namespace {

@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "TestDrive.h"
-#include "blockstore/Crc32.h"
 #include "catalogue/DirRecord.h"
 #include "platform/FileSystem.h"
+#include "util/Crc32.h"
 
 namespace vaultline::testing {
 namespace {

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "TempFolder.h"
 #include "platform/File.h"
+#include "platform/WholeTransfer.h"
 
 namespace vaultline::platform {
 namespace {
@@ -19,6 +22,45 @@ TEST(File, ShortWriteIsAFailure) {
   EXPECT_FALSE(WriteFile(fd, block.data(), block.size()));
   EXPECT_EQ(LastError(), ENOSPC);
   CloseFile(fd);
+}
+
+// A system that moves a little at a time and is interrupted now and then:
+// every byte moves once, in order.
+TEST(File, WholeTransferGoesOnAfterShortAndInterruptedCalls) {
+  for (TransferKind kind : {TransferKind::kRead, TransferKind::kWrite}) {
+    const std::string source = "abcdefghijklmnopqrstuvwxyz";
+    std::string moved;
+    int calls = 0;
+    const int64_t done = TransferWhole(kind, source.size(), [&](size_t at) -> int64_t {
+      if (++calls % 3 == 0) {
+        errno = EINTR;
+        return -1;
+      }
+      const size_t piece = std::min<size_t>(calls, source.size() - at);
+      moved += source.substr(at, piece);
+      return static_cast<int64_t>(piece);
+    });
+    EXPECT_EQ(done, static_cast<int64_t>(source.size()));
+    EXPECT_EQ(moved, source);
+  }
+}
+
+TEST(File, WholeTransferEndsAtNothingMovedOrAnError) {
+  auto movesTenThenNothing = [](size_t at) -> int64_t { return at < 10 ? 10 : 0; };
+  EXPECT_EQ(TransferWhole(TransferKind::kRead, 64, movesTenThenNothing), 10);  // end of file
+  errno = 0;
+  EXPECT_EQ(TransferWhole(TransferKind::kWrite, 64, movesTenThenNothing), -1);
+  EXPECT_EQ(errno, ENOSPC);  // a write that moves nothing: the drive is full
+
+  int calls = 0;
+  auto fails = [&](size_t) -> int64_t {
+    ++calls;
+    errno = EIO;
+    return -1;
+  };
+  EXPECT_EQ(TransferWhole(TransferKind::kRead, 64, fails), -1);
+  EXPECT_EQ(errno, EIO);
+  EXPECT_EQ(calls, 1);  // only an interruption is tried again
 }
 
 TEST(File, CreateTruncateNeverWritesElsewhereThanNamed) {

@@ -1,4 +1,4 @@
-#include "blockstore/SourceFile.h"
+#include "util/SourceFile.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "blockstore/WorkerThread.h"
+#include "util/WorkerThread.h"
 
 #include "platform/Processors.h"
 

@@ -1,4 +1,4 @@
-#include "blockstore/Crc32.h"
+#include "util/Crc32.h"
 
 #include <array>
 
@@ -6,7 +6,7 @@
 #include <immintrin.h>
 #endif
 
-#include "blockstore/ByteOrder.h"
+#include "util/ByteOrder.h"
 
 namespace vaultline {
 

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <vector>
 
-#include "blockstore/WorkerThread.h"
+#include "util/WorkerThread.h"
 
 namespace vaultline {
 namespace {

@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "blockstore/Crc32.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 namespace {
