@@ -35,6 +35,7 @@ class ReminderTest : public QObject {
   void startOffersToBackUpWhatIsPastTheAge_data();
   void startOffersToBackUpWhatIsPastTheAge();
   void nothingIsOfferedWithinTheAge();
+  void aBackupRefreshesTheAges();
   void theAgeIsSetInPreferences();
 
  private:
@@ -178,6 +179,33 @@ void ReminderTest::nothingIsOfferedWithinTheAge() {
   QCOMPARE(frame_->SelectionView()->BackupAge(1), QStringLiteral("3 days ago"));
   QVERIFY(!frame_->SelectionView()->IsOverdue(1));
   QCOMPARE(StatusPane(), QStringLiteral("Documents: last backup 3 days ago"));
+}
+
+// The list and the status bar are read again when a backup ends, for every
+// selection, not only at the minute's refresh.
+void ReminderTest::aBackupRefreshesTheAges() {
+  auto clock = std::make_shared<QDateTime>();
+  MessageBox::SetNextAnswer(QMessageBox::No);  // the offer at start
+  drive_ = std::make_unique<TestDrive>();
+  QVERIFY(drive_->AddSelection(L"Documents", QStringLiteral("docs"), {QStringLiteral("a.txt")}, 1));
+  QVERIFY(drive_->AddSelection(L"Photos", QStringLiteral("photos"), {QStringLiteral("b.jpg")}, 1));
+  *clock = QDateTime::currentDateTime().addDays(9);
+  SetReminderClock([clock] { return *clock; });
+  frame_ = std::make_unique<CMainFrame>();
+  frame_->Engine()->SetMaxBackupSize(0);
+  ShowActive(frame_.get());
+  QTRY_VERIFY(frame_->SelectionView()->IsOverdue(1));
+  // The clock goes back to today; nothing is read again yet.
+  *clock = QDateTime::currentDateTime().addSecs(90);
+  QVERIFY(frame_->SelectionView()->IsOverdue(1));
+
+  ProgressCloser closer(frame_.get());
+  QTest::keyClick(frame_.get(), Qt::Key_B, Qt::ControlModifier);
+  QCOMPARE(closer.Closed(), 1);
+  QCOMPARE(frame_->SelectionView()->BackupAge(0), QStringLiteral("1 minute ago"));
+  QVERIFY(!frame_->SelectionView()->IsOverdue(0));
+  QVERIFY(!frame_->SelectionView()->IsOverdue(1));
+  QCOMPARE(StatusPane(), QStringLiteral("Documents: last backup 1 minute ago"));
 }
 
 void ReminderTest::theAgeIsSetInPreferences() {
