@@ -62,28 +62,34 @@ void LogKeepRules(IVaultline& engine, const std::wstring& line, bool failure) {
   if (failure) PrintWarning(line);
 }
 
-// After a snapshot, the selection's keep rules forget what they choose when
-// the user turned them on, as the desktop program's backups do: a drive
-// backed up only when plugged in is thinned as well. Each forget and
-// compaction is written to the forget log; a failure is a warning, and the
-// snapshot stands.
-void ApplyKeepRules(EngineSession& session, unsigned index, const std::wstring& named,
-                    BackupOutcome* outcome) {
+struct Forgotten {
+  std::vector<unsigned> snapshots;  // their indices before the forget
+  int64_t freed = 0;                // what the compaction gave back
+};
+
+// The selection's keep rules, when the user turned them on, forget what they
+// choose, as the desktop program's backups do: a drive backed up only when
+// plugged in is thinned as well. Each forget and compaction is written to the
+// forget log; a failure is a warning. The compaction follows when it is worth
+// it, or, `makingRoom` for a backup the quota would stop, whatever it gives.
+Forgotten ForgetByKeepRules(EngineSession& session, unsigned index, const std::wstring& named,
+                            bool makingRoom) {
   IVaultline& engine = session.engine();
+  Forgotten result;
   ConsoleStatus status(session.options().verbosity, false);
   StatusScope scope(engine, status);
   const KeepRules rules = GetKeepRules(&engine, index);
   if (status.errors() > 0) {
     LogKeepRules(engine, named + L": the keep rules were not applied: they cannot be read", true);
-    return;
+    return result;
   }
-  if (!rules.enabled || RulesText(rules).empty()) return;
+  if (!rules.enabled || RulesText(rules).empty()) return result;
   std::vector<unsigned> chosen;
   for (const std::wstring& text : session.Take(engine.GetSnapshotsToForget(
            index, rules.last, rules.daily, rules.weekly, rules.monthly))) {
     chosen.push_back(static_cast<unsigned>(std::stoul(text)));
   }
-  if (chosen.empty()) return;
+  if (chosen.empty()) return result;
   const auto times = session.Take(engine.GetSnapshots(index));
   std::wstring list;
   for (unsigned chosenIndex : chosen) {
@@ -93,32 +99,65 @@ void ApplyKeepRules(EngineSession& session, unsigned index, const std::wstring& 
   if (!engine.ForgetSnapshots(index, chosen.data(), static_cast<int>(chosen.size()))) {
     LogKeepRules(engine, named + L": the keep rules were not applied: no snapshot was forgotten",
                  true);
-    return;
+    return result;
   }
   LogKeepRules(engine,
                named + L": forgot " + std::to_wstring(chosen.size()) +
                    L" snapshot(s) by the keep rules (" + RulesText(rules) + L"): " + list,
                false);
-  outcome->forgotten = chosen;
-  // The snapshot just taken (the newest, which the rules keep) moves down the
-  // list by the older ones gone.
-  if (outcome->snapshot) {
-    const unsigned taken = *outcome->snapshot;
-    *outcome->snapshot -= static_cast<unsigned>(
-        std::count_if(chosen.begin(), chosen.end(), [taken](unsigned i) { return i < taken; }));
+  result.snapshots = chosen;
+  int64_t freed = -1;
+  if (makingRoom) {
+    const int64_t before = engine.GetStorageUsed();
+    if (engine.CompactProfile(index) && status.errors() == 0) {
+      freed = std::max<int64_t>(before - engine.GetStorageUsed(), 0);
+    }
+  } else {
+    freed = CompactProfileWhenWorthIt(&engine, index);
   }
-  const int64_t freed = CompactProfileWhenWorthIt(&engine, index);
   if (freed < 0) {
     LogKeepRules(engine, named + L": the compaction after the keep rules failed", true);
   } else if (freed > 0) {
     LogKeepRules(engine, named + L": compacted, " + ByteText(freed) + L" given back", false);
-    outcome->freed = freed;
+    result.freed = freed;
   }
+  return result;
+}
+
+// After a snapshot: the keep rules; the snapshot stands whatever they do.
+void ApplyKeepRules(EngineSession& session, unsigned index, const std::wstring& named,
+                    BackupOutcome* outcome) {
+  const Forgotten forgotten = ForgetByKeepRules(session, index, named, false);
+  outcome->forgotten = forgotten.snapshots;
+  outcome->freed = forgotten.freed;
+  // The snapshot just taken (the newest, which the rules keep) moves down the
+  // list by the older ones gone.
+  if (outcome->snapshot) {
+    const unsigned taken = *outcome->snapshot;
+    *outcome->snapshot -=
+        static_cast<unsigned>(std::count_if(forgotten.snapshots.begin(), forgotten.snapshots.end(),
+                                            [taken](unsigned i) { return i < taken; }));
+  }
+}
+
+// Whether the keep rules, turned on, would forget a snapshot now.
+bool KeepRulesWouldForget(EngineSession& session, unsigned index) {
+  IVaultline& engine = session.engine();
+  const KeepRules rules = GetKeepRules(&engine, index);
+  return rules.enabled && !RulesText(rules).empty() &&
+         !session
+              .Take(engine.GetSnapshotsToForget(index, rules.last, rules.daily, rules.weekly,
+                                                rules.monthly))
+              .empty();
 }
 
 // One snapshot of selection `index`; `named` is how the advice names it.
 // Errors and warnings go to standard error as they come.
-BackupOutcome TakeSnapshot(EngineSession& session, unsigned index, const std::wstring& named) {
+// With `mayMakeRoom`, a backup the quota would stop first lets the keep rules
+// forget what they choose (never the newest) and compact, and is tried again
+// when that made enough room.
+BackupOutcome TakeSnapshot(EngineSession& session, unsigned index, const std::wstring& named,
+                           bool mayMakeRoom = true) {
   IVaultline& engine = session.engine();
   BackupOutcome outcome;
   const size_t before = session.Take(engine.GetSnapshots(index)).size();
@@ -126,12 +165,26 @@ BackupOutcome TakeSnapshot(EngineSession& session, unsigned index, const std::ws
   // The quota counts what the drive's storage already holds; 0 means none.
   const int64_t quota = engine.GetMaxBackupSize();
   if (quota > 0) status.SetBackupAllowance(std::max<int64_t>(quota - engine.GetStorageUsed(), 0));
+  const bool canMakeRoom = mayMakeRoom && quota > 0 && KeepRulesWouldForget(session, index);
+  status.SetQuietQuota(canMakeRoom);
   bool taken = false;
   {
     StatusScope scope(engine, status);
     taken = engine.BackUp(index);
   }
   if (status.IsCancelled()) {
+    if (canMakeRoom && status.refusedSize() > 0) {
+      const Forgotten room = ForgetByKeepRules(session, index, named, true);
+      if (!room.snapshots.empty()) {
+        PrintNote(named + L": the quota would stop this backup; the keep rules forgot " +
+                  std::to_wstring(room.snapshots.size()) + L" snapshot(s), " +
+                  ByteText(room.freed) + L" given back");
+      }
+      if (status.refusedSize() <= std::max<int64_t>(quota - engine.GetStorageUsed(), 0)) {
+        return TakeSnapshot(session, index, named, false);
+      }
+      status.ReportQuotaRefusal(std::max<int64_t>(quota - engine.GetStorageUsed(), 0));
+    }
     // A stop the sink asked for after an error (the quota) has said why.
     if (status.refusedSize() > 0) {
       PrintWayOutOfFullQuota(session, named, status.refusedSize(), true);

@@ -33,13 +33,17 @@ bool ConsoleStatus::OnTotalSize(int64_t total) {
   progress_.SetTotal(total);
   totalSize_ = total;
   if (backupAllowance_ >= 0 && total > backupAllowance_) {
-    OnMessage(kMessageError, platform::FormatWide(EnglishText(kTextNoSpaceAvailable).c_str(),
-                                                  total / 1024, backupAllowance_ / 1024)
-                                 .c_str());
     refusedSize_ = total;
     stopped_ = true;
+    if (!quietQuota_) ReportQuotaRefusal(backupAllowance_);
   }
   return IsCancelled();
+}
+
+void ConsoleStatus::ReportQuotaRefusal(int64_t allowance) {
+  OnMessage(kMessageError, platform::FormatWide(EnglishText(kTextNoSpaceAvailable).c_str(),
+                                                refusedSize_ / 1024, allowance / 1024)
+                               .c_str());
 }
 
 bool ConsoleStatus::OnFile(int64_t size, const wchar_t* path) {

@@ -49,6 +49,11 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   // use); a backup whose work exceeds it is stopped with text 185, as the
   // desktop program does. Negative: no quota.
   void SetBackupAllowance(int64_t bytes) { backupAllowance_ = bytes; }
+  // A refusal by the quota stops the backup without a word, for a caller that
+  // can make room and try again; it reports the refusal itself otherwise.
+  void SetQuietQuota(bool quiet) { quietQuota_ = quiet; }
+  // Reports the refusal kept quiet, against what the quota now allows.
+  void ReportQuotaRefusal(int64_t allowance);
   // Errors are still counted but not printed, for a command that prints its
   // own report of them.
   void SetQuietErrors(bool quiet) { quietErrors_ = quiet; }
@@ -77,6 +82,7 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   std::wstring currentFile_;
   std::vector<std::wstring> finishedFiles_;
   bool quietErrors_ = false;
+  bool quietQuota_ = false;
   bool stopped_ = false;
 };
 

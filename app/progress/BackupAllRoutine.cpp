@@ -76,13 +76,15 @@ void RunBackupAllRoutine(const BackupAllJob& job) {
     if (overall != CBackupProgressDlg::kCancelPressed &&
         job.window->BeginSeriesItem(item.name, Allowance(engine))) {
       const int before = SnapshotCount(engine, item.profile);
-      const bool taken = engine.BackUp(item.profile);
+      int forgottenFirst = 0;
+      const bool taken = BackUpMakingRoom(engine, item.profile, item.name, job.window,
+                                          job.keepRulesNotes, &forgottenFirst);
       engine.RefreshSnapshots(item.profile);
       status = job.window->SeriesItemStatus(&reason);
       if (status == CBackupProgressDlg::kCancelPressed) reason = LoadString(ids::kCancelPressed);
       // A backup can end without a word and without a snapshot (a source
       // that vanished): that is no success.
-      const bool listed = SnapshotCount(engine, item.profile) > before;
+      const bool listed = SnapshotCount(engine, item.profile) > before - forgottenFirst;
       if ((!taken || !listed) && Rank(status) < Rank(CBackupProgressDlg::kFailed)) {
         status = CBackupProgressDlg::kFailed;
         reason = LoadString(ids::kNoSnapshotTaken);

@@ -242,6 +242,8 @@ void CBackupProgressDlg::Prepare(Mode mode, const std::wstring& storageFolder) {
   failureReason_.clear();
   series_ = false;
   userCancelled_ = false;
+  quietQuota_ = false;
+  quotaRefusal_ = 0;
   seriesText_.clear();
   seriesFilesDone_ = 0;
   seriesFilesSkipped_ = 0;
@@ -406,11 +408,13 @@ bool CBackupProgressDlg::OnTotalSize(int64_t total) {
     // Only what is written needs room; a verify only reads.
     const bool checked = mode_ == kRestoreMode || (mode_ == kBackupMode && backupAllowance_ >= 0);
     if (checked && total > available) {
-      QString reason = FormatString(ids::kNoSpaceAvailable, total / 1024, available / 1024);
-      // A backup over the quota is told the ways out.
-      if (mode_ == kBackupMode) reason += QStringLiteral("\n") + LoadString(ids::kQuotaWayOut);
-      // The engine stops at once; the box shows why.
-      OnMessage(kMessageError, FromQString(reason).c_str());
+      if (mode_ == kBackupMode && quietQuota_) {
+        // The engine stops at once; the worker makes room or tells why.
+        quotaRefusal_ = total;
+        cancelled_ = true;
+        return;
+      }
+      RefuseBackupSize(total, available);
       return;
     }
     // A Cancel, an error or a warning from before this phase must survive it,
@@ -419,6 +423,52 @@ bool CBackupProgressDlg::OnTotalSize(int64_t total) {
     RefreshStatusText();
   });
   return cancelled_;
+}
+
+void CBackupProgressDlg::RefuseBackupSize(int64_t total, int64_t available) {
+  QString reason = FormatString(ids::kNoSpaceAvailable, total / 1024, available / 1024);
+  // A backup over the quota is told the ways out.
+  if (mode_ == kBackupMode) reason += QStringLiteral("\n") + LoadString(ids::kQuotaWayOut);
+  // The engine stops at once; the box shows why.
+  OnMessage(kMessageError, FromQString(reason).c_str());
+}
+
+void CBackupProgressDlg::SetQuietQuota(bool quiet) {
+  OnWindowThread([this, quiet] {
+    quietQuota_ = quiet;
+    quotaRefusal_ = 0;
+  });
+}
+
+int64_t CBackupProgressDlg::QuotaRefusal() {
+  int64_t refusal = 0;
+  OnWindowThread([this, &refusal] {
+    if (userCancelled_ || quotaRefusal_ == 0) return;
+    refusal = quotaRefusal_;
+    // The stop was the window's own; making room must not read as cancelled.
+    cancelled_ = false;
+  });
+  return refusal;
+}
+
+bool CBackupProgressDlg::ResumeAfterRoom(int64_t allowance) {
+  bool resumed = false;
+  OnWindowThread([this, &resumed, allowance] {
+    if (userCancelled_) return;
+    quietQuota_ = false;
+    quotaRefusal_ = 0;
+    backupAllowance_ = allowance;
+    cancelled_ = false;
+    resumed = true;
+  });
+  return resumed;
+}
+
+void CBackupProgressDlg::ReportQuotaRefusal(int64_t allowance) {
+  OnWindowThread([this, allowance] {
+    quietQuota_ = false;
+    if (quotaRefusal_ > 0 && !userCancelled_) RefuseBackupSize(quotaRefusal_, allowance);
+  });
 }
 
 bool CBackupProgressDlg::OnFile(int64_t size, const wchar_t* path) {

@@ -86,6 +86,19 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   // line for each selection, shown with the details open.
   void EndSeries(Status status, const QString& text, const QStringList& outcomes);
 
+  // A backup the quota would stop, when the keep rules can make room: the
+  // window stops it without a word, and the worker makes room and resumes
+  // it, or has the refusal told after all. From the worker thread.
+  void SetQuietQuota(bool quiet);
+  // What the backup stopped without a word needed; 0 when none was, or the
+  // user pressed Cancel. The window no longer asks the engine to stop.
+  int64_t QuotaRefusal();
+  // The backup starts again with what the quota now allows; false once the
+  // user pressed Cancel.
+  bool ResumeAfterRoom(int64_t allowance);
+  // The refusal kept quiet, told against what the quota now allows.
+  void ReportQuotaRefusal(int64_t allowance);
+
   bool OnTotalSize(int64_t total) override;
   bool OnFile(int64_t size, const wchar_t* path) override;
   bool OnProgress(int64_t done, int64_t currentFileSize) override;
@@ -121,6 +134,8 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   void RefreshStatusText();
   void RefreshSummary();
   void SetProgressRange(int64_t total);
+  // "No space available..." as an error, with the quota's ways out.
+  void RefuseBackupSize(int64_t total, int64_t available);
   // "42 %  ·  3 min remaining" under the bar; 100 % alone once finished.
   void RefreshProgressText(bool finished);
 
@@ -136,6 +151,8 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   QString failureReason_;
   bool series_ = false;
   bool userCancelled_ = false;
+  bool quietQuota_ = false;
+  int64_t quotaRefusal_ = 0;
   QString seriesText_;  // the series' final status text
   // Counters of the earlier backups of a series, under the current one's.
   unsigned seriesFilesDone_ = 0;

@@ -1,6 +1,7 @@
 #include "progress/KeepRulesRoutine.h"
 
 #include <QStringList>
+#include <algorithm>
 
 #include "AppStrings.h"
 #include "CollectedMessages.h"
@@ -40,8 +41,10 @@ void Fail(IVaultline& engine, IBackupRestoreStatus* window, const QString& text)
   if (window != nullptr) window->OnMessage(kMessageWarning, FromQString(text).c_str());
 }
 
+// With `makingRoom` (for a backup the quota stopped) the compaction runs
+// whatever it gives back.
 QString ForgetAndCompact(IVaultline& engine, unsigned profile, const QString& name,
-                         const KeepRulesSink& sink, IBackupRestoreStatus* window) {
+                         const KeepRulesSink& sink, IBackupRestoreStatus* window, bool makingRoom) {
   const std::wstring who = FromQString(name);
   const KeepRules rules = GetKeepRules(&engine, profile);
   if (sink.HasAny()) {
@@ -72,7 +75,15 @@ QString ForgetAndCompact(IVaultline& engine, unsigned profile, const QString& na
   const std::wstring list = FromQString(forgotten.join(QStringLiteral("; ")));
   Log(engine,
       FormatString(ids::kForgetLogForgot, who.c_str(), count, policy.c_str(), list.c_str()));
-  const int64_t freed = CompactProfileWhenWorthIt(&engine, profile);
+  int64_t freed = -1;
+  if (makingRoom) {
+    const int64_t before = engine.GetStorageUsed();
+    if (engine.CompactProfile(profile) && !sink.HasAny()) {
+      freed = std::max<int64_t>(before - engine.GetStorageUsed(), 0);
+    }
+  } else {
+    freed = CompactProfileWhenWorthIt(&engine, profile);
+  }
   if (freed < 0) {
     const std::wstring reason = FromQString(sink.Text());
     Fail(engine, window, FormatString(ids::kForgetLogCompactFailed, who.c_str(), reason.c_str()));
@@ -85,13 +96,65 @@ QString ForgetAndCompact(IVaultline& engine, unsigned profile, const QString& na
 
 }  // namespace
 
-QString ApplyKeepRules(IVaultline& engine, unsigned profile, const QString& name,
-                       IBackupRestoreStatus* window) {
+namespace {
+
+QString ForgetByKeepRules(IVaultline& engine, unsigned profile, const QString& name,
+                          IBackupRestoreStatus* window, bool makingRoom) {
   // Even unreadable rules are no failure of the backup: the window hears of
   // them as a warning, never as an error.
   KeepRulesSink sink(window);
   engine.SetStatusCallback(&sink);
-  const QString note = ForgetAndCompact(engine, profile, name, sink, window);
+  const QString note = ForgetAndCompact(engine, profile, name, sink, window, makingRoom);
   engine.SetStatusCallback(window);
   return note;
+}
+
+// Whether the rules, turned on, would forget a snapshot now.
+bool KeepRulesWouldForget(IVaultline& engine, unsigned profile) {
+  CollectedMessages quiet;  // unreadable rules are told when they are applied
+  IBackupRestoreStatus* previous = engine.SetStatusCallback(&quiet);
+  const KeepRules rules = GetKeepRules(&engine, profile);
+  const bool would =
+      rules.enabled && HasAnyRule(rules) &&
+      !TakeList(&engine, engine.GetSnapshotsToForget(profile, rules.last, rules.daily, rules.weekly,
+                                                     rules.monthly))
+           .empty();
+  engine.SetStatusCallback(previous);
+  return would;
+}
+
+}  // namespace
+
+QString ApplyKeepRules(IVaultline& engine, unsigned profile, const QString& name,
+                       IBackupRestoreStatus* window) {
+  return ForgetByKeepRules(engine, profile, name, window, false);
+}
+
+bool BackUpMakingRoom(IVaultline& engine, unsigned profile, const QString& name,
+                      CBackupProgressDlg* window, QStringList* notes, int* forgottenFirst) {
+  if (forgottenFirst != nullptr) *forgottenFirst = 0;
+  const int64_t limit = engine.GetMaxBackupSize();
+  const bool canMakeRoom = limit > 0 && KeepRulesWouldForget(engine, profile);
+  window->SetQuietQuota(canMakeRoom);
+  bool taken = engine.BackUp(profile);
+  if (!canMakeRoom) return taken;
+  const int64_t needed = window->QuotaRefusal();
+  if (needed > 0) {
+    // The rules never forget the newest snapshot.
+    const int count = static_cast<int>(TakeList(&engine, engine.GetSnapshots(profile)).size());
+    const QString note = ForgetByKeepRules(engine, profile, name, window, true);
+    if (forgottenFirst != nullptr) {
+      *forgottenFirst =
+          count - static_cast<int>(TakeList(&engine, engine.GetSnapshots(profile)).size());
+    }
+    if (!note.isEmpty() && notes != nullptr) notes->append(note);
+    const int64_t allowance = std::max<int64_t>(limit - engine.GetStorageUsed(), 0);
+    if (needed <= allowance && window->ResumeAfterRoom(allowance)) {
+      taken = engine.BackUp(profile);
+    } else {
+      window->ReportQuotaRefusal(allowance);
+    }
+  }
+  window->SetQuietQuota(false);
+  return taken;
 }

@@ -47,8 +47,13 @@ void RunOnSelection(const BackupJob& job, Operation operation) {
 
 void RunBackupRoutine(const BackupJob& job) {
   RunOnSelection(job, [&job](IVaultline& engine, unsigned profile) {
-    // The keep rules follow only a backup that took its snapshot unhindered.
-    if (!engine.BackUp(profile) || job.sink->IsCancelled()) return;
+    // The keep rules make room when the quota would stop the backup, and
+    // follow only a backup that took its snapshot unhindered.
+    auto* window = dynamic_cast<CBackupProgressDlg*>(job.sink);
+    const bool taken = window != nullptr ? BackUpMakingRoom(engine, profile, job.name, window,
+                                                            job.keepRulesNotes, nullptr)
+                                         : engine.BackUp(profile);
+    if (!taken || job.sink->IsCancelled()) return;
     const QString note = ApplyKeepRules(engine, profile, job.name, job.sink);
     if (!note.isEmpty() && job.keepRulesNotes != nullptr) job.keepRulesNotes->append(note);
   });

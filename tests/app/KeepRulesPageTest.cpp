@@ -1,13 +1,18 @@
 // Keep rules in the desktop program against the real engine: set on their
 // page with the mouse and the keyboard, in English and German, the preview
 // of what the next backup forgets, that backup forgetting exactly that, and
-// the forget log telling it.
+// the forget log telling it; a backup the quota would stop, after the rules
+// made room.
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -37,6 +42,8 @@ class KeepRulesPageTest : public QObject {
   void theNextBackupForgetsWhatThePreviewShowed_data();
   void theNextBackupForgetsWhatThePreviewShowed();
   void backUpAllAppliesEachSelectionsRules();
+  void theRulesMakeRoomWhenTheQuotaWouldStopABackup_data();
+  void theRulesMakeRoomWhenTheQuotaWouldStopABackup();
 
  private:
   // Selections each with snapshots a second apart, so that their times differ.
@@ -197,6 +204,70 @@ void KeepRulesPageTest::backUpAllAppliesEachSelectionsRules() {
   QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kCompleted);
   QCOMPARE(SnapshotTexts(0).size(), 4);  // no rules
   QCOMPARE(SnapshotTexts(1).size(), 1);  // the newest alone
+}
+
+namespace {
+
+// 200 KB that no earlier snapshot holds.
+bool WriteNewData(const QString& path) {
+  QByteArray data(200 << 10, Qt::Uninitialized);
+  QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+  QFile out(path);
+  return out.open(QIODevice::WriteOnly) && out.write(data) == data.size();
+}
+
+}  // namespace
+
+void KeepRulesPageTest::theRulesMakeRoomWhenTheQuotaWouldStopABackup_data() {
+  QTest::addColumn<int>("modifiers");
+  QTest::newRow("Backup") << int{Qt::ControlModifier};
+  QTest::newRow("Back Up All") << int{Qt::ControlModifier | Qt::ShiftModifier};
+}
+
+void KeepRulesPageTest::theRulesMakeRoomWhenTheQuotaWouldStopABackup() {
+  QFETCH(int, modifiers);
+  // Three snapshots of data they do not share, and a quota that leaves less
+  // than the next backup needs.
+  drive_ = std::make_unique<TestDrive>();
+  const QString file = drive_->SourceRoot() + QSep(QStringLiteral("Documents|big.bin"));
+  QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+  QVERIFY(WriteNewData(file));
+  QVERIFY(drive_->AddSelection(L"Documents", QStringLiteral("Documents"), {}, 1));
+  for (int i = 1; i < 3; ++i) {
+    QTest::qWait(1100);
+    QVERIFY(WriteNewData(file));
+    QVERIFY(drive_->AddSnapshot(0, QStringLiteral("Documents"), {}));
+  }
+  frame_ = std::make_unique<CMainFrame>();
+  ShowActive(frame_.get());
+  IVaultline* engine = frame_->Engine();
+  engine->SetMaxBackupSize(engine->GetStorageUsed() + (100 << 10));
+  QVERIFY(SetKeepRules(engine, 0, {true, 1, 0, 0, 0}));
+  const QStringList before = SnapshotTexts(0);
+  QCOMPARE(before.size(), 3);
+  QVERIFY(WriteNewData(file));
+  QTest::qWait(1100);  // its snapshot's time differs from the last one's
+
+  MessageBox::ClearLastText();
+  // The quota's error box, were it shown, is answered rather than left open.
+  MessageBox::SetNextAnswer(QMessageBox::Ok);
+  ProgressCloser closer(frame_.get());
+  QTest::keyClick(frame_.get(), Qt::Key_B, static_cast<Qt::KeyboardModifiers>(modifiers));
+  QCOMPARE(closer.Closed(), 1);
+  QVERIFY2(MessageBox::LastText().isEmpty(), qPrintable(MessageBox::LastText()));
+  QCOMPARE(MessageBox::Show(nullptr, QString()), QMessageBox::Ok);  // the answer, unused
+  QCOMPARE(closer.LastStatus(), CBackupProgressDlg::kCompleted);
+  // The two oldest made room; after the backup the rules keep its snapshot alone.
+  const QStringList after = SnapshotTexts(0);
+  QCOMPARE(after.size(), 1);
+  QVERIFY(!before.contains(after.front()));
+  QStringList log;
+  for (const std::wstring& line : TakeList(engine, ReadForgetLog(engine))) {
+    log << ToQString(line);
+  }
+  QCOMPARE(log.filter(QStringLiteral("forgot 2 snapshot(s)")).size(), 1);
+  QCOMPARE(log.filter(QStringLiteral("forgot 1 snapshot(s)")).size(), 1);
+  QVERIFY(engine->GetStorageUsed() <= engine->GetMaxBackupSize());
 }
 
 QTEST_MAIN(KeepRulesPageTest)

@@ -1,6 +1,7 @@
 """vaultline backup --all: every selection in turn, one failing does not stop
 the rest, and the exit status is the worst of them; each snapshot taken is
-followed by its selection's keep rules, when they are on."""
+followed by its selection's keep rules, when they are on, and a backup the
+quota would stop lets the rules make room first."""
 
 import json
 import os
@@ -105,6 +106,49 @@ class BackupAll(harness.DriveTest):
         self.assertEqual(0, result.returncode, result.stderr)
         self.assertIn(b"warning: first: the keep rules were not applied", result.stderr)
         self.assertEqual(1, self.drive.snapshot_count("first"))
+
+    def test_the_keep_rules_make_room_when_the_quota_would_stop_a_backup(self):
+        # Three snapshots of 200 KB that share nothing; the quota leaves less.
+        tree = harness.Tree(self.scratch_path("first"))
+        for _ in range(3):
+            tree.write(b"notes.txt", tree.noise(200 << 10))
+            self.drive.ok("backup", "first")
+        used = harness.folder_bytes(self.drive.storage)
+        self.drive.ok("config", "max-backup-size", str(used + (100 << 10)))
+        tree.write(b"notes.txt", tree.noise(200 << 10))
+        refused = self.drive.run("backup", "first")
+        self.assertEqual(1, refused.returncode)  # no rules: the quota stops it
+        self.assertIn(b"No space available", refused.stderr)
+
+        self.write_keep_rules("enabled 1\nlast 1\n")
+        result = self.drive.run("backup", "first")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertNotIn(b"No space available", result.stderr)
+        self.assertIn(b"note: first: the quota would stop this backup; the keep rules forgot 2 "
+                      b"snapshot(s), ", result.stderr)
+        # The newest was kept for the retry, and forgotten by the rules after it.
+        self.assertEqual(1, self.drive.snapshot_count("first"))
+        log = self.forget_log()
+        self.assertTrue(log[0].startswith("first: forgot 2 snapshot(s) by the keep rules"), log)
+        self.assertTrue(log[1].startswith("first: compacted, "), log)
+
+        # Still too little room after the forget: the quota's error, as before,
+        # and the newest snapshot is kept.
+        self.write_keep_rules("enabled 0\nlast 1\n")
+        self.drive.ok("config", "max-backup-size", "0")
+        tree.write(b"notes.txt", tree.noise(200 << 10))
+        self.drive.ok("backup", "first")
+        newest = self.drive.ok("snapshots", "first").splitlines()[-1].split(b"\t")[1]
+        self.write_keep_rules("enabled 1\nlast 1\n")
+        self.drive.ok("config", "max-backup-size",
+                      str(harness.folder_bytes(self.drive.storage) + (300 << 10)))
+        tree.write(b"notes.txt", tree.noise(2 << 20))
+        result = self.drive.run("backup", "first")
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertIn(b"the keep rules forgot 1 snapshot(s)", result.stderr)
+        self.assertIn(b"No space available", result.stderr)
+        self.assertEqual([newest], [line.split(b"\t")[1] for line in
+                                    self.drive.ok("snapshots", "first").splitlines()])
 
     def test_usage(self):
         self.drive.ok("backup", expect=2)
