@@ -158,7 +158,9 @@ CBackupProgressDlg::CBackupProgressDlg(QWidget* owner) : QDialog(owner) {
   layout->addLayout(buttonRow);
   // The window grows and shrinks by the details panel alone.
   layout->setSizeConstraint(QLayout::SetFixedSize);
-  summary->setFixedWidth(Scaled(this, kWindowWidth));
+  // At least this wide; wider where a language's captions and figures need
+  // it, rather than cutting a figure short.
+  summary->setMinimumWidth(Scaled(this, kWindowWidth));
   // Without the summary (compaction) the bar keeps the window as wide.
   progressBar_->setMinimumWidth(Scaled(this, kWindowWidth));
 

@@ -59,7 +59,11 @@ class ProgressCloser : public QObject {
         progress->GetButtonState() != CBackupProgressDlg::kCloseButton) {
       return;
     }
-    if (!shotName_.isEmpty()) SaveScreenshot(progress, shotName_);
+    if (!shotName_.isEmpty()) {
+      // The figures just set lay the window out anew first.
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+      SaveScreenshot(progress, shotName_);
+    }
     lastStatus_ = progress->GetStatus();
     lastStatusText_ = TextOf<QLabel>(progress, "statusLabel");
     lastTitle_ = progress->windowTitle();
