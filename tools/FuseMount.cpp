@@ -163,12 +163,19 @@ struct SessionCloser {
   void operator()(struct fuse_session* session) const { fuse_session_destroy(session); }
 };
 
+// The option parser copies the arguments into memory of its own.
+struct ArgumentsFreer {
+  struct fuse_args* args;
+  ~ArgumentsFreer() { fuse_opt_free_args(args); }
+};
+
 }  // namespace
 
 bool ServeMount(SnapshotFileSystem& fileSystem, const std::string& folder,
                 const std::function<void()>& mounted, std::wstring* error) {
   const char* arguments[] = {"vaultline", "-o", "ro,fsname=vaultline,subtype=vaultline"};
   struct fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(arguments));
+  const ArgumentsFreer freer{&args};
   const struct fuse_lowlevel_ops operations = Operations();
   std::unique_ptr<struct fuse_session, SessionCloser> session(
       fuse_session_new(&args, &operations, sizeof operations, &fileSystem));
