@@ -5,7 +5,7 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh
 scripts/build.sh
 cd "${BUILD_DIR:-build}"
-# A test that fails is run once more: the kill-timing test of compaction
-# (cli_compact) fails now and then on a loaded machine and is being looked
-# into; a fault that stays fails both runs.
+# A test that fails is run once more, and both runs are in the output: tests
+# that kill or race processes on a loaded machine may lose a race now and
+# then, while a fault that stays fails both runs.
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --repeat until-pass:2 "$@"

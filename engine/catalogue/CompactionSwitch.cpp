@@ -43,8 +43,15 @@ bool CompactionSwitch::MarkerExists() const {
 
 void CompactionSwitch::RemoveStaging() {
   bool removed = false;
-  for (const std::wstring& file : files_)
-    removed = platform::DeleteFile(StagedPath(file)) || removed;
+  // A compaction stopped while replacing a staged file (written beside it as
+  // ".new", then renamed over it) leaves that too; the folder only goes
+  // once it is empty.
+  for (const std::vector<std::wstring>* names : {&files_, &sidecars_}) {
+    for (const std::wstring& file : *names) {
+      removed = platform::DeleteFile(StagedPath(file)) || removed;
+      removed = platform::DeleteFile(StagedPath(file) + L".new") || removed;
+    }
+  }
   removed = platform::RemoveEmptyFolder(staging_) || removed;
   // Only a removal needs its folder synced; a failure there loses nothing.
   if (removed) platform::SyncFolder(folder_);

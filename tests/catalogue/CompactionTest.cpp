@@ -176,6 +176,14 @@ TEST_F(InterruptedSwitch, StagedSetWithoutTheMarkerIsRolledBack) {
   ExpectAll("old");
 }
 
+// Stopped while a staged file was being replaced: its ".new" goes too, or
+// the staging folder would stay for good.
+TEST_F(InterruptedSwitch, AStagedFileHalfReplacedIsRolledBackToo) {
+  Write(switch_.StagedPath(switch_.Files().back()) + L".new", "half");
+  ASSERT_TRUE(CompactionSwitch::Recover(W(Location())));
+  ExpectAll("old");
+}
+
 TEST_F(InterruptedSwitch, MarkedSetIsFinishedWhereverTheRenamesStopped) {
   for (size_t moved = 0; moved <= switch_.Files().size(); ++moved) {
     for (const std::wstring& file : switch_.Files()) Write(file, "old");
