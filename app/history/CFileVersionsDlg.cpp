@@ -39,17 +39,11 @@ CFileVersionsDlg::CFileVersionsDlg(const HistorySource& history, const QString& 
   intro_ = new QLabel;
   intro_->setObjectName(QStringLiteral("versionsIntroLabel"));
   intro_->setWordWrap(true);
-  list_ = new QTreeWidget;
-  list_->setObjectName(QStringLiteral("versionList"));
-  list_->setRootIsDecorated(false);
+  list_ = HistoryList(QStringLiteral("versionList"),
+                      {LoadString(ids::kColumnSnapshots), LoadString(ids::kColumnSize),
+                       LoadString(ids::kColumnModified)},
+                      kSnapshotsColumn, kSizeColumn);
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  list_->setHeaderLabels({LoadString(ids::kColumnSnapshots), LoadString(ids::kColumnSize),
-                          LoadString(ids::kColumnModified)});
-  list_->header()->setStretchLastSection(false);
-  list_->header()->setSectionResizeMode(kSnapshotsColumn, QHeaderView::Stretch);
-  list_->header()->setSectionResizeMode(kSizeColumn, QHeaderView::ResizeToContents);
-  list_->header()->setSectionResizeMode(kModifiedColumn, QHeaderView::ResizeToContents);
-  list_->headerItem()->setTextAlignment(kSizeColumn, Qt::AlignRight | Qt::AlignVCenter);
   problems_ = ProblemsLabel();
 
   viewButton_ = CommandButton(ids::kViewButton, QStringLiteral("viewButton"));

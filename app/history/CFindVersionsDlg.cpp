@@ -47,18 +47,10 @@ CFindVersionsDlg::CFindVersionsDlg(const HistorySource& history, const QString& 
   summary_ = new QLabel;
   summary_->setObjectName(QStringLiteral("findSummaryLabel"));
   summary_->setWordWrap(true);
-  list_ = new QTreeWidget;
-  list_->setObjectName(QStringLiteral("foundList"));
-  list_->setRootIsDecorated(false);
-  list_->setUniformRowHeights(true);
-  list_->setHeaderLabels({LoadString(ids::kColumnPath), LoadString(ids::kColumnSize),
-                          LoadString(ids::kColumnModified), LoadString(ids::kColumnSnapshots)});
-  list_->header()->setStretchLastSection(false);
-  list_->header()->setSectionResizeMode(kPathColumn, QHeaderView::Stretch);
-  for (int column : {kSizeColumn, kModifiedColumn, kSnapshotsColumn}) {
-    list_->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
-  }
-  list_->headerItem()->setTextAlignment(kSizeColumn, Qt::AlignRight | Qt::AlignVCenter);
+  list_ = HistoryList(QStringLiteral("foundList"),
+                      {LoadString(ids::kColumnPath), LoadString(ids::kColumnSize),
+                       LoadString(ids::kColumnModified), LoadString(ids::kColumnSnapshots)},
+                      kPathColumn, kSizeColumn);
   problems_ = ProblemsLabel();
 
   viewButton_ = CommandButton(ids::kViewButton, QStringLiteral("viewButton"));

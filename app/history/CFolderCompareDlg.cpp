@@ -91,17 +91,10 @@ CFolderCompareDlg::CFolderCompareDlg(const HistorySource& history, const QString
   summary_ = new QLabel;
   summary_->setObjectName(QStringLiteral("compareSummaryLabel"));
   summary_->setWordWrap(true);
-  list_ = new QTreeWidget;
-  list_->setObjectName(QStringLiteral("changeList"));
-  list_->setRootIsDecorated(false);
-  list_->setUniformRowHeights(true);
-  list_->setHeaderLabels(
-      {LoadString(ids::kColumnChange), LoadString(ids::kColumnPath), LoadString(ids::kColumnSize)});
-  list_->header()->setStretchLastSection(false);
-  list_->header()->setSectionResizeMode(kChangeColumn, QHeaderView::ResizeToContents);
-  list_->header()->setSectionResizeMode(kPathColumn, QHeaderView::Stretch);
-  list_->header()->setSectionResizeMode(kSizeColumn, QHeaderView::ResizeToContents);
-  list_->headerItem()->setTextAlignment(kSizeColumn, Qt::AlignRight | Qt::AlignVCenter);
+  list_ = HistoryList(
+      QStringLiteral("changeList"),
+      {LoadString(ids::kColumnChange), LoadString(ids::kColumnPath), LoadString(ids::kColumnSize)},
+      kPathColumn, kSizeColumn);
   problems_ = ProblemsLabel();
   restoreButton_ = CommandButton(ids::kRestoreButton, QStringLiteral("restoreButton"));
   compareButton_ = CommandButton(ids::kCompareTextButton, QStringLiteral("compareButton"));

@@ -1,7 +1,10 @@
 #include "history/HistoryDialogParts.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStringList>
+#include <QTreeWidget>
 
 #include "AppStrings.h"
 #include "resources/ResourceIds.h"
@@ -13,6 +16,22 @@ QPushButton* CommandButton(unsigned textId, const QString& objectName) {
   button->setObjectName(objectName);
   button->setAutoDefault(false);
   return button;
+}
+
+QTreeWidget* HistoryList(const QString& objectName, const QStringList& headers, int stretchColumn,
+                         int sizeColumn) {
+  auto* list = new QTreeWidget;
+  list->setObjectName(objectName);
+  list->setRootIsDecorated(false);
+  list->setUniformRowHeights(true);
+  list->setHeaderLabels(headers);
+  list->header()->setStretchLastSection(false);
+  for (int column = 0; column < headers.size(); ++column) {
+    list->header()->setSectionResizeMode(
+        column, column == stretchColumn ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
+  }
+  list->headerItem()->setTextAlignment(sizeColumn, Qt::AlignRight | Qt::AlignVCenter);
+  return list;
 }
 
 QLabel* ProblemsLabel() {
