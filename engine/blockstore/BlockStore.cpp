@@ -1,6 +1,7 @@
 #include "blockstore/BlockStore.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "blockstore/BlockHasher.h"
 #include "blockstore/BlockIndexFile.h"
@@ -20,7 +21,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
-#include "platform/Processors.h"
 #include "platform/Text.h"
 #include "util/WorkerThread.h"
 #include "vaultline/Vaultline.h"
@@ -29,12 +29,13 @@ namespace vaultline {
 
 using platform::SeekFrom;
 
-BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength)
-    : BlockStore(std::move(basePath), readChunk, blockLength, platform::AvailableProcessors() > 1) {
-}
-
 BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength, bool threaded)
-    : threaded_(threaded),
+    : BlockStore(std::move(basePath), readChunk, blockLength,
+                 std::make_shared<ThreadPlan>(threaded)) {}
+
+BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength,
+                       std::shared_ptr<ThreadPlan> threads)
+    : threads_(threads != nullptr ? std::move(threads) : std::make_shared<ThreadPlan>()),
       basePath_(std::move(basePath)),
       indexPath_(basePath_ + L".ind"),
       readChunk_(readChunk),
@@ -47,7 +48,7 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
   indexFd_ = platform::OpenFile(indexPath_, platform::OpenMode::kReadWriteStore, &openError_);
   if (!IsOpen()) return;
   dataFile_ = std::make_unique<DataFile>(dataFd_);
-  syncBehind_ = std::make_unique<SyncBehind>(dataFd_, threaded_, kSyncBehindStep);
+  syncBehind_ = std::make_unique<SyncBehind>(dataFd_, *threads_, kSyncBehindStep);
   indexFile_ = std::make_unique<BlockIndexFile>(indexFd_);
 }
 
@@ -73,16 +74,15 @@ void BlockStore::ExpectNewBytes(int64_t bytes) {
 }
 
 void BlockStore::LoadIndexAhead() {
-  if (!threaded_ || indexLoaded_ || !IsOpen()) return;
+  if (!Threaded() || indexLoaded_ || !IsOpen()) return;
   indexLoaded_ = true;
   // The writer has nothing to write before the first file is stored.
-  if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
-  indexLoad_ = writer_->Submit([this] { LoadOrRebuildIndex(); });
+  indexLoad_ = Writer().Submit([this] { LoadOrRebuildIndex(); });
 }
 
 void BlockStore::WaitForIndex() {
   if (indexLoad_ == 0) return;
-  writer_->WaitFor(indexLoad_);
+  Writer().WaitFor(indexLoad_);
   indexLoad_ = 0;
 }
 
@@ -121,11 +121,11 @@ BlockStore::~BlockStore() {
   restoreAhead_.reset();
   pieceRestore_.reset();
   scanAhead_.reset();
-  scanHelper_.reset();
+  threads_->Settle(ThreadPlan::Helper::kScanAhead);
   ahead_.reset();
   hasher_.reset();
-  helper_.reset();
-  writer_.reset();
+  threads_->Settle(ThreadPlan::Helper::kStoreHelper);
+  threads_->Settle(ThreadPlan::Helper::kStoreWriter);
   syncBehind_.reset();
   damage_.Save();  // derived data: a failed save only loses the memory
   dataFile_.reset();
@@ -144,8 +144,12 @@ void BlockStore::AttachManager(StoreContext* manager) {
 
 bool BlockStore::Sync() {
   if (!IsOpen() || !FlushBlocks()) return false;
-  bool dataSynced = syncBehind_->Finish() && platform::SyncFile(dataFd_);
-  const bool synced = platform::SyncFile(indexFd_) && dataSynced;
+  const std::error_code behind = syncBehind_->Finish();
+  const bool dataSynced = !behind && platform::SyncFile(dataFd_);
+  const bool indexSynced = platform::SyncFile(indexFd_);
+  // The caller reads the error of a failed sync as of any system call.
+  if (behind && indexSynced) errno = behind.value();
+  const bool synced = indexSynced && dataSynced;
   // A store stays open for as long as the desktop program runs: the blocks
   // of each published snapshot are entered now, or a program that is killed
   // leaves the next backup to read them back from the data file.

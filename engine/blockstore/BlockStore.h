@@ -33,6 +33,7 @@
 #include "blockstore/StoreContext.h"
 #include "platform/File.h"
 #include "util/SourceFile.h"
+#include "util/ThreadPlan.h"
 
 namespace vaultline {
 
@@ -59,9 +60,11 @@ class BlockStore : private MatchingScan::Store {
 
   // Opens (creating if missing) the data file at `basePath` and the index at
   // basePath + ".ind". The known blocks are loaded when first needed.
-  // New blocks are hashed on a helper thread where more than one processor
-  // is available; the bytes written are the same either way.
-  BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength);
+  // New blocks are hashed on the helpers of `threads` (a plan of its own
+  // when none is given); the bytes written are the same with helper threads
+  // or without.
+  BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength,
+             std::shared_ptr<ThreadPlan> threads = nullptr);
   // `threaded` false keeps all the work on the caller's thread.
   BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLength, bool threaded);
   virtual ~BlockStore();
@@ -139,6 +142,8 @@ class BlockStore : private MatchingScan::Store {
                              int32_t start, int64_t sourcePosition, FpRecordFile& record);
   virtual void DigestOf(int32_t length, const RingBuffer& ring, int32_t start, Md5Digest* digest);
   virtual void AttachManager(StoreContext* manager);
+  // The helpers of the operations on this store.
+  const std::shared_ptr<ThreadPlan>& Threads() const { return threads_; }
   virtual void LoadIndex();
   // Loads the index, or resets it and rebuilds it from the data file when
   // either file holds no records; once per store. Waits for a load begun
@@ -338,7 +343,11 @@ class BlockStore : private MatchingScan::Store {
   // The writer's ticket of the batch handed over, or 0.
   uint64_t CloseSources();
 
-  bool threaded_;
+  bool Threaded() const { return threads_->Threaded(); }
+  WorkerThread& Writer() const { return threads_->Get(ThreadPlan::Helper::kStoreWriter); }
+
+  // Declared first: the helpers outlive everything that hands them work.
+  std::shared_ptr<ThreadPlan> threads_;
   std::wstring basePath_;
   std::wstring indexPath_;
   int dataFd_ = -1;
@@ -355,11 +364,8 @@ class BlockStore : private MatchingScan::Store {
   // runs on it, and a thread of their own for writes of the data file: a
   // wait for a hashed block waits for every task before it, and a write
   // there would hold it up.
-  std::unique_ptr<WorkerThread> helper_;
-  std::unique_ptr<WorkerThread> writer_;
   std::unique_ptr<BlockHasher> hasher_;
   std::unique_ptr<WindowDigests> ahead_;
-  std::unique_ptr<WorkerThread> scanHelper_;
   std::unique_ptr<ScanAhead> scanAhead_;  // with a second processor
   std::deque<Piece> pieces_;
   static constexpr size_t kCloseBatch = 64;

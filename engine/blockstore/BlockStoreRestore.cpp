@@ -30,7 +30,7 @@ bool BlockStore::RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
   int readError;
   if (ahead != nullptr) {
     check = ahead->check;
-    readError = ahead->readError;
+    readError = ahead->readError.value();
   } else {
     const int64_t dataEnd = dataFile_ != nullptr ? dataFile_->LogicalEnd() : 0;
     check = ContentRecord::Read(contentFd, contentOffset, expectedName, expectedSize, dataEnd,
@@ -59,7 +59,7 @@ bool BlockStore::RestoreFile(int contentFd, int outputFd, int64_t contentOffset,
 void BlockStore::ExpectRestore(int contentFd, int64_t contentOffset, const std::wstring& name,
                                int64_t size) {
   // Without a second thread there is nothing to overlap.
-  if (!threaded_ || dataFile_ == nullptr) return;
+  if (!Threaded() || dataFile_ == nullptr) return;
   // What a cancelled backup left gathered must be on the drive before a
   // block of it is read.
   if (IsOpen()) FlushBlocks();
@@ -75,7 +75,7 @@ void BlockStore::ForgetExpectedRestores() {
 
 PieceRestore& BlockStore::Pieces() {
   if (pieceRestore_ == nullptr) {
-    pieceRestore_ = std::make_unique<PieceRestore>(*dataFile_, threaded_);
+    pieceRestore_ = std::make_unique<PieceRestore>(*dataFile_, *threads_);
   }
   return *pieceRestore_;
 }

@@ -90,16 +90,12 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFil
   }
   pending.headerHeld = pending.file->Held();
   if (hasher_ == nullptr) {
-    // Woken once two tasks (up to 32 blocks) wait: each wake costs the
-    // store's thread a system call. A task wanted sooner runs on the store's
-    // thread, which also starts the next ones while it waits.
-    helper_ = std::make_unique<WorkerThread>(threaded_, 2, true);
-    if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
-    hasher_ = std::make_unique<BlockHasher>(*helper_);
-    ahead_ = std::make_unique<WindowDigests>(*helper_);
-    if (threaded_) {
-      scanHelper_ = std::make_unique<WorkerThread>(true);
-      scanAhead_ = std::make_unique<ScanAhead>(*scanHelper_, blockMap_, ring_, blockLength_);
+    WorkerThread& helper = threads_->Get(ThreadPlan::Helper::kStoreHelper);
+    hasher_ = std::make_unique<BlockHasher>(helper);
+    ahead_ = std::make_unique<WindowDigests>(helper);
+    if (Threaded()) {
+      scanAhead_ = std::make_unique<ScanAhead>(threads_->Get(ThreadPlan::Helper::kScanAhead),
+                                               blockMap_, ring_, blockLength_);
     }
     // A batch is written once it reaches kAppendBatch: at most one block
     // more than that is gathered, and a file's last block may be almost
@@ -112,8 +108,9 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFil
   // sound and found again by the next file. So is its record, as far as it
   // got, though no snapshot names it.
   MatchingScan scan(*this, {ring_, blockMap_, far_, lookup_.IsOpen() ? &anchorFinder_ : nullptr,
-                            *ahead_, scanAhead_.get(), threaded_ ? helper_.get() : nullptr,
-                            readChunk_, blockLength_, threaded_});
+                            *ahead_, scanAhead_.get(),
+                            Threaded() ? &threads_->Get(ThreadPlan::Helper::kStoreHelper) : nullptr,
+                            readChunk_, blockLength_, Threaded()});
   const bool stored = scan.Run(*pending.file, source, fullPath, size) == 0;
   storing_ = nullptr;
   ahead_->Clear();
@@ -145,8 +142,7 @@ void BlockStore::CloseSource(int fd) {
 
 uint64_t BlockStore::CloseSources() {
   if (closing_.empty()) return 0;
-  if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(threaded_);
-  const uint64_t ticket = writer_->Submit([fds = std::move(closing_)] {
+  const uint64_t ticket = Writer().Submit([fds = std::move(closing_)] {
     for (const int fd : fds) platform::CloseFile(fd);
   });
   closing_.clear();
@@ -154,7 +150,7 @@ uint64_t BlockStore::CloseSources() {
 }
 
 void BlockStore::ReleaseSources() {
-  if (const uint64_t closed = CloseSources()) writer_->WaitFor(closed);
+  if (const uint64_t closed = CloseSources()) Writer().WaitFor(closed);
 }
 
 bool BlockStore::FlushBlocks() {
@@ -181,7 +177,7 @@ bool BlockStore::WriteBlocksBehind() {
   blocksInFlight_ = true;
   inFlightBlocks_ = blockMap_.BlockCount();
   inFlightRecords_ = indexFile_->PendingRecords();
-  return dataFile_->FlushBehind(*writer_);
+  return dataFile_->FlushBehind(Writer());
 }
 
 bool BlockStore::FinishBlocksInFlight() {

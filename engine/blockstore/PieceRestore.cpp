@@ -7,7 +7,7 @@
 #include "blockstore/Md5Lanes.h"
 #include "platform/File.h"
 #include "platform/GatherWrite.h"
-#include "util/WorkerThread.h"
+#include "util/ThreadPlan.h"
 
 namespace vaultline {
 
@@ -21,15 +21,14 @@ constexpr size_t kRuns = 3;
 
 }  // namespace
 
-PieceRestore::PieceRestore(const DataFile& data, bool threaded)
-    : data_(data),
-      // Checks are independent of each other, so the waiting caller may
-      // run the next.
-      worker_(std::make_unique<WorkerThread>(threaded, 1, true)) {
+PieceRestore::PieceRestore(const DataFile& data, ThreadPlan& threads)
+    : data_(data), worker_(threads.Get(ThreadPlan::Helper::kRestoreChecks)) {
   for (size_t i = 0; i < kRuns; ++i) runs_.push_back(std::make_unique<Run>());
 }
 
-PieceRestore::~PieceRestore() = default;
+PieceRestore::~PieceRestore() {
+  worker_.WaitForAll();
+}
 
 void PieceRestore::Check(Run& run) const {
   run.result = Result::kBlockDamaged;
@@ -161,7 +160,7 @@ PieceRestore::Result PieceRestore::Restore(const std::vector<FpEntry>& entries, 
   for (auto& run : runs_) idle.push_back(run.get());
   std::deque<Run*> busy;
   auto drain = [&] {
-    if (!busy.empty()) worker_->WaitFor(busy.back()->ticket);
+    if (!busy.empty()) worker_.WaitFor(busy.back()->ticket);
   };
 
   size_t next = 0;
@@ -178,13 +177,13 @@ PieceRestore::Result PieceRestore::Restore(const std::vector<FpEntry>& entries, 
         run.ticket = 0;
       } else {
         Run* submitted = &run;
-        run.ticket = worker_->Submit([this, submitted] { Check(*submitted); });
+        run.ticket = worker_.Submit([this, submitted] { Check(*submitted); });
       }
       busy.push_back(&run);
     }
     if (busy.empty()) return Result::kRestored;
     Run& run = *busy.front();
-    worker_->WaitFor(run.ticket);
+    worker_.WaitFor(run.ticket);
     busy.pop_front();
     const Result result = Deliver(run, outputFd, pieceWritten, &written, damagedAt);
     if (result != Result::kRestored) {

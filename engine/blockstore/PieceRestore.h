@@ -18,6 +18,7 @@
 namespace vaultline {
 
 class DataFile;
+class ThreadPlan;
 class WorkerThread;
 
 class PieceRestore {
@@ -26,9 +27,10 @@ class PieceRestore {
   // kWrongBlock: a sound block is not the one its entry names.
   enum class Result { kRestored, kBlockDamaged, kWrongBlock, kWriteFailed };
 
-  // `threaded` false does all the work on the caller's thread.
-  PieceRestore(const DataFile& data, bool threaded);
-  ~PieceRestore();
+  // Checks on the plan's kRestoreChecks helper (on the caller's thread
+  // without helper threads).
+  PieceRestore(const DataFile& data, ThreadPlan& threads);
+  ~PieceRestore();  // waits for the checks handed over
   PieceRestore(const PieceRestore&) = delete;
   PieceRestore& operator=(const PieceRestore&) = delete;
 
@@ -39,7 +41,7 @@ class PieceRestore {
                  const std::function<void(int64_t written)>& pieceWritten, int64_t* damagedAt);
 
   // The thread the checks run on, for other work of a restore.
-  WorkerThread& Helper() const { return *worker_; }
+  WorkerThread& Helper() const { return worker_; }
 
   // Adjacent blocks read together, and what checking them found.
   struct Run {
@@ -72,7 +74,7 @@ class PieceRestore {
                  int64_t* damagedAt) const;
 
   const DataFile& data_;
-  std::unique_ptr<WorkerThread> worker_;
+  WorkerThread& worker_;
   std::vector<std::unique_ptr<Run>> runs_;
 };
 

@@ -21,13 +21,13 @@ void RestoreAhead::Expect(int contentFd, int64_t contentOffset, const std::wstri
 
 void RestoreAhead::Prepare(File& file, const PieceRestore& pieces) {
   file.why.clear();
-  file.readError = 0;
+  file.readError.clear();
   file.runChecked = false;
   file.check = ContentRecord::Read(file.contentFd, file.contentOffset, file.name, file.size,
                                    file.dataEnd, &file.record, &file.why);
   if (file.check == ContentRecord::Check::kReadError) {
     // The error belongs to this thread.
-    file.readError = platform::LastError();
+    file.readError = {platform::LastError(), std::generic_category()};
     return;
   }
   if (file.check == ContentRecord::Check::kSound &&

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <system_error>
 
 #include "blockstore/ContentRecord.h"
 #include "blockstore/PieceRestore.h"
@@ -33,8 +34,8 @@ class RestoreAhead {
     ContentRecord record;
     ContentRecord::Check check = ContentRecord::Check::kSound;
     std::wstring why;
-    int readError = 0;        // the system's error when the record could not be read
-    bool runChecked = false;  // the record names one run, and `run` holds it checked
+    std::error_code readError;  // when the record could not be read
+    bool runChecked = false;    // the record names one run, and `run` holds it checked
     PieceRestore::Run run;
     uint64_t ticket = 0;
   };

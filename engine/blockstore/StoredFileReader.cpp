@@ -11,8 +11,8 @@
 
 namespace vaultline {
 
-StoredFileReader::StoredFileReader(const DataFile& data, bool threaded)
-    : data_(data), pieces_(data, threaded) {}
+StoredFileReader::StoredFileReader(const DataFile& data, ThreadPlan& threads)
+    : data_(data), pieces_(data, threads) {}
 
 StoredFileReader::~StoredFileReader() {
   while (!kept_.empty()) Drop(std::prev(kept_.end()));

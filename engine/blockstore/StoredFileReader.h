@@ -19,6 +19,7 @@
 namespace vaultline {
 
 class DataFile;
+class ThreadPlan;
 
 class StoredFileReader {
  public:
@@ -29,7 +30,7 @@ class StoredFileReader {
     std::vector<size_t> runStarts;  // the first entry of each run, in order
   };
 
-  StoredFileReader(const DataFile& data, bool threaded);
+  StoredFileReader(const DataFile& data, ThreadPlan& threads);
   ~StoredFileReader();
   StoredFileReader(const StoredFileReader&) = delete;
   StoredFileReader& operator=(const StoredFileReader&) = delete;

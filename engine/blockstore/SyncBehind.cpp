@@ -1,38 +1,37 @@
 #include "blockstore/SyncBehind.h"
 
-#include <cerrno>
+#include <utility>
 
 #include "platform/File.h"
 
 namespace vaultline {
 
-SyncBehind::SyncBehind(int fd, bool threaded, int64_t step)
-    : fd_(fd), threaded_(threaded), step_(step) {}
+SyncBehind::SyncBehind(int fd, ThreadPlan& threads, int64_t step)
+    : fd_(fd), threads_(threads), step_(step) {}
 
-SyncBehind::~SyncBehind() = default;
+SyncBehind::~SyncBehind() {
+  Finish();
+}
 
 void SyncBehind::Grown(int64_t end) {
-  if (!threaded_) return;
+  if (!threads_.Threaded()) return;
   if (syncedTo_ < 0) syncedTo_ = end;
   if (end - syncedTo_ < step_) return;
-  if (ticket_ != 0 && !worker_->Done(ticket_)) return;
-  if (worker_ == nullptr) worker_ = std::make_unique<WorkerThread>(true);
+  WorkerThread& helper = threads_.Get(ThreadPlan::Helper::kDataSync);
+  if (ticket_ != 0 && !helper.Done(ticket_)) return;
   syncedTo_ = end;
-  ticket_ = worker_->Submit(
+  ticket_ = helper.Submit(
       [this] {
-        if (!platform::SyncFile(fd_)) error_ = platform::LastError();
+        if (!platform::SyncFile(fd_)) error_ = {platform::LastError(), std::generic_category()};
       },
       true);
 }
 
-bool SyncBehind::Finish() {
-  if (ticket_ == 0) return true;
-  worker_->WaitFor(ticket_);
+std::error_code SyncBehind::Finish() {
+  if (ticket_ == 0) return {};
+  threads_.Get(ThreadPlan::Helper::kDataSync).WaitFor(ticket_);
   ticket_ = 0;
-  if (error_ == 0) return true;
-  errno = error_;
-  error_ = 0;
-  return false;
+  return std::exchange(error_, {});
 }
 
 }  // namespace vaultline

@@ -11,17 +11,17 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <system_error>
 
-#include "util/WorkerThread.h"
+#include "util/ThreadPlan.h"
 
 namespace vaultline {
 
 class SyncBehind {
  public:
-  // Without `threaded` nothing is synced behind: the sync would hold up
-  // the only processor's writing.
-  SyncBehind(int fd, bool threaded, int64_t step);
+  // Syncs on the plan's kDataSync helper. Without helper threads nothing is
+  // synced behind: the sync would hold up the only processor's writing.
+  SyncBehind(int fd, ThreadPlan& threads, int64_t step);
   ~SyncBehind();  // waits for the sync running
   SyncBehind(const SyncBehind&) = delete;
   SyncBehind& operator=(const SyncBehind&) = delete;
@@ -30,18 +30,17 @@ class SyncBehind {
   // step more was written since the last one began (or since the first
   // call) and none is running.
   void Grown(int64_t end);
-  // Waits for the sync running. False, with errno set to its error, when a
-  // sync behind failed since the last call.
-  bool Finish();
+  // Waits for the sync running. The error of a sync behind that failed
+  // since the last call, else none.
+  std::error_code Finish();
 
  private:
   int fd_;
-  bool threaded_;
+  ThreadPlan& threads_;
   int64_t step_;
   int64_t syncedTo_ = -1;  // where the file ended when the last sync began
   uint64_t ticket_ = 0;    // of the last sync handed over, or 0
-  int error_ = 0;          // of a failed sync; written by the worker before its ticket is done
-  std::unique_ptr<WorkerThread> worker_;  // made by the first sync
+  std::error_code error_;  // of a failed sync; written by the helper before its ticket is done
 };
 
 }  // namespace vaultline

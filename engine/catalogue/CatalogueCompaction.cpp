@@ -409,7 +409,7 @@ bool CatalogueCompaction::WriteRecords() {
   bool written = newDirectory >= 0;
   if (written) {
     DirectoryFile source(directoryFd_);
-    DirectoryFile target(newDirectory);
+    DirectoryFile target(newDirectory, &threads_);
     DirEntry entry;
     for (size_t i = 0; written && i < records_.size(); ++i) {
       if (source.ReadRecordAt(records_[i], &entry) < 0) {

@@ -17,6 +17,7 @@
 
 #include "catalogue/CompactionSwitch.h"
 #include "catalogue/SnapshotHistory.h"
+#include "util/ThreadPlan.h"
 
 class IBackupRestoreStatus;
 
@@ -67,6 +68,8 @@ class CatalogueCompaction {
   void ReportDamage(const std::wstring& what);
   void ReportWriteFailure(const std::wstring& file);
 
+  // Declared first: its helpers outlive everything that hands them work.
+  ThreadPlan threads_;
   std::wstring location_;
   IBackupRestoreStatus* status_;
   CompactionSwitch switch_;

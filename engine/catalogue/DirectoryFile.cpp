@@ -7,10 +7,9 @@
 #include "catalogue/SourceScanner.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
-#include "platform/Processors.h"
 #include "platform/Text.h"
 #include "util/Crc32.h"
-#include "util/WorkerThread.h"
+#include "util/ThreadPlan.h"
 
 namespace vaultline {
 
@@ -60,21 +59,20 @@ int64_t SizeOf(int fd) {
 
 }  // namespace
 
-DirectoryFile::DirectoryFile(int fd)
+DirectoryFile::DirectoryFile(int fd, ThreadPlan* threads)
     : fd_(fd),
       position_(SizeOf(fd)),
       writes_(fd, position_, L"\nErrot trying to write directory file",
               platform::GrowingFileWriteBack::kStep),
-      threaded_(platform::AvailableProcessors() > 1) {}
+      threads_(threads) {}
 
 DirectoryFile::~DirectoryFile() {
   Flush();
 }
 
 bool DirectoryFile::FlushBehind() {
-  if (!threaded_) return Flush();
-  if (writer_ == nullptr) writer_ = std::make_unique<WorkerThread>(true);
-  return writes_.FlushBehind(*writer_);
+  if (threads_ == nullptr || !threads_->Threaded()) return Flush();
+  return writes_.FlushBehind(threads_->Get(ThreadPlan::Helper::kDirectoryWriter));
 }
 
 bool DirectoryFile::Flush() {

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "catalogue/DirRecord.h"
@@ -19,11 +18,13 @@
 namespace vaultline {
 
 class SourceScanner;
-class WorkerThread;
+class ThreadPlan;
 
 class DirectoryFile {
  public:
-  explicit DirectoryFile(int fd);
+  // Chunks are written behind on the kDirectoryWriter helper of `threads`;
+  // without a plan, or without helper threads, on the caller's thread.
+  explicit DirectoryFile(int fd, ThreadPlan* threads = nullptr);
   ~DirectoryFile();  // writes what is gathered; a failure is only logged
   DirectoryFile(const DirectoryFile&) = delete;
   DirectoryFile& operator=(const DirectoryFile&) = delete;
@@ -69,10 +70,7 @@ class DirectoryFile {
   std::vector<uint8_t> buffer_;
   int64_t bufferStart_ = 0;  // file offset of buffer_[0]
   WriteBehind writes_;
-  bool threaded_;
-  // Made by the first chunk written behind. Declared after writes_, so that
-  // it ends before the buffers its tasks write from go.
-  std::unique_ptr<WorkerThread> writer_;
+  ThreadPlan* threads_;
 };
 
 }  // namespace vaultline

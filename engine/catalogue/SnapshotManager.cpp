@@ -22,9 +22,8 @@
 #include "platform/Format.h"
 #include "platform/LinksAndNodes.h"
 #include "platform/Path.h"
-#include "platform/Processors.h"
 #include "platform/Text.h"
-#include "util/WorkerThread.h"
+#include "util/ThreadPlan.h"
 #include "vaultline/Vaultline.h"
 
 namespace vaultline {
@@ -105,7 +104,8 @@ bool WorthRewriting(size_t records, size_t keys) {
 SnapshotManager::SnapshotManager(std::wstring contentPath, std::wstring directoryPath,
                                  std::wstring snapshotPath, std::unique_ptr<BlockStore> store,
                                  IBackupRestoreStatus* status)
-    : store_(std::move(store)),
+    : threads_(store != nullptr ? store->Threads() : std::make_shared<ThreadPlan>()),
+      store_(std::move(store)),
       location_(LocationOf(directoryPath)),
       snapshotPath_(std::move(snapshotPath)),
       keyFile_(LocationOf(directoryPath) + L".keys"),
@@ -118,7 +118,7 @@ SnapshotManager::SnapshotManager(std::wstring contentPath, std::wstring director
   // creates them too) whose folder entries were never synced: the first
   // snapshot in them syncs the folder as well.
   filesCreated_ = snapshotFd_ < 0 || platform::FileSizeOf(snapshotFd_) == 0;
-  directory_ = std::make_unique<DirectoryFile>(directoryFd_);
+  directory_ = std::make_unique<DirectoryFile>(directoryFd_, threads_.get());
   snapshot_ = std::make_unique<SnapshotFile>(snapshotFd_, snapshotPath_);
   if (store_ != nullptr) store_->AttachManager(this);
 
@@ -155,7 +155,7 @@ bool SnapshotManager::LoadKeyIndex() {
 }
 
 SnapshotManager::~SnapshotManager() {
-  keyReader_.reset();
+  threads_->Settle(ThreadPlan::Helper::kKeyReading);
   store_.reset();
   snapshot_.reset();
   directory_.reset();
@@ -259,24 +259,22 @@ void SnapshotManager::SaveSidecar(size_t known, const std::vector<KeyIndex::Entr
 
 void SnapshotManager::ReadKeysAhead(int32_t snapshotTime, const SourceRange& range) {
   if (!indexed_ || !keyFile_.IsCurrent()) return;
-  if (keyReader_ == nullptr) {
-    keyReader_ = std::make_unique<WorkerThread>(platform::AvailableProcessors() > 1);
-  }
   keysFound_.clear();
   // Records of the snapshot are extended ones, so the extended ranges that
   // AddToSidecar adds to do not bear on them.
-  keysAhead_ = keyReader_->Submit(
-      [this, snapshotTime, range] {
-        DirectoryFile reader(directoryFd_);
-        keysResult_ =
-            IndexRange(reader, range.rootOffset, range.endOffset, snapshotTime, &keysFound_);
-      },
-      true);
+  keysAhead_ = threads_->Get(ThreadPlan::Helper::kKeyReading)
+                   .Submit(
+                       [this, snapshotTime, range] {
+                         DirectoryFile reader(directoryFd_);
+                         keysResult_ = IndexRange(reader, range.rootOffset, range.endOffset,
+                                                  snapshotTime, &keysFound_);
+                       },
+                       true);
 }
 
 void SnapshotManager::AddToSidecar(int32_t snapshotTime, const std::vector<SourceRange>& ranges) {
   if (keysAhead_ == 0) return;
-  keyReader_->WaitFor(keysAhead_);
+  threads_->Get(ThreadPlan::Helper::kKeyReading).WaitFor(keysAhead_);
   keysAhead_ = 0;
   // The snapshot's records as a load would index them once it is listed.
   SnapEntry published;
@@ -553,7 +551,7 @@ bool SnapshotManager::TakeSnapshot(const std::vector<std::wstring>& sources, int
       AddFigures(snapshotTime, ranges[0], bytesBefore);
     }
     // Keys read ahead for a snapshot that was not published are dropped.
-    if (keysAhead_ != 0) keyReader_->WaitFor(keysAhead_);
+    if (keysAhead_ != 0) threads_->Get(ThreadPlan::Helper::kKeyReading).WaitFor(keysAhead_);
     keysAhead_ = 0;
   }
   if (!published) {
@@ -626,7 +624,7 @@ size_t SnapshotManager::PrefetchFiles(const SourceScanner& folder,
     bytes += entry.size;
     paths.push_back(std::move(path));
   }
-  if (prefetch_ == nullptr) prefetch_ = std::make_unique<SourcePrefetch>();
+  if (prefetch_ == nullptr) prefetch_ = std::make_unique<SourcePrefetch>(*threads_);
   prefetch_->Ahead(std::move(paths));
   return next;
 }

@@ -42,7 +42,7 @@ class SnapshotFile;
 class SourcePrefetch;
 struct SnapEntry;
 class SourceScanner;
-class WorkerThread;
+class ThreadPlan;
 
 class SnapshotManager : public StoreContext {
  public:
@@ -252,6 +252,9 @@ class SnapshotManager : public StoreContext {
   void ReportDamagedEntry(int index);
   void NoteEntry(const SnapEntry& entry);
 
+  // The store's helpers, which the manager's own use as well; declared
+  // first, so that they outlive everything that hands them work.
+  std::shared_ptr<ThreadPlan> threads_;
   std::unique_ptr<BlockStore> store_;
   std::wstring location_;  // the data file's path, which the others extend
   std::wstring snapshotPath_;
@@ -275,8 +278,7 @@ class SnapshotManager : public StoreContext {
   uint32_t notStoredFiles_ = 0;  // of those the pre-scan counted
   int64_t notStoredBytes_ = 0;
   // What ReadKeysAhead found, once the ticket of its task is done.
-  std::unique_ptr<WorkerThread> keyReader_;
-  uint64_t keysAhead_ = 0;  // the ticket, or 0
+  uint64_t keysAhead_ = 0;  // the ticket of the kKeyReading helper, or 0
   std::vector<KeyIndex::Entry> keysFound_;
   int keysResult_ = 0;
   std::vector<SnapEntry> indexedEntries_;  // the sound entries the index was made of

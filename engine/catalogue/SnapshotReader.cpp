@@ -6,7 +6,6 @@
 #include "catalogue/SubtreeWalk.h"
 #include "platform/File.h"
 #include "platform/Format.h"
-#include "platform/Processors.h"
 
 namespace vaultline {
 
@@ -53,7 +52,7 @@ SnapshotReader::SnapshotReader(const std::wstring& location) {
   if (dataFd_ < 0 || contentFd_ < 0 || directoryFd_ < 0) return;
   data_ = std::make_unique<DataFile>(dataFd_);
   directory_ = std::make_unique<DirectoryFile>(directoryFd_);
-  files_ = std::make_unique<StoredFileReader>(*data_, platform::AvailableProcessors() > 1);
+  files_ = std::make_unique<StoredFileReader>(*data_, threads_);
   ReadEntries(location + L".snp");
 }
 

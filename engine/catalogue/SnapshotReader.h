@@ -18,6 +18,7 @@
 #include "catalogue/AttributeList.h"
 #include "catalogue/DirRecord.h"
 #include "catalogue/ExtendedRanges.h"
+#include "util/ThreadPlan.h"
 
 namespace vaultline {
 
@@ -66,6 +67,8 @@ class SnapshotReader {
                std::wstring* why);
 
  private:
+  // Declared first: its helpers outlive everything that hands them work.
+  ThreadPlan threads_;
   struct Entry {
     int32_t time = 0;
     bool damaged = false;

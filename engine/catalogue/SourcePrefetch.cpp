@@ -2,8 +2,7 @@
 
 #include "platform/File.h"
 #include "platform/FileSystem.h"
-#include "platform/Processors.h"
-#include "util/WorkerThread.h"
+#include "util/ThreadPlan.h"
 
 namespace vaultline {
 namespace {
@@ -15,20 +14,20 @@ constexpr size_t kHeldLimit = size_t{4} << 20;
 
 }  // namespace
 
-SourcePrefetch::SourcePrefetch() {
-  if (platform::AvailableProcessors() > 1) thread_ = std::make_unique<WorkerThread>(true);
-}
+SourcePrefetch::SourcePrefetch(ThreadPlan& threads) : threads_(threads) {}
 
 SourcePrefetch::~SourcePrefetch() {
-  thread_.reset();
+  threads_.Settle(ThreadPlan::Helper::kSourceOpening);
   for (const Opened& opened : opened_) platform::CloseFile(opened.file.fd);
 }
 
 void SourcePrefetch::Ahead(std::vector<std::wstring> paths) {
-  if (thread_ == nullptr || paths.empty()) return;
+  if (!threads_.Threaded() || paths.empty()) return;
   const uint64_t first = handedCount_ + 1;
   for (const std::wstring& path : paths) handed_.emplace_back(++handedCount_, path);
-  thread_->Submit([this, first, paths = std::move(paths)] { OpenAhead(first, paths); });
+  threads_.Get(ThreadPlan::Helper::kSourceOpening).Submit([this, first, paths = std::move(paths)] {
+    OpenAhead(first, paths);
+  });
 }
 
 void SourcePrefetch::OpenAhead(uint64_t first, const std::vector<std::wstring>& paths) {

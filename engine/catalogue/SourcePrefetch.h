@@ -3,8 +3,8 @@
 // Files that have dropped out of the cache (the usual case for a first
 // backup) then rarely hold the store up while it waits for the disk, and
 // the store's thread is spared their opening; small files are read whole,
-// which spares it their reads as well. Where only one processor is
-// available nothing is read ahead.
+// which spares it their reads as well. Without helper threads nothing is
+// read ahead.
 #pragma once
 
 #include <deque>
@@ -18,12 +18,13 @@
 
 namespace vaultline {
 
-class WorkerThread;
+class ThreadPlan;
 
 class SourcePrefetch {
  public:
-  SourcePrefetch();
-  ~SourcePrefetch();  // closes what was opened and not claimed
+  // Opens on the plan's kSourceOpening helper.
+  explicit SourcePrefetch(ThreadPlan& threads);
+  ~SourcePrefetch();  // waits for the helper, closes what was opened and not claimed
   SourcePrefetch(const SourcePrefetch&) = delete;
   SourcePrefetch& operator=(const SourcePrefetch&) = delete;
 
@@ -54,8 +55,8 @@ class SourcePrefetch {
   // A claim that finds its file not opened yet moves it on, so that the
   // thread skips ahead of the store instead of trailing it.
   uint64_t passed_ = 0;
-  size_t heldBytes_ = 0;                  // of the files read whole and not claimed
-  std::unique_ptr<WorkerThread> thread_;  // null on one processor
+  size_t heldBytes_ = 0;  // of the files read whole and not claimed
+  ThreadPlan& threads_;
 };
 
 }  // namespace vaultline

@@ -59,6 +59,15 @@ void WorkerThread::WaitFor(uint64_t ticket) {
   }
 }
 
+void WorkerThread::WaitForAll() {
+  uint64_t last;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    last = submitted_;
+  }
+  WaitFor(last);
+}
+
 bool WorkerThread::Done(uint64_t ticket) const {
   if (!threaded_) return true;
   std::lock_guard<std::mutex> lock(mutex_);

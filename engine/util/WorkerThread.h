@@ -4,8 +4,9 @@
 // thread and being woken by it costs more than a small task, and a task that
 // waits for the helper is the one the caller needs next. So tasks start in
 // the order handed over, but two can run at once, one on each thread; they
-// must not depend on each other. Where only one processor is available there
-// is no thread: each task runs on the caller's thread when it is handed over.
+// must not depend on each other. Without a thread (`threaded` false) each
+// task runs on the caller's thread when it is handed over. Only ThreadPlan
+// makes them in the engine: it decides whether they run and owns them.
 // Tasks never call the status sink; that stays on the caller's thread.
 // The helper does batch work (platform::MarkThreadAsBatchWork): waking it
 // does not push the caller aside, whose work it serves.
@@ -38,6 +39,8 @@ class WorkerThread {
   // Returns once the task of `ticket` and every one before it has run; what
   // they wrote is then visible to the caller. Runs those not yet started.
   void WaitFor(uint64_t ticket);
+  // WaitFor the last task handed over so far.
+  void WaitForAll();
   // Whether the task of `ticket` and every one before it have run, without
   // waiting.
   bool Done(uint64_t ticket) const;

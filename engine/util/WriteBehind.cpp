@@ -58,7 +58,8 @@ bool WriteBehind::FlushBehind(WorkerThread& worker) {
   const int64_t at = written_;
   ticket_ = worker.Submit([this, at] {
     flushFailed_ = !platform::WriteFileAt(fd_, inFlight_.data(), inFlight_.size(), at);
-    flushError_ = flushFailed_ ? platform::LastError() : 0;
+    flushError_ = flushFailed_ ? std::error_code(platform::LastError(), std::generic_category())
+                               : std::error_code();
     // Otherwise the kernel would hold a first backup's bytes back until the
     // sync before publishing, and the backup would then wait for all of them.
     if (!flushFailed_) writeBack_.Grown(fd_, at + static_cast<int64_t>(inFlight_.size()));
@@ -72,7 +73,7 @@ bool WriteBehind::Finish() {
   worker_ = nullptr;
   if (flushFailed_) {
     flushFailed_ = false;
-    Failed(flushError_);
+    Failed(flushError_.value());
     return false;
   }
   written_ += static_cast<int64_t>(inFlight_.size());

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <system_error>
 #include <vector>
 
 #include "platform/File.h"
@@ -83,7 +84,7 @@ class WriteBehind {
   uint64_t ticket_ = 0;
   // Set by the worker; the caller's to read once the ticket is done.
   bool flushFailed_ = false;
-  int flushError_ = 0;
+  std::error_code flushError_;
 };
 
 }  // namespace vaultline

@@ -84,10 +84,11 @@ class SyncBehindTest : public ::testing::Test {
 };
 
 TEST_F(SyncBehindTest, SyncsOnItsOwnThreadAStepAfterTheLastAndOneAtATime) {
-  SyncBehind behind(fd_, true, kStep);
+  ThreadPlan threads(true);
+  SyncBehind behind(fd_, threads, kStep);
   behind.Grown(5000);  // where the writing starts: nothing is due yet
   behind.Grown(5000 + kStep - 1);
-  EXPECT_TRUE(behind.Finish());
+  EXPECT_FALSE(behind.Finish());
   EXPECT_EQ(watch_->Syncs(), 0);
 
   watch_->Hold();
@@ -97,21 +98,22 @@ TEST_F(SyncBehindTest, SyncsOnItsOwnThreadAStepAfterTheLastAndOneAtATime) {
   behind.Grown(5000 + 3 * kStep);
   behind.Grown(5000 + 4 * kStep);
   watch_->Release();
-  EXPECT_TRUE(behind.Finish());
+  EXPECT_FALSE(behind.Finish());
   EXPECT_EQ(watch_->Syncs(), 1);
   EXPECT_EQ(watch_->SyncsOnCaller(), 0);
 
   // The next step counts from where the last sync began.
   behind.Grown(5000 + 2 * kStep - 1);
-  EXPECT_TRUE(behind.Finish());
+  EXPECT_FALSE(behind.Finish());
   EXPECT_EQ(watch_->Syncs(), 1);
   behind.Grown(5000 + 2 * kStep);
-  EXPECT_TRUE(behind.Finish());
+  EXPECT_FALSE(behind.Finish());
   EXPECT_EQ(watch_->Syncs(), 2);
 }
 
 TEST_F(SyncBehindTest, AFailedSyncIsReportedOnceByFinishWithItsError) {
-  SyncBehind behind(fd_, true, kStep);
+  ThreadPlan threads(true);
+  SyncBehind behind(fd_, threads, kStep);
   watch_->FailFirst(EIO);
   behind.Grown(0);
   // A later sync that succeeds does not hide the failure. The second starts
@@ -120,17 +122,16 @@ TEST_F(SyncBehindTest, AFailedSyncIsReportedOnceByFinishWithItsError) {
     behind.Grown(end);
     std::this_thread::yield();
   }
-  errno = 0;
+  EXPECT_EQ(behind.Finish(), std::error_code(EIO, std::generic_category()));
   EXPECT_FALSE(behind.Finish());
-  EXPECT_EQ(errno, EIO);
-  EXPECT_TRUE(behind.Finish());
 }
 
 TEST_F(SyncBehindTest, WithOneProcessorNothingIsSyncedBehind) {
-  SyncBehind behind(fd_, false, kStep);
+  ThreadPlan threads(false);
+  SyncBehind behind(fd_, threads, kStep);
   behind.Grown(0);
   behind.Grown(10 * kStep);
-  EXPECT_TRUE(behind.Finish());
+  EXPECT_FALSE(behind.Finish());
   EXPECT_EQ(watch_->Syncs(), 0);
 }
 

@@ -9,6 +9,7 @@
 #include "catalogue/SourcePrefetch.h"
 #include "platform/File.h"
 #include "platform/Processors.h"
+#include "util/ThreadPlan.h"
 
 namespace vaultline {
 namespace {
@@ -57,7 +58,8 @@ TEST_F(SourcePrefetchTest, FilesPassedOrNotClaimedAreClosed) {
   if (platform::AvailableProcessors() < 2) GTEST_SKIP() << "nothing is opened ahead";
   const size_t before = OpenDescriptors();
   {
-    SourcePrefetch prefetch;
+    ThreadPlan threads;
+    SourcePrefetch prefetch(threads);
     prefetch.Ahead(paths_);
     ASSERT_TRUE(AwaitOpen(before, paths_.size()));
     SourceFile c = prefetch.Claim(paths_[2]);
@@ -86,7 +88,8 @@ TEST_F(SourcePrefetchTest, AClaimAheadOfTheThreadLeavesTheRestClaimable) {
   if (platform::AvailableProcessors() < 2) GTEST_SKIP() << "nothing is opened ahead";
   const size_t before = OpenDescriptors();
   {
-    SourcePrefetch prefetch;
+    ThreadPlan threads;
+    SourcePrefetch prefetch(threads);
     prefetch.Ahead(paths_);
     SourceFile a = prefetch.Claim(paths_[0]);  // may or may not be open by now
     if (a.fd >= 0) {
