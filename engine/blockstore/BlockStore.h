@@ -130,6 +130,9 @@ class BlockStore : private MatchingScan::Store {
   // close fails the restore too: then, when `restored`, it is reported and
   // the operation ends. Returns whether the file came back.
   bool CloseRestoredFile(int outputFd, bool restored);
+  // As CloseRestoredFile, for a file another thread closed: `closed` tells
+  // whether the close succeeded.
+  bool RestoredFileClosed(bool closed, bool restored);
   virtual bool WriteFpHeader(FpRecordFile& record, const std::wstring& name, int64_t size,
                              uint16_t layout);
   virtual bool WriteFpEntry(int32_t weakChecksum, const Md5Digest& digest, int32_t length,

@@ -81,7 +81,11 @@ PieceRestore& BlockStore::Pieces() {
 }
 
 bool BlockStore::CloseRestoredFile(int outputFd, bool restored) {
-  if (platform::CloseFile(outputFd) || !restored) return restored;
+  return RestoredFileClosed(platform::CloseFile(outputFd), restored);
+}
+
+bool BlockStore::RestoredFileClosed(bool closed, bool restored) {
+  if (closed || !restored) return restored;
   ReportError(L"Error restoring file");
   return false;
 }

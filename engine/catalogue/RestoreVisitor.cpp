@@ -7,6 +7,7 @@
 #include "catalogue/AttributeList.h"
 #include "catalogue/PathJoin.h"
 #include "catalogue/RecordExtension.h"
+#include "catalogue/StatusRecorder.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
@@ -14,6 +15,7 @@
 #include "platform/LinksAndNodes.h"
 #include "platform/Owners.h"
 #include "platform/Path.h"
+#include "util/ThreadPlan.h"
 #include "vaultline/RestoreConflict.h"
 #include "vaultline/Vaultline.h"
 
@@ -157,7 +159,29 @@ bool HasParentComponent(const std::wstring& name) {
   return false;
 }
 
+// Sets what the record and `list` (null for none) hold on the file open at
+// `fd`; what could not be set.
+std::vector<std::wstring> SetOnOpenFile(const DirEntry& entry, int fd, const AttributeList* list) {
+  std::vector<std::wstring> left;
+  ApplyRecorded(entry, list, OpenFileAttributes{fd}, &left);
+  return left;
+}
+
 }  // namespace
+
+RestoreVisitor::RestoreVisitor(BlockStore& store, int contentFd, StoreContext& context,
+                               std::wstring target, bool flatten, Conflict conflict)
+    : store_(store),
+      threads_(*store.Threads()),
+      contentFd_(contentFd),
+      context_(context),
+      target_(std::move(target)),
+      flatten_(flatten),
+      conflict_(conflict) {}
+
+RestoreVisitor::~RestoreVisitor() {
+  if (finishing_ != nullptr) FinishingWentWell();
+}
 
 void RestoreVisitor::Report(const std::wstring& text, const std::wstring& diagnostic) {
   failed_ = true;
@@ -166,21 +190,28 @@ void RestoreVisitor::Report(const std::wstring& text, const std::wstring& diagno
 }
 
 std::wstring RestoreVisitor::Destination(const std::wstring& name) {
-  const std::wstring last = LastComponent(name);
-  const bool joinedWhole = folders_.empty() && (!flatten_ || target_.empty());
-  if (IsUnsafeComponent(last) || (joinedWhole && HasParentComponent(name))) {
+  bool unsafe = false;
+  std::wstring destination = DestinationOf(name, &unsafe);
+  if (unsafe) {
     Report(platform::FormatWide(L"The stored name %ls is not a safe path and was not restored",
                                 name.c_str()),
            L"\nUnsafe stored name not restored: " + name);
-    return std::wstring();
   }
+  return destination;
+}
+
+std::wstring RestoreVisitor::DestinationOf(const std::wstring& name, bool* unsafe) const {
+  const std::wstring last = LastComponent(name);
+  const bool joinedWhole = folders_.empty() && (!flatten_ || target_.empty());
+  *unsafe = IsUnsafeComponent(last) || (joinedWhole && HasParentComponent(name));
+  if (*unsafe) return std::wstring();
   if (!folders_.empty()) return JoinPath(folders_.back(), last);
   if (target_.empty()) return name;
   return JoinPath(target_, flatten_ ? last : name);
 }
 
 bool RestoreVisitor::EnterFolder(const DirEntry& entry, int64_t) {
-  if (context_.cancelled) return false;
+  if (!Settle() || context_.cancelled) return false;
   if (Skipping()) {
     folders_.emplace_back();
     return true;
@@ -205,6 +236,8 @@ bool RestoreVisitor::EnterFolder(const DirEntry& entry, int64_t) {
 }
 
 bool RestoreVisitor::LeaveFolder(const DirEntry& entry) {
+  // The folder's time is set after its contents are in place.
+  if (!Settle()) return false;
   const std::wstring destination = folders_.back();
   folders_.pop_back();
   if (context_.cancelled) return false;
@@ -213,6 +246,14 @@ bool RestoreVisitor::LeaveFolder(const DirEntry& entry) {
 }
 
 bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
+  if (finishing_ != nullptr) {
+    if (const std::optional<bool> ahead = VisitFileAhead(entry)) return *ahead;
+    if (!Settle()) return false;
+  }
+  return VisitFileInOrder(entry);
+}
+
+bool RestoreVisitor::VisitFileInOrder(const DirEntry& entry) {
   if (context_.cancelled) return false;
   if (Skipping()) return true;
   const std::wstring destination = UnderConflictRule(entry, Destination(entry.name));
@@ -253,12 +294,116 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
            L"\nCan not create the file " + destination);
     return true;
   }
-  bool restored = store_.RestoreFile(contentFd_, fd, entry.contentOffset, entry.name, entry.size);
+  const bool restored =
+      store_.RestoreFile(contentFd_, fd, entry.contentOffset, entry.name, entry.size);
+  return FinishFile(entry, destination, fd, restored, list, listed);
+}
+
+std::optional<bool> RestoreVisitor::VisitFileAhead(const DirEntry& entry) {
+  if (context_.cancelled || Skipping() || conflict_.countOnly ||
+      entry.Kind() != platform::ItemKind::kPlain) {
+    return std::nullopt;
+  }
+  bool unsafe = false;
+  const std::wstring destination = DestinationOf(entry.name, &unsafe);
+  if (destination.empty()) return std::nullopt;
+  // Only a file that nothing was in the place of can be taken back: the
+  // conflict rule has nothing to decide for it.
+  int error = 0;
+  const int fd = platform::OpenFile(destination,
+                                    HasPermissions(entry) ? platform::OpenMode::kCreateNewPrivate
+                                                          : platform::OpenMode::kCreateNew,
+                                    &error);
+  if (fd < 0) return std::nullopt;
+  auto takeBack = [&] {
+    platform::CloseFile(fd);
+    platform::DeleteFile(destination);
+  };
+
+  StatusRecorder held;
+  IBackupRestoreStatus* const status = context_.status;
+  context_.status = &held;
+  held.OnFile(entry.size, destination.c_str());
+  AttributeList list;
+  const bool listed = ReadAttributeList(entry, destination, &list);
+  // A second name depends on how the file before ends.
+  const bool linked = listed && list.linkGroup != 0;
+  const bool restored =
+      !linked && store_.RestoreFile(contentFd_, fd, entry.contentOffset, entry.name, entry.size);
+  const bool stopAhead = context_.cancelled;  // by an error reported ahead
+  context_.status = status;
+  context_.cancelled = false;  // as when the file before was handed over
+
+  if (linked || !FinishingWentWell()) {
+    // Its progress counted the file before as restored; it is written
+    // again after that file reported, if the restore goes on.
+    takeBack();
+    if (!Settle()) return false;
+    return VisitFileInOrder(entry);
+  }
+  if (!Settle() || !held.Replay(status, &context_.cancelled)) {
+    takeBack();
+    return false;
+  }
+  if (stopAhead) context_.cancelled = true;
+  return FinishFile(entry, destination, fd, restored, list, listed);
+}
+
+bool RestoreVisitor::FinishFile(const DirEntry& entry, const std::wstring& destination, int fd,
+                                bool restored, const AttributeList& list, bool listed) {
+  if (restored && !context_.cancelled && threads_.Threaded()) {
+    auto finishing = std::make_unique<Finishing>();
+    finishing->entry = entry;
+    finishing->destination = destination;
+    finishing->fd = fd;
+    finishing->list = list;
+    finishing->listed = listed;
+    Finishing* handed = finishing.get();
+    finishing->ticket = threads_.Get(ThreadPlan::Helper::kRestoreWriter).Submit([handed] {
+      handed->ended = platform::EndFileAtPosition(handed->fd);
+      if (handed->ended) {
+        handed->left =
+            SetOnOpenFile(handed->entry, handed->fd, handed->listed ? &handed->list : nullptr);
+      }
+      handed->closed = platform::CloseFile(handed->fd);
+    });
+    finishing_ = std::move(finishing);
+    // The next file's progress counts this one as restored, as it will be
+    // once it reports.
+    context_.restoredBytes += entry.size;
+    return true;
+  }
   // Pieces of zeros were left holes, the last of them too.
   restored = restored && platform::EndFileAtPosition(fd);
   // Set through the descriptor: no path is looked up again for them.
   if (restored) ApplyTo(entry, destination, fd, listed ? &list : nullptr);
   restored = store_.CloseRestoredFile(fd, restored);
+  return Finished(entry, destination, restored, listed ? list.linkGroup : 0);
+}
+
+bool RestoreVisitor::FinishingWentWell() {
+  threads_.Get(ThreadPlan::Helper::kRestoreWriter).WaitFor(finishing_->ticket);
+  return finishing_->ended && finishing_->closed && finishing_->left.empty();
+}
+
+bool RestoreVisitor::Settle() {
+  if (finishing_ == nullptr) return true;
+  FinishingWentWell();
+  const std::unique_ptr<Finishing> finishing = std::move(finishing_);
+  context_.restoredBytes -= finishing->entry.size;
+  bool restored = finishing->ended;
+  if (restored) ReportLeft(finishing->destination, finishing->left);
+  restored = store_.RestoredFileClosed(finishing->closed, restored);
+  return Finished(finishing->entry, finishing->destination, restored,
+                  finishing->listed ? finishing->list.linkGroup : 0);
+}
+
+bool RestoreVisitor::Finish() {
+  return Settle();
+}
+
+bool RestoreVisitor::Finished(const DirEntry& entry, const std::wstring& destination, bool restored,
+                              uint64_t linkGroup) {
   if (!restored) {
     // Whatever was written of a damaged file must not pass for the file.
     platform::DeleteFile(destination);
@@ -267,9 +412,7 @@ bool RestoreVisitor::VisitFile(const DirEntry& entry, int64_t) {
   }
   if (context_.cancelled) return false;
   if (!restored) return true;
-  if (listed && list.linkGroup != 0) {
-    linkedFiles_.emplace(list.linkGroup, LinkedFile{destination, entry.size});
-  }
+  if (linkGroup != 0) linkedFiles_.emplace(linkGroup, LinkedFile{destination, entry.size});
   return Done(entry);
 }
 
@@ -349,10 +492,15 @@ void RestoreVisitor::ApplyTo(const DirEntry& entry, const std::wstring& destinat
                              const AttributeList* list) {
   std::vector<std::wstring> left;
   if (fd >= 0) {
-    ApplyRecorded(entry, list, OpenFileAttributes{fd}, &left);
+    left = SetOnOpenFile(entry, fd, list);
   } else {
     ApplyRecorded(entry, list, PathAttributes{destination}, &left);
   }
+  ReportLeft(destination, left);
+}
+
+void RestoreVisitor::ReportLeft(const std::wstring& destination,
+                                const std::vector<std::wstring>& left) {
   if (left.empty() || context_.status == nullptr) return;
   std::wstring what = left.front();
   for (size_t i = 1; i < left.size(); ++i) what += L", " + left[i];

@@ -1145,6 +1145,8 @@ bool SnapshotManager::RestoreRecords(int index, int64_t offset, const std::wstri
   bool walked = walk.Walk(offset, 1, lookahead);
   // Damage does not stop the walk, nor the visits held back.
   walked = lookahead.Finish() && walked;
+  // The file still being finished reports its end.
+  walked = visitor.Finish() && walked;
   // Files named last and then passed over are not kept for a later restore.
   store_->ForgetExpectedRestores();
   ReportDamage(index, walk);

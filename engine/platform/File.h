@@ -9,12 +9,15 @@
 namespace vaultline::platform {
 
 enum class OpenMode {
-  kRead,            // read only, must exist; a folder is refused (EISDIR)
-  kReadWriteStore,  // read-write, created 0600 if missing (store files)
-  kCreateTruncate,  // read-write, created with the process default mode or
-                    // truncated; never follows a link at the path
-  kCreatePrivate,   // as kCreateTruncate, but created or left at 0600 whatever
-                    // the umask, so that no one else can read what is written
+  kRead,              // read only, must exist; a folder is refused (EISDIR)
+  kReadWriteStore,    // read-write, created 0600 if missing (store files)
+  kCreateTruncate,    // read-write, created with the process default mode or
+                      // truncated; never follows a link at the path
+  kCreatePrivate,     // as kCreateTruncate, but created or left at 0600 whatever
+                      // the umask, so that no one else can read what is written
+  kCreateNew,         // as kCreateTruncate, but only where nothing is at the path
+                      // (EEXIST otherwise, for a link too)
+  kCreateNewPrivate,  // as kCreatePrivate, where nothing is at the path
 };
 
 // Returns a descriptor, or -1 with `error` set to errno.

@@ -39,12 +39,20 @@ int OpenFileUnobserved(std::wstring_view path, OpenMode mode, int* error) {
       fd = ::open(encoded.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
       break;
     case OpenMode::kCreateTruncate:
-      fd = ::open(encoded.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    case OpenMode::kCreateNew:
+      fd = ::open(encoded.c_str(),
+                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW |
+                      (mode == OpenMode::kCreateNew ? O_EXCL : O_TRUNC),
+                  0666);
       break;
     case OpenMode::kCreatePrivate:
-      fd = ::open(encoded.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-      // A file that was there keeps its mode through open; close it before
-      // anything is written.
+    case OpenMode::kCreateNewPrivate:
+      fd = ::open(encoded.c_str(),
+                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW |
+                      (mode == OpenMode::kCreateNewPrivate ? O_EXCL : O_TRUNC),
+                  0600);
+      // A file that was there keeps its mode through open, and the umask may
+      // take from a new one; set it before anything is written.
       if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
         CloseKeepingErrno(fd);
         fd = -1;

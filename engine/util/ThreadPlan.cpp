@@ -23,6 +23,7 @@ constexpr std::array<Wakeup, ThreadPlan::kHelpers> kWakeups = {{
     // Checks are independent of each other, so the waiting caller may run
     // the next.
     {1, true},   // kRestoreChecks
+    {1, false},  // kRestoreWriter
     {1, false},  // kSourceOpening
     {1, false},  // kKeyReading
     {1, false},  // kDirectoryWriter

@@ -38,6 +38,12 @@
 //                     work by: PieceRestore, RestoreAhead
 //                     touches: the data and content files (positioned
 //                              reads), the run or named file handed over
+//   kRestoreWriter    does:    finishes each restored file written whole: sets
+//                              its end, what it records (owner, attributes,
+//                              mode, time) through the descriptor, closes it
+//                     work by: RestoreVisitor
+//                     touches: the file handed over and its record; never the
+//                              store or the status sink
 //   kSourceOpening    does:    opens the files a backup stores next, reads
 //                              small ones whole
 //                     work by: SourcePrefetch
@@ -68,6 +74,7 @@ class ThreadPlan {
     kScanAhead,
     kDataSync,
     kRestoreChecks,
+    kRestoreWriter,
     kSourceOpening,
     kKeyReading,
     kDirectoryWriter,
