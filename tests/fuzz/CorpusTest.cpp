@@ -13,9 +13,13 @@ namespace {
 
 using Entry = int (*)(const uint8_t*, size_t);
 const std::vector<std::pair<std::string, Entry>> kTargets = {
-    {"configuration", FuzzConfiguration}, {"snapshot", FuzzSnapshotFile},
-    {"directory", FuzzDirectoryFile},     {"content", FuzzContentRestore},
+    {"configuration", FuzzConfiguration},
+    {"snapshot", FuzzSnapshotFile},
+    {"directory", FuzzDirectoryFile},
+    {"content", FuzzContentRestore},
     {"index", FuzzIndexRebuild},
+    {"container", FuzzSealedContainer},
+    {"keyfile", FuzzKeyFile},
 };
 
 std::string Read(const fs::path& path) {
@@ -50,7 +54,7 @@ void WriteSeeds(const fs::path& corpus) {
     return drive.Pristine().at(
         fs::relative(path, drive.StorageFile("").parent_path().parent_path()).string());
   };
-  const std::map<std::string, std::string> seeds = {
+  std::map<std::string, std::string> seeds = {
       {"configuration/config",
        Prefixed(file(drive.StorageFile("config.ini")), "TraceLevel=1\r\nShowTimeTick=1\r\n")},
       {"snapshot/snp", file(drive.StoreFile(".snp"))},
@@ -58,6 +62,7 @@ void WriteSeeds(const fs::path& corpus) {
       {"content/fp-and-data", Prefixed(file(drive.StoreFile(".fp")), file(drive.StoreFile("")))},
       {"index/data", file(drive.StoreFile(""))},
   };
+  seeds.merge(SealSeeds());
   for (const auto& [name, bytes] : seeds) {
     fs::create_directories((corpus / name).parent_path());
     std::ofstream(corpus / name, std::ios::binary) << bytes;

@@ -55,5 +55,9 @@ int FuzzSnapshotFile(const uint8_t* data, size_t size);
 int FuzzDirectoryFile(const uint8_t* data, size_t size);
 int FuzzContentRestore(const uint8_t* data, size_t size);
 int FuzzIndexRebuild(const uint8_t* data, size_t size);
+int FuzzSealedContainer(const uint8_t* data, size_t size);
+int FuzzKeyFile(const uint8_t* data, size_t size);
+// Seeds of the last two (corpus path -> bytes).
+std::map<std::string, std::string> SealSeeds();
 
 }  // namespace vaultline::fuzzing
