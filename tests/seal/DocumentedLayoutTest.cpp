@@ -1,8 +1,7 @@
 // The container and key file layouts as docs/drive-layout.md describes
 // them, built and taken apart here with libsodium alone: a frame made from
-// the description reads as data, and a frame the container wrote opens by
-// the description. A change to either side that the other does not follow
-// fails here.
+// the layout docs reads as data, and a frame the container wrote opens by
+// them. A change to either side that the other does not follow fails here.
 #include <gtest/gtest.h>
 #include <sodium.h>
 #include <zstd.h>
@@ -46,7 +45,7 @@ void Mask(uint8_t* header, const Bytes& maskKey) {
   for (int i = 0; i < 12; ++i) header[12 + i] ^= stream[i];
 }
 
-TEST(DocumentedLayout, SealedFrameByTheDescriptionReadsAsData) {
+TEST(DocumentedLayout, SealedFrameByTheLayoutDocsReadsAsData) {
   testing::ContainerFixture fixture(FrameKind::kSealed);
   const SecretBytes master = testing::RandomMaster(7);
   const Bytes identity = Identity(RecordFileKind::kContent);
@@ -89,7 +88,7 @@ TEST(DocumentedLayout, SealedFrameByTheDescriptionReadsAsData) {
   EXPECT_EQ(read, batch);
 }
 
-TEST(DocumentedLayout, FramesTheContainerWroteOpenByTheDescription) {
+TEST(DocumentedLayout, FramesTheContainerWroteOpenByTheLayoutDocs) {
   testing::ContainerFixture fixture(FrameKind::kSealed);
   const SecretBytes master = testing::RandomMaster(7);
   const Bytes identity = Identity(RecordFileKind::kContent);
@@ -139,7 +138,7 @@ TEST(DocumentedLayout, FramesTheContainerWroteOpenByTheDescription) {
   EXPECT_EQ(logical, expected);
 }
 
-TEST(DocumentedLayout, KeyFileOpensByTheDescription) {
+TEST(DocumentedLayout, KeyFileOpensByTheLayoutDocs) {
   platform::testing::TempFolder folder;
   UnlockedKey made;
   ASSERT_EQ(KeyFile::Create(folder.Wide("file.key"), SecretBytes::FromText("pass word"),
