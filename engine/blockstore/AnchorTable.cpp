@@ -36,11 +36,15 @@ bool AnchorTable::ReadSlot(uint32_t slot, AnchoredBlock* block) const {
   return true;
 }
 
-bool AnchorTable::Insert(const AnchoredBlock& block) {
+bool AnchorTable::Insert(const AnchoredBlock& block, bool* crowded) {
   const Tag tag = TagOf(block.key);
   uint32_t slot = Home(block.key);
+  *crowded = false;
   for (uint32_t probes = 0; tags_.At(slot) != 0; ++probes) {
-    if (probes + 1 >= MostProbes()) return true;  // missed, as a damaged table misses
+    if (probes + 1 >= MostProbes()) {
+      *crowded = true;
+      return true;
+    }
     AnchoredBlock entered;
     if (tags_.At(slot) == tag && ReadSlot(slot, &entered) && entered.key == block.key &&
         entered.record == block.record) {

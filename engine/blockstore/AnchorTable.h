@@ -50,8 +50,10 @@ class AnchorTable {
   static uint32_t CapacityFor(uint64_t blocks);
   bool HasRoomFor(uint64_t more) const { return (used_ + more) * 5 <= uint64_t{Capacity()} * 4; }
   // Enters the block unless the same one is there already; false when the
-  // slot could not be written.
-  bool Insert(const AnchoredBlock& block);
+  // slot could not be written. A block that finds no free slot within the
+  // probes a look-up makes is left out and `*crowded` set: it must then be
+  // found another way.
+  bool Insert(const AnchoredBlock& block, bool* crowded);
   // Calls visit(block) for every block entered under `key`.
   template <typename Visit>
   void ForEach(uint32_t key, Visit visit) const {

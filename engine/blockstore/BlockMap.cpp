@@ -38,7 +38,13 @@ size_t BlockMap::SlotOf(int32_t weakChecksum) const {
 bool BlockMap::Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position, bool filtered) {
   size_t slot = SlotOf(weakChecksum);
   for (int32_t i = slots_[slot]; i >= 0; i = Next(i)) {
-    if (At(i).digest == digest) return false;
+    if (At(i).digest != digest) continue;
+    // A block placed by its anchor until now, which no longer is.
+    if (filtered && !filtered_[static_cast<size_t>(i)]) {
+      filtered_[static_cast<size_t>(i)] = true;
+      SetFilterBit(weakChecksum);
+    }
+    return false;
   }
   // Sized for every block: a scan ahead sets the bits of blocks it expects,
   // whichever way they will be found.
@@ -109,6 +115,7 @@ void BlockMap::SizeFilterFor(size_t blocks) {
 }
 
 void BlockMap::FilterAll() {
+  everyBlockFiltered_ = true;
   filtered_.assign(entries_.size(), true);
   GrowFilter();
 }

@@ -33,9 +33,10 @@ class BlockMap {
   // As ExpectBlocks, for blocks that will be entered one by one: the table
   // is sized for them, the filter still grows with what it holds.
   void ReserveBlocks(size_t count);
-  // False (and nothing changes) when the pair is known already. A block
-  // that is looked up only where its anchor places it (`filtered` false)
-  // stays out of the filter: the scan then probes for the others alone.
+  // False when the pair is known already (it is then put in the filter if
+  // `filtered`, and nothing else changes). A block that is looked up only
+  // where its anchor places it (`filtered` false) stays out of the filter:
+  // the scan then probes for the others alone.
   bool Add(int32_t weakChecksum, const Md5Digest& digest, int64_t position, bool filtered = true);
   // Sets the checksum's bits in the filter alone, for a block that will be
   // entered later; until then lookups of it stop at the filter's "maybe".
@@ -65,6 +66,9 @@ class BlockMap {
   // Puts every block in the filter: those left out can no longer be found
   // by their anchors.
   void FilterAll();
+  // Whether FilterAll was called: the filter then holds blocks that have an
+  // anchor, and every window must be probed.
+  bool FiltersEveryBlock() const { return everyBlockFiltered_; }
   // Whether entering one more block rebuilds the filter (which moves it).
   bool AddGrowsFilter() const;
   // The first block entered with this checksum, or -1; Next gives the
@@ -143,6 +147,7 @@ class BlockMap {
   std::vector<uint32_t> filter_;
   int filterShift_;       // 32 - log2(filter words)
   bool anyBits_ = false;  // set with the filter's bits, from any thread
+  bool everyBlockFiltered_ = false;
 };
 
 }  // namespace vaultline

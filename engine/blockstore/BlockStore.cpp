@@ -94,6 +94,7 @@ void BlockStore::LoadOrRebuildIndex() {
     RebuildIndex();
     lookup_.Create(indexFile_->RecordCount());
     CatchUp(0);
+    LoadListed(lookup_.TakeCrowded());
   }
   writtenBlocks_ = blockMap_.BlockCount();
 }
@@ -157,6 +158,7 @@ bool BlockStore::Sync() {
   // they are found through it from now on.
   far_.ForgetBlocksOfThisBackup();
   if (!lookup_.Save(IndexCoverage())) blockMap_.FilterAll();  // derived: a failure costs a rebuild
+  LoadListed(lookup_.TakeCrowded());
   return synced;
 }
 
@@ -174,7 +176,7 @@ void BlockStore::LoadIndex() {
                                 lastCrc == covered.lastRecordCrc));
   if (!current) lookup_.Create(records);
   const uint64_t first = current ? covered.records : 0;
-  LoadAnchorless();
+  LoadListed(lookup_.Anchorless());
   CatchUp(first);
   if (indexFile_->Damaged()) {
     platform::WriteDiagnostic(L"\nIndex record damaged; rebuilding the index from the data file");
@@ -187,16 +189,17 @@ void BlockStore::LoadIndex() {
     lastKnownBlock_ = std::max(lastKnownBlock_, last.position);
   }
   if (first < indexFile_->RecordCount()) lookup_.Save(IndexCoverage());
+  LoadListed(lookup_.TakeCrowded());
 }
 
-void BlockStore::LoadAnchorless() {
+void BlockStore::LoadListed(const std::vector<uint32_t>& records) {
   // Small files are mostly blocks without an anchor: their records are read
   // a run of the index at a time, not one read each.
   constexpr size_t kRun = 2048;
   std::vector<uint8_t> run;
   uint64_t runFirst = 0;
   size_t runRecords = 0;
-  for (const uint32_t number : lookup_.Anchorless()) {
+  for (const uint32_t number : records) {
     if (number < runFirst || number >= runFirst + runRecords) {
       runFirst = number;
       runRecords = indexFile_->ReadRecords(number, kRun, &run);

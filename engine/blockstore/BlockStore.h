@@ -323,8 +323,9 @@ class BlockStore : private MatchingScan::Store {
   // Enters stored index records from `first` on in the lookup file and
   // their blocks without an anchor among the known blocks.
   void CatchUp(uint64_t first);
-  // The known blocks of the lookup file's records without an anchor.
-  void LoadAnchorless();
+  // The known blocks of these index records, held by weak checksum: the
+  // lookup file's records without an anchor, or crowded out of its table.
+  void LoadListed(const std::vector<uint32_t>& records);
   // What of the index the lookup file covers once it is written.
   LookupFile::Coverage IndexCoverage() const;
   // A stored block found through its anchor at source position `position`

@@ -224,9 +224,13 @@ bool BlockStore::StorePiece(const RingBuffer& ring, int32_t weakChecksum, int32_
   hasher_->Add(ring, start, blockLength, weakChecksum);
   int32_t anchorOffset = -1;
   uint32_t anchorKey = 0;
-  if (!lookup_.IsOpen() || !far_.AnchorOf(sourcePosition, blockLength, &anchorOffset, &anchorKey) ||
-      !far_.AddBlockOfThisBackup(anchorKey, anchorOffset, weakChecksum,
-                                 sourcePosition + blockLength)) {
+  const bool anchored =
+      lookup_.IsOpen() && far_.AnchorOf(sourcePosition, blockLength, &anchorOffset, &anchorKey);
+  if (!anchored || !far_.AddBlockOfThisBackup(anchorKey, anchorOffset, weakChecksum,
+                                              sourcePosition + blockLength)) {
+    // Under a common key it is held by weak checksum like a block without
+    // an anchor, and the scan probes the windows that key begins.
+    if (anchored) lookup_.AddCommonKey(anchorKey);
     anchorOffset = -1;
     blockMap_.Reserve(weakChecksum);
   }

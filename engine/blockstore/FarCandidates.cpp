@@ -91,6 +91,26 @@ std::span<const FarCandidates::Candidate> FarCandidates::AtNext() const {
   return {candidates_.data() + head_, end - head_};
 }
 
+int64_t FarCandidates::WindowRun(int64_t position, int64_t count, bool* placed) const {
+  using namespace block_anchor;
+  // The first anchor a window holds is the first at least kQuiet bytes in.
+  const auto first = std::lower_bound(
+      recent_.begin() + static_cast<std::ptrdiff_t>(recentHead_), recent_.end(), position + kQuiet,
+      [](const Anchor& anchor, int64_t at) { return anchor.position < at; });
+  if (first == recent_.end()) {
+    *placed = false;
+    return count;
+  }
+  if (first->position + kKeyed <= position + blockLength_) {
+    // It stays the first of every window up to kQuiet bytes before it.
+    *placed = !lookup_.CommonKeys().Contains(first->key);
+    return std::min(count, first->position - kQuiet - position + 1);
+  }
+  // Windows that end before the anchor's key does hold none.
+  *placed = false;
+  return std::min(count, first->position + kKeyed - blockLength_ - position);
+}
+
 bool FarCandidates::AnchorOf(int64_t position, int32_t length, int32_t* offset, uint32_t* key) {
   using namespace block_anchor;
   size_t passed = 0;

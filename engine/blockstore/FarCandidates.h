@@ -42,6 +42,15 @@ class FarCandidates {
   int64_t NextAt(int64_t position);
   // The candidates at NextAt's answer, by index record number.
   std::span<const Candidate> AtNext() const;
+  // Of the `count` windows of a block length from `position`, how many
+  // in a row are alike from the first on: `*placed` when each holds an
+  // anchor (with its quiet bytes and key) and the first of those has a key
+  // that is not common. A stored block equal to such a window has that
+  // anchor, at that offset, and is placed among the candidates or kept out
+  // of the filter: the filter need not be asked about the window. The others
+  // must be probed. The file's anchors must be known up to the last window's
+  // end.
+  int64_t WindowRun(int64_t position, int64_t count, bool* placed) const;
   // The anchor of a new block of `length` bytes at `position`, from the
   // file's anchors; false when it has none. Blocks are asked for in the
   // order of their positions.

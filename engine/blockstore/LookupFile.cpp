@@ -40,10 +40,16 @@ void LookupFile::Close() {
   fd_ = -1;
 }
 
-bool LookupFile::Open() {
-  Close();
+void LookupFile::ClearLists() {
   anchorless_.clear();
   savedAnchorless_ = 0;
+  commonKeys_.Clear();
+  crowded_.clear();
+}
+
+bool LookupFile::Open() {
+  Close();
+  ClearLists();
   fd_ = platform::OpenFile(path_, platform::OpenMode::kReadWriteStore);
   if (fd_ < 0) return false;
   uint8_t header[kHeaderSize];
@@ -54,8 +60,9 @@ bool LookupFile::Open() {
   const uint32_t capacity = sound ? LoadLe32(header + 8) : 0;
   const uint32_t used = sound ? LoadLe32(header + 12) : 0;
   const uint32_t anchorless = sound ? LoadLe32(header + 28) : 0;
-  const int64_t listEnd = TableEnd(capacity) + int64_t{anchorless} * 4;
-  std::vector<uint8_t> list(size_t{anchorless} * 4);
+  const uint32_t common = sound ? LoadLe32(header + 32) : 0;
+  const int64_t listEnd = TableEnd(capacity) + (int64_t{anchorless} + common) * 4;
+  std::vector<uint8_t> list((size_t{anchorless} + common) * 4);
   if (!sound || capacity == 0 || used > capacity || size < listEnd ||
       platform::ReadFileAt(fd_, list.data(), list.size(), TableEnd(capacity)) !=
           static_cast<int64_t>(list.size())) {
@@ -68,20 +75,24 @@ bool LookupFile::Open() {
   anchorless_.resize(anchorless);
   for (size_t i = 0; i < anchorless_.size(); ++i) anchorless_[i] = LoadLe32(&list[i * 4]);
   savedAnchorless_ = anchorless_.size();
+  for (size_t i = anchorless; i < size_t{anchorless} + common; ++i) {
+    commonKeys_.Add(LoadLe32(&list[i * 4]));
+  }
   return true;
 }
 
 bool LookupFile::Create(uint64_t blocks) {
   Close();
-  anchorless_.clear();
-  savedAnchorless_ = 0;
+  ClearLists();
   covered_ = {};
   fd_ = platform::OpenFile(path_, platform::OpenMode::kCreatePrivate);
   if (fd_ < 0) return false;
-  const uint32_t capacity = AnchorTable::CapacityFor(blocks);
+  // Room for half as many again: a full table is written anew whole, and
+  // the next backup of a store made again would pay for that.
+  const uint32_t capacity = AnchorTable::CapacityFor(blocks * 3 / 2);
   // The slots start free: a file of holes takes room only as they fill.
   if (!platform::TruncateFile(fd_, TableEnd(capacity)) ||
-      !WriteHeader(fd_, covered_, capacity, 0, 0)) {
+      !WriteHeader(fd_, covered_, capacity, 0)) {
     Remove();
     return false;
   }
@@ -94,7 +105,18 @@ void LookupFile::AddAnchored(const AnchoredBlock& block) {
   if (!table_.HasRoomFor(1) && !Grow(1)) return;
   // A slot that cannot be written (a full drive) ends the file: the next
   // backup makes it again.
-  if (!table_.Insert(block)) Remove();
+  if (!Enter(table_, block)) Remove();
+}
+
+bool LookupFile::Enter(AnchorTable& table, const AnchoredBlock& block) {
+  bool crowded = false;
+  if (!table.Insert(block, &crowded)) return false;
+  if (crowded) {
+    anchorless_.push_back(block.record);
+    crowded_.push_back(block.record);
+    commonKeys_.Add(block.key);
+  }
+  return true;
 }
 
 void LookupFile::AddAnchorless(uint32_t record) {
@@ -120,9 +142,9 @@ bool LookupFile::Grow(uint64_t more) {
   auto waiting = stored_.begin();
   const auto enter = [&](const AnchoredBlock& block) {
     for (; waiting != stored_.end() && waiting->key < block.key; ++waiting) {
-      written = written && grown.Insert(*waiting);
+      written = written && Enter(grown, *waiting);
     }
-    written = written && grown.Insert(block);
+    written = written && Enter(grown, block);
   };
   std::vector<AnchoredBlock> wrapped;
   constexpr uint32_t kRun = 65536;
@@ -148,16 +170,12 @@ bool LookupFile::Grow(uint64_t more) {
     }
   }
   written = written && !table_.Tags().Failed();
-  for (; waiting != stored_.end(); ++waiting) written = written && grown.Insert(*waiting);
-  for (const AnchoredBlock& block : wrapped) written = written && grown.Insert(block);
+  for (; waiting != stored_.end(); ++waiting) written = written && Enter(grown, *waiting);
+  for (const AnchoredBlock& block : wrapped) written = written && Enter(grown, block);
   stored_.clear();
   written = grown.FinishInOrder() && written;
-  std::vector<uint8_t> list(anchorless_.size() * 4);
-  for (size_t i = 0; i < anchorless_.size(); ++i) StoreLe32(anchorless_[i], &list[i * 4]);
-  written =
-      written && WriteTags(fd, grown, grown.TakeChangedPages()) &&
-      (list.empty() || platform::WriteFileAt(fd, list.data(), list.size(), TableEnd(capacity))) &&
-      WriteHeader(fd, covered_, capacity, grown.Used(), static_cast<uint32_t>(anchorless_.size()));
+  written = written && WriteTags(fd, grown, grown.TakeChangedPages()) &&
+            WriteLists(fd, capacity, 0) && WriteHeader(fd, covered_, capacity, grown.Used());
   if (!written || !platform::RenameFile(newPath, path_)) {
     platform::CloseFile(fd);
     platform::DeleteFile(newPath);
@@ -203,23 +221,17 @@ bool LookupFile::Save(const Coverage& coverage) {
     table_.StartInOrder(false);
   }
   bool entered = !table_.Tags().Failed();
-  for (const AnchoredBlock& block : stored_) entered = entered && table_.Insert(block);
+  for (const AnchoredBlock& block : stored_) entered = entered && Enter(table_, block);
   stored_.clear();
   if (!entered || (inOrder && !table_.FinishInOrder())) {
     Remove();
     return false;
   }
-  const size_t unsaved = anchorless_.size() - savedAnchorless_;
-  std::vector<uint8_t> list(unsaved * 4);
-  for (size_t i = 0; i < unsaved; ++i) StoreLe32(anchorless_[savedAnchorless_ + i], &list[i * 4]);
-  const int64_t listAt = TableEnd(table_.Capacity()) + static_cast<int64_t>(savedAnchorless_) * 4;
   // Not synced: a header that reaches the drive before the slots it counts
   // on costs only blocks stored again.
-  const bool saved =
-      WriteTags(fd_, table_, table_.TakeChangedPages()) &&
-      (list.empty() || platform::WriteFileAt(fd_, list.data(), list.size(), listAt)) &&
-      WriteHeader(fd_, coverage, table_.Capacity(), table_.Used(),
-                  static_cast<uint32_t>(anchorless_.size()));
+  const bool saved = WriteTags(fd_, table_, table_.TakeChangedPages()) &&
+                     WriteLists(fd_, table_.Capacity(), savedAnchorless_) &&
+                     WriteHeader(fd_, coverage, table_.Capacity(), table_.Used());
   if (!saved) {
     Remove();
     return false;
@@ -229,8 +241,23 @@ bool LookupFile::Save(const Coverage& coverage) {
   return true;
 }
 
-bool LookupFile::WriteHeader(int fd, const Coverage& coverage, uint32_t capacity, uint32_t used,
-                             uint32_t anchorless) {
+bool LookupFile::WriteLists(int fd, uint32_t capacity, size_t saved) {
+  // The common keys follow the records, which only grow: they are written
+  // whole each time, behind the records added.
+  const std::vector<uint32_t>& keys = commonKeys_.InOrder();
+  std::vector<uint8_t> list((anchorless_.size() - saved + keys.size()) * 4);
+  uint8_t* at = list.data();
+  for (size_t i = saved; i < anchorless_.size(); ++i, at += 4) StoreLe32(anchorless_[i], at);
+  for (const uint32_t key : keys) {
+    StoreLe32(key, at);
+    at += 4;
+  }
+  return list.empty() ||
+         platform::WriteFileAt(fd, list.data(), list.size(),
+                               TableEnd(capacity) + static_cast<int64_t>(saved) * 4);
+}
+
+bool LookupFile::WriteHeader(int fd, const Coverage& coverage, uint32_t capacity, uint32_t used) {
   uint8_t header[kHeaderSize] = {};
   StoreLe32(kMagic, header);
   StoreLe16(kVersion, header + 4);
@@ -238,7 +265,8 @@ bool LookupFile::WriteHeader(int fd, const Coverage& coverage, uint32_t capacity
   StoreLe32(used, header + 12);
   StoreLe64(coverage.records, header + 16);
   StoreLe32(coverage.lastRecordCrc, header + 24);
-  StoreLe32(anchorless, header + 28);
+  StoreLe32(static_cast<uint32_t>(anchorless_.size()), header + 28);
+  StoreLe32(static_cast<uint32_t>(commonKeys_.Size()), header + 32);
   StoreLe32(Crc32(header, kHeaderCrcOffset), header + kHeaderCrcOffset);
   return platform::WriteFileAt(fd, header, sizeof header, 0);
 }
@@ -246,8 +274,7 @@ bool LookupFile::WriteHeader(int fd, const Coverage& coverage, uint32_t capacity
 void LookupFile::Remove() {
   Close();
   stored_.clear();
-  anchorless_.clear();
-  savedAnchorless_ = 0;
+  ClearLists();
   covered_ = {};
   platform::DeleteFile(path_);
 }

@@ -36,6 +36,9 @@ int MatchingScan::Run(FpRecordFile& record, SourceFile& source, const std::wstri
   bool finalWindow = false;
   bool computeAfresh = true;  // first window, and the one after each match
   bool afterCut = false;      // the last span ended as a new block
+  // Every block the filter holds is one without an anchor, or one under a
+  // common key: windows with another anchor need no probe.
+  const bool placedByAnchors = anchors_ != nullptr && !blocks_.FiltersEveryBlock();
   int64_t progressPosition = 0;
   int64_t bytesRead = 0;
   // The helper reads among its hashing, and wakes for it no sooner.
@@ -87,6 +90,30 @@ int MatchingScan::Run(FpRecordFile& record, SourceFile& source, const std::wstri
           // afresh there (costlier than rolling over a few windows).
           passed = turns;
           computeAfresh = true;
+        } else if (placedByAnchors) {
+          // Windows whose anchors place every block they could be are
+          // passed over; the filter is asked about the others alone.
+          int64_t run = 0;
+          int64_t probed = 0;
+          while (run < turns) {
+            bool placed;
+            const int64_t windows = far_.WindowRun(p + run, turns - run, &placed);
+            if (!placed) {
+              probed = windows;
+              break;
+            }
+            run += windows;
+          }
+          if (run == 0) {
+            passed = PassLiterals(blocks_, ring, w, n, probed, &sum, &rolled);
+          } else if (run * 8 >= n) {
+            passed = run;
+            computeAfresh = true;
+          } else {
+            // Too few to be worth a checksum taken afresh: rolled over, the
+            // filter's answers for them doing no harm.
+            passed = PassLiterals(blocks_, ring, w, n, run, &sum, &rolled);
+          }
         } else {
           passed = PassLiterals(blocks_, ring, w, n, turns, &sum, &rolled);
         }
@@ -137,8 +164,8 @@ int MatchingScan::Run(FpRecordFile& record, SourceFile& source, const std::wstri
         scanAhead_->Passed(p);
         // New data goes on being new: the spans after the next few are
         // handed over once a span has ended as a new block.
-        if (afterCut && !finalWindow && !scanAhead_->Busy() && !blocks_.FilterEmpty() &&
-            unconsumed >= scanAhead_->BytesNeeded()) {
+        if (afterCut && !finalWindow && !placedByAnchors && !scanAhead_->Busy() &&
+            !blocks_.FilterEmpty() && unconsumed >= scanAhead_->BytesNeeded()) {
           scanAhead_->Start(w, p);
         }
       }

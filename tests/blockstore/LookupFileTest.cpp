@@ -102,5 +102,44 @@ TEST(LookupFileTest, TagsThatCannotBeReadGiveTheFileUp) {
   EXPECT_FALSE(std::filesystem::exists(folder / "s.lookup"));
 }
 
+// A key held by more blocks than a look-up probes slots for: those that find
+// no room are listed among the blocks held by weak checksum, under a common
+// key, and stay so in the file; none is lost.
+TEST(LookupFileTest, BlocksCrowdedOutOfTheTableAreListedUnderACommonKey) {
+  test::TempFolder folder;
+  const std::wstring path = (folder / "s.lookup").wstring();
+  Entered entered;
+  std::set<uint32_t> crowded;
+  {
+    LookupFile lookup(path);
+    ASSERT_TRUE(lookup.Create(10));
+    for (uint32_t record = 0; record < 5000; ++record) {
+      const uint32_t key = record % 500 == 7 ? record : 0xABCDEF;
+      entered.emplace(key, record);
+      if (record % 3 == 0) {
+        lookup.AddAnchored(BlockOf(key, record));
+      } else {
+        lookup.AddStored(BlockOf(key, record));
+      }
+      if (record % 1000 == 999) {
+        ASSERT_TRUE(lookup.Save({record + 1, 0}));
+        for (const uint32_t taken : lookup.TakeCrowded()) crowded.insert(taken);
+      }
+    }
+    lookup.AddCommonKey(77);
+    ASSERT_TRUE(lookup.Save({5000, 0}));
+  }
+  LookupFile lookup(path);
+  ASSERT_TRUE(lookup.Open());
+  EXPECT_GT(crowded.size(), 500u);
+  EXPECT_EQ(std::set<uint32_t>(lookup.Anchorless().begin(), lookup.Anchorless().end()), crowded);
+  EXPECT_TRUE(lookup.CommonKeys().Contains(0xABCDEF));
+  EXPECT_TRUE(lookup.CommonKeys().Contains(77));
+  EXPECT_FALSE(lookup.CommonKeys().Contains(7));
+  Entered found = Found(lookup, entered);
+  for (const uint32_t record : crowded) found.emplace(0xABCDEF, record);
+  EXPECT_EQ(found, entered);
+}
+
 }  // namespace
 }  // namespace vaultline
