@@ -6,7 +6,7 @@
 #include <string>
 
 #include "ResourceModule.h"
-#include "platform/Format.h"
+#include "vaultline/Format.h"
 
 inline QString ToQString(const std::wstring& text) {
   return QString::fromStdWString(text);

@@ -1,18 +1,14 @@
 #include "CContentView.h"
 
-#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QHeaderView>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <cwchar>
 
 #include "AppStrings.h"
-#include "KeyboardMenu.h"
 #include "SizeText.h"
 #include "SnapshotTimeText.h"
-#include "platform/Path.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/Path.h"
 
 namespace {
 constexpr int kNodeRole = Qt::UserRole;
@@ -25,7 +21,7 @@ void ForgetPopulated(ContentNode& node) {
 
 }  // namespace
 
-CContentView::CContentView(QWidget* parent) : QTreeWidget(parent) {
+CContentView::CContentView(QWidget* parent) : MenuTree(marrowby::menu::kContentItem, parent) {
   setObjectName(QStringLiteral("contentTree"));
   setColumnCount(3);
   setHeaderLabels({LoadString(marrowby::ids::kColumnName), LoadString(marrowby::ids::kColumnSize),
@@ -244,47 +240,12 @@ std::wstring CContentView::SelectedParentPath() const {
   return node != nullptr && node->parent != nullptr ? node->parent->Path() : std::wstring();
 }
 
-void CContentView::mousePressEvent(QMouseEvent* event) {
-  QTreeWidgetItem* item = itemAt(event->position().toPoint());
-  if (item == nullptr) {
-    event->accept();  // a click outside the items keeps the selection
-    return;
-  }
-  if (event->button() == Qt::RightButton) {
-    setCurrentItem(item);
-    emit contextMenuRequested(marrowby::menu::kContentItem, event->globalPosition().toPoint());
-    return;
-  }
-  QTreeWidget::mousePressEvent(event);
-}
-
-void CContentView::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (itemAt(event->position().toPoint()) == nullptr) return;
-  QTreeWidget::mouseDoubleClickEvent(event);
-  if (event->button() != Qt::LeftButton) return;
+void CContentView::RowDoubleClicked() {
   emit contentActivated();
   emit viewFileRequested();
 }
 
-void CContentView::keyPressEvent(QKeyEvent* event) {
-  if (IsContextMenuKey(event)) {
-    OpenKeyboardMenu();
-    return;
-  }
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    emit contentActivated();
-    return;
-  }
-  QTreeWidget::keyPressEvent(event);
-}
-
-void CContentView::contextMenuEvent(QContextMenuEvent* event) {
-  if (event->reason() == QContextMenuEvent::Keyboard) OpenKeyboardMenu();
-  event->accept();
-}
-
-void CContentView::OpenKeyboardMenu() {
-  if (currentItem() == nullptr) return;
-  currentItem()->setSelected(true);
-  emit contextMenuRequested(marrowby::menu::kContentItem, KeyboardMenuPosition(this));
+bool CContentView::RowEntered() {
+  emit contentActivated();
+  return true;
 }

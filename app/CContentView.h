@@ -2,15 +2,15 @@
 // engine's item paths; children are inserted when a folder is first expanded.
 #pragma once
 
-#include <QTreeWidget>
 #include <string>
 #include <vector>
 
 #include "ContentNode.h"
 #include "FileIconCache.h"
+#include "MenuTree.h"
 #include "history/SearchPattern.h"
 
-class CContentView : public QTreeWidget {
+class CContentView : public MenuTree {
   Q_OBJECT
 
  public:
@@ -47,16 +47,13 @@ class CContentView : public QTreeWidget {
   void contentSelectionChanged();
   void contentActivated();
   void viewFileRequested();
-  void contextMenuRequested(unsigned menuId, const QPoint& globalPos);
 
  protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void contextMenuEvent(QContextMenuEvent* event) override;
+  // A double click views the file; Return and Enter activate the item.
+  void RowDoubleClicked() override;
+  bool RowEntered() override;
 
  private:
-  void OpenKeyboardMenu();
   const ContentNode* NodeOf(const QTreeWidgetItem* item) const;
   const ContentNode* SelectedNode() const;
   QTreeWidgetItem* InsertNode(ContentNode* node, QTreeWidgetItem* parent, bool expanded);

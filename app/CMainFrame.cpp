@@ -36,12 +36,9 @@
 #include "MessageBox.h"
 #include "ScreenScale.h"
 #include "ShellOpen.h"
-#include "SizeText.h"
 #include "SnapshotMounts.h"
-#include "platform/Path.h"
 #include "resources/ResourceIds.h"
-#include "vaultline/SnapshotDetails.h"
-#include "vaultline/SnapshotFigures.h"
+#include "vaultline/Path.h"
 
 using namespace marrowby;
 namespace platform = vaultline::platform;
@@ -51,7 +48,6 @@ namespace {
 constexpr int kUpperRowHeight = 360;
 constexpr int kLeftColumnWidth = 300;
 constexpr int kMinimumSnapshotRow = 120;
-constexpr int kGaugeRange = 1000;
 constexpr QSize kInitialSize(800, 600);
 constexpr QSize kToolButtonSize(39, 38);
 constexpr int kToolImageSize = 32;
@@ -332,135 +328,6 @@ bool CMainFrame::IsCommandKey(const QKeyEvent& key) const {
   return false;
 }
 
-void CMainFrame::FillSelectionList() {
-  if (m_pIVaultline == nullptr) return;
-  m_pSelectionView->Fill(TakeList(m_pIVaultline, m_pIVaultline->GetProfileNames()));
-  if (m_pSelectionView->count() == 0) FillSnapshotList();
-}
-
-void CMainFrame::FillSnapshotList() {
-  m_pContentView->Clear();
-  std::wstring name;
-  int index = m_pSelectionView->Selected(&name);
-  if (m_pIVaultline == nullptr || index < 0) {
-    m_pSnapshotView->Clear();
-    UpdateCommandStates();
-    return;
-  }
-  EndSnapshotMount(index);
-  std::vector<std::wstring> snapshots = TakeList(m_pIVaultline, m_pIVaultline->GetSnapshots(index));
-  // A damaged snapshot keeps its row, so that the rows keep their indices.
-  for (size_t i = 0; i < snapshots.size(); ++i) {
-    if (m_pIVaultline->IsSnapshotDamaged(index, static_cast<unsigned>(i))) {
-      snapshots[i] = FromQString(LoadString(ids::kDamagedSnapshot));
-    }
-  }
-  m_pSnapshotView->Fill(name, snapshots,
-                        TakeList(m_pIVaultline, GetSnapshotFigures(m_pIVaultline, index)));
-  UpdateReminders();
-  UpdateCommandStates();
-}
-
-void CMainFrame::FillContentTree() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  std::wstring snapshotName;
-  int selection = m_pSelectionView->Selected();
-  int snapshot = m_pSnapshotView->Selected(&snapshotName);
-  if (m_pIVaultline == nullptr || selection < 0 || snapshot < 0) {
-    // Nothing chosen: the tree must not go on showing another snapshot.
-    m_pContentView->Clear();
-  } else {
-    EndSnapshotMount(selection);
-    StringList list = m_pIVaultline->GetSnapshotContents(selection, snapshot);
-    if (list == nullptr) {
-      m_pContentView->Clear();
-    } else {
-      // The focus stays where it is: arrow keys walk the lists.
-      StringList details = GetSnapshotItemDetails(m_pIVaultline, selection, snapshot);
-      m_pContentView->Fill(
-          TakeList(m_pIVaultline, list), FromQString(m_pSnapshotView->SelectedText()),
-          details != nullptr ? TakeList(m_pIVaultline, details) : std::vector<std::wstring>(),
-          TakeList(m_pIVaultline, m_pIVaultline->GetSnapshotItemKinds(selection, snapshot)));
-    }
-  }
-  QApplication::restoreOverrideCursor();
-  UpdateCommandStates();
-}
-
-int CMainFrame::GaugePosition(int64_t limit, int64_t used) {
-  if (limit == 0) return 0;
-  if (limit >= used) {
-    return static_cast<int>(static_cast<double>(used) * kGaugeRange / static_cast<double>(limit));
-  }
-  return kGaugeRange;
-}
-
-void CMainFrame::UpdateStatusBar() {
-  int64_t limit = m_pIVaultline != nullptr ? m_pIVaultline->GetMaxBackupSize() : 0;
-  int64_t used = m_pIVaultline != nullptr ? m_pIVaultline->GetStorageUsed() : 0;
-  m_pGauge->setValue(GaugePosition(limit, used));
-  uint64_t freeBytes = 0;
-  uint64_t totalBytes = 0;
-  int error = 0;
-  if (!platform::DiskSpace(m_driveRoot, &freeBytes, &totalBytes, &error)) return;
-  const std::wstring usedText = FromQString(SizeText(used));
-  const std::wstring freeText = FromQString(SizeText(static_cast<int64_t>(freeBytes)));
-  if (limit > 0) {
-    const std::wstring limitText = FromQString(SizeText(limit));
-    m_pStoragePane->setText(FormatString(ids::kStorageUsageOfQuota, usedText.c_str(),
-                                         limitText.c_str(), freeText.c_str()));
-  } else {
-    m_pStoragePane->setText(
-        FormatString(ids::kStorageUsageNoQuota, usedText.c_str(), freeText.c_str()));
-  }
-}
-
-bool CMainFrame::IsCommandEnabled(unsigned command) const {
-  bool engine = m_pIVaultline != nullptr;
-  bool selection = m_pSelectionView->Selected() >= 0;
-  switch (command) {
-    case cmd::kRenameSelection:
-    case cmd::kDeleteSelection:
-    case cmd::kProperties:
-      return selection;
-    case cmd::kBackup:
-    case cmd::kVerify:
-    case cmd::kKeepRules:
-      return engine && selection;
-    case cmd::kForgetLog:
-      return engine;
-    case cmd::kDeleteSnapshot:
-    case cmd::kOpenInFileManager:
-      return engine && selection && m_pSnapshotView->Selected() >= 0;
-    case cmd::kBackupAll:
-      return engine && m_pSelectionView->count() > 0;
-    case cmd::kRestore:
-      return engine && selection && m_pSnapshotView->Selected() >= 0 &&
-             !m_pContentView->SelectedDisplayPath().empty();
-    case cmd::kViewFile:
-      return engine && m_pContentView->HasSelectedFile();
-    case cmd::kFileVersions:
-      return engine && selection && m_pSnapshotView->Selected() >= 0 &&
-             m_pContentView->HasSelectedFile();
-    case cmd::kCompareWithNow:
-      return engine && selection && m_pSnapshotView->Selected() >= 0 &&
-             m_pContentView->SelectedIsFolder();
-    case cmd::kCompareWithSnapshot:
-      return engine && selection && m_pSnapshotView->Selected() >= 0 &&
-             m_pSnapshotView->topLevelItemCount() > 1 && m_pContentView->SelectedIsFolder();
-    case cmd::kFindInSnapshots:
-      return engine && selection && m_pSnapshotView->topLevelItemCount() > 0;
-    default:
-      return true;
-  }
-}
-
-void CMainFrame::UpdateCommandStates() {
-  for (auto it = m_actions.constBegin(); it != m_actions.constEnd(); ++it) {
-    it.value()->setEnabled(IsCommandEnabled(it.key()));
-  }
-}
-
 void CMainFrame::TrackPopupMenu(unsigned menuId, const QPoint& globalPos) {
   QMenu popup(this);
   popup.setObjectName(QStringLiteral("contextMenu%1").arg(menuId));
@@ -572,39 +439,6 @@ void CMainFrame::OnCommand(unsigned command) {
   UpdateCommandStates();
 }
 
-void CMainFrame::OnRenameSelection() {
-  m_pSelectionView->BeginRename();
-}
-
-void CMainFrame::OnRename(int index, const QString& name) {
-  if (m_pIVaultline == nullptr || index < 0 || name.isEmpty()) return;
-  std::wstring text = FromQString(name);
-  m_pIVaultline->RenameProfile(index, text.c_str());
-  m_pSelectionView->SetText(index, text);
-}
-
-void CMainFrame::OnDeleteSelection() {
-  DeleteSelectedSelection(true);
-}
-
-void CMainFrame::DeleteSelectedSelection(bool askFirst) {
-  std::wstring name;
-  int index = m_pSelectionView->Selected(&name);
-  if (m_pIVaultline == nullptr || index < 0) return;
-  if (askFirst && !MessageBox::AskYesNo(this, FormatString(ids::kConfirmDelete, name.c_str()))) {
-    return;
-  }
-  m_pIVaultline->DeleteProfile(index);
-  m_pSelectionView->Remove(index);
-  UpdateStatusBar();
-  if (m_pSelectionView->count() > 0) {
-    FillSnapshotList();
-  } else {
-    m_pSnapshotView->Clear();
-    m_pContentView->Clear();
-  }
-}
-
 void CMainFrame::OnHelpContents() {
   QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
   if (program.isEmpty()) {
@@ -629,10 +463,6 @@ void CMainFrame::OnHelpContents() {
     MessageBox::Show(this, FormatString(ids::kHelpLaunchFailed, code, path.c_str()),
                      QMessageBox::Warning);
   }
-}
-
-void CMainFrame::EndSnapshotMount(int selection) {
-  if (m_pMounts != nullptr) m_pMounts->End(selection);
 }
 
 void CMainFrame::OnOpenInFileManager() {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend/TextProvider.h"
 #include "vaultline/Vaultline.h"
 
 class QAction;
@@ -29,7 +30,7 @@ class CPreferenceDlg;
 struct RestoreJob;
 struct HistorySource;
 
-class CMainFrame : public QMainWindow, public IResourceProvider {
+class CMainFrame : public QMainWindow, public frontend::TextProvider {
   Q_OBJECT
 
  public:
@@ -37,13 +38,8 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
   explicit CMainFrame(QWidget* parent = nullptr);
   ~CMainFrame() override;
 
-  // IResourceProvider
-  void TimeToFileTime(int32_t time, int64_t* fileTime) override;
-  bool TimeToSystemTime(int32_t time, SystemTime* systemTime) override;
-  int LoadText(unsigned id, wchar_t* buffer, int capacity) override;
+  // IResourceProvider: the texts of the resource module in use.
   uint16_t GetLanguage() override;
-  int FormatText(unsigned flags, unsigned id, void* buffer, int size,
-                 const wchar_t* const* arguments) override;
 
   IVaultline* Engine() const { return m_pIVaultline; }
   CMarrowbyView* SelectionView() const { return m_pSelectionView; }
@@ -61,7 +57,8 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
 
   // Height of the snapshot row for a client height.
   static int SnapshotRowHeight(int clientHeight);
-  // Gauge position 0..1000 for the storage used against the backup limit.
+  // Gauge position 0..kGaugeRange for the storage used against the backup limit.
+  static constexpr int kGaugeRange = 1000;
   static int GaugePosition(int64_t limit, int64_t used);
 
   // Started by the drive's autorun: once the window is up, asks "Back up now?".
@@ -83,6 +80,7 @@ class CMainFrame : public QMainWindow, public IResourceProvider {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  std::wstring ProvidedText(unsigned id) override;
 
  private:
   bool IsTextFieldOfThisWindow(const QObject* object) const;

@@ -8,19 +8,18 @@
 
 #include "AppStrings.h"
 #include "CMainFrame.h"
+#include "DesktopServices.h"
 #include "MessageBox.h"
-#include "platform/DesktopServices.h"
-#include "platform/Environment.h"
-#include "platform/MessageBox.h"
-#include "platform/Path.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/FrontEnd.h"
+#include "vaultline/Path.h"
 
 namespace platform = vaultline::platform;
 
 namespace {
 
-// The engine's only box (its start-up warning about a restored configuration)
-// reaches the program through the platform layer's host entry.
+// The engine's only box (its start-up warning about a restored configuration),
+// handed to the engine before the main window creates it.
 void ShowEngineWarning(const std::wstring& caption, const std::wstring& text) {
   MessageBox::Show(nullptr, QString::fromStdWString(text), QMessageBox::Warning, QMessageBox::Ok,
                    QMessageBox::NoButton, QString::fromStdWString(caption));
@@ -30,8 +29,6 @@ void ShowEngineWarning(const std::wstring& caption, const std::wstring& text) {
 
 void UseProgramFolder(const std::wstring& folder) {
   platform::SetProgramFolderOverride(folder);
-  // The engine library holds its own copy of the platform layer.
-  platform::SetEnvironmentValue(L"BRINDLE_HOME", folder);
 }
 
 std::vector<std::wstring> ProgramFolders() {
@@ -54,7 +51,7 @@ CMarrowbyApp::~CMarrowbyApp() {
     m_pResources.reset();
   }
   UnloadLanguage(m_language);
-  platform::ReleaseInstanceLock(m_instanceLock);
+  desktop::ReleaseInstanceLock(m_instanceLock);
 }
 
 bool CMarrowbyApp::InitInstance(const QStringList& arguments) {
@@ -66,14 +63,14 @@ bool CMarrowbyApp::InitInstance(const QStringList& arguments) {
   }
 
   bool existedBefore = false;
-  m_instanceLock = platform::AcquireInstanceLock(kInstanceMutexName, &existedBefore);
+  m_instanceLock = desktop::AcquireInstanceLock(kInstanceMutexName, &existedBefore);
   if (existedBefore) {
     MessageBox::Show(nullptr, LoadString(marrowby::ids::kAlreadyRunning), QMessageBox::Warning);
     return false;
   }
 
   LoadLanguageLibrary();
-  platform::SetRuntimeLocaleFromUser();
+  desktop::SetRuntimeLocaleFromUser();
   platform::SetMessageBoxHandler(&ShowEngineWarning);
 
   m_pMainFrame = std::make_unique<CMainFrame>();
@@ -86,15 +83,15 @@ void CMarrowbyApp::LoadLanguageLibrary() {
   // The library's file name always comes from the program's own table.
   std::wstring fileName = ResourceModule::BuiltIn().Text(marrowby::ids::kLanguageLibrary);
   for (const std::wstring& folder : ProgramFolders()) {
-    m_language = LoadLanguage(folder, fileName, platform::UserDefaultLocaleId(),
-                              platform::SystemDefaultLocaleId());
+    m_language = LoadLanguage(folder, fileName, desktop::UserDefaultLocaleId(),
+                              desktop::SystemDefaultLocaleId());
     if (m_language.table != nullptr) break;
   }
   if (m_language.table == nullptr) return;
   m_pResources = std::make_unique<ResourceModule>(*m_language.table);
   ResourceModule::SetCurrent(m_pResources.get(), m_language.language);
 
-  std::string localeName = platform::LocaleNameFromId(m_language.table->language);
+  std::string localeName = desktop::LocaleNameFromId(m_language.table->language);
   if (localeName.empty()) return;
   m_pQtTranslator = LoadQtTranslation(QLocale(QString::fromStdString(localeName)),
                                       QFileInfo(ToQString(m_language.path)).absolutePath());

@@ -1,14 +1,10 @@
 #include "CSnapshotView.h"
 
-#include <QContextMenuEvent>
 #include <QHeaderView>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStyle>
 
 #include "AppStrings.h"
-#include "KeyboardMenu.h"
 #include "SizeText.h"
 #include "SnapshotTimeText.h"
 #include "resources/ResourceIds.h"
@@ -19,7 +15,7 @@ constexpr int kIndexRole = Qt::UserRole;
 constexpr int kStoredTextRole = Qt::UserRole + 1;  // the engine's text of the row
 }  // namespace
 
-CSnapshotView::CSnapshotView(QWidget* parent) : QTreeWidget(parent) {
+CSnapshotView::CSnapshotView(QWidget* parent) : MenuTree(marrowby::menu::kSnapshotItem, parent) {
   setObjectName(QStringLiteral("snapshotList"));
   setColumnCount(5);
   setRootIsDecorated(false);
@@ -128,43 +124,4 @@ void CSnapshotView::Clear() {
   QSignalBlocker blocker(this);
   clear();
   setAccessibleName(LoadString(marrowby::ids::kSnapshotListName));
-}
-
-void CSnapshotView::mousePressEvent(QMouseEvent* event) {
-  QTreeWidgetItem* row = itemAt(event->position().toPoint());
-  if (row == nullptr) {
-    event->accept();  // clicks outside the rows change nothing
-    return;
-  }
-  if (event->button() == Qt::RightButton) {
-    setCurrentItem(row);
-    emit contextMenuRequested(marrowby::menu::kSnapshotItem, event->globalPosition().toPoint());
-    return;
-  }
-  QTreeWidget::mousePressEvent(event);
-}
-
-void CSnapshotView::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (itemAt(event->position().toPoint()) == nullptr) return;
-  QTreeWidget::mouseDoubleClickEvent(event);
-}
-
-void CSnapshotView::keyPressEvent(QKeyEvent* event) {
-  if (IsContextMenuKey(event)) {
-    OpenKeyboardMenu();
-    return;
-  }
-  QTreeWidget::keyPressEvent(event);
-}
-
-void CSnapshotView::contextMenuEvent(QContextMenuEvent* event) {
-  if (event->reason() == QContextMenuEvent::Keyboard) OpenKeyboardMenu();
-  event->accept();
-}
-
-void CSnapshotView::OpenKeyboardMenu() {
-  // As with the mouse, only a row has a menu.
-  if (currentItem() == nullptr) return;
-  currentItem()->setSelected(true);
-  emit contextMenuRequested(marrowby::menu::kSnapshotItem, KeyboardMenuPosition(this));
 }

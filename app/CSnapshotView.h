@@ -2,11 +2,12 @@
 // carries the snapshot's index in the engine's list (oldest first).
 #pragma once
 
-#include <QTreeWidget>
 #include <string>
 #include <vector>
 
-class CSnapshotView : public QTreeWidget {
+#include "MenuTree.h"
+
+class CSnapshotView : public MenuTree {
   Q_OBJECT
 
  public:
@@ -30,15 +31,7 @@ class CSnapshotView : public QTreeWidget {
   // selected any more.
   void snapshotChanged();
   void snapshotActivated();
-  void contextMenuRequested(unsigned menuId, const QPoint& globalPos);
-
- protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
-  void OpenKeyboardMenu();
   void ShowFigures(QTreeWidgetItem* row, const std::wstring& figures) const;
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "platform/Path.h"
+#include "vaultline/Path.h"
 
 using vaultline::platform::kSeparator;
 

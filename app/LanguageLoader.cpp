@@ -1,20 +1,20 @@
 #include "LanguageLoader.h"
 
-#include "platform/DesktopServices.h"
-#include "platform/Path.h"
+#include "DesktopServices.h"
+#include "vaultline/Path.h"
 
 namespace platform = vaultline::platform;
 
 namespace {
 
 bool TryLoad(const std::wstring& path, uint32_t language, LoadedLanguage* loaded) {
-  void* library = platform::LoadLibraryFile(path);
+  void* library = desktop::LoadLibraryFile(path);
   if (library == nullptr) return false;
   auto entry = reinterpret_cast<MarrowbyResourcesFunction>(
-      platform::LibrarySymbol(library, MARROWBY_RESOURCE_ENTRY));
+      desktop::LibrarySymbol(library, MARROWBY_RESOURCE_ENTRY));
   const MarrowbyResourceTable* table = entry != nullptr ? entry() : nullptr;
   if (table == nullptr || table->version != MARROWBY_RESOURCE_VERSION) {
-    platform::FreeLibraryFile(library);
+    desktop::FreeLibraryFile(library);
     return false;
   }
   *loaded = LoadedLanguage{library, table, language, path};
@@ -35,6 +35,6 @@ LoadedLanguage LoadLanguage(const std::wstring& folder, const std::wstring& file
 }
 
 void UnloadLanguage(LoadedLanguage& language) {
-  platform::FreeLibraryFile(language.library);
+  desktop::FreeLibraryFile(language.library);
   language = LoadedLanguage{};
 }

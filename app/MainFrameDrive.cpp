@@ -1,7 +1,5 @@
-// The main window's commands about the drive itself: the offer to back up
-// when the drive's autorun started the program, backing up by itself when the
-// drive is plugged in, keeping the computer awake while a backup runs, and
-// removing the drive safely.
+// The main window's commands about the drive itself: backing up by itself
+// when the drive is plugged in and removing the drive safely.
 #include <QFile>
 #include <QTimer>
 
@@ -13,10 +11,10 @@
 #include "dialogs/CPreferenceDlg.h"
 #include "linuxdesktop/DriveBackupUnit.h"
 #include "linuxdesktop/DriveFileSystem.h"
-#include "platform/OsPath.h"
-#include "platform/Path.h"
 #include "progress/CBackupProgressDlg.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/Path.h"
+#include "vaultline/Text.h"
 
 using namespace marrowby;
 
@@ -24,7 +22,7 @@ namespace {
 
 linuxdesktop::DriveFileSystem ProgramDrive() {
   return linuxdesktop::FindDriveFileSystem(
-      vaultline::platform::OsPath(vaultline::platform::ProgramFolder()));
+      vaultline::platform::EncodeName(vaultline::platform::ProgramFolder()));
 }
 
 QString DriveFolderText() {
@@ -36,26 +34,6 @@ QString PathText(const std::filesystem::path& path) {
 }
 
 }  // namespace
-
-void CMainFrame::OfferBackupAtStart() {
-  // The start's check, still queued, asks it; a window without selections
-  // gets the first-run wizard instead.
-  if (!m_startChecked) {
-    m_offerBackupAtStart = true;
-    return;
-  }
-  QTimer::singleShot(0, this, [this] {
-    if (m_pSelectionView->count() > 0) AskBackUpNow();
-  });
-}
-
-void CMainFrame::AskBackUpNow() {
-  if (m_pIVaultline == nullptr) return;
-  if (MessageBox::Show(this, LoadString(ids::kOfferBackupNow), QMessageBox::Question,
-                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes) {
-    OnBackupAll();
-  }
-}
 
 void CMainFrame::ShowPluggedInBackup(CPreferenceDlg& dialog) {
   const linuxdesktop::DriveFileSystem drive = ProgramDrive();

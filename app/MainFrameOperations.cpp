@@ -25,18 +25,17 @@
 #include "dialogs/SharedPaths.h"
 #include "history/HistorySource.h"
 #include "linuxdesktop/SleepInhibitor.h"
-#include "platform/FileSystem.h"
-#include "platform/Format.h"
-#include "platform/Path.h"
-#include "platform/Text.h"
 #include "progress/BackupAllRoutine.h"
 #include "progress/CBackupProgressDlg.h"
 #include "progress/FileViewer.h"
 #include "progress/WorkerRoutines.h"
 #include "resources/ResourceIds.h"
 #include "vaultline/DriveSettings.h"
+#include "vaultline/Format.h"
+#include "vaultline/Path.h"
 #include "vaultline/ProfileSource.h"
 #include "vaultline/RestoreConflict.h"
+#include "vaultline/Text.h"
 
 using namespace marrowby;
 namespace platform = vaultline::platform;
@@ -142,20 +141,6 @@ bool CMainFrame::RunBackup() {
 
 void CMainFrame::OnBackup() {
   RunBackup();
-}
-
-std::vector<unsigned> CMainFrame::LiveSelections() const {
-  std::vector<unsigned> live;
-  if (m_pIVaultline == nullptr) return live;
-  const int count =
-      static_cast<int>(TakeList(m_pIVaultline, m_pIVaultline->GetProfileNames()).size());
-  for (int i = 0; i < count; ++i) {
-    // A deleted selection keeps its slot with an empty location.
-    if (!FirstOf(TakeList(m_pIVaultline, m_pIVaultline->GetProfileLocation(i))).empty()) {
-      live.push_back(static_cast<unsigned>(i));
-    }
-  }
-  return live;
 }
 
 void CMainFrame::OnBackupAll() {

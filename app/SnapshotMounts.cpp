@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 
 #include "AppStrings.h"
-#include "platform/Path.h"
+#include "vaultline/Path.h"
 
 namespace {
 

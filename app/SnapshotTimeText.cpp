@@ -2,13 +2,13 @@
 
 #include <QDateTime>
 
+#include "DesktopServices.h"
 #include "ResourceModule.h"
-#include "platform/DesktopServices.h"
 
 QLocale DisplayLocale() {
   const uint32_t language = ResourceModule::LanguageInUse();
   if (language == 0) return QLocale::system();
-  const std::string name = vaultline::platform::LocaleNameFromId(language);
+  const std::string name = desktop::LocaleNameFromId(language);
   return name.empty() ? QLocale::system() : QLocale(QString::fromStdString(name));
 }
 

@@ -14,8 +14,8 @@
 #include "QuotaAdvice.h"
 #include "SelectionArguments.h"
 #include "StatusScope.h"
+#include "Terminal.h"
 #include "linuxdesktop/SleepInhibitor.h"
-#include "platform/Terminal.h"
 #include "vaultline/KeepRules.h"
 #include "vaultline/SnapshotFigures.h"
 
@@ -161,7 +161,7 @@ BackupOutcome TakeSnapshot(EngineSession& session, unsigned index, const std::ws
   IVaultline& engine = session.engine();
   BackupOutcome outcome;
   const size_t before = session.Take(engine.GetSnapshots(index)).size();
-  ConsoleStatus status(session.options().verbosity, platform::StandardErrorIsTerminal());
+  ConsoleStatus status(session.options().verbosity, StandardErrorIsTerminal());
   // The quota counts what the drive's storage already holds; 0 means none.
   const int64_t quota = engine.GetMaxBackupSize();
   if (quota > 0) status.SetBackupAllowance(std::max<int64_t>(quota - engine.GetStorageUsed(), 0));

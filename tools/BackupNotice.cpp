@@ -2,7 +2,7 @@
 
 #include "ExitCode.h"
 #include "linuxdesktop/DesktopNotice.h"
-#include "platform/Text.h"
+#include "vaultline/Text.h"
 
 namespace vaultline::cli {
 

@@ -12,8 +12,8 @@
 #include "SelectionArguments.h"
 #include "StatusScope.h"
 #include "TemporaryFolder.h"
-#include "platform/Path.h"
-#include "platform/Text.h"
+#include "vaultline/Path.h"
+#include "vaultline/Text.h"
 
 namespace vaultline::cli {
 

@@ -11,7 +11,7 @@
 #include "JsonText.h"
 #include "SelectionArguments.h"
 #include "StatusScope.h"
-#include "platform/Terminal.h"
+#include "Terminal.h"
 
 namespace vaultline::cli {
 namespace {
@@ -53,7 +53,7 @@ int RunCheck(EngineSession& session, const std::wstring& selection, bool readDat
   IVaultline& engine = session.engine();
   const unsigned index = ResolveSelection(session, selection);
   // The findings are printed below; the sink's own lines would say it twice.
-  ConsoleStatus status(session.options().verbosity, platform::StandardErrorIsTerminal());
+  ConsoleStatus status(session.options().verbosity, StandardErrorIsTerminal());
   status.SetQuietErrors(true);
   StringList found = nullptr;
   {

@@ -5,9 +5,9 @@
 #include "Commands.h"
 #include "Console.h"
 #include "JsonText.h"
-#include "platform/Path.h"
-#include "platform/Text.h"
 #include "vaultline/FileUtilities.h"
+#include "vaultline/Path.h"
+#include "vaultline/Text.h"
 
 namespace vaultline::cli {
 namespace {

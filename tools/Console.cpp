@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/Text.h"
+#include "vaultline/Text.h"
 
 namespace vaultline::cli {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "Console.h"
 #include "EnglishResources.h"
-#include "platform/Format.h"
+#include "vaultline/Format.h"
 
 namespace vaultline::cli {
 namespace {

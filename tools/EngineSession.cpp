@@ -2,9 +2,8 @@
 
 #include "CommandError.h"
 #include "Console.h"
-#include "platform/Environment.h"
-#include "platform/FileSystem.h"
-#include "platform/Path.h"
+#include "vaultline/FrontEnd.h"
+#include "vaultline/Path.h"
 
 namespace vaultline::cli {
 namespace {
@@ -21,15 +20,11 @@ EngineSession::EngineSession(const GlobalOptions& options) : options_(options) {
     if (drive.empty() || !platform::IsFolder(drive)) {
       throw CommandError{kExitFailure, ArgumentText(options.drive) + L": no such folder"};
     }
-    // This program's copy of the platform layer and the engine library's
-    // copy both have to see the folder; the library reads it from the
-    // environment.
     platform::SetProgramFolderOverride(drive);
-    platform::SetEnvironmentValue(L"BRINDLE_HOME", drive);
   }
   // The engine's diagnostic log would mix with the messages on standard
   // error; it is for diagnosis and shown only with -vv.
-  if (options.verbosity < 2) platform::SetEnvironmentValue(L"BRINDLE_DIAGNOSTICS", L"off");
+  if (options.verbosity < 2) platform::SetDiagnosticSink([](std::wstring_view) {});
   programFolder_ = platform::ProgramFolder();
   const std::wstring deviceRoot = platform::DeviceRootOf(programFolder_);
   engine_ =

@@ -9,7 +9,7 @@
 #include "JsonText.h"
 #include "SelectionArguments.h"
 #include "StatusScope.h"
-#include "platform/Terminal.h"
+#include "Terminal.h"
 
 namespace vaultline::cli {
 
@@ -59,7 +59,7 @@ struct Compaction {
 // on standard error).
 Compaction Compact(EngineSession& session, unsigned index) {
   IVaultline& engine = session.engine();
-  ConsoleStatus status(session.options().verbosity, platform::StandardErrorIsTerminal());
+  ConsoleStatus status(session.options().verbosity, StandardErrorIsTerminal());
   Compaction result;
   result.before = engine.GetStorageUsed();
   bool compacted = false;

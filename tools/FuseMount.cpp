@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Text.h"
+#include "vaultline/Text.h"
 
 namespace vaultline::cli {
 

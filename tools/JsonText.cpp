@@ -4,7 +4,7 @@
 
 #include "Base64.h"
 #include "Console.h"
-#include "platform/Text.h"
+#include "vaultline/Text.h"
 
 namespace vaultline::cli {
 

@@ -4,7 +4,7 @@
 #include "Console.h"
 #include "JsonText.h"
 #include "SelectionArguments.h"
-#include "platform/Path.h"
+#include "vaultline/Path.h"
 
 namespace vaultline::cli {
 

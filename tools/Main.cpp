@@ -11,7 +11,7 @@
 #include "CommandError.h"
 #include "Commands.h"
 #include "Console.h"
-#include "platform/Text.h"
+#include "vaultline/Text.h"
 
 namespace vaultline::cli {
 namespace {

@@ -9,8 +9,8 @@
 #include "JsonText.h"
 #include "SelectionArguments.h"
 #include "SnapshotFileSystem.h"
-#include "platform/Text.h"
 #include "vaultline/SnapshotFiles.h"
+#include "vaultline/Text.h"
 
 namespace vaultline::cli {
 

@@ -1,7 +1,7 @@
 #include "ProblemList.h"
 
 #include "Console.h"
-#include "platform/Text.h"
+#include "vaultline/Text.h"
 
 namespace vaultline::cli {
 

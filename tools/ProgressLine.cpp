@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "platform/Terminal.h"
-#include "platform/Text.h"
+#include "Terminal.h"
+#include "vaultline/Text.h"
 
 namespace vaultline::cli {
 namespace {
@@ -80,8 +80,7 @@ void ProgressLine::Draw() {
   if (now - lastDraw_ < kRedrawInterval) return;
   lastDraw_ = now;
   std::string line = "\r";
-  line.append(platform::ToDisplayUtf8(
-      ProgressText(done_, total_, file_, platform::StandardErrorColumns())));
+  line.append(platform::ToDisplayUtf8(ProgressText(done_, total_, file_, StandardErrorColumns())));
   line.append("\x1b[K");
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);

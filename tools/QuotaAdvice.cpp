@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "Console.h"
-#include "platform/Path.h"
+#include "vaultline/Path.h"
 
 namespace vaultline::cli {
 namespace {

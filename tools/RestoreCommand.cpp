@@ -11,10 +11,9 @@
 #include "JsonText.h"
 #include "SelectionArguments.h"
 #include "StatusScope.h"
-#include "platform/FileSystem.h"
-#include "platform/Path.h"
-#include "platform/Terminal.h"
+#include "Terminal.h"
 #include "vaultline/FileUtilities.h"
+#include "vaultline/Path.h"
 #include "vaultline/RestoreConflict.h"
 
 namespace vaultline::cli {
@@ -98,7 +97,7 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
   if (target.empty() || !CheckCreatePath(target) || !platform::IsFolder(target)) {
     throw CommandError{kExitFailure, L"the folder " + destination + L" cannot be created"};
   }
-  ConsoleStatus status(session.options().verbosity, platform::StandardErrorIsTerminal());
+  ConsoleStatus status(session.options().verbosity, StandardErrorIsTerminal());
   bool ran = false;
   {
     StatusScope scope(engine, status);

@@ -6,7 +6,7 @@
 #include "CommandError.h"
 #include "ConsoleStatus.h"
 #include "StatusScope.h"
-#include "platform/Path.h"
+#include "vaultline/Path.h"
 
 namespace vaultline::cli {
 namespace {

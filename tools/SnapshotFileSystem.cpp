@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "TimeText.h"
-#include "platform/Text.h"
+#include "vaultline/Text.h"
 
 namespace vaultline::cli {
 

@@ -5,7 +5,7 @@
 #include "JsonText.h"
 #include "ProgressLine.h"
 #include "SelectionArguments.h"
-#include "platform/Clock.h"
+#include "vaultline/Clock.h"
 #include "vaultline/SnapshotFigures.h"
 
 namespace vaultline::cli {

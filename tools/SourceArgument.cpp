@@ -2,9 +2,8 @@
 
 #include "CommandError.h"
 #include "EnglishResources.h"
-#include "platform/FileSystem.h"
-#include "platform/Format.h"
-#include "platform/Path.h"
+#include "vaultline/Format.h"
+#include "vaultline/Path.h"
 
 namespace vaultline::cli {
 namespace {

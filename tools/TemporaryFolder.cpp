@@ -3,7 +3,7 @@
 #include <random>
 
 #include "CommandError.h"
-#include "platform/Text.h"
+#include "vaultline/Text.h"
 
 namespace vaultline::cli {
 

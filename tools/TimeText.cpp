@@ -2,8 +2,8 @@
 
 #include <cwchar>
 
-#include "platform/Clock.h"
-#include "platform/Format.h"
+#include "vaultline/Clock.h"
+#include "vaultline/Format.h"
 
 namespace vaultline::cli {
 namespace {

@@ -19,8 +19,8 @@
 #include "SnapshotTimeText.h"
 #include "dialogs/PageDialog.h"
 #include "dialogs/PictureFrame.h"
-#include "platform/Path.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/Path.h"
 
 using namespace marrowby;
 

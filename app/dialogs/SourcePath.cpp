@@ -1,9 +1,10 @@
 #include "dialogs/SourcePath.h"
 
-#include <vector>
+#include <filesystem>
+#include <system_error>
 
-#include "platform/FileSystem.h"
-#include "platform/Path.h"
+#include "vaultline/Path.h"
+#include "vaultline/Text.h"
 
 namespace platform = vaultline::platform;
 
@@ -19,8 +20,10 @@ bool SourceExists(const std::wstring& path) {
   if (platform::DeviceRootOf(platform::FullPath(asFolder)) != platform::FullPath(asFolder)) {
     return true;
   }
-  std::vector<platform::FindData> entries;
-  return platform::ListFolder(path, &entries) && !entries.empty();
+  // A drive root counts only when something is in it (a mount point not in use).
+  std::error_code error;
+  const std::filesystem::directory_iterator entries(platform::EncodeName(path), error);
+  return !error && entries != std::filesystem::directory_iterator();
 }
 
 std::wstring NameFromPath(const std::wstring& path) {

@@ -20,8 +20,8 @@
 #include "history/CFileVersionsDlg.h"
 #include "history/HistoryDialogParts.h"
 #include "history/SearchPattern.h"
-#include "platform/Path.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/Path.h"
 
 using namespace marrowby;
 

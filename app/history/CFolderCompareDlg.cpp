@@ -18,8 +18,8 @@
 #include "history/CTextCompareDlg.h"
 #include "history/HistoryDialogParts.h"
 #include "history/StoredFileContents.h"
-#include "platform/Path.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/Path.h"
 
 using namespace marrowby;
 

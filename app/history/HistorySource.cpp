@@ -3,8 +3,8 @@
 #include "AppStrings.h"
 #include "EngineList.h"
 #include "SnapshotTimeText.h"
-#include "platform/Path.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/Path.h"
 
 using namespace marrowby;
 

@@ -1,6 +1,6 @@
 #include "history/SearchPattern.h"
 
-#include "platform/Path.h"
+#include "vaultline/Path.h"
 
 namespace {
 

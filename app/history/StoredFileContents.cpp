@@ -7,8 +7,8 @@
 
 #include "AppStrings.h"
 #include "CollectedMessages.h"
-#include "platform/Path.h"
 #include "progress/FileViewer.h"
+#include "vaultline/Path.h"
 
 bool ReadStoredFile(IVaultline* engine, unsigned profile, unsigned snapshot,
                     const QString& treePath, QByteArray* contents, QString* problem) {

@@ -20,8 +20,8 @@
 #include "MessageBox.h"
 #include "ScreenScale.h"
 #include "SizeText.h"
-#include "platform/Clock.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/Clock.h"
 #include "vaultline/FileUtilities.h"
 
 using namespace marrowby;

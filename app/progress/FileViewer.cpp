@@ -8,8 +8,8 @@
 #include "AppStrings.h"
 #include "MessageBox.h"
 #include "ShellOpen.h"
-#include "platform/Path.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/Path.h"
 
 namespace {
 

@@ -1,12 +1,11 @@
 // The program's own resource tables (English), defined one concept per file.
 #pragma once
 
+#include "frontend/EnglishStrings.h"
 #include "resources/ResourceModel.h"
 
 namespace marrowby {
 
-extern const MarrowbyString kEnglishStrings[];
-extern const size_t kEnglishStringCount;
 extern const MarrowbyMenuItem kEnglishMenuItems[];
 extern const size_t kEnglishMenuItemCount;
 extern const MarrowbyDialogText kEnglishDialogTexts[];

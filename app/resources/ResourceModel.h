@@ -7,13 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-extern "C" {
+#include "frontend/StringEntry.h"
 
-// One entry of the string table.
-struct MarrowbyString {
-  unsigned id;
-  const wchar_t* text;
-};
+extern "C" {
 
 // One item of a menu resource. Items of one menu follow each other in display
 // order; `level` 0 is a popup heading (command 0), level 1 its items. A null

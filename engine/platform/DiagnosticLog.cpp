@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <mutex>
 #include <string>
 
@@ -28,14 +27,6 @@ void WriteBytesToStandardError(std::string_view bytes) {
                 [&](size_t done) { return ::write(2, bytes.data() + done, bytes.size() - done); });
 }
 
-// BRINDLE_DIAGNOSTICS=off drops the log: a front end that keeps standard error
-// for its own messages (the command line) sets it for the engine library's
-// copy of this layer too, which it cannot reach otherwise.
-bool LogSwitchedOff() {
-  const char* value = std::getenv("BRINDLE_DIAGNOSTICS");
-  return value != nullptr && std::string_view(value) == "off";
-}
-
 }  // namespace
 
 void WriteStandardError(std::wstring_view text) {
@@ -48,7 +39,6 @@ void WriteDiagnostic(std::wstring_view text) {
     std::lock_guard<std::mutex> lock(SinkMutex());
     sink = InstalledSink();
     if (!sink) {
-      if (LogSwitchedOff()) return;
       // Written under the lock so that lines of several threads never mix.
       WriteStandardError(text);
       return;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "vaultline/Path.h"
+
 namespace vaultline::platform {
 
 inline constexpr uint32_t kAttributeReadOnly = 0x01;
@@ -64,8 +66,7 @@ bool DescribePath(std::wstring_view path, FindData* data);
 bool ListFolder(std::wstring_view folder, std::vector<FindData>* entries,
                 std::vector<std::wstring>* undescribed = nullptr);
 
-bool PathExists(std::wstring_view path);  // follows links
-bool IsFolder(std::wstring_view path);    // follows links
+// PathExists and IsFolder are exported (vaultline/Path.h).
 bool IsSymbolicLink(std::wstring_view path);
 
 // Attributes as above; false when the path does not exist.
@@ -87,11 +88,10 @@ bool SetMode(std::wstring_view path, uint16_t mode);
 bool SetOpenFileMode(int fd, uint16_t mode);
 // A second name for the file at `existing`; fails when `path` exists.
 bool CreateHardLink(std::wstring_view existing, std::wstring_view path, int* error = nullptr);
-// As SetReadOnly, SetFileTime and SetPermissions, for a file open as `fd`:
+// As SetReadOnly and SetFileTime, for a file open as `fd`:
 // no path is looked up again, so they apply to the very file written.
 bool SetOpenFileReadOnly(int fd, bool readOnly);
 bool SetOpenFileTime(int fd, int64_t seconds, uint32_t nanoseconds = 0);
-bool SetOpenFilePermissions(int fd, uint16_t permissions);
 // Size of a regular file; false when missing or a folder.
 bool GetFileSize64(std::wstring_view path, uint64_t* size);
 // Opens a regular file for reading without waiting on what is not one, and

@@ -255,10 +255,6 @@ bool SetOpenFileReadOnly(int fd, bool readOnly) {
   return ChangeOpenMode(fd, ReadOnlyMode, readOnly ? 1 : 0);
 }
 
-bool SetOpenFilePermissions(int fd, uint16_t permissions) {
-  return ChangeOpenMode(fd, PermissionMode, permissions);
-}
-
 bool SetOpenFileTime(int fd, int64_t seconds, uint32_t nanoseconds) {
   const std::array<struct timespec, 2> times = BothTimes(seconds, nanoseconds);
   return ::futimens(fd, times.data()) == 0;

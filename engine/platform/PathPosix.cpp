@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -110,10 +109,6 @@ std::wstring JoinPath(std::wstring_view folder, std::wstring_view path) {
   return joined;
 }
 
-bool IsDriveRoot(std::wstring_view fullPath) {
-  return fullPath == kSeparatorText;
-}
-
 void SetProgramFolderOverride(std::wstring_view folder) {
   std::wstring full = folder.empty() ? std::wstring() : WithTrailingSeparator(FullPath(folder));
   std::lock_guard<std::mutex> lock(OverrideMutex());
@@ -124,9 +119,6 @@ std::wstring ProgramFolder() {
   {
     std::lock_guard<std::mutex> lock(OverrideMutex());
     if (!ProgramFolderOverride().empty()) return ProgramFolderOverride();
-  }
-  if (const char* home = std::getenv("BRINDLE_HOME"); home != nullptr && *home != 0) {
-    return WithTrailingSeparator(FullPath(DecodeName(home)));
   }
   std::vector<char> buffer(4096);
   for (;;) {

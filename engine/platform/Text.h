@@ -1,7 +1,5 @@
-// Text conversion. In memory texts are std::wstring (one UTF-32 code point per
-// wchar_t); on the drive they are UTF-16LE; names from the operating system
-// are bytes, decoded as UTF-8 with surrogate escapes (an invalid byte b becomes
-// U+DC80 + b and encodes back to b), so every name survives a round trip.
+// Text conversion inside the engine: on the drive texts are UTF-16LE. The
+// conversions of names and display texts are exported (vaultline/Text.h).
 #pragma once
 
 #include <cstddef>
@@ -9,20 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "vaultline/Text.h"
+
 namespace vaultline::platform {
-
-// OS name bytes <-> wide text (surrogate escapes for bytes that are not UTF-8).
-std::wstring DecodeName(std::string_view bytes);
-// Other lone surrogates get their three-byte form; values that are no code
-// point become U+FFFD.
-std::string EncodeName(std::wstring_view text);
-
-// Narrow text of the C library or an exception (the "ANSI code page"): UTF-8,
-// with the same surrogate escapes as names (an exception may quote a path).
-std::wstring AnsiToWide(std::string_view text);
-
-// Wide text -> valid UTF-8 for display (escaped bytes become U+FFFD).
-std::string ToDisplayUtf8(std::wstring_view text);
 
 // UTF-16 code units of a wide text (a code point above U+FFFF takes two).
 // Lone surrogates (escaped name bytes) are kept as single units both ways.

@@ -19,9 +19,9 @@
 #include "ResourceModule.h"
 #include "TestDialogsSupport.h"
 #include "dialogs/CPreferenceDlg.h"
-#include "platform/Path.h"
 #include "resources/ResourceIds.h"
 #include "support/TestDrive.h"
+#include "vaultline/Path.h"
 
 using namespace marrowby;
 

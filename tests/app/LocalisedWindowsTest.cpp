@@ -32,11 +32,11 @@
 #include "dialogs/CFirstRunWizard.h"
 #include "dialogs/CPreferenceDlg.h"
 #include "dialogs/CRestorePath.h"
-#include "platform/Clock.h"
 #include "progress/CBackupProgressDlg.h"
 #include "resources/ResourceIds.h"
 #include "support/GermanLanguage.h"
 #include "support/TestDrive.h"
+#include "vaultline/Clock.h"
 
 using namespace marrowby;
 

@@ -6,9 +6,9 @@
 #include "CMainFrame.h"
 #include "LanguageLoader.h"
 #include "ResourceModule.h"
-#include "platform/Format.h"
 #include "resources/ResourceIds.h"
 #include "support/TestDrive.h"
+#include "vaultline/Format.h"
 
 using namespace marrowby;
 

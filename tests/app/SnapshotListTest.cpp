@@ -13,8 +13,8 @@
 
 #include "CMainFrame.h"
 #include "CSnapshotView.h"
-#include "platform/Path.h"
 #include "support/TestDrive.h"
+#include "vaultline/Path.h"
 #include "vaultline/Vaultline.h"
 
 class SnapshotListTest : public QObject {

@@ -17,14 +17,13 @@
 #include "CMainFrame.h"
 #include "CMarrowbyApp.h"
 #include "CSnapshotView.h"
+#include "DesktopServices.h"
 #include "LanguageLoader.h"
 #include "MessageBox.h"
 #include "ShellOpen.h"
-#include "platform/DesktopServices.h"
-#include "platform/Environment.h"
-#include "platform/Format.h"
 #include "resources/ResourceIds.h"
 #include "support/TestDrive.h"
+#include "vaultline/Format.h"
 
 using namespace marrowby;
 namespace platform = vaultline::platform;
@@ -63,7 +62,7 @@ void StartUpTest::initTestCase() {
   // A private runtime folder, so that a running Marrowby does not count.
   QVERIFY(QFile::setPermissions(runtime_.path(),
                                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-  platform::SetEnvironmentValue(L"XDG_RUNTIME_DIR", runtime_.path().toStdWString());
+  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_.path()));
   QVERIFY(QFile::exists(kGermanLibrary));
 }
 
@@ -130,11 +129,11 @@ void StartUpTest::germanLibrarySuppliesTheTexts() {
   TestDrive drive;
   QVERIFY(drive.AddSelection(L"Dokumente", QStringLiteral("docs"), {QStringLiteral("a.txt")}, 1));
   InstallGerman(drive.Folder(), 1031);
-  platform::SetEnvironmentValue(L"LC_ALL", L"de_DE.UTF-8");
+  qputenv("LC_ALL", "de_DE.UTF-8");
   CMarrowbyApp app;
   bool started =
       app.InitInstance({QStringLiteral("marrowby"), QStringLiteral("--drive"), drive.Folder()});
-  platform::SetEnvironmentValue(L"LC_ALL", L"C");
+  qputenv("LC_ALL", "C");
   QVERIFY(started);
   QCOMPARE(app.Language(), 1031u);
 
@@ -191,11 +190,11 @@ void StartUpTest::languageAndHelpBesideTheProgramServeAnotherDrive() {
   page.close();
   QVERIFY(!QFile::exists(drive.Folder() + QStringLiteral("1031")));
 
-  platform::SetEnvironmentValue(L"LC_ALL", L"de_DE.UTF-8");
+  qputenv("LC_ALL", "de_DE.UTF-8");
   CMarrowbyApp app;
   const bool started =
       app.InitInstance({QStringLiteral("marrowby"), QStringLiteral("--drive"), drive.Folder()});
-  platform::SetEnvironmentValue(L"LC_ALL", L"C");
+  qputenv("LC_ALL", "C");
   QVERIFY(started);
   QCOMPARE(app.Language(), 1031u);
   CMainFrame* frame = app.MainFrame();
@@ -215,12 +214,12 @@ void StartUpTest::languageAndHelpBesideTheProgramServeAnotherDrive() {
 }
 
 void StartUpTest::localeNamesMapToIdentifiers() {
-  QCOMPARE(platform::LocaleIdFromName("de_DE.UTF-8"), 1031u);
-  QCOMPARE(platform::LocaleIdFromName("de_AT"), 3079u);
-  QCOMPARE(platform::LocaleIdFromName("de"), 1031u);
-  QCOMPARE(platform::LocaleIdFromName("fr_FR@euro"), 1036u);
-  QCOMPARE(platform::LocaleIdFromName("C.UTF-8"), 1033u);
-  QCOMPARE(platform::LocaleIdFromName("POSIX"), 1033u);
+  QCOMPARE(desktop::LocaleIdFromName("de_DE.UTF-8"), 1031u);
+  QCOMPARE(desktop::LocaleIdFromName("de_AT"), 3079u);
+  QCOMPARE(desktop::LocaleIdFromName("de"), 1031u);
+  QCOMPARE(desktop::LocaleIdFromName("fr_FR@euro"), 1036u);
+  QCOMPARE(desktop::LocaleIdFromName("C.UTF-8"), 1033u);
+  QCOMPARE(desktop::LocaleIdFromName("POSIX"), 1033u);
 }
 
 void StartUpTest::engineWarningIsAMessageBox() {

@@ -6,8 +6,8 @@
 #include <QString>
 #include <QWidget>
 
-#include "platform/Path.h"
 #include "support/TestDrive.h"
+#include "vaultline/Path.h"
 
 // `base` with `parts` appended, each after the platform separator.
 template <typename... Parts>

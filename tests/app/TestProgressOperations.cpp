@@ -17,9 +17,9 @@
 #include "MessageBox.h"
 #include "ShellOpen.h"
 #include "TestDialogsSupport.h"
-#include "platform/Format.h"
 #include "progress/FileViewer.h"
 #include "resources/ResourceIds.h"
+#include "vaultline/Format.h"
 
 using namespace marrowby;
 

@@ -1,6 +1,7 @@
 // The main window's size and splitters survive a restart, kept in the user's
 // configuration folder (a temporary one here); the snapshot row keeps its
 // third of the height only until the user drags the splitter.
+#include <QFile>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -8,7 +9,6 @@
 #include <memory>
 
 #include "CMainFrame.h"
-#include "platform/Environment.h"
 #include "support/TestDrive.h"
 
 namespace {
@@ -50,7 +50,7 @@ class WindowStateTest : public QObject {
 };
 
 void WindowStateTest::initTestCase() {
-  vaultline::platform::SetEnvironmentValue(L"XDG_CONFIG_HOME", config_.path().toStdWString());
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
 }
 
 void WindowStateTest::init() {

@@ -6,9 +6,9 @@
 #include <random>
 #include <thread>
 
+#include "FileSizeLimit.h"
 #include "StoreFixture.h"
 #include "platform/FileOperationHook.h"
-#include "platform/FileSizeLimit.h"
 #include "platform/Format.h"
 #include "platform/Processors.h"
 
@@ -42,9 +42,9 @@ class StoreDamageTest : public test::StoreFixture {
   // store ends the backup with the system's one reason.
   template <typename Write>
   void ExpectFailsOnAFullDrive(uintmax_t limit, Write write) {
-    ASSERT_TRUE(platform::LimitFileSize(limit));
+    ASSERT_TRUE(testing::LimitFileSize(limit));
     EXPECT_FALSE(write());
-    platform::UnlimitFileSize();
+    testing::UnlimitFileSize();
     EXPECT_TRUE(context_.cancelled);
     ASSERT_EQ(status_.messages.size(), 1u);
     EXPECT_EQ(status_.messages[0].text, platform::SystemErrorText(EFBIG));
@@ -75,9 +75,9 @@ TEST_F(StoreDamageTest, AFullDriveIsReportedAndLosesNothingStoredBefore) {
   Bytes big = test::RandomBytes(1 << 20, 2);
   std::wstring bigPath = Source("big", big);
 
-  ASSERT_TRUE(platform::LimitFileSize(dataSize + 3 * (40 + 8192) + 100));
+  ASSERT_TRUE(testing::LimitFileSize(dataSize + 3 * (40 + 8192) + 100));
   int64_t result = Store(bigPath);
-  platform::UnlimitFileSize();
+  testing::UnlimitFileSize();
   EXPECT_EQ(result, -1);
   EXPECT_TRUE(context_.cancelled);
   ASSERT_EQ(status_.messages.size(), 1u);
@@ -208,9 +208,9 @@ TEST_F(StoreDamageTest, HeldRecordsWrittenTogetherFailTogether) {
   const std::vector<int64_t> offsets = StoreBackToBack(kBackToBack, &paths);
   // Room for the first record's one entry, not for the two held behind it.
   const uintmax_t contentSize = std::filesystem::file_size(ContentPath());
-  ASSERT_TRUE(platform::LimitFileSize(contentSize + FpEntry::kSize + 10));
+  ASSERT_TRUE(testing::LimitFileSize(contentSize + FpEntry::kSize + 10));
   EXPECT_FALSE(store_->FinishRecords());
-  platform::UnlimitFileSize();
+  testing::UnlimitFileSize();
   ASSERT_EQ(status_.messages.size(), 2u);
   EXPECT_EQ(status_.messages[0].text, L"Error writing backup idenifier ");
   EXPECT_EQ(status_.messages[1].text, platform::SystemErrorText(EFBIG));

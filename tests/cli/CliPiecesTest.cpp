@@ -7,7 +7,7 @@
 #include "JsonText.h"
 #include "ProgressLine.h"
 #include "SelectionArguments.h"
-#include "platform/Format.h"
+#include "vaultline/Format.h"
 
 namespace vaultline::cli {
 namespace {

@@ -11,9 +11,8 @@
 
 #include "ConsoleStatus.h"
 #include "EnglishResources.h"
-#include "platform/Environment.h"
-#include "platform/Path.h"
-#include "platform/Text.h"
+#include "vaultline/Path.h"
+#include "vaultline/Text.h"
 #include "vaultline/Vaultline.h"
 
 namespace vaultline::cli {
@@ -33,10 +32,11 @@ class Selections : public ::testing::Test {
     fs::create_directories(root_ / "drive");
     fs::create_directories(root_ / "src" / "inner");
     std::ofstream(root_ / "src" / "inner" / "file.txt") << "contents\n";
-    ASSERT_TRUE(platform::SetEnvironmentValue(L"BRINDLE_HOME", Wide(root_ / "drive")));
+    platform::SetProgramFolderOverride(Wide(root_ / "drive"));
   }
   void TearDown() override {
     Cleanup(engine_);
+    platform::SetProgramFolderOverride(L"");
     fs::remove_all(root_);
   }
 

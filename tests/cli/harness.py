@@ -31,9 +31,7 @@ def main():
 
 
 def environment():
-    env = dict(os.environ)
-    env.pop("BRINDLE_HOME", None)
-    return env
+    return dict(os.environ)
 
 
 class Drive:

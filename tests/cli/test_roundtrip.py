@@ -234,6 +234,22 @@ class RoundTrip(harness.DriveTest):
         self.drive.ok("config", "max-backup-size", 1 << 30)
         self.drive.ok("backup", "tree")
 
+    def test_the_engines_diagnostic_log_shows_only_with_vv(self):
+        # A path too long for a directory record is a warning for the user and
+        # a line of the engine's diagnostic log, which only -vv shows.
+        deep = os.path.join(self.source, *(bytes([c]) * 200 for c in b"abc"))
+        os.makedirs(deep)
+        with open(os.path.join(deep, b"deep.txt"), "wb") as f:
+            f.write(b"deep")
+        diagnostic = b"path too long for a directory record"
+        for verbosity, shown in (([], False), (["-v"], False), (["-vv"], True)):
+            with open(os.path.join(self.source, b"changes.txt"), "ab") as f:
+                f.write(b"again")
+            result = self.drive.run(*verbosity, "backup", "tree")
+            self.assertEqual(3, result.returncode, result.stderr)
+            self.assertIn(b"warning: The path ", result.stderr)
+            self.assertEqual(shown, diagnostic in result.stderr, (verbosity, result.stderr))
+
     def test_an_unreadable_file_makes_the_backup_partial(self):
         if os.geteuid() == 0:
             self.skipTest("root reads every file")

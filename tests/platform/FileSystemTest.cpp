@@ -166,7 +166,7 @@ TEST(Attributes, ThoseOfAnOpenFileGoToThatFile) {
   const auto before = fs::status(folder.path() / "written").permissions();
 
   ASSERT_TRUE(SetOpenFileTime(fd, 315626635, 123456789));
-  ASSERT_TRUE(SetOpenFilePermissions(fd, 0640));
+  ASSERT_TRUE(SetOpenFileMode(fd, 0640));
   struct stat info;
   ASSERT_EQ(::stat((folder.path() / "moved").c_str(), &info), 0);
   EXPECT_EQ(info.st_mtim.tv_sec, 315626635);

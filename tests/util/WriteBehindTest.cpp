@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "FileSizeLimit.h"
 #include "TempFolder.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
-#include "platform/FileSizeLimit.h"
 #include "util/WorkerThread.h"
 #include "util/WriteBehind.h"
 
@@ -34,7 +34,7 @@ class WriteBehindTest : public ::testing::Test {
     platform::SetDiagnosticSink([this](std::wstring_view text) { log_.emplace_back(text); });
   }
   void TearDown() override {
-    platform::UnlimitFileSize();
+    testing::UnlimitFileSize();
     platform::SetDiagnosticSink(nullptr);
     platform::CloseFile(fd_);
   }
@@ -106,7 +106,7 @@ TEST_F(WriteBehindTest, AFailedBatchIsCutOffWithAllGatheredBehindIt) {
     WriteBehind writes(fd_, 4, kFailure, 0);
     Append(writes, Bytes('a', 100));
     ASSERT_TRUE(writes.Flush());
-    ASSERT_TRUE(platform::LimitFileSize(4 + 100 + 4096 + 10));
+    ASSERT_TRUE(testing::LimitFileSize(4 + 100 + 4096 + 10));
     Append(writes, Bytes('b', 8192));
     if (behind) {
       ASSERT_TRUE(writes.FlushBehind(worker));
@@ -123,7 +123,7 @@ TEST_F(WriteBehindTest, AFailedBatchIsCutOffWithAllGatheredBehindIt) {
     EXPECT_EQ(platform::FileSizeOf(fd_), 104);
     EXPECT_EQ(writes.End(), 104);
 
-    ASSERT_TRUE(platform::UnlimitFileSize());
+    ASSERT_TRUE(testing::UnlimitFileSize());
     Append(writes, "after");
     ASSERT_TRUE(writes.Flush());
     EXPECT_EQ(Contents(), "head" + Bytes('a', 100) + "after");
@@ -133,7 +133,7 @@ TEST_F(WriteBehindTest, AFailedBatchIsCutOffWithAllGatheredBehindIt) {
 TEST_F(WriteBehindTest, AFailureBeforeTheNextBatchHandsNothingOver) {
   WorkerThread worker(true);
   WriteBehind writes(fd_, 4, kFailure, 0);
-  ASSERT_TRUE(platform::LimitFileSize(8));
+  ASSERT_TRUE(testing::LimitFileSize(8));
   Append(writes, Bytes('x', 4096));
   ASSERT_TRUE(writes.FlushBehind(worker));
   Append(writes, "next");

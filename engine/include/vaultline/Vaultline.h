@@ -9,11 +9,7 @@
 
 #include <cstdint>
 
-#if defined(VAULTLINE_BUILDING)
-#define VAULTLINE_API __attribute__((visibility("default")))
-#else
-#define VAULTLINE_API
-#endif
+#include "vaultline/Api.h"
 
 // Opaque list of wide strings owned by the engine. Read it with GetListCount
 // and GetListItem, give it back with ReleaseList. A null handle is a valid

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "CMarrowbyApp.h"
-#include "platform/Path.h"
+#include "vaultline/Path.h"
 #include "vaultline/Vaultline.h"
 
 namespace platform = vaultline::platform;

@@ -2,10 +2,10 @@
 // wide it is, for front ends that redraw a progress line in place.
 #pragma once
 
-namespace vaultline::platform {
+namespace vaultline::cli {
 
 bool StandardErrorIsTerminal();
 // Columns of the terminal on standard error; 80 when it cannot be told.
 int StandardErrorColumns();
 
-}  // namespace vaultline::platform
+}  // namespace vaultline::cli

@@ -1,15 +1,15 @@
 // A ceiling on the size of files this process writes (RLIMIT_FSIZE), with
 // the signal it raises ignored, so that a write past it fails with EFBIG as
-// on a full drive. Used by tests that prove write failures surface.
+// on a full drive: for tests that prove write failures surface.
 #pragma once
 
 #include <cstdint>
 
-namespace vaultline::platform {
+namespace vaultline::testing {
 
 // Writes that would take a file past `bytes` fail from now on.
 bool LimitFileSize(uint64_t bytes);
 // Lifts the ceiling set by LimitFileSize.
 bool UnlimitFileSize();
 
-}  // namespace vaultline::platform
+}  // namespace vaultline::testing

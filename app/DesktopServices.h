@@ -1,13 +1,13 @@
-// Services of the desktop that the desktop program needs from the operating
-// system: the single-instance mutex, language libraries, locale identifiers,
-// the runtime locale and the private temporary folder.
+// What the desktop program alone needs of the operating system: the
+// single-instance mutex, language libraries, locale identifiers, the runtime
+// locale and the private temporary folder.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace vaultline::platform {
+namespace desktop {
 
 // CreateMutex with a name: a lock file named `name` in the per-user runtime
 // folder, held with flock until ReleaseInstanceLock or process exit.
@@ -44,4 +44,4 @@ std::wstring UserRuntimeFolder();
 // folder can be had.
 std::wstring PrivateTempFolder();
 
-}  // namespace vaultline::platform
+}  // namespace desktop

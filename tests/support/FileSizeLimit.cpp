@@ -1,9 +1,9 @@
+#include "FileSizeLimit.h"
+
 #include <signal.h>
 #include <sys/resource.h>
 
-#include "platform/FileSizeLimit.h"
-
-namespace vaultline::platform {
+namespace vaultline::testing {
 namespace {
 
 rlimit g_original{};
@@ -27,4 +27,4 @@ bool UnlimitFileSize() {
   return setrlimit(RLIMIT_FSIZE, &g_original) == 0;
 }
 
-}  // namespace vaultline::platform
+}  // namespace vaultline::testing

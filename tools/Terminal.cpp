@@ -1,9 +1,9 @@
+#include "Terminal.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "platform/Terminal.h"
-
-namespace vaultline::platform {
+namespace vaultline::cli {
 
 bool StandardErrorIsTerminal() {
   return ::isatty(STDERR_FILENO) == 1;
@@ -15,4 +15,4 @@ int StandardErrorColumns() {
   return 80;
 }
 
-}  // namespace vaultline::platform
+}  // namespace vaultline::cli

@@ -1,6 +1,6 @@
-// The program's own string table, in English. Texts stand exactly as the
-// program shows them; a language library replaces them by identifier.
-#include "resources/EnglishTables.h"
+// The system's string table, in English. Texts stand exactly as the
+// programs show them; a language library replaces them by identifier.
+#include "frontend/EnglishStrings.h"
 
 namespace marrowby {
 

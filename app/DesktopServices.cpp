@@ -1,4 +1,4 @@
-#include "platform/DesktopServices.h"
+#include "DesktopServices.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -12,9 +12,13 @@
 #include <fstream>
 #include <string>
 
-#include "platform/Text.h"
+#include "vaultline/Text.h"
 
-namespace vaultline::platform {
+namespace desktop {
+
+using vaultline::platform::DecodeName;
+using vaultline::platform::EncodeName;
+
 namespace {
 
 struct LocaleEntry {
@@ -155,4 +159,4 @@ std::wstring PrivateTempFolder() {
   return DecodeName(folder);
 }
 
-}  // namespace vaultline::platform
+}  // namespace desktop
