@@ -4,14 +4,20 @@
 #include <new>
 
 #include "platform/File.h"
+#include "platform/LargeMemory.h"
 #include "util/ByteOrder.h"
 
 namespace vaultline {
 
+void AnchorTags::Free::operator()(Tag* tags) const {
+  platform::FreeLarge(tags, bytes);
+}
+
 std::unique_ptr<AnchorTags::Tag[], AnchorTags::Free> AnchorTags::Allocate(uint32_t count) {
-  auto* tags = static_cast<Tag*>(std::calloc(std::max<size_t>(count, 1), sizeof(Tag)));
+  const size_t bytes = size_t{count} * sizeof(Tag);
+  auto* tags = static_cast<Tag*>(platform::AllocateLargeZeroed(bytes));
   if (tags == nullptr) throw std::bad_alloc();
-  return std::unique_ptr<Tag[], Free>(tags);
+  return std::unique_ptr<Tag[], Free>(tags, Free{bytes});
 }
 
 AnchorTags AnchorTags::Fresh(uint32_t count) {

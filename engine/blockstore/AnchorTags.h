@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -39,14 +38,17 @@ class AnchorTags {
   bool Failed() const { return failed_; }
 
  private:
-  // Tags read at once: 64 KiB of the file.
-  static constexpr uint32_t kStretch = 32768;
+  // Tags read at once: a page of the file. A small change's few thousand
+  // anchors each reach a page of their own, and a larger stretch would read
+  // the whole table for them; much new data reads every page either way.
+  static constexpr uint32_t kStretch = 2048;
 
   struct Free {
-    void operator()(Tag* tags) const { std::free(tags); }
+    size_t bytes;
+    void operator()(Tag* tags) const;
   };
-  // Zeroed memory the system hands out page by page as it is touched: a
-  // table of many stretches costs only those a backup reaches.
+  // Zeroed memory the system hands out as it is touched: a table of many
+  // stretches costs only those a backup reaches.
   static std::unique_ptr<Tag[], Free> Allocate(uint32_t count);
 
   void Load(uint32_t slot) const {
