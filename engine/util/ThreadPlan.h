@@ -50,7 +50,7 @@
 //                     touches: the files it opens; its queue under its lock
 //   kKeyReading       does:    reads the new snapshot's records back for the
 //                              key index
-//                     work by: SnapshotManager (ReadKeysAhead)
+//                     work by: KeyIndexKeeper (ReadAhead)
 //                     touches: the directory file (positioned reads), the
 //                              keys it finds
 //   kDirectoryWriter  does:    writes the directory file's chunks

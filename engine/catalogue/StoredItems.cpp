@@ -1,15 +1,14 @@
-// The snapshot manager's answers about single items: a snapshot's tree walked
-// for a visitor, what a record says of its item, and whether two stored
-// files (or a stored file and one on disk) hold the same bytes.
+#include "catalogue/StoredItems.h"
+
 #include <algorithm>
 #include <vector>
 
 #include "blockstore/BlockStore.h"
 #include "blockstore/ContentRecord.h"
 #include "blockstore/Md5.h"
+#include "catalogue/CatalogueFiles.h"
 #include "catalogue/DirectoryFile.h"
 #include "catalogue/RecordExtension.h"
-#include "catalogue/SnapshotManager.h"
 #include "platform/File.h"
 #include "platform/Format.h"
 #include "platform/Text.h"
@@ -67,48 +66,15 @@ bool SamePieces(const ContentRecord& a, const ContentRecord& b) {
 
 }  // namespace
 
-SubtreeWalk SnapshotManager::NewWalk() {
-  return SubtreeWalk(*directory_, &extendedRanges_);
-}
-
-bool SnapshotManager::WalkSnapshot(int index, SubtreeWalk& walk, RecordVisitor& visitor,
-                                   std::vector<std::wstring>* problems) {
-  if (index < 0 || static_cast<size_t>(index) >= snapshotRanges_.size()) {
-    problems->push_back(platform::FormatWide(L"There is no snapshot %d in this selection", index));
-    return false;
-  }
-  if (IsSnapshotDamaged(index)) {
-    problems->push_back(platform::FormatWide(
-        L"Snapshot %d is damaged on the drive and cannot be read; run a check of the selection",
-        index));
-    return false;
-  }
-  const SourceRange& range = snapshotRanges_[static_cast<size_t>(index)];
-  if (range.rootOffset == range.endOffset) return true;
-  walk.Walk(range.rootOffset, 1, visitor);
-  for (const DamagedFolder& damaged : walk.Damage()) {
-    // The next backup writes such a folder anew instead of pointing at them.
-    store_->Damage().Add(DamageMemory::Kind::kChildren, damaged.firstChild);
-    const std::wstring where =
-        damaged.folder.empty() ? std::wstring(L"the top of the snapshot") : damaged.folder;
-    problems->push_back(
-        platform::FormatWide(L"Snapshot %d: %d damaged record(s) in the folder %ls; their files "
-                             L"and folders cannot be shown",
-                             index, damaged.records, where.c_str()));
-  }
-  return true;
-}
-
-bool SnapshotManager::ReadAttributes(const DirEntry& entry, AttributeList* list,
-                                     std::wstring* why) {
+bool StoredItems::ReadAttributes(const DirEntry& entry, AttributeList* list, std::wstring* why) {
   if (!entry.HasTail() || entry.tail.attributesOffset < 0) {
     *why = L"none were recorded";
     return false;
   }
   std::string bytes;
   *why = L"they do not match their record";
-  if (!store_->ReadBytes(contentFd_, entry.tail.attributesOffset, std::wstring(), -1, &bytes,
-                         why)) {
+  if (!files_.Store().ReadBytes(files_.ContentFd(), entry.tail.attributesOffset, std::wstring(), -1,
+                                &bytes, why)) {
     return false;
   }
   uint32_t crc = Crc32(bytes.data(), bytes.size());
@@ -116,7 +82,7 @@ bool SnapshotManager::ReadAttributes(const DirEntry& entry, AttributeList* list,
   return crc == entry.tail.attributesCrc && AttributeList::Decode(bytes, list);
 }
 
-StoredItem SnapshotManager::Describe(const DirEntry& entry, const std::wstring& listed) {
+StoredItem StoredItems::Describe(const DirEntry& entry, const std::wstring& listed) {
   StoredItem item;
   item.path = listed;
   item.kind = KindOf(entry);
@@ -143,7 +109,8 @@ StoredItem SnapshotManager::Describe(const DirEntry& entry, const std::wstring& 
   }
   if (item.kind == StoredItemKind::kLink) {
     std::string target;
-    if (store_->ReadBytes(contentFd_, entry.contentOffset, entry.name, entry.size, &target, &why)) {
+    if (files_.Store().ReadBytes(files_.ContentFd(), entry.contentOffset, entry.name, entry.size,
+                                 &target, &why)) {
       item.linkTarget = platform::DecodeName(target);
     } else {
       if (!item.damage.empty()) item.damage += L"; ";
@@ -153,23 +120,24 @@ StoredItem SnapshotManager::Describe(const DirEntry& entry, const std::wstring& 
   return item;
 }
 
-int SnapshotManager::SameStoredContents(const DirEntry& a, const DirEntry& b, std::wstring* why) {
+int StoredItems::SameStoredContents(const DirEntry& a, const DirEntry& b, std::wstring* why) {
   if (a.contentOffset == b.contentOffset) return 1;
   if (a.size != b.size) return 0;
   ContentRecord first;
   ContentRecord second;
-  if (!store_->ReadRecord(contentFd_, a.contentOffset, a.name, a.size, &first, why) ||
-      !store_->ReadRecord(contentFd_, b.contentOffset, b.name, b.size, &second, why)) {
+  if (!files_.Store().ReadRecord(files_.ContentFd(), a.contentOffset, a.name, a.size, &first,
+                                 why) ||
+      !files_.Store().ReadRecord(files_.ContentFd(), b.contentOffset, b.name, b.size, &second,
+                                 why)) {
     return -1;
   }
   return SamePieces(first, second) ? 1 : 0;
 }
 
-int SnapshotManager::SameAsFile(const DirEntry& stored, const std::wstring& path,
-                                std::wstring* why) {
+int StoredItems::SameAsFile(const DirEntry& stored, const std::wstring& path, std::wstring* why) {
   ContentRecord record;
-  if (!store_->ReadRecord(contentFd_, stored.contentOffset, stored.name, stored.size, &record,
-                          why)) {
+  if (!files_.Store().ReadRecord(files_.ContentFd(), stored.contentOffset, stored.name, stored.size,
+                                 &record, why)) {
     return -1;
   }
   int error = 0;
