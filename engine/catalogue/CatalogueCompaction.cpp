@@ -4,10 +4,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "blockstore/BlockIndexFile.h"
-#include "blockstore/BlockStore.h"
-#include "blockstore/DataFile.h"
-#include "blockstore/FpRecordFile.h"
+#include "blockstore/StoreCopy.h"
 #include "catalogue/DirectoryFile.h"
 #include "catalogue/ExtendedRanges.h"
 #include "catalogue/SnapshotFiguresFile.h"
@@ -23,7 +20,6 @@ namespace vaultline {
 namespace {
 
 constexpr int64_t kProgressStep = 1 << 20;
-constexpr int64_t kRawChunk = 163840;
 
 enum FileIndex { kData, kIndex, kContent, kDirectory, kSnapshot, kFigures };
 
@@ -68,14 +64,15 @@ bool SyncAndClose(int fd) {
   return synced;
 }
 
-template <typename Lengths>
-void Number(const Lengths& lengths, int64_t recordOverhead, std::vector<int64_t>* oldOffsets,
+// Kept items in their old order, each `bytes(length)` long in the new file.
+template <typename Lengths, typename Bytes>
+void Number(const Lengths& lengths, Bytes bytes, std::vector<int64_t>* oldOffsets,
             std::vector<int64_t>* newOffsets, int64_t* newEnd) {
   int64_t next = 0;
   for (const auto& [offset, length] : lengths) {
     oldOffsets->push_back(offset);
     newOffsets->push_back(next);
-    next += recordOverhead + length;
+    next += bytes(length);
   }
   *newEnd = next;
 }
@@ -107,7 +104,10 @@ void CatalogueCompaction::ReportDamage(const std::wstring& what) {
 }
 
 void CatalogueCompaction::ReportWriteFailure(const std::wstring& file) {
-  const int error = platform::LastError();
+  ReportWriteFailure(file, platform::LastError());
+}
+
+void CatalogueCompaction::ReportWriteFailure(const std::wstring& file, int error) {
   platform::WriteDiagnostic(L"\ncompaction failed to write " + file);
   if (status_ == nullptr) return;
   const std::wstring text = platform::FormatWide(
@@ -202,60 +202,36 @@ bool CatalogueCompaction::MarkRecords() {
 
 bool CatalogueCompaction::MeasureContents() {
   const int64_t contentEnd = platform::FileSizeOf(contentFd_);
-  FpRecordFile content(contentFd_);
+  StoreCopy store(dataFd_, contentFd_);
   for (auto& [offset, length] : contentLengths_) {
-    std::wstring name, secondName;
-    int64_t size = 0;
-    uint16_t layout = 0;
-    if (offset < 0 ||
-        platform::SeekFile(contentFd_, offset, platform::SeekFrom::kStart) != offset ||
-        !content.ReadHeader(&name, &size, &layout, &secondName) || size < 0) {
-      ReportDamage(platform::FormatWide(L"the stored contents at offset %I64d", offset));
-      return false;
-    }
-    length = FpHeader::kSize;
-    if (layout == FpHeader::kLayoutRaw) {
-      length += size;
-    } else {
-      // As a restore reads it: pieces until they cover the size.
-      for (int64_t covered = 0; covered < size; length += FpEntry::kSize) {
-        int32_t weakChecksum, pieceLength;
-        Md5Digest digest;
-        int64_t sourcePosition, dataPosition;
-        if (!content.ReadEntry(&weakChecksum, &digest, &pieceLength, &sourcePosition,
-                               &dataPosition) ||
-            pieceLength <= 0) {
-          ReportDamage(L"the stored contents of " + name);
-          return false;
-        }
-        blockLengths_.emplace(dataPosition, 0);
-        covered += pieceLength;
-      }
-    }
-    if (offset + length > contentEnd) {
-      ReportDamage(L"the stored contents of " + name);
+    std::wstring owner;
+    length = store.MeasureContent(offset, contentEnd, &blockLengths_, &owner);
+    if (length < 0) {
+      ReportDamage(length == -1
+                       ? platform::FormatWide(L"the stored contents at offset %I64d", offset)
+                       : L"the stored contents of " + owner);
       return false;
     }
   }
   contentNumbers_ = {};
-  Number(contentLengths_, 0, &contentNumbers_.oldOffsets, &contentNumbers_.newOffsets,
-         &contentNumbers_.newEnd);
+  Number(
+      contentLengths_, [](int64_t length) { return length; }, &contentNumbers_.oldOffsets,
+      &contentNumbers_.newOffsets, &contentNumbers_.newEnd);
   return true;
 }
 
 bool CatalogueCompaction::MeasureBlocks() {
-  DataFile data(dataFd_);
+  StoreCopy store(dataFd_, contentFd_);
   for (auto& [position, length] : blockLengths_) {
-    DataRecordHeader header;
-    if (!data.ReadHeaderAt(position, &header)) {
+    length = store.BlockLength(position);
+    if (length < 0) {
       ReportDamage(platform::FormatWide(L"the stored block at offset %I64d", position));
       return false;
     }
-    length = header.length;
   }
   blockNumbers_ = {};
-  Number(blockLengths_, DataRecordHeader::kSize, &blockNumbers_.oldOffsets,
-         &blockNumbers_.newOffsets, &blockNumbers_.newEnd);
+  Number(blockLengths_, StoreCopy::BlockBytes, &blockNumbers_.oldOffsets, &blockNumbers_.newOffsets,
+         &blockNumbers_.newEnd);
   return true;
 }
 
@@ -267,7 +243,8 @@ int64_t CatalogueCompaction::KeptBytes() const {
                  static_cast<int64_t>(snapshot.sources.size() - 1) *
                      static_cast<int64_t>(sizeof(SnapSourceRecord));
   }
-  return blockNumbers_.newEnd + static_cast<int64_t>(blockLengths_.size()) * IndexRecord::kSize +
+  return blockNumbers_.newEnd +
+         static_cast<int64_t>(blockLengths_.size()) * StoreCopy::IndexBytes() +
          contentNumbers_.newEnd + recordNumbers_.newEnd + snapshots;
 }
 
@@ -309,46 +286,29 @@ bool CatalogueCompaction::WriteBlocks() {
   const int newData = CreateStagedFile(switch_.StagedPath(dataPath));
   const int newIndex = CreateStagedFile(switch_.StagedPath(indexPath));
   bool written = newData >= 0 && newIndex >= 0;
-  {
-    DataFile oldBlocks(dataFd_);
-    std::vector<uint8_t> buffer(DataRecordHeader::kSize + DataRecordHeader::kMaxLength);
-    if (written) {
-      DataFile blocks(newData);
-      BlockIndexFile index(newIndex);
-      size_t i = 0;
-      for (const auto& [position, length] : blockLengths_) {
-        DataRecordHeader header;
-        int64_t newPosition = -1;
-        if (!oldBlocks.ReadWholeBlock(position, length, buffer.data(), &header)) {
-          ReportDamage(platform::FormatWide(L"the stored block at offset %I64d", position));
-          written = false;
-          break;
-        }
-        blocks.AppendBlock(header.weakChecksum, header.digest,
-                           buffer.data() + DataRecordHeader::kSize, header.length, nullptr, 0,
-                           &newPosition);
-        if (newPosition != blockNumbers_.newOffsets[i] ||
-            !index.Append(header.weakChecksum, header.digest, newPosition) ||
-            (blocks.UnflushedBytes() >= BlockStore::kAppendBatch &&
-             !(blocks.Flush() && index.Flush()))) {
-          ReportWriteFailure(dataPath);
-          written = false;
-          break;
-        }
-        ++i;
-        if (!Progress(DataRecordHeader::kSize + length + IndexRecord::kSize)) {
-          written = false;
-          break;
-        }
-      }
-      if (written && !blocks.Flush()) {
-        ReportWriteFailure(dataPath);
+  if (written) {
+    int64_t damagedAt = -1;
+    StoreCopy store(dataFd_, contentFd_);
+    switch (store.CopyBlocks(
+        blockLengths_, blockNumbers_.newOffsets, newData, newIndex,
+        [this](int64_t bytes) { return Progress(bytes); }, &damagedAt)) {
+      case StoreCopy::BlocksCopied::kAll:
+        break;
+      case StoreCopy::BlocksCopied::kDamaged:
+        ReportDamage(platform::FormatWide(L"the stored block at offset %I64d", damagedAt));
         written = false;
-      }
-      if (written && !index.Flush()) {
-        ReportWriteFailure(indexPath);
+        break;
+      case StoreCopy::BlocksCopied::kDataNotWritten:
+        ReportWriteFailure(dataPath, store.Error());
         written = false;
-      }
+        break;
+      case StoreCopy::BlocksCopied::kIndexNotWritten:
+        ReportWriteFailure(indexPath, store.Error());
+        written = false;
+        break;
+      case StoreCopy::BlocksCopied::kStopped:
+        written = false;
+        break;
     }
   }
   const bool synced = SyncAndClose(newData) & SyncAndClose(newIndex);
@@ -360,40 +320,11 @@ bool CatalogueCompaction::WriteContents() {
   const int newContent = CreateStagedFile(switch_.StagedPath(contentPath));
   bool written = newContent >= 0;
   if (written) {
-    FpRecordFile source(contentFd_);
-    FpRecordFile target(newContent);
-    std::vector<uint8_t> raw(kRawChunk);
-    for (const auto& [offset, length] : contentLengths_) {
-      // The whole header goes across, extensions and all: a small file's
-      // digest is what lets a restore check it.
-      FpHeader header;
-      platform::SeekFile(contentFd_, offset, platform::SeekFrom::kStart);
-      if (!source.ReadHeader(&header) || !target.WriteHeader(header)) {
-        written = false;
-        break;
-      }
-      const int64_t size = header.size;
-      if (header.layout == FpHeader::kLayoutRaw) {
-        for (int64_t left = size; written && left > 0;) {
-          const int64_t chunk = std::min(left, kRawChunk);
-          written = source.ReadRaw(raw.data(), chunk) && target.WriteRaw(raw.data(), chunk);
-          left -= chunk;
-        }
-      } else {
-        for (int64_t covered = 0; written && covered < size;) {
-          int32_t weakChecksum, pieceLength;
-          Md5Digest digest;
-          int64_t sourcePosition, dataPosition;
-          written = source.ReadEntry(&weakChecksum, &digest, &pieceLength, &sourcePosition,
-                                     &dataPosition) &&
-                    target.WriteEntry(weakChecksum, digest, pieceLength, sourcePosition,
-                                      blockNumbers_(dataPosition));
-          covered += pieceLength;
-        }
-      }
-      if (!written || !Progress(length)) break;
-    }
-    if (written && !target.Flush()) written = false;
+    written = StoreCopy(dataFd_, contentFd_)
+                  .CopyContents(
+                      contentLengths_, newContent,
+                      [this](int64_t position) { return blockNumbers_(position); },
+                      [this](int64_t bytes) { return Progress(bytes); });
   }
   if (newContent >= 0 && written && platform::FileSizeOf(newContent) != contentNumbers_.newEnd) {
     platform::WriteDiagnostic(L"\ncompacted content file has an unexpected size");

@@ -67,6 +67,7 @@ class CatalogueCompaction {
   bool Progress(int64_t bytes);
   void ReportDamage(const std::wstring& what);
   void ReportWriteFailure(const std::wstring& file);
+  void ReportWriteFailure(const std::wstring& file, int error);
 
   // Declared first: its helpers outlive everything that hands them work.
   ThreadPlan threads_;
