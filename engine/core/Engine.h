@@ -183,6 +183,11 @@ class Engine : public IVaultline {
   bool ReadHistory(
       unsigned index, std::vector<std::wstring>* problems,
       const std::function<bool(SnapshotManager&, const ListedPaths&, const std::wstring&)>& work);
+  // Opens the selection's catalogue without a sink and lists its snapshots
+  // for `read`, whose list it returns; null when there is no such selection
+  // or its catalogue does not open.
+  StringList ReadSnapshotList(unsigned index,
+                              const std::function<StringList(SnapshotManager&)>& read);
   // Replaces the cached snapshot list from the open catalogue; true when the
   // catalogue lists at least one snapshot.
   bool LoadSnapshotList(Profile& profile);

@@ -66,4 +66,15 @@ void Engine::CloseCatalogue(Profile& profile) {
   profile.lock.Release();
 }
 
+StringList Engine::ReadSnapshotList(unsigned index,
+                                    const std::function<StringList(SnapshotManager&)>& read) {
+  Profile* profile = ProfileAt(index);
+  if (profile == nullptr || profile->deleted) return nullptr;
+  CatalogueCloser closer(this, profile);
+  SnapshotManager* catalogue = OpenCatalogue(*profile, nullptr);
+  if (catalogue == nullptr) return nullptr;
+  catalogue->ListSnapshots();
+  return read(*catalogue);
+}
+
 }  // namespace vaultline

@@ -22,25 +22,21 @@ std::wstring FiguresText(const SnapshotFigures& figures) {
 }  // namespace
 
 StringList Engine::GetSnapshotFigures(unsigned index) {
-  Profile* profile = ProfileAt(index);
-  if (profile == nullptr || profile->deleted) return nullptr;
-  CatalogueCloser closer(this, profile);
-  SnapshotManager* catalogue = OpenCatalogue(*profile, nullptr);
-  if (catalogue == nullptr) return nullptr;
-  catalogue->ListSnapshots();
-  const std::vector<std::optional<SnapshotFigures>> figures = catalogue->ListFigures();
-  std::vector<std::wstring> texts;
-  for (size_t i = 0; i < figures.size(); ++i) {
-    if (figures[i]) {
-      texts.push_back(FiguresText(*figures[i]));
-    } else if (catalogue->IsSnapshotDamaged(static_cast<int>(i))) {
-      texts.emplace_back(L"\t\t\t\t\t\t\t\t");
-    } else {
-      // Its tree could not be read whole: only its time is known.
-      texts.push_back(std::to_wstring(catalogue->SnapshotTimes()[i]) + L"\t\t\t\t\t\t\t\t");
+  return ReadSnapshotList(index, [](SnapshotManager& catalogue) -> StringList {
+    const std::vector<std::optional<SnapshotFigures>> figures = catalogue.ListFigures();
+    std::vector<std::wstring> texts;
+    for (size_t i = 0; i < figures.size(); ++i) {
+      if (figures[i]) {
+        texts.push_back(FiguresText(*figures[i]));
+      } else if (catalogue.IsSnapshotDamaged(static_cast<int>(i))) {
+        texts.emplace_back(L"\t\t\t\t\t\t\t\t");
+      } else {
+        // Its tree could not be read whole: only its time is known.
+        texts.push_back(std::to_wstring(catalogue.SnapshotTimes()[i]) + L"\t\t\t\t\t\t\t\t");
+      }
     }
-  }
-  return MakeStringList(texts);
+    return MakeStringList(texts);
+  });
 }
 
 }  // namespace vaultline
