@@ -10,14 +10,14 @@
 namespace vaultline {
 
 struct RetentionPolicy {
+  // times: the snapshots' times, oldest first. The result has one flag per
+  // snapshot, true for those the policy keeps.
+  std::vector<bool> Keeps(const std::vector<int32_t>& times) const;
+
   int last = 0;
   int daily = 0;
   int weekly = 0;
   int monthly = 0;
-
-  // times: the snapshots' times, oldest first. The result has one flag per
-  // snapshot, true for those the policy keeps.
-  std::vector<bool> Keeps(const std::vector<int32_t>& times) const;
 };
 
 }  // namespace vaultline

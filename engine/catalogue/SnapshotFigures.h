@@ -7,6 +7,12 @@
 namespace vaultline {
 
 struct SnapshotFigures {
+  // Whether they are the figures of the snapshot taken at `time` whose first
+  // source has the range [root, end).
+  bool Describes(int32_t time, int64_t root, int64_t end) const {
+    return snapshotTime == time && rootOffset == root && endOffset == end;
+  }
+
   // The snapshot they describe: its time and the range of its first source.
   int32_t snapshotTime = 0;
   int64_t rootOffset = 0;
@@ -22,10 +28,6 @@ struct SnapshotFigures {
   uint32_t pathTooLong = 0;    // items whose path does not fit a record
   uint32_t unreadable = 0;     // files and other items that could not be read
   uint32_t unreadFolders = 0;  // folders that could not be listed
-
-  bool Describes(int32_t time, int64_t root, int64_t end) const {
-    return snapshotTime == time && rootOffset == root && endOffset == end;
-  }
 };
 
 }  // namespace vaultline

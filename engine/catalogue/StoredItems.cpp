@@ -18,25 +18,6 @@ namespace vaultline {
 
 namespace {
 
-StoredItemKind KindOf(const DirEntry& entry) {
-  if (entry.IsFolder()) return StoredItemKind::kFolder;
-  switch (entry.Kind()) {
-    case platform::ItemKind::kPlain:
-      return StoredItemKind::kFile;
-    case platform::ItemKind::kSymbolicLink:
-      return StoredItemKind::kLink;
-    case platform::ItemKind::kFifo:
-      return StoredItemKind::kFifo;
-    case platform::ItemKind::kSocket:
-      return StoredItemKind::kSocket;
-    case platform::ItemKind::kCharacterDevice:
-      return StoredItemKind::kCharacterDevice;
-    case platform::ItemKind::kBlockDevice:
-      return StoredItemKind::kBlockDevice;
-  }
-  return StoredItemKind::kFile;
-}
-
 // The file's bytes against the pieces of its record, piece by piece.
 bool FileMatchesPieces(int fd, const ContentRecord& record) {
   std::vector<uint8_t> buffer;
@@ -66,6 +47,25 @@ bool SamePieces(const ContentRecord& a, const ContentRecord& b) {
 
 }  // namespace
 
+StoredItemKind KindOfRecord(const DirEntry& entry) {
+  if (entry.IsFolder()) return StoredItemKind::kFolder;
+  switch (entry.Kind()) {
+    case platform::ItemKind::kPlain:
+      return StoredItemKind::kFile;
+    case platform::ItemKind::kSymbolicLink:
+      return StoredItemKind::kLink;
+    case platform::ItemKind::kFifo:
+      return StoredItemKind::kFifo;
+    case platform::ItemKind::kSocket:
+      return StoredItemKind::kSocket;
+    case platform::ItemKind::kCharacterDevice:
+      return StoredItemKind::kCharacterDevice;
+    case platform::ItemKind::kBlockDevice:
+      return StoredItemKind::kBlockDevice;
+  }
+  return StoredItemKind::kFile;
+}
+
 bool StoredItems::ReadAttributes(const DirEntry& entry, AttributeList* list, std::wstring* why) {
   if (!entry.HasTail() || entry.tail.attributesOffset < 0) {
     *why = L"none were recorded";
@@ -85,7 +85,7 @@ bool StoredItems::ReadAttributes(const DirEntry& entry, AttributeList* list, std
 StoredItem StoredItems::Describe(const DirEntry& entry, const std::wstring& listed) {
   StoredItem item;
   item.path = listed;
-  item.kind = KindOf(entry);
+  item.kind = KindOfRecord(entry);
   item.hasMode = HasPermissions(entry);
   item.mode = static_cast<uint16_t>((item.hasMode ? PermissionsOf(entry) : 0) |
                                     (entry.HasTail() ? entry.tail.specialMode : 0));

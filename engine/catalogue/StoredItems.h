@@ -14,6 +14,9 @@ namespace vaultline {
 
 class CatalogueFiles;
 
+// What kind of item a record describes.
+StoredItemKind KindOfRecord(const DirEntry& entry);
+
 class StoredItems {
  public:
   explicit StoredItems(CatalogueFiles& files) : files_(files) {}

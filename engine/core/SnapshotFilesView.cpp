@@ -1,6 +1,7 @@
 #include "core/SnapshotFilesView.h"
 
 #include "catalogue/RecordExtension.h"
+#include "catalogue/StoredItems.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
@@ -9,24 +10,14 @@ namespace vaultline {
 
 namespace {
 
-int32_t KindOf(const DirEntry& entry) {
-  if (entry.IsFolder()) return kSnapshotFolder;
-  switch (entry.Kind()) {
-    case platform::ItemKind::kPlain:
-      return kSnapshotFile;
-    case platform::ItemKind::kSymbolicLink:
-      return kSnapshotLink;
-    case platform::ItemKind::kFifo:
-      return kSnapshotFifo;
-    case platform::ItemKind::kSocket:
-      return kSnapshotSocket;
-    case platform::ItemKind::kCharacterDevice:
-      return kSnapshotCharacterDevice;
-    case platform::ItemKind::kBlockDevice:
-      return kSnapshotBlockDevice;
-  }
-  return kSnapshotFile;
-}
+// The two lists of kinds are one list.
+static_assert(static_cast<int32_t>(StoredItemKind::kFile) == kSnapshotFile &&
+              static_cast<int32_t>(StoredItemKind::kFolder) == kSnapshotFolder &&
+              static_cast<int32_t>(StoredItemKind::kLink) == kSnapshotLink &&
+              static_cast<int32_t>(StoredItemKind::kFifo) == kSnapshotFifo &&
+              static_cast<int32_t>(StoredItemKind::kSocket) == kSnapshotSocket &&
+              static_cast<int32_t>(StoredItemKind::kCharacterDevice) == kSnapshotCharacterDevice &&
+              static_cast<int32_t>(StoredItemKind::kBlockDevice) == kSnapshotBlockDevice);
 
 uint32_t ModeOf(const DirEntry& entry) {
   if (entry.Kind() == platform::ItemKind::kSymbolicLink) return 0777;
@@ -92,7 +83,7 @@ SnapshotFileItem SnapshotFilesView::ItemOf(const SnapshotReader::Item& record) {
   const DirEntry& entry = record.entry;
   SnapshotFileItem item{};
   item.parent = record.parent;
-  item.kind = KindOf(entry);
+  item.kind = static_cast<int32_t>(KindOfRecord(entry));
   item.mode = ModeOf(entry);
   AttributeList list;
   std::wstring why;

@@ -24,6 +24,17 @@ void SetError(int* error, int value) {
   if (error != nullptr) *error = value;
 }
 
+// Runs `call` as the installed hook, if any, observes `operation`; a failure
+// under a hook leaves in `error` what the refusal or the call set errno to.
+template <typename Call>
+bool RunObserved(const FileOperation& operation, int* error, Call call) {
+  FileOperationHook* hook = InstalledFileOperationHook();
+  if (hook == nullptr) return call();
+  if (Observed(hook, operation, call)) return true;
+  SetError(error, errno);
+  return false;
+}
+
 // The name a file search reports for a path: its last component.
 std::string LastComponent(const std::string& path) {
   size_t end = path.size();
@@ -380,47 +391,28 @@ static bool SyncFolderUnobserved(std::wstring_view path) {
 }
 
 bool CreateFolder(std::wstring_view path, bool privateMode, int* error) {
-  FileOperationHook* hook = InstalledFileOperationHook();
-  if (hook == nullptr) return CreateFolderUnobserved(path, privateMode, error);
-  if (Observed(hook, {FileOperationKind::kCreateFolder, path},
-               [&] { return CreateFolderUnobserved(path, privateMode, error); }))
-    return true;
-  SetError(error, errno);
-  return false;
+  return RunObserved({FileOperationKind::kCreateFolder, path}, error,
+                     [&] { return CreateFolderUnobserved(path, privateMode, error); });
 }
 
 bool RemoveEmptyFolder(std::wstring_view path) {
-  FileOperationHook* hook = InstalledFileOperationHook();
-  if (hook == nullptr) return RemoveEmptyFolderUnobserved(path);
-  return Observed(hook, {FileOperationKind::kRemoveFolder, path},
-                  [&] { return RemoveEmptyFolderUnobserved(path); });
+  return RunObserved({FileOperationKind::kRemoveFolder, path}, nullptr,
+                     [&] { return RemoveEmptyFolderUnobserved(path); });
 }
 
 bool DeleteFile(std::wstring_view path, int* error) {
-  FileOperationHook* hook = InstalledFileOperationHook();
-  if (hook == nullptr) return DeleteFileUnobserved(path, error);
-  if (Observed(hook, {FileOperationKind::kDelete, path},
-               [&] { return DeleteFileUnobserved(path, error); }))
-    return true;
-  SetError(error, errno);
-  return false;
+  return RunObserved({FileOperationKind::kDelete, path}, error,
+                     [&] { return DeleteFileUnobserved(path, error); });
 }
 
 bool RenameFile(std::wstring_view from, std::wstring_view to, int* error) {
-  FileOperationHook* hook = InstalledFileOperationHook();
-  if (hook == nullptr) return RenameFileUnobserved(from, to, error);
-  if (Observed(hook, {FileOperationKind::kRename, from, to},
-               [&] { return RenameFileUnobserved(from, to, error); }))
-    return true;
-  SetError(error, errno);
-  return false;
+  return RunObserved({FileOperationKind::kRename, from, to}, error,
+                     [&] { return RenameFileUnobserved(from, to, error); });
 }
 
 bool SyncFolder(std::wstring_view path) {
-  FileOperationHook* hook = InstalledFileOperationHook();
-  if (hook == nullptr) return SyncFolderUnobserved(path);
-  return Observed(hook, {FileOperationKind::kSyncFolder, path},
-                  [&] { return SyncFolderUnobserved(path); });
+  return RunObserved({FileOperationKind::kSyncFolder, path}, nullptr,
+                     [&] { return SyncFolderUnobserved(path); });
 }
 
 }  // namespace vaultline::platform
