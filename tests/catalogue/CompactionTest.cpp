@@ -149,6 +149,49 @@ TEST_F(Compaction, DamageInAKeptTreeRefusesAndChangesNothing) {
   EXPECT_FALSE(fs::exists(root_ / "drive" / "compact-new"));
 }
 
+// Damage in what a kept snapshot's files name: the header of a block, or a
+// content record. Copied on, it would leave a compacted store that cannot
+// restore them; compaction refuses, names it, and leaves every file as it was.
+TEST_F(Compaction, DamagedBlockOrContentRefusesAndChangesNothing) {
+  struct Damage {
+    const char* file;  // the extension of the selection's file
+    const wchar_t* named;
+  };
+  for (const Damage& damage :
+       {Damage{"", L"the stored block at offset 0"}, Damage{".fp", L"the stored contents"}}) {
+    SCOPED_TRACE(damage.file);
+    manager_.reset();
+    fs::remove_all(root_ / "drive");
+    fs::create_directories(root_ / "drive");
+    std::string bytes(1000, 'x');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i * 7 % 26);
+    Write(Src() / "big.txt", bytes);
+    ASSERT_TRUE(Backup());
+    // Both files begin with a record the snapshot names.
+    {
+      std::fstream file(CatalogueFile(damage.file),
+                        std::ios::in | std::ios::out | std::ios::binary);
+      file.write("\xFF\xFF", 2);  // the magic
+    }
+    auto files = [&] {
+      std::vector<std::string> contents;
+      for (const char* extension : {"", ".ind", ".fp", ".dir", ".snp"}) {
+        std::ifstream in(CatalogueFile(extension), std::ios::binary);
+        contents.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      }
+      return contents;
+    };
+    const std::vector<std::string> before = files();
+    status_ = RecordingStatus();
+    EXPECT_FALSE(Compact());
+    ASSERT_FALSE(status_.problems.empty());
+    EXPECT_NE(status_.problems.back().find(damage.named), std::wstring::npos)
+        << fs::path(status_.problems.back()).string();
+    EXPECT_TRUE(files() == before);
+    EXPECT_FALSE(fs::exists(root_ / "drive" / "compact-new"));
+  }
+}
+
 // The switch interrupted at each of its steps: the old set, or the new one.
 class InterruptedSwitch : public CatalogueFixture {
  protected:
