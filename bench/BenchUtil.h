@@ -2,6 +2,9 @@
 // at exit, and files of random bytes.
 #pragma once
 
+#include <stdlib.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -22,15 +25,24 @@ inline void FillRandom(std::vector<uint8_t>& bytes, uint64_t seed) {
   for (; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(random());
 }
 
+// `size` reproducible random bytes.
+inline std::vector<uint8_t> RandomBytes(size_t size, uint64_t seed) {
+  std::vector<uint8_t> bytes(size);
+  FillRandom(bytes, seed);
+  return bytes;
+}
+
 // The process's scratch folder in the system's temporary folder.
 inline const std::filesystem::path& BenchFolder() {
   struct Folder {
     std::filesystem::path path;
     Folder() {
-      std::random_device seed;
-      path = std::filesystem::temp_directory_path() /
-             ("vaultline-bench-" + std::to_string(seed()) + std::to_string(seed()));
-      std::filesystem::create_directories(path);
+      std::string pattern = std::filesystem::temp_directory_path() / "vaultline-bench-XXXXXX";
+      if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::filesystem::filesystem_error("no scratch folder", pattern,
+                                                std::error_code(errno, std::generic_category()));
+      }
+      path = pattern;
     }
     ~Folder() {
       std::error_code ignored;

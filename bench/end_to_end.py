@@ -247,12 +247,19 @@ def read_through(root):
                     pass
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+def tree_arguments(doc, work, scale=1.0):
+    """The options of every benchmark of a generated tree: the program, the
+    work folder, and the tree's seed and scale."""
+    parser = argparse.ArgumentParser(description=doc.split("\n")[0])
     parser.add_argument("--cli", default="build-release/drive/vaultline")
-    parser.add_argument("--work", default="/tmp/vaultline-e2e")
+    parser.add_argument("--work", default=work)
     parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--scale", type=float, default=1.0)
+    parser.add_argument("--scale", type=float, default=scale)
+    return parser
+
+
+def main():
+    parser = tree_arguments(__doc__, "/tmp/vaultline-e2e")
     # Where the restore writes. ext4 without a journal keeps away from
     # inodes freed in the last minutes, and its search past them grows with
     # every tree deleted: repeated runs on such a file system measure that

@@ -12,7 +12,6 @@ costs. Uses the tree generator of end_to_end.py.
   bench/history.py [--cli build-release/drive/vaultline] [--scale 0.1]
 """
 
-import argparse
 import os
 import random
 import shutil
@@ -87,11 +86,7 @@ def verdict(ok):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--cli", default="build-release/drive/vaultline")
-    parser.add_argument("--work", default="/tmp/vaultline-history")
-    parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--scale", type=float, default=0.1)
+    parser = end_to_end.tree_arguments(__doc__, "/tmp/vaultline-history", scale=0.1)
     parser.add_argument("--snapshots", type=int, default=50)
     parser.add_argument("--keep-history", action="store_true",
                         help="stop before forgetting, leaving WORK/drive with every snapshot")

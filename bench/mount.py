@@ -15,7 +15,6 @@ are read once first, so that both read them from the page cache.
 Needs /dev/fuse and fusermount3.
 """
 
-import argparse
 import os
 import shutil
 import subprocess
@@ -69,11 +68,7 @@ def read_every_file(root):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--cli", default="build-release/drive/vaultline")
-    parser.add_argument("--work", default="/tmp/vaultline-mount")
-    parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--scale", type=float, default=1.0)
+    parser = end_to_end.tree_arguments(__doc__, "/tmp/vaultline-mount")
     parser.add_argument("--restore-to", default="/dev/shm/vaultline-mount-restored")
     args = parser.parse_args()
     if not os.path.exists("/dev/fuse") or not shutil.which("fusermount3"):

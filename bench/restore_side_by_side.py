@@ -14,7 +14,6 @@ ratios of their medians (above 1: ours is faster).
   bench/restore_side_by_side.py --scale 0.25 --rounds 5 ...
 """
 
-import argparse
 import os
 import shutil
 import statistics
@@ -23,7 +22,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from end_to_end import Content, Tree, compare_trees, write_tree  # noqa: E402
+from end_to_end import Content, Tree, compare_trees, tree_arguments, write_tree  # noqa: E402
 
 
 def timed(argv, env=None):
@@ -48,11 +47,7 @@ def fresh_folder(path):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--cli", default="build-release/drive/vaultline")
-    parser.add_argument("--work", default="/tmp/vaultline-sbs")
-    parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--scale", type=float, default=1.0)
+    parser = tree_arguments(__doc__, "/tmp/vaultline-sbs")
     parser.add_argument("--rounds", type=int, default=3)
     args = parser.parse_args()
 
