@@ -6,15 +6,19 @@ namespace {
 
 constexpr uint8_t kProtocolVersion = 1;
 constexpr size_t kFixedHeader = 16;
-// Header fields by code.
-constexpr uint8_t kFieldPath = 1;
-constexpr uint8_t kFieldInterface = 2;
-constexpr uint8_t kFieldMember = 3;
-constexpr uint8_t kFieldErrorName = 4;
-constexpr uint8_t kFieldReplySerial = 5;
-constexpr uint8_t kFieldDestination = 6;
-constexpr uint8_t kFieldSignature = 8;
-constexpr uint8_t kFieldUnixFds = 9;
+// A header field: its code, and the type its value always has.
+struct HeaderField {
+  uint8_t code;
+  char type;
+};
+constexpr HeaderField kPath{1, 'o'};
+constexpr HeaderField kInterface{2, 's'};
+constexpr HeaderField kMember{3, 's'};
+constexpr HeaderField kErrorName{4, 's'};
+constexpr HeaderField kReplySerial{5, 'u'};
+constexpr HeaderField kDestination{6, 's'};
+constexpr HeaderField kSignature{8, 'g'};
+constexpr HeaderField kUnixFds{9, 'u'};
 
 size_t Padded(size_t position, size_t boundary) {
   return (position + boundary - 1) / boundary * boundary;
@@ -46,11 +50,11 @@ void AppendSignature(std::string& bytes, std::string_view signature) {
   bytes.push_back('\0');
 }
 
-void AppendTextField(std::string& bytes, uint8_t code, char type, std::string_view text) {
+void AppendTextField(std::string& bytes, HeaderField field, std::string_view text) {
   PadTo(bytes, 8);
-  bytes.push_back(static_cast<char>(code));
-  AppendSignature(bytes, std::string_view(&type, 1));
-  if (type == 'g') {
+  bytes.push_back(static_cast<char>(field.code));
+  AppendSignature(bytes, std::string_view(&field.type, 1));
+  if (field.type == 'g') {
     AppendSignature(bytes, text);
   } else {
     AppendText(bytes, text);
@@ -163,14 +167,14 @@ std::string EncodeMethodCall(const MethodCall& call, const BusArguments& argumen
   Append32(message, serial);
   Append32(message, 0);  // length of the header fields, below
   const size_t fieldsStart = message.size();
-  AppendTextField(message, kFieldPath, 'o', call.path);
-  if (!call.interface.empty()) AppendTextField(message, kFieldInterface, 's', call.interface);
-  AppendTextField(message, kFieldMember, 's', call.member);
+  AppendTextField(message, kPath, call.path);
+  if (!call.interface.empty()) AppendTextField(message, kInterface, call.interface);
+  AppendTextField(message, kMember, call.member);
   if (!call.destination.empty()) {
-    AppendTextField(message, kFieldDestination, 's', call.destination);
+    AppendTextField(message, kDestination, call.destination);
   }
   if (!arguments.signature().empty()) {
-    AppendTextField(message, kFieldSignature, 'g', arguments.signature());
+    AppendTextField(message, kSignature, arguments.signature());
   }
   Put32At(message, 12, static_cast<uint32_t>(message.size() - fieldsStart));
   PadTo(message, 8);
@@ -206,14 +210,14 @@ std::optional<BusReply> DecodeMessage(std::string_view message) {
     const std::string type = reader.Signature();
     if (type == "u") {
       const uint32_t value = reader.Uint32();
-      if (code == kFieldReplySerial) reply.replySerial = value;
-      if (code == kFieldUnixFds) reply.fdCount = value;
+      if (code == kReplySerial.code) reply.replySerial = value;
+      if (code == kUnixFds.code) reply.fdCount = value;
     } else if (type == "s" || type == "o") {
       const std::string text = reader.Text();
-      if (code == kFieldErrorName) reply.errorName = text;
+      if (code == kErrorName.code) reply.errorName = text;
     } else if (type == "g") {
       const std::string text = reader.Signature();
-      if (code == kFieldSignature) reply.signature = text;
+      if (code == kSignature.code) reply.signature = text;
     } else {
       return std::nullopt;  // no header field has another type
     }

@@ -8,23 +8,9 @@
 namespace vaultline::cli {
 
 const char* KindName(StoredItemKind kind) {
-  switch (kind) {
-    case StoredItemKind::kFile:
-      return "file";
-    case StoredItemKind::kFolder:
-      return "folder";
-    case StoredItemKind::kLink:
-      return "link";
-    case StoredItemKind::kFifo:
-      return "fifo";
-    case StoredItemKind::kSocket:
-      return "socket";
-    case StoredItemKind::kCharacterDevice:
-      return "character device";
-    case StoredItemKind::kBlockDevice:
-      return "block device";
-  }
-  return "file";
+  static constexpr const char* kNames[] = {"file",   "folder",           "link",        "fifo",
+                                           "socket", "character device", "block device"};
+  return kNames[static_cast<int>(kind)];
 }
 
 std::wstring ModeText(const StoredItem& item) {

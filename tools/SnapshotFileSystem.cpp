@@ -15,23 +15,10 @@ namespace vaultline::cli {
 
 namespace {
 
-mode_t TypeOf(int32_t kind) {
-  switch (kind) {
-    case kSnapshotFolder:
-      return S_IFDIR;
-    case kSnapshotLink:
-      return S_IFLNK;
-    case kSnapshotFifo:
-      return S_IFIFO;
-    case kSnapshotSocket:
-      return S_IFSOCK;
-    case kSnapshotCharacterDevice:
-      return S_IFCHR;
-    case kSnapshotBlockDevice:
-      return S_IFBLK;
-    default:
-      return S_IFREG;
-  }
+mode_t TypeOf(StoredItemKind kind) {
+  static constexpr mode_t kTypes[] = {S_IFREG,  S_IFDIR, S_IFLNK, S_IFIFO,
+                                      S_IFSOCK, S_IFCHR, S_IFBLK};
+  return kTypes[static_cast<int>(kind)];
 }
 
 SnapshotFileSystem::Node Encode(int view, int item) {
@@ -129,7 +116,7 @@ SnapshotFileSystem::Tree* SnapshotFileSystem::TreeOf(int view) {
     const int32_t parent = item.parent;
     (parent < 0 ? tree->children.back() : tree->children[static_cast<size_t>(parent)])
         .push_back(static_cast<int32_t>(i));
-    if (item.kind == kSnapshotFolder) {
+    if (item.kind == StoredItemKind::kFolder) {
       tree->links[i] = 2;
       if (parent >= 0) ++tree->links[static_cast<size_t>(parent)];
     } else if (item.linkGroup != 0) {
@@ -180,7 +167,8 @@ void SnapshotFileSystem::Describe(int view, int item, struct stat* attributes) {
   attributes->st_mtim.tv_sec = stored.modified;
   attributes->st_mtim.tv_nsec = stored.nanoseconds;
   attributes->st_ctim = attributes->st_atim = attributes->st_mtim;
-  if (stored.kind == kSnapshotCharacterDevice || stored.kind == kSnapshotBlockDevice) {
+  if (stored.kind == StoredItemKind::kCharacterDevice ||
+      stored.kind == StoredItemKind::kBlockDevice) {
     attributes->st_rdev = makedev(stored.deviceMajor, stored.deviceMinor);
   }
 }
@@ -200,7 +188,7 @@ int SnapshotFileSystem::Lookup(Node folder, std::string_view name, Node* node,
     return -ENOENT;
   }
   Tree& tree = *TreeOf(view);
-  if (item >= 0 && tree.items[item].kind != kSnapshotFolder) return -ENOTDIR;
+  if (item >= 0 && tree.items[item].kind != StoredItemKind::kFolder) return -ENOTDIR;
   const std::vector<int32_t>& children = tree.ChildrenOf(item);
   auto found = std::lower_bound(children.begin(), children.end(), name, [&](int32_t a, auto key) {
     return tree.names[static_cast<size_t>(a)] < key;
@@ -235,7 +223,7 @@ int SnapshotFileSystem::ReadFolder(Node folder, std::vector<FolderEntry>* entrie
     return 0;
   }
   Tree& tree = *TreeOf(view);
-  if (item >= 0 && tree.items[item].kind != kSnapshotFolder) return -ENOTDIR;
+  if (item >= 0 && tree.items[item].kind != StoredItemKind::kFolder) return -ENOTDIR;
   for (int32_t child : tree.ChildrenOf(item)) {
     entries->push_back({tree.names[static_cast<size_t>(child)], NodeOf(view, tree, child),
                         TypeOf(tree.items[child].kind)});
@@ -247,7 +235,7 @@ int SnapshotFileSystem::ReadLink(Node node, std::string* target) {
   int view = 0;
   int item = 0;
   if (!Locate(node, &view, &item)) return -ENOENT;
-  if (item < 0 || TreeOf(view)->items[item].kind != kSnapshotLink) return -EINVAL;
+  if (item < 0 || TreeOf(view)->items[item].kind != StoredItemKind::kLink) return -EINVAL;
   const wchar_t* stored = files_.GetLinkTarget(views_[static_cast<size_t>(view)].snapshot, item);
   if (stored == nullptr) {
     warn_(files_.GetLastError());
@@ -262,7 +250,7 @@ int SnapshotFileSystem::Open(Node node, int flags, uint64_t* handle) {
   int item = 0;
   if (!Locate(node, &view, &item)) return -ENOENT;
   if ((flags & O_ACCMODE) != O_RDONLY || (flags & O_TRUNC) != 0) return -EROFS;
-  if (item < 0 || TreeOf(view)->items[item].kind == kSnapshotFolder) return -EISDIR;
+  if (item < 0 || TreeOf(view)->items[item].kind == StoredItemKind::kFolder) return -EISDIR;
   const int opened = files_.OpenFile(views_[static_cast<size_t>(view)].snapshot, item);
   if (opened < 0) {
     warn_(files_.GetLastError());

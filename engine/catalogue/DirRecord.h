@@ -2,19 +2,16 @@
 // file or folder of a snapshot's tree. No header; little-endian.
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "catalogue/ItemTail.h"
+#include "catalogue/RecordText.h"
 
 namespace vaultline {
 
-static_assert(std::endian::native == std::endian::little, "records are read in place");
-
 inline constexpr uint16_t kDirRecordMagic = 0xBCFB;
-inline constexpr size_t kDirNameUnits = 512;
 inline constexpr uint32_t kFolderAttribute = 0x10;
 inline constexpr uint32_t kReadOnlyAttribute = 0x01;
 
@@ -30,8 +27,8 @@ struct DirRecord {
   uint16_t extension;  // reserved in the plain layout
   int32_t level;       // depth in the tree; written, never read back
   uint32_t nameLength;
-  uint8_t name[kDirNameUnits * 2];  // full path, zero-terminated, zeros after it
-  uint32_t attributes;              // 0x10 folder, 0x01 read-only; plain file 0
+  uint8_t name[kRecordTextUnits * 2];  // full path, zero-terminated, zeros after it
+  uint32_t attributes;                 // 0x10 folder, 0x01 read-only; plain file 0
   int32_t modifyTime;
   uint32_t timeExtra;     // reserved in the plain layout
   int64_t size;           // 0 for folders and for files that could not be stored

@@ -31,7 +31,7 @@ RecordDamage Examine(const DirRecord& record, int64_t logicalEnd) {
   if ((record.extension & kDirExtended) != 0 && record.checksum != ChecksumOf(record)) {
     return RecordDamage::kChecksum;
   }
-  if (record.nameLength >= kDirNameUnits) return RecordDamage::kInconsistent;
+  if (record.nameLength >= kRecordTextUnits) return RecordDamage::kInconsistent;
   if ((record.extension & kDirHasTail) != 0) {
     ItemTail tail;
     if (record.nameLength > kMaxTailedNameUnits ||
@@ -106,7 +106,7 @@ int64_t DirectoryFile::AppendRecord(const DirEntry& entry) {
   std::memset(&record_, 0, sizeof(record_));
   record_.magic = kDirRecordMagic;
   record_.level = entry.level;
-  if (!platform::PutFixedUtf16(entry.name, record_.name, kDirNameUnits, &record_.nameLength)) {
+  if (!platform::PutFixedUtf16(entry.name, record_.name, kRecordTextUnits, &record_.nameLength)) {
     std::memset(record_.name, 0, sizeof(record_.name));
     record_.nameLength = 0;
   }
@@ -170,7 +170,7 @@ int64_t DirectoryFile::ReadNextRecord(DirEntry* entry) {
   entry->extension = record_.extension;
   entry->timeExtra = record_.timeExtra;
   entry->name = entry->damage == RecordDamage::kNone
-                    ? platform::GetFixedUtf16(record_.name, kDirNameUnits, record_.nameLength)
+                    ? platform::GetFixedUtf16(record_.name, kRecordTextUnits, record_.nameLength)
                     : std::wstring();
   entry->attributes = record_.attributes;
   entry->modifyTime = record_.modifyTime;

@@ -4,6 +4,7 @@
 
 #include "catalogue/DirRecord.h"
 #include "catalogue/SidecarBytes.h"
+#include "catalogue/SidecarStamp.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "util/ByteOrder.h"
@@ -13,11 +14,10 @@ namespace vaultline {
 
 namespace {
 
-constexpr uint32_t kSegmentMagic = 0x5359454B;  // "KEYS" in the file
-// 1 had no listing ends, 2 no tail states: both are rebuilt.
-constexpr uint16_t kVersion = 3;
+// "KEYS" in the file. Version 1 had no listing ends, 2 no tail states: both
+// are rebuilt.
+constexpr SidecarStamp kSegmentStamp{0x5359454B, 3, 32};
 constexpr size_t kHeaderSize = 40;
-constexpr size_t kChecksumOffset = 32;
 constexpr size_t kRecordSize = 64;
 constexpr size_t kEntryPrintSize = 24;
 // Far beyond any index of a drive's catalogue; a larger file is not ours.
@@ -96,12 +96,11 @@ bool KeyIndexFile::Load(KeyIndex* index) {
   while (bytes.size() - at >= kHeaderSize) {
     const uint8_t* header = bytes.data() + at;
     const uint32_t count = LoadLe32(header + 8);
-    if (LoadLe32(header) != kSegmentMagic || LoadLe16(header + 4) != kVersion ||
-        count > (bytes.size() - at - kHeaderSize) / kRecordSize) {
+    if (!kSegmentStamp.Opens(header) || count > (bytes.size() - at - kHeaderSize) / kRecordSize) {
       break;
     }
     const size_t length = kHeaderSize + count * kRecordSize;
-    if (Crc32Without(header, length, kChecksumOffset) != LoadLe32(header + kChecksumOffset)) break;
+    if (!kSegmentStamp.IsSealed(header, length)) break;
     for (size_t i = 0; i < count; ++i) {
       index->Remember(GetRecord(header + kHeaderSize + i * kRecordSize));
     }
@@ -122,8 +121,7 @@ std::vector<uint8_t> KeyIndexFile::Segment(const std::vector<KeyIndex::Entry>& k
                                            const Coverage& coverage) const {
   std::vector<uint8_t> bytes(kHeaderSize + keys.size() * kRecordSize, 0);
   uint8_t* header = bytes.data();
-  StoreLe32(kSegmentMagic, header);
-  StoreLe16(kVersion, header + 4);
+  kSegmentStamp.Open(header);
   StoreLe32(static_cast<uint32_t>(keys.size()), header + 8);
   StoreLe32(coverage.entryCount, header + 12);
   StoreLe32(coverage.entriesCrc, header + 16);
@@ -132,7 +130,7 @@ std::vector<uint8_t> KeyIndexFile::Segment(const std::vector<KeyIndex::Entry>& k
   for (size_t i = 0; i < keys.size(); ++i) {
     PutRecord(keys[i], header + kHeaderSize + i * kRecordSize);
   }
-  StoreLe32(Crc32Without(bytes.data(), bytes.size(), kChecksumOffset), header + kChecksumOffset);
+  kSegmentStamp.Seal(header, bytes.size());
   return bytes;
 }
 

@@ -1,25 +1,22 @@
 #include "catalogue/SnapshotFiguresFile.h"
 
 #include "catalogue/SidecarBytes.h"
+#include "catalogue/SidecarStamp.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "util/ByteOrder.h"
-#include "util/Crc32.h"
 
 namespace vaultline {
 
 namespace {
 
-constexpr uint32_t kMagic = 0x53474946;  // "FIGS" in the file
-constexpr uint16_t kVersion = 1;
+constexpr SidecarStamp kStamp{0x53474946, 1, 76};  // "FIGS" in the file
 constexpr uint16_t kRecorded = 1;
-constexpr size_t kChecksumOffset = 76;
 // A million snapshots' worth; a larger file is not ours.
 constexpr int64_t kMaxFileSize = int64_t{80} << 20;
 
 void PutRecord(const SnapshotFigures& figures, uint8_t* at) {
-  StoreLe32(kMagic, at);
-  StoreLe16(kVersion, at + 4);
+  kStamp.Open(at);
   StoreLe16(figures.recorded ? kRecorded : 0, at + 6);
   StoreLe32(static_cast<uint32_t>(figures.snapshotTime), at + 8);
   StoreLe32(figures.files, at + 12);
@@ -32,16 +29,11 @@ void PutRecord(const SnapshotFigures& figures, uint8_t* at) {
   StoreLe32(figures.pathTooLong, at + 56);
   StoreLe32(figures.unreadable, at + 60);
   StoreLe32(figures.unreadFolders, at + 64);
-  StoreLe32(Crc32Without(at, SnapshotFiguresFile::kRecordSize, kChecksumOffset),
-            at + kChecksumOffset);
+  kStamp.Seal(at, SnapshotFiguresFile::kRecordSize);
 }
 
 bool GetRecord(const uint8_t* at, SnapshotFigures* figures) {
-  if (LoadLe32(at) != kMagic || LoadLe16(at + 4) != kVersion ||
-      LoadLe32(at + kChecksumOffset) !=
-          Crc32Without(at, SnapshotFiguresFile::kRecordSize, kChecksumOffset)) {
-    return false;
-  }
+  if (!kStamp.Opens(at) || !kStamp.IsSealed(at, SnapshotFiguresFile::kRecordSize)) return false;
   figures->recorded = (LoadLe16(at + 6) & kRecorded) != 0;
   figures->snapshotTime = static_cast<int32_t>(LoadLe32(at + 8));
   figures->files = LoadLe32(at + 12);

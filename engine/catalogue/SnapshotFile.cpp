@@ -15,7 +15,7 @@ namespace {
 
 constexpr int64_t kEntrySize = sizeof(SnapEntryRecord);
 constexpr int64_t kSourceSize = sizeof(SnapSourceRecord);
-constexpr uint32_t kMaxTextUnits = kSnapTextUnits - 1;
+constexpr uint32_t kMaxTextUnits = kRecordTextUnits - 1;
 
 int64_t EntryLength(int32_t sourceCount) {
   return kEntrySize + (sourceCount - 1) * kSourceSize;
@@ -49,7 +49,7 @@ int EntriesIn(int64_t length) {
 
 SnapSource Deliver(const SnapSourceRecord& record) {
   SnapSource source;
-  source.path = platform::GetFixedUtf16(record.path, kSnapTextUnits, record.pathLength);
+  source.path = platform::GetFixedUtf16(record.path, kRecordTextUnits, record.pathLength);
   source.rootOffset = record.rootOffset;
   source.endOffset = record.endOffset;
   return source;
@@ -60,7 +60,7 @@ bool FillSource(SnapSourceRecord* record, const std::wstring& path, int64_t root
   std::memset(record, 0, sizeof(*record));
   record->rootOffset = rootOffset;
   record->endOffset = endOffset;
-  return platform::PutFixedUtf16(path, record->path, kSnapTextUnits, &record->pathLength);
+  return platform::PutFixedUtf16(path, record->path, kRecordTextUnits, &record->pathLength);
 }
 
 }  // namespace
@@ -236,7 +236,7 @@ int SnapshotFile::AppendEntry(int32_t snapshotTime, int32_t sourceCount, const s
   std::memset(&record_, 0, sizeof(record_));
   record_.magic = kSnapEntryMagic;
   record_.extension = kSnapExtended;
-  if (!platform::PutFixedUtf16(ownPath_, record_.fileName, kSnapTextUnits,
+  if (!platform::PutFixedUtf16(ownPath_, record_.fileName, kRecordTextUnits,
                                &record_.fileNameLength)) {
     record_.fileNameLength = 0;  // read by nobody; a long drive path must not stop a backup
   }

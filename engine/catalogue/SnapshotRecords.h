@@ -1,26 +1,23 @@
 // Layout of the snapshot file (".snp"): a sequence of entries, each an entry
 // record carrying its first source record inline, followed by
-// (sourceCount - 1) further source records. No header; little-endian; texts
-// are UTF-16LE in fixed arrays of 512 units, zero-terminated.
+// (sourceCount - 1) further source records. No header.
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 
+#include "catalogue/RecordText.h"
+
 namespace vaultline {
 
-static_assert(std::endian::native == std::endian::little, "records are read in place");
-
 inline constexpr uint16_t kSnapEntryMagic = 0xBCEB;
-inline constexpr size_t kSnapTextUnits = 512;
 // Flag of the entry's `extension` field: its records carry checksums, and
 // every directory record in its ranges is an extended record.
 inline constexpr uint16_t kSnapExtended = 0x8000;
 
 struct SnapSourceRecord {
   uint32_t pathLength;  // UTF-16 units, without terminator
-  uint8_t path[kSnapTextUnits * 2];
+  uint8_t path[kRecordTextUnits * 2];
   uint32_t checksum;   // reserved in the plain layout
   int64_t rootOffset;  // root record of this source's tree in the directory file
   int64_t endOffset;   // just past the last record written for this source
@@ -30,9 +27,9 @@ struct SnapEntryRecord {
   uint16_t magic;
   uint16_t extension;  // reserved in the plain layout
   uint32_t fileNameLength;
-  uint8_t fileName[kSnapTextUnits * 2];  // the snapshot file's own path; read by nobody
-  int32_t snapshotTime;                  // seconds since 1970 UTC
-  int32_t sourceCount;                   // at least 1, the inline source included
+  uint8_t fileName[kRecordTextUnits * 2];  // the snapshot file's own path; read by nobody
+  int32_t snapshotTime;                    // seconds since 1970 UTC
+  int32_t sourceCount;                     // at least 1, the inline source included
   SnapSourceRecord source;
 };
 

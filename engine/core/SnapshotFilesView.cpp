@@ -10,15 +10,6 @@ namespace vaultline {
 
 namespace {
 
-// The two lists of kinds are one list.
-static_assert(static_cast<int32_t>(StoredItemKind::kFile) == kSnapshotFile &&
-              static_cast<int32_t>(StoredItemKind::kFolder) == kSnapshotFolder &&
-              static_cast<int32_t>(StoredItemKind::kLink) == kSnapshotLink &&
-              static_cast<int32_t>(StoredItemKind::kFifo) == kSnapshotFifo &&
-              static_cast<int32_t>(StoredItemKind::kSocket) == kSnapshotSocket &&
-              static_cast<int32_t>(StoredItemKind::kCharacterDevice) == kSnapshotCharacterDevice &&
-              static_cast<int32_t>(StoredItemKind::kBlockDevice) == kSnapshotBlockDevice);
-
 uint32_t ModeOf(const DirEntry& entry) {
   if (entry.Kind() == platform::ItemKind::kSymbolicLink) return 0777;
   if (HasPermissions(entry)) {
@@ -83,7 +74,7 @@ SnapshotFileItem SnapshotFilesView::ItemOf(const SnapshotReader::Item& record) {
   const DirEntry& entry = record.entry;
   SnapshotFileItem item{};
   item.parent = record.parent;
-  item.kind = static_cast<int32_t>(KindOfRecord(entry));
+  item.kind = KindOfRecord(entry);
   item.mode = ModeOf(entry);
   AttributeList list;
   std::wstring why;

@@ -40,24 +40,22 @@ int OpenFileUnobserved(std::wstring_view path, OpenMode mode, int* error) {
       break;
     case OpenMode::kCreateTruncate:
     case OpenMode::kCreateNew:
-      fd = ::open(encoded.c_str(),
-                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW |
-                      (mode == OpenMode::kCreateNew ? O_EXCL : O_TRUNC),
-                  0666);
-      break;
     case OpenMode::kCreatePrivate:
-    case OpenMode::kCreateNewPrivate:
+    case OpenMode::kCreateNewPrivate: {
+      const bool onlyNew = mode == OpenMode::kCreateNew || mode == OpenMode::kCreateNewPrivate;
+      const bool isPrivate =
+          mode == OpenMode::kCreatePrivate || mode == OpenMode::kCreateNewPrivate;
       fd = ::open(encoded.c_str(),
-                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW |
-                      (mode == OpenMode::kCreateNewPrivate ? O_EXCL : O_TRUNC),
-                  0600);
+                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (onlyNew ? O_EXCL : O_TRUNC),
+                  isPrivate ? 0600 : 0666);
       // A file that was there keeps its mode through open, and the umask may
       // take from a new one; set it before anything is written.
-      if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
+      if (isPrivate && fd >= 0 && ::fchmod(fd, 0600) != 0) {
         CloseKeepingErrno(fd);
         fd = -1;
       }
       break;
+    }
   }
   if (fd >= 0 && mode == OpenMode::kRead) {
     struct stat info;

@@ -14,14 +14,15 @@
 namespace vaultline::platform {
 namespace {
 
-std::mutex& OverrideMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
+// The folder SetProgramFolderOverride named, under its lock.
+struct FolderOverride {
+  std::mutex mutex;
+  std::wstring folder;
+};
 
-std::wstring& ProgramFolderOverride() {
-  static std::wstring folder;
-  return folder;
+FolderOverride& ProgramFolderOverride() {
+  static FolderOverride folderOverride;
+  return folderOverride;
 }
 
 // An empty path (a failure) stays empty.
@@ -111,14 +112,16 @@ std::wstring JoinPath(std::wstring_view folder, std::wstring_view path) {
 
 void SetProgramFolderOverride(std::wstring_view folder) {
   std::wstring full = folder.empty() ? std::wstring() : WithTrailingSeparator(FullPath(folder));
-  std::lock_guard<std::mutex> lock(OverrideMutex());
-  ProgramFolderOverride() = std::move(full);
+  FolderOverride& folderOverride = ProgramFolderOverride();
+  std::lock_guard<std::mutex> lock(folderOverride.mutex);
+  folderOverride.folder = std::move(full);
 }
 
 std::wstring ProgramFolder() {
   {
-    std::lock_guard<std::mutex> lock(OverrideMutex());
-    if (!ProgramFolderOverride().empty()) return ProgramFolderOverride();
+    FolderOverride& folderOverride = ProgramFolderOverride();
+    std::lock_guard<std::mutex> lock(folderOverride.mutex);
+    if (!folderOverride.folder.empty()) return folderOverride.folder;
   }
   std::vector<char> buffer(4096);
   for (;;) {

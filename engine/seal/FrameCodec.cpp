@@ -18,10 +18,10 @@ constexpr size_t kHeaderKey = SealKeys::kKeySize;
 constexpr size_t kMaskKey = 2 * SealKeys::kKeySize;
 constexpr size_t kAdditionalSize = kIdentitySize + kHeaderSize;
 
-static_assert(crypto_aead_xchacha20poly1305_ietf_NPUBBYTES == kNonceSize);
+static_assert(crypto_aead_xchacha20poly1305_ietf_NPUBBYTES == kNonce.size);
 static_assert(crypto_aead_xchacha20poly1305_ietf_ABYTES == kTrailerSize);
 static_assert(crypto_aead_xchacha20poly1305_ietf_KEYBYTES == SealKeys::kKeySize);
-static_assert(crypto_stream_xchacha20_NONCEBYTES == kNonceSize);
+static_assert(crypto_stream_xchacha20_NONCEBYTES == kNonce.size);
 
 size_t RoundUp(size_t value, size_t step) {
   return (value + step - 1) / step * step;
@@ -58,11 +58,11 @@ size_t FrameCodec::StoredLengthFor(size_t contentLength) const {
 }
 
 void FrameCodec::Check(const uint8_t* header, uint8_t* check) const {
-  uint8_t input[kIdentitySize + kCheckOffset];
+  uint8_t input[kIdentitySize + kCheck.offset];
   std::memcpy(input, identity_.data(), kIdentitySize);
-  std::memcpy(input + kIdentitySize, header, kCheckOffset);
+  std::memcpy(input + kIdentitySize, header, kCheck.offset);
   const bool keyed = kind_ == FrameKind::kSealed;
-  crypto_generichash(check, kCheckSize, input, sizeof input,
+  crypto_generichash(check, kCheck.size, input, sizeof input,
                      keyed ? keys_.data() + kHeaderKey : nullptr, keyed ? SealKeys::kKeySize : 0);
 }
 
@@ -111,10 +111,10 @@ void FrameCodec::Encode(uint64_t sequence, uint64_t logicalStart, std::span<cons
   StoreLe64(logicalStart, header + 16);
   StoreLe64(sequence, header + 24);
   if (kind_ == FrameKind::kSealed) {
-    randombytes_buf(header + kNonceOffset, kNonceSize);
-    MaskLogical(header + kNonceOffset, header + 12);
+    randombytes_buf(header + kNonce.offset, kNonce.size);
+    MaskLogical(header + kNonce.offset, header + 12);
   }
-  Check(header, header + kCheckOffset);
+  Check(header, header + kCheck.offset);
 
   if (kind_ == FrameKind::kSealed) {
     uint8_t additional[kAdditionalSize];
@@ -122,7 +122,7 @@ void FrameCodec::Encode(uint64_t sequence, uint64_t logicalStart, std::span<cons
     std::memcpy(additional + kIdentitySize, header, kHeaderSize);
     unsigned long long sealedLength = 0;
     crypto_aead_xchacha20poly1305_ietf_encrypt(inner, &sealedLength, inner, innerLength, additional,
-                                               sizeof additional, nullptr, header + kNonceOffset,
+                                               sizeof additional, nullptr, header + kNonce.offset,
                                                keys_.data() + kPayloadKey);
   } else {
     BodyDigest(header, inner, innerLength, inner + innerLength);
@@ -135,12 +135,12 @@ std::optional<FrameHeader> FrameCodec::ReadHeader(const uint8_t* header) const {
       LoadLe16(header + 6) != static_cast<uint16_t>(kind_) || LoadLe64(header + 56) != 0) {
     return std::nullopt;
   }
-  uint8_t check[kCheckSize];
+  uint8_t check[kCheck.size];
   Check(header, check);
-  if (sodium_memcmp(check, header + kCheckOffset, kCheckSize) != 0) return std::nullopt;
+  if (sodium_memcmp(check, header + kCheck.offset, kCheck.size) != 0) return std::nullopt;
   uint8_t fields[12];
   std::memcpy(fields, header + 12, sizeof fields);
-  if (kind_ == FrameKind::kSealed) MaskLogical(header + kNonceOffset, fields);
+  if (kind_ == FrameKind::kSealed) MaskLogical(header + kNonce.offset, fields);
   FrameHeader values;
   values.storedLength = LoadLe32(header + 8);
   values.logicalLength = LoadLe32(fields);
@@ -170,7 +170,7 @@ bool FrameCodec::DecodeBody(const uint8_t* header, const FrameHeader& values,
     unsigned long long openedLength = 0;
     if (crypto_aead_xchacha20poly1305_ietf_decrypt(
             inner, &openedLength, nullptr, inner, body.size(), additional, sizeof additional,
-            header + kNonceOffset, keys_.data() + kPayloadKey) != 0) {
+            header + kNonce.offset, keys_.data() + kPayloadKey) != 0) {
       return false;
     }
   } else {

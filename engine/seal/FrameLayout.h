@@ -33,10 +33,13 @@ namespace frame {
 inline constexpr uint32_t kMagic = 0x46434C56;
 inline constexpr uint16_t kVersion = 1;
 inline constexpr size_t kHeaderSize = 80;
-inline constexpr size_t kNonceOffset = 32;
-inline constexpr size_t kNonceSize = 24;
-inline constexpr size_t kCheckOffset = 64;
-inline constexpr size_t kCheckSize = 16;
+// A stretch of the header.
+struct HeaderField {
+  size_t offset;
+  size_t size;
+};
+inline constexpr HeaderField kNonce{32, 24};
+inline constexpr HeaderField kCheck{64, 16};
 // u32 flags and u32 content length before the content.
 inline constexpr size_t kInnerPrefix = 8;
 // The tag behind a sealed body, the digest behind a checksummed one.

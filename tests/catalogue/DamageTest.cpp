@@ -39,7 +39,7 @@ class Damage : public CatalogueFixture {
                        int64_t contentOffset) const {
     DirRecord record{};
     record.magic = kDirRecordMagic;
-    platform::PutFixedUtf16(name, record.name, kDirNameUnits, &record.nameLength);
+    platform::PutFixedUtf16(name, record.name, kRecordTextUnits, &record.nameLength);
     record.attributes = attributes;
     record.count = count;
     record.contentOffset = contentOffset;

@@ -102,7 +102,7 @@ TEST_F(SnapshotFilesTest, ShowsEachItemAsRecordedAndReadsEveryStretchOfItsFiles)
               return names;
             }());
   EXPECT_STREQ(L"src", items[paths.at("")].name);
-  EXPECT_EQ(kSnapshotFolder, items[paths.at("sub")].kind);
+  EXPECT_EQ(StoredItemKind::kFolder, items[paths.at("sub")].kind);
 
   const SnapshotFileItem& small = items[paths.at("sub/small.txt")];
   struct stat local {};
@@ -114,7 +114,7 @@ TEST_F(SnapshotFilesTest, ShowsEachItemAsRecordedAndReadsEveryStretchOfItsFiles)
   EXPECT_EQ(local.st_uid, small.owner);
 
   const SnapshotFileItem& link = items[paths.at("link")];
-  EXPECT_EQ(kSnapshotLink, link.kind);
+  EXPECT_EQ(StoredItemKind::kLink, link.kind);
   EXPECT_STREQ(L"sub/small.txt", files->GetLinkTarget(0, paths.at("link")));
   EXPECT_NE(0u, items[paths.at("big.bin")].linkGroup);
   EXPECT_EQ(items[paths.at("big.bin")].linkGroup, items[paths.at("twin.bin")].linkGroup);

@@ -15,17 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "vaultline/StoredItemKind.h"
 #include "vaultline/Vaultline.h"
-
-enum class StoredItemKind : int {
-  kFile,
-  kFolder,
-  kLink,
-  kFifo,
-  kSocket,
-  kCharacterDevice,
-  kBlockDevice,
-};
 
 struct StoredItem {
   // As GetSnapshotContents lists it, the source's name first; a folder ends
@@ -73,15 +64,17 @@ struct VersionSearch {
 
 // An item added, removed or changed. Changes are bits of `what`.
 struct ItemChange {
-  static constexpr unsigned kAdded = 1;
-  static constexpr unsigned kRemoved = 2;
-  static constexpr unsigned kType = 4;  // a file became a folder, a link, ...
-  static constexpr unsigned kContents = 8;
-  static constexpr unsigned kMode = 16;
-  static constexpr unsigned kOwner = 32;
-  static constexpr unsigned kTime = 64;
-  static constexpr unsigned kLinkTarget = 128;
-  static constexpr unsigned kAttributes = 256;  // extended attributes
+  enum : unsigned {
+    kAdded = 1u << 0,
+    kRemoved = 1u << 1,
+    kType = 1u << 2,  // a file became a folder, a link, ...
+    kContents = 1u << 3,
+    kMode = 1u << 4,
+    kOwner = 1u << 5,
+    kTime = 1u << 6,
+    kLinkTarget = 1u << 7,
+    kAttributes = 1u << 8,  // extended attributes
+  };
 
   unsigned what = 0;
   std::optional<StoredItem> before;  // absent when added

@@ -6,22 +6,13 @@
 
 #include <cstdint>
 
+#include "vaultline/StoredItemKind.h"
 #include "vaultline/Vaultline.h"
-
-enum SnapshotFileKind : int32_t {
-  kSnapshotFile = 0,
-  kSnapshotFolder = 1,
-  kSnapshotLink = 2,
-  kSnapshotFifo = 3,
-  kSnapshotSocket = 4,
-  kSnapshotCharacterDevice = 5,
-  kSnapshotBlockDevice = 6,
-};
 
 struct SnapshotFileItem {
   const wchar_t* name;  // in its folder; the top item's is the source's name
   int32_t parent;       // its folder among the snapshot's items; -1 for the top item
-  int32_t kind;         // a SnapshotFileKind
+  StoredItemKind kind;
   // The twelve mode bits as recorded; for a record without them 0755 for a
   // folder, 0644 for a file, less the write bits when it is read-only.
   uint32_t mode;
