@@ -122,9 +122,10 @@ class CMainFrame : public QMainWindow, public frontend::TextProvider {
   // Forgets the selected snapshot after the user confirms, then offers to
   // give its space back.
   void OnDeleteSnapshot();
-  // Compacts selection `index` in the progress window; the list and the
-  // gauge follow.
-  void RunCompaction(int index, const std::wstring& name);
+  // Verifies or compacts selection `index` in the progress window; the list
+  // (and after a compaction the gauge) follow.
+  enum class SelectionTask { kVerify, kCompact };
+  void RunSelectionTask(SelectionTask task, int index, const std::wstring& name);
   void OnViewFile();
   // Mounts the selection (once) and shows the selected snapshot's folder in
   // the desktop's file manager; unmounted when this window goes.

@@ -9,24 +9,22 @@
 
 namespace {
 
+struct Artwork {
+  unsigned command;
+  const char* name;  // of the files in :/icons/
+};
+
+constexpr Artwork kArtwork[] = {
+    {marrowby::cmd::kNewSelection, "new"},     {marrowby::cmd::kBackup, "backup"},
+    {marrowby::cmd::kBackupAll, "backup-all"}, {marrowby::cmd::kRestore, "restore"},
+    {marrowby::cmd::kViewFile, "view"},        {marrowby::cmd::kHelpContents, "help"},
+};
+
 QString ArtworkName(unsigned command) {
-  using namespace marrowby::cmd;
-  switch (command) {
-    case kNewSelection:
-      return QStringLiteral("new");
-    case kBackup:
-      return QStringLiteral("backup");
-    case kBackupAll:
-      return QStringLiteral("backup-all");
-    case kRestore:
-      return QStringLiteral("restore");
-    case kViewFile:
-      return QStringLiteral("view");
-    case kHelpContents:
-      return QStringLiteral("help");
-    default:
-      return QString();
+  for (const Artwork& artwork : kArtwork) {
+    if (artwork.command == command) return QString::fromLatin1(artwork.name);
   }
+  return QString();
 }
 
 }  // namespace

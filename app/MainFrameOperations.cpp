@@ -182,19 +182,7 @@ void CMainFrame::OnVerify() {
   std::wstring name;
   const int index = m_pSelectionView->Selected(&name);
   if (index < 0) return;
-  try {
-    CBackupProgressDlg* progress = ProgressWindow();
-    progress->SetCaption(FormatString(ids::kVerifyCaption, name.c_str()));
-    progress->Prepare(CBackupProgressDlg::kVerifyMode, std::wstring());
-    progress->SetItemName(ToQString(name));
-    m_pStatus = progress;
-    RunOnWorker(progress, &RunVerifyRoutine,
-                BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index), ToQString(name),
-                          nullptr});
-    FillSnapshotList();
-  } catch (const std::exception& error) {
-    ShowFailure(this, ids::kVerifyException, error.what());
-  }
+  RunSelectionTask(SelectionTask::kVerify, index, name);
 }
 
 void CMainFrame::OnDeleteSnapshot() {
@@ -227,23 +215,28 @@ void CMainFrame::OnDeleteSnapshot() {
   }
   // Damaged entries the rewrite could not keep are named here.
   if (messages.HasAny()) MessageBox::Show(this, messages.Text(), QMessageBox::Warning);
-  if (MessageBox::AskYesNo(this, LoadString(ids::kOfferCompact))) RunCompaction(profile, name);
+  if (MessageBox::AskYesNo(this, LoadString(ids::kOfferCompact)))
+    RunSelectionTask(SelectionTask::kCompact, profile, name);
 }
 
-void CMainFrame::RunCompaction(int index, const std::wstring& name) {
+void CMainFrame::RunSelectionTask(SelectionTask task, int index, const std::wstring& name) {
+  const bool compact = task == SelectionTask::kCompact;
   try {
     CBackupProgressDlg* progress = ProgressWindow();
-    progress->SetCaption(FormatString(ids::kCompactCaption, name.c_str()));
-    progress->Prepare(CBackupProgressDlg::kCompactMode, std::wstring());
+    progress->SetCaption(
+        FormatString(compact ? ids::kCompactCaption : ids::kVerifyCaption, name.c_str()));
+    progress->Prepare(compact ? CBackupProgressDlg::kCompactMode : CBackupProgressDlg::kVerifyMode,
+                      std::wstring());
     progress->SetItemName(ToQString(name));
     m_pStatus = progress;
-    RunOnWorker(progress, &RunCompactRoutine,
+    RunOnWorker(progress, compact ? &RunCompactRoutine : &RunVerifyRoutine,
                 BackupJob{m_pIVaultline, m_pStatus, static_cast<unsigned>(index), ToQString(name),
                           nullptr});
     FillSnapshotList();
-    UpdateStatusBar();
+    // Compaction gives space back on the drive.
+    if (compact) UpdateStatusBar();
   } catch (const std::exception& error) {
-    ShowFailure(this, ids::kCompactException, error.what());
+    ShowFailure(this, compact ? ids::kCompactException : ids::kVerifyException, error.what());
   }
 }
 

@@ -35,10 +35,6 @@ CCreateProfileDlg::CCreateProfileDlg(Use use, QWidget* parent) : QWizardPage(par
     setFinalPage(true);
   }
 
-  pathEdit_ = new QLineEdit;
-  pathEdit_->setObjectName(QStringLiteral("pathLineEdit"));
-  nameEdit_ = new QLineEdit;
-  nameEdit_->setObjectName(QStringLiteral("nameLineEdit"));
   auto* browseButton = new QPushButton(Text(create_profile_dlg::kBrowseButton));
   browseButton->setObjectName(QStringLiteral("browseButton"));
   browseButton->setAutoDefault(false);
@@ -48,10 +44,10 @@ CCreateProfileDlg::CCreateProfileDlg(Use use, QWidget* parent) : QWizardPage(par
 
   auto* fields = new QGridLayout;
   fields->addWidget(new QLabel(Text(create_profile_dlg::kPathLabel)), 0, 0, 1, 2);
-  fields->addWidget(pathEdit_, 1, 0);
+  fields->addWidget(fields_.path, 1, 0);
   fields->addWidget(browseButton, 1, 1);
   fields->addWidget(new QLabel(Text(create_profile_dlg::kNameLabel)), 2, 0, 1, 2);
-  fields->addWidget(nameEdit_, 3, 0);
+  fields->addWidget(fields_.name, 3, 0);
   fields->setRowStretch(4, 1);
   fields->setColumnMinimumWidth(0, 300);
 
@@ -69,11 +65,11 @@ CCreateProfileDlg::CCreateProfileDlg(Use use, QWidget* parent) : QWizardPage(par
   layout->addWidget(hint);
   layout->addLayout(buttons.row);
 
-  connect(pathEdit_, &QLineEdit::textEdited, this, [this] {
+  connect(fields_.path, &QLineEdit::textEdited, this, [this] {
     ReadFields();
     UpdateButtons();
   });
-  connect(nameEdit_, &QLineEdit::textEdited, this, [this] {
+  connect(fields_.name, &QLineEdit::textEdited, this, [this] {
     ReadFields();
     UpdateButtons();
   });
@@ -91,13 +87,13 @@ bool CCreateProfileDlg::Run(QWidget* owner) {
 }
 
 void CCreateProfileDlg::ReadFields() {
-  NewSelectionPath() = FromQString(pathEdit_->text());
-  NewSelectionName() = FromQString(nameEdit_->text());
+  NewSelectionPath() = FromQString(fields_.path->text());
+  NewSelectionName() = FromQString(fields_.name->text());
 }
 
 void CCreateProfileDlg::RefreshFields() {
-  pathEdit_->setText(QString::fromStdWString(NewSelectionPath()));
-  nameEdit_->setText(QString::fromStdWString(NewSelectionName()));
+  fields_.Show(QString::fromStdWString(NewSelectionPath()),
+               QString::fromStdWString(NewSelectionName()));
 }
 
 void CCreateProfileDlg::UpdateButtons() {
@@ -106,7 +102,7 @@ void CCreateProfileDlg::UpdateButtons() {
 }
 
 bool CCreateProfileDlg::isComplete() const {
-  return !pathEdit_->text().isEmpty();
+  return !fields_.path->text().isEmpty();
 }
 
 bool CCreateProfileDlg::validatePage() {

@@ -6,7 +6,8 @@
 #include <QWizardPage>
 #include <string>
 
-class QLineEdit;
+#include "dialogs/SelectionFields.h"
+
 class QPushButton;
 
 class CCreateProfileDlg : public QWizardPage {
@@ -37,7 +38,6 @@ class CCreateProfileDlg : public QWizardPage {
   // The name this dialog filled in from a path; it follows a changed path,
   // a name the user typed does not.
   std::wstring derivedName_;
-  QLineEdit* pathEdit_;
-  QLineEdit* nameEdit_;
+  SelectionFields fields_;
   QPushButton* okButton_;
 };

@@ -40,10 +40,6 @@ CSelectContent::CSelectContent(QWidget* owner) : QFileDialog(owner) {
     HideChild(this, name);
   }
 
-  pathEdit_ = new QLineEdit;
-  pathEdit_->setObjectName(QStringLiteral("pathLineEdit"));
-  nameEdit_ = new QLineEdit;
-  nameEdit_->setObjectName(QStringLiteral("nameLineEdit"));
   auto* createButton = new QPushButton(Text(select_content_dlg::kCreateButton));
   createButton->setObjectName(QStringLiteral("createSelectionButton"));
   createButton->setDefault(true);
@@ -55,9 +51,9 @@ CSelectContent::CSelectContent(QWidget* owner) : QFileDialog(owner) {
   auto* grid = new QGridLayout(extra);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->addWidget(new QLabel(Text(select_content_dlg::kPathLabel)), 0, 0);
-  grid->addWidget(pathEdit_, 0, 1, 1, 3);
+  grid->addWidget(fields_.path, 0, 1, 1, 3);
   grid->addWidget(new QLabel(Text(select_content_dlg::kNameLabel)), 1, 0);
-  grid->addWidget(nameEdit_, 1, 1, 1, 3);
+  grid->addWidget(fields_.name, 1, 1, 1, 3);
   grid->addWidget(createButton, 2, 2);
   grid->addWidget(cancelButton, 2, 3);
   grid->setColumnStretch(1, 1);
@@ -82,20 +78,19 @@ bool CSelectContent::Run() {
 }
 
 void CSelectContent::ReadFields() {
-  path_ = pathEdit_->text();
-  name_ = nameEdit_->text();
+  path_ = fields_.path->text();
+  name_ = fields_.name->text();
 }
 
 void CSelectContent::RefreshFields() {
-  pathEdit_->setText(path_);
-  nameEdit_->setText(name_);
+  fields_.Show(path_, name_);
 }
 
 void CSelectContent::OnCurrentChanged(const QString& path) {
   ReadFields();
   path_ = path;
   RefreshFields();
-  pathEdit_->selectAll();
+  fields_.path->selectAll();
 }
 
 bool CSelectContent::Validate() {

@@ -6,7 +6,8 @@
 #include <QFileDialog>
 #include <QString>
 
-class QLineEdit;
+#include "dialogs/SelectionFields.h"
+
 class QPushButton;
 
 class CSelectContent : public QFileDialog {
@@ -36,6 +37,5 @@ class CSelectContent : public QFileDialog {
 
   QString path_;
   QString name_;
-  QLineEdit* pathEdit_;
-  QLineEdit* nameEdit_;
+  SelectionFields fields_;
 };

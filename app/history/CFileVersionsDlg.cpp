@@ -24,21 +24,13 @@
 
 using namespace marrowby;
 
-namespace {
-
-constexpr int kVersionRole = Qt::UserRole;
-
-}  // namespace
-
 CFileVersionsDlg::CFileVersionsDlg(const HistorySource& history, const QString& treePath,
                                    QWidget* owner)
     : QDialog(owner), history_(history), treePath_(treePath) {
   setObjectName(QStringLiteral("fileVersionsDialog"));
   const std::wstring path = FromQString(treePath);
   setWindowTitle(FormatString(ids::kVersionsCaption, path.c_str()));
-  intro_ = new QLabel;
-  intro_->setObjectName(QStringLiteral("versionsIntroLabel"));
-  intro_->setWordWrap(true);
+  intro_ = SummaryLabel(QStringLiteral("versionsIntroLabel"));
   list_ = HistoryList(QStringLiteral("versionList"),
                       {LoadString(ids::kColumnSnapshots), LoadString(ids::kColumnSize),
                        LoadString(ids::kColumnModified)},
@@ -50,20 +42,10 @@ CFileVersionsDlg::CFileVersionsDlg(const HistorySource& history, const QString& 
   restoreButton_ = CommandButton(ids::kRestoreButton, QStringLiteral("restoreButton"));
   compareButton_ = CommandButton(ids::kCompareSelected, QStringLiteral("compareButton"));
   compareNowButton_ = CommandButton(ids::kCompareWithNowButton, QStringLiteral("compareNowButton"));
-  auto* actions = new QHBoxLayout;
-  for (QPushButton* button : {viewButton_, restoreButton_, compareButton_, compareNowButton_}) {
-    actions->addWidget(button);
-  }
-  actions->addStretch(1);
-  auto* close = new QDialogButtonBox(QDialogButtonBox::Close);
-  close->button(QDialogButtonBox::Close)->setText(LoadString(ids::kClose));
-  actions->addWidget(close);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(intro_);
-  layout->addWidget(list_, 1);
-  layout->addWidget(problems_);
-  layout->addLayout(actions);
+  QDialogButtonBox* close = CloseButtonBox();
+  LayOutHistoryWindow(
+      this, nullptr, intro_, list_, problems_,
+      ActionRow({viewButton_, restoreButton_, compareButton_, compareNowButton_}, close));
   resize(Scaled(this, QSize(720, 400)));
 
   connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -25,12 +25,6 @@
 
 using namespace marrowby;
 
-namespace {
-
-constexpr int kVersionRole = Qt::UserRole;
-
-}  // namespace
-
 CFindVersionsDlg::CFindVersionsDlg(const HistorySource& history, const QString& typed,
                                    QWidget* owner)
     : QDialog(owner), history_(history) {
@@ -44,9 +38,7 @@ CFindVersionsDlg::CFindVersionsDlg(const HistorySource& history, const QString& 
   auto* findButton = new QPushButton(LoadString(ids::kFindButton));
   findButton->setObjectName(QStringLiteral("findButton"));
   findButton->setDefault(true);
-  summary_ = new QLabel;
-  summary_->setObjectName(QStringLiteral("findSummaryLabel"));
-  summary_->setWordWrap(true);
+  summary_ = SummaryLabel(QStringLiteral("findSummaryLabel"));
   list_ = HistoryList(QStringLiteral("foundList"),
                       {LoadString(ids::kColumnPath), LoadString(ids::kColumnSize),
                        LoadString(ids::kColumnModified), LoadString(ids::kColumnSnapshots)},
@@ -56,26 +48,15 @@ CFindVersionsDlg::CFindVersionsDlg(const HistorySource& history, const QString& 
   viewButton_ = CommandButton(ids::kViewButton, QStringLiteral("viewButton"));
   restoreButton_ = CommandButton(ids::kRestoreButton, QStringLiteral("restoreButton"));
   versionsButton_ = CommandButton(ids::kVersionsButton, QStringLiteral("versionsButton"));
-  auto* close = new QDialogButtonBox(QDialogButtonBox::Close);
-  close->button(QDialogButtonBox::Close)->setText(LoadString(ids::kClose));
+  QDialogButtonBox* close = CloseButtonBox();
   close->button(QDialogButtonBox::Close)->setAutoDefault(false);
 
   auto* search = new QHBoxLayout;
   search->addWidget(patternLabel);
   search->addWidget(patternEdit_, 1);
   search->addWidget(findButton);
-  auto* actions = new QHBoxLayout;
-  for (QPushButton* button : {viewButton_, restoreButton_, versionsButton_}) {
-    actions->addWidget(button);
-  }
-  actions->addStretch(1);
-  actions->addWidget(close);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(search);
-  layout->addWidget(summary_);
-  layout->addWidget(list_, 1);
-  layout->addWidget(problems_);
-  layout->addLayout(actions);
+  LayOutHistoryWindow(this, search, summary_, list_, problems_,
+                      ActionRow({viewButton_, restoreButton_, versionsButton_}, close));
   resize(Scaled(this, QSize(900, 480)));
 
   connect(findButton, &QPushButton::clicked, this, &CFindVersionsDlg::Find);
@@ -164,12 +145,7 @@ void CFindVersionsDlg::ShowVersions() {
 }
 
 const ItemVersion* CFindVersionsDlg::SelectedVersion() const {
-  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-  if (selected.size() != 1) return nullptr;
-  const int index = selected.front()->data(kPathColumn, kVersionRole).toInt();
-  return index >= 0 && static_cast<size_t>(index) < versions_.size()
-             ? &versions_[static_cast<size_t>(index)]
-             : nullptr;
+  return SelectedRowItem(list_, kPathColumn, kVersionRole, versions_);
 }
 
 QString CFindVersionsDlg::TreePathOf(const ItemVersion& version) {

@@ -88,9 +88,7 @@ CFolderCompareDlg::CFolderCompareDlg(const HistorySource& history, const QString
   }
   otherCombo_->setCurrentIndex(otherCombo_->findData(other ? static_cast<int>(*other) : kNow));
   withLabel->setBuddy(otherCombo_);
-  summary_ = new QLabel;
-  summary_->setObjectName(QStringLiteral("compareSummaryLabel"));
-  summary_->setWordWrap(true);
+  summary_ = SummaryLabel(QStringLiteral("compareSummaryLabel"));
   list_ = HistoryList(
       QStringLiteral("changeList"),
       {LoadString(ids::kColumnChange), LoadString(ids::kColumnPath), LoadString(ids::kColumnSize)},
@@ -98,23 +96,13 @@ CFolderCompareDlg::CFolderCompareDlg(const HistorySource& history, const QString
   problems_ = ProblemsLabel();
   restoreButton_ = CommandButton(ids::kRestoreButton, QStringLiteral("restoreButton"));
   compareButton_ = CommandButton(ids::kCompareTextButton, QStringLiteral("compareButton"));
-  auto* close = new QDialogButtonBox(QDialogButtonBox::Close);
-  close->button(QDialogButtonBox::Close)->setText(LoadString(ids::kClose));
+  QDialogButtonBox* close = CloseButtonBox();
 
   auto* with = new QHBoxLayout;
   with->addWidget(withLabel);
   with->addWidget(otherCombo_, 1);
-  auto* actions = new QHBoxLayout;
-  actions->addWidget(restoreButton_);
-  actions->addWidget(compareButton_);
-  actions->addStretch(1);
-  actions->addWidget(close);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(with);
-  layout->addWidget(summary_);
-  layout->addWidget(list_, 1);
-  layout->addWidget(problems_);
-  layout->addLayout(actions);
+  LayOutHistoryWindow(this, with, summary_, list_, problems_,
+                      ActionRow({restoreButton_, compareButton_}, close));
   resize(Scaled(this, QSize(820, 460)));
 
   connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -196,12 +184,7 @@ void CFolderCompareDlg::Compare() {
 }
 
 const ItemChange* CFolderCompareDlg::SelectedChange() const {
-  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-  if (selected.size() != 1) return nullptr;
-  const int index = selected.front()->data(kChangeColumn, kChangeRole).toInt();
-  return index >= 0 && static_cast<size_t>(index) < changes_.size()
-             ? &changes_[static_cast<size_t>(index)]
-             : nullptr;
+  return SelectedRowItem(list_, kChangeColumn, kChangeRole, changes_);
 }
 
 std::optional<unsigned> CFolderCompareDlg::SnapshotHolding(const ItemChange& change) const {

@@ -12,6 +12,7 @@
 #include "AppStrings.h"
 #include "ScreenScale.h"
 #include "SizeText.h"
+#include "history/HistoryDialogParts.h"
 #include "history/LineDiff.h"
 #include "resources/ResourceIds.h"
 
@@ -58,9 +59,7 @@ CTextCompareDlg::CTextCompareDlg(const QString& itemName, const Side& left, cons
   setObjectName(QStringLiteral("textCompareDialog"));
   const std::wstring name = FromQString(itemName);
   setWindowTitle(FormatString(ids::kTextCompareCaption, name.c_str()));
-  summary_ = new QLabel;
-  summary_->setObjectName(QStringLiteral("compareSummaryLabel"));
-  summary_->setWordWrap(true);
+  summary_ = SummaryLabel(QStringLiteral("compareSummaryLabel"));
   rows_ = new QTreeWidget;
   rows_->setObjectName(QStringLiteral("compareRows"));
   rows_->setRootIsDecorated(false);
@@ -76,8 +75,7 @@ CTextCompareDlg::CTextCompareDlg(const QString& itemName, const Side& left, cons
     rows_->header()->setSectionResizeMode(column, QHeaderView::Stretch);
   }
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
-  buttons->button(QDialogButtonBox::Close)->setText(LoadString(ids::kClose));
+  QDialogButtonBox* buttons = CloseButtonBox();
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(summary_);

@@ -1,5 +1,8 @@
 #include "history/HistoryDialogParts.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -34,6 +37,37 @@ QTreeWidget* HistoryList(const QString& objectName, const QStringList& headers, 
   return list;
 }
 
+QLabel* SummaryLabel(const QString& objectName) {
+  auto* label = new QLabel;
+  label->setObjectName(objectName);
+  label->setWordWrap(true);
+  return label;
+}
+
+QDialogButtonBox* CloseButtonBox() {
+  auto* box = new QDialogButtonBox(QDialogButtonBox::Close);
+  box->button(QDialogButtonBox::Close)->setText(LoadString(ids::kClose));
+  return box;
+}
+
+QHBoxLayout* ActionRow(std::initializer_list<QPushButton*> buttons, QDialogButtonBox* close) {
+  auto* row = new QHBoxLayout;
+  for (QPushButton* button : buttons) row->addWidget(button);
+  row->addStretch(1);
+  row->addWidget(close);
+  return row;
+}
+
+void LayOutHistoryWindow(QDialog* dialog, QLayout* top, QLabel* summary, QTreeWidget* list,
+                         QLabel* problems, QLayout* actions) {
+  auto* layout = new QVBoxLayout(dialog);
+  if (top != nullptr) layout->addLayout(top);
+  layout->addWidget(summary);
+  layout->addWidget(list, 1);
+  layout->addWidget(problems);
+  layout->addLayout(actions);
+}
+
 QLabel* ProblemsLabel() {
   auto* label = new QLabel;
   label->setObjectName(QStringLiteral("problemsLabel"));
@@ -54,6 +88,11 @@ void ShowProblems(QLabel* label, const std::vector<std::wstring>& problems, bool
   }
   label->setText(text);
   label->setVisible(!text.isEmpty());
+}
+
+int SelectedRowIndex(const QTreeWidget* list, int column, int role) {
+  const QList<QTreeWidgetItem*> selected = list->selectedItems();
+  return selected.size() == 1 ? selected.front()->data(column, role).toInt() : -1;
 }
 
 QString SnapshotListText(const HistorySource& history, const std::vector<unsigned>& indices) {
