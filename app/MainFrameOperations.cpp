@@ -23,6 +23,7 @@
 #include "dialogs/CRestorePath.h"
 #include "dialogs/CSelectContent.h"
 #include "dialogs/SharedPaths.h"
+#include "frontend/BackupQuota.h"
 #include "history/HistorySource.h"
 #include "linuxdesktop/SleepInhibitor.h"
 #include "progress/BackupAllRoutine.h"
@@ -117,10 +118,7 @@ bool CMainFrame::RunBackup() {
     progress->Prepare(CBackupProgressDlg::kBackupMode, StorageFolderOf(location));
     m_pStatus = progress;
     progress->SetMaxFileSize(m_pIVaultline->GetMaxFileSize());
-    // What the quota still allows; no quota when the limit is 0.
-    const int64_t limit = m_pIVaultline->GetMaxBackupSize();
-    const int64_t allowance = limit - m_pIVaultline->GetStorageUsed();
-    progress->SetBackupAllowance(limit > 0 ? std::max<int64_t>(allowance, 0) : -1);
+    progress->SetBackupAllowance(frontend::BackupAllowance(*m_pIVaultline));
     progress->SetItemName(ToQString(name));
     QStringList keepRulesNotes;
     RunBackupOnWorker(progress, &RunBackupRoutine,

@@ -15,6 +15,7 @@
 #include "SelectionArguments.h"
 #include "StatusScope.h"
 #include "Terminal.h"
+#include "frontend/BackupQuota.h"
 #include "linuxdesktop/SleepInhibitor.h"
 #include "vaultline/KeepRules.h"
 #include "vaultline/SnapshotFigures.h"
@@ -164,7 +165,7 @@ BackupOutcome TakeSnapshot(EngineSession& session, unsigned index, const std::ws
   ConsoleStatus status(session.options().verbosity, StandardErrorIsTerminal());
   // The quota counts what the drive's storage already holds; 0 means none.
   const int64_t quota = engine.GetMaxBackupSize();
-  if (quota > 0) status.SetBackupAllowance(std::max<int64_t>(quota - engine.GetStorageUsed(), 0));
+  status.SetBackupAllowance(frontend::BackupAllowance(engine));
   const bool canMakeRoom = mayMakeRoom && quota > 0 && KeepRulesWouldForget(session, index);
   status.SetQuietQuota(canMakeRoom);
   bool taken = false;
@@ -180,10 +181,10 @@ BackupOutcome TakeSnapshot(EngineSession& session, unsigned index, const std::ws
                   std::to_wstring(room.snapshots.size()) + L" snapshot(s), " +
                   ByteText(room.freed) + L" given back");
       }
-      if (status.refusedSize() <= std::max<int64_t>(quota - engine.GetStorageUsed(), 0)) {
+      if (status.refusedSize() <= frontend::BackupAllowance(engine)) {
         return TakeSnapshot(session, index, named, false);
       }
-      status.ReportQuotaRefusal(std::max<int64_t>(quota - engine.GetStorageUsed(), 0));
+      status.ReportQuotaRefusal(frontend::BackupAllowance(engine));
     }
     // A stop the sink asked for after an error (the quota) has said why.
     if (status.refusedSize() > 0) {

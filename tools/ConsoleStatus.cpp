@@ -5,6 +5,7 @@
 
 #include "Console.h"
 #include "EnglishResources.h"
+#include "frontend/BackupQuota.h"
 #include "vaultline/Format.h"
 
 namespace vaultline::cli {
@@ -32,7 +33,7 @@ ConsoleStatus::~ConsoleStatus() {
 bool ConsoleStatus::OnTotalSize(int64_t total) {
   progress_.SetTotal(total);
   totalSize_ = total;
-  if (backupAllowance_ >= 0 && total > backupAllowance_) {
+  if (frontend::OverQuota(total, backupAllowance_)) {
     refusedSize_ = total;
     stopped_ = true;
     if (!quietQuota_) ReportQuotaRefusal(backupAllowance_);

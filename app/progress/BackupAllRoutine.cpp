@@ -1,9 +1,9 @@
 #include "progress/BackupAllRoutine.h"
 
 #include <QStringList>
-#include <algorithm>
 
 #include "AppStrings.h"
+#include "frontend/BackupQuota.h"
 #include "progress/KeepRulesRoutine.h"
 #include "resources/ResourceIds.h"
 
@@ -24,12 +24,6 @@ int Rank(Status status) {
     default:
       return 3;
   }
-}
-
-// What the quota still allows the next backup; negative: no quota.
-int64_t Allowance(IVaultline& engine) {
-  const int64_t limit = engine.GetMaxBackupSize();
-  return limit > 0 ? std::max<int64_t>(limit - engine.GetStorageUsed(), 0) : -1;
 }
 
 int SnapshotCount(IVaultline& engine, unsigned profile) {
@@ -74,7 +68,7 @@ void RunBackupAllRoutine(const BackupAllJob& job) {
     Status status = CBackupProgressDlg::kCancelPressed;
     QString reason;
     if (overall != CBackupProgressDlg::kCancelPressed &&
-        job.window->BeginSeriesItem(item.name, Allowance(engine))) {
+        job.window->BeginSeriesItem(item.name, frontend::BackupAllowance(engine))) {
       const int before = SnapshotCount(engine, item.profile);
       int forgottenFirst = 0;
       const bool taken = BackUpMakingRoom(engine, item.profile, item.name, job.window,

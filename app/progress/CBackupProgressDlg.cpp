@@ -20,6 +20,7 @@
 #include "MessageBox.h"
 #include "ScreenScale.h"
 #include "SizeText.h"
+#include "frontend/BackupQuota.h"
 #include "resources/ResourceIds.h"
 #include "vaultline/Clock.h"
 #include "vaultline/FileUtilities.h"
@@ -408,8 +409,10 @@ bool CBackupProgressDlg::OnTotalSize(int64_t total) {
     if (measure) storageSizeBefore_ = sizeBefore;
     const int64_t available = mode_ == kRestoreMode ? destinationFreeSpace_ : backupAllowance_;
     // Only what is written needs room; a verify only reads.
-    const bool checked = mode_ == kRestoreMode || (mode_ == kBackupMode && backupAllowance_ >= 0);
-    if (checked && total > available) {
+    const bool refused = mode_ == kRestoreMode
+                             ? total > available
+                             : mode_ == kBackupMode && frontend::OverQuota(total, available);
+    if (refused) {
       if (mode_ == kBackupMode && quietQuota_) {
         // The engine stops at once; the worker makes room or tells why.
         quotaRefusal_ = total;

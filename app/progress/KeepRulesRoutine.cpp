@@ -9,6 +9,7 @@
 #include "KeepRulesText.h"
 #include "SizeText.h"
 #include "SnapshotTimeText.h"
+#include "frontend/BackupQuota.h"
 #include "resources/ResourceIds.h"
 #include "vaultline/KeepRules.h"
 
@@ -148,7 +149,7 @@ bool BackUpMakingRoom(IVaultline& engine, unsigned profile, const QString& name,
           count - static_cast<int>(TakeList(&engine, engine.GetSnapshots(profile)).size());
     }
     if (!note.isEmpty() && notes != nullptr) notes->append(note);
-    const int64_t allowance = std::max<int64_t>(limit - engine.GetStorageUsed(), 0);
+    const int64_t allowance = frontend::BackupAllowance(engine);
     if (needed <= allowance && window->ResumeAfterRoom(allowance)) {
       taken = engine.BackUp(profile);
     } else {
