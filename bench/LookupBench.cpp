@@ -10,14 +10,13 @@
 
 #include <algorithm>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <random>
 
 #include "BenchUtil.h"
 #include "StoreSession.h"
-#include "util/Crc32.h"
 #include "blockstore/LookupFile.h"
+#include "util/Crc32.h"
 
 namespace vaultline {
 namespace {
@@ -31,7 +30,8 @@ fs::path StoreOf(int64_t blocks) {
   const fs::path folder =
       fs::temp_directory_path() / "vaultline-bench-lookup" / std::to_string(blocks);
   const fs::path base = folder / "file";
-  if (fs::exists(folder / "ready")) return base;
+  // A store made before its runs were undone with its tags is made again.
+  if (fs::exists(folder / "ready-2")) return base;
   fs::remove_all(folder);
   fs::create_directories(folder);
   const fs::path seed = folder / "seed";
@@ -54,17 +54,16 @@ fs::path StoreOf(int64_t blocks) {
     const uint8_t zeros[32] = {};
     lookup.Save({static_cast<uint64_t>(blocks), Crc32(zeros, sizeof zeros)});
   }
-  std::ofstream(folder / "ready") << "made by LookupBench\n";
+  std::ofstream(folder / "ready-2") << "made by LookupBench\n";
   return base;
 }
 
+// New data of `size` bytes, other bytes each run (runs of another process
+// too): new data that no run stored before.
 const fs::path& NewData(int64_t size) {
-  static std::map<int64_t, fs::path> files;
-  fs::path& path = files[size];
-  if (path.empty()) {
-    path = bench::BenchFolder() / ("new-" + std::to_string(size));
-    bench::WriteRandomFile(path, size, 1234 + static_cast<uint64_t>(size));
-  }
+  static std::mt19937_64 seeds(std::random_device{}());
+  static const fs::path path = bench::BenchFolder() / "new";
+  bench::WriteRandomFile(path, size, seeds());
   return path;
 }
 
@@ -116,11 +115,11 @@ BENCHMARK(BM_LookupOpen)
 void MeasureStore(benchmark::State& state, int64_t size, bool whole) {
   const fs::path base = StoreOf(state.range(0));
   if (base.empty()) return state.SkipWithError("no room for the store");
-  const fs::path& source = NewData(size);
   const bench::StoreState before(base);
   for (auto _ : state) {
     state.PauseTiming();
     before.Restore();
+    const fs::path& source = NewData(size);
     if (whole) state.ResumeTiming();
     auto session = std::make_unique<bench::StoreSession>(base);
     session->LoadBlocks();

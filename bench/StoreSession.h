@@ -46,10 +46,11 @@ class StoreSession {
   int contentFd_;
 };
 
-// The sizes of a store's files and the lookup file's header: a run that
-// stored blocks is undone by cutting the files back, and the header's
-// coverage put back (slots the run added then name records past the index,
-// which no look-up confirms).
+// The sizes of a store's files and the lookup file's header and tags: a run
+// that stored blocks is undone by cutting the files back and putting the
+// header and the tags back. The slots the run added are then free again
+// (a slot is in use only by its tag), so a run that stores new data meets
+// none of the blocks an earlier run stored.
 class StoreState {
  public:
   explicit StoreState(std::filesystem::path base) : base_(std::move(base)) {
@@ -57,19 +58,25 @@ class StoreState {
     index_ = std::filesystem::file_size(Path(".ind"));
     if (std::filesystem::exists(Path(".lookup"))) {
       std::ifstream in(Path(".lookup"), std::ios::binary);
-      header_.resize(64);
-      in.read(reinterpret_cast<char*>(header_.data()), 64);
+      lookupHead_.resize(64);
+      in.read(reinterpret_cast<char*>(lookupHead_.data()), 64);
+      const uint32_t slots = uint32_t{lookupHead_[8]} | uint32_t{lookupHead_[9]} << 8 |
+                             uint32_t{lookupHead_[10]} << 16 | uint32_t{lookupHead_[11]} << 24;
+      lookupHead_.resize(4096 + (size_t{slots} * 2 + 4095) / 4096 * 4096);
+      in.read(reinterpret_cast<char*>(lookupHead_.data() + 64),
+              static_cast<std::streamsize>(lookupHead_.size() - 64));
     }
   }
   void Restore() const {
     std::filesystem::resize_file(base_, data_);
     std::filesystem::resize_file(Path(".ind"), index_);
     std::filesystem::resize_file(Path(".fp"), 0);
-    if (header_.empty()) {
+    if (lookupHead_.empty()) {
       std::filesystem::remove(Path(".lookup"));
     } else {
       std::fstream out(Path(".lookup"), std::ios::binary | std::ios::in | std::ios::out);
-      out.write(reinterpret_cast<const char*>(header_.data()), 64);
+      out.write(reinterpret_cast<const char*>(lookupHead_.data()),
+                static_cast<std::streamsize>(lookupHead_.size()));
     }
   }
 
@@ -79,7 +86,7 @@ class StoreState {
   std::filesystem::path base_;
   uintmax_t data_;
   uintmax_t index_;
-  std::vector<uint8_t> header_;
+  std::vector<uint8_t> lookupHead_;  // the header and the tags
 };
 
 }  // namespace vaultline::bench
