@@ -41,7 +41,7 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
       readChunk_(readChunk),
       blockLength_(blockLength),
       ring_(3 * readChunk),
-      lookup_(basePath_ + L".lookup"),
+      lookup_(basePath_ + L".lookup", threads_.get()),
       far_(lookup_, blockLength),
       damage_(basePath_ + L".bad") {
   dataFd_ = platform::OpenFile(basePath_, platform::OpenMode::kReadWriteStore, &openError_);
@@ -61,7 +61,11 @@ void BlockStore::EnsureIndex() {
     LoadOrRebuildIndex();
   }
   if (expectedBlocks_ > 0 && blockMap_.BlockCount() == 0) blockMap_.ReserveBlocks(expectedBlocks_);
-  if (lookup_.IsOpen()) far_.ExpectBlocks(expectedBlocks_);
+  if (lookup_.IsOpen()) {
+    far_.ExpectBlocks(expectedBlocks_);
+    lookup_.ExpectLookups(uint64_t{expectedBlocks_} * static_cast<uint64_t>(blockLength_) /
+                          block_anchor::kMeanSpacing);
+  }
   expectedBlocks_ = 0;
 }
 

@@ -81,6 +81,7 @@ int64_t BlockStore::StoreFile(const std::wstring& path, int contentFd, SourceFil
     return fail();
   }
   EnsureIndex();
+  lookup_.ExpectLookups(static_cast<uint64_t>(size) / block_anchor::kMeanSpacing);
   if (!tailChecked_) DiscardTornTail();
   PendingRecord& pending = QueueRecord(contentFd, contentOffset);
   if (!WriteFpHeader(*pending.file, fullPath, size, FpHeader::kLayoutBlocks)) {

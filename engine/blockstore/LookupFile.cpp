@@ -69,7 +69,8 @@ bool LookupFile::Open() {
     Close();
     return false;
   }
-  table_ = AnchorTable(fd_, SlotsAt(capacity), AnchorTags::Stored(fd_, kPage, capacity), used);
+  table_ =
+      AnchorTable(fd_, SlotsAt(capacity), AnchorTags::Stored(fd_, kPage, capacity, threads_), used);
   covered_.records = LoadLe64(header + 16);
   covered_.lastRecordCrc = LoadLe32(header + 24);
   anchorless_.resize(anchorless);

@@ -35,6 +35,8 @@
 
 namespace vaultline {
 
+class ThreadPlan;
+
 class LookupFile {
  public:
   static constexpr int kHeaderSize = 64;
@@ -47,7 +49,10 @@ class LookupFile {
     bool operator==(const Coverage&) const = default;
   };
 
-  explicit LookupFile(std::wstring path) : path_(std::move(path)) {}
+  // `threads`, when given, lends a helper that reads the tags ahead of
+  // dense look-ups.
+  explicit LookupFile(std::wstring path, ThreadPlan* threads = nullptr)
+      : path_(std::move(path)), threads_(threads) {}
   ~LookupFile();
   LookupFile(const LookupFile&) = delete;
   LookupFile& operator=(const LookupFile&) = delete;
@@ -63,6 +68,8 @@ class LookupFile {
   // The records of the blocks held by weak checksum.
   const std::vector<uint32_t>& Anchorless() const { return anchorless_; }
   const CommonAnchorKeys& CommonKeys() const { return commonKeys_; }
+  // About `lookups` anchors are to be looked up.
+  void ExpectLookups(uint64_t lookups) const { table_.Tags().ExpectLookups(lookups); }
 
   // Enter a block; the table grows (the file is rewritten) when full.
   void AddAnchored(const AnchoredBlock& block);
@@ -101,6 +108,7 @@ class LookupFile {
   void Close();
 
   std::wstring path_;
+  ThreadPlan* threads_;
   int fd_ = -1;
   AnchorTable table_;
   Coverage covered_;

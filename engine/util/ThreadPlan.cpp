@@ -27,6 +27,7 @@ constexpr std::array<Wakeup, ThreadPlan::kHelpers> kWakeups = {{
     {1, false},  // kSourceOpening
     {1, false},  // kKeyReading
     {1, false},  // kDirectoryWriter
+    {1, false},  // kTagReader
 }};
 
 }  // namespace

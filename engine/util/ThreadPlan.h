@@ -56,6 +56,12 @@
 //   kDirectoryWriter  does:    writes the directory file's chunks
 //                     work by: DirectoryFile
 //                     touches: the chunk in flight
+//   kTagReader        does:    reads the lookup file's tags ahead of dense
+//                              look-ups
+//                     work by: AnchorTags
+//                     touches: the tags' memory and their stretch states,
+//                              each stretch once claimed; the lookup file
+//                              (positioned reads); stops when the tags go
 #pragma once
 
 #include <array>
@@ -78,8 +84,9 @@ class ThreadPlan {
     kSourceOpening,
     kKeyReading,
     kDirectoryWriter,
+    kTagReader,
   };
-  static constexpr size_t kHelpers = static_cast<size_t>(Helper::kDirectoryWriter) + 1;
+  static constexpr size_t kHelpers = static_cast<size_t>(Helper::kTagReader) + 1;
 
   // Helper threads when more than one processor is available.
   ThreadPlan();
