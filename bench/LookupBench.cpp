@@ -70,7 +70,7 @@ const fs::path& NewData(int64_t size) {
 void CountBytesPerBlock(benchmark::State& state, const fs::path& base, int64_t blocks) {
   if (blocks == 0) return;
   const fs::path lookup = base.string() + ".lookup";
-  state.counters["bytes_per_block"] =
+  state.counters["file_bytes_per_block"] =
       static_cast<double>(fs::file_size(lookup)) / static_cast<double>(blocks);
 }
 
@@ -116,6 +116,8 @@ void MeasureStore(benchmark::State& state, int64_t size, bool whole) {
   const fs::path base = StoreOf(state.range(0));
   if (base.empty()) return state.SkipWithError("no room for the store");
   const bench::StoreState before(base);
+  const double resident = ResidentBytes();
+  double memory = 0;  // the most a run took, open store and all
   for (auto _ : state) {
     state.PauseTiming();
     before.Restore();
@@ -126,6 +128,7 @@ void MeasureStore(benchmark::State& state, int64_t size, bool whole) {
     if (!whole) state.ResumeTiming();
     const bool stored = session->Store(source) >= 0;
     if (!whole) state.PauseTiming();
+    if (!whole) memory = std::max(memory, ResidentBytes() - resident);
     session.reset();
     if (!whole) state.ResumeTiming();
     if (!stored) {
@@ -136,6 +139,9 @@ void MeasureStore(benchmark::State& state, int64_t size, bool whole) {
   before.Restore();
   state.SetBytesProcessed(state.iterations() * size);
   CountBytesPerBlock(state, base, state.range(0));
+  if (!whole && state.range(0) > 0) {
+    state.counters["memory_per_block"] = memory / static_cast<double>(state.range(0));
+  }
 }
 
 void BM_StoreNewData(benchmark::State& state) {
