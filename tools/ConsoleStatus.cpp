@@ -1,6 +1,7 @@
 #include "ConsoleStatus.h"
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 
 #include "Console.h"
@@ -11,17 +12,21 @@
 namespace vaultline::cli {
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+// Ctrl+C may be taken by any thread, the engine's helpers included, while the
+// operation's thread reads it: an atomic, which a handler may set only when
+// it needs no lock.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int) {
-  interrupted = 1;
+  interrupted = true;
 }
 
 }  // namespace
 
 ConsoleStatus::ConsoleStatus(int verbosity, bool showProgress)
     : verbosity_(verbosity), progress_(showProgress) {
-  interrupted = 0;
+  interrupted = false;
   std::signal(SIGINT, OnInterrupt);
 }
 
@@ -114,7 +119,7 @@ bool ConsoleStatus::OnSummary(unsigned skippedFiles, unsigned files, int64_t byt
 }
 
 bool ConsoleStatus::IsCancelled() {
-  return interrupted != 0 || stopped_;
+  return interrupted || stopped_;
 }
 
 unsigned ConsoleStatus::skippedFiles() const {
