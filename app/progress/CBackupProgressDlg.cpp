@@ -183,12 +183,15 @@ void CBackupProgressDlg::OnWindowThread(Work&& work) {
     return;
   }
   // The work travels under our own mutex rather than inside Qt's call
-  // object, so that its hand-over is ordered by a lock that race checkers see.
+  // object, and so do its results on the way back (the caller's variables it
+  // wrote, read once Qt's blocking call returns): both hand-overs are ordered
+  // by a lock that race checkers see, not only by Qt's own.
   {
     const std::lock_guard<std::mutex> lock(pendingMutex_);
     pendingWork_ = std::forward<Work>(work);
   }
   QMetaObject::invokeMethod(this, "RunPendingWork", Qt::BlockingQueuedConnection);
+  const std::lock_guard<std::mutex> lock(pendingMutex_);
 }
 
 void CBackupProgressDlg::RunPendingWork() {
@@ -198,6 +201,7 @@ void CBackupProgressDlg::RunPendingWork() {
     work.swap(pendingWork_);
   }
   if (work) work();
+  const std::lock_guard<std::mutex> lock(pendingMutex_);  // releases what the work wrote
 }
 
 void CBackupProgressDlg::ShowProgress() {

@@ -142,7 +142,8 @@ class CBackupProgressDlg : public QDialog, public IBackupRestoreStatus {
   // Set by the window's thread (Cancel, errors, space checks), read by the
   // worker through the sink's results.
   std::atomic<bool> cancelled_{false};
-  // The worker's one waiting call, and the latest progress position posted.
+  // The worker's one waiting call (and, taken after it, its results), and the
+  // latest progress position posted.
   std::mutex pendingMutex_;
   std::function<void()> pendingWork_;
   std::atomic<int64_t> progressPosition_{0};
