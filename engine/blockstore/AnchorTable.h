@@ -67,6 +67,8 @@ class AnchorTable {
       slot = slot + 1 == Capacity() ? 0 : slot + 1;
     }
   }
+  // A look-up of `key` comes soon: its first tag is brought in.
+  void Prefetch(uint32_t key) const { tags_.Prefetch(Home(key)); }
   // Blocks entered in the order of their keys (a grow, or the many blocks
   // of a backup at once) fill slots in order too. From StartInOrder to
   // FinishInOrder the slots gather in a window of memory that goes out with

@@ -32,6 +32,11 @@ void FarCandidates::Add(std::vector<Anchor>* anchors) {
   const AnchorTable& table = lookup_.Table();
   const bool stored = table.Used() > 0;
   const bool kept = keptCount_ > 0;
+  // The batch's tags are all on their way into the cache before the first
+  // is read: in a large table each is a miss, and they overlap this way.
+  if (stored) {
+    for (const Anchor& anchor : *anchors) table.Prefetch(anchor.key);
+  }
   if (stored || kept) {
     for (const Anchor& anchor : *anchors) {
       if (stored) {
