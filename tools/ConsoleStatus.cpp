@@ -70,7 +70,7 @@ bool ConsoleStatus::OnProgress(int64_t done, int64_t) {
 
 void ConsoleStatus::OnFileDone() {
   ++filesDone_;
-  finishedFiles_.push_back(std::move(currentFile_));
+  if (keepFinished_) finishedFiles_.push_back(std::move(currentFile_));
   currentFile_.clear();
   doneByFiles_ += std::max<int64_t>(currentFileSize_, 0);
   currentFileSize_ = 0;

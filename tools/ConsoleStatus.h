@@ -39,7 +39,9 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   unsigned summaryFiles() const { return summaryFiles_; }
   int64_t summaryBytes() const { return summaryBytes_; }
   unsigned filesDone() const { return filesDone_; }
-  // The paths (as OnFile named them) of the files written whole.
+  // The paths (as OnFile named them) of the files written whole, once
+  // asked to keep them: a backup of many files has no use for them.
+  void keepFinishedFiles() { keepFinished_ = true; }
   const std::vector<std::wstring>& finishedFiles() const { return finishedFiles_; }
   // The size the last OnTotalSize announced.
   int64_t totalSize() const { return totalSize_; }
@@ -80,6 +82,7 @@ class ConsoleStatus final : public IBackupRestoreStatus {
   int64_t refusedSize_ = 0;
   int64_t totalSize_ = 0;
   std::wstring currentFile_;
+  bool keepFinished_ = false;
   std::vector<std::wstring> finishedFiles_;
   bool quietErrors_ = false;
   bool quietQuota_ = false;

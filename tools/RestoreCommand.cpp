@@ -98,6 +98,7 @@ int RunRestore(EngineSession& session, const std::wstring& selection, const std:
     throw CommandError{kExitFailure, L"the folder " + destination + L" cannot be created"};
   }
   ConsoleStatus status(session.options().verbosity, StandardErrorIsTerminal());
+  status.keepFinishedFiles();
   bool ran = false;
   {
     StatusScope scope(engine, status);

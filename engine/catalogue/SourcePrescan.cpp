@@ -94,7 +94,9 @@ bool SourcePrescan::Prescan(SourceScanner& item) {
       for (SourceScanner& subfolder : subfolders) KeepListing(subfolder);
     }
   }
-  if (changed) changedPaths_.insert(item.FullPath());
+  // Only the walk's folders ask; a path kept for each of a first backup's
+  // files would cost more memory than anything else it holds.
+  if (changed && item.IsFolder()) changedPaths_.insert(item.FullPath());
   return changed;
 }
 

@@ -52,7 +52,7 @@ class SourcePrescan {
   const std::vector<std::wstring>& OversizeFiles() const { return oversizeFiles_; }
   void AddOversize(const std::wstring& path) { oversizeFiles_.push_back(path); }
 
-  // Whether the item at `path` changed (folders: anything below them).
+  // Whether the folder at `path`, or anything below it, changed.
   bool Changed(const std::wstring& path) const { return changedPaths_.count(path) != 0; }
   // Lists the folder from the pre-scan's listing when one was kept.
   void UseKeptListing(SourceScanner& folder);
