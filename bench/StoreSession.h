@@ -2,6 +2,7 @@
 // and the state of a store's files to go back to between measured runs.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -74,14 +75,36 @@ class StoreState {
     if (lookupHead_.empty()) {
       std::filesystem::remove(Path(".lookup"));
     } else {
-      std::fstream out(Path(".lookup"), std::ios::binary | std::ios::in | std::ios::out);
-      out.write(reinterpret_cast<const char*>(lookupHead_.data()),
-                static_cast<std::streamsize>(lookupHead_.size()));
+      RestoreChangedPages();
     }
   }
 
  private:
   std::filesystem::path Path(const char* suffix) const { return base_.string() + suffix; }
+
+  // Only the pages a run changed are written back: the tags of a large
+  // store are hundreds of megabytes, whose writing would go on behind the
+  // next measured run.
+  void RestoreChangedPages() const {
+    constexpr size_t kPage = 4096;
+    constexpr size_t kChunk = 256 * kPage;
+    std::fstream file(Path(".lookup"), std::ios::binary | std::ios::in | std::ios::out);
+    std::vector<uint8_t> now(kChunk);
+    for (size_t chunk = 0; chunk < lookupHead_.size(); chunk += kChunk) {
+      const size_t size = std::min(kChunk, lookupHead_.size() - chunk);
+      file.seekg(static_cast<std::streamoff>(chunk));
+      file.read(reinterpret_cast<char*>(now.data()), static_cast<std::streamsize>(size));
+      const size_t read = file ? size : 0;  // a file cut short is written back whole
+      file.clear();
+      for (size_t at = 0; at < size; at += kPage) {
+        const size_t page = std::min(kPage, size - at);
+        const uint8_t* was = lookupHead_.data() + chunk + at;
+        if (at + page <= read && std::equal(was, was + page, now.data() + at)) continue;
+        file.seekp(static_cast<std::streamoff>(chunk + at));
+        file.write(reinterpret_cast<const char*>(was), static_cast<std::streamsize>(page));
+      }
+    }
+  }
 
   std::filesystem::path base_;
   uintmax_t data_;
