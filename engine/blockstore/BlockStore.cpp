@@ -192,7 +192,6 @@ void BlockStore::LoadIndex() {
   } else if (records > 0 && indexFile_->ReadRecord(records - 1, &last)) {
     lastKnownBlock_ = std::max(lastKnownBlock_, last.position);
   }
-  if (first < indexFile_->RecordCount()) lookup_.Save(IndexCoverage());
   LoadListed(lookup_.TakeCrowded());
 }
 
@@ -219,12 +218,20 @@ void BlockStore::LoadListed(const std::vector<uint32_t>& records) {
 }
 
 void BlockStore::CatchUp(uint64_t first) {
+  // Blocks are entered a batch at a time in the order of their keys, their
+  // slots written a window at a time: one write per slot would make a file
+  // of millions of blocks again in hours, not seconds.
+  constexpr uint64_t kBatch = uint64_t{1} << 20;
   StoredBlockReader blocks(*dataFile_);
   indexFile_->SeekRecord(first);
   int32_t checksum;
   Md5Digest digest;
   int64_t position;
-  for (uint64_t record = first; indexFile_->ReadNext(&checksum, &digest, &position); ++record) {
+  uint64_t record = first;
+  for (; indexFile_->ReadNext(&checksum, &digest, &position); ++record) {
+    if (record > first && (record - first) % kBatch == 0 && lookup_.IsOpen()) {
+      lookup_.Save(CoverageOf(record));
+    }
     // A record naming a block beyond the data file would hand out positions
     // that no restore can read.
     if (position < 0 || position + DataRecordHeader::kSize >= dataFile_->LogicalEnd()) continue;
@@ -240,17 +247,21 @@ void BlockStore::CatchUp(uint64_t first) {
     const uint8_t* bytes = blocks.Read(position, &length);
     if (bytes == nullptr) continue;
     if (block_anchor::FindInBlock(bytes, length, &offset, &key)) {
-      lookup_.AddAnchored(
+      lookup_.AddStored(
           {key, checksum, static_cast<uint32_t>(record), static_cast<uint16_t>(offset)});
     } else {
       lookup_.AddAnchorless(static_cast<uint32_t>(record));
       AddKnownBlock(checksum, digest, position);
     }
   }
+  if (record > first && lookup_.IsOpen()) lookup_.Save(CoverageOf(record));
 }
 
 LookupFile::Coverage BlockStore::IndexCoverage() const {
-  const uint64_t records = static_cast<uint64_t>(indexFile_->LogicalEnd()) / IndexRecord::kSize;
+  return CoverageOf(static_cast<uint64_t>(indexFile_->LogicalEnd()) / IndexRecord::kSize);
+}
+
+LookupFile::Coverage BlockStore::CoverageOf(uint64_t records) const {
   IndexRecord last;
   LookupFile::Coverage coverage;
   if (records > 0 && indexFile_->ReadRecord(records - 1, &last, &coverage.lastRecordCrc)) {

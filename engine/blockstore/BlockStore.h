@@ -328,6 +328,8 @@ class BlockStore : private MatchingScan::Store {
   void LoadListed(const std::vector<uint32_t>& records);
   // What of the index the lookup file covers once it is written.
   LookupFile::Coverage IndexCoverage() const;
+  // The first `records` records of the index, as a lookup file covers them.
+  LookupFile::Coverage CoverageOf(uint64_t records) const;
   // A stored block found through its anchor at source position `position`
   // whose `length` bytes are those of the ring from `start`, or -1.
   // The stored block a candidate of the lookup file names at this window;

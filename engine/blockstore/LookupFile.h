@@ -73,8 +73,10 @@ class LookupFile {
 
   // Enter a block; the table grows (the file is rewritten) when full.
   void AddAnchored(const AnchoredBlock& block);
-  // As AddAnchored, for a block of the running backup, which finds its own
-  // blocks in memory: entered with the others when the file is saved.
+  // As AddAnchored, but entered with the others when the file is saved, in
+  // the order of their keys and a window of slots at a time: the blocks of
+  // the running backup (which finds its own blocks in memory) and those of
+  // a file being made again.
   void AddStored(const AnchoredBlock& block) {
     if (IsOpen()) stored_.push_back(block);
   }
