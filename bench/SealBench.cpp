@@ -12,9 +12,9 @@
 #include "BenchUtil.h"
 #include "platform/Text.h"
 #include "seal/KeyFile.h"
-#include "seal/PlainRecordStream.h"
 #include "seal/SealKeys.h"
 #include "seal/SealedStream.h"
+#include "util/PlainRecordStream.h"
 
 namespace vaultline {
 namespace {

@@ -2,25 +2,28 @@
 
 #include <algorithm>
 
-#include "platform/File.h"
+#include "util/PlainRecordStream.h"
 
 namespace vaultline {
 
-using platform::SeekFrom;
-
 namespace {
 
-int64_t WholeRecordsEnd(int fd) {
-  const int64_t size = platform::SeekFile(fd, 0, SeekFrom::kEnd);
-  platform::SeekFile(fd, 0, SeekFrom::kStart);
-  return size < 0 ? 0 : size - size % IndexRecord::kSize;
+int64_t WholeRecordsEnd(const RecordStream& stream) {
+  const int64_t size = stream.LogicalLength();
+  return size - size % IndexRecord::kSize;
 }
 
 }  // namespace
 
+BlockIndexFile::BlockIndexFile(RecordStream& stream)
+    : stream_(stream),
+      writes_(stream, WholeRecordsEnd(stream), L"\n Failed to write data file header data",
+              platform::GrowingFileWriteBack::kStep) {}
+
 BlockIndexFile::BlockIndexFile(int fd)
-    : fd_(fd),
-      writes_(fd, WholeRecordsEnd(fd), L"\n Failed to write data file header data",
+    : borrowed_(PlainRecordStream::Borrow(fd)),
+      stream_(*borrowed_),
+      writes_(stream_, WholeRecordsEnd(stream_), L"\n Failed to write data file header data",
               platform::GrowingFileWriteBack::kStep) {}
 
 BlockIndexFile::~BlockIndexFile() {
@@ -40,8 +43,7 @@ bool BlockIndexFile::ReadNext(int32_t* weakChecksum, Md5Digest* digest, int64_t*
     const int64_t wanted = std::min(kBatchBytes, LogicalEnd() - readPosition_);
     readBuffer_.resize(static_cast<size_t>(wanted));
     readAt_ = 0;
-    if (platform::ReadFileAt(fd_, readBuffer_.data(), readBuffer_.size(), readPosition_) !=
-        wanted) {
+    if (stream_.ReadAt(readPosition_, readBuffer_.data(), readBuffer_.size()) != wanted) {
       readBuffer_.clear();
       writes_.AssumeEnd(readPosition_);
       return false;
@@ -70,7 +72,7 @@ bool BlockIndexFile::ReadRecord(uint64_t number, IndexRecord* record, uint32_t* 
   const int64_t at = static_cast<int64_t>(number) * IndexRecord::kSize;
   uint8_t bytes[IndexRecord::kSize];
   if (at + IndexRecord::kSize > LogicalEnd() ||
-      platform::ReadFileAt(fd_, bytes, sizeof bytes, at) != IndexRecord::kSize) {
+      stream_.ReadAt(at, bytes, sizeof bytes) != IndexRecord::kSize) {
     return false;
   }
   *record = IndexRecord::Decode(bytes);
@@ -84,7 +86,7 @@ size_t BlockIndexFile::ReadRecords(uint64_t first, size_t count,
   const int64_t wanted = std::min(static_cast<int64_t>(count) * IndexRecord::kSize,
                                   std::max<int64_t>(LogicalEnd() - at, 0));
   bytes->resize(static_cast<size_t>(wanted));
-  const int64_t got = wanted > 0 ? platform::ReadFileAt(fd_, bytes->data(), bytes->size(), at) : 0;
+  const int64_t got = wanted > 0 ? stream_.ReadAt(at, bytes->data(), bytes->size()) : 0;
   return got > 0 ? static_cast<size_t>(got) / IndexRecord::kSize : 0;
 }
 
@@ -105,7 +107,6 @@ bool BlockIndexFile::Flush(size_t records) {
 void BlockIndexFile::Reset() {
   writes_.DropGathered();
   writes_.CutBack(0);
-  platform::SeekFile(fd_, 0, SeekFrom::kStart);
   readPosition_ = 0;
   readBuffer_.clear();
   readAt_ = 0;

@@ -1,9 +1,10 @@
 // The index file of a store: one IndexRecord per block of the data file, so
-// that the known blocks load without reading the data. Does not own or close
-// its descriptor.
+// that the known blocks load without reading the data. Does not own its
+// stream.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "blockstore/IndexRecord.h"
@@ -13,8 +14,11 @@ namespace vaultline {
 
 class BlockIndexFile {
  public:
-  // The logical end is the file's size cut down to whole records: a record
-  // torn by a failed append is dropped rather than shifting every later one.
+  // The logical end is the stream's length cut down to whole records: a
+  // record torn by a failed append is dropped rather than shifting every
+  // later one.
+  explicit BlockIndexFile(RecordStream& stream);
+  // A plain index file's descriptor, which stays the caller's to close.
   explicit BlockIndexFile(int fd);
   virtual ~BlockIndexFile();  // flushes
   BlockIndexFile(const BlockIndexFile&) = delete;
@@ -56,7 +60,8 @@ class BlockIndexFile {
   bool Damaged() const { return damaged_; }
 
  private:
-  int fd_;
+  std::unique_ptr<RecordStream> borrowed_;  // BlockIndexFile(int) only
+  RecordStream& stream_;
   WriteBehind writes_;  // written by the caller only
   int64_t readPosition_ = 0;
   bool damaged_ = false;

@@ -10,6 +10,7 @@
 #include "blockstore/DataRecordHeader.h"
 #include "blockstore/FpRecordFile.h"
 #include "blockstore/PieceRestore.h"
+#include "blockstore/RecordFileOpener.h"
 #include "blockstore/RestoreAhead.h"
 #include "blockstore/ScanAhead.h"
 #include "blockstore/StoredBlockReader.h"
@@ -44,12 +45,14 @@ BlockStore::BlockStore(std::wstring basePath, int32_t readChunk, int32_t blockLe
       lookup_(basePath_ + L".lookup", threads_.get()),
       far_(lookup_, blockLength),
       damage_(basePath_ + L".bad") {
-  dataFd_ = platform::OpenFile(basePath_, platform::OpenMode::kReadWriteStore, &openError_);
-  indexFd_ = platform::OpenFile(indexPath_, platform::OpenMode::kReadWriteStore, &openError_);
+  const RecordFileOpener opener;
+  dataStream_ = opener.Open(basePath_, RecordFileOpener::Kind::kData, true, &openError_);
+  indexStream_ = opener.Open(indexPath_, RecordFileOpener::Kind::kIndex, true, &openError_);
   if (!IsOpen()) return;
-  dataFile_ = std::make_unique<DataFile>(dataFd_);
-  syncBehind_ = std::make_unique<SyncBehind>(dataFd_, *threads_, kSyncBehindStep);
-  indexFile_ = std::make_unique<BlockIndexFile>(indexFd_);
+  dataFile_ = std::make_unique<DataFile>(*dataStream_);
+  syncBehind_ =
+      std::make_unique<SyncBehind>(dataStream_->PlainDescriptor(), *threads_, kSyncBehindStep);
+  indexFile_ = std::make_unique<BlockIndexFile>(*indexStream_);
 }
 
 void BlockStore::EnsureIndex() {
@@ -135,12 +138,12 @@ BlockStore::~BlockStore() {
   damage_.Save();  // derived data: a failed save only loses the memory
   dataFile_.reset();
   indexFile_.reset();
-  if (dataFd_ >= 0) platform::CloseFile(dataFd_);
-  if (indexFd_ >= 0) platform::CloseFile(indexFd_);
+  dataStream_.reset();
+  indexStream_.reset();
 }
 
 bool BlockStore::IsOpen() const {
-  return dataFd_ >= 0 && indexFd_ >= 0;
+  return dataStream_ != nullptr && indexStream_ != nullptr;
 }
 
 void BlockStore::AttachManager(StoreContext* manager) {
@@ -150,8 +153,8 @@ void BlockStore::AttachManager(StoreContext* manager) {
 bool BlockStore::Sync() {
   if (!IsOpen() || !FlushBlocks()) return false;
   const std::error_code behind = syncBehind_->Finish();
-  const bool dataSynced = !behind && platform::SyncFile(dataFd_);
-  const bool indexSynced = platform::SyncFile(indexFd_);
+  const bool dataSynced = !behind && dataStream_->Sync();
+  const bool indexSynced = indexStream_->Sync();
   // The caller reads the error of a failed sync as of any system call.
   if (behind && indexSynced) errno = behind.value();
   const bool synced = indexSynced && dataSynced;

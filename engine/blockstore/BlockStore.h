@@ -32,6 +32,7 @@
 #include "blockstore/RingBuffer.h"
 #include "blockstore/StoreContext.h"
 #include "platform/File.h"
+#include "util/RecordStream.h"
 #include "util/SourceFile.h"
 #include "util/ThreadPlan.h"
 
@@ -356,8 +357,8 @@ class BlockStore : private MatchingScan::Store {
   std::shared_ptr<ThreadPlan> threads_;
   std::wstring basePath_;
   std::wstring indexPath_;
-  int dataFd_ = -1;
-  int indexFd_ = -1;
+  std::unique_ptr<RecordStream> dataStream_;
+  std::unique_ptr<RecordStream> indexStream_;
   std::unique_ptr<DataFile> dataFile_;
   // Every 64 MiB written: a first backup's final sync would otherwise wait
   // for all of it.

@@ -119,15 +119,14 @@ void BlockStore::CheckData(std::vector<std::wstring>* problems) {
   // digest. Blocks the index lacks cost only de-duplication.
   // Read in pieces at their offsets: the index object keeps its own place in
   // the file, and a large index need not be in memory at once.
-  const int64_t indexEnd = platform::FileSizeOf(indexFd_);
+  const int64_t indexEnd = indexStream_->LogicalLength();
   constexpr size_t kIndexChunk = 4096 * IndexRecord::kSize;
   std::vector<uint8_t> records(kIndexChunk);
   int64_t wrong = 0;
   for (int64_t offset = 0; offset + IndexRecord::kSize <= indexEnd;) {
     const size_t want = static_cast<size_t>(std::min<int64_t>(
         kIndexChunk, (indexEnd - offset) / IndexRecord::kSize * IndexRecord::kSize));
-    if (platform::ReadFileAt(indexFd_, records.data(), want, offset) !=
-        static_cast<int64_t>(want)) {
+    if (indexStream_->ReadAt(offset, records.data(), want) != static_cast<int64_t>(want)) {
       problems->push_back(L"the index file could not be read: " +
                           platform::SystemErrorText(platform::LastError()));
       return;

@@ -5,32 +5,28 @@
 #include <vector>
 
 #include "platform/DiagnosticLog.h"
-#include "platform/File.h"
 #include "platform/Format.h"
+#include "util/PlainRecordStream.h"
 
 namespace vaultline {
 
-using platform::SeekFrom;
-
-namespace {
-
-int64_t EndOf(int fd) {
-  const int64_t end = platform::SeekFile(fd, 0, SeekFrom::kEnd);
-  return end < 0 ? 0 : end;
-}
-
-}  // namespace
-
 // Each batch of blocks is started out to the disk as soon as it is written:
 // they are most of what the sync before publishing would wait for.
+DataFile::DataFile(RecordStream& stream)
+    : stream_(stream),
+      writes_(stream, stream.LogicalLength(), L"\nfailed to wrtie data to data file", 0) {}
+
 DataFile::DataFile(int fd)
-    : fd_(fd), writes_(fd, EndOf(fd), L"\nfailed to wrtie data to data file", 0) {}
+    : borrowed_(PlainRecordStream::Borrow(fd)),
+      stream_(*borrowed_),
+      writes_(stream_, stream_.LogicalLength(), L"\nfailed to wrtie data to data file", 0) {}
 
 DataFile::~DataFile() = default;
 
 int64_t DataFile::Read(void* buffer, int64_t position, int64_t length) const {
   if (position < 0) return -1;
-  return platform::ReadFileAt(fd_, buffer, static_cast<size_t>(length), position);
+  const int64_t got = stream_.ReadAt(position, buffer, static_cast<size_t>(length));
+  return got < 0 ? -1 : got;
 }
 
 bool DataFile::HasRecords() const {

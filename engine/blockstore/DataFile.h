@@ -1,5 +1,5 @@
 // The data file of a store: a log of blocks, each behind a DataRecordHeader.
-// Does not own or close its descriptor.
+// Does not own its stream.
 //
 // The logical end starts as the file's size. Appended blocks gather in memory
 // and go out together with Flush, or with FlushBehind on a worker thread
@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "blockstore/DataRecordHeader.h"
 #include "blockstore/Md5.h"
@@ -21,6 +22,8 @@ class WorkerThread;
 
 class DataFile {
  public:
+  explicit DataFile(RecordStream& stream);
+  // A plain data file's descriptor, which stays the caller's to close.
   explicit DataFile(int fd);
   // A write handed to a worker must have been finished (FinishFlush) first.
   virtual ~DataFile();
@@ -91,8 +94,7 @@ class DataFile {
   // written whole).
   void DiscardFrom(int64_t position);
   int64_t LogicalEnd() const { return writes_.WrittenEnd(); }
-  // Bytes read at `position`, or -1. Reads and writes name their position
-  // (pread, pwrite): nothing depends on the descriptor's.
+  // Bytes read at `position`, or -1.
   int64_t Read(void* buffer, int64_t position, int64_t length) const;
   // errno of the last failed write.
   int LastError() const { return writes_.LastError(); }
@@ -101,7 +103,8 @@ class DataFile {
   bool IsSound(const DataRecordHeader& header, int64_t position) const;
   void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length, int64_t position);
 
-  int fd_;
+  std::unique_ptr<RecordStream> borrowed_;  // DataFile(int) only
+  RecordStream& stream_;
   int64_t scanPosition_ = 0;
   uint8_t header_[DataRecordHeader::kSize] = {};
   // Blocks from the logical end on: the logical end is its written end.

@@ -61,16 +61,16 @@ int64_t StoreCopy::MeasureContent(int64_t offset, int64_t contentEnd,
 }
 
 int32_t StoreCopy::BlockLength(int64_t position) {
-  DataFile data(dataFd_);
+  DataFile data(data_);
   DataRecordHeader header;
   return data.ReadHeaderAt(position, &header) ? header.length : -1;
 }
 
 StoreCopy::BlocksCopied StoreCopy::CopyBlocks(const std::map<int64_t, int32_t>& blocks,
-                                              const std::vector<int64_t>& newPositions, int newData,
-                                              int newIndex, const Progress& progress,
-                                              int64_t* damagedAt) {
-  DataFile oldBlocks(dataFd_);
+                                              const std::vector<int64_t>& newPositions,
+                                              RecordStream& newData, RecordStream& newIndex,
+                                              const Progress& progress, int64_t* damagedAt) {
+  DataFile oldBlocks(data_);
   std::vector<uint8_t> buffer(DataRecordHeader::kSize + DataRecordHeader::kMaxLength);
   DataFile target(newData);
   BlockIndexFile index(newIndex);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "util/RecordStream.h"
+
 namespace vaultline {
 
 class StoreCopy {
@@ -22,7 +24,7 @@ class StoreCopy {
   enum class BlocksCopied { kAll, kDamaged, kDataNotWritten, kIndexNotWritten, kStopped };
 
   // Reads the old store's data file and content file (neither owned).
-  StoreCopy(int dataFd, int contentFd) : dataFd_(dataFd), contentFd_(contentFd) {}
+  StoreCopy(RecordStream& data, int contentFd) : data_(data), contentFd_(contentFd) {}
 
   // Bytes a block of `length` takes in the data file, and a block in the
   // index.
@@ -43,8 +45,8 @@ class StoreCopy {
   // `newPositions[i]`. On kDamaged, `damagedAt` is the block's old position;
   // on a failed write, Error() tells why.
   BlocksCopied CopyBlocks(const std::map<int64_t, int32_t>& blocks,
-                          const std::vector<int64_t>& newPositions, int newData, int newIndex,
-                          const Progress& progress, int64_t* damagedAt);
+                          const std::vector<int64_t>& newPositions, RecordStream& newData,
+                          RecordStream& newIndex, const Progress& progress, int64_t* damagedAt);
   // Copies the content records (old offset -> bytes), in order, to the new
   // content file `newContent`, whole headers and all, each piece's block
   // position mapped by `newBlock`. False when one could not be read or
@@ -55,7 +57,7 @@ class StoreCopy {
   int Error() const { return error_; }
 
  private:
-  int dataFd_;
+  RecordStream& data_;
   int contentFd_;
   int error_ = 0;
 };

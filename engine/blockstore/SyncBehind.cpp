@@ -14,7 +14,7 @@ SyncBehind::~SyncBehind() {
 }
 
 void SyncBehind::Grown(int64_t end) {
-  if (!threads_.Threaded()) return;
+  if (!threads_.Threaded() || fd_ < 0) return;
   if (syncedTo_ < 0) syncedTo_ = end;
   if (end - syncedTo_ < step_) return;
   WorkerThread& helper = threads_.Get(ThreadPlan::Helper::kDataSync);

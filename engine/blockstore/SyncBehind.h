@@ -19,8 +19,10 @@ namespace vaultline {
 
 class SyncBehind {
  public:
-  // Syncs on the plan's kDataSync helper. Without helper threads nothing is
-  // synced behind: the sync would hold up the only processor's writing.
+  // Syncs the plain file of `fd` on the plan's kDataSync helper. Without
+  // helper threads, or with no descriptor (-1: a container, whose own sync
+  // must not run beside its appends), nothing is synced behind: the sync
+  // would hold up the only processor's writing.
   SyncBehind(int fd, ThreadPlan& threads, int64_t step);
   ~SyncBehind();  // waits for the sync running
   SyncBehind(const SyncBehind&) = delete;

@@ -4,6 +4,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "blockstore/RecordFileOpener.h"
 #include "blockstore/StoreCopy.h"
 #include "catalogue/DirectoryFile.h"
 #include "catalogue/ExtendedRanges.h"
@@ -58,6 +59,13 @@ int CreateStagedFile(const std::wstring& path) {
   return OpenStoreFile(path);
 }
 
+// A new, empty record file at `path`.
+std::unique_ptr<RecordStream> CreateStagedStream(const std::wstring& path,
+                                                 RecordFileOpener::Kind kind) {
+  platform::DeleteFile(path);
+  return RecordFileOpener().Open(path, kind, true);
+}
+
 bool SyncAndClose(int fd) {
   const bool synced = fd >= 0 && platform::SyncFile(fd);
   if (fd >= 0) platform::CloseFile(fd);
@@ -88,9 +96,7 @@ CatalogueCompaction::CatalogueCompaction(std::wstring location, IBackupRestoreSt
     : location_(std::move(location)), status_(status), switch_(location_) {}
 
 CatalogueCompaction::~CatalogueCompaction() {
-  for (int fd : {dataFd_, contentFd_, directoryFd_, snapshotFd_}) {
-    if (fd >= 0) platform::CloseFile(fd);
-  }
+  if (contentFd_ >= 0) platform::CloseFile(contentFd_);
 }
 
 void CatalogueCompaction::ReportDamage(const std::wstring& what) {
@@ -118,16 +124,16 @@ void CatalogueCompaction::ReportWriteFailure(const std::wstring& file, int error
 
 bool CatalogueCompaction::OpenOldFiles() {
   const std::vector<std::wstring>& files = switch_.Files();
-  dataFd_ = OpenStoreFile(files[kData]);
+  data_ = RecordFileOpener().Open(files[kData], RecordFileOpener::Kind::kData, true);
   contentFd_ = OpenStoreFile(files[kContent]);
-  directoryFd_ = OpenStoreFile(files[kDirectory]);
-  snapshotFd_ = OpenStoreFile(files[kSnapshot]);
+  directory_ = RecordFileOpener().Open(files[kDirectory], RecordFileOpener::Kind::kDirectory, true);
+  snapshot_ = RecordFileOpener().Open(files[kSnapshot], RecordFileOpener::Kind::kSnapshots, true);
   currentBytes_ = 0;
   for (int file = kData; file <= kSnapshot; ++file) {
     uint64_t size = 0;
     if (platform::GetFileSize64(files[file], &size)) currentBytes_ += static_cast<int64_t>(size);
   }
-  if (dataFd_ < 0 || contentFd_ < 0 || directoryFd_ < 0 || snapshotFd_ < 0) {
+  if (data_ == nullptr || contentFd_ < 0 || directory_ == nullptr || snapshot_ == nullptr) {
     ReportDamage(L"a file of its store");
     return false;
   }
@@ -136,7 +142,7 @@ bool CatalogueCompaction::OpenOldFiles() {
 
 bool CatalogueCompaction::Plan() {
   if (!OpenOldFiles()) return false;
-  if (!ReadSnapshotHistory(snapshotFd_, switch_.Files()[kSnapshot], &history_)) {
+  if (!ReadSnapshotHistory(*snapshot_, switch_.Files()[kSnapshot], &history_)) {
     ReportDamage(L"the snapshot file");
     return false;
   }
@@ -144,7 +150,7 @@ bool CatalogueCompaction::Plan() {
 }
 
 bool CatalogueCompaction::MarkRecords() {
-  DirectoryFile directory(directoryFd_);
+  DirectoryFile directory(*directory_);
   records_.clear();
   ReferenceVisitor visitor(&records_, &contentLengths_);
   ExtendedRanges extended;
@@ -202,7 +208,7 @@ bool CatalogueCompaction::MarkRecords() {
 
 bool CatalogueCompaction::MeasureContents() {
   const int64_t contentEnd = platform::FileSizeOf(contentFd_);
-  StoreCopy store(dataFd_, contentFd_);
+  StoreCopy store(*data_, contentFd_);
   for (auto& [offset, length] : contentLengths_) {
     std::wstring owner;
     length = store.MeasureContent(offset, contentEnd, &blockLengths_, &owner);
@@ -221,7 +227,7 @@ bool CatalogueCompaction::MeasureContents() {
 }
 
 bool CatalogueCompaction::MeasureBlocks() {
-  StoreCopy store(dataFd_, contentFd_);
+  StoreCopy store(*data_, contentFd_);
   for (auto& [position, length] : blockLengths_) {
     length = store.BlockLength(position);
     if (length < 0) {
@@ -283,14 +289,16 @@ bool CatalogueCompaction::Run() {
 bool CatalogueCompaction::WriteBlocks() {
   const std::wstring& dataPath = switch_.Files()[kData];
   const std::wstring& indexPath = switch_.Files()[kIndex];
-  const int newData = CreateStagedFile(switch_.StagedPath(dataPath));
-  const int newIndex = CreateStagedFile(switch_.StagedPath(indexPath));
-  bool written = newData >= 0 && newIndex >= 0;
+  const std::unique_ptr<RecordStream> newData =
+      CreateStagedStream(switch_.StagedPath(dataPath), RecordFileOpener::Kind::kData);
+  const std::unique_ptr<RecordStream> newIndex =
+      CreateStagedStream(switch_.StagedPath(indexPath), RecordFileOpener::Kind::kIndex);
+  bool written = newData != nullptr && newIndex != nullptr;
   if (written) {
     int64_t damagedAt = -1;
-    StoreCopy store(dataFd_, contentFd_);
+    StoreCopy store(*data_, contentFd_);
     switch (store.CopyBlocks(
-        blockLengths_, blockNumbers_.newOffsets, newData, newIndex,
+        blockLengths_, blockNumbers_.newOffsets, *newData, *newIndex,
         [this](int64_t bytes) { return Progress(bytes); }, &damagedAt)) {
       case StoreCopy::BlocksCopied::kAll:
         break;
@@ -311,8 +319,10 @@ bool CatalogueCompaction::WriteBlocks() {
         break;
     }
   }
-  const bool synced = SyncAndClose(newData) & SyncAndClose(newIndex);
-  return written && synced;
+  // Both are synced, whatever the other did.
+  const bool dataSynced = newData != nullptr && newData->Sync();
+  const bool indexSynced = newIndex != nullptr && newIndex->Sync();
+  return written && dataSynced && indexSynced;
 }
 
 bool CatalogueCompaction::WriteContents() {
@@ -320,7 +330,7 @@ bool CatalogueCompaction::WriteContents() {
   const int newContent = CreateStagedFile(switch_.StagedPath(contentPath));
   bool written = newContent >= 0;
   if (written) {
-    written = StoreCopy(dataFd_, contentFd_)
+    written = StoreCopy(*data_, contentFd_)
                   .CopyContents(
                       contentLengths_, newContent,
                       [this](int64_t position) { return blockNumbers_(position); },
@@ -336,11 +346,12 @@ bool CatalogueCompaction::WriteContents() {
 
 bool CatalogueCompaction::WriteRecords() {
   const std::wstring& directoryPath = switch_.Files()[kDirectory];
-  const int newDirectory = CreateStagedFile(switch_.StagedPath(directoryPath));
-  bool written = newDirectory >= 0;
+  const std::unique_ptr<RecordStream> newDirectory =
+      CreateStagedStream(switch_.StagedPath(directoryPath), RecordFileOpener::Kind::kDirectory);
+  bool written = newDirectory != nullptr;
   if (written) {
-    DirectoryFile source(directoryFd_);
-    DirectoryFile target(newDirectory, &threads_);
+    DirectoryFile source(*directory_);
+    DirectoryFile target(*newDirectory, &threads_);
     DirEntry entry;
     for (size_t i = 0; written && i < records_.size(); ++i) {
       if (source.ReadRecordAt(records_[i], &entry) < 0) {
@@ -373,7 +384,7 @@ bool CatalogueCompaction::WriteRecords() {
       written = false;
     }
   }
-  return SyncAndClose(newDirectory) && written;
+  return newDirectory != nullptr && newDirectory->Sync() && written;
 }
 
 bool CatalogueCompaction::WriteSnapshots() {

@@ -12,11 +12,13 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "catalogue/CompactionSwitch.h"
 #include "catalogue/SnapshotHistory.h"
+#include "util/RecordStream.h"
 #include "util/ThreadPlan.h"
 
 class IBackupRestoreStatus;
@@ -74,10 +76,10 @@ class CatalogueCompaction {
   std::wstring location_;
   IBackupRestoreStatus* status_;
   CompactionSwitch switch_;
-  int dataFd_ = -1;
+  std::unique_ptr<RecordStream> data_;
   int contentFd_ = -1;
-  int directoryFd_ = -1;
-  int snapshotFd_ = -1;
+  std::unique_ptr<RecordStream> directory_;
+  std::unique_ptr<RecordStream> snapshot_;
   int64_t currentBytes_ = 0;
   int64_t done_ = 0;
   int64_t reported_ = 0;

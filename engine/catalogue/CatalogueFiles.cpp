@@ -1,6 +1,7 @@
 #include "catalogue/CatalogueFiles.h"
 
 #include "blockstore/BlockStore.h"
+#include "blockstore/RecordFileOpener.h"
 #include "catalogue/DirectoryFile.h"
 #include "catalogue/SnapshotFile.h"
 #include "platform/File.h"
@@ -16,6 +17,10 @@ int OpenStoreFile(const std::wstring& path) {
 }
 
 // The selection's location: the directory file ("file.dir") without ".dir".
+std::unique_ptr<RecordStream> OpenSnapshotStream(const std::wstring& path) {
+  return RecordFileOpener().Open(path, RecordFileOpener::Kind::kSnapshots, true);
+}
+
 std::wstring LocationOf(const std::wstring& directoryPath) {
   const std::wstring suffix = L".dir";
   const bool named =
@@ -34,33 +39,43 @@ CatalogueFiles::CatalogueFiles(const std::wstring& contentPath, const std::wstri
       snapshotPath_(std::move(snapshotPath)),
       figuresFile_(LocationOf(directoryPath) + L".figures") {
   contentFd_ = OpenStoreFile(contentPath);
-  directoryFd_ = OpenStoreFile(directoryPath);
-  snapshotFd_ = OpenStoreFile(snapshotPath_);
-  filesCreated_ = snapshotFd_ < 0 || platform::FileSizeOf(snapshotFd_) == 0;
-  directory_ = std::make_unique<DirectoryFile>(directoryFd_, threads_.get());
-  snapshot_ = std::make_unique<SnapshotFile>(snapshotFd_, snapshotPath_);
-  open_ = contentFd_ >= 0 && directoryFd_ >= 0 && snapshotFd_ >= 0 && store_ != nullptr &&
-          store_->IsOpen();
+  directoryStream_ =
+      RecordFileOpener().Open(directoryPath, RecordFileOpener::Kind::kDirectory, true);
+  snapshotStream_ = OpenSnapshotStream(snapshotPath_);
+  filesCreated_ = snapshotStream_ == nullptr || snapshotStream_->LogicalLength() == 0;
+  // An unopened file reads as empty.
+  directory_ = directoryStream_ != nullptr
+                   ? std::make_unique<DirectoryFile>(*directoryStream_, threads_.get())
+                   : std::make_unique<DirectoryFile>(-1, threads_.get());
+  snapshot_ = NewSnapshotFile();
+  open_ = contentFd_ >= 0 && directoryStream_ != nullptr && snapshotStream_ != nullptr &&
+          store_ != nullptr && store_->IsOpen();
   if (!open_) return;
   platform::SeekFile(contentFd_, 0, platform::SeekFrom::kEnd);
-  snapshot_->SeekToLogicalEnd();
 }
 
 CatalogueFiles::~CatalogueFiles() {
   store_.reset();
   snapshot_.reset();
   directory_.reset();
-  for (int fd : {directoryFd_, contentFd_, snapshotFd_}) {
-    if (fd >= 0) platform::CloseFile(fd);
-  }
+  directoryStream_.reset();
+  snapshotStream_.reset();
+  if (contentFd_ >= 0) platform::CloseFile(contentFd_);
 }
 
 void CatalogueFiles::ReopenSnapshotFile() {
-  // The old descriptor holds the replaced file.
-  platform::CloseFile(snapshotFd_);
-  snapshotFd_ = OpenStoreFile(snapshotPath_);
-  snapshot_ = std::make_unique<SnapshotFile>(snapshotFd_, snapshotPath_);
-  open_ = snapshotFd_ >= 0;
+  // The old stream holds the replaced file.
+  snapshot_.reset();
+  snapshotStream_ = OpenSnapshotStream(snapshotPath_);
+  snapshot_ = NewSnapshotFile();
+  open_ = snapshotStream_ != nullptr;
+}
+
+std::unique_ptr<SnapshotFile> CatalogueFiles::NewSnapshotFile() {
+  // An unopened file reads as empty.
+  return snapshotStream_ != nullptr
+             ? std::make_unique<SnapshotFile>(*snapshotStream_, snapshotPath_)
+             : std::make_unique<SnapshotFile>(-1, snapshotPath_);
 }
 
 void CatalogueFiles::NoteEntry(const SnapEntry& entry) {

@@ -12,6 +12,7 @@
 #include "catalogue/ExtendedRanges.h"
 #include "catalogue/SnapshotFiguresFile.h"
 #include "catalogue/SubtreeWalk.h"
+#include "util/RecordStream.h"
 
 namespace vaultline {
 
@@ -37,8 +38,10 @@ class CatalogueFiles {
   bool HasStore() const { return store_ != nullptr; }
   BlockStore& Store() const { return *store_; }
   int ContentFd() const { return contentFd_; }
-  int DirectoryFd() const { return directoryFd_; }
-  int SnapshotFd() const { return snapshotFd_; }
+  bool HasDirectory() const { return directoryStream_ != nullptr; }
+  RecordStream& DirectoryStream() const { return *directoryStream_; }
+  bool HasSnapshot() const { return snapshotStream_ != nullptr; }
+  RecordStream& SnapshotStream() const { return *snapshotStream_; }
   DirectoryFile& Directory() const { return *directory_; }
   SnapshotFile& Snapshot() const { return *snapshot_; }
   const std::wstring& SnapshotPath() const { return snapshotPath_; }
@@ -64,6 +67,8 @@ class CatalogueFiles {
   int64_t Bytes() const;
 
  private:
+  std::unique_ptr<SnapshotFile> NewSnapshotFile();
+
   // Declared first, so that the helpers outlive everything that hands them
   // work.
   std::shared_ptr<ThreadPlan> threads_;
@@ -71,8 +76,8 @@ class CatalogueFiles {
   std::wstring location_;
   std::wstring snapshotPath_;
   int contentFd_ = -1;
-  int directoryFd_ = -1;
-  int snapshotFd_ = -1;
+  std::unique_ptr<RecordStream> directoryStream_;
+  std::unique_ptr<RecordStream> snapshotStream_;
   bool filesCreated_ = false;
   bool open_ = false;
   std::unique_ptr<DirectoryFile> directory_;

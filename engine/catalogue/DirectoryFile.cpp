@@ -9,6 +9,7 @@
 #include "platform/File.h"
 #include "platform/Text.h"
 #include "util/Crc32.h"
+#include "util/PlainRecordStream.h"
 #include "util/ThreadPlan.h"
 
 namespace vaultline {
@@ -52,17 +53,20 @@ RecordDamage Examine(const DirRecord& record, int64_t logicalEnd) {
              : RecordDamage::kInconsistent;
 }
 
-int64_t SizeOf(int fd) {
-  const int64_t size = fd < 0 ? -1 : platform::FileSizeOf(fd);
-  return size < 0 ? 0 : size;
-}
-
 }  // namespace
 
+DirectoryFile::DirectoryFile(RecordStream& stream, ThreadPlan* threads)
+    : stream_(stream),
+      position_(stream.LogicalLength()),
+      writes_(stream, position_, L"\nErrot trying to write directory file",
+              platform::GrowingFileWriteBack::kStep),
+      threads_(threads) {}
+
 DirectoryFile::DirectoryFile(int fd, ThreadPlan* threads)
-    : fd_(fd),
-      position_(SizeOf(fd)),
-      writes_(fd, position_, L"\nErrot trying to write directory file",
+    : borrowed_(PlainRecordStream::Borrow(fd)),
+      stream_(*borrowed_),
+      position_(stream_.LogicalLength()),
+      writes_(stream_, position_, L"\nErrot trying to write directory file",
               platform::GrowingFileWriteBack::kStep),
       threads_(threads) {}
 
@@ -155,8 +159,8 @@ int64_t DirectoryFile::ReadNextRecord(DirEntry* entry) {
     buffer_.resize(static_cast<size_t>(want));
     bufferStart_ = offset;
     // At an offset of its own: a second reader of the file may share the
-    // descriptor.
-    const int64_t got = platform::ReadFileAt(fd_, buffer_.data(), buffer_.size(), offset);
+    // stream.
+    const int64_t got = stream_.ReadAt(offset, buffer_.data(), buffer_.size());
     if (got < kDirRecordSize) {
       buffer_.clear();
       platform::WriteDiagnostic(L"\nfailed to read from next dir file");
@@ -186,7 +190,7 @@ int64_t DirectoryFile::ReadNextRecord(DirEntry* entry) {
 }
 
 bool DirectoryFile::Sync() {
-  return Flush() && platform::SyncFile(fd_);
+  return Flush() && stream_.Sync();
 }
 
 }  // namespace vaultline

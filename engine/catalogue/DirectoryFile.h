@@ -4,12 +4,13 @@
 // chunk at a time too, written by a thread of their own where a second
 // processor is available while the walk goes on.
 //
-// Does not own the descriptor. Offsets are byte positions in the file; read
+// Does not own its stream. Offsets are byte positions in the file; read
 // results: the offset just after the record, -2 when no whole record lies
 // before the logical end, -1 on a read error.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "catalogue/DirRecord.h"
@@ -24,6 +25,8 @@ class DirectoryFile {
  public:
   // Chunks are written behind on the kDirectoryWriter helper of `threads`;
   // without a plan, or without helper threads, on the caller's thread.
+  explicit DirectoryFile(RecordStream& stream, ThreadPlan* threads = nullptr);
+  // A plain directory file's descriptor, which stays the caller's to close.
   explicit DirectoryFile(int fd, ThreadPlan* threads = nullptr);
   ~DirectoryFile();  // writes what is gathered; a failure is only logged
   DirectoryFile(const DirectoryFile&) = delete;
@@ -64,7 +67,8 @@ class DirectoryFile {
   // Hands the gathered chunk to the writer, after the one in flight; false
   // as Flush. Without a second processor, Flush.
   bool FlushBehind();
-  int fd_;
+  std::unique_ptr<RecordStream> borrowed_;  // DirectoryFile(int, ...) only
+  RecordStream& stream_;
   DirRecord record_{};
   int64_t position_ = 0;
   std::vector<uint8_t> buffer_;

@@ -58,7 +58,7 @@ bool WriteWhole(int fd, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 KeyIndexFile::Coverage KeyIndexFile::Describe(const std::vector<SnapEntry>& entries, size_t count,
-                                              int directoryFd, int64_t length) {
+                                              RecordStream& directory, int64_t length) {
   Coverage coverage;
   count = std::min(count, entries.size());
   coverage.entryCount = static_cast<uint32_t>(count);
@@ -76,8 +76,7 @@ KeyIndexFile::Coverage KeyIndexFile::Describe(const std::vector<SnapEntry>& entr
   // replaced, by a writer that knew nothing of this index.
   const int64_t start = std::max<int64_t>(0, length - kDirRecordSize);
   std::vector<uint8_t> tail(static_cast<size_t>(length - start));
-  if (platform::ReadFileAt(directoryFd, tail.data(), tail.size(), start) !=
-      static_cast<int64_t>(tail.size())) {
+  if (directory.ReadAt(start, tail.data(), tail.size()) != static_cast<int64_t>(tail.size())) {
     tail.assign(1, 0xFF);  // unreadable: matches no recorded tail
   }
   coverage.tailCrc = Crc32(tail.data(), tail.size());

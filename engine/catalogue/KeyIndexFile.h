@@ -21,6 +21,7 @@
 
 #include "catalogue/KeyIndex.h"
 #include "catalogue/SnapshotFile.h"
+#include "util/RecordStream.h"
 
 namespace vaultline {
 
@@ -50,8 +51,8 @@ class KeyIndexFile {
 
   // The coverage of the first `count` of `entries` (the sound ones, in the
   // order of the snapshot file) and of the directory file up to `length`.
-  static Coverage Describe(const std::vector<SnapEntry>& entries, size_t count, int directoryFd,
-                           int64_t length);
+  static Coverage Describe(const std::vector<SnapEntry>& entries, size_t count,
+                           RecordStream& directory, int64_t length);
 
   // Replaces the file by one segment that holds `index`. The file is derived
   // data: a failure only costs the next backup a rebuild.

@@ -63,7 +63,6 @@ bool KeyIndexKeeper::Load() {
     ReportLoadFailure(context_);
     return false;
   }
-  files_.Snapshot().SeekToLogicalEnd();
   indexed_ = true;
   return true;
 }
@@ -114,7 +113,7 @@ bool KeyIndexKeeper::SidecarAgrees() const {
       covered.directoryLength > files_.Directory().LogicalEnd()) {
     return false;
   }
-  if (KeyIndexFile::Describe(indexedEntries_, covered.entryCount, files_.DirectoryFd(),
+  if (KeyIndexFile::Describe(indexedEntries_, covered.entryCount, files_.DirectoryStream(),
                              covered.directoryLength) != covered) {
     return false;
   }
@@ -146,7 +145,7 @@ void KeyIndexKeeper::SaveSidecar(size_t known, const std::vector<KeyIndex::Entry
     }
   }
   const KeyIndexFile::Coverage coverage = KeyIndexFile::Describe(
-      indexedEntries_, indexedEntries_.size(), files_.DirectoryFd(), directoryEnd);
+      indexedEntries_, indexedEntries_.size(), files_.DirectoryStream(), directoryEnd);
   if (known != 0 && !WorthRewriting(keyFile_.RecordCount() + added.size(), index_.Size())) {
     keyFile_.Append(added, coverage);
   } else {
@@ -163,7 +162,7 @@ void KeyIndexKeeper::ReadAhead(int32_t snapshotTime, const SourceRange& range) {
                    .Get(ThreadPlan::Helper::kKeyReading)
                    .Submit(
                        [this, snapshotTime, range] {
-                         DirectoryFile reader(files_.DirectoryFd());
+                         DirectoryFile reader(files_.DirectoryStream());
                          keysResult_ = IndexRange(reader, range.rootOffset, range.endOffset,
                                                   snapshotTime, &keysFound_);
                        },
@@ -187,9 +186,9 @@ void KeyIndexKeeper::AddToSidecar(int32_t snapshotTime, const std::vector<Source
     return;
   }
   indexedEntries_.push_back(published);
-  keyFile_.Append(keysFound_,
-                  KeyIndexFile::Describe(indexedEntries_, indexedEntries_.size(),
-                                         files_.DirectoryFd(), files_.Directory().LogicalEnd()));
+  keyFile_.Append(keysFound_, KeyIndexFile::Describe(indexedEntries_, indexedEntries_.size(),
+                                                     files_.DirectoryStream(),
+                                                     files_.Directory().LogicalEnd()));
 }
 
 void KeyIndexKeeper::DropReadAhead() {

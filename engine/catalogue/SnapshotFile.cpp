@@ -8,6 +8,7 @@
 #include "platform/Format.h"
 #include "platform/Text.h"
 #include "util/Crc32.h"
+#include "util/PlainRecordStream.h"
 
 namespace vaultline {
 
@@ -65,22 +66,22 @@ bool FillSource(SnapSourceRecord* record, const std::wstring& path, int64_t root
 
 }  // namespace
 
-SnapshotFile::SnapshotFile(int fd, std::wstring ownPath) : fd_(fd), ownPath_(std::move(ownPath)) {
-  const int64_t size = fd_ < 0 ? -1 : platform::FileSizeOf(fd_);
-  logicalEnd_ = size < 0 ? 0 : size;
-}
+SnapshotFile::SnapshotFile(RecordStream& stream, std::wstring ownPath)
+    : stream_(stream), ownPath_(std::move(ownPath)), logicalEnd_(stream.LogicalLength()) {}
+
+SnapshotFile::SnapshotFile(int fd, std::wstring ownPath)
+    : borrowed_(PlainRecordStream::Borrow(fd)),
+      stream_(*borrowed_),
+      ownPath_(std::move(ownPath)),
+      logicalEnd_(stream_.LogicalLength()) {}
 
 SnapshotFile::Damage SnapshotFile::ReadEntryAt(int64_t position, SnapEntry* entry) {
-  if (platform::SeekFile(fd_, position, platform::SeekFrom::kStart) < 0) {
+  const int64_t got = stream_.ReadAt(position, &record_, sizeof(record_));
+  if (got == RecordStream::kReadError) {
     platform::WriteDiagnostic(L"\n Failed to read data from Snap file");
     return Damage::kReadError;
   }
-  const int64_t got = platform::ReadFile(fd_, &record_, sizeof(record_));
-  if (got < 0) {
-    platform::WriteDiagnostic(L"\n Failed to read data from Snap file");
-    return Damage::kReadError;
-  }
-  if (got == 0) {
+  if (got == 0 || got == RecordStream::kDamaged) {
     platform::WriteDiagnostic(L"\n Failed to read data from Snap file");
     return Damage::kDamaged;
   }
@@ -94,7 +95,7 @@ SnapshotFile::Damage SnapshotFile::ReadEntryAt(int64_t position, SnapEntry* entr
     platform::WriteDiagnostic(L"\n Failed to read data from Snap file");
     return Damage::kDamaged;
   }
-  const int64_t physicalEnd = platform::FileSizeOf(fd_);
+  const int64_t physicalEnd = stream_.LogicalLength();
   if (record_.sourceCount < 1 || record_.fileNameLength > kMaxTextUnits ||
       record_.source.pathLength > kMaxTextUnits ||
       position + EntryLength(record_.sourceCount) > physicalEnd) {
@@ -114,11 +115,12 @@ SnapshotFile::Damage SnapshotFile::ReadEntryAt(int64_t position, SnapEntry* entr
   nextSource_ = 0;
   for (int32_t k = 1; k < record_.sourceCount; ++k) {
     SnapSourceRecord source;
-    const int64_t read = platform::ReadFile(fd_, &source, sizeof(source));
+    const int64_t read =
+        stream_.ReadAt(position + kEntrySize + (k - 1) * kSourceSize, &source, sizeof(source));
     if (read != kSourceSize || source.pathLength > kMaxTextUnits ||
         (IsExtended(record_) && source.checksum != SourceChecksum(source))) {
       platform::WriteDiagnostic(L"\n Failed to read snap entry data from snap file");
-      return read < 0 ? Damage::kReadError : Damage::kDamaged;
+      return read == RecordStream::kReadError ? Damage::kReadError : Damage::kDamaged;
     }
     moreSources_.push_back(Deliver(source));
   }
@@ -152,12 +154,11 @@ bool SnapshotFile::IsSoundAt(const std::vector<uint8_t>& bytes, size_t at) const
 }
 
 int64_t SnapshotFile::FindSoundEntryAfter(int64_t position) {
-  const int64_t physicalEnd = platform::FileSizeOf(fd_);
+  const int64_t physicalEnd = stream_.LogicalLength();
   const int64_t start = position + 1;
   if (physicalEnd - start < kEntrySize) return -1;
   std::vector<uint8_t> rest(static_cast<size_t>(physicalEnd - start));
-  if (platform::SeekFile(fd_, start, platform::SeekFrom::kStart) < 0 ||
-      platform::ReadFile(fd_, rest.data(), rest.size()) != static_cast<int64_t>(rest.size())) {
+  if (stream_.ReadAt(start, rest.data(), rest.size()) != static_cast<int64_t>(rest.size())) {
     return -1;
   }
   for (size_t at = 0; at + kEntrySize <= rest.size(); ++at) {
@@ -231,8 +232,6 @@ int SnapshotFile::ReadNextSource(SnapSource* source) {
 
 int SnapshotFile::AppendEntry(int32_t snapshotTime, int32_t sourceCount, const std::wstring& path,
                               int64_t rootOffset, int64_t endOffset) {
-  int64_t at = tornTail_ ? logicalEnd_ : platform::SeekFile(fd_, 0, platform::SeekFrom::kEnd);
-  if (tornTail_) platform::TruncateFile(fd_, at);
   std::memset(&record_, 0, sizeof(record_));
   record_.magic = kSnapEntryMagic;
   record_.extension = kSnapExtended;
@@ -244,8 +243,9 @@ int SnapshotFile::AppendEntry(int32_t snapshotTime, int32_t sourceCount, const s
   record_.sourceCount = sourceCount;
   const bool filled = FillSource(&record_.source, path, rootOffset, endOffset);
   record_.source.checksum = EntryChecksum(record_);
-  if (at < 0 || !filled || platform::SeekFile(fd_, at, platform::SeekFrom::kStart) != at ||
-      !platform::WriteFile(fd_, &record_, sizeof(record_))) {
+  if (!tornTail_) logicalEnd_ = stream_.LogicalLength();
+  const int64_t at = logicalEnd_;
+  if (!filled || !AppendAtLogicalEnd(&record_, sizeof(record_))) {
     platform::WriteDiagnostic(L"\n error trying to write to snap file ");
     return -1;
   }
@@ -259,8 +259,7 @@ int SnapshotFile::AppendSource(const std::wstring& path, int64_t rootOffset, int
   SnapSourceRecord source;
   const bool filled = FillSource(&source, path, rootOffset, endOffset);
   source.checksum = SourceChecksum(source);
-  if (!filled || platform::SeekFile(fd_, logicalEnd_, platform::SeekFrom::kStart) != logicalEnd_ ||
-      !platform::WriteFile(fd_, &source, sizeof(source))) {
+  if (!filled || !AppendAtLogicalEnd(&source, sizeof(source))) {
     platform::WriteDiagnostic(L"\n error trying to write to new snap entry in the file ");
     // The entry just begun is torn; the next append replaces it.
     logicalEnd_ = appendStart_;
@@ -271,9 +270,9 @@ int SnapshotFile::AppendSource(const std::wstring& path, int64_t rootOffset, int
   return 0;
 }
 
-bool SnapshotFile::SeekToLogicalEnd() {
-  platform::SeekFile(fd_, logicalEnd_, platform::SeekFrom::kStart);
-  return true;
+bool SnapshotFile::AppendAtLogicalEnd(const void* bytes, size_t length) {
+  if (stream_.LogicalLength() != logicalEnd_ && !stream_.CutBack(logicalEnd_)) return false;
+  return stream_.Append({static_cast<const uint8_t*>(bytes), length});
 }
 
 }  // namespace vaultline

@@ -6,15 +6,17 @@
 // An entry that cannot be read but has sound entries behind it is delivered
 // as damaged, once for every entry its bytes held, so indices never shift.
 //
-// Does not own the descriptor. Results: 0 success, -1 read or write error,
+// Does not own its stream. Results: 0 success, -1 read or write error,
 // -2 no such entry (or the end of the sound entries), -3 no further source.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "catalogue/SnapshotRecords.h"
+#include "util/RecordStream.h"
 
 namespace vaultline {
 
@@ -36,6 +38,8 @@ struct SnapEntry {
 
 class SnapshotFile {
  public:
+  SnapshotFile(RecordStream& stream, std::wstring ownPath);
+  // A plain snapshot file's descriptor, which stays the caller's to close.
   SnapshotFile(int fd, std::wstring ownPath);
 
   // Entry `index`, counted from the start of the file.
@@ -50,7 +54,6 @@ class SnapshotFile {
   int AppendEntry(int32_t snapshotTime, int32_t sourceCount, const std::wstring& path,
                   int64_t rootOffset, int64_t endOffset);
   int AppendSource(const std::wstring& path, int64_t rootOffset, int64_t endOffset);
-  bool SeekToLogicalEnd();
 
   // Size of the directory file: a candidate entry found behind damage is taken
   // as sound only when its offsets lie inside it.
@@ -65,7 +68,11 @@ class SnapshotFile {
   int ReadFrom(int64_t position, SnapEntry* entry);
   void DeliverDamaged(SnapEntry* entry);
 
-  int fd_;
+  // Appends `bytes` at the logical end, first cutting off a torn tail.
+  bool AppendAtLogicalEnd(const void* bytes, size_t length);
+
+  std::unique_ptr<RecordStream> borrowed_;  // SnapshotFile(int, ...) only
+  RecordStream& stream_;
   std::wstring ownPath_;
   SnapEntryRecord record_{};
   int64_t logicalEnd_ = 0;

@@ -15,7 +15,7 @@ namespace vaultline {
 bool ForgetSnapshotEntries(CatalogueFiles& files, const StoreContext& context,
                            const std::vector<size_t>& indices) {
   std::vector<StoredSnapshot> history;
-  if (!ReadSnapshotHistory(files.SnapshotFd(), files.SnapshotPath(), &history)) {
+  if (!ReadSnapshotHistory(files.SnapshotStream(), files.SnapshotPath(), &history)) {
     ReportStatus(context, kMessageError, L"The snapshot file of this selection cannot be read");
     return false;
   }

@@ -1,5 +1,6 @@
 #include "catalogue/SnapshotHistory.h"
 
+#include "blockstore/RecordFileOpener.h"
 #include "catalogue/PathJoin.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
@@ -7,10 +8,10 @@
 
 namespace vaultline {
 
-bool ReadSnapshotHistory(int fd, const std::wstring& ownPath,
+bool ReadSnapshotHistory(RecordStream& stream, const std::wstring& ownPath,
                          std::vector<StoredSnapshot>* history) {
   history->clear();
-  SnapshotFile file(fd, ownPath);
+  SnapshotFile file(stream, ownPath);
   SnapEntry entry;
   int result = file.ReadEntry(0, &entry);
   while (result == 0) {
@@ -32,11 +33,12 @@ bool ReadSnapshotHistory(int fd, const std::wstring& ownPath,
 bool WriteSnapshotHistory(const std::wstring& path, const std::wstring& ownPath,
                           const std::vector<StoredSnapshot>& history) {
   platform::DeleteFile(path);
-  const int fd = platform::OpenFile(path, platform::OpenMode::kReadWriteStore);
-  if (fd < 0) return false;
+  std::unique_ptr<RecordStream> stream =
+      RecordFileOpener().Open(path, RecordFileOpener::Kind::kSnapshots, true);
+  if (stream == nullptr) return false;
   bool written = true;
   {
-    SnapshotFile file(fd, ownPath);
+    SnapshotFile file(*stream, ownPath);
     for (const StoredSnapshot& snapshot : history) {
       if (snapshot.damaged) continue;
       const SnapSource& first = snapshot.sources.front();
@@ -50,8 +52,8 @@ bool WriteSnapshotHistory(const std::wstring& path, const std::wstring& ownPath,
       if (!written) break;
     }
   }
-  written = written && platform::SyncFile(fd);
-  platform::CloseFile(fd);
+  written = written && stream->Sync();
+  stream.reset();
   if (!written) platform::DeleteFile(path);
   return written;
 }

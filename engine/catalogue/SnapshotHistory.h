@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue/SnapshotFile.h"
+#include "util/RecordStream.h"
 
 namespace vaultline {
 
@@ -21,10 +22,11 @@ struct StoredSnapshot {
   bool damaged = false;
 };
 
-// Every entry of the snapshot file in `fd`, oldest first, in the order (and so
+// Every entry of the snapshot file `stream`, oldest first, in the order (and so
 // with the indices) that listing gives them, damaged ones included. False on a
 // read error.
-bool ReadSnapshotHistory(int fd, const std::wstring& ownPath, std::vector<StoredSnapshot>* history);
+bool ReadSnapshotHistory(RecordStream& stream, const std::wstring& ownPath,
+                         std::vector<StoredSnapshot>* history);
 
 // Writes the sound entries of `history` as a complete snapshot file at
 // `path`, replacing what is there, and syncs it. `ownPath` is the path the entries name as their

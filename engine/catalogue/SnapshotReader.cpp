@@ -1,6 +1,7 @@
 #include "catalogue/SnapshotReader.h"
 
 #include "blockstore/DataFile.h"
+#include "blockstore/RecordFileOpener.h"
 #include "catalogue/DirectoryFile.h"
 #include "catalogue/SnapshotFile.h"
 #include "catalogue/SubtreeWalk.h"
@@ -46,12 +47,13 @@ int OpenForReading(const std::wstring& path) {
 }  // namespace
 
 SnapshotReader::SnapshotReader(const std::wstring& location) {
-  dataFd_ = OpenForReading(location);
+  dataStream_ = RecordFileOpener().Open(location, RecordFileOpener::Kind::kData, false);
   contentFd_ = OpenForReading(location + L".fp");
-  directoryFd_ = OpenForReading(location + L".dir");
-  if (dataFd_ < 0 || contentFd_ < 0 || directoryFd_ < 0) return;
-  data_ = std::make_unique<DataFile>(dataFd_);
-  directory_ = std::make_unique<DirectoryFile>(directoryFd_);
+  directoryStream_ =
+      RecordFileOpener().Open(location + L".dir", RecordFileOpener::Kind::kDirectory, false);
+  if (dataStream_ == nullptr || contentFd_ < 0 || directoryStream_ == nullptr) return;
+  data_ = std::make_unique<DataFile>(*dataStream_);
+  directory_ = std::make_unique<DirectoryFile>(*directoryStream_);
   files_ = std::make_unique<StoredFileReader>(*data_, threads_);
   ReadEntries(location + L".snp");
 }
@@ -60,15 +62,14 @@ SnapshotReader::~SnapshotReader() {
   files_.reset();
   directory_.reset();
   data_.reset();
-  for (int fd : {dataFd_, contentFd_, directoryFd_}) {
-    if (fd >= 0) platform::CloseFile(fd);
-  }
+  if (contentFd_ >= 0) platform::CloseFile(contentFd_);
 }
 
 void SnapshotReader::ReadEntries(const std::wstring& snapshotPath) {
-  const int fd = OpenForReading(snapshotPath);
-  if (fd < 0) return;
-  SnapshotFile file(fd, snapshotPath);
+  const std::unique_ptr<RecordStream> stream =
+      RecordFileOpener().Open(snapshotPath, RecordFileOpener::Kind::kSnapshots, false);
+  if (stream == nullptr) return;
+  SnapshotFile file(*stream, snapshotPath);
   file.SetDirectorySize(directory_->LogicalEnd());
   SnapEntry entry;
   int result = file.ReadEntry(0, &entry);
@@ -80,7 +81,6 @@ void SnapshotReader::ReadEntries(const std::wstring& snapshotPath) {
     }
     result = file.ReadNextEntry(&entry);
   }
-  platform::CloseFile(fd);
   // The end of the sound entries (-2) is the only way a sound file ends.
   open_ = result == -2;
 }

@@ -18,6 +18,7 @@
 #include "catalogue/AttributeList.h"
 #include "catalogue/DirRecord.h"
 #include "catalogue/ExtendedRanges.h"
+#include "util/RecordStream.h"
 #include "util/ThreadPlan.h"
 
 namespace vaultline {
@@ -79,9 +80,9 @@ class SnapshotReader {
   bool ReadRaw(int64_t contentOffset, const std::wstring& name, int64_t size, std::string* bytes,
                std::wstring* why);
 
-  int dataFd_ = -1;
+  std::unique_ptr<RecordStream> dataStream_;
   int contentFd_ = -1;
-  int directoryFd_ = -1;
+  std::unique_ptr<RecordStream> directoryStream_;
   bool open_ = false;
   std::unique_ptr<DataFile> data_;
   std::unique_ptr<DirectoryFile> directory_;

@@ -54,13 +54,12 @@ bool SnapshotTaker::TakeSnapshot(const std::vector<std::wstring>& sources, int64
   writer_.Begin(snapshotTime, sizeLimit);
   context_.cancelled = false;
   context_.bytesDone = 0;
-  if (sources.empty() || files_.DirectoryFd() < 0 || files_.ContentFd() < 0 ||
-      files_.SnapshotFd() < 0) {
+  if (sources.empty() || !files_.HasDirectory() || files_.ContentFd() < 0 ||
+      !files_.HasSnapshot()) {
     return false;
   }
   const int64_t bytesBefore = files_.Bytes();
   platform::SeekFile(files_.ContentFd(), 0, platform::SeekFrom::kEnd);
-  files_.Snapshot().SeekToLogicalEnd();
   files_.Store().ExpectNewBytes(prescan_.NewBytes());
   if (context_.status != nullptr) {
     context_.cancelled = context_.status->OnTotalSize(prescan_.NewBytes());
@@ -178,7 +177,7 @@ bool SnapshotTaker::SyncBeforePublishing(int32_t snapshotTime, const SourceRange
 }
 
 bool SnapshotTaker::SyncAfterPublishing() {
-  bool synced = platform::SyncFile(files_.SnapshotFd());
+  bool synced = files_.SnapshotStream().Sync();
   // New files are durable only once their folder entries are.
   if (synced && files_.FolderUnsynced()) {
     synced = platform::SyncFolder(FolderOfPath(files_.SnapshotPath()));

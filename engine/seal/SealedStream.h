@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "seal/FrameScan.h"
-#include "seal/RecordStream.h"
+#include "util/RecordStream.h"
 
 namespace vaultline::seal {
 

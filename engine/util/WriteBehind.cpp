@@ -4,12 +4,21 @@
 #include <cerrno>
 
 #include "platform/DiagnosticLog.h"
+#include "util/PlainRecordStream.h"
 #include "util/WorkerThread.h"
 
 namespace vaultline {
 
+WriteBehind::WriteBehind(RecordStream& stream, int64_t end, const wchar_t* failureText,
+                         int64_t writeBackStep)
+    : stream_(stream), written_(end), failureText_(failureText), writeBack_(end, writeBackStep) {}
+
 WriteBehind::WriteBehind(int fd, int64_t end, const wchar_t* failureText, int64_t writeBackStep)
-    : fd_(fd), written_(end), failureText_(failureText), writeBack_(end, writeBackStep) {}
+    : borrowed_(PlainRecordStream::Borrow(fd)),
+      stream_(*borrowed_),
+      written_(end),
+      failureText_(failureText),
+      writeBack_(end, writeBackStep) {}
 
 WriteBehind::~WriteBehind() = default;
 
@@ -39,12 +48,12 @@ bool WriteBehind::Flush(size_t bytes) {
   if (!Finish()) return false;
   bytes = std::min(bytes, gathered_.size());
   if (bytes == 0) return true;
-  if (!platform::WriteFileAt(fd_, gathered_.data(), bytes, written_)) {
+  if (!AppendAtWrittenEnd({gathered_.data(), bytes})) {
     Failed(platform::LastError());
     return false;
   }
   written_ += static_cast<int64_t>(bytes);
-  writeBack_.Grown(fd_, written_);
+  if (stream_.PlainDescriptor() >= 0) writeBack_.Grown(stream_.PlainDescriptor(), written_);
   gathered_.erase(gathered_.begin(), gathered_.begin() + static_cast<std::ptrdiff_t>(bytes));
   return true;
 }
@@ -57,12 +66,13 @@ bool WriteBehind::FlushBehind(WorkerThread& worker) {
   worker_ = &worker;
   const int64_t at = written_;
   ticket_ = worker.Submit([this, at] {
-    flushFailed_ = !platform::WriteFileAt(fd_, inFlight_.data(), inFlight_.size(), at);
+    flushFailed_ = !AppendAtWrittenEnd(inFlight_);
     flushError_ = flushFailed_ ? std::error_code(platform::LastError(), std::generic_category())
                                : std::error_code();
     // Otherwise the kernel would hold a first backup's bytes back until the
     // sync before publishing, and the backup would then wait for all of them.
-    if (!flushFailed_) writeBack_.Grown(fd_, at + static_cast<int64_t>(inFlight_.size()));
+    const int fd = stream_.PlainDescriptor();
+    if (!flushFailed_ && fd >= 0) writeBack_.Grown(fd, at + static_cast<int64_t>(inFlight_.size()));
   });
   return true;
 }
@@ -81,10 +91,17 @@ bool WriteBehind::Finish() {
   return true;
 }
 
+bool WriteBehind::AppendAtWrittenEnd(std::span<const uint8_t> bytes) {
+  // Bytes behind the written end are a torn tail, a failed batch or
+  // untrusted (AssumeEnd): the batch takes their place.
+  if (stream_.LogicalLength() != written_ && !stream_.CutBack(written_)) return false;
+  return stream_.Append(bytes);
+}
+
 void WriteBehind::CutBack(int64_t end) {
-  // Best effort: if the cut fails, the next append still starts at `end`
-  // and overwrites what is left behind it.
-  platform::TruncateFile(fd_, end);
+  // Best effort: if the cut fails, the next append cuts again before it
+  // goes out.
+  if (end <= stream_.LogicalLength()) stream_.CutBack(end);
   written_ = end;
   writeBack_.CutBack(end);
 }

@@ -6,17 +6,19 @@
 // together with all gathered behind it (its positions assumed the batch):
 // the next append starts where the last whole batch ended.
 //
-// Does not own the descriptor. One thread calls; the worker only writes the
+// Does not own the stream. One thread calls; the worker only appends the
 // batch in flight, which the caller reads meanwhile but does not change.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <system_error>
 #include <vector>
 
 #include "platform/File.h"
+#include "util/RecordStream.h"
 
 namespace vaultline {
 
@@ -24,9 +26,13 @@ class WorkerThread;
 
 class WriteBehind {
  public:
-  // Appends start at `end`. A failed write puts `failureText` into the
-  // diagnostic log. The system is asked to start writing out each
-  // `writeBackStep` bytes written (0: each batch), from `end` on.
+  // Appends start at `end`, at most the stream's length; the stream is cut
+  // back there before the first batch goes out. A failed write puts
+  // `failureText` into the diagnostic log. A plain file's system is asked to
+  // start writing out each `writeBackStep` bytes written (0: each batch),
+  // from `end` on.
+  WriteBehind(RecordStream& stream, int64_t end, const wchar_t* failureText, int64_t writeBackStep);
+  // The same for a plain file's descriptor, which stays the caller's.
   WriteBehind(int fd, int64_t end, const wchar_t* failureText, int64_t writeBackStep);
   // A batch handed to a worker must have been finished (Finish) first.
   ~WriteBehind();
@@ -63,8 +69,8 @@ class WriteBehind {
   void DropGathered() { gathered_.clear(); }
   // Cuts the file back to `end` and appends from there.
   void CutBack(int64_t end);
-  // Appends from `end`, leaving the file as it is (bytes behind `end` that
-  // cannot be trusted are overwritten).
+  // Appends from `end`, leaving the file as it is until the next batch goes
+  // out (bytes behind `end` cannot be trusted).
   void AssumeEnd(int64_t end) { written_ = end; }
   // The error of the last failed write; errno is set to it as well when a
   // call above answers false.
@@ -72,8 +78,12 @@ class WriteBehind {
 
  private:
   void Failed(int error);
+  // Appends `bytes` at the written end, first cutting off what lies behind
+  // it; false when either failed.
+  bool AppendAtWrittenEnd(std::span<const uint8_t> bytes);
 
-  int fd_;
+  std::unique_ptr<RecordStream> borrowed_;  // WriteBehind(int, ...) only
+  RecordStream& stream_;
   int64_t written_;
   const wchar_t* failureText_;
   platform::GrowingFileWriteBack writeBack_;

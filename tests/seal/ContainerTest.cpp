@@ -7,7 +7,7 @@
 
 #include "SealTestSupport.h"
 #include "platform/File.h"
-#include "seal/PlainRecordStream.h"
+#include "util/PlainRecordStream.h"
 
 namespace vaultline::seal {
 namespace {

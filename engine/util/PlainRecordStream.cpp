@@ -1,10 +1,10 @@
-#include "seal/PlainRecordStream.h"
+#include "util/PlainRecordStream.h"
 
 #include <cerrno>
 
 #include "platform/File.h"
 
-namespace vaultline::seal {
+namespace vaultline {
 
 std::unique_ptr<PlainRecordStream> PlainRecordStream::Open(std::wstring_view path, bool writable,
                                                            int* error) {
@@ -17,22 +17,28 @@ std::unique_ptr<PlainRecordStream> PlainRecordStream::Open(std::wstring_view pat
     platform::CloseFile(fd);
     return nullptr;
   }
-  return std::unique_ptr<PlainRecordStream>(new PlainRecordStream(fd, size));
+  return std::unique_ptr<PlainRecordStream>(new PlainRecordStream(fd, size, true));
+}
+
+std::unique_ptr<PlainRecordStream> PlainRecordStream::Borrow(int fd) {
+  const int64_t size = fd < 0 ? -1 : platform::FileSizeOf(fd);
+  return std::unique_ptr<PlainRecordStream>(new PlainRecordStream(fd, size < 0 ? 0 : size, false));
 }
 
 PlainRecordStream::~PlainRecordStream() {
-  platform::CloseFile(fd_);
+  if (owned_) platform::CloseFile(fd_);
 }
 
 bool PlainRecordStream::Append(std::span<const uint8_t> batch) {
   if (batch.empty()) return true;
-  if (!platform::WriteFileAt(fd_, batch.data(), batch.size(), end_)) {
+  const int64_t end = LogicalLength();
+  if (!platform::WriteFileAt(fd_, batch.data(), batch.size(), end)) {
     const int error = errno;
-    platform::TruncateFile(fd_, end_);
+    platform::TruncateFile(fd_, end);
     errno = error;
     return false;
   }
-  end_ += static_cast<int64_t>(batch.size());
+  end_.store(end + static_cast<int64_t>(batch.size()), std::memory_order_release);
   return true;
 }
 
@@ -41,20 +47,21 @@ int64_t PlainRecordStream::ReadAt(int64_t offset, void* buffer, size_t length) {
     errno = EINVAL;
     return kReadError;
   }
-  if (offset >= end_) return 0;
-  const size_t available = static_cast<size_t>(end_ - offset);
+  const int64_t end = LogicalLength();
+  if (offset >= end) return 0;
+  const size_t available = static_cast<size_t>(end - offset);
   const int64_t read =
       platform::ReadFileAt(fd_, buffer, length < available ? length : available, offset);
   return read < 0 ? kReadError : read;
 }
 
 bool PlainRecordStream::CutBack(int64_t length) {
-  if (length < 0 || length > end_) {
+  if (length < 0 || length > LogicalLength()) {
     errno = EINVAL;
     return false;
   }
   if (!platform::TruncateFile(fd_, length)) return false;
-  end_ = length;
+  end_.store(length, std::memory_order_release);
   return true;
 }
 
@@ -62,4 +69,4 @@ bool PlainRecordStream::Sync() {
   return platform::SyncFile(fd_);
 }
 
-}  // namespace vaultline::seal
+}  // namespace vaultline

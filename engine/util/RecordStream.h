@@ -1,14 +1,14 @@
 // A record file as the store and the catalogue see it: logical bytes that
 // are appended in batches, read at any offset, cut back after a failed
 // batch and synced. The plain implementation is the file itself; a
-// container (SealedStream) keeps the same logical bytes in frames.
+// container keeps the same logical bytes in frames.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
-namespace vaultline::seal {
+namespace vaultline {
 
 class RecordStream {
  public:
@@ -30,6 +30,10 @@ class RecordStream {
   virtual bool CutBack(int64_t length) = 0;
   // Makes everything appended durable.
   virtual bool Sync() = 0;
+  // The descriptor of a plain file, whose bytes are the logical bytes, for
+  // the hints that start its write-back early and sync it behind the
+  // writer; -1 for a container, which takes no such hints.
+  virtual int PlainDescriptor() const { return -1; }
 };
 
-}  // namespace vaultline::seal
+}  // namespace vaultline
