@@ -62,9 +62,12 @@ std::vector<std::wstring> FailedFiles(const std::vector<std::wstring>& expected,
   std::vector<std::wstring> failed;
   for (const auto& path : expected) {
     const std::wstring destination = DestinationOf(target, listedItem, path);
+    // Asked of the disk only for files not written: a restore of many
+    // files would otherwise look each one up twice more.
+    if (done.contains(destination)) continue;
     const bool kept = conflictRule != kReplaceLocalFile && platform::PathExists(destination) &&
                       !platform::IsFolder(destination);
-    if (done.contains(destination) || kept) continue;
+    if (kept) continue;
     (status.Warned(destination) ? leftOut : &failed)->push_back(path);
   }
   return failed;
