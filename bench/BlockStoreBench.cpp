@@ -11,6 +11,7 @@
 #include "blockstore/DataFile.h"
 #include "blockstore/WeakChecksum.h"
 #include "platform/File.h"
+#include "util/PlainRecordStream.h"
 
 namespace vaultline {
 namespace {
@@ -67,8 +68,10 @@ const fs::path& LargeStore() {
     int dataFd = platform::OpenFile(p.wstring(), platform::OpenMode::kReadWriteStore);
     int indexFd = platform::OpenFile(p.wstring() + L".ind", platform::OpenMode::kReadWriteStore);
     {
-      DataFile data(dataFd);
-      BlockIndexFile index(indexFd);
+      const auto dataStream = PlainRecordStream::Borrow(dataFd);
+      const auto indexStream = PlainRecordStream::Borrow(indexFd);
+      DataFile data(*dataStream);
+      BlockIndexFile index(*indexStream);
       std::vector<uint8_t> block(kBlockLength);
       for (int i = 0; i < 100000; ++i) {
         bench::FillRandom(block, 1000000 + static_cast<uint64_t>(i));

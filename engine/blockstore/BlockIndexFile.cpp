@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "util/PlainRecordStream.h"
-
 namespace vaultline {
 
 namespace {
@@ -18,12 +16,6 @@ int64_t WholeRecordsEnd(const RecordStream& stream) {
 BlockIndexFile::BlockIndexFile(RecordStream& stream)
     : stream_(stream),
       writes_(stream, WholeRecordsEnd(stream), L"\n Failed to write data file header data",
-              platform::GrowingFileWriteBack::kStep) {}
-
-BlockIndexFile::BlockIndexFile(int fd)
-    : borrowed_(PlainRecordStream::Borrow(fd)),
-      stream_(*borrowed_),
-      writes_(stream_, WholeRecordsEnd(stream_), L"\n Failed to write data file header data",
               platform::GrowingFileWriteBack::kStep) {}
 
 BlockIndexFile::~BlockIndexFile() {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "blockstore/IndexRecord.h"
@@ -18,8 +17,6 @@ class BlockIndexFile {
   // record torn by a failed append is dropped rather than shifting every
   // later one.
   explicit BlockIndexFile(RecordStream& stream);
-  // A plain index file's descriptor, which stays the caller's to close.
-  explicit BlockIndexFile(int fd);
   virtual ~BlockIndexFile();  // flushes
   BlockIndexFile(const BlockIndexFile&) = delete;
   BlockIndexFile& operator=(const BlockIndexFile&) = delete;
@@ -60,7 +57,6 @@ class BlockIndexFile {
   bool Damaged() const { return damaged_; }
 
  private:
-  std::unique_ptr<RecordStream> borrowed_;  // BlockIndexFile(int) only
   RecordStream& stream_;
   WriteBehind writes_;  // written by the caller only
   int64_t readPosition_ = 0;

@@ -6,7 +6,6 @@
 
 #include "platform/DiagnosticLog.h"
 #include "platform/Format.h"
-#include "util/PlainRecordStream.h"
 
 namespace vaultline {
 
@@ -15,11 +14,6 @@ namespace vaultline {
 DataFile::DataFile(RecordStream& stream)
     : stream_(stream),
       writes_(stream, stream.LogicalLength(), L"\nfailed to wrtie data to data file", 0) {}
-
-DataFile::DataFile(int fd)
-    : borrowed_(PlainRecordStream::Borrow(fd)),
-      stream_(*borrowed_),
-      writes_(stream_, stream_.LogicalLength(), L"\nfailed to wrtie data to data file", 0) {}
 
 DataFile::~DataFile() = default;
 

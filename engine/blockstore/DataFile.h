@@ -10,7 +10,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 #include "blockstore/DataRecordHeader.h"
 #include "blockstore/Md5.h"
@@ -23,8 +22,6 @@ class WorkerThread;
 class DataFile {
  public:
   explicit DataFile(RecordStream& stream);
-  // A plain data file's descriptor, which stays the caller's to close.
-  explicit DataFile(int fd);
   // A write handed to a worker must have been finished (FinishFlush) first.
   virtual ~DataFile();
   DataFile(const DataFile&) = delete;
@@ -103,7 +100,6 @@ class DataFile {
   bool IsSound(const DataRecordHeader& header, int64_t position) const;
   void FillHeader(int32_t weakChecksum, const Md5Digest& digest, int32_t length, int64_t position);
 
-  std::unique_ptr<RecordStream> borrowed_;  // DataFile(int) only
   RecordStream& stream_;
   int64_t scanPosition_ = 0;
   uint8_t header_[DataRecordHeader::kSize] = {};

@@ -6,6 +6,7 @@
 #include "catalogue/SnapshotFile.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "util/PlainRecordStream.h"
 #include "util/ThreadPlan.h"
 
 namespace vaultline {
@@ -43,10 +44,8 @@ CatalogueFiles::CatalogueFiles(const std::wstring& contentPath, const std::wstri
       RecordFileOpener().Open(directoryPath, RecordFileOpener::Kind::kDirectory, true);
   snapshotStream_ = OpenSnapshotStream(snapshotPath_);
   filesCreated_ = snapshotStream_ == nullptr || snapshotStream_->LogicalLength() == 0;
-  // An unopened file reads as empty.
-  directory_ = directoryStream_ != nullptr
-                   ? std::make_unique<DirectoryFile>(*directoryStream_, threads_.get())
-                   : std::make_unique<DirectoryFile>(-1, threads_.get());
+  directory_ = std::make_unique<DirectoryFile>(
+      directoryStream_ != nullptr ? *directoryStream_ : Unopened(), threads_.get());
   snapshot_ = NewSnapshotFile();
   open_ = contentFd_ >= 0 && directoryStream_ != nullptr && snapshotStream_ != nullptr &&
           store_ != nullptr && store_->IsOpen();
@@ -72,10 +71,14 @@ void CatalogueFiles::ReopenSnapshotFile() {
 }
 
 std::unique_ptr<SnapshotFile> CatalogueFiles::NewSnapshotFile() {
-  // An unopened file reads as empty.
-  return snapshotStream_ != nullptr
-             ? std::make_unique<SnapshotFile>(*snapshotStream_, snapshotPath_)
-             : std::make_unique<SnapshotFile>(-1, snapshotPath_);
+  return std::make_unique<SnapshotFile>(snapshotStream_ != nullptr ? *snapshotStream_ : Unopened(),
+                                        snapshotPath_);
+}
+
+RecordStream& CatalogueFiles::Unopened() {
+  // Reads as empty; every write to it fails.
+  if (unopened_ == nullptr) unopened_ = PlainRecordStream::Borrow(-1);
+  return *unopened_;
 }
 
 void CatalogueFiles::NoteEntry(const SnapEntry& entry) {

@@ -68,6 +68,8 @@ class CatalogueFiles {
 
  private:
   std::unique_ptr<SnapshotFile> NewSnapshotFile();
+  // What stands for a record file that could not be opened.
+  RecordStream& Unopened();
 
   // Declared first, so that the helpers outlive everything that hands them
   // work.
@@ -78,6 +80,7 @@ class CatalogueFiles {
   int contentFd_ = -1;
   std::unique_ptr<RecordStream> directoryStream_;
   std::unique_ptr<RecordStream> snapshotStream_;
+  std::unique_ptr<RecordStream> unopened_;  // stands for a file that could not be opened
   bool filesCreated_ = false;
   bool open_ = false;
   std::unique_ptr<DirectoryFile> directory_;

@@ -9,7 +9,6 @@
 #include "platform/File.h"
 #include "platform/Text.h"
 #include "util/Crc32.h"
-#include "util/PlainRecordStream.h"
 #include "util/ThreadPlan.h"
 
 namespace vaultline {
@@ -59,14 +58,6 @@ DirectoryFile::DirectoryFile(RecordStream& stream, ThreadPlan* threads)
     : stream_(stream),
       position_(stream.LogicalLength()),
       writes_(stream, position_, L"\nErrot trying to write directory file",
-              platform::GrowingFileWriteBack::kStep),
-      threads_(threads) {}
-
-DirectoryFile::DirectoryFile(int fd, ThreadPlan* threads)
-    : borrowed_(PlainRecordStream::Borrow(fd)),
-      stream_(*borrowed_),
-      position_(stream_.LogicalLength()),
-      writes_(stream_, position_, L"\nErrot trying to write directory file",
               platform::GrowingFileWriteBack::kStep),
       threads_(threads) {}
 

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "catalogue/DirRecord.h"
@@ -26,8 +25,6 @@ class DirectoryFile {
   // Chunks are written behind on the kDirectoryWriter helper of `threads`;
   // without a plan, or without helper threads, on the caller's thread.
   explicit DirectoryFile(RecordStream& stream, ThreadPlan* threads = nullptr);
-  // A plain directory file's descriptor, which stays the caller's to close.
-  explicit DirectoryFile(int fd, ThreadPlan* threads = nullptr);
   ~DirectoryFile();  // writes what is gathered; a failure is only logged
   DirectoryFile(const DirectoryFile&) = delete;
   DirectoryFile& operator=(const DirectoryFile&) = delete;
@@ -67,7 +64,6 @@ class DirectoryFile {
   // Hands the gathered chunk to the writer, after the one in flight; false
   // as Flush. Without a second processor, Flush.
   bool FlushBehind();
-  std::unique_ptr<RecordStream> borrowed_;  // DirectoryFile(int, ...) only
   RecordStream& stream_;
   DirRecord record_{};
   int64_t position_ = 0;

@@ -8,7 +8,6 @@
 #include "platform/Format.h"
 #include "platform/Text.h"
 #include "util/Crc32.h"
-#include "util/PlainRecordStream.h"
 
 namespace vaultline {
 
@@ -68,12 +67,6 @@ bool FillSource(SnapSourceRecord* record, const std::wstring& path, int64_t root
 
 SnapshotFile::SnapshotFile(RecordStream& stream, std::wstring ownPath)
     : stream_(stream), ownPath_(std::move(ownPath)), logicalEnd_(stream.LogicalLength()) {}
-
-SnapshotFile::SnapshotFile(int fd, std::wstring ownPath)
-    : borrowed_(PlainRecordStream::Borrow(fd)),
-      stream_(*borrowed_),
-      ownPath_(std::move(ownPath)),
-      logicalEnd_(stream_.LogicalLength()) {}
 
 SnapshotFile::Damage SnapshotFile::ReadEntryAt(int64_t position, SnapEntry* entry) {
   const int64_t got = stream_.ReadAt(position, &record_, sizeof(record_));

@@ -11,7 +11,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,8 +38,6 @@ struct SnapEntry {
 class SnapshotFile {
  public:
   SnapshotFile(RecordStream& stream, std::wstring ownPath);
-  // A plain snapshot file's descriptor, which stays the caller's to close.
-  SnapshotFile(int fd, std::wstring ownPath);
 
   // Entry `index`, counted from the start of the file.
   int ReadEntry(int index, SnapEntry* entry);
@@ -71,7 +68,6 @@ class SnapshotFile {
   // Appends `bytes` at the logical end, first cutting off a torn tail.
   bool AppendAtLogicalEnd(const void* bytes, size_t length);
 
-  std::unique_ptr<RecordStream> borrowed_;  // SnapshotFile(int, ...) only
   RecordStream& stream_;
   std::wstring ownPath_;
   SnapEntryRecord record_{};

@@ -4,7 +4,6 @@
 #include <cerrno>
 
 #include "platform/DiagnosticLog.h"
-#include "util/PlainRecordStream.h"
 #include "util/WorkerThread.h"
 
 namespace vaultline {
@@ -12,13 +11,6 @@ namespace vaultline {
 WriteBehind::WriteBehind(RecordStream& stream, int64_t end, const wchar_t* failureText,
                          int64_t writeBackStep)
     : stream_(stream), written_(end), failureText_(failureText), writeBack_(end, writeBackStep) {}
-
-WriteBehind::WriteBehind(int fd, int64_t end, const wchar_t* failureText, int64_t writeBackStep)
-    : borrowed_(PlainRecordStream::Borrow(fd)),
-      stream_(*borrowed_),
-      written_(end),
-      failureText_(failureText),
-      writeBack_(end, writeBackStep) {}
 
 WriteBehind::~WriteBehind() = default;
 

@@ -12,7 +12,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <system_error>
 #include <vector>
@@ -32,8 +31,6 @@ class WriteBehind {
   // start writing out each `writeBackStep` bytes written (0: each batch),
   // from `end` on.
   WriteBehind(RecordStream& stream, int64_t end, const wchar_t* failureText, int64_t writeBackStep);
-  // The same for a plain file's descriptor, which stays the caller's.
-  WriteBehind(int fd, int64_t end, const wchar_t* failureText, int64_t writeBackStep);
   // A batch handed to a worker must have been finished (Finish) first.
   ~WriteBehind();
   WriteBehind(const WriteBehind&) = delete;
@@ -82,7 +79,6 @@ class WriteBehind {
   // it; false when either failed.
   bool AppendAtWrittenEnd(std::span<const uint8_t> bytes);
 
-  std::unique_ptr<RecordStream> borrowed_;  // WriteBehind(int, ...) only
   RecordStream& stream_;
   int64_t written_;
   const wchar_t* failureText_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "TestSupport.h"
 #include "blockstore/BlockIndexFile.h"
@@ -9,6 +10,7 @@
 #include "blockstore/FpRecordFile.h"
 #include "platform/File.h"
 #include "util/ByteOrder.h"
+#include "util/PlainRecordStream.h"
 
 namespace vaultline {
 namespace {
@@ -22,6 +24,10 @@ class RecordFilesTest : public ::testing::Test {
     EXPECT_GE(fd, 0);
     fds_.push_back(fd);
     return fd;
+  }
+  // The file as a record stream; the descriptor is closed with the others.
+  RecordStream& Stream(const std::string& name) {
+    return *streams_.emplace_back(PlainRecordStream::Borrow(Open(name)));
   }
   Bytes Contents(const std::string& name) { return test::ReadAll(folder_ / name); }
   ~RecordFilesTest() override {
@@ -53,6 +59,7 @@ class RecordFilesTest : public ::testing::Test {
 
   test::TempFolder folder_;
   std::vector<int> fds_;
+  std::vector<std::unique_ptr<RecordStream>> streams_;
 };
 
 Md5Digest CountingDigest() {
@@ -162,8 +169,8 @@ TEST_F(RecordFilesTest, AHeaderClaimingALongerNameIsRejected) {
 }
 
 TEST_F(RecordFilesTest, DataAndIndexRecordsHaveTheirByteLayout) {
-  DataFile data(Open("data"));
-  BlockIndexFile index(Open("index"));
+  DataFile data(Stream("data"));
+  BlockIndexFile index(Stream("index"));
   EXPECT_FALSE(data.HasRecords());
   const Bytes block = {1, 2, 3};
   int64_t position = -1;
@@ -201,14 +208,14 @@ TEST_F(RecordFilesTest, DataAndIndexRecordsHaveTheirByteLayout) {
 TEST_F(RecordFilesTest, ACutLastRecordIsATornTailThatTheNextAppendReplaces) {
   std::vector<int64_t> positions;
   {
-    DataFile data(Open("data"));
+    DataFile data(Stream("data"));
     positions = WriteThreeBlocks(data);
   }
   // The header of the third block whole, half of its bytes; then only part
   // of its header.
   for (int64_t cut : {positions[2] + 40 + 150, positions[2] + 20}) {
     std::filesystem::resize_file(folder_ / "data", static_cast<uintmax_t>(cut));
-    DataFile data(Open("data"));
+    DataFile data(Stream("data"));
     EXPECT_EQ(Scan(data), (std::vector<int64_t>{positions[0], positions[1]}));
     EXPECT_EQ(data.LogicalEnd(), positions[2]);
     int64_t position = -1;
@@ -223,7 +230,7 @@ TEST_F(RecordFilesTest, ACutLastRecordIsATornTailThatTheNextAppendReplaces) {
 TEST_F(RecordFilesTest, AScanResynchronisesBehindADamagedHeader) {
   std::vector<int64_t> positions;
   {
-    DataFile data(Open("data"));
+    DataFile data(Stream("data"));
     positions = WriteThreeBlocks(data);
   }
   const uintmax_t size = std::filesystem::file_size(folder_ / "data");
@@ -232,7 +239,7 @@ TEST_F(RecordFilesTest, AScanResynchronisesBehindADamagedHeader) {
     bytes[static_cast<size_t>(positions[1]) + damaged] ^= 0x55;
     test::WriteAll(folder_ / "data.damaged", bytes);
     test::DiagnosticCapture log;
-    DataFile data(Open("data.damaged"));
+    DataFile data(Stream("data.damaged"));
     EXPECT_EQ(Scan(data), (std::vector<int64_t>{positions[0], positions[2]}));
     EXPECT_EQ(data.LogicalEnd(), static_cast<int64_t>(size));
     EXPECT_NE(log.text().find(L"skipped 240 bytes"), std::wstring::npos) << log.text();
@@ -240,7 +247,7 @@ TEST_F(RecordFilesTest, AScanResynchronisesBehindADamagedHeader) {
 }
 
 TEST_F(RecordFilesTest, ReadBlockIsBoundedByTheLogicalEnd) {
-  DataFile data(Open("data"));
+  DataFile data(Stream("data"));
   WriteThreeBlocks(data);
   const int64_t end = data.LogicalEnd();
   uint8_t buffer[300];
@@ -258,11 +265,11 @@ TEST_F(RecordFilesTest, ReadBlockIsBoundedByTheLogicalEnd) {
 
 TEST_F(RecordFilesTest, ATornIndexRecordIsDroppedNotAppendedBehind) {
   {
-    BlockIndexFile index(Open("index"));
+    BlockIndexFile index(Stream("index"));
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(index.Append(i, CountingDigest(), i * 100));
   }
   std::filesystem::resize_file(folder_ / "index", 3 * 32 - 7);
-  BlockIndexFile index(Open("index"));
+  BlockIndexFile index(Stream("index"));
   EXPECT_EQ(index.LogicalEnd(), 64);
   ASSERT_TRUE(index.Append(9, CountingDigest(), 900));
   ASSERT_TRUE(index.Flush());
@@ -270,7 +277,7 @@ TEST_F(RecordFilesTest, ATornIndexRecordIsDroppedNotAppendedBehind) {
   Md5Digest digest;
   int64_t position;
   std::vector<int32_t> checksums;
-  BlockIndexFile reread(Open("index"));
+  BlockIndexFile reread(Stream("index"));
   while (reread.ReadNext(&checksum, &digest, &position)) checksums.push_back(checksum);
   EXPECT_EQ(checksums, (std::vector<int32_t>{0, 1, 9}));
 }

@@ -8,6 +8,7 @@
 #include "catalogue/SnapshotFile.h"
 #include "platform/File.h"
 #include "platform/Text.h"
+#include "util/PlainRecordStream.h"
 
 namespace vaultline::test {
 namespace {
@@ -54,7 +55,7 @@ class Damage : public CatalogueFixture {
     const int fd =
         platform::OpenFile(W(CatalogueFile(".snp")), platform::OpenMode::kReadWriteStore);
     const int64_t at = platform::FileSizeOf(fd);
-    SnapshotFile(fd, L"s").AppendEntry(1000, 1, source, root, end);
+    SnapshotFile(*PlainRecordStream::Borrow(fd), L"s").AppendEntry(1000, 1, source, root, end);
     platform::CloseFile(fd);
     // A plain entry, as a writer without record checksums leaves it: its
     // hand-made records are then checked by consistency alone.

@@ -1,6 +1,7 @@
 // Byte-level behaviour of the snapshot file and the directory file, and the
 // text of ItemKey.
 #include <cstring>
+#include <memory>
 
 #include "CatalogueFixture.h"
 #include "catalogue/DirectoryFile.h"
@@ -8,6 +9,7 @@
 #include "catalogue/SnapshotFile.h"
 #include "catalogue/SourceScanner.h"
 #include "platform/File.h"
+#include "util/PlainRecordStream.h"
 
 namespace vaultline::test {
 namespace {
@@ -20,6 +22,9 @@ class RecordFiles : public CatalogueFixture {
     fds_.push_back(fd);
     return fd;
   }
+  // The file as a record stream; the descriptor is closed with the others.
+  RecordStream& Stream(int fd) { return *streams_.emplace_back(PlainRecordStream::Borrow(fd)); }
+  RecordStream& Stream(const char* extension) { return Stream(OpenFile(extension)); }
   void TearDown() override {
     for (int fd : fds_) platform::CloseFile(fd);
     CatalogueFixture::TearDown();
@@ -39,11 +44,12 @@ class RecordFiles : public CatalogueFixture {
   }
 
   std::vector<int> fds_;
+  std::vector<std::unique_ptr<RecordStream>> streams_;
 };
 
 TEST_F(RecordFiles, SnapshotEntriesWithSeveralSourcesReadBackInOrder) {
   {
-    SnapshotFile file(OpenFile(".snp"), L"own.snp");
+    SnapshotFile file(Stream(".snp"), L"own.snp");
     SnapEntry entry;
     EXPECT_EQ(file.ReadEntry(0, &entry), -2);  // empty file
     ASSERT_EQ(file.AppendEntry(1000, 3, L"/a", 0, 1072), 0);
@@ -61,7 +67,7 @@ TEST_F(RecordFiles, SnapshotEntriesWithSeveralSourcesReadBackInOrder) {
   EXPECT_EQ(At<int64_t>(bytes, 1040 + 1040), 1072);
   EXPECT_EQ(At<int64_t>(bytes, 2088 + 1032), 1072);  // second source's root
 
-  SnapshotFile file(OpenFile(".snp"), L"own.snp");
+  SnapshotFile file(Stream(".snp"), L"own.snp");
   SnapEntry entry;
   SnapSource source;
   ASSERT_EQ(file.ReadEntry(0, &entry), 0);
@@ -84,7 +90,7 @@ TEST_F(RecordFiles, SnapshotEntriesWithSeveralSourcesReadBackInOrder) {
 }
 
 TEST_F(RecordFiles, TextsOfUpTo511UnitsFitAndLongerOnesAreRefused) {
-  SnapshotFile file(OpenFile(".snp"), L"own.snp");
+  SnapshotFile file(Stream(".snp"), L"own.snp");
   const std::wstring longest(511, L'x');
   ASSERT_EQ(file.AppendEntry(1, 1, longest, 0, 0), 0);
   EXPECT_EQ(file.AppendEntry(1, 1, longest + L"x", 0, 0), -1);
@@ -99,11 +105,11 @@ TEST_F(RecordFiles, TextsOfUpTo511UnitsFitAndLongerOnesAreRefused) {
 
 TEST_F(RecordFiles, TornTailIsIgnoredAndReplacedByTheNextEntry) {
   {
-    SnapshotFile file(OpenFile(".snp"), L"s");
+    SnapshotFile file(Stream(".snp"), L"s");
     ASSERT_EQ(file.AppendEntry(1000, 1, L"/a", 0, 0), 0);
   }
   AppendBytes(std::string(100, '\0'));
-  SnapshotFile file(OpenFile(".snp"), L"s");
+  SnapshotFile file(Stream(".snp"), L"s");
   SnapEntry entry;
   ASSERT_EQ(file.ReadEntry(0, &entry), 0);
   EXPECT_EQ(file.ReadNextEntry(&entry), -2);
@@ -118,12 +124,12 @@ TEST_F(RecordFiles, TornTailIsIgnoredAndReplacedByTheNextEntry) {
 
 TEST_F(RecordFiles, EntryCutShortCountsAsDamagedEvenWithItsMagic) {
   {
-    SnapshotFile file(OpenFile(".snp"), L"s");
+    SnapshotFile file(Stream(".snp"), L"s");
     ASSERT_EQ(file.AppendEntry(1000, 1, L"/a", 0, 0), 0);
     ASSERT_EQ(file.AppendEntry(2000, 1, L"/a", 0, 0), 0);
   }
   fs::resize_file(CatalogueFile(".snp"), 2088 + 1500);
-  SnapshotFile file(OpenFile(".snp"), L"s");
+  SnapshotFile file(Stream(".snp"), L"s");
   SnapEntry entry;
   ASSERT_EQ(file.ReadEntry(0, &entry), 0);
   EXPECT_EQ(file.ReadNextEntry(&entry), -2);
@@ -132,7 +138,7 @@ TEST_F(RecordFiles, EntryCutShortCountsAsDamagedEvenWithItsMagic) {
 
 TEST_F(RecordFiles, WrongFirstMagicEmptiesTheCatalogue) {
   AppendBytes(std::string(2088, '\x01'));
-  SnapshotFile file(OpenFile(".snp"), L"s");
+  SnapshotFile file(Stream(".snp"), L"s");
   SnapEntry entry;
   EXPECT_EQ(file.ReadEntry(0, &entry), -2);
   EXPECT_EQ(file.LogicalEnd(), 0);
@@ -141,7 +147,7 @@ TEST_F(RecordFiles, WrongFirstMagicEmptiesTheCatalogue) {
 
 TEST_F(RecordFiles, DamageInTheMiddleIsSkippedAndKept) {
   {
-    SnapshotFile file(OpenFile(".snp"), L"s");
+    SnapshotFile file(Stream(".snp"), L"s");
     for (int32_t time : {1000, 2000, 3000}) ASSERT_EQ(file.AppendEntry(time, 1, L"/a", 0, 0), 0);
   }
   {
@@ -150,7 +156,7 @@ TEST_F(RecordFiles, DamageInTheMiddleIsSkippedAndKept) {
     damage << "XX";  // the second entry's magic
   }
   const std::string before = Bytes();
-  SnapshotFile file(OpenFile(".snp"), L"s");
+  SnapshotFile file(Stream(".snp"), L"s");
   file.SetDirectorySize(0);
   SnapEntry entry;
   ASSERT_EQ(file.ReadEntry(0, &entry), 0);
@@ -171,7 +177,7 @@ TEST_F(RecordFiles, DamageInTheMiddleIsSkippedAndKept) {
 
 TEST_F(RecordFiles, DirectoryRecordsLayOutFoldersAndFiles) {
   Write(Src() / "folder" / "a.txt", "abc");
-  DirectoryFile file(OpenFile(".dir"));
+  DirectoryFile file(Stream(".dir"));
   DirEntry entry;
   EXPECT_EQ(file.ReadRecordAt(0, &entry), -2);  // empty file
 
@@ -218,7 +224,7 @@ TEST_F(RecordFiles, FailedDirectoryWriteReportsAndLeavesTheFileAsItWas) {
   std::ofstream(CatalogueFile(".dir")).close();
   const int readOnly = platform::OpenFile(W(CatalogueFile(".dir")), platform::OpenMode::kRead);
   fds_.push_back(readOnly);
-  DirectoryFile file(readOnly);
+  DirectoryFile file(Stream(readOnly));
   SourceScanner item(W(Src() / "a.txt"), 0);
   int64_t content = 0;
   // Records gather and go out together: the failure comes with the write.
@@ -240,7 +246,7 @@ DirEntry NumberedRecord(int i) {
 }
 
 TEST_F(RecordFiles, RecordsWrittenAChunkAtATimeReadBackInOrder) {
-  DirectoryFile file(OpenFile(".dir"));
+  DirectoryFile file(Stream(".dir"));
   for (int i = 0; i < 300; ++i) {
     ASSERT_EQ(file.AppendRecord(NumberedRecord(i)), int64_t{i} * kDirRecordSize);
   }
@@ -259,7 +265,7 @@ TEST_F(RecordFiles, AChunkThatCannotBeWrittenFailsALaterAppendAndVoidsWhatFollow
   std::ofstream(CatalogueFile(".dir")).close();
   const int readOnly = platform::OpenFile(W(CatalogueFile(".dir")), platform::OpenMode::kRead);
   fds_.push_back(readOnly);
-  DirectoryFile file(readOnly);
+  DirectoryFile file(Stream(readOnly));
   // The first chunk's write fails where it is written; an append after it
   // reports it, at the latest when the next chunk goes.
   int failedAt = -1;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "TempFolder.h"
 #include "platform/DiagnosticLog.h"
 #include "platform/File.h"
+#include "util/PlainRecordStream.h"
 #include "util/WorkerThread.h"
 #include "util/WriteBehind.h"
 
@@ -42,6 +44,8 @@ class WriteBehindTest : public ::testing::Test {
     std::ifstream in(path_, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
   }
+  // The file as a record stream, its length as it is now.
+  RecordStream& Stream() { return *streams_.emplace_back(PlainRecordStream::Borrow(fd_)); }
   void Append(WriteBehind& writes, const std::string& bytes) {
     writes.Append(bytes.data(), bytes.size());
   }
@@ -50,11 +54,12 @@ class WriteBehindTest : public ::testing::Test {
   std::filesystem::path path_;
   std::string start_ = "head";
   int fd_ = -1;
+  std::vector<std::unique_ptr<RecordStream>> streams_;
   std::vector<std::wstring> log_;
 };
 
 TEST_F(WriteBehindTest, AppendsGoBehindTheEndAndPartsOfThemCanBeWritten) {
-  WriteBehind writes(fd_, 4, kFailure, 0);
+  WriteBehind writes(Stream(), 4, kFailure, 0);
   Append(writes, "abc");
   Append(writes, "defg");
   EXPECT_EQ(writes.End(), 11);
@@ -76,7 +81,7 @@ TEST_F(WriteBehindTest, PendingBytesAreReadFromMemoryWhileAWorkerWritesThem) {
     SCOPED_TRACE(threaded);
     ASSERT_TRUE(platform::TruncateFile(fd_, 4));
     WorkerThread worker(threaded);
-    WriteBehind writes(fd_, 4, kFailure, 0);
+    WriteBehind writes(Stream(), 4, kFailure, 0);
     Append(writes, "first");
     ASSERT_TRUE(writes.FlushBehind(worker));
     Append(writes, "second");
@@ -103,7 +108,7 @@ TEST_F(WriteBehindTest, AFailedBatchIsCutOffWithAllGatheredBehindIt) {
     ASSERT_TRUE(platform::TruncateFile(fd_, 4));
     log_.clear();
     WorkerThread worker(true);
-    WriteBehind writes(fd_, 4, kFailure, 0);
+    WriteBehind writes(Stream(), 4, kFailure, 0);
     Append(writes, Bytes('a', 100));
     ASSERT_TRUE(writes.Flush());
     ASSERT_TRUE(testing::LimitFileSize(4 + 100 + 4096 + 10));
@@ -132,7 +137,7 @@ TEST_F(WriteBehindTest, AFailedBatchIsCutOffWithAllGatheredBehindIt) {
 
 TEST_F(WriteBehindTest, AFailureBeforeTheNextBatchHandsNothingOver) {
   WorkerThread worker(true);
-  WriteBehind writes(fd_, 4, kFailure, 0);
+  WriteBehind writes(Stream(), 4, kFailure, 0);
   ASSERT_TRUE(testing::LimitFileSize(8));
   Append(writes, Bytes('x', 4096));
   ASSERT_TRUE(writes.FlushBehind(worker));
@@ -144,7 +149,7 @@ TEST_F(WriteBehindTest, AFailureBeforeTheNextBatchHandsNothingOver) {
 }
 
 TEST_F(WriteBehindTest, CutBackAndAssumedEndMoveWhereAppendsGo) {
-  WriteBehind writes(fd_, 4, kFailure, 0);
+  WriteBehind writes(Stream(), 4, kFailure, 0);
   Append(writes, "abcdef");
   ASSERT_TRUE(writes.Flush());
   writes.CutBack(6);
