@@ -264,8 +264,7 @@ int SnapshotFile::AppendSource(const std::wstring& path, int64_t rootOffset, int
 }
 
 bool SnapshotFile::AppendAtLogicalEnd(const void* bytes, size_t length) {
-  if (stream_.LogicalLength() != logicalEnd_ && !stream_.CutBack(logicalEnd_)) return false;
-  return stream_.Append({static_cast<const uint8_t*>(bytes), length});
+  return stream_.AppendAt(logicalEnd_, {static_cast<const uint8_t*>(bytes), length});
 }
 
 }  // namespace vaultline

@@ -28,6 +28,12 @@ class RecordStream {
   // Cuts the stream back to `length`, which must be where an Append began
   // or the end; false otherwise (EINVAL) or when the file cannot be cut.
   virtual bool CutBack(int64_t length) = 0;
+  // Appends `batch` at `end`, first cutting off what lies behind it (a
+  // torn tail or a failed batch); false when either fails.
+  bool AppendAt(int64_t end, std::span<const uint8_t> batch) {
+    if (LogicalLength() != end && !CutBack(end)) return false;
+    return Append(batch);
+  }
   // Makes everything appended durable.
   virtual bool Sync() = 0;
   // The descriptor of a plain file, whose bytes are the logical bytes, for

@@ -40,7 +40,9 @@ bool WriteBehind::Flush(size_t bytes) {
   if (!Finish()) return false;
   bytes = std::min(bytes, gathered_.size());
   if (bytes == 0) return true;
-  if (!AppendAtWrittenEnd({gathered_.data(), bytes})) {
+  // Bytes behind the written end (a torn tail, a failed batch, an end
+  // assumed) are cut off: the batch takes their place.
+  if (!stream_.AppendAt(written_, {gathered_.data(), bytes})) {
     Failed(platform::LastError());
     return false;
   }
@@ -58,7 +60,7 @@ bool WriteBehind::FlushBehind(WorkerThread& worker) {
   worker_ = &worker;
   const int64_t at = written_;
   ticket_ = worker.Submit([this, at] {
-    flushFailed_ = !AppendAtWrittenEnd(inFlight_);
+    flushFailed_ = !stream_.AppendAt(at, inFlight_);
     flushError_ = flushFailed_ ? std::error_code(platform::LastError(), std::generic_category())
                                : std::error_code();
     // Otherwise the kernel would hold a first backup's bytes back until the
@@ -81,13 +83,6 @@ bool WriteBehind::Finish() {
   written_ += static_cast<int64_t>(inFlight_.size());
   inFlight_.clear();
   return true;
-}
-
-bool WriteBehind::AppendAtWrittenEnd(std::span<const uint8_t> bytes) {
-  // Bytes behind the written end are a torn tail, a failed batch or
-  // untrusted (AssumeEnd): the batch takes their place.
-  if (stream_.LogicalLength() != written_ && !stream_.CutBack(written_)) return false;
-  return stream_.Append(bytes);
 }
 
 void WriteBehind::CutBack(int64_t end) {

@@ -75,9 +75,6 @@ class WriteBehind {
 
  private:
   void Failed(int error);
-  // Appends `bytes` at the written end, first cutting off what lies behind
-  // it; false when either failed.
-  bool AppendAtWrittenEnd(std::span<const uint8_t> bytes);
 
   RecordStream& stream_;
   int64_t written_;
